@@ -1,0 +1,32 @@
+# vl_add_test(NAME <exe> LABELS <label...> SOURCES <files...> LIBS <libs...> [WIDGETS])
+#
+# One GoogleTest executable with its cases discovered into CTest under the given labels.
+# The shared test main (tests/common) points HOME and the XDG folders at a fresh temporary folder
+# before anything runs and selects the offscreen platform, so no test touches the real home folder
+# or opens a window. WIDGETS marks an executable that needs Qt Widgets (it gets a QApplication);
+# it is left out of builds configured with VL_WIDGETS=OFF.
+function(vl_add_test)
+  cmake_parse_arguments(T "WIDGETS" "NAME" "LABELS;SOURCES;LIBS" ${ARGN})
+  if(NOT VL_TESTS)
+    return()
+  endif()
+  if(T_WIDGETS AND NOT VL_WIDGETS)
+    return()
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock vl_warnings)
+  if(T_WIDGETS)
+    target_link_libraries(${T_NAME} PRIVATE vl_test_main_widgets)
+  else()
+    target_link_libraries(${T_NAME} PRIVATE vl_test_main)
+  endif()
+  set(labels ${T_LABELS})
+  if(T_WIDGETS)
+    list(APPEND labels widgets)
+  endif()
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES
+      LABELS "${labels}"
+      TIMEOUT 300)
+endfunction()

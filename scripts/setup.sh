@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs every Debian package Vellomar needs to build, run and test. Safe to run again: it does
+# nothing when everything is present. Works as root or through sudo.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build ccache clang libclang-rt-14-dev clang-format pkg-config
+  # libraries
+  qt6-base-dev qt6-base-dev-tools libgl-dev libpulse-dev libsndfile1-dev libsoundtouch-dev
+  libjpeg62-turbo-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # audio tests: a private PulseAudio daemon with null sinks, speech to record, sound tools
+  pulseaudio pulseaudio-utils espeak-ng sox
+  # looking at the program headless
+  xvfb xauth
+  # the fonts the notes are drawn with
+  fonts-dejavu fonts-liberation2 fonts-comic-neue
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+sudo=()
+if ((EUID != 0)); then
+  sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
