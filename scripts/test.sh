@@ -14,7 +14,7 @@ export CTEST_OUTPUT_ON_FAILURE=1
 export QT_QPA_PLATFORM=offscreen
 
 echo "== Release build and tests"
-"$root/scripts/build.sh" "$root/build/release" -DCMAKE_BUILD_TYPE=Release
+"$root/scripts/build.sh" "$root/build/release" -DCMAKE_BUILD_TYPE=Release -DVL_TESTS=ON -DVL_BENCH=ON
 (cd "$root/build/release" && ctest --parallel "$jobs" --timeout 600)
 
 echo "== Sanitizer build (address, undefined) and tests of the libraries without widgets"
@@ -23,7 +23,7 @@ if command -v clang++ >/dev/null; then
   sanitizer_compiler=(-DCMAKE_CXX_COMPILER=clang++ -DVL_FUZZ=ON)
 fi
 "$root/scripts/build.sh" "$root/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DVL_WIDGETS=OFF \
-  -DVL_SANITIZE=ON -DVL_BENCH=OFF "${sanitizer_compiler[@]}"
+  -DVL_SANITIZE=ON -DVL_TESTS=ON -DVL_BENCH=OFF "${sanitizer_compiler[@]}"
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 (cd "$root/build/sanitize" && ctest --parallel "$jobs" --timeout 900)
