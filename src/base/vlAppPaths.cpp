@@ -17,7 +17,8 @@ std::optional<TAppPaths> &Installed() {
 QString ProgramSamplesFolder() {
   // Next to the executable in the build tree; under share/vellomar when installed.
   if (QCoreApplication::instance()) {
-    const QString besideProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/Samples");
+    const QString besideProgram =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/Samples");
     if (QFileInfo(besideProgram).isDir()) return besideProgram;
     const QString installed = QDir::cleanPath(QCoreApplication::applicationDirPath() +
                                               QStringLiteral("/../share/vellomar/Samples"));
@@ -31,8 +32,8 @@ QString ProgramSamplesFolder() {
 
 TAppPaths TAppPaths::FromSystem() {
   TAppPaths p;
-  p.FDocuments =
-      QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QStringLiteral("/Vellomar");
+  p.FDocuments = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+                 QStringLiteral("/Vellomar");
   p.FData = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
             QStringLiteral("/Vellomar");
   p.FSettings = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +

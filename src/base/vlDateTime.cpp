@@ -73,8 +73,7 @@ TDateTime EncodeTime(int Hour, int Minute, int Second, int MSec) {
   return (((Hour * 60.0 + Minute) * 60.0 + Second) * 1000.0 + MSec) / MSecsPerDay;
 }
 
-TDateTime EncodeDateTime(int Year, int Month, int Day, int Hour, int Minute, int Second,
-                         int MSec) {
+TDateTime EncodeDateTime(int Year, int Month, int Day, int Hour, int Minute, int Second, int MSec) {
   const QDate date(Year, Month, Day);
   if (!date.isValid()) return 0;
   const std::int64_t ms = ((Hour * 60LL + Minute) * 60LL + Second) * 1000LL + MSec;

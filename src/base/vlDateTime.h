@@ -37,12 +37,12 @@ bool IsValidDateTime(TDateTime DT);
 
 // The calendar day (the whole part) and the milliseconds into it, rounded to the millisecond,
 // carrying into the next day at midnight.
-void SplitDateTime(TDateTime DT, std::int64_t& DayNumber, std::int64_t& MSecOfDay);
+void SplitDateTime(TDateTime DT, std::int64_t &DayNumber, std::int64_t &MSecOfDay);
 TDateTime JoinDateTime(std::int64_t DayNumber, std::int64_t MSecOfDay);
 
 RDecodedDateTime DecodeDateTime(TDateTime DT);
-TDateTime EncodeDateTime(int Year, int Month, int Day, int Hour = 0, int Minute = 0,
-                         int Second = 0, int MSec = 0);
+TDateTime EncodeDateTime(int Year, int Month, int Day, int Hour = 0, int Minute = 0, int Second = 0,
+                         int MSec = 0);
 TDateTime EncodeDate(int Year, int Month, int Day);
 TDateTime EncodeTime(int Hour, int Minute, int Second, int MSec);
 
@@ -54,7 +54,7 @@ int DayOfWeek(TDateTime DT);
 
 // Conversions to and from Qt's local time. Invalid QDateTimes convert to 0.
 QDateTime DateTimeToQDateTime(TDateTime DT);
-TDateTime QDateTimeToDateTime(const QDateTime& Value);
+TDateTime QDateTimeToDateTime(const QDateTime &Value);
 
 // Milliseconds from A to B, rounded (negative when B is earlier).
 std::int64_t MilliSecondsBetween(TDateTime A, TDateTime B);

@@ -125,7 +125,8 @@ void TErrorLog::ErrorReport(bool WithDialog, const QString &Msg) {
 
 QString TErrorLog::MessageKey(const QString &Msg) {
   qsizetype n = 0;
-  while (n < Msg.size() && n < 15 && !(Msg.at(n) >= QLatin1Char('0') && Msg.at(n) <= QLatin1Char('9')))
+  while (n < Msg.size() && n < 15 &&
+         !(Msg.at(n) >= QLatin1Char('0') && Msg.at(n) <= QLatin1Char('9')))
     ++n;
   return Msg.left(n);
 }
@@ -185,8 +186,8 @@ void TLaunchLog::Step(int Percent, const QString &Message, std::int64_t NowStead
   if (!FLines.isEmpty() && FLines.last().size() > 9)
     FLines.last().replace(QStringLiteral("#####"), seconds(NowSteadyMSecs - FPreviousStepMSecs, 5));
   FLines.append(seconds(NowSteadyMSecs - FLaunchMSecs, 7) + QStringLiteral("  #####  ") +
-                QString::number(Percent).rightJustified(2, QLatin1Char(' ')) + QStringLiteral("%  ") +
-                Message);
+                QString::number(Percent).rightJustified(2, QLatin1Char(' ')) +
+                QStringLiteral("%  ") + Message);
   FPreviousStepMSecs = NowSteadyMSecs;
 }
 

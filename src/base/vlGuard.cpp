@@ -15,7 +15,8 @@ std::function<void()> &AbortHandler() {
 
 }  // namespace
 
-ReportedError::ReportedError(const QString &Msg) : std::runtime_error(Msg.toStdString()), FMsg(Msg) {}
+ReportedError::ReportedError(const QString &Msg)
+    : std::runtime_error(Msg.toStdString()), FMsg(Msg) {}
 
 QString ReportedError::DialogText() const {
   return FMsg + QStringLiteral(
@@ -25,9 +26,8 @@ QString ReportedError::DialogText() const {
 
 void ShowReportedError(const ReportedError &Error) {
   const TPromptButton answer = Prompts().Ask(
-      Error.DialogText(),
-      {TPromptButton::pbOk, TPromptButton::pbIgnore, TPromptButton::pbAbort}, TPromptButton::pbOk,
-      TPromptIcon::piError);
+      Error.DialogText(), {TPromptButton::pbOk, TPromptButton::pbIgnore, TPromptButton::pbAbort},
+      TPromptButton::pbOk, TPromptIcon::piError);
   if (answer == TPromptButton::pbIgnore)
     ErrorLog().IgnoreKey(TErrorLog::MessageKey(Error.Msg()));
   else if (answer == TPromptButton::pbAbort)
@@ -64,7 +64,8 @@ void RunGuardedDeferred(const std::function<void()> &Body) noexcept {
     }
   } catch (const std::exception &e) {
     try {
-      ErrorLog().ErrorReport(false, QStringLiteral("Internal error: ") + QString::fromUtf8(e.what()));
+      ErrorLog().ErrorReport(false,
+                             QStringLiteral("Internal error: ") + QString::fromUtf8(e.what()));
     } catch (...) {
     }
   } catch (...) {

@@ -24,12 +24,8 @@ class TSilentPrompts final : public TPrompts {
   std::optional<QString> Password(const QString &, const QString &) override {
     return std::nullopt;
   }
-  QString OpenFileName(const QString &, const QString &, const QString &) override {
-    return {};
-  }
-  QString SaveFileName(const QString &, const QString &, const QString &) override {
-    return {};
-  }
+  QString OpenFileName(const QString &, const QString &, const QString &) override { return {}; }
+  QString SaveFileName(const QString &, const QString &, const QString &) override { return {}; }
 };
 
 TPrompts *gInstalled = nullptr;
@@ -81,8 +77,8 @@ TPromptButton TScriptedPrompts::Ask(const QString &Text, const QList<TPromptButt
 }
 
 std::optional<QString> TScriptedPrompts::Password(const QString &Title, const QString &Prompt) {
-  FAsked.append({RAsked::akPassword, Title + QLatin1Char('\n') + Prompt,
-                 TPromptIcon::piQuestion, {}});
+  FAsked.append(
+      {RAsked::akPassword, Title + QLatin1Char('\n') + Prompt, TPromptIcon::piQuestion, {}});
   if (FPasswords.empty()) {
     ++FUnscripted;
     return std::nullopt;

@@ -12,9 +12,10 @@ TEST(DateTime, RoundHalfEvenGoesToTheEvenNeighbour) {
   struct Row {
     double value;
     std::int64_t expected;
-  } rows[] = {{0.5, 0},   {1.5, 2},   {2.5, 2},          {-0.5, 0},         {-1.5, -2},
-              {2.4, 2},   {2.6, 3},   {-2.6, -3},        {1e15 + 0.5, 1000000000000000},
-              {NAN, 0},   {HUGE_VAL, 0}, {1e300, 0}};
+  } rows[] = {{0.5, 0},  {1.5, 2},      {2.5, 2},
+              {-0.5, 0}, {-1.5, -2},    {2.4, 2},
+              {2.6, 3},  {-2.6, -3},    {1e15 + 0.5, 1000000000000000},
+              {NAN, 0},  {HUGE_VAL, 0}, {1e300, 0}};
   for (const Row &r : rows) EXPECT_EQ(RoundHalfEven(r.value), r.expected) << r.value;
 }
 
@@ -51,10 +52,10 @@ TEST(DateTime, DecodingRoundsToTheMillisecondAndCarriesAtMidnight) {
 }
 
 TEST(DateTime, DayOfWeekCountsFromSunday) {
-  EXPECT_EQ(DayOfWeek(EncodeDate(1899, 12, 30)), 7);  // a Saturday
-  EXPECT_EQ(DayOfWeek(EncodeDate(2009, 9, 6)), 1);    // a Sunday
+  EXPECT_EQ(DayOfWeek(EncodeDate(1899, 12, 30)), 7);        // a Saturday
+  EXPECT_EQ(DayOfWeek(EncodeDate(2009, 9, 6)), 1);          // a Sunday
   EXPECT_EQ(DayOfWeek(EncodeDate(2026, 12, 9) + 0.99), 4);  // a Wednesday, late
-  EXPECT_EQ(DayOfWeek(EncodeDate(1899, 12, 24)), 1);  // before the epoch
+  EXPECT_EQ(DayOfWeek(EncodeDate(1899, 12, 24)), 1);        // before the epoch
 }
 
 TEST(DateTime, QDateTimeRoundTripKeepsMilliseconds) {
@@ -66,7 +67,8 @@ TEST(DateTime, QDateTimeRoundTripKeepsMilliseconds) {
 }
 
 TEST(DateTime, InvalidMomentsDecodeAsTheEpoch) {
-  for (double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1e12, -1e12}) {
+  for (double bad : {std::numeric_limits<double>::quiet_NaN(),
+                     std::numeric_limits<double>::infinity(), 1e12, -1e12}) {
     EXPECT_FALSE(IsValidDateTime(bad));
     EXPECT_EQ(TimeStampFull(bad), QStringLiteral("1899-12-30 00:00 00.0"));
   }

@@ -3,9 +3,9 @@
 #include "vlGlobals.h"
 #include "vlTestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include "vlPrompts.h"
 #include "vlTestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <stdexcept>
 
@@ -18,7 +18,9 @@ struct GuardTest : ::testing::Test {
   TErrorLog log{folder.Path()};
   TScopedErrorLog useLog{log};
   int aborted = 0;
-  void SetUp() override { SetAbortHandler([this] { ++aborted; }); }
+  void SetUp() override {
+    SetAbortHandler([this] { ++aborted; });
+  }
   void TearDown() override { SetAbortHandler(nullptr); }
 };
 
@@ -32,10 +34,11 @@ TEST_F(GuardTest, AReportWithADialogEndsTheOperationAndIsShownOnce) {
   });
   EXPECT_FALSE(after);
   ASSERT_EQ(prompts.Asked().size(), 1);
-  EXPECT_EQ(prompts.Asked()[0].Buttons,
-            (QList<TPromptButton>{TPromptButton::pbOk, TPromptButton::pbIgnore,
-                                  TPromptButton::pbAbort}));
-  EXPECT_TRUE(prompts.Asked()[0].Text.endsWith(QStringLiteral("Press Abort to close the program.")));
+  EXPECT_EQ(
+      prompts.Asked()[0].Buttons,
+      (QList<TPromptButton>{TPromptButton::pbOk, TPromptButton::pbIgnore, TPromptButton::pbAbort}));
+  EXPECT_TRUE(
+      prompts.Asked()[0].Text.endsWith(QStringLiteral("Press Abort to close the program.")));
   EXPECT_EQ(aborted, 0);
 }
 

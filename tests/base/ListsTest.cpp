@@ -2,8 +2,8 @@
 #include "vlGlobals.h"
 #include "vlTestSupport.h"
 
-#include <QFile>
 #include <gtest/gtest.h>
+#include <QFile>
 
 TEST(Lists, GrowWithSlackAndShrinkWhenFarTooLarge) {
   TInt16List list;

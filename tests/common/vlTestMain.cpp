@@ -4,9 +4,9 @@
 
 #include "vlTestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #ifdef VL_TEST_WIDGETS
 #include <QApplication>

@@ -4,15 +4,16 @@
 // TTestEnvironment installs, for the whole run, application paths under the private temporary
 // home, scripted prompts and an
 // error log over those paths. The prompts count what was asked without a scripted answer
-// (UnscriptedCount), so a test can assert that nothing unexpected was asked. TFreshFolder gives a test an empty folder of its own.
+// (UnscriptedCount), so a test can assert that nothing unexpected was asked. TFreshFolder gives a
+// test an empty folder of its own.
 
 #include "vlAppPaths.h"
 #include "vlGlobals.h"
 #include "vlPrompts.h"
 
+#include <gtest/gtest.h>
 #include <QString>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <memory>
 
