@@ -109,7 +109,7 @@ bool TvlXmlIn::OpenDevice(std::unique_ptr<QIODevice> Device, const QString &Path
     } else if (FDeviceAtEnd || FBuffer.size() > FMaxLineLength) {
       firstLineEnd = FBuffer.size();
     } else if (!FillBuffer() && !FReadProblem.isEmpty()) {
-      FDevice.reset();
+      File_Close();
       if (Dialogs) {
         Prompts().Message(QStringLiteral("This file can not be opened for reading:\n\n") + PathName,
                           TPromptIcon::piWarning);
@@ -126,8 +126,7 @@ bool TvlXmlIn::OpenDevice(std::unique_ptr<QIODevice> Device, const QString &Path
           QStringLiteral(
               "\n\nIt needs to be opened in an intermediate version that can update the "
               "file format to the current version.");
-      FDevice.reset();
-      FBuffer.clear();
+      File_Close();
       return false;
     }
     ErrMesg = QStringLiteral("Unexpected first line in file.  ");
