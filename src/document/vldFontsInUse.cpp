@@ -1,5 +1,7 @@
 #include "vldFontsInUse.h"
 
+#include "vl09_XmlIn.h"
+#include "vl09_XmlOut.h"
 #include "vlDateTime.h"
 
 #include <QPaintDevice>
@@ -389,4 +391,59 @@ QString TFontsInUse::IO_Load_ForceFont(int FontIndex, const QString &Name, std::
   entry->GC_InUse = true;
   FontsChanged();
   return {};
+}
+
+void TFontsInUse::IO_Save(TvlXmlOut &Out) const {
+  Out.Insert_TagWithoutAttributes(xtFontsBegin);
+  for (int i = 0; i < SlotCount(); ++i) {
+    const TFontInUse *f = Fonts[static_cast<std::size_t>(i)].get();
+    if (!f) continue;
+    Out.Insert_TagOpenForAttributes(xtFont_);
+    Out.Insert_Attribute("Index", i);
+    // Escaped, so that a quote or "<" in a face name cannot break the line.
+    Out.Insert_AttributeE("Name", f->Name);
+    Out.Insert_Attribute("Style", f->Style);
+    Out.Insert_Attribute("Size", static_cast<int>(f->Size));
+    Out.Insert_AttributeC("Color", f->Color);
+    if (f->Highlight != 0xFFFFFF) Out.Insert_AttributeC("Highlight", f->Highlight);
+    if (f->Rotation != 0) Out.Insert_Attribute("Rotation", static_cast<int>(f->Rotation));
+    Out.Insert_TagClose_NoMoreAttributes();
+  }
+  Out.Insert_TagWithoutAttributes(xtFontsEnd);
+}
+
+QString TFontsInUse::IO_Load(TvlXmlIn &In) {
+  QString problems;
+  Initialize();
+  if (In.CurrentTag() != xtFontsBegin) {
+    // Reported like every strict check; the table keeps only its default font.
+    In.WarnIfCurrentTagIsNot(xtFontsBegin);
+    return problems;
+  }
+  In.NextRecognizedTag();
+  while (In.CurrentTag() == xtFont_) {
+    problems += IO_Load_ExtractAFont(In);
+    In.NextRecognizedTag();
+  }
+  if (In.CurrentTagStrictlyIs(xtFontsEnd)) In.NextRecognizedTag();
+  CurrentFont_SetFromIndex(0);
+  return problems;
+}
+
+QString TFontsInUse::IO_Load_ExtractAFont(TvlXmlIn &In) {
+  int index = 0;
+  if (!In.Get("Index", index)) return QStringLiteral("FontIndex not found: ") + In.TraceLine();
+  QString name;
+  if (!In.GetE("Name", name)) name = DefaultName;
+  TFontStyles style = DefaultStyle;
+  if (!In.Get("Style", style)) style = DefaultStyle;
+  int size = DefaultSize;
+  if (!In.Get("Size", size)) size = DefaultSize;
+  TColor color = DefaultColor;
+  if (!In.GetC("Color", color)) color = DefaultColor;
+  TColor highlight = DefaultHighlight;
+  if (!In.GetC("Highlight", highlight)) highlight = DefaultHighlight;
+  int rotation = DefaultRotation;
+  if (!In.Get("Rotation", rotation)) rotation = DefaultRotation;
+  return IO_Load_ForceFont(index, name, rotation, size, color, highlight, style);
 }
