@@ -1,0 +1,58 @@
+#include "vlShellSettings.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+QString NameOf(const char16_t *Name) { return QString::fromUtf16(Name); }
+
+bool OnSomeWorkArea(const QPoint &P, const QList<QRect> &WorkAreas) {
+  for (const QRect &area : WorkAreas)
+    if (area.contains(P)) return true;
+  return false;
+}
+
+}  // namespace
+
+QString vlSetting::SilenceDayName(int DayOfWeek) {
+  static const char *const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  if (DayOfWeek < 1 || DayOfWeek > 7) return QString();
+  return QStringLiteral("Silence_") + QLatin1String(days[DayOfWeek - 1]);
+}
+
+QRect MainWindowBounds(const TRegistryData &Store, const QRect &PrimaryWorkArea,
+                       const QList<QRect> &WorkAreas) {
+  const QRect byDefault = PrimaryWorkArea.adjusted(50, 50, -50, -50);
+  const RIntSetting *parts[] = {&vlSetting::Left, &vlSetting::Top, &vlSetting::Width,
+                                &vlSetting::Height};
+  for (const RIntSetting *part : parts) {
+    const QString name = NameOf(part->Name);
+    if (!TRegistryData::ParseInteger(Store.GetValue(name))) return byDefault;
+  }
+  const QRect stored(Store.Get(vlSetting::Left), Store.Get(vlSetting::Top),
+                     Store.Get(vlSetting::Width), Store.Get(vlSetting::Height));
+  if (!OnSomeWorkArea(stored.topLeft(), WorkAreas) ||
+      !OnSomeWorkArea(stored.topLeft() + QPoint(50, 16), WorkAreas))
+    return byDefault;
+  return stored;
+}
+
+void StoreMainWindowBounds(TRegistryData &Store, const QRect &Bounds) {
+  Store.Set(vlSetting::Left, Bounds.left());
+  Store.Set(vlSetting::Top, Bounds.top());
+  Store.Set(vlSetting::Width, Bounds.width());
+  Store.Set(vlSetting::Height, Bounds.height());
+}
+
+TDateTime ReopenWhen(const TRegistryData &Store, TDateTime Now) {
+  const double stored =
+      Store.GetFloatDef(NameOf(vlSetting::ReopenWhen), std::numeric_limits<double>::quiet_NaN());
+  if (IsValidDateTime(stored)) return stored;
+  const RDecodedDateTime d = DecodeDateTime(Now);
+  return EncodeDateTime(d.Year, d.Month, d.Day, d.Hour) - 1.0 / HoursPerDay;
+}
+
+void StoreReopenWhen(TRegistryData &Store, TDateTime When) {
+  Store.SetFloat(NameOf(vlSetting::ReopenWhen), When);
+}
