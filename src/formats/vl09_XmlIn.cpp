@@ -152,9 +152,13 @@ bool TvlXmlIn::FillBuffer() {
     FDeviceAtEnd = true;
     return false;
   }
+  // A small file gets a small buffer: never more than what is left to read.
+  qint64 want = FChunkSize;
+  const qint64 left = FDevice->bytesAvailable();
+  if (left > 0 && left < want) want = left;
   const qsizetype old = FBuffer.size();
-  FBuffer.resize(old + FChunkSize);
-  const qint64 got = FDevice->read(FBuffer.data() + old, FChunkSize);
+  FBuffer.resize(old + qsizetype(want));
+  const qint64 got = FDevice->read(FBuffer.data() + old, want);
   if (got < 0) {
     FBuffer.resize(old);
     FDeviceAtEnd = true;
@@ -527,8 +531,8 @@ bool TvlXmlIn::GetC(QAnyStringView Name, TColor &Value) const {
 
 QByteArray TvlXmlIn::EmptyBinderBytes() {
   static const char16_t *const kLines[] = {
-      u"<BoundNotes Version=\"2\" Generator=\"Vellomar\u00AE Software for Taking Notes\" "
-      u"WhenSaved=\"2010-11-02 18:31 31.2\" TabCount=\"1\" ActiveTab=\"0\">",
+      (u"<BoundNotes Version=\"2\" Generator=\"Vellomar\u00AE Software for Taking Notes\" "
+       u"WhenSaved=\"2010-11-02 18:31 31.2\" TabCount=\"1\" ActiveTab=\"0\">"),
       u"<EarlyNotice TabIndex=\"0\" TabTitle=\"\">",
       u"<DocTab TabTitle=\"\" TabIndex=\"0\">",
       u"<ScrollPos VSB=\"1\">",

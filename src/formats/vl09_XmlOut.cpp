@@ -26,30 +26,6 @@ void AppendName(QByteArray &Out, QAnyStringView Name) {
   });
 }
 
-// A string attribute's value: the text as it is, except what would break the line apart.
-void AppendGuardedValue(QByteArray &Out, QStringView Text) {
-  qsizetype plain = 0;
-  const char16_t *units = Text.utf16();
-  while (plain < Text.size()) {
-    const char16_t unit = units[plain];
-    if (unit < 32 || unit == u'"' || unit == u'<' || unit == u'>') break;
-    ++plain;
-  }
-  AppendEncodedWin1252(Out, Text.first(plain));
-  if (plain == Text.size()) return;
-  QString guarded;
-  guarded.reserve(Text.size() - plain + 16);
-  for (qsizetype i = plain; i < Text.size(); ++i) {
-    const char16_t unit = units[i];
-    if (unit < 32 || unit == u'"' || unit == u'<' || unit == u'>') {
-      AppendTextEntity(guarded, unit);
-    } else {
-      guarded.append(QChar(unit));
-    }
-  }
-  AppendEncodedWin1252(Out, guarded);
-}
-
 void AppendTagText(QByteArray &Out, std::string_view Text) {
   Out.append(Text.data(), qsizetype(Text.size()));
 }
@@ -224,7 +200,7 @@ void TvlXmlOut::Insert_Attribute(QAnyStringView Name, QChar Value) {
 
 void TvlXmlOut::Insert_Attribute(QAnyStringView Name, QStringView Value) {
   BeginAttribute(Name);
-  AppendGuardedValue(FBuffer, Value);
+  AppendEncodedWin1252Guarded(FBuffer, Value);
   EndAttribute();
   FlushIfFull();
 }

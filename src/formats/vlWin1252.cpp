@@ -1,7 +1,9 @@
 #include "vlWin1252.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <string_view>
 
 namespace {
 
@@ -13,16 +15,84 @@ constexpr std::array<char16_t, 32> kHighControls = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98..9F
 };
 
-// Appends "&#n;" for a unit without a byte.
-void AppendNumericEntity(QByteArray &Out, qsizetype &Pos, char16_t Unit) {
-  char text[12] = {'&', '#'};
-  char *end = std::to_chars(text + 2, text + sizeof(text), static_cast<unsigned>(Unit)).ptr;
-  *end++ = ';';
-  const qsizetype length = end - text;
-  // The unit itself was counted as one byte already.
+// Writes Text at Out[Pos], where one byte was reserved for it, and answers the new data pointer.
+char *ReplaceReservedByte(QByteArray &Out, qsizetype &Pos, std::string_view Text) {
+  const auto length = qsizetype(Text.size());
   Out.resize(Out.size() + length - 1);
-  std::copy(text, end, Out.data() + Pos);
+  char *to = Out.data();
+  std::copy(Text.begin(), Text.end(), to + Pos);
   Pos += length;
+  return to;
+}
+
+// "&" + (numeric ? "#" : "") + decimal + ";"
+std::string_view DecimalEntity(char (&Text)[12], bool Numeric, unsigned Value) {
+  char *at = Text;
+  *at++ = '&';
+  if (Numeric) *at++ = '#';
+  at = std::to_chars(at, Text + sizeof(Text) - 1, Value).ptr;
+  *at++ = ';';
+  return std::string_view(Text, std::size_t(at - Text));
+}
+
+// Guard: also escape what could end a value or a line.
+template <bool Guard>
+bool IsPlainAscii(char16_t Unit) {
+  if constexpr (Guard) {
+    return Unit < 0x80 && Unit >= 32 && Unit != u'"' && Unit != u'<' && Unit != u'>';
+  } else {
+    return Unit < 0x80;
+  }
+}
+
+template <bool Guard>
+void EncodeInto(QByteArray &Out, QStringView Text) {
+  qsizetype pos = Out.size();
+  Out.resize(pos + Text.size());
+  // data() checks for sharing on every call: take the pointer once, again only after a resize.
+  char *to = Out.data();
+  const char16_t *from = Text.utf16();
+  const qsizetype size = Text.size();
+  qsizetype i = 0;
+  while (i < size) {
+    // Blocks of plain ASCII are copied without branches, which the compiler vectorises.
+    constexpr qsizetype kBlock = 16;
+    if (i + kBlock <= size) {
+      bool plain = true;
+      for (qsizetype k = 0; k < kBlock; ++k) plain &= IsPlainAscii<Guard>(from[i + k]);
+      if (plain) {
+        for (qsizetype k = 0; k < kBlock; ++k) to[pos + k] = static_cast<char>(from[i + k]);
+        i += kBlock;
+        pos += kBlock;
+        continue;
+      }
+    }
+    const qsizetype stop = std::min(size, i + kBlock);
+    for (; i < stop; ++i) {
+      const char16_t unit = from[i];
+      if (IsPlainAscii<Guard>(unit)) {
+        to[pos++] = static_cast<char>(unit);
+        continue;
+      }
+      char entity[12];
+      if (Guard && unit < 0x80) {
+        switch (unit) {
+          case u'"': to = ReplaceReservedByte(Out, pos, "&Q2;"); break;
+          case u'<': to = ReplaceReservedByte(Out, pos, "&LT;"); break;
+          case u'>': to = ReplaceReservedByte(Out, pos, "&GT;"); break;
+          default: to = ReplaceReservedByte(Out, pos, DecimalEntity(entity, false, unit)); break;
+        }
+        continue;
+      }
+      const int byte = UnicodeToWin1252(unit);
+      if (byte >= 0) {
+        to[pos++] = static_cast<char>(byte);
+      } else {
+        to = ReplaceReservedByte(Out, pos, DecimalEntity(entity, true, unit));
+      }
+    }
+  }
+  Out.resize(pos);
 }
 
 }  // namespace
@@ -87,25 +157,9 @@ QString DecodeWin1252(QByteArrayView Bytes) {
   return text;
 }
 
-void AppendEncodedWin1252(QByteArray &Out, QStringView Text) {
-  qsizetype pos = Out.size();
-  Out.resize(pos + Text.size());
-  const char16_t *from = Text.utf16();
-  for (qsizetype i = 0; i < Text.size(); ++i) {
-    const char16_t unit = from[i];
-    if (unit < 0x80) {
-      Out.data()[pos++] = static_cast<char>(unit);
-      continue;
-    }
-    const int byte = UnicodeToWin1252(unit);
-    if (byte >= 0) {
-      Out.data()[pos++] = static_cast<char>(byte);
-    } else {
-      AppendNumericEntity(Out, pos, unit);
-    }
-  }
-  Out.resize(pos);
-}
+void AppendEncodedWin1252(QByteArray &Out, QStringView Text) { EncodeInto<false>(Out, Text); }
+
+void AppendEncodedWin1252Guarded(QByteArray &Out, QStringView Text) { EncodeInto<true>(Out, Text); }
 
 QByteArray EncodeWin1252(QStringView Text) {
   QByteArray bytes;

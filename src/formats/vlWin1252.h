@@ -27,3 +27,6 @@ void AppendDecodedWin1252(QString &Out, QByteArrayView Bytes);
 // Appends the bytes of Text; units without a byte are appended as "&#n;".
 void AppendEncodedWin1252(QByteArray &Out, QStringView Text);
 QByteArray EncodeWin1252(QStringView Text);
+// As AppendEncodedWin1252, and also writes ", <, > and codes below 32 as their entities ("&Q2;",
+// "&LT;", "&GT;", "&n;"), so that the text can never end an attribute value or a line early.
+void AppendEncodedWin1252Guarded(QByteArray &Out, QStringView Text);

@@ -297,3 +297,32 @@ TEST(NumberForms, TimestampsAreStableAfterTheFirstSaveAndReadBackClosely) {
     EXPECT_NEAR(read, moment, 0.6e-10);
   }
 }
+
+TEST(Win1252, LongTextEncodesAsItsUnitsOneByOne) {
+  // The encoder copies plain runs in blocks: put every kind of unit at every block position.
+  std::mt19937 random(5);
+  const std::u16string special = u"\"<>\t\r\n\u00E9\u20AC\u0100\u0080&";
+  for (int round = 0; round < 500; ++round) {
+    QString text;
+    const int length = int(random() % 70);
+    for (int i = 0; i < length; ++i)
+      text.append(QChar(random() % 5 ? char16_t(u'a' + random() % 26)
+                                     : special[random() % special.size()]));
+    QByteArray plain;
+    QByteArray guarded;
+    for (QChar c : text) {
+      plain += EncodeWin1252(QStringView(&c, 1));
+      QString entity;
+      if (c.unicode() < 32 || c == u'"' || c == u'<' || c == u'>') {
+        AppendTextEntity(entity, c.unicode());
+      } else {
+        entity = c;
+      }
+      guarded += EncodeWin1252(entity);
+    }
+    ASSERT_EQ(EncodeWin1252(text), plain) << Show(text);
+    QByteArray blockGuarded = "x";
+    AppendEncodedWin1252Guarded(blockGuarded, text);
+    ASSERT_EQ(blockGuarded, "x" + guarded) << Show(text);
+  }
+}
