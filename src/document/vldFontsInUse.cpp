@@ -238,6 +238,7 @@ void TFontsInUse::GetFontDetails(int FontIndex, QString &Name, std::int32_t &Rot
 
 QFont TFontsInUse::DrawingFont(int FontIndex, double Zoom, const QPaintDevice *Device) const {
   const int dpi = Device && Device->logicalDpiY() > 0 ? Device->logicalDpiY() : LayoutDotsPerInch;
+  if (!std::isfinite(Zoom)) Zoom = 1;                      // also keeps NaN out of the cache's keys
   const int key = FontExists(FontIndex) ? FontIndex : -1;  // every undefined index draws alike
   const RDrawingKey k{key, Zoom, dpi};
   if (auto it = FDrawingFonts.find(k); it != FDrawingFonts.end()) return it->second;
@@ -245,7 +246,7 @@ QFont TFontsInUse::DrawingFont(int FontIndex, double Zoom, const QPaintDevice *D
   const TFontInUse f = BaseOrDefault(FontIndex);
   // Size x Zoom rounded half to even, in floating point so that no stored size can overflow,
   // then held to a drawable range.
-  double points = std::isfinite(Zoom) ? static_cast<double>(f.Size) * Zoom : f.Size;
+  double points = static_cast<double>(f.Size) * Zoom;
   points = std::clamp(points, -1e9, 1e9);
   points = std::clamp(static_cast<double>(RoundHalfEven(points)), MinDrawnPoints, MaxDrawnPoints);
 
@@ -256,8 +257,11 @@ QFont TFontsInUse::DrawingFont(int FontIndex, double Zoom, const QPaintDevice *D
   font.setItalic(f.Style.testFlag(fsItalic));
   font.setUnderline(f.Style.testFlag(fsUnderline));
   font.setStrikeOut(f.Style.testFlag(fsStrikeOut));
-  // Glyph positions must not snap to the device's pixel grid differently per screen.
-  font.setHintingPreference(QFont::PreferNoHinting);
+  // Horizontal advances unhinted, so that line breaks do not depend on the machine's hinting
+  // settings; vertical hinting keeps the text crisp.
+  font.setHintingPreference(QFont::PreferVerticalHinting);
+  // A handful of zooms is normal; a caller stepping through many must not grow this forever.
+  if (FDrawingFonts.size() > 4096) FDrawingFonts.clear();
   FDrawingFonts.emplace(k, font);
   return font;
 }

@@ -4,6 +4,7 @@
 #include "vl09_XmlOut.h"
 #include "vlEntities.h"
 #include "vlGlobals.h"
+#include "vlWin1252.h"
 
 #include <algorithm>
 #include <climits>
@@ -51,21 +52,48 @@ bool MatchFontSwitch(QStringView E, qsizetype At, int &Font, qsizetype &Length) 
   return true;
 }
 
-void AppendFontSwitch(QString &Out, int Font) {
-  char buf[16];
-  int len = 0;
-  buf[len++] = '&';
-  buf[len++] = 'f';
-  char digits[8];
+// Writes the decimal digits of Value (0..65535) at Out; answers the end.
+char16_t *WriteDecimal(char16_t *Out, unsigned Value) {
+  char16_t digits[8];
   int d = 0;
-  unsigned v = static_cast<unsigned>(Font);
   do {
-    digits[d++] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v);
-  while (d) buf[len++] = digits[--d];
-  buf[len++] = ';';
-  Out.append(QLatin1StringView(buf, len));
+    digits[d++] = static_cast<char16_t>(u'0' + Value % 10);
+    Value /= 10;
+  } while (Value);
+  while (d) *Out++ = digits[--d];
+  return Out;
+}
+
+// The file form of one UTF-16 unit: itself, or its entity. At most 8 units.
+char16_t *WriteTextUnit(char16_t *Out, char16_t Unit) {
+  if (Unit >= 32 && Unit < 127) {
+    const char16_t *entity = nullptr;
+    switch (Unit) {
+      case u'&': entity = u"&AM;"; break;
+      case u'"': entity = u"&Q2;"; break;
+      case u'<': entity = u"&LT;"; break;
+      case u'>': entity = u"&GT;"; break;
+      default: *Out++ = Unit; return Out;
+    }
+    for (int i = 0; i < 4; ++i) *Out++ = entity[i];
+    return Out;
+  }
+  if (Unit < 32) {
+    *Out++ = u'&';
+    Out = WriteDecimal(Out, Unit);
+    *Out++ = u';';
+    return Out;
+  }
+  if (UnicodeToWin1252(Unit) >= 0) {
+    *Out++ = Unit;
+    return Out;
+  }
+  // No byte in the file's code page: the numeric form, which every reader of ours decodes.
+  *Out++ = u'&';
+  *Out++ = u'#';
+  Out = WriteDecimal(Out, Unit);
+  *Out++ = u';';
+  return Out;
 }
 
 // The next prefix of a numbered outline: the first run of digits in Prev plus one ("9) " gives
@@ -108,27 +136,34 @@ TScopedTypingEventSink::~TScopedTypingEventSink() { gTypingSink = FPrevious; }
 
 void AppendEncodedParagraphText(QString &Out, QStringView Text, const TFontIndex *Fonts,
                                 bool WithEndOfLine, TFontIndex EndOfLineFont) {
-  Out.reserve(Out.size() + Text.size() + Text.size() / 4 + 16);
+  // Room for the worst case (a switch and an 8-unit entity per character), trimmed at the end:
+  // one allocation, no per-character growth checks.
+  constexpr qsizetype MaxPerChar = 8 + 8;
+  const qsizetype start = Out.size();
+  const qsizetype n = Text.size() + (WithEndOfLine ? 1 : 0);
+  Out.resize(start + n * MaxPerChar);
+  char16_t *out = reinterpret_cast<char16_t *>(Out.data()) + start;
   bool switched = false;  // a switch has been written
   int previous = INT_MIN;
   const auto put = [&](char16_t Unit, int Font) {
     if (Font != previous) {
       // Font -1 (text a damaged file had before its first switch) has no switch of its own: at
       // the start it needs none, since reading starts with -1; later it becomes font 0.
-      if (Font >= 0)
-        AppendFontSwitch(Out, Font);
-      else if (switched)
-        AppendFontSwitch(Out, 0);
+      if (Font >= 0 || switched) {
+        *out++ = u'&';
+        *out++ = u'f';
+        out = WriteDecimal(out, static_cast<unsigned>(std::max(Font, 0)));
+        *out++ = u';';
+      }
       switched = switched || Font >= 0;
       previous = Font;
     }
-    if (Unit >= 32 && Unit < 127 && Unit != u'&' && Unit != u'"' && Unit != u'<' && Unit != u'>')
-      Out.append(QChar(Unit));
-    else
-      AppendTextEntity(Out, Unit);
+    out = WriteTextUnit(out, Unit);
   };
-  for (qsizetype i = 0; i < Text.size(); ++i) put(Text[i].unicode(), Fonts[i]);
+  const QChar *text = Text.data();
+  for (qsizetype i = 0; i < Text.size(); ++i) put(text[i].unicode(), Fonts[i]);
   if (WithEndOfLine) put(u'\n', EndOfLineFont);
+  Out.truncate(out - reinterpret_cast<char16_t *>(Out.data()));
 }
 
 void DecodeParagraphText(QStringView Encoded, QString &Text, std::vector<TFontIndex> &Fonts) {

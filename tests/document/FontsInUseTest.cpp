@@ -106,19 +106,6 @@ TEST(FontsInUseTest, CurrentFont_StartsAsTheDefaultAndComputesChangedIndices) {
   EXPECT_EQ(table.CurrentFont.Name, QStringLiteral("Veranda"));
 }
 
-TEST(FontsInUseTest, MyAssign_CopiesDeeplyButNotTheCurrentFont) {
-  TFontsInUse source;
-  source.IO_Load_ForceFont(5, QStringLiteral("Five"), 0, 5, 0, 0, {});
-  source.CurrentFont_ChangeSize(40);
-  TFontsInUse copy;
-  copy.MyAssign(source);
-  source.RenameAFont(QStringLiteral("Five"), QStringLiteral("Changed"));
-  EXPECT_EQ(copy.GetFontName(5), QStringLiteral("Five"));
-  EXPECT_FALSE(copy.FontExists(4));
-  EXPECT_EQ(copy.SlotCount(), source.SlotCount());
-  EXPECT_FALSE(copy.CurrentFont_Changed);
-}
-
 TEST(FontsInUseTest, Drawing_MapsFacesRoundsHalfToEvenAndHoldsTheSize) {
   TFontsInUse table;
   const TFontIndex boldRed =
@@ -225,16 +212,4 @@ TEST(FontsInUseTest, FontsBlock_IndicesFromTheFileAreChecked) {
   EXPECT_EQ(table.GetFontSize(3), 12);
   EXPECT_EQ(table.GetFontHighlight(3), clWhite);
   EXPECT_EQ(table.Entry(3)->Name, QStringLiteral("Veranda"));
-}
-
-TEST(FontsInUseTest, DrawingFaces_MapTheStoredWindowsFaces) {
-  const char16_t *rows[][2] = {{u"Comic Sans MS", u"Comic Neue"},
-                               {u"Veranda", u"DejaVu Sans"},
-                               {u"Verdana", u"DejaVu Sans"},
-                               {u"Arial", u"Liberation Sans"},
-                               {u"Times New Roman", u"Liberation Serif"},
-                               {u"Courier New", u"Liberation Mono"},
-                               {u"Noto Serif", u"Noto Serif"}};
-  for (const auto &row : rows)
-    EXPECT_EQ(DrawingFaceFor(QString::fromUtf16(row[0])), QString::fromUtf16(row[1]));
 }

@@ -3,6 +3,7 @@
 
 #include "vl09_Iterator.h"
 #include "vldParagraph.h"
+#include "vldTable.h"
 
 #include "vlTestSupport.h"
 #include "vldTestDoc.h"
@@ -165,4 +166,20 @@ TEST(ParagraphTest, Element_DamagedLinesAreSkippedWithoutLosingText) {
   EXPECT_GT(Reports(), before);
   EXPECT_TRUE(in->EndOfFile());
   EXPECT_TRUE(InStep(third));
+}
+
+TEST(TableTest, DeletingRowsMovesTheFollowingRowsUp) {
+  TTable table;
+  table.RowCount = 4;
+  table.Cells.resize(2);
+  for (auto &column : table.Cells)
+    for (int row = 0; row < 4; ++row) {
+      column.push_back(std::make_unique<TCell>());
+      column.back()->Contents = QString::number(row);
+    }
+  table.Rows_Delete(1, 2);
+  EXPECT_EQ(table.RowCount, 2);
+  EXPECT_EQ(table.Cells[1][1]->Contents, QStringLiteral("3"));
+  table.Rows_Delete(1, 5);  // beyond the last row: nothing
+  EXPECT_EQ(table.RowCount, 2);
 }

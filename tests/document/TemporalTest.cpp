@@ -125,20 +125,6 @@ TEST_F(TemporalTest, ReadingPairs_LengthBelowOneKeepsEntryZero) {
   }
 }
 
-TEST_F(TemporalTest, LongString_RoundTripKeepsFifteenDigits) {
-  std::mt19937_64 random(7);
-  std::uniform_real_distribution<double> dates(36526, 73051);
-  TTemporalString list;
-  for (int i = 1; i <= 500; ++i) list.InsertOne(i, Pair(dates(random), dates(random)));
-  TTemporalString back;
-  back.IO_SetFromLongStr(list.IO_GetAsLongStr(), list.Count() + 1);
-  ASSERT_EQ(back.Count(), list.Count());
-  for (int i = 0; i <= list.Count(); ++i) {
-    EXPECT_NEAR(back.Entries()[i].RealDT, list.Entries()[i].RealDT, 1e-9);
-    EXPECT_NEAR(back.Entries()[i].FEffectiveDT, list.Entries()[i].FEffectiveDT, 1e-9);
-  }
-}
-
 TEST_F(TemporalTest, LengthRepair_PadsOrClipsWithTheseWarnings) {
   struct {
     int Count, Correct;
@@ -273,10 +259,4 @@ TEST_F(TemporalTest, NewText_TakesTheBrokersMomentOrNow) {
     EXPECT_EQ(t.RealDT, now);
     EXPECT_EQ(t.FEffectiveDT, row.Effective) << row.Context;
   }
-}
-
-TEST_F(TemporalTest, NewText_DefaultBrokerAnswersNow) {
-  TManualClock clock(45000.25);
-  TScopedClock useClock(clock);
-  EXPECT_EQ(TimestampForNewText(44000), TimestampFromDateTime(45000.25));
 }
