@@ -328,9 +328,11 @@ bool TIniFile::Save(const QString &Path, QString *ErrorText) const {
   const QString folder = QFileInfo(Path).absolutePath();
   if (!QDir().mkpath(folder)) return fail(QStringLiteral("cannot create the folder ") + folder);
   QSaveFile file(Path);
-  if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
+  // Unbuffered, so that a full disk shows in write() itself: QSaveFile::commit() does not fail
+  // when flushing its own buffer fails, and would put a cut file in place of the old one.
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fail(file.errorString());
   const QByteArray bytes = Text();
-  if (file.write(bytes) != bytes.size()) {
+  if (file.write(bytes) != bytes.size() || !file.flush()) {
     const QString why = file.errorString();
     file.cancelWriting();
     return fail(why);

@@ -142,13 +142,3 @@ TEST(Hint, MouseEventsArePassedOnAndAPressAndReleaseOnItIsAClick) {
   EXPECT_EQ(clicks, 1);
   EXPECT_EQ(downs.size(), 3);
 }
-
-TEST(Hint, ATextWithAnAmpersandIsShownAsWritten) {
-  TvlHint hint;
-  hint.ShowIt(S("R&D"), QPoint(100, 100), 40000);
-  // A mnemonic would hide the "&" and make the text narrower than the plain layout.
-  const QFontMetrics metrics(hint.font());
-  EXPECT_GE(hint.width(), metrics.horizontalAdvance(S("R&D")));
-  const QImage image = hint.grab().toImage();
-  EXPECT_FALSE(image.isNull());
-}
