@@ -100,7 +100,7 @@ void EncodeText(benchmark::State &State, int Count, int Length) {
   QString out;
   for (auto _ : State) {
     for (const RParagraph &p : set) {
-      out.clear();
+      out.clear();  // a fresh string per paragraph, as a save makes
       AppendEncodedParagraphText(out, p.Text, p.Fonts.data(), true, 1);
       benchmark::DoNotOptimize(out.data());
     }
