@@ -18,8 +18,6 @@ constexpr int kStreamTimeoutMSecs = 5000;
 // How often a playback stream checks for room in the server's buffer besides the server's own
 // requests: a request answered short would otherwise not come again until the buffer drains.
 constexpr pa_usec_t kFillPeriodUSecs = 10000;
-// How finely the server hands captured audio over.
-constexpr int kCaptureFragmentMSecs = 20;
 constexpr int kWorkerPeriodMSecs = 10;
 
 // With the main loop locked: waits until Done() or the timeout, letting the main loop run.
@@ -98,8 +96,8 @@ class TPulseBackend::TCapture final : public TAudioCaptureStream {
     pa_stream_set_read_callback(FStream, &TCapture::Readable, this);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.fragsize = static_cast<std::uint32_t>(
-        pa_usec_to_bytes(kCaptureFragmentMSecs * PA_USEC_PER_MSEC, &spec));
+    attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(
+        static_cast<pa_usec_t>(FBackend.FCaptureFragmentMSecs) * PA_USEC_PER_MSEC, &spec));
     const QByteArray name = Source.toUtf8();
     const auto flags =
         static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);

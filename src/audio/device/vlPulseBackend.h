@@ -41,6 +41,10 @@ class TPulseBackend final : public TAudioBackend {
   std::unique_ptr<TAudioWorker> StartWorker(std::function<void()> Pump) override;
   QString EngineVersion() const override;
 
+  // How finely captured audio is handed over, for capture streams opened afterwards. 20 ms by
+  // default; finer costs more wake-ups. A monitor asks its sink to play in steps this long.
+  void SetCaptureFragmentMSecs(int MSecs) { FCaptureFragmentMSecs = MSecs; }
+
  private:
   class TCapture;
   class TPlayback;
@@ -53,4 +57,5 @@ class TPulseBackend final : public TAudioBackend {
   QString FApplicationName;
   pa_threaded_mainloop *FLoop = nullptr;
   pa_context *FContext = nullptr;
+  int FCaptureFragmentMSecs = 20;
 };

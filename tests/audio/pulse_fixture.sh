@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Starts or stops a private PulseAudio daemon for the audio-pulse tests.
+#   pulse_fixture.sh start DIR   daemon with its socket at DIR/runtime/native and two null sinks:
+#                                vl_in (22050 Hz mono, "VellomarIn") and vl_out ("VellomarOut")
+#   pulse_fixture.sh stop DIR    stops it and removes DIR
+# No sound card is needed, and it runs as root too. Start always succeeds: when the daemon cannot
+# run it writes the reason to DIR/unavailable, and the tests decide (fail under CI, skip elsewhere).
+# DIR must be short: the socket path has to fit in 108 bytes.
+set -u
+action=$1
+dir=$2
+
+stop_daemon() {
+  if [[ -f "$dir/pid" ]]; then
+    pid=$(cat "$dir/pid")
+    if kill -0 "$pid" 2>/dev/null; then
+      kill "$pid" 2>/dev/null
+      for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+      kill -9 "$pid" 2>/dev/null
+    fi
+  fi
+}
+
+unavailable() {
+  echo "$1" >"$dir/unavailable"
+  echo "PulseAudio fixture: $1"
+  stop_daemon
+  exit 0
+}
+
+case "$action" in
+start)
+  stop_daemon 2>/dev/null
+  rm -rf "$dir"
+  mkdir -p "$dir/runtime" "$dir/state" "$dir/home" || exit 1
+  chmod 700 "$dir" "$dir/runtime"
+  command -v pulseaudio >/dev/null || unavailable "pulseaudio is not installed (package pulseaudio)"
+  command -v pactl >/dev/null || unavailable "pactl is not installed (package pulseaudio-utils)"
+  cat >"$dir/default.pa" <<PA
+load-module module-native-protocol-unix socket=$dir/runtime/native auth-anonymous=1
+load-module module-null-sink sink_name=vl_in rate=22050 channels=1 sink_properties=device.description=VellomarIn
+load-module module-null-sink sink_name=vl_out rate=44100 channels=1 sink_properties=device.description=VellomarOut
+set-default-sink vl_out
+set-default-source vl_in.monitor
+PA
+  # Its own home, runtime and state folders: nothing of a user's sound set-up is read or changed.
+  # setsid and closed output: the daemon outlives this script without holding CTest's pipes.
+  HOME="$dir/home" XDG_RUNTIME_DIR="$dir/runtime" PULSE_RUNTIME_PATH="$dir/runtime" \
+    PULSE_STATE_PATH="$dir/state" setsid pulseaudio -n --daemonize=no --exit-idle-time=-1 \
+    --disallow-exit --system=false --use-pid-file=no --disable-shm=yes \
+    --log-target=file:"$dir/pulse.log" -F "$dir/default.pa" </dev/null >/dev/null 2>&1 &
+  echo $! >"$dir/pid"
+  for _ in $(seq 100); do
+    if PULSE_SERVER="unix:$dir/runtime/native" HOME="$dir/home" pactl info >/dev/null 2>&1; then
+      echo "unix:$dir/runtime/native" >"$dir/ready"
+      echo "PulseAudio fixture: ready at unix:$dir/runtime/native"
+      exit 0
+    fi
+    kill -0 "$(cat "$dir/pid")" 2>/dev/null || break
+    sleep 0.1
+  done
+  unavailable "the daemon did not answer: $(tail -n 5 "$dir/pulse.log" 2>/dev/null | tr '\n' ' ')"
+  ;;
+stop)
+  stop_daemon
+  rm -rf "$dir"
+  ;;
+*)
+  echo "usage: $0 start|stop DIR" >&2
+  exit 2
+  ;;
+esac
