@@ -25,15 +25,6 @@ QByteArray Written(const std::function<void(TvlXmlOut &)> &Body) {
   return memory->Bytes();
 }
 
-// One element line with one attribute.
-QByteArray OneAttribute(const std::function<void(TvlXmlOut &)> &Attribute) {
-  return Written([&](TvlXmlOut &out) {
-    out.Insert_TagOpenForAttributes(xtEvent_);
-    Attribute(out);
-    out.Insert_TagClose_NoMoreAttributes();
-  });
-}
-
 void WriteFontsBlock(TvlXmlOut &out) {
   out.Insert_TagWithoutAttributes(xtFontsBegin);
   for (int index = 0; index < 3; ++index) {
@@ -71,52 +62,39 @@ TEST_F(XmlOut, WritesTheFontElementAsOneCrLfLineWithoutByteOrderMark) {
 }
 
 TEST_F(XmlOut, WritesEachValueTypeInItsFixedForm) {
-  using TWrite = std::function<void(TvlXmlOut &)>;
-  const struct {
-    TWrite Write;
-    QByteArray Attribute;
-  } rows[] = {
-      {[](TvlXmlOut &o) { o.Insert_AttributeC("C", 0x800000); }, " C=\"#000080\""},  // navy
-      {[](TvlXmlOut &o) { o.Insert_AttributeC("C", clRed); }, " C=\"#FF0000\""},
-      {[](TvlXmlOut &o) { o.Insert_AttributeC("C", 0x00123456); }, " C=\"#563412\""},
-      {[](TvlXmlOut &o) { o.Insert_AttributeC("C", clNone); }, " C=\"#FFFF1FFF\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("B", false); }, " B=\"F\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("B", true); }, " B=\"T\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("S", TFontStyles(fsUnderline | fsBold)); },
-       " S=\"BU\""},
-      {[](TvlXmlOut &o) {
-         o.Insert_Attribute("S", TFontStyles(fsStrikeOut | fsUnderline | fsItalic | fsBold));
-       },
-       " S=\"BIUS\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("W", 12.5f); }, " W=\"12.5\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("W", 0.125f); }, " W=\".125\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("W", -3.f); }, " W=\"-3\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("W", 1234.6f); }, " W=\"1235\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("W", 1.5); }, " W=\"    1.5000000000\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("W", 45000.5); }, " W=\"45000.5000000000\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("N", -42); }, " N=\"-42\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("N", 5000000000LL); }, " N=\"5000000000\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("N", std::int64_t(-7)); }, " N=\"-7\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("Side", sUnknown); }, " Side=\"U\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("Side", sRight); }, " Side=\"R\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("Kind", koeMarker); }, " K=\"M\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("Kind", koeWingDings2); }, " K=\"2\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("Kind", koeNone); }, ""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("Kind", koeNewDayFile); }, ""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("C", QChar(u'x')); }, " C=\"x\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("C", QChar(u'"')); }, " C=\"&Q2;\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("C", QChar(u'&')); }, " C=\"&\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("T", u"Vellomar\u00AE"_s); }, " T=\"Vellomar\xAE\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("T", u"&f1;&10;"_s); }, " T=\"&f1;&10;\""},
-      {[](TvlXmlOut &o) { o.Insert_Attribute("T", u"\u0395x"_s); }, " T=\"&#917;x\""},
-      // The plain form never lets a value break its line or end early.
-      {[](TvlXmlOut &o) { o.Insert_Attribute("T", u"a\"b<\r\n"_s); }, " T=\"a&Q2;b&LT;&13;&10;\""},
-      {[](TvlXmlOut &o) { o.Insert_AttributeE("T", u"Q&A \"Q3\" </DocTab>"_s); },
-       " T=\"Q&A &Q2;Q3&Q2; &LT;/DocTab&GT;\""},
-  };
-  for (const auto &row : rows) {
-    EXPECT_EQ(OneAttribute(row.Write), "<Event" + row.Attribute + ">\r\n") << row.Attribute.data();
-  }
+  const QByteArray bytes = Written([](TvlXmlOut &o) {
+    o.Insert_TagOpenForAttributes(xtEvent_);
+    o.Insert_AttributeC("Navy", 0x800000);
+    o.Insert_AttributeC("Red", clRed);
+    o.Insert_AttributeC("Mixed", 0x00123456);
+    o.Insert_AttributeC("None", clNone);
+    o.Insert_Attribute("No", false);
+    o.Insert_Attribute("Yes", true);
+    o.Insert_Attribute("BU", TFontStyles(fsUnderline | fsBold));
+    o.Insert_Attribute("All", TFontStyles(fsStrikeOut | fsUnderline | fsItalic | fsBold));
+    o.Insert_Attribute("Half", 12.5f);
+    o.Insert_Attribute("Eighth", 0.125f);
+    o.Insert_Attribute("Minus", -3.f);
+    o.Insert_Attribute("Round", 1234.6f);
+    o.Insert_Attribute("D", 1.5);
+    o.Insert_Attribute("I", -42);
+    o.Insert_Attribute("I64", 5000000000LL);
+    o.Insert_Attribute("Side", sRight);
+    o.Insert_Attribute("Kind", koeWingDings2);  // always named K
+    o.Insert_Attribute("Kind", koeNone);        // never written
+    o.Insert_Attribute("C", QChar(u'"'));
+    o.Insert_Attribute("Amp", QChar(u'&'));
+    o.Insert_Attribute("T", u"Vellomar\u00AE &f1;&10; \u0395"_s);
+    o.Insert_Attribute("Guard", u"a\"b<\r\n"_s);  // never breaks its line or ends early
+    o.Insert_AttributeE("E", u"Q&A \"Q3\" </DocTab>"_s);
+    o.Insert_TagClose_NoMoreAttributes();
+  });
+  EXPECT_EQ(bytes,
+            "<Event Navy=\"#000080\" Red=\"#FF0000\" Mixed=\"#563412\" None=\"#FFFF1FFF\" "
+            "No=\"F\" Yes=\"T\" BU=\"BU\" All=\"BIUS\" Half=\"12.5\" Eighth=\".125\" "
+            "Minus=\"-3\" Round=\"1235\" D=\"    1.5000000000\" I=\"-42\" I64=\"5000000000\" "
+            "Side=\"R\" K=\"2\" C=\"&Q2;\" Amp=\"&\" T=\"Vellomar\xAE &f1;&10; &#917;\" "
+            "Guard=\"a&Q2;b&LT;&13;&10;\" E=\"Q&A &Q2;Q3&Q2; &LT;/DocTab&GT;\">\r\n");
   EXPECT_TRUE(Prompted().isEmpty());
 }
 
