@@ -206,11 +206,13 @@ void TIniFile::Parse(const QByteArray &Bytes) {
   qsizetype start = 0, lineNumber = 0;
   if (Bytes.startsWith("\xEF\xBB\xBF")) start = 3;
   while (start < Bytes.size()) {
-    qsizetype end = Bytes.indexOf('\n', start);
-    if (end < 0) end = Bytes.size();
+    // Lines end with LF, CR LF or, in files from old editors, CR alone.
+    qsizetype end = start;
+    while (end < Bytes.size() && Bytes.at(end) != '\n' && Bytes.at(end) != '\r') ++end;
     ++lineNumber;
     const QString line = QString::fromUtf8(Bytes.constData() + start, end - start).trimmed();
     start = end + 1;
+    if (end + 1 < Bytes.size() && Bytes.at(end) == '\r' && Bytes.at(end + 1) == '\n') ++start;
     if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
       continue;
     if (line.startsWith(QLatin1Char('['))) {

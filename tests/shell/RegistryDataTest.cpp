@@ -153,15 +153,18 @@ TEST(RegistryData, ADamagedFileGivesEveryLineThatStillMakesSense) {
       "Good2=tw\xff"
       "o\n";  // invalid UTF-8
   text += "Good3=\"unterminated\n";
-  text += QByteArray(100000, 'x');  // a very long line without "="
-  text += "\nGood4=four";           // no line end
+  text += QByteArray(100000, 'x');        // a very long line without "="
+  text += "\nGood5=five\rGood6=six\r\n";  // line ends of old editors
+  text += "Good4=four";                   // no line end
   StoreFromText f(text);
   EXPECT_EQ(f.store.GetValue(QStringLiteral("Good1")), S("one"));
   EXPECT_TRUE(f.store.GetValue(QStringLiteral("Good2")).startsWith(S("tw")));
   EXPECT_EQ(f.store.GetValue(QStringLiteral("Good3")), S("unterminated"));
   EXPECT_EQ(f.store.GetValue(QStringLiteral("Good4")), S("four"));
   EXPECT_FALSE(f.store.ValueExists(QStringLiteral("Hidden")));
-  EXPECT_EQ(f.store.Count(), 4);
+  EXPECT_EQ(f.store.GetValue(QStringLiteral("Good5")), S("five"));
+  EXPECT_EQ(f.store.GetValue(QStringLiteral("Good6")), S("six"));
+  EXPECT_EQ(f.store.Count(), 6);
 }
 
 TEST(RegistryData, WritingKeepsOtherSectionsAndValuesRemovedFromMemory) {
