@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build ccache clang libclang-rt-14-dev clang-format pkg-config
+  # locales: lets the tests build a German locale to check that numbers ignore it
+  locales
   # libraries
   qt6-base-dev qt6-base-dev-tools libgl-dev libpulse-dev libsndfile1-dev libsoundtouch-dev
   libjpeg62-turbo-dev

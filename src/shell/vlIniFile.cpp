@@ -1,9 +1,10 @@
 #include "vlIniFile.h"
 
+#include "vlTextFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -323,24 +324,7 @@ QByteArray TIniFile::Text() const {
 }
 
 bool TIniFile::Save(const QString &Path, QString *ErrorText) const {
-  auto fail = [&](const QString &Why) {
-    if (ErrorText) *ErrorText = Why;
-    return false;
-  };
-  const QString folder = QFileInfo(Path).absolutePath();
-  if (!QDir().mkpath(folder)) return fail(QStringLiteral("cannot create the folder ") + folder);
-  QSaveFile file(Path);
-  // Unbuffered, so that a full disk shows in write() itself: QSaveFile::commit() does not fail
-  // when flushing its own buffer fails, and would put a cut file in place of the old one.
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fail(file.errorString());
-  const QByteArray bytes = Text();
-  if (file.write(bytes) != bytes.size() || !file.flush()) {
-    const QString why = file.errorString();
-    file.cancelWriting();
-    return fail(why);
-  }
-  if (!file.commit()) return fail(file.errorString());
-  return true;
+  return WriteFileAtomically(Path, Text(), ErrorText);
 }
 
 bool UpdateIniSection(const QString &Path, const QString &SectionName,
