@@ -34,6 +34,13 @@ bool TvlAtomicFileTarget::Write(const char *Data, qsizetype Size) {
 
 bool TvlAtomicFileTarget::Commit() {
   if (!FFile) return false;
+  // Qt 6.4's commit() ignores a failing flush of the last buffered bytes and would put a cut
+  // file in place of the old one; flush first and give up on failure.
+  if (!FFile->flush()) {
+    FError = FFile->errorString();
+    Cancel();
+    return false;
+  }
   const bool committed = FFile->commit();
   if (!committed) FError = FFile->errorString();
   FFile.reset();
