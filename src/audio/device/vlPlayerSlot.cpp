@@ -327,6 +327,8 @@ void TPlayerSlot::Pump() {
     if (!FLiveStream || FDonePosted) return;
     ProduceLocked();
     failed = FFailed.load();
+    // Only the server's own notice that it played everything out counts: its clock may run
+    // ahead of the sound (a sink waking from idle), so "heard every frame" is no proof.
     done = !failed && FProducedAll.load() && FLiveStream->IsDrained();
     if (done || failed) FDonePosted = true;
     generation = FGeneration;

@@ -262,8 +262,8 @@ void TSimBackend::Tick() {
   FNowMSecs += TickMSecs;
   if (FClock) FClock->AdvanceMSecs(TickMSecs);
   // Workers before and after the streams: players fill their rings before the sinks pull, and
-  // recorders take what the sources gave in the same tick. Copies, because a pump may end its
-  // own component's streams.
+  // recorders take what the sources gave in the same tick. The lists are copied so that a
+  // callback adding or removing a stream cannot invalidate the walk.
   for (TWorker *worker : std::vector<TWorker *>(FWorkers)) worker->Pump();
   for (TCapture *capture : std::vector<TCapture *>(FCaptures)) capture->Tick();
   for (TPlayback *playback : std::vector<TPlayback *>(FPlaybacks)) playback->Tick();
