@@ -12,6 +12,7 @@
 #include <QThread>
 
 #include <sys/resource.h>
+#include <unistd.h>
 #include <csignal>
 #include <thread>
 
@@ -185,6 +186,12 @@ TEST(Recorder, ResultCodes_AndNothingLeftOnDiskAfterAFailedStart) {
   EXPECT_EQ(rig.Recorder.StartFromDirectSoundDevice(0, 0, path), ERR_NOT_INITIALIZED);
   rig.Init();
 
+  // A folder without write permission; root writes anywhere, so there the case shows nothing.
+  const QString locked = rig.Folder.File(QStringLiteral("locked"));
+  QDir().mkpath(locked);
+  QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+  const TOleEnum lockedExpected = geteuid() == 0 ? NOERROR : ERR_CANNOT_CREATE_FILE;
+
   const QString existing = rig.Folder.File(QStringLiteral("earlier recording.wav"));
   WriteAllBytes(existing, QByteArrayLiteral("keep me"));
   WriteAllBytes(rig.Folder.File(QStringLiteral("plainfile")), QByteArrayLiteral("x"));
@@ -206,6 +213,8 @@ TEST(Recorder, ResultCodes_AndNothingLeftOnDiskAfterAFailedStart) {
        rig.Folder.File(QStringLiteral("plainfile/a.wav")), ERR_CANNOT_CREATE_FILE},
       {"folder missing", kOutputFormatWAV, 1, 1, 0, 0,
        rig.Folder.File(QStringLiteral("missing/a.wav")), ERR_CANNOT_CREATE_FILE},
+      {"folder not writable", kOutputFormatWAV, 1, 1, 0, 0, locked + QStringLiteral("/a.wav"),
+       lockedExpected},
   };
   for (const RCase &c : cases) {
     SCOPED_TRACE(c.Name);
@@ -213,8 +222,11 @@ TEST(Recorder, ResultCodes_AndNothingLeftOnDiskAfterAFailedStart) {
     rig.Recorder.EncodeFormats().WavModeIndex = c.WavMode;
     rig.Recorder.EncodeFormats().Channels = c.Channels;
     EXPECT_EQ(rig.Recorder.StartFromDirectSoundDevice(c.Dev, c.Ch, c.Path), c.Expected);
+    if (c.Expected == NOERROR) rig.Recorder.Stop();
     EXPECT_EQ(rig.Recorder.Status(), 0);
   }
+  QFile::setPermissions(locked,
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
   EXPECT_EQ(ReadAllBytes(existing), QByteArrayLiteral("keep me"));
   EXPECT_FALSE(QFile::exists(path));
   EXPECT_EQ(rig.Sim->OpenCaptureCount(), 0);

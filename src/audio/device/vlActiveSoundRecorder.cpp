@@ -49,9 +49,7 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
   void SetSpool(std::shared_ptr<TSessionSpool> Spool) { FSpool = std::move(Spool); }
   std::shared_ptr<TSessionSpool> Spool() const { return FSpool; }
   void SetGain(int Permyriad) { FGain.store(Permyriad); }
-  bool IsFinalized() const { return FFinalized; }
   bool WasBroken() const { return FBroken; }
-  bool StartedPosted() const { return FStartedPosted; }
   QString Error() const { return FError; }
 
   std::unique_ptr<TAudioCaptureStream> Stream;
