@@ -64,6 +64,12 @@ void TParagraph::ReportStorageNotEmpty(const QString &Msg) const {
 
 void TParagraph::ResetStorageReportForTests() { gStorageReported = false; }
 
+void TParagraph::MyAssign(const TSection &Source) {
+  TRichString::MyAssign(Source);
+  if (const auto *p = dynamic_cast<const TParagraph *>(&Source); p && p != this)
+    AnchoredInsets = p->AnchoredInsets;
+}
+
 void TParagraph::Clear() {
   TRichString::Clear();
   FGroupTimestamp = NullTimestamp;

@@ -99,6 +99,8 @@ class TParagraph : public TRichString {
   // run, shared with Clear) and released.
   ~TParagraph() override;
 
+  // The rich string's copy and the anchored handles; the document and the layout records stay.
+  void MyAssign(const TSection &Source) override;
   // The rich string's Clear, and the group timestamp.
   void Clear() override;
 

@@ -119,6 +119,12 @@ QString NextNumberPrefix(const QString &Prev) {
 
 // ---- Typing events -------------------------------------------------------------------------
 
+TDateTime TypingEventMoment(const RvlTimestamp &Timemark) {
+  if (!(Timemark.FEffectiveDT >= EventMomentThreshold) && Timemark.RealDT > EventMomentThreshold)
+    return Timemark.RealDT;
+  return Timemark.FEffectiveDT;
+}
+
 TTypingEventSink &TypingEventSink() {
   return gTypingSink ? *gTypingSink : static_cast<TTypingEventSink &>(gNoTypingEvents);
 }
@@ -575,10 +581,8 @@ void TRichString::DayFiles_RegisterSubstring(int First, int Last) const {
   const int first = std::max(First, 1), last = std::min(Last, High());
   TTypingEventSink &sink = TypingEventSink();
   for (int i = first; i <= last; ++i) {
-    const RvlTimestamp &t = FWhens.Entries()[static_cast<std::size_t>(i)];
-    TDateTime when = t.FEffectiveDT;
-    if (!(when >= EventMomentThreshold) && t.RealDT > EventMomentThreshold) when = t.RealDT;
-    sink.AddTypingEvent(when, QString(FText[i - 1]));
+    sink.AddTypingEvent(TypingEventMoment(FWhens.Entries()[static_cast<std::size_t>(i)]),
+                        QString(FText[i - 1]));
   }
 }
 

@@ -41,6 +41,10 @@ class TTypingEventSink {
   virtual void DeleteTypingEventAt(TDateTime When) = 0;
 };
 
+// The moment a character's typing event is filed at: its effective time, or its real time when
+// the effective time is no real moment (below 1000 days) and the real time is one.
+TDateTime TypingEventMoment(const RvlTimestamp &Timemark);
+
 TTypingEventSink &TypingEventSink();
 // Installs a sink (not owned); nullptr restores the one that does nothing.
 void SetTypingEventSink(TTypingEventSink *Sink);

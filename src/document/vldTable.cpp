@@ -11,3 +11,20 @@ void TTable::Rows_Delete(int FirstRow, int LastRow) {
     RowWidths.erase(RowWidths.begin() + FirstRow, RowWidths.begin() + lastWidth + 1);
   RowCount -= LastRow - FirstRow + 1;
 }
+
+void TTable::MyAssign(const TSection &Source) {
+  TInset::MyAssign(Source);
+  const auto *t = dynamic_cast<const TTable *>(&Source);
+  if (!t || t == this) return;
+  RowCount = t->RowCount;
+  ColCount = t->ColCount;
+  AsLineWeight = t->AsLineWeight;
+  clLines = t->clLines;
+  clBorder = t->clBorder;
+  RowWidths = t->RowWidths;
+  Cells.clear();
+  Cells.resize(t->Cells.size());
+  for (std::size_t c = 0; c < t->Cells.size(); ++c)
+    for (const auto &cell : t->Cells[c])
+      Cells[c].push_back(cell ? std::make_unique<TCell>(*cell) : nullptr);
+}

@@ -1,9 +1,9 @@
 #pragma once
-// Tables: a stub. Nothing creates, saves or loads a table; the types exist so that the inset
-// family is complete. When tables become real they derive from the inset base class and get a
-// file form; until then they stand alone.
+// Tables: a stub inset. The insets storage can create one, but nothing in the program does, and
+// tables have no file form; the types exist so that the inset family is complete.
 
 #include "vlColor.h"
+#include "vldInset.h"
 
 #include <QString>
 
@@ -23,8 +23,11 @@ class TCell {
   QString Contents;
 };
 
-class TTable {
+class TTable : public TInset {
  public:
+  // Deep copy of the cells and the table's own fields.
+  void MyAssign(const TSection &Source) override;
+
   std::int32_t RowCount = 0;
   std::int32_t ColCount = 0;
   double AsLineWeight = 1;

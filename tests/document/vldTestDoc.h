@@ -1,6 +1,7 @@
 #pragma once
 // Helpers of the document model's tests: a plain section list standing in for a document, files
-// written to and read from memory, and a sink that records typing events.
+// written to and read from memory, a sink that records typing events, documents built from lines
+// of text, and JPEG pictures made at run time.
 
 #include "vl09_XmlIn.h"
 #include "vl09_XmlOut.h"
@@ -11,9 +12,12 @@
 #include <gtest/gtest.h>
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -60,3 +64,19 @@ class TRecordingSink final : public TTypingEventSink {
 
 // The three sequences of a rich string have one length, and nothing else is off.
 ::testing::AssertionResult InStep(const TRichString &RS);
+
+class TDocument;
+
+// Moment of the first character of a built document; character k of a line is k seconds later.
+inline constexpr TDateTime BuiltT0 = 45000.5;
+
+// Empties Doc and fills it with one paragraph per line, every character in Font, timestamped
+// BuiltT0 + (line x 1000 + k) seconds; caret at (0, 1); change counts cleared.
+void BuildDocument(TDocument &Doc, const std::vector<std::string> &Paragraphs, TFontIndex Font = 1);
+// The paragraphs' texts, in UTF-8.
+std::vector<std::string> ParagraphTexts(const TDocument &Doc);
+
+// A JPEG of Width x Height in the given colour space (JCS_RGB, JCS_GRAYSCALE, JCS_CMYK as int),
+// every pixel Pixel(x, y) as 0xRRGGBB (grey: the green byte; CMYK: 0xCCMMYYKK), at quality 95.
+QByteArray MakeJpeg(int Width, int Height, int ColorSpace,
+                    const std::function<std::uint32_t(int, int)> &Pixel);

@@ -1,0 +1,307 @@
+#pragma once
+// One notes document: the model behind one notebook tab. It owns the section list (paragraphs),
+// the fonts table, the insets storage, and the caret and selection. Every edit goes through its
+// operations, which keep text, fonts and per-character timestamps in step, turn typed characters
+// into typing events, tell the registered formatters which range changed, and count changes for
+// saving and backups.
+//
+// Positions: sections from 0; characters and caret gaps inside a paragraph from 1 (see
+// vldSection.h). The caret is the caller's to move after an edit; the document only makes sure
+// that the caret and the selection end still name valid positions when an edit removed text
+// under them.
+//
+// Selections are deleted and copied as caret spans: from the caret position at their start up
+// to the one at their end. A character span cannot say whether the line break at its end was
+// selected, so a whole line selected without its line break would lose the line itself, and a
+// span that crosses empty paragraphs would take characters that were never selected.
+//
+// Links upwards are small seams with harmless defaults: the typing-event sink (vldRichString.h),
+// the effective-time broker (vldTemporal.h), the text clipboard (vldStorage.h), the formatters'
+// change callbacks and the undo-snapshot request below.
+//
+// User-interface thread only.
+
+#include "vldFontsInUse.h"
+#include "vldInsetsStorage.h"
+#include "vldParagraph.h"
+#include "vldRichString.h"
+#include "vldSection.h"
+#include "vldTemporal.h"
+
+#include <QString>
+#include <QStringView>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QPainter;
+class TvlGraphic;
+
+enum TSelectionSide : std::uint8_t { sBeginning, sEnd };
+enum TDescribePos : std::uint8_t { dpInSpaces, dpBeforeWord, dpInWord, dpAfterWord };
+
+// A formatter's change callback: the text from FromPos changed; the changed range ended at
+// OldToPos before the change and ends at NewToPos after it. Positions always name existing
+// sections. Called on every edit, so it must only mark (no layout work).
+using TNotifyFormatterEvent = std::function<void(
+    const TCaretPos &FromPos, const TCaretPos &OldToPos, const TCaretPos &NewToPos)>;
+
+class TDocument final : public TSectionContainer {
+ public:
+  static constexpr int MaxFormatters = LastFormatterHandle;
+
+  // One empty paragraph whose end of line has the document's first font; caret at (0, 1).
+  TDocument();
+  ~TDocument() override;
+  TDocument(const TDocument &) = delete;
+  TDocument &operator=(const TDocument &) = delete;
+
+  // ---- Structure and navigation ------------------------------------------------------------
+
+  // Deletes every section and every inset, leaving one fresh paragraph; caret at (0, 1). This is
+  // how a document is emptied before a load, so nothing of the old content may survive it.
+  void ClearSections();
+  // Releases the insets and starts a fresh fonts table (the first font again); sections,
+  // registrations and caret stay.
+  void ClearOther();
+
+  int Section_Low() const { return 0; }
+  std::int32_t Section_High() const override;
+  bool Section_Exists(int SectionNumber) const;
+  TSection *Section_At(std::int32_t SectionNumber) const override;
+  bool IsParagraph(int N) const { return Paragraph_FromSectionNum(N) != nullptr; }
+  TParagraph *Paragraph_FromSectionNum(int N) const;
+  // Searches from the end: loaders ask this for the paragraph they just appended.
+  std::int32_t Paragraph_GetSectionNumOf(const TParagraph *P) const override;
+  static int Paragraph_FirstCharIndex() { return 1; }
+  static int Paragraph_FirstGapNumber() { return 1; }
+  static TCaretPos Paragraph_FirstPos(int N) { return TCaretPos{N, 1, false}; }
+  // (N, After); (N, 1) when N is not a paragraph.
+  TCaretPos Paragraph_LastCaretPos(int N) const;
+  bool Paragraph_LastCharX(int N, TCharX &LastCharX) const;
+  int Paragraph_Length(int N) const;
+  // N advances to the next paragraph; false, with N at the last section, when there is none.
+  bool Paragraph_Next(int &N) const;
+  // N moves back to the previous paragraph; false when there is none.
+  bool Paragraph_Previous(int &N) const;
+  bool Paragraph_MakeSureThereIsOne();
+  // A new paragraph at the end (for loaders); its end of line has FCurrentFontX.
+  TParagraph &Paragraph_Append();
+  TOutline Paragraph_Outline_Get(int N, QString &InitStr) const;
+  void Paragraph_Outline_Set(int N, TOutline Outline, const QString &InitStr);
+
+  TCaretPos Document_FirstCaretPos() const { return TCaretPos{0, 1, false}; }
+  TCaretPos Document_LastCaretPos() const;
+  bool Document_LastCharX(TCharX &LastCharX) const;
+  bool Document_IsBlank() const;
+
+  static bool IsSamePos(const TCaretPos &A, const TCaretPos &B) {
+    return A.SN == B.SN && A.FGN == B.FGN;
+  }
+  static bool IsSameCharX(const TCharX &A, const TCharX &B) { return A.SN == B.SN && A.CX == B.CX; }
+  // Pos1 strictly before Pos2.
+  static bool IsInSequence(const TCaretPos &Pos1, const TCaretPos &Pos2) {
+    return Pos1.SN < Pos2.SN || (Pos1.SN == Pos2.SN && Pos1.FGN < Pos2.FGN);
+  }
+  // The reporting checks report invalid gaps or characters of a paragraph; a section that is not
+  // a paragraph is answered false without a report.
+  bool IsValidCaretPosition(const TCaretPos &Pos) const;
+  bool IsValidCaretPosition_Silent(const TCaretPos &Pos) const;
+  bool IsValidCharIndex(const TCharX &CharX) const;
+  bool IsValidCharIndex_Silent(const TCharX &CharX) const;
+  bool IsValidCaretRange(const TCaretPos &FromPos, const TCaretPos &ToPos) const;
+  static TCaretPos CaretPosFromCharX(const TCharX &CharX) {
+    return TCaretPos{CharX.SN, CharX.CX, false};
+  }
+  // Same numbers; a gap beyond the last character gives CX = High and false.
+  bool CaretPosToCharX(const TCaretPos &CaretPos, TCharX &CharX) const;
+  bool CaretPosition_TryNext(TCaretPos &CaretPos) const;
+  bool CaretPosition_TryPrevious(TCaretPos &CaretPos) const override;
+  // The previous character; from character 1 back to the last character of the nearest earlier
+  // paragraph that has one.
+  bool CharPosition_TryPrevious(TCharX &CharX) const;
+  // Moves the caret by DeltaGN gaps inside its paragraph, clamped to 1..After (false when
+  // clamped), and clears the selection.
+  bool CaretPosition_AdjustWithinParagraph(int DeltaGN);
+  static bool Position_AtStartOfParagraph(const TCaretPos &Pos) { return Pos.FGN <= 1; }
+  bool Position_AtStartOfWord(const TCaretPos &Pos) const;
+  bool Position_AtEndOfWord(const TCaretPos &Pos) const;
+  TDescribePos DescribePos_At(const TCaretPos &At) const;
+  TDescribePos DescribePos_AtCaret() const { return DescribePos_At(FAtPos); }
+  bool Find_CurrentWordAt(const TCaretPos &CaretPos, TCaretPos &StartCaretPos,
+                          TCaretPos &StopCaretPos) const;
+
+  // ---- Editing -----------------------------------------------------------------------------
+
+  // One typed character before At, stamped with the moment new text gets next to its
+  // neighbours, and registered as a typing event. A line feed splits the paragraph.
+  void Char_Insert(QChar Ch, TFontIndex FontIndex, const TCaretPos &At);
+  // Overwrites the character after At; it keeps its place on the recording.
+  void Char_Replace(QChar Ch, TFontIndex Font, const TCaretPos &At);
+  // Deletes the character after the caret; at the end of a paragraph joins the next one (its
+  // anchored insets come along).
+  void Char_Delete(const TCaretPos &CaretPos);
+  // Deletes an inclusive character range. A range covering whole paragraphs deletes them, line
+  // breaks included; insets anchored to deleted paragraphs stay in the storage without anchor.
+  void SubStr_Delete(const TCharX &First, const TCharX &Last);
+  // Deletes the text from Start up to Stop: the rest of Start's paragraph, the paragraphs in
+  // between and the start of Stop's paragraph, whose remainder joins Start's paragraph. Start's
+  // paragraph always survives, so a caret at Start stays valid.
+  void CaretSpan_Delete(const TCaretPos &Start, const TCaretPos &Stop);
+  // Inserts text that may hold line feeds (which split paragraphs and are not themselves kept);
+  // NewAt is the gap after the inserted text. The rich form keeps fonts and timestamps; the plain
+  // form takes the font after At and stamps the text ten characters a second after the text that
+  // follows. A carriage return is an ordinary character.
+  void SubStr_Insert(const TRichString &Str, const TCaretPos &At, TCaretPos &NewAt);
+  void SubStr_InsertPlain(QStringView Str, const TCaretPos &At, TCaretPos &NewAt);
+  // Characters First..Last replaced by Str; the line break after Last stays.
+  void SubStr_Replace(const TCharX &First, const TCharX &Last, const TRichString &Str);
+  // Text of a character range, paragraphs joined by line feeds, plus one more line feed when the
+  // document's selection ends at the start of a paragraph.
+  QString Substr_Plain(const TCharX &First, const TCharX &Last) const;
+  void Substr_Rich(const TCharX &FirstX, const TCharX &LastX, TRichString &Str) const;
+  // The text from Start up to Stop. Between paragraphs a line feed; in the rich form it has the
+  // earlier paragraph's end-of-line font and timestamp.
+  QString CaretSpan_Plain(const TCaretPos &Start, const TCaretPos &Stop) const;
+  void CaretSpan_Rich(const TCaretPos &Start, const TCaretPos &Stop, TRichString &Str) const;
+  bool Substr_Get_OfSameFont(const TCharX &StartAt, TCharX &EndAt, QString &Str,
+                             TFontIndex &FontIndex) const;
+
+  // ---- Selection ---------------------------------------------------------------------------
+
+  void AtPos_NoSelectionSet(const TCaretPos &Value);
+  void Select_Clear() { FAtPosSelect = FAtPos; }
+  TCaretPos SelectPos_Start() const;
+  TCaretPos SelectPos_End() const;
+  void Select_GetFirstAndLastCaretPos(TCaretPos &First, TCaretPos &Last) const;
+  // First = the start's numbers; Last = the character before the end. When no selected
+  // character lies before the end in an earlier paragraph (the selection holds only empty
+  // paragraphs there), Last is (end paragraph, end gap - 1): a span that ends before it starts
+  // in that paragraph, so that range walks touch nothing outside the selection.
+  void Select_GetFirstAndLastCharX(TCharX &FirstCharPos, TCharX &LastCharPos) const;
+  TCaretSpan SelectionCaretSpan() const;
+  TCharSpan SelectionCharSpan() const;
+  bool Select_IsAnyTextSelected() const { return !IsSamePos(FAtPos, FAtPosSelect); }
+  bool Select_LastCharXShouldBeNL() const;
+  bool Select_ClearAndPutCaretAt(TSelectionSide Side);
+  void Select_DeleteSelectedText();
+
+  // ---- Fonts -------------------------------------------------------------------------------
+
+  TFontsInUse &Font_GetFontsInUseObjectReference() { return FontsInUse; }
+  TFontIndex Font_GetIndex(const QString &Name, std::int32_t Rotation, std::int32_t Size,
+                           TColor Color, TColor Highlight, TFontStyles Style);
+  void Font_ApplyToCanvas(QPainter &Canvas, TFontIndex FontIndex, double ZoomFactor) const;
+  // -1 when not a paragraph; the end-of-line font beyond the last character.
+  TFontIndex Char_GetFontIndex(const TCharX &CharX) const;
+  TFontIndex Char_GetFontIndex(const TCaretPos &At) const;
+  TColor FontColorAt(const TCharX &CharX) const;
+  TColor FontHighlightAt(const TCharX &CharX) const;
+  TFontStyles FontStyleAt(const TCharX &CharX) const;
+  TFontStyles FontStyleAt_AtPos() const;
+  bool FontStyleIsBold(TFontIndex FontX) const;
+  // Every character of the span gets FontIndex (an index below 0 is stored as 0).
+  void Font_Change(const TCharSpan &CharSpan, TFontIndex FontIndex);
+  // The others work run by run, so mixed text keeps its other attributes.
+  void Font_ChangeBold(const TCharSpan &CharSpan, bool Flag);
+  void Font_ChangeItalics(const TCharSpan &CharSpan, bool Flag);
+  void Font_ChangeUnderline(const TCharSpan &CharSpan, bool Flag);
+  void Font_ChangeStrikeout(const TCharSpan &CharSpan, bool Flag);
+  void Font_ChangeName(const TCharSpan &CharSpan, const QString &FontName);
+  void Font_ChangeSizeTo(const TCharSpan &CharSpan, std::int32_t FontSize);
+  void Font_ChangeColor(const TCharSpan &CharSpan, TColor Color);
+  void Font_ChangeHighlight(const TCharSpan &CharSpan, TColor Highlight);
+  void Font_ChangeColors(const TCharSpan &CharSpan, TColor Color, TColor Highlight);
+  // Size x (1 + DeltaPercent / 100), rounded half to even, held within 4..288 points.
+  void Font_ChangeSizeRelative(const TCharSpan &CharSpan, double DeltaPercent);
+
+  // ---- Clipboard ---------------------------------------------------------------------------
+
+  bool Clipboard_CanCopy() const { return Select_IsAnyTextSelected(); }
+  bool Clipboard_CanPaste() const;
+  void Clipboard_Copy();
+  void Clipboard_Cut();
+  void Clipboard_Paste();
+
+  // ---- Change counts -----------------------------------------------------------------------
+
+  void ChangeCount_Increment();
+  void ChangeCount_Clear() { FChangeCount = 0; }
+  void ChangeCountSinceBackup_Clear() { FChangeCountSinceBackup = 0; }
+  int ChangeCount() const { return FChangeCount; }
+  int ChangeCountSinceBackup() const { return FChangeCountSinceBackup; }
+
+  // ---- Formatters --------------------------------------------------------------------------
+
+  // Takes the first free slot of 1..3 and makes every paragraph carry a layout record of
+  // AuxInfoType for it. With all three taken reports "Need to raise MaxFormatters" and throws
+  // std::out_of_range before anything is stored.
+  TFormatterHandle Notify_RegisterFormatter(TNotifyFormatterEvent CallBackProcedure,
+                                            TAuxInfoClass AuxInfoType);
+  void Notify_UnregisterFormatter(TFormatterHandle RegistrationHandle);
+
+  // ---- Moments and typing events -----------------------------------------------------------
+
+  // The moment a character typed at the caret belongs next to: its neighbour's effective time
+  // (plus a small step after a character), or 0 when the neighbour has no moment.
+  TDateTime Timestamp_Effective_ContextAtPos(QChar NextChar) const;
+  // The same for a character about to be typed at At.
+  TDateTime Timestamp_Effective_ContextAt(QChar NextChar, const TCaretPos &At) const;
+  // Through the typing-event sink, which keeps one event per moment and text.
+  void Events_AddToListIfNotDuplicating(QChar Ch, const RvlTimestamp &DualTS) const;
+  void Events_AddManyToListIfNotDuplicating(const TRichString &PolyRichStr) const;
+  void Events_UnlistForCaretPos(const TCaretPos &CaretPos) const;
+  void Events_UnlistForCharXRange(const TCharX &First, const TCharX &Last) const;
+
+  // ---- Copying -----------------------------------------------------------------------------
+
+  // Deep copy: positions, counts, fonts, sections, insets (anchored to this document's
+  // paragraphs), zoom and the layout-record wishes. Registered formatters are not copied.
+  void MyAssign(const TDocument &SourceDoc);
+
+  TCaretPos FAtPos;              // the caret
+  TCaretPos FAtPosSelect;        // the other end of the selection; FAtPos when nothing is selected
+  TFontIndex FCurrentFontX = 0;  // end-of-line font of new paragraphs
+  bool FInsertMode = true;       // read by the keyboard: insert or overwrite
+  TvlGraphic *FGraphic_Merge = nullptr;  // carried
+  TFontsInUse FontsInUse;
+  TInsetsStorage InsetsStorage{this};
+  double Zoom = 1;  // display zoom, used by the formatter
+  TAuxInfoUsageMonitor AuxInfoUsageMonitor;
+  // Asked for an undo snapshot whenever the change count reaches an even number. Empty: none.
+  std::function<void(TDocument &)> UndoSnapshotRequest;
+
+ private:
+  std::unique_ptr<TParagraph> NewParagraph();
+  void Notify_Formatters(const TCaretPos &FromPos, const TCaretPos &OldToPos,
+                         const TCaretPos &NewToPos);
+  void Paragraph_Insert(int N);
+  void Paragraph_Split(const TCaretPos &At);
+  void Paragraph_JoinNext(int N);
+  void Section_Delete(int N) { Sections_Delete(N, N); }
+  // Sections First..Last in one step; insets anchored to them are left without an anchor.
+  void Sections_Delete(int First, int Last);
+  void Sections_ResetToOneParagraph(TFontIndex Font);
+  int Paragraph_Count() const;
+  // The anchored insets of From move to Into (its characters were merged there).
+  void MoveAnchors(TParagraph &From, TParagraph &Into);
+  void ReleaseLayoutRecords(TSection &S) const;
+  void UpdateAllLayoutRecords();
+  TCaretPos ClampedPos(const TCaretPos &Pos) const;
+  void Positions_KeepValid();
+  template <typename TInsertPart>
+  bool InsertByLines(QStringView Text, const TCaretPos &At, TCaretPos &NewAt,
+                     TInsertPart InsertPart);
+  template <typename TNewIndex>
+  void Font_ChangeByRuns(const TCharSpan &CharSpan, TNewIndex NewIndex);
+  void Font_ChangeStyle(const TCharSpan &CharSpan, TFontStyle Member, bool Flag);
+  void UnlistCaretSpan(const TCaretPos &Start, const TCaretPos &Stop) const;
+
+  std::vector<std::unique_ptr<TSection>> Sections;                        // never empty
+  std::array<TNotifyFormatterEvent, LastFormatterHandle + 1> NotifyList;  // [0] unused
+  int FChangeCount = 0;
+  int FChangeCountSinceBackup = 0;
+};

@@ -1,0 +1,137 @@
+#include "vldStorage.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QObject>
+#include <QPointer>
+
+// ---- The system clipboard ------------------------------------------------------------------
+
+struct TSystemTextClipboard::RCache {
+  QObject Context;  // ends the change connection with this object
+  QPointer<QClipboard> Watched;
+  bool Known = false;
+  bool HasText = false;
+
+  QClipboard *Clipboard() {
+    QClipboard *clipboard = qGuiApp ? QGuiApplication::clipboard() : nullptr;
+    if (clipboard && clipboard != Watched) {
+      Watched = clipboard;
+      Known = false;
+      QObject::connect(clipboard, &QClipboard::changed, &Context, [this](QClipboard::Mode M) {
+        if (M == QClipboard::Clipboard) Known = false;
+      });
+    }
+    return clipboard;
+  }
+};
+
+TSystemTextClipboard::TSystemTextClipboard() : FCache(std::make_unique<RCache>()) {}
+
+TSystemTextClipboard::~TSystemTextClipboard() = default;
+
+bool TSystemTextClipboard::HasText() const {
+  QClipboard *clipboard = FCache->Clipboard();
+  if (!clipboard) return false;
+  if (!FCache->Known) {
+    const QMimeData *data = clipboard->mimeData(QClipboard::Clipboard);
+    FCache->HasText = data && data->hasText();
+    FCache->Known = true;
+  }
+  return FCache->HasText;
+}
+
+QString TSystemTextClipboard::Text() const {
+  QClipboard *clipboard = FCache->Clipboard();
+  return clipboard ? clipboard->text(QClipboard::Clipboard) : QString();
+}
+
+void TSystemTextClipboard::SetText(const QString &Text) {
+  QClipboard *clipboard = FCache->Clipboard();
+  if (!clipboard) return;
+  clipboard->setText(Text, QClipboard::Clipboard);
+  FCache->Known = false;
+}
+
+namespace {
+
+TTextClipboard *gClipboard = nullptr;
+
+TTextClipboard &SystemClipboard() {
+  static TSystemTextClipboard clipboard;
+  return clipboard;
+}
+
+}  // namespace
+
+TTextClipboard &TextClipboard() { return gClipboard ? *gClipboard : SystemClipboard(); }
+
+void SetTextClipboard(TTextClipboard *Clipboard) { gClipboard = Clipboard; }
+
+TScopedTextClipboard::TScopedTextClipboard(TTextClipboard &Installed) : FPrevious(gClipboard) {
+  gClipboard = &Installed;
+}
+
+TScopedTextClipboard::~TScopedTextClipboard() { gClipboard = FPrevious; }
+
+// ---- The rich copy -------------------------------------------------------------------------
+
+RFontAttributes FontAttributesOf(const TFontsInUse &Fonts, int FontIndex) {
+  RFontAttributes a;
+  if (const TFontInUse *e = Fonts.Entry(FontIndex)) {
+    a.Name = e->Name;
+    a.Rotation = e->Rotation;
+    a.Size = e->Size;
+    a.Color = e->Color;
+    a.Highlight = e->Highlight;
+    a.Style = e->Style;
+  } else {
+    a.Name = Fonts.DefaultName;
+    a.Rotation = Fonts.DefaultRotation;
+    a.Size = Fonts.DefaultSize;
+    a.Color = Fonts.DefaultColor;
+    a.Highlight = Fonts.DefaultHighlight;
+    a.Style = Fonts.DefaultStyle;
+  }
+  return a;
+}
+
+void TRichClipboard::Put(const TRichString &Text, const TFontsInUse &Fonts) {
+  FContent.MyAssign(Text);
+  FFonts.clear();
+  for (const TFontIndex f : Text.Fonts())
+    if (!FFonts.contains(f)) FFonts.emplace(f, FontAttributesOf(Fonts, f));
+  if (!FFonts.contains(Text.FNLFont))
+    FFonts.emplace(Text.FNLFont, FontAttributesOf(Fonts, Text.FNLFont));
+}
+
+void TRichClipboard::Clear() {
+  FContent.Clear();
+  FFonts.clear();
+}
+
+void TRichClipboard::CopyForTarget(TFontsInUse &Target, TRichString &Out) const {
+  Out.MyAssign(FContent);
+  std::map<TFontIndex, TFontIndex> mapped;
+  for (const auto &[index, attributes] : FFonts) {
+    const TFontInUse *e = Target.Entry(index);
+    if (e && FontAttributesOf(Target, index) == attributes) {
+      mapped.emplace(index, index);
+      continue;
+    }
+    mapped.emplace(index,
+                   Target.GetFontIndex(attributes.Name, attributes.Rotation, attributes.Size,
+                                       attributes.Color, attributes.Highlight, attributes.Style));
+  }
+  for (int i = 1; i <= Out.High(); ++i) {
+    const auto it = mapped.find(Out.Char_GetFont(i));
+    if (it != mapped.end() && it->second != it->first) Out.Char_SetFont(i, it->second);
+  }
+  if (const auto it = mapped.find(Out.FNLFont); it != mapped.end()) Out.FNLFont = it->second;
+}
+
+TRichClipboard &InternalClipboard() {
+  static TRichClipboard clipboard;
+  return clipboard;
+}
