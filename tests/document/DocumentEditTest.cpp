@@ -103,7 +103,9 @@ TEST_F(DocumentTest, SelectionsAreDeletedAndCopiedExactlyAsSelected) {
       EXPECT_FALSE(Doc.Select_IsAnyTextSelected());
       // Typing goes on where the selection was.
       Doc.Char_Insert(u'x', 1, Doc.FAtPos);
-      EXPECT_EQ(Doc.Paragraph_FromSectionNum(start.SN)->Char_GetChar(start.FGN), QChar(u'x'));
+      const TParagraph *typedInto = Doc.Paragraph_FromSectionNum(start.SN);
+      ASSERT_NE(typedInto, nullptr);
+      EXPECT_EQ(typedInto->Char_GetChar(start.FGN), QChar(u'x'));
     }
   }
 }
