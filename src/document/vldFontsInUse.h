@@ -108,6 +108,15 @@ class TFontsInUse {
   TFontIndex GetFontIndex_NewSize(int BaseFontIndex, std::int32_t Size);
   TFontIndex GetFontIndex_NewStyle(int BaseFontIndex, TFontStyles Style);
 
+  // F has these six attributes (the position is not compared).
+  bool Matches(const TFontInUse &F, const QString &Name, std::int32_t Rotation, std::int32_t Size,
+               TColor Color, TColor Highlight, TFontStyles Style) const;
+  // A copy of the entry at an index, or the defaults when the index names no entry: what text in
+  // that font is drawn with.
+  TFontInUse BaseOrDefault(int BaseFontIndex) const;
+  // GetFontIndex of F's six attributes.
+  TFontIndex GetFontIndexOf(const TFontInUse &F);
+
   // The entry's attribute, or the default when the index names no entry.
   QString GetFontName(int FontIndex) const;
   std::int32_t GetFontSize(int FontIndex) const;
@@ -171,10 +180,6 @@ class TFontsInUse {
   TFontStyles DefaultStyle;
 
  private:
-  bool Matches(const TFontInUse &F, const QString &Name, std::int32_t Rotation, std::int32_t Size,
-               TColor Color, TColor Highlight, TFontStyles Style) const;
-  TFontInUse BaseOrDefault(int BaseFontIndex) const;
-  TFontIndex GetFontIndexOf(const TFontInUse &F);
   void FontsChanged() const { FDrawingFonts.clear(); }
 
   // The table; a slot may be empty. Never more than MaxSlots.

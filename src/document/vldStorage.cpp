@@ -77,33 +77,13 @@ TScopedTextClipboard::~TScopedTextClipboard() { gClipboard = FPrevious; }
 
 // ---- The rich copy -------------------------------------------------------------------------
 
-RFontAttributes FontAttributesOf(const TFontsInUse &Fonts, int FontIndex) {
-  RFontAttributes a;
-  if (const TFontInUse *e = Fonts.Entry(FontIndex)) {
-    a.Name = e->Name;
-    a.Rotation = e->Rotation;
-    a.Size = e->Size;
-    a.Color = e->Color;
-    a.Highlight = e->Highlight;
-    a.Style = e->Style;
-  } else {
-    a.Name = Fonts.DefaultName;
-    a.Rotation = Fonts.DefaultRotation;
-    a.Size = Fonts.DefaultSize;
-    a.Color = Fonts.DefaultColor;
-    a.Highlight = Fonts.DefaultHighlight;
-    a.Style = Fonts.DefaultStyle;
-  }
-  return a;
-}
-
 void TRichClipboard::Put(const TRichString &Text, const TFontsInUse &Fonts) {
   FContent.MyAssign(Text);
   FFonts.clear();
   for (const TFontIndex f : Text.Fonts())
-    if (!FFonts.contains(f)) FFonts.emplace(f, FontAttributesOf(Fonts, f));
+    if (!FFonts.contains(f)) FFonts.emplace(f, Fonts.BaseOrDefault(f));
   if (!FFonts.contains(Text.FNLFont))
-    FFonts.emplace(Text.FNLFont, FontAttributesOf(Fonts, Text.FNLFont));
+    FFonts.emplace(Text.FNLFont, Fonts.BaseOrDefault(Text.FNLFont));
 }
 
 void TRichClipboard::Clear() {
@@ -114,15 +94,11 @@ void TRichClipboard::Clear() {
 void TRichClipboard::CopyForTarget(TFontsInUse &Target, TRichString &Out) const {
   Out.MyAssign(FContent);
   std::map<TFontIndex, TFontIndex> mapped;
-  for (const auto &[index, attributes] : FFonts) {
+  for (const auto &[index, a] : FFonts) {
     const TFontInUse *e = Target.Entry(index);
-    if (e && FontAttributesOf(Target, index) == attributes) {
-      mapped.emplace(index, index);
-      continue;
-    }
-    mapped.emplace(index,
-                   Target.GetFontIndex(attributes.Name, attributes.Rotation, attributes.Size,
-                                       attributes.Color, attributes.Highlight, attributes.Style));
+    const bool same =
+        e && Target.Matches(*e, a.Name, a.Rotation, a.Size, a.Color, a.Highlight, a.Style);
+    mapped.emplace(index, same ? index : Target.GetFontIndexOf(a));
   }
   for (int i = 1; i <= Out.High(); ++i) {
     const auto it = mapped.find(Out.Char_GetFont(i));

@@ -80,22 +80,6 @@ class TScopedTextClipboard {
 
 // ---- The rich copy -------------------------------------------------------------------------
 
-// The six attributes that make a font, as they were where text was copied.
-struct RFontAttributes {
-  QString Name;
-  std::int32_t Rotation = 0;
-  std::int32_t Size = 0;
-  TColor Color = 0;
-  TColor Highlight = 0;
-  TFontStyles Style;
-
-  friend bool operator==(const RFontAttributes &, const RFontAttributes &) = default;
-};
-
-// The attributes an index stands for in a table: its entry's, or the defaults the table draws an
-// index without an entry with.
-RFontAttributes FontAttributesOf(const TFontsInUse &Fonts, int FontIndex);
-
 class TRichClipboard {
  public:
   TRichClipboard() = default;
@@ -117,7 +101,7 @@ class TRichClipboard {
 
  private:
   TRichString FContent;
-  std::map<TFontIndex, RFontAttributes> FFonts;
+  std::map<TFontIndex, TFontInUse> FFonts;  // what each index stood for where copied
 };
 
 // The one rich copy of the process: made on first use, it lasts until the process ends.

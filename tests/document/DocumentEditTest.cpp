@@ -230,7 +230,10 @@ TEST_F(DocumentTest, PastingIntoAnotherDocumentKeepsTheLookOfTheFonts) {
   ASSERT_EQ(ParagraphTexts(other), (TLines{"abc"}));
   const TFontIndex pasted = other.Paragraph_FromSectionNum(0)->Char_GetFont(1);
   EXPECT_NE(pasted, courier);
-  EXPECT_EQ(FontAttributesOf(other.FontsInUse, pasted), FontAttributesOf(Doc.FontsInUse, arial));
+  const TFontInUse want = Doc.FontsInUse.BaseOrDefault(arial);
+  EXPECT_TRUE(other.FontsInUse.Matches(other.FontsInUse.BaseOrDefault(pasted), want.Name,
+                                       want.Rotation, want.Size, want.Color, want.Highlight,
+                                       want.Style));
 
   // Inside one document the indices stay as they are.
   Doc.AtPos_NoSelectionSet(P(0, 4));
