@@ -37,9 +37,14 @@ TFontIndex StorableFont(TFontIndex F) { return F < 0 ? TFontIndex{0} : F; }
 // ---- Creation ------------------------------------------------------------------------------
 
 TDocument::TDocument() {
-  FCurrentFontX = FontsInUse.GetFontIndex(QStringLiteral("Comic Sans MS"), 0, 10, 0x800000, clWhite,
-                                          TFontStyles());
+  FCurrentFontX = NewDocumentFont();
   Sections.push_back(NewParagraph());
+}
+
+TFontIndex TDocument::NewDocumentFont() {
+  // Comic Sans MS 10, navy on white: index 1 of a fresh table.
+  return FontsInUse.GetFontIndex(QStringLiteral("Comic Sans MS"), 0, 10, 0x800000, clWhite,
+                                 TFontStyles());
 }
 
 TDocument::~TDocument() {
@@ -74,8 +79,7 @@ void TDocument::ClearSections() {
 void TDocument::ClearOther() {
   InsetsStorage.ClearAll();
   FontsInUse.Initialize();
-  FCurrentFontX = FontsInUse.GetFontIndex(QStringLiteral("Comic Sans MS"), 0, 10, 0x800000, clWhite,
-                                          TFontStyles());
+  FCurrentFontX = NewDocumentFont();
 }
 
 // ---- Sections ------------------------------------------------------------------------------

@@ -275,6 +275,7 @@ class TDocument final : public TSectionContainer {
   std::function<void(TDocument &)> UndoSnapshotRequest;
 
  private:
+  TFontIndex NewDocumentFont();
   std::unique_ptr<TParagraph> NewParagraph();
   void Notify_Formatters(const TCaretPos &FromPos, const TCaretPos &OldToPos,
                          const TCaretPos &NewToPos);
