@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 
+#include <atomic>
 #include <cstdint>
 
 class TClock {
@@ -18,6 +19,9 @@ class TClock {
   virtual std::int64_t SteadyMSecs() const = 0;
 };
 
+// The machine's clocks. Now() is called for every typed character, so the local time zone's offset
+// is looked up once a minute rather than on every call (zone rules change offsets only at whole
+// minutes). Safe to call from any thread.
 class TSystemClock final : public TClock {
  public:
   TSystemClock();
@@ -26,6 +30,9 @@ class TSystemClock final : public TClock {
 
  private:
   QElapsedTimer FSteady;
+  // The minute since the Unix epoch (high 32 bits) and the offset from UTC in seconds that held
+  // during it (low 32 bits), in one word so that readers on other threads see a matching pair.
+  mutable std::atomic<std::uint64_t> FOffsetCache{0};
 };
 
 // A clock that only moves when told to: both readings advance together.

@@ -106,3 +106,29 @@ TEST(Color, RedIsTheLowByteAndSpecialValuesMapToNoColour) {
   EXPECT_EQ(QColorToTColor(QColor()), clDefault);
   EXPECT_EQ(QColorToTColor(QColor(Qt::transparent)), clNone);
 }
+
+TEST(Clock, SystemClockAgreesWithQtsLocalTime) {
+  TSystemClock clock;
+  const TDateTime before = QDateTimeToDateTime(QDateTime::currentDateTime());
+  const TDateTime now = clock.Now();
+  const TDateTime after = QDateTimeToDateTime(QDateTime::currentDateTime());
+  EXPECT_LE(MilliSecondsBetween(before, now), 1000);
+  EXPECT_GE(MilliSecondsBetween(before, now), -1);
+  EXPECT_GE(MilliSecondsBetween(now, after), -1);
+}
+
+TEST(Clock, SystemClockAddsTheLocalZonesOffset) {
+  const QByteArray oldTz = qgetenv("TZ");
+  qputenv("TZ", "UTC0");
+  TSystemClock clock;
+  const TDateTime utc = clock.Now();
+  qputenv("TZ", "IST-5:30");  // UTC+5:30 in POSIX form: needs no zone database
+  // A fresh clock looks the offset up again.
+  TSystemClock other;
+  const std::int64_t shift = MilliSecondsBetween(utc, other.Now());
+  EXPECT_NEAR(static_cast<double>(shift), 5.5 * 3600 * 1000, 2000);
+  if (oldTz.isNull())
+    qunsetenv("TZ");
+  else
+    qputenv("TZ", oldTz);
+}
