@@ -57,11 +57,11 @@ class TLoopLock {
 };
 
 pa_sample_spec SampleSpec(int Rate, int Channels) {
-  pa_sample_spec spec{};
-  spec.format = PA_SAMPLE_S16LE;
-  spec.rate = static_cast<std::uint32_t>(Rate);
-  spec.channels = static_cast<std::uint8_t>(Channels);
-  return spec;
+  pa_sample_spec sampleFormat{};
+  sampleFormat.format = PA_SAMPLE_S16LE;
+  sampleFormat.rate = static_cast<std::uint32_t>(Rate);
+  sampleFormat.channels = static_cast<std::uint8_t>(Channels);
+  return sampleFormat;
 }
 
 QString FromUtf8(const char *Text) { return Text ? QString::fromUtf8(Text) : QString(); }
@@ -86,8 +86,8 @@ class TPulseBackend::TCapture final : public TAudioCaptureStream {
 
   // With the main loop locked.
   bool Open(const QString &Source, int Rate, int Channels, QString &Error) {
-    const pa_sample_spec spec = SampleSpec(Rate, Channels);
-    FStream = pa_stream_new(FBackend.FContext, "Recording", &spec, nullptr);
+    const pa_sample_spec sampleFormat = SampleSpec(Rate, Channels);
+    FStream = pa_stream_new(FBackend.FContext, "Recording", &sampleFormat, nullptr);
     if (!FStream) {
       Error = FBackend.ContextError();
       return false;
@@ -97,7 +97,7 @@ class TPulseBackend::TCapture final : public TAudioCaptureStream {
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(
-        static_cast<pa_usec_t>(FBackend.FCaptureFragmentMSecs) * PA_USEC_PER_MSEC, &spec));
+        static_cast<pa_usec_t>(FBackend.FCaptureFragmentMSecs) * PA_USEC_PER_MSEC, &sampleFormat));
     const QByteArray name = Source.toUtf8();
     const auto flags =
         static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
@@ -171,8 +171,8 @@ class TPulseBackend::TPlayback final : public TAudioPlaybackStream {
 
   // With the main loop locked.
   bool Open(const QString &Sink, int BufferMSecs, int Channels, QString &Error) {
-    const pa_sample_spec spec = SampleSpec(FRate, Channels);
-    FStream = pa_stream_new(FBackend.FContext, "Playback", &spec, nullptr);
+    const pa_sample_spec sampleFormat = SampleSpec(FRate, Channels);
+    FStream = pa_stream_new(FBackend.FContext, "Playback", &sampleFormat, nullptr);
     if (!FStream) {
       Error = FBackend.ContextError();
       return false;
@@ -182,7 +182,7 @@ class TPulseBackend::TPlayback final : public TAudioPlaybackStream {
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = static_cast<std::uint32_t>(
-        pa_usec_to_bytes(static_cast<pa_usec_t>(BufferMSecs) * PA_USEC_PER_MSEC, &spec));
+        pa_usec_to_bytes(static_cast<pa_usec_t>(BufferMSecs) * PA_USEC_PER_MSEC, &sampleFormat));
     attr.prebuf = static_cast<std::uint32_t>(-1);
     attr.minreq = static_cast<std::uint32_t>(-1);
     attr.fragsize = static_cast<std::uint32_t>(-1);
