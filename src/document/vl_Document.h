@@ -28,6 +28,7 @@
 #include "vldSection.h"
 #include "vldTemporal.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
 
@@ -37,8 +38,11 @@
 #include <memory>
 #include <vector>
 
+class QElapsedTimer;
 class QPainter;
 class TvlGraphic;
+class TvlXmlIn;
+class TvlXmlOut;
 
 enum TSelectionSide : std::uint8_t { sBeginning, sEnd };
 enum TDescribePos : std::uint8_t { dpInSpaces, dpBeforeWord, dpInWord, dpAfterWord };
@@ -256,6 +260,51 @@ class TDocument final : public TSectionContainer {
   void Events_UnlistForCaretPos(const TCaretPos &CaretPos) const;
   void Events_UnlistForCharXRange(const TCharX &First, const TCharX &Last) const;
 
+  // ---- Files (vl_DocumentIO.cpp) ------------------------------------------------------------
+  //
+  // The notes block: caret, paragraphs with their text, fonts and per-character timestamps, the
+  // fonts table and the insets. As an isolated tab file it is wrapped in a NotesDoc element and
+  // also carries the tab's title and scroll position; embedded in a binder the binder writes
+  // the DocTab and ScrollPos lines around it.
+
+  // Writes the isolated tab file through a writer of our own (the file is replaced in one step).
+  // True only when every byte reached the disk; then, and only then, the change count is
+  // cleared. A failed save leaves the old file and the change count as they were.
+  bool IO_Save(const QString &PathName, const QString &TabTitle, int VertScrollbar);
+  // The same through a writer the caller made (another save target); its ErrorString says why a
+  // save failed.
+  bool IO_Save(TvlXmlOut &Out, const QString &PathName, const QString &TabTitle, int VertScrollbar);
+  // The block without the NotesDoc wrapper and without ScrollPos, into the binder's writer.
+  // Change counts are the binder's business and are not touched. Always true.
+  bool IO_SaveEmbedded(TvlXmlOut &Out) const;
+
+  // Replaces the document by an isolated tab file; never throws for what the file holds. Answers
+  // the problems found as text (empty when the file loaded cleanly); IO_LastLoad says whether the
+  // file could be opened at all and whether it was complete. TabTitle gets "(Untitled)" and
+  // VertScrollbar 0 when the file has none.
+  QString IO_Load(const QString &PathName, QString &TabTitle, int &VertScrollbar);
+  // The same over bytes in memory (a fuzzing input, a file already read); Name names them in
+  // messages and is the folder pictures are looked for in.
+  QString IO_LoadFromBytes(const QByteArray &Bytes, const QString &Name, QString &TabTitle,
+                           int &VertScrollbar);
+  // Replaces the document by the embedded block at the reader's position, which the binder has
+  // moved past its DocTab and ScrollPos lines. Stops before "</DocTab>", which the binder reads.
+  QString IO_LoadEmbedded(TvlXmlIn &In);
+
+  // What the last load found besides its problem texts, and how long it took.
+  struct RLoadReport {
+    bool Opened = false;         // the file could be opened and read
+    bool IsNotesDoc = false;     // an isolated tab file: it began with its NotesDoc line
+    bool Complete = false;       // the block's closing line was there
+    int StructuralProblems = 0;  // reports sent to the error log while loading
+    double OpeningSeconds = 0;   // reading the file into the model
+    double XRefSeconds = 0;      // registering every character as a typing event
+    // The texts the main window's two timing labels get appended.
+    QString OpeningLabelText() const;
+    QString XRefLabelText() const;
+  };
+  const RLoadReport &IO_LastLoad() const { return FLastLoad; }
+
   // ---- Copying -----------------------------------------------------------------------------
 
   // Deep copy: positions, counts, fonts, sections, insets (anchored to this document's
@@ -305,4 +354,20 @@ class TDocument final : public TSectionContainer {
   std::array<TNotifyFormatterEvent, LastFormatterHandle + 1> NotifyList;  // [0] unused
   int FChangeCount = 0;
   int FChangeCountSinceBackup = 0;
+  RLoadReport FLastLoad;
+
+  int FReportsBeforeLoad = 0;  // the error log's count when the load began
+
+  // The file form, vl_DocumentIO.cpp.
+  void IO_LoadBegin();
+  QString IO_LoadIsolated(TvlXmlIn &In, bool Opened, const QString &OpenProblem, QString &TabTitle,
+                          int &VertScrollbar, const QElapsedTimer &Started);
+  QString IO_LoadBody(TvlXmlIn &In);
+  QString IO_LoadInsets(TvlXmlIn &In);
+  QString IO_LoadOneInset(TvlXmlIn &In);
+  QString IO_LoadEnd(const TCaretPos &Caret, const QElapsedTimer &Started);
+  QString IO_CheckAnchoredLists();
+  void IO_SaveCaret(TvlXmlOut &Out) const;
+  void IO_SaveBody(TvlXmlOut &Out) const;
+  void IO_SaveInsets(TvlXmlOut &Out) const;
 };

@@ -649,6 +649,16 @@ void TRichString::IO_Save(TvlXmlOut &Out) const {
 QString TRichString::IO_Load(TvlXmlIn &In) {
   QString problems;
   if (In.EndOfFile()) return problems;
+  if (In.CurrentTag() == xtPWhen_) {
+    // The paragraph's group moment, written before the text when it is set.
+    FGroupTimestamp = NullTimestamp;
+    QString pair;
+    if (In.Get("L", pair)) {
+      int scan = 1;
+      FGroupTimestamp = TimestampFromText(pair, scan);
+    }
+    In.NextRecognizedTag();
+  }
   if (In.CurrentTagStrictlyIs(xtText_)) {
     QString encoded;
     if (In.Get("T", encoded)) {

@@ -1,0 +1,625 @@
+// The notes block as a file: the isolated tab and the embedded form. Exact bytes where the form is
+// fixed, random documents that must come back whole, damaged files that must load what they hold
+// and never leave the document inconsistent.
+
+#include "vl_Document.h"
+#include "vldGraphic.h"
+
+#include "vlClock.h"
+#include "vlSaveTarget.h"
+#include "vlTestSupport.h"
+#include "vldTestDoc.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include <jpeglib.h>
+
+namespace {
+
+constexpr TDateTime SavedAt = 40484.7717962963;  // 2010-11-02 18:31:23.2
+
+QByteArray SaveToBytes(TDocument &Doc, const QString &Title = QStringLiteral("Tab"), int VSB = 0) {
+  auto target = std::make_unique<TvlMemoryTarget>();
+  TvlMemoryTarget *memory = target.get();
+  TvlXmlOut out(std::move(target));
+  EXPECT_TRUE(Doc.IO_Save(out, QStringLiteral("memory.vlTab"), Title, VSB));
+  return memory->Bytes();
+}
+
+QString LoadBytes(TDocument &Doc, const QByteArray &Bytes, QString *Title = nullptr,
+                  int *VSB = nullptr) {
+  QString title;
+  int vsb = 0;
+  const QString problems = Doc.IO_LoadFromBytes(Bytes, QStringLiteral("memory.vlTab"), title, vsb);
+  if (Title) *Title = title;
+  if (VSB) *VSB = vsb;
+  return problems;
+}
+
+// What must hold after any load: sequences in step, fonts valid, the caret on a real place,
+// anchors and anchored lists agreeing.
+::testing::AssertionResult Consistent(const TDocument &Doc) {
+  if (Doc.Section_High() < 0) return ::testing::AssertionFailure() << "no section";
+  for (int sn = 0; sn <= Doc.Section_High(); ++sn) {
+    const TParagraph *p = Doc.Paragraph_FromSectionNum(sn);
+    if (!p) continue;
+    if (auto r = InStep(*p); !r) return r << " in paragraph " << sn;
+    for (TFontIndex f : p->Fonts())
+      if (f < 0) return ::testing::AssertionFailure() << "font " << f << " in paragraph " << sn;
+    for (int i = 1; i <= p->AnchoredInsets.Count(); ++i) {
+      const TInset *inset = Doc.InsetsStorage.GetInset(p->AnchoredInsets.GetHandle(i));
+      if (!inset || inset->FAnchor != p)
+        return ::testing::AssertionFailure() << "stray listing in paragraph " << sn;
+      for (int k = 1; k < i; ++k)
+        if (p->AnchoredInsets.GetHandle(k) == p->AnchoredInsets.GetHandle(i))
+          return ::testing::AssertionFailure() << "handle listed twice in paragraph " << sn;
+    }
+  }
+  for (const auto &inset : Doc.InsetsStorage.Insets())
+    if (inset && inset->FAnchor) {
+      bool listed = false;
+      for (int i = 1; i <= inset->FAnchor->AnchoredInsets.Count(); ++i)
+        listed = listed || Doc.InsetsStorage.GetInset(
+                               inset->FAnchor->AnchoredInsets.GetHandle(i)) == inset.get();
+      if (!listed) return ::testing::AssertionFailure() << "anchor without listing";
+    }
+  if (!Doc.IsValidCaretPosition_Silent(Doc.FAtPos))
+    return ::testing::AssertionFailure() << "caret at " << Doc.FAtPos.SN << "," << Doc.FAtPos.FGN;
+  return ::testing::AssertionSuccess();
+}
+
+bool Near(const RvlTimestamp &A, const RvlTimestamp &B) {
+  // 15 significant digits keep about 1e-10 of a day at present dates.
+  return std::abs(A.FEffectiveDT - B.FEffectiveDT) <= 1e-9 && std::abs(A.RealDT - B.RealDT) <= 1e-9;
+}
+
+int SectionOf(const TDocument &Doc, const TInset &Inset) {
+  return Inset.FAnchor ? Doc.Paragraph_GetSectionNumOf(Inset.FAnchor) : -2;
+}
+
+// Every character, font, timestamp, font entry, inset and the caret.
+void ExpectSameDocument(const TDocument &A, const TDocument &B) {
+  ASSERT_EQ(A.Section_High(), B.Section_High());
+  for (int sn = 0; sn <= A.Section_High(); ++sn) {
+    const TParagraph &a = *A.Paragraph_FromSectionNum(sn), &b = *B.Paragraph_FromSectionNum(sn);
+    ASSERT_EQ(a.Text(), b.Text()) << "paragraph " << sn;
+    ASSERT_EQ(a.Fonts(), b.Fonts()) << "paragraph " << sn;
+    ASSERT_EQ(a.FNLFont, b.FNLFont) << "paragraph " << sn;
+    ASSERT_TRUE(Near(a.FNLWhen, b.FNLWhen)) << "paragraph " << sn;
+    const auto &wa = a.Whens().Entries(), &wb = b.Whens().Entries();
+    ASSERT_EQ(wa.size(), wb.size());
+    for (std::size_t i = 0; i < wa.size(); ++i)
+      ASSERT_TRUE(Near(wa[i], wb[i])) << "paragraph " << sn << " entry " << i;
+    ASSERT_EQ(a.AnchoredInsets.Count(), b.AnchoredInsets.Count()) << "paragraph " << sn;
+    for (int i = 1; i <= a.AnchoredInsets.Count(); ++i)
+      ASSERT_EQ(a.AnchoredInsets.GetHandle(i), b.AnchoredInsets.GetHandle(i));
+  }
+  const TFontsInUse &fa = A.FontsInUse, &fb = B.FontsInUse;
+  for (int i = 0; i < std::max(fa.SlotCount(), fb.SlotCount()); ++i) {
+    ASSERT_EQ(fa.FontExists(i), fb.FontExists(i)) << "font " << i;
+    if (!fa.FontExists(i)) continue;
+    const TFontInUse &x = *fa.Entry(i), &y = *fb.Entry(i);
+    ASSERT_EQ(x.Name, y.Name);
+    ASSERT_EQ(x.Size, y.Size);
+    ASSERT_EQ(x.Style, y.Style);
+    ASSERT_EQ(x.Color, y.Color);
+    ASSERT_EQ(x.Highlight, y.Highlight);
+    ASSERT_EQ(x.Rotation, y.Rotation);
+  }
+  const auto &ia = A.InsetsStorage, &ib = B.InsetsStorage;
+  for (TInsetHandle h = 0; h <= std::max(ia.High(), ib.High()); ++h) {
+    const TInset *x = ia.GetInset(h), *y = ib.GetInset(h);
+    ASSERT_EQ(x == nullptr, y == nullptr) << "inset " << h;
+    if (!x) continue;
+    ASSERT_EQ(SectionOf(A, *x), SectionOf(B, *y)) << "inset " << h;
+    ASSERT_EQ(x->EditorsData.FvLeft, y->EditorsData.FvLeft);
+    ASSERT_EQ(x->EditorsData.FvTop, y->EditorsData.FvTop);
+    ASSERT_EQ(x->EditorsData.FPixelWidth, y->EditorsData.FPixelWidth);
+    ASSERT_EQ(x->EditorsData.FPixelHeight, y->EditorsData.FPixelHeight);
+    const auto *gx = dynamic_cast<const TvlGraphic *>(x), *gy = dynamic_cast<const TvlGraphic *>(y);
+    ASSERT_EQ(gx == nullptr, gy == nullptr) << "inset " << h;
+    if (!gx) continue;
+    ASSERT_EQ(gx->FZOrder, gy->FZOrder);
+    ASSERT_EQ(gx->JpegPathName, gy->JpegPathName);
+    ASSERT_EQ(gx->Sketch.PenStrokeCount(), gy->Sketch.PenStrokeCount());
+    if (gx->Sketch.PenStrokeCount() == 0) continue;
+    ASSERT_EQ(gx->Sketch.FSketchWidth, gy->Sketch.FSketchWidth);
+    ASSERT_EQ(gx->Sketch.FSketchHeight, gy->Sketch.FSketchHeight);
+    for (int s = 0; s < gx->Sketch.PenStrokeCount(); ++s) {
+      const TPenStroke &sx = *gx->Sketch.PenStroke(s), &sy = *gy->Sketch.PenStroke(s);
+      ASSERT_EQ(sx.Tool, sy.Tool);
+      ASSERT_EQ(sx.Color, sy.Color);
+      ASSERT_EQ(sx.Fill, sy.Fill);
+      ASSERT_EQ(sx.Width, sy.Width);
+      ASSERT_EQ(sx.PenPoint_Count(), sy.PenPoint_Count());
+      for (int k = 0; k < sx.PenPoint_Count(); ++k) {
+        ASSERT_EQ(sx.Points[k].X, sy.Points[k].X);
+        ASSERT_EQ(sx.Points[k].Y, sy.Points[k].Y);
+        ASSERT_EQ(sx.Points[k].Pressure, sy.Points[k].Pressure);
+      }
+    }
+  }
+  EXPECT_EQ(A.FAtPos.SN, B.FAtPos.SN);
+  EXPECT_EQ(A.FAtPos.FGN, B.FAtPos.FGN);
+  EXPECT_EQ(A.FAtPos.EOL, B.FAtPos.EOL);
+}
+
+// ---- Random documents ----------------------------------------------------------------------
+
+class TRandomDocs {
+ public:
+  explicit TRandomDocs(unsigned Seed) : R(Seed) {}
+
+  int Int(int Low, int High) { return std::uniform_int_distribution<int>(Low, High)(R); }
+  bool Chance(int Percent) { return Int(1, 100) <= Percent; }
+  template <typename T>
+  const T &Pick(const std::vector<T> &Items) {
+    return Items[static_cast<std::size_t>(Int(0, static_cast<int>(Items.size()) - 1))];
+  }
+
+  // Letters, the characters the line form must escape, control characters, the bytes above 127,
+  // units outside Windows-1252, surrogate pairs and lone halves.
+  QString Text(int MaxLength) {
+    static const std::vector<char16_t> special = {
+        u';', u'&', u'"', u'<', u'>', u'\t', 0,      13,     31,     0x7F, 0x80,
+        0x81, 0xAE, 0xFF, u'€', u'Ж', u'→',  0xD83D, 0xDE00, 0xFFFD, u'f', u'#'};
+    QString s;
+    for (int n = Int(0, MaxLength); n > 0; --n) {
+      if (Chance(60))
+        s += QChar(static_cast<char16_t>(Int(32, 126)));
+      else if (Chance(15))
+        s += QStringLiteral("\U0001F600");
+      else
+        s += QChar(Pick(special));
+    }
+    return s;
+  }
+
+  RvlTimestamp Moment() {
+    if (Chance(10)) return NullTimestamp;
+    const TDateTime real = 45000 + Int(0, 99'999'999) / 1e5;
+    return RvlTimestamp{real - Int(0, 3600) / 86400.0, real};
+  }
+
+  float Quarter(int Low, int High) { return static_cast<float>(Int(Low * 4, High * 4)) / 4.0f; }
+
+  void Fill(TDocument &Doc) {
+    Doc.ClearSections();
+    Doc.ClearOther();
+    std::vector<TFontIndex> fonts = {0, 1};
+    const std::vector<QString> names = {QStringLiteral("Arial"), QStringLiteral("Face \"Q\" <&>"),
+                                        QStringLiteral("Ελληνικά"),
+                                        QStringLiteral("Comic Sans MS")};
+    for (int n = Int(0, 4); n > 0; --n)
+      fonts.push_back(Doc.Font_GetIndex(
+          Pick(names), Chance(20) ? 90 : 0, Int(6, 40), static_cast<TColor>(Int(0, 0xFFFFFF)),
+          Chance(50) ? clWhite : static_cast<TColor>(Int(0, 0xFFFFFF)),
+          TFontStyles::fromInt(Int(0, 15))));
+    for (int sn = 0, count = Int(1, 6); sn < count; ++sn) {
+      TParagraph &p = sn == 0 ? *Doc.Paragraph_FromSectionNum(0) : Doc.Paragraph_Append();
+      const QString text = Text(40);
+      TFontIndex font = Pick(fonts);
+      for (QChar c : text) {
+        if (Chance(20)) font = Pick(fonts);
+        p.Char_Append(c, font, Moment());
+      }
+      p.FNLFont = Pick(fonts);
+      p.FNLWhen = Moment();
+    }
+    for (int n = Int(0, 3); n > 0; --n) AddInset(Doc);
+    const int sn = Int(0, Doc.Section_High());
+    Doc.AtPos_NoSelectionSet(
+        TCaretPos{sn, Int(1, Doc.Paragraph_FromSectionNum(sn)->After()), Chance(30)});
+  }
+
+  void AddInset(TDocument &Doc) {
+    const bool picture = Chance(80);
+    std::unique_ptr<TInset> inset;
+    if (picture) {
+      auto g = std::make_unique<TvlGraphic>();
+      g->FZOrder = Int(1, 5);
+      g->JpegPathName = Pick(std::vector<QString>{QString(), QStringLiteral("C:\\Pics\\none.jpg"),
+                                                  QStringLiteral("/no/such \"x\" <y>.jpg"),
+                                                  QStringLiteral("Ωμέγα.jpg")});
+      if (Chance(70)) {
+        g->Sketch.FSketchWidth = Quarter(1, 500);
+        g->Sketch.FSketchHeight = Quarter(1, 500);
+        for (int s = Int(1, 3); s > 0; --s) {
+          TPenStroke &stroke = g->Sketch.PenStroke_Append();
+          stroke.Tool = static_cast<TKindOfTool>(Int(0, KindOfToolCount - 1));
+          stroke.Color = static_cast<TColor>(Int(0, 0xFFFFFF));
+          stroke.Fill = Chance(50) ? clNone : static_cast<TColor>(Int(0, 0xFFFFFF));
+          stroke.Width = Quarter(0, 20);
+          for (int k = Int(0, 6); k > 0; --k)
+            stroke.PenPoint_Append(Quarter(-100, 900), Quarter(-100, 900),
+                                   Pick(std::vector<float>{1, 1, 0.5f, 0.25f, 2}));
+        }
+      }
+      inset = std::move(g);
+    } else {
+      inset = std::make_unique<TInset>();
+    }
+    inset->EditorsData.FvLeft = Int(-500, 5000);
+    inset->EditorsData.FvTop = static_cast<std::int64_t>(Int(0, 1'000'000)) * 10'000;
+    inset->EditorsData.FPixelWidth = Int(1, 2000);
+    inset->EditorsData.FPixelHeight = Int(1, 2000);
+    if (Chance(75)) inset->FAnchor = Doc.Paragraph_FromSectionNum(Int(0, Doc.Section_High()));
+    Doc.InsetsStorage.PutInsetAt(Int(0, 12), std::move(inset));
+  }
+
+  std::mt19937 R;
+};
+
+class DocumentFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TTemporalString::SetReportsEnabled(true);
+    TTestEnvironment::TestPrompts().Clear();
+  }
+  void TearDown() override { EXPECT_TRUE(TTestEnvironment::TestPrompts().AskedTexts().isEmpty()); }
+  TManualClock Clock{SavedAt};
+  TScopedClock ScopedClock{Clock};
+};
+
+}  // namespace
+
+TEST_F(DocumentFileTest, EmptyDocumentIsWrittenInTheFixedForm) {
+  TDocument doc;
+  const QByteArray bytes = SaveToBytes(doc, QStringLiteral("Notes \"1\""), 17);
+  // The end of line carries the moment the fresh paragraph was made: the clock's.
+  const QByteArray expected =
+      "<NotesDoc Version=\"2\" Generator=\"Vellomar\xAE Software for Taking Notes\" "
+      "TabTitle=\"Notes &Q2;1&Q2;\" WhenSaved=\"2010-11-02 18:31 23.2\">\r\n"
+      "<CaretPos SN=\"0\" GN=\"1\" EOL=\"F\">\r\n"
+      "<ScrollPos VSB=\"17\">\r\n"
+      "<Sections>\r\n"
+      "<P ID=\"0\">\r\n"
+      "<Text N=\"1\" T=\"&f1;&10;\">\r\n"
+      "<When L=\"(0,0)(40484.7717962963,40484.7717962963)\">\r\n"
+      "</P>\r\n"
+      "</Sections>\r\n"
+      "<Fonts>\r\n"
+      "<Font Index=\"0\" Name=\"Veranda\" Style=\"\" Size=\"12\" Color=\"#000000\">\r\n"
+      "<Font Index=\"1\" Name=\"Comic Sans MS\" Style=\"\" Size=\"10\" Color=\"#000080\">\r\n"
+      "</Fonts>\r\n"
+      "<Insets>\r\n"
+      "</Insets>\r\n"
+      "</NotesDoc>\r\n";
+  EXPECT_EQ(bytes, expected);
+
+  QString title;
+  int vsb = 0;
+  TDocument back;
+  EXPECT_EQ(LoadBytes(back, bytes, &title, &vsb), QString());
+  EXPECT_EQ(title, QStringLiteral("Notes \"1\""));
+  EXPECT_EQ(vsb, 17);
+  EXPECT_TRUE(back.IO_LastLoad().IsNotesDoc && back.IO_LastLoad().Complete);
+}
+
+TEST_F(DocumentFileTest, RandomDocumentsComeBackWholeAndSaveToTheSameBytes) {
+  TRandomDocs random(20240611);
+  const std::vector<QString> titles = {QStringLiteral("Plain"), QStringLiteral("Q&A \"3\" <x>"),
+                                       QStringLiteral("Line\r\nbreak"), QStringLiteral("Ωmega 😀")};
+  for (int round = 0; round < 1000; ++round) {
+    SCOPED_TRACE(round);
+    TDocument doc;
+    random.Fill(doc);
+    const QString title = random.Pick(titles);
+    const int vsb = random.Int(-1, 100000);
+    const QByteArray first = SaveToBytes(doc, title, vsb);
+
+    TDocument back;
+    QString backTitle;
+    int backVsb = 0;
+    ASSERT_EQ(LoadBytes(back, first, &backTitle, &backVsb), QString());
+    ASSERT_TRUE(Consistent(back));
+    EXPECT_EQ(backTitle, title);
+    EXPECT_EQ(backVsb, vsb);
+    ExpectSameDocument(doc, back);
+    if (HasFatalFailure()) return;
+    ASSERT_EQ(SaveToBytes(back, title, vsb), first);
+  }
+}
+
+TEST_F(DocumentFileTest, EmbeddedBlocksStayInsideTheirTab) {
+  // The first tab lacks its caret line; it must not take the second tab's caret or paragraphs.
+  TDocument a, b;
+  BuildDocument(a, {"one"});
+  BuildDocument(b, {"two", "three"});
+  b.AtPos_NoSelectionSet(TCaretPos{1, 3, true});
+  const QByteArray bytes = WriteToBytes([&](TvlXmlOut &Out) {
+    for (TDocument *d : {&a, &b}) {
+      Out.Insert_TagOpenForAttributes(xtDocTabBegin_);
+      Out.Insert_AttributeE("TabTitle", QStringLiteral("t"));
+      Out.Insert_TagClose_NoMoreAttributes();
+      Out.Insert_TagOpenForAttributes(xtScrollPos_);
+      Out.Insert_Attribute("VSB", 0);
+      Out.Insert_TagClose_NoMoreAttributes();
+      d->IO_SaveEmbedded(Out);
+      Out.Insert_TagWithoutAttributes(xtDocTabEnd);
+    }
+  });
+  QByteArray damaged = bytes;
+  damaged.replace("<CaretPos SN=\"0\" GN=\"1\" EOL=\"F\">\r\n", "");
+
+  auto in = ReaderOver(damaged);
+  TDocument x, y;
+  ASSERT_TRUE(in->Next_SearchFor(xtScrollPos_));
+  in->NextRecognizedTag();
+  EXPECT_EQ(x.IO_LoadEmbedded(*in), QString());
+  ASSERT_EQ(in->CurrentTag(), xtDocTabEnd);
+  EXPECT_EQ(ParagraphTexts(x), std::vector<std::string>{"one"});
+  EXPECT_EQ(x.FAtPos.SN, 0);
+  EXPECT_EQ(x.FAtPos.FGN, 1);
+
+  ASSERT_TRUE(in->Next_SearchFor(xtScrollPos_));
+  in->NextRecognizedTag();
+  EXPECT_EQ(y.IO_LoadEmbedded(*in), QString());
+  EXPECT_EQ(ParagraphTexts(y), (std::vector<std::string>{"two", "three"}));
+  EXPECT_EQ(y.FAtPos.SN, 1);
+  EXPECT_EQ(y.FAtPos.FGN, 3);
+  EXPECT_TRUE(y.FAtPos.EOL);
+  ExpectSameDocument(b, y);
+
+  // Embedded, a caret line that lacks one attribute gives all three defaults.
+  auto partial = ReaderOver(Lines({"<CaretPos SN=\"1\" EOL=\"T\">", "<Sections>", "<P ID=\"0\">",
+                                   "<Text N=\"2\" T=\"&f1;a&10;\">", "<When L=\"(0,0)(1,1)(2,2)\">",
+                                   "</P>", "<P ID=\"1\">", "<Text N=\"2\" T=\"&f1;b&10;\">",
+                                   "<When L=\"(0,0)(1,1)(2,2)\">", "</P>", "</Sections>"}));
+  TDocument z;
+  z.IO_LoadEmbedded(*partial);
+  EXPECT_EQ(z.FAtPos.SN, 0);
+  EXPECT_FALSE(z.FAtPos.EOL);
+}
+
+// Hand-written blocks around the inset and sketch rules.
+TEST_F(DocumentFileTest, InsetsAndSketchesFromHandWrittenFiles) {
+  const auto block = [](const std::vector<const char *> &Insets) {
+    QByteArray bytes = Lines({"<NotesDoc Version=\"2\" TabTitle=\"x\">",
+                              "<CaretPos SN=\"2\" GN=\"2\" EOL=\"F\">", "<Sections>"});
+    for (int i = 0; i < 3; ++i)
+      bytes += QByteArray("<P ID=\"") + QByteArray::number(i) +
+               "\">\r\n<Text N=\"2\" T=\"&f1;x&10;\">\r\n<When L=\"(0,0)(1,1)(2,2)\">\r\n</P>\r\n";
+    bytes += Lines({"</Sections>", "<Fonts>", "<Font Index=\"0\" Name=\"Veranda\">",
+                    "<Font Index=\"1\" Name=\"Arial\">", "</Fonts>", "<Insets>"});
+    for (const char *line : Insets) bytes += QByteArray(line) + "\r\n";
+    bytes += Lines({"</Insets>", "</NotesDoc>"});
+    return bytes;
+  };
+  const std::vector<const char *> sketch2 = {
+      "<Inset Handle=\"4\" Type=\"G\" Anchor=\"1\">",
+      "<Dimensions vLeft=\"10\" vTop=\"20\" Width=\"30\" Height=\"40\">",
+      "<Graphic ZOrder=\"2\">",
+      "<Sketch Width=\"120\" Height=\"80.5\" Strokes=\"2\">",
+      "<Stroke Tool=\"ktshapecircle\" Color=\"#FF0000\" N=\"3\" XYPData=\"1,2;3,4;5,6,.5;\">",
+      "<Stroke Tool=\"ktNoSuchTool\" N=\"10000\" XYPData=\"\">",
+      "</Sketch>",
+      "</Graphic>",
+      "</Inset>"};
+  TDocument doc;
+  QString problems = LoadBytes(doc, block(sketch2));
+  ASSERT_TRUE(Consistent(doc));
+  // The second stroke declares points it does not have: none are made up.
+  EXPECT_EQ(problems, QStringLiteral("Stroke with 0 of its 10000 points: Line No. 27:  \"<Stroke "
+                                     "Tool=\"ktNoSuchTool\" N=\"10000\" XYPData=\"\">\""));
+  const auto *g = doc.InsetsStorage.GetIfGraphic(4);
+  ASSERT_NE(g, nullptr);
+  EXPECT_EQ(SectionOf(doc, *g), 1);
+  EXPECT_EQ(g->EditorsData.FPixelHeight, 40);
+  EXPECT_EQ(g->FZOrder, 2);
+  EXPECT_EQ(g->Sketch.FSketchHeight, 80.5f);
+  ASSERT_EQ(g->Sketch.PenStrokeCount(), 2);
+  const TPenStroke &s = *g->Sketch.PenStroke(0);
+  EXPECT_EQ(s.Tool, ktShapeCircle);
+  EXPECT_EQ(s.Color, TColor(0x0000FF));
+  EXPECT_EQ(s.Fill, clWhite);
+  EXPECT_EQ(s.Width, 3.0f);
+  ASSERT_EQ(s.PenPoint_Count(), 3);
+  EXPECT_EQ(s.Points[0].X, 1.0f);
+  EXPECT_EQ(s.Points[1].Y, 4.0f);
+  EXPECT_EQ(s.Points[0].Pressure, 1.0f);  // left out in the file: 1, not 100
+  EXPECT_EQ(s.Points[2].Pressure, 0.5f);
+  EXPECT_EQ(g->Sketch.PenStroke(1)->Tool, ktLineFreehand);
+  EXPECT_EQ(doc.FAtPos.SN, 2);
+
+  // Damage around the insets: each row must still load the good inset after it (handle 7).
+  const char *good[] = {"<Inset Handle=\"7\" Type=\"G\" Anchor=\"0\">",
+                        "<Dimensions vLeft=\"1\" vTop=\"2\" Width=\"3\" Height=\"4\">",
+                        "<Graphic ZOrder=\"1\" Path=\"pic.jpg\">", "</Graphic>", "</Inset>"};
+  struct {
+    std::vector<const char *> Lines;
+    const char *Problem;  // the start of the problem text
+  } rows[] = {
+      {{"<Inset Handle=\"-1\" Type=\"G\" Anchor=\"0\">", "<Dimensions vLeft=\"1\">", "</Inset>"},
+       "Can't create Inset #-1"},
+      {{"<Inset Handle=\"2000000000\" Type=\"G\" Anchor=\"0\">", "<Graphic ZOrder=\"1\">",
+        "</Graphic>", "</Inset>"},
+       "Can't create Inset #2000000000"},
+      {{"<Inset Handle=\"1\" Type=\"G\" Anchor=\"5\">", "<Dimensions vLeft=\"1\">",
+        "<Graphic ZOrder=\"1\">", "</Graphic>", "</Inset>"},
+       "Can't anchor inset: #1 to paragraph 5"},
+      {{"<Inset Handle=\"1\" Type=\"G\" Anchor=\"0\">", "<Dimensions vLeft=\"1\">",
+        "<Graphic ZOrder=\"1\">", "<Sketch Strokes=\"10000\">", "<Stroke N=\"1\" XYPData=\"1,1;\">",
+        "<Stroke N=\"1\" XYPData=\"2,2;\">", "</Sketch>", "</Graphic>", "</Inset>"},
+       "Sketch declares 10000 strokes and holds 2"},
+      {{"<Inset Handle=\"1\" Type=\"G\" Anchor=\"0\">", "<Dimensions vLeft=\"1\">",
+        "<Graphic ZOrder=\"1\">", "<Sketch Strokes=\"1\">", "<Stroke N=\"1\" XYPData=\"1,1;\">",
+        "</Graphic>", "</Inset>"},
+       ""},  // no "</Sketch>": only reported to the error log
+      {{"<Inset Handle=\"1\" Type=\"G\" Anchor=\"0\">", "<Dimensions vLeft=\"1\">",
+        "<Graphic ZOrder=\"1\">", "<Unknown thing=\"1\">", "<Text N=\"1\" T=\"x\">", "</Inset>"},
+       ""},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.Problem);
+    std::vector<const char *> lines = row.Lines;
+    lines.insert(lines.end(), std::begin(good), std::end(good));
+    TDocument d;
+    problems = LoadBytes(d, block(lines));
+    EXPECT_TRUE(problems.startsWith(QString::fromLatin1(row.Problem))) << problems.toStdString();
+    ASSERT_TRUE(Consistent(d));
+    const TvlGraphic *kept = d.InsetsStorage.GetIfGraphic(7);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(SectionOf(d, *kept), 0);
+    EXPECT_EQ(kept->JpegPathName, QStringLiteral("pic.jpg"));  // missing picture, path kept
+    EXPECT_TRUE(d.IO_LastLoad().Complete);
+  }
+}
+
+TEST_F(DocumentFileTest, DamagedFramesLoadWhatTheyHold) {
+  struct {
+    const char *Name;
+    QByteArray Bytes;
+    std::vector<std::string> Texts;
+    const char *Problem;  // contained in the problem text
+  } rows[] = {
+      {"no caret line",
+       Lines({"<NotesDoc TabTitle=\"t\">", "<ScrollPos VSB=\"5\">", "<Sections>", "<P ID=\"0\">",
+              "<Text N=\"2\" T=\"&f1;a&10;\">", "<When L=\"(0,0)(1,1)(2,2)\">", "</P>",
+              "</Sections>", "<Fonts>", "</Fonts>", "<Insets>", "</Insets>", "</NotesDoc>"}),
+       {"a"},
+       ""},
+      {"group moment before the text",
+       Lines({"<NotesDoc TabTitle=\"t\">", "<Sections>", "<P ID=\"0\">", "<PWhen L=\"(5,6)\">",
+              "<Text N=\"3\" T=\"&f1;&9;;&10;\">", "<When L=\"(0,0)(1,1)(2,2)(3,3)\">", "</P>",
+              "</Sections>", "<Fonts>", "</Fonts>", "<Insets>", "</Insets>", "</NotesDoc>"}),
+       {"\t;"},
+       ""},
+      {"font beyond the table's range",
+       Lines({"<NotesDoc TabTitle=\"t\">", "<Sections>", "<P ID=\"0\">",
+              "<Text N=\"3\" T=\"&f99999;ab&10;\">", "<When L=\"(0,0)(1,1)(2,2)(3,3)\">", "</P>",
+              "</Sections>", "<Fonts>", "</Fonts>", "<Insets>", "</Insets>", "</NotesDoc>"}),
+       {"ab"},
+       "FontIndex not found"},
+      {"no closing line",
+       Lines({"<NotesDoc TabTitle=\"t\">", "<Sections>", "<P ID=\"0\">",
+              "<Text N=\"2\" T=\"&f1;a&10;\">", "<When L=\"(0,0)(1,1)(2,2)\">", "</P>"}),
+       {"a"},
+       "The file appears incomplete"},
+      {"a binder imported as a tab",
+       Lines({"<BoundNotes Version=\"2\" TabCount=\"1\" ActiveTab=\"0\">",
+              "<DocTab TabTitle=\"t\">", "<ScrollPos VSB=\"0\">",
+              "<CaretPos SN=\"0\" GN=\"1\" EOL=\"F\">", "<Sections>", "<P ID=\"0\">",
+              "<Text N=\"2\" T=\"&f1;a&10;\">", "<When L=\"(0,0)(1,1)(2,2)\">", "</P>",
+              "</Sections>", "</DocTab>", "</BoundNotes>"}),
+       {""},
+       "Not an isolated tab file"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.Name);
+    TDocument doc;
+    QString title;
+    int vsb = -1;
+    const QString problems = LoadBytes(doc, row.Bytes, &title, &vsb);
+    EXPECT_TRUE(problems.contains(QString::fromLatin1(row.Problem))) << problems.toStdString();
+    EXPECT_TRUE(Consistent(doc));
+    EXPECT_EQ(ParagraphTexts(doc), row.Texts);
+  }
+}
+
+TEST_F(DocumentFileTest, EveryCutOfARealFileLoadsWhatPrecedesIt) {
+  TRandomDocs random(7);
+  TDocument doc;
+  while (doc.Section_High() < 3 || doc.InsetsStorage.High() < 0) random.Fill(doc);
+  const QByteArray file = SaveToBytes(doc);
+  for (qsizetype cut = 0; cut <= file.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    const QByteArray part = file.left(cut);
+    TDocument back;
+    LoadBytes(back, part);
+    ASSERT_TRUE(Consistent(back));
+    // Every paragraph whose closing line lies before the cut comes back as it was.
+    const int whole = static_cast<int>(part.count("</P>\r\n"));
+    ASSERT_GE(back.Section_High() + 1, whole);
+    for (int sn = 0; sn < whole; ++sn) {
+      ASSERT_EQ(back.Paragraph_FromSectionNum(sn)->Text(),
+                doc.Paragraph_FromSectionNum(sn)->Text());
+      ASSERT_EQ(back.Paragraph_FromSectionNum(sn)->Fonts(),
+                doc.Paragraph_FromSectionNum(sn)->Fonts());
+    }
+    if (part.contains("</Fonts>\r\n")) {
+      for (int i = 0; i < doc.FontsInUse.SlotCount(); ++i)
+        ASSERT_EQ(back.FontsInUse.FontExists(i), doc.FontsInUse.FontExists(i));
+    }
+    EXPECT_EQ(back.IO_LastLoad().Complete, part.contains("</NotesDoc>"));
+  }
+}
+
+TEST_F(DocumentFileTest, FilesOnDiskWithPicturesTypingEventsAndFailures) {
+  TFreshFolder folder;
+  WriteAllBytes(folder.File(QStringLiteral("pic.jpg")),
+                MakeJpeg(8, 6, JCS_RGB, [](int, int) { return 0x336699u; }));
+  TDocument doc;
+  BuildDocument(doc, {"ab", "", "c"});
+  TInsetHandle h = -1;
+  ASSERT_TRUE(doc.InsetsStorage.MakeNewGraphicAndGetHandle(doc.Paragraph_FromSectionNum(2), h));
+  // Stored as another machine wrote it: found beside the notes file, kept as written.
+  doc.InsetsStorage.GetIfGraphic(h)->JpegPathName = QStringLiteral("D:\\Elsewhere\\pic.jpg");
+  ASSERT_TRUE(doc.InsetsStorage.MakeNewGraphicAndGetHandle(nullptr, h));
+  doc.InsetsStorage.GetIfGraphic(h)->JpegPathName = QStringLiteral("gone.jpg");
+  doc.ChangeCount_Increment();
+
+  const QString path = folder.File(QStringLiteral("notes.vlTab"));
+  ASSERT_TRUE(doc.IO_Save(path, QStringLiteral("Disk"), 3));
+  EXPECT_EQ(doc.ChangeCount(), 0);
+  const QByteArray saved = ReadAllBytes(path);
+
+  TRecordingSink sink;
+  TScopedTypingEventSink scoped(sink);
+  struct RNotified {
+    int Count = 0;
+    TCaretPos To;
+  } notified;
+  TDocument back;
+  back.Notify_RegisterFormatter(
+      [&](const TCaretPos &, const TCaretPos &, const TCaretPos &To) {
+        ++notified.Count;
+        notified.To = To;
+      },
+      nullptr);
+  QString title;
+  int vsb = 0;
+  EXPECT_EQ(back.IO_Load(path, title, vsb), QString());
+  EXPECT_EQ(title, QStringLiteral("Disk"));
+  EXPECT_TRUE(back.InsetsStorage.GetIfGraphic(0)->JPeg_HasOne());
+  EXPECT_FALSE(back.InsetsStorage.GetIfGraphic(1)->JPeg_HasOne());
+  EXPECT_EQ(back.InsetsStorage.GetIfGraphic(0)->JpegPathName,
+            QStringLiteral("D:\\Elsewhere\\pic.jpg"));
+  EXPECT_EQ(sink.Added.size(), 3u);  // one typing event per character
+  EXPECT_EQ(notified.Count, 1);      // one notification for the whole load
+  EXPECT_EQ(notified.To.SN, 2);
+  EXPECT_EQ(back.ChangeCount(), 0);
+  EXPECT_TRUE(back.IO_LastLoad().OpeningLabelText().startsWith(QStringLiteral("   Opening ")));
+
+  // A failed save leaves the old file and the change count as they were.
+  class TFailingCommit final : public TvlSaveTarget {
+   public:
+    bool Open(const QString &) override { return true; }
+    bool Write(const char *, qsizetype) override { return true; }
+    bool Commit() override { return false; }
+    void Cancel() override {}
+    QString ErrorString() const override { return QStringLiteral("disk full"); }
+  };
+  back.ChangeCount_Increment();
+  TvlXmlOut failing(std::make_unique<TFailingCommit>());
+  EXPECT_FALSE(back.IO_Save(failing, path, QStringLiteral("Disk"), 3));
+  EXPECT_EQ(back.ChangeCount(), 1);
+  EXPECT_EQ(ReadAllBytes(path), saved);
+  // Saved again for real, the file is the same, missing picture and foreign path included.
+  ASSERT_TRUE(back.IO_Save(path, QStringLiteral("Disk"), 3));
+  EXPECT_EQ(ReadAllBytes(path), saved);
+
+  // A file that is not there: one message, a document with one empty paragraph.
+  TDocument missing;
+  BuildDocument(missing, {"old"});
+  const QString problems = missing.IO_Load(folder.File(QStringLiteral("none.vlTab")), title, vsb);
+  EXPECT_FALSE(problems.isEmpty());
+  EXPECT_FALSE(missing.IO_LastLoad().Opened);
+  EXPECT_EQ(ParagraphTexts(missing), std::vector<std::string>{""});
+  EXPECT_EQ(TTestEnvironment::TestPrompts().Asked().size(), 1);
+  EXPECT_EQ(title, QStringLiteral("(Untitled)"));
+  TTestEnvironment::TestPrompts().Clear();
+}

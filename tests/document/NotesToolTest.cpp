@@ -1,0 +1,130 @@
+// The vlnotes tool run as its users run it, on files written by the document code: what it
+// prints, and the exit code and message for every kind of file it cannot fully read.
+
+#include "vl_Document.h"
+
+#include "vlTestSupport.h"
+#include "vldTestDoc.h"
+
+#include <gtest/gtest.h>
+#include <QProcess>
+
+namespace {
+
+struct RRun {
+  int Exit = -1;
+  QString Out;
+  QString Err;
+};
+
+RRun RunTool(const QStringList &Arguments) {
+  QProcess process;
+  process.start(QStringLiteral(VLNOTES_EXE), Arguments);
+  RRun run;
+  if (!process.waitForFinished(120'000)) return run;
+  run.Exit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+  run.Out = QString::fromUtf8(process.readAllStandardOutput());
+  run.Err = QString::fromUtf8(process.readAllStandardError());
+  return run;
+}
+
+QByteArray WithoutWhenSaved(QByteArray Bytes) {
+  const qsizetype at = Bytes.indexOf(" WhenSaved=\"");
+  if (at >= 0) Bytes.remove(at, Bytes.indexOf('"', at + 12) + 1 - at);
+  return Bytes;
+}
+
+}  // namespace
+
+TEST(NotesToolTest, ReadsChecksAndResavesWhatTheDocumentWrites) {
+  TFreshFolder folder;
+  TDocument doc;
+  BuildDocument(doc, {"first line", "second\tline\r"});
+  const QString tab = folder.File(QStringLiteral("notes.vlTab"));
+  ASSERT_TRUE(doc.IO_Save(tab, QStringLiteral("Tool"), 0));
+
+  RRun run = RunTool({QStringLiteral("text"), tab});
+  EXPECT_EQ(run.Exit, 0) << run.Err.toStdString();
+  // Paragraph k starts k x 1000 seconds after 2023-03-15 12:00:00, local time.
+  EXPECT_EQ(run.Out, QStringLiteral("2023-03-15 12:00:00  first line\n"
+                                    "2023-03-15 12:16:40  second\tline^M\n"));
+
+  run = RunTool({QStringLiteral("check"), tab});
+  EXPECT_EQ(run.Exit, 0);
+  EXPECT_TRUE(run.Out.contains(QStringLiteral("no problems"))) << run.Out.toStdString();
+
+  const QString again = folder.File(QStringLiteral("again.vlTab"));
+  run = RunTool({QStringLiteral("resave"), tab, again});
+  EXPECT_EQ(run.Exit, 0) << run.Err.toStdString();
+  EXPECT_EQ(WithoutWhenSaved(ReadAllBytes(again)), WithoutWhenSaved(ReadAllBytes(tab)));
+
+  // A binder's tabs are read one after the other.
+  TDocument other;
+  BuildDocument(other, {"tab two"});
+  const QByteArray binder = WriteToBytes([&](TvlXmlOut &Out) {
+    Out.Insert_TagOpenForAttributes(xtBoundNotesBegin_);
+    Out.Insert_Attribute("TabCount", 2);
+    Out.Insert_TagClose_NoMoreAttributes();
+    for (const TDocument *d : {&doc, &other}) {
+      Out.Insert_TagOpenForAttributes(xtDocTabBegin_);
+      Out.Insert_AttributeE("TabTitle", d == &doc ? QStringLiteral("One") : QStringLiteral("Two"));
+      Out.Insert_TagClose_NoMoreAttributes();
+      d->IO_SaveEmbedded(Out);
+      Out.Insert_TagWithoutAttributes(xtDocTabEnd);
+    }
+    Out.Insert_TagWithoutAttributes(xtOtherEventsBegin);
+    Out.Insert_TagWithoutAttributes(xtOtherEventsEnd);
+    Out.Insert_TagWithoutAttributes(xtBoundNotesEnd);
+  });
+  const QString binderPath = folder.File(QStringLiteral("notes.vl"));
+  WriteAllBytes(binderPath, binder);
+  run = RunTool({QStringLiteral("text"), binderPath});
+  EXPECT_EQ(run.Exit, 0) << run.Err.toStdString();
+  EXPECT_TRUE(run.Out.startsWith(QStringLiteral("# Tab 1: One\n2023-03-15 12:00:00  first line\n")))
+      << run.Out.toStdString();
+  EXPECT_TRUE(run.Out.endsWith(QStringLiteral("# Tab 2: Two\n2023-03-15 12:00:00  tab two\n")));
+}
+
+TEST(NotesToolTest, FilesItCannotFullyReadGiveAMessageAndTheirExitCode) {
+  TFreshFolder folder;
+  TDocument doc;
+  BuildDocument(doc, {"kept", "lost"});
+  const QString tab = folder.File(QStringLiteral("whole.vlTab"));
+  ASSERT_TRUE(doc.IO_Save(tab, QStringLiteral("T"), 0));
+  const QByteArray whole = ReadAllBytes(tab);
+  const QString cut = folder.File(QStringLiteral("cut.vlTab"));
+  WriteAllBytes(cut, whole.left(whole.indexOf("<P ID=\"1\">")));
+  const QString binary = folder.File(QStringLiteral("old.vl"));
+  WriteAllBytes(binary, QByteArray("\xDC\x05\x01\x00 binary", 11));
+  const QString text = folder.File(QStringLiteral("shopping.txt"));
+  WriteAllBytes(text, "milk\neggs\n");
+
+  struct {
+    QStringList Arguments;
+    int Exit;
+    const char *Message;  // in standard error, or in standard output for check
+  } rows[] = {
+      {{QStringLiteral("check"), cut}, 1, "appears incomplete"},
+      {{QStringLiteral("text"), cut}, 1, "appears incomplete"},
+      {{QStringLiteral("check"), folder.File(QStringLiteral("none.vlTab"))}, 3, "no such file"},
+      {{QStringLiteral("text"), folder.Path()}, 3, "is a folder"},
+      {{QStringLiteral("check"), binary}, 4, ""},
+      {{QStringLiteral("check"), text}, 4, "not a notes file"},
+      {{QStringLiteral("resave"), cut, cut}, 1, "not written over the damaged original"},
+      {{QStringLiteral("resave"), tab, folder.File(QStringLiteral("no/such/folder.vlTab"))},
+       5,
+       "cannot be written"},
+      {{QStringLiteral("text")}, 2, "usage"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.Arguments.join(QLatin1Char(' ')).toStdString());
+    const RRun run = RunTool(row.Arguments);
+    EXPECT_EQ(run.Exit, row.Exit) << run.Err.toStdString();
+    EXPECT_TRUE((run.Err + run.Out).contains(QString::fromLatin1(row.Message)))
+        << run.Err.toStdString();
+  }
+  // What precedes the cut is still shown, and the damaged file was not touched.
+  EXPECT_EQ(RunTool({QStringLiteral("text"), cut}).Out.left(30),
+            QStringLiteral("2023-03-15 12:00:00  kept\n"));
+  EXPECT_EQ(ReadAllBytes(cut), whole.left(whole.indexOf("<P ID=\"1\">")));
+}
