@@ -17,6 +17,7 @@
 #include "vldSection.h"
 #include "vldTemporal.h"
 
+#include <QAnyStringView>
 #include <QString>
 #include <QStringView>
 
@@ -75,6 +76,12 @@ void AppendEncodedParagraphText(QString &Out, QStringView Text, const TFontIndex
 // after a switch to a number beyond 32767, gets font -1. An "&" that starts nothing known stays a
 // plain "&" and nothing after it is lost. Linear in the length of the value.
 void DecodeParagraphText(QStringView Encoded, QString &Text, std::vector<TFontIndex> &Fonts);
+
+// A string of the user's (tab title, font name, picture path) as an escaped attribute, read back
+// with TvlXmlIn::GetE. Readers take an attribute from the first " Name=\"" in the line, so a value
+// ending in, say, " Style=" would with its closing quote pass for the Style attribute that
+// follows it; a final "=" is therefore written as "&#61;".
+void InsertUserTextAttribute(TvlXmlOut &Out, QAnyStringView Name, QStringView Value);
 
 // ---- The rich string -----------------------------------------------------------------------
 

@@ -191,8 +191,8 @@ class TRandomDocs {
     Doc.ClearOther();
     std::vector<TFontIndex> fonts = {0, 1};
     const std::vector<QString> names = {QStringLiteral("Arial"), QStringLiteral("Face \"Q\" <&>"),
-                                        QStringLiteral("Ελληνικά"),
-                                        QStringLiteral("Comic Sans MS")};
+                                        QStringLiteral("Ελληνικά"), QStringLiteral("Comic Sans MS"),
+                                        QStringLiteral("Face Style=")};
     for (int n = Int(0, 4); n > 0; --n)
       fonts.push_back(Doc.Font_GetIndex(
           Pick(names), Chance(20) ? 90 : 0, Int(6, 40), static_cast<TColor>(Int(0, 0xFFFFFF)),
@@ -221,9 +221,9 @@ class TRandomDocs {
     if (picture) {
       auto g = std::make_unique<TvlGraphic>();
       g->FZOrder = Int(1, 5);
-      g->JpegPathName = Pick(std::vector<QString>{QString(), QStringLiteral("C:\\Pics\\none.jpg"),
-                                                  QStringLiteral("/no/such \"x\" <y>.jpg"),
-                                                  QStringLiteral("Ωμέγα.jpg")});
+      g->JpegPathName = Pick(std::vector<QString>{
+          QString(), QStringLiteral("C:\\Pics\\none.jpg"), QStringLiteral("/no/such \"x\" <y>.jpg"),
+          QStringLiteral("Ωμέγα.jpg"), QStringLiteral("x ZOrder=")});
       if (Chance(70)) {
         g->Sketch.FSketchWidth = Quarter(1, 500);
         g->Sketch.FSketchHeight = Quarter(1, 500);
@@ -302,7 +302,8 @@ TEST_F(DocumentFileTest, EmptyDocumentIsWrittenInTheFixedForm) {
 TEST_F(DocumentFileTest, RandomDocumentsComeBackWholeAndSaveToTheSameBytes) {
   TRandomDocs random(20240611);
   const std::vector<QString> titles = {QStringLiteral("Plain"), QStringLiteral("Q&A \"3\" <x>"),
-                                       QStringLiteral("Line\r\nbreak"), QStringLiteral("Ωmega 😀")};
+                                       QStringLiteral("Line\r\nbreak"), QStringLiteral("Ωmega 😀"),
+                                       QStringLiteral("Ends TabTitle=")};
   for (int round = 0; round < 1000; ++round) {
     SCOPED_TRACE(round);
     TDocument doc;

@@ -1,0 +1,102 @@
+// Loads arbitrary bytes as an isolated tab file. Whatever they hold, the document must come out
+// consistent (sequences in step, valid fonts, the caret on a real place, anchors and anchored
+// lists agreeing), and what it saves must load again without a single problem and save to the
+// same bytes. Any crash, leak, undefined behaviour or broken check is a finding.
+
+#include "vl09_XmlOut.h"
+#include "vlAppPaths.h"
+#include "vlClock.h"
+#include "vlGlobals.h"
+#include "vlPrompts.h"
+#include "vlSaveTarget.h"
+#include "vl_Document.h"
+
+#include <QTemporaryDir>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace {
+
+// Answers nothing and shows nothing: loading must not depend on what a user answers.
+class TSilentPrompts final : public TPrompts {
+ public:
+  void Message(const QString &, TPromptIcon) override {}
+  TPromptButton Ask(const QString &, const QList<TPromptButton> &, TPromptButton Default,
+                    TPromptIcon) override {
+    return Default;
+  }
+  std::optional<QString> Password(const QString &, const QString &) override { return {}; }
+  QString OpenFileName(const QString &, const QString &, const QString &) override { return {}; }
+  QString SaveFileName(const QString &, const QString &, const QString &) override { return {}; }
+};
+
+void Check(bool Condition) {
+  if (!Condition) __builtin_trap();
+}
+
+void CheckConsistent(const TDocument &Doc) {
+  Check(Doc.Section_High() >= 0);
+  for (int sn = 0; sn <= Doc.Section_High(); ++sn) {
+    const TParagraph *p = Doc.Paragraph_FromSectionNum(sn);
+    Check(p != nullptr);
+    Check(p->Text().size() == static_cast<qsizetype>(p->Fonts().size()));
+    Check(p->Text().size() == p->Whens().Count());
+    Check(p->FNLFont >= 0);
+    for (TFontIndex f : p->Fonts()) Check(f >= 0);
+    for (int i = 1; i <= p->AnchoredInsets.Count(); ++i) {
+      const TInset *inset = Doc.InsetsStorage.GetInset(p->AnchoredInsets.GetHandle(i));
+      Check(inset != nullptr && inset->FAnchor == p);
+    }
+  }
+  for (const auto &inset : Doc.InsetsStorage.Insets())
+    if (inset && inset->FAnchor) Check(Doc.Paragraph_GetSectionNumOf(inset->FAnchor) >= 0);
+  Check(Doc.IsValidCaretPosition_Silent(Doc.FAtPos));
+  Check(Doc.FontsInUse.FontExists(0));
+}
+
+QByteArray Save(TDocument &Doc, const QString &Title, int VertScrollbar) {
+  auto target = std::make_unique<TvlMemoryTarget>();
+  TvlMemoryTarget *memory = target.get();
+  TvlXmlOut out(std::move(target));
+  Check(Doc.IO_Save(out, QStringLiteral("fuzz.vlTab"), Title, VertScrollbar));
+  return memory->Bytes();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  static QTemporaryDir home;
+  SetAppPaths(TAppPaths::UnderRoot(home.path()));
+  static TSilentPrompts prompts;
+  SetPrompts(&prompts);
+  static TErrorLog log(AppPaths().DocumentsFolder());
+  SetErrorLog(&log);
+  // A fixed "now", so that two saves write the same WhenSaved.
+  static TManualClock clock(45000.5);
+  SetClock(&clock);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *Data, std::size_t Size) {
+  const QByteArray bytes(reinterpret_cast<const char *>(Data), qsizetype(Size));
+  TDocument doc;
+  QString title;
+  int vsb = 0;
+  doc.IO_LoadFromBytes(bytes, QStringLiteral("fuzz.vlTab"), title, vsb);
+  CheckConsistent(doc);
+
+  const QByteArray first = Save(doc, title, vsb);
+  TDocument again;
+  QString titleAgain;
+  int vsbAgain = 0;
+  const QString problems =
+      again.IO_LoadFromBytes(first, QStringLiteral("fuzz.vlTab"), titleAgain, vsbAgain);
+  Check(problems.isEmpty());
+  Check(again.IO_LastLoad().StructuralProblems == 0);
+  Check(titleAgain == title && vsbAgain == vsb);
+  CheckConsistent(again);
+  Check(Save(again, titleAgain, vsbAgain) == first);
+  return 0;
+}
