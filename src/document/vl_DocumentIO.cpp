@@ -186,6 +186,12 @@ QString LoadSketch(TvlXmlIn &In, TSketch &Sketch) {
 // own name beside the notes file. The reference is kept as stored either way, so that saving
 // gives it back unchanged.
 void LoadPicture(TvlGraphic &Graphic, const QString &Path, const QString &NotesPath) {
+  // A path with a NUL in it names no file; it is kept, but not handed to the file system.
+  if (Path.contains(QChar(0))) {
+    Graphic.JpegPathName = Path;
+    Graphic.PictureProblem = QStringLiteral("No such picture file");
+    return;
+  }
   QString readFrom = Path;
   if (!QFileInfo::exists(Path) && !NotesPath.isEmpty()) {
     QString name = Path;

@@ -65,8 +65,11 @@ bool FifteenDigits(double V, std::uint64_t &Digits, int &Exponent) {
   const std::uint64_t mantissa = (bits & ((1ULL << 52) - 1)) | (1ULL << 52);
   const int shift = 1075 - biased;  // V = mantissa / 2^shift
   if (shift < 1 || shift > 100) return false;
-  // A first guess of the decimal exponent, corrected below when the digits disagree.
-  int e = static_cast<int>(std::floor(std::log10(V)));
+  // A first guess of the decimal exponent from the binary one (log10(2) ~ 78913 / 2^18), at most
+  // one too low; corrected below when the digits disagree. Cheaper than log10 by far, and this
+  // runs twice for every character saved.
+  const int binary = biased - 1023;
+  int e = binary >= 0 ? (binary * 78913) >> 18 : -((-binary * 78913 + (1 << 18) - 1) >> 18);
   for (int attempt = 0; attempt < 3; ++attempt) {
     const int p = 14 - e;
     if (p < 0 || p > 19) return false;
@@ -161,11 +164,19 @@ int WriteTimestampNumber(double Value, char *Out) {
   std::uint64_t digits = 0;
   int exponent = 0;
   if (v >= 1e-4 && v < 1e15 && FifteenDigits(v, digits, exponent)) {
-    char d[15];
-    for (int i = 14; i >= 0; --i) {
-      d[i] = static_cast<char>('0' + digits % 10);
-      digits /= 10;
+    // Two digits per division.
+    static constexpr char Pairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    char d[16];
+    for (int i = 14; i >= 1; i -= 2) {
+      const auto pair = static_cast<unsigned>(digits % 100);
+      digits /= 100;
+      d[i - 1] = Pairs[2 * pair];
+      d[i] = Pairs[2 * pair + 1];
     }
+    d[0] = static_cast<char>('0' + digits);
     int last = 14;  // the last significant digit once trailing zeros are dropped
     while (last > 0 && d[last] == '0') --last;
     if (exponent >= 0) {

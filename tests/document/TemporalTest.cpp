@@ -77,6 +77,10 @@ TEST_F(TemporalTest, FastNumberForm_MatchesTheGeneralForm) {
   for (double v : {1e-4, 9.99999999999999e14, 1e15, 99999.99999999995, 0.1, 123456789012345.0,
                    5e-324, 1.7976931348623157e308})
     check(v);
+  // Where the first guess of the decimal exponent is most likely off: at powers of ten and two.
+  for (int k = -16; k <= 52; ++k)
+    for (double v : {std::pow(10.0, k / 3), std::ldexp(1.0, k)})
+      for (double w : {std::nextafter(v, 0.0), v, std::nextafter(v, 1e300)}) check(w);
 }
 
 TEST_F(TemporalTest, ReadingPairs_DamagedPairsCostOnlyThemselves) {
