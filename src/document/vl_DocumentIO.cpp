@@ -518,34 +518,50 @@ QString TDocument::IO_LoadOneInset(TvlXmlIn &In) {
       In.NextRecognizedTag();
   };
 
-  const bool isGraphic = type == QLatin1String("G");
+  // Its place comes first in the file; it is kept until the inset exists.
+  TInsetPositioning place;
+  bool havePlace = false;
+  if (In.CurrentTagStrictlyIs(xtDimensions_)) {
+    int left = 0, width = 0, height = 0;
+    long long top = 0;
+    havePlace = In.Get("vLeft", left) && In.Get("vTop", top) && In.Get("Width", width) &&
+                In.Get("Height", height);
+    if (havePlace) {
+      place.FvLeft = left;
+      place.FvTop = top;
+      place.FPixelWidth = width;
+      place.FPixelHeight = height;
+    } else {
+      ErrorReportInDebug(QStringLiteral("Read error for Dimensions:  ") + In.TraceLine());
+    }
+    In.NextRecognizedTag();
+  }
+
+  // A line without its Type is still a picture when its Graphic element follows.
+  const bool isGraphic =
+      type == QLatin1String("G") || (!haveType && In.CurrentTag() == xtGraphicBegin_);
   std::unique_ptr<TInset> made;
   try {
     // A type other than a picture is kept as a plain inset, so that its place and anchor survive.
     made = isGraphic ? std::make_unique<TvlGraphic>() : std::make_unique<TInset>();
   } catch (const std::bad_alloc &) {
   }
+  const bool taken = haveHandle && InsetsStorage.GetInset(handle) != nullptr;
   if (!haveHandle || !made || !InsetsStorage.PutInsetAt(handle, std::move(made))) {
     AddProblem(problems, QStringLiteral("Can't create Inset #") +
                              (haveHandle ? QString::number(handle) : QStringLiteral("?")));
     skipToEnd();
     return problems;
   }
+  if (taken)
+    AddProblem(problems,
+               QStringLiteral("Inset #%1 is given twice; the later one is kept").arg(handle));
   TInset *inset = InsetsStorage.GetInset(handle);
-
-  if (In.CurrentTagStrictlyIs(xtDimensions_)) {
-    int left = 0, width = 0, height = 0;
-    long long top = 0;
-    if (In.Get("vLeft", left) && In.Get("vTop", top) && In.Get("Width", width) &&
-        In.Get("Height", height)) {
-      inset->EditorsData.FvLeft = left;
-      inset->EditorsData.FvTop = top;
-      inset->EditorsData.FPixelWidth = width;
-      inset->EditorsData.FPixelHeight = height;
-    } else {
-      ErrorReportInDebug(QStringLiteral("Read error for Dimensions:  ") + In.TraceLine());
-    }
-    In.NextRecognizedTag();
+  if (havePlace) {
+    inset->EditorsData.FvLeft = place.FvLeft;
+    inset->EditorsData.FvTop = place.FvTop;
+    inset->EditorsData.FPixelWidth = place.FPixelWidth;
+    inset->EditorsData.FPixelHeight = place.FPixelHeight;
   }
 
   int anchor = NoAnchor;

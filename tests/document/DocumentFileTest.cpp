@@ -424,6 +424,8 @@ TEST_F(DocumentFileTest, InsetsAndSketchesFromHandWrittenFiles) {
       {{"<Inset Handle=\"2000000000\" Type=\"G\" Anchor=\"0\">", "<Graphic ZOrder=\"1\">",
         "</Graphic>", "</Inset>"},
        "Can't create Inset #2000000000"},
+      {{"<Inset Handle=\"7\" Type=\"\" Anchor=\"1\">", "<Dimensions vLeft=\"1\">", "</Inset>"},
+       "Inset #7 is given twice"},
       {{"<Inset Handle=\"1\" Type=\"G\" Anchor=\"5\">", "<Dimensions vLeft=\"1\">",
         "<Graphic ZOrder=\"1\">", "</Graphic>", "</Inset>"},
        "Can't anchor inset: #1 to paragraph 5"},
@@ -453,6 +455,16 @@ TEST_F(DocumentFileTest, InsetsAndSketchesFromHandWrittenFiles) {
     EXPECT_EQ(kept->JpegPathName, QStringLiteral("pic.jpg"));  // missing picture, path kept
     EXPECT_TRUE(d.IO_LastLoad().Complete);
   }
+
+  // A line without its Type is still a picture when its Graphic element follows.
+  TDocument untyped;
+  LoadBytes(untyped, block({"<Inset Handle=\"2\" Anchor=\"0\">",
+                            "<Dimensions vLeft=\"1\" vTop=\"2\" Width=\"3\" Height=\"4\">",
+                            "<Graphic ZOrder=\"3\">", "</Graphic>", "</Inset>"}));
+  const TvlGraphic *g = untyped.InsetsStorage.GetIfGraphic(2);
+  ASSERT_NE(g, nullptr);
+  EXPECT_EQ(g->FZOrder, 3);
+  EXPECT_EQ(g->EditorsData.FPixelHeight, 4);
 }
 
 TEST_F(DocumentFileTest, DamagedFramesLoadWhatTheyHold) {
