@@ -221,7 +221,7 @@ bool TDocument::IO_Save(TvlXmlOut &Out, const QString &PathName, const QString &
   Out.Insert_TagOpenForAttributes(xtNotesDocBegin_);
   Out.Insert_Attribute("Version", FileVersion);
   Out.Insert_AttributeE("Generator", Generator());
-  InsertUserTextAttribute(Out, "TabTitle", TabTitle);
+  Out.Insert_AttributeE("TabTitle", TabTitle);
   Out.Insert_Attribute("WhenSaved", QStringView(TimeStampFull(Now())));
   Out.Insert_TagClose_NoMoreAttributes();
   IO_SaveCaret(Out);
@@ -290,7 +290,7 @@ void TDocument::IO_SaveInsets(TvlXmlOut &Out) const {
       Out.Insert_TagOpenForAttributes(xtGraphicBegin_);
       Out.Insert_Attribute("ZOrder", graphic->FZOrder);
       if (!graphic->JpegPathName.trimmed().isEmpty())
-        InsertUserTextAttribute(Out, "Path", graphic->JpegPathName);
+        Out.Insert_AttributeE("Path", graphic->JpegPathName);
       Out.Insert_TagClose_NoMoreAttributes();
       if (graphic->Sketch.PenStrokeCount() > 0) SaveSketch(Out, graphic->Sketch);
       Out.Insert_TagWithoutAttributes(xtGraphicEnd);

@@ -406,7 +406,7 @@ void TFontsInUse::IO_Save(TvlXmlOut &Out) const {
     Out.Insert_TagOpenForAttributes(xtFont_);
     Out.Insert_Attribute("Index", i);
     // Escaped, so that a quote or "<" in a face name cannot break the line.
-    InsertUserTextAttribute(Out, "Name", f->Name);
+    Out.Insert_AttributeE("Name", f->Name);
     Out.Insert_Attribute("Style", f->Style);
     Out.Insert_Attribute("Size", static_cast<int>(f->Size));
     Out.Insert_AttributeC("Color", f->Color);

@@ -209,16 +209,6 @@ void DecodeParagraphText(QStringView Encoded, QString &Text, std::vector<TFontIn
   Fonts.resize(static_cast<std::size_t>(out));
 }
 
-void InsertUserTextAttribute(TvlXmlOut &Out, QAnyStringView Name, QStringView Value) {
-  QString escaped = EscapeAttributeText(Value);
-  if (escaped.endsWith(QLatin1Char('='))) {
-    escaped.chop(1);
-    escaped += QStringLiteral("&#61;");
-  }
-  // Already in entity form: the plain writer passes it through unchanged.
-  Out.Insert_Attribute(Name, QStringView(escaped));
-}
-
 // ---- Whole string --------------------------------------------------------------------------
 
 void TRichString::MyAssign(const TSection &Source) {

@@ -77,12 +77,6 @@ void AppendEncodedParagraphText(QString &Out, QStringView Text, const TFontIndex
 // plain "&" and nothing after it is lost. Linear in the length of the value.
 void DecodeParagraphText(QStringView Encoded, QString &Text, std::vector<TFontIndex> &Fonts);
 
-// A string of the user's (tab title, font name, picture path) as an escaped attribute, read back
-// with TvlXmlIn::GetE. Readers take an attribute from the first " Name=\"" in the line, so a value
-// ending in, say, " Style=" would with its closing quote pass for the Style attribute that
-// follows it; a final "=" is therefore written as "&#61;".
-void InsertUserTextAttribute(TvlXmlOut &Out, QAnyStringView Name, QStringView Value);
-
 // ---- The rich string -----------------------------------------------------------------------
 
 class TRichString : public TSection {

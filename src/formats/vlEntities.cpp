@@ -54,6 +54,10 @@ void AppendEscapedAttributeText(QString &Out, QStringView Text) {
       } else {
         Out.append(u'&');
       }
+    } else if (unit == u'=' && i == Text.size() - 1) {
+      // Before the closing quote a "=" would make ` Name="` of the value look like the next
+      // attribute to a reader that searches for it.
+      Out.append(u"&#61;");
     } else if (!AppendEntityIfNeeded(Out, unit)) {
       Out.append(QChar(unit));
     }

@@ -54,6 +54,9 @@ TEST(Entities, AttributeTextIsEscapedOnlyWhereItWouldBreakOrBeMisread) {
       {u"&AM; &#123; x&1; x&12; &f1;"_s, u"&AM;AM; &AM;#123; x&AM;1; x&AM;12; &f1;"_s},
       {u"line\r\nbreak\t;"_s, u"line&13;&10;break&9;;"_s},
       {u"\u03A9 \u00E9"_s, u"&#937; \u00E9"_s},
+      // A final "=" before the closing quote would let a reader take the value's end for the
+      // next attribute.
+      {u"x\" Style=a=b="_s, u"x&Q2; Style=a=b&#61;"_s},
   };
   for (const auto &row : rows) {
     EXPECT_EQ(EscapeAttributeText(row.Text), row.Escaped);
