@@ -6,6 +6,7 @@
 #include "vl09_XmlOut.h"
 #include "vlAppPaths.h"
 #include "vlClock.h"
+#include "vlFuzzSupport.h"
 #include "vlGlobals.h"
 #include "vlPrompts.h"
 #include "vlSaveTarget.h"
@@ -18,23 +19,6 @@
 #include <memory>
 
 namespace {
-
-// Answers nothing and shows nothing: loading must not depend on what a user answers.
-class TSilentPrompts final : public TPrompts {
- public:
-  void Message(const QString &, TPromptIcon) override {}
-  TPromptButton Ask(const QString &, const QList<TPromptButton> &, TPromptButton Default,
-                    TPromptIcon) override {
-    return Default;
-  }
-  std::optional<QString> Password(const QString &, const QString &) override { return {}; }
-  QString OpenFileName(const QString &, const QString &, const QString &) override { return {}; }
-  QString SaveFileName(const QString &, const QString &, const QString &) override { return {}; }
-};
-
-void Check(bool Condition) {
-  if (!Condition) __builtin_trap();
-}
 
 void CheckConsistent(const TDocument &Doc) {
   Check(Doc.Section_High() >= 0);
@@ -69,7 +53,7 @@ QByteArray Save(TDocument &Doc, const QString &Title, int VertScrollbar) {
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   static QTemporaryDir home;
   SetAppPaths(TAppPaths::UnderRoot(home.path()));
-  static TSilentPrompts prompts;
+  static TSilentFuzzPrompts prompts;
   SetPrompts(&prompts);
   static TErrorLog log(AppPaths().DocumentsFolder());
   SetErrorLog(&log);

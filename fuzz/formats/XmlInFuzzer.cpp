@@ -6,6 +6,7 @@
 #include "vl09_XmlOut.h"
 #include "vlAppPaths.h"
 #include "vlEntities.h"
+#include "vlFuzzSupport.h"
 #include "vlGlobals.h"
 #include "vlNumberForms.h"
 #include "vlPrompts.h"
@@ -18,23 +19,6 @@
 #include <memory>
 
 namespace {
-
-// Answers nothing and shows nothing: the reader must not depend on what a user answers.
-class TSilentPrompts final : public TPrompts {
- public:
-  void Message(const QString &, TPromptIcon) override {}
-  TPromptButton Ask(const QString &, const QList<TPromptButton> &, TPromptButton Default,
-                    TPromptIcon) override {
-    return Default;
-  }
-  std::optional<QString> Password(const QString &, const QString &) override { return {}; }
-  QString OpenFileName(const QString &, const QString &, const QString &) override { return {}; }
-  QString SaveFileName(const QString &, const QString &, const QString &) override { return {}; }
-};
-
-void Check(bool Condition) {
-  if (!Condition) __builtin_trap();
-}
 
 const char *const kNames[] = {"Index", "Name",     "Style", "Size", "Color", "T",  "N",
                               "L",     "ID",       "K",     "W",    "C",     "x",  "Handle",
@@ -128,7 +112,7 @@ void VisitCurrentLine(TvlXmlIn &In) {
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   static QTemporaryDir home;
   SetAppPaths(TAppPaths::UnderRoot(home.path()));
-  static TSilentPrompts prompts;
+  static TSilentFuzzPrompts prompts;
   SetPrompts(&prompts);
   static TErrorLog log(AppPaths().DocumentsFolder());
   SetErrorLog(&log);
