@@ -2,7 +2,11 @@
 // Shared by the fuzz targets: prompts that answer nothing and show nothing (what is loaded must
 // not depend on what a user answers), and a check whose failure libFuzzer reports as a finding.
 
+#include "vlAppPaths.h"
+#include "vlGlobals.h"
 #include "vlPrompts.h"
+
+#include <QTemporaryDir>
 
 class TSilentFuzzPrompts final : public TPrompts {
  public:
@@ -18,4 +22,15 @@ class TSilentFuzzPrompts final : public TPrompts {
 
 inline void Check(bool Condition) {
   if (!Condition) __builtin_trap();
+}
+
+// Files, prompts and the error log of a fuzz run live in a temporary folder, and nothing asks a
+// user anything. Called once from LLVMFuzzerInitialize.
+inline void InstallFuzzEnvironment() {
+  static QTemporaryDir home;
+  SetAppPaths(TAppPaths::UnderRoot(home.path()));
+  static TSilentFuzzPrompts prompts;
+  SetPrompts(&prompts);
+  static TErrorLog log(AppPaths().DocumentsFolder());
+  SetErrorLog(&log);
 }

@@ -51,12 +51,7 @@ QByteArray Save(TDocument &Doc, const QString &Title, int VertScrollbar) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  static QTemporaryDir home;
-  SetAppPaths(TAppPaths::UnderRoot(home.path()));
-  static TSilentFuzzPrompts prompts;
-  SetPrompts(&prompts);
-  static TErrorLog log(AppPaths().DocumentsFolder());
-  SetErrorLog(&log);
+  InstallFuzzEnvironment();
   // A fixed "now", so that two saves write the same WhenSaved.
   static TManualClock clock(45000.5);
   SetClock(&clock);

@@ -110,12 +110,7 @@ void VisitCurrentLine(TvlXmlIn &In) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  static QTemporaryDir home;
-  SetAppPaths(TAppPaths::UnderRoot(home.path()));
-  static TSilentFuzzPrompts prompts;
-  SetPrompts(&prompts);
-  static TErrorLog log(AppPaths().DocumentsFolder());
-  SetErrorLog(&log);
+  InstallFuzzEnvironment();
   return 0;
 }
 
