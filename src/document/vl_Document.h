@@ -30,6 +30,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <array>
@@ -297,8 +298,11 @@ class TDocument final : public TSectionContainer {
     bool IsNotesDoc = false;     // an isolated tab file: it began with its NotesDoc line
     bool Complete = false;       // the block's closing line was there
     int StructuralProblems = 0;  // reports sent to the error log while loading
-    double OpeningSeconds = 0;   // reading the file into the model
-    double XRefSeconds = 0;      // registering every character as a typing event
+    // Every problem of the file's structure this load met (lines skipped, tags out of place,
+    // repaired text), in file order: all of them, where the error log keeps only a few a run.
+    QStringList StructuralTexts;
+    double OpeningSeconds = 0;  // reading the file into the model
+    double XRefSeconds = 0;     // registering every character as a typing event
     // The texts the main window's two timing labels get appended.
     QString OpeningLabelText() const;
     QString XRefLabelText() const;
@@ -363,6 +367,7 @@ class TDocument final : public TSectionContainer {
   QString IO_LoadIsolated(TvlXmlIn &In, bool Opened, const QString &OpenProblem, QString &TabTitle,
                           int &VertScrollbar, const QElapsedTimer &Started);
   QString IO_LoadBody(TvlXmlIn &In);
+  QString IO_LoadSections(TvlXmlIn &In);
   QString IO_LoadInsets(TvlXmlIn &In);
   QString IO_LoadOneInset(TvlXmlIn &In);
   QString IO_LoadEnd(const TCaretPos &Caret, const QElapsedTimer &Started);

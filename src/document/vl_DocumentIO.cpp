@@ -48,6 +48,60 @@ void AddProblem(QString &All, const QString &One) {
   All += One;
 }
 
+// Moves to the block whose header is Header: true at the header, or at the block's first element
+// (one of Elements) when its header line is missing, which the block's loader reports as it
+// starts there (LoadBlockHeader). False, with a report, when the block is not there: at one of
+// StopAt, at the end of the tab's block, or past an empty block whose header is missing (at its
+// EndTag). Any other line on the way is skipped and reported.
+bool FindBlock(TvlXmlIn &In, TvlXmlTags Header, std::initializer_list<TvlXmlTags> Elements,
+               TvlXmlTags EndTag, std::initializer_list<TvlXmlTags> StopAt) {
+  const auto isIn = [](TvlXmlTags Tag, std::initializer_list<TvlXmlTags> Tags) {
+    return std::find(Tags.begin(), Tags.end(), Tag) != Tags.end();
+  };
+  for (;;) {
+    const TvlXmlTags tag = In.CurrentTag();
+    if (tag == Header || isIn(tag, Elements)) return true;
+    if (tag == EndTag) {
+      const std::string_view text = TagText(Header);
+      In.ReportProblem(QStringLiteral("The ") +
+                       QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())) +
+                       QStringLiteral(" line of an empty block is missing: ") + In.TraceLine());
+      In.NextRecognizedTag();
+      return false;
+    }
+    if (EndsNotesBlock(tag) || isIn(tag, StopAt)) {
+      In.WarnIfCurrentTagIsNot(Header);
+      return false;
+    }
+    In.SkipLine(QStringLiteral("A line out of place, skipped"));
+  }
+}
+
+// At a block found by FindBlock: past its header, or, when the header line is missing, at the
+// first element with a report.
+void LoadBlockHeader(TvlXmlIn &In, TvlXmlTags Header) {
+  if (In.CurrentTag() == Header) {
+    In.NextRecognizedTag();
+    return;
+  }
+  const std::string_view text = TagText(Header);
+  In.ReportProblem(QStringLiteral("The ") +
+                   QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())) +
+                   QStringLiteral(" line is missing; the block starts at ") + In.TraceLine());
+}
+
+// As TvlXmlIn::Next_SearchForBefore, for the single lines at the top of the block (NotesDoc,
+// CaretPos, ScrollPos): a recognised line passed on the way is reported as skipped.
+bool SeekLine(TvlXmlIn &In, TvlXmlTags Tag, std::initializer_list<TvlXmlTags> StopAt) {
+  for (;;) {
+    const TvlXmlTags tag = In.CurrentTag();
+    if (tag == Tag) return true;
+    if (EndsNotesBlock(tag) || std::find(StopAt.begin(), StopAt.end(), tag) != StopAt.end())
+      return false;
+    In.SkipLine(QStringLiteral("A line out of place, skipped"));
+  }
+}
+
 // ---- Point lists -----------------------------------------------------------------------------
 
 // X "," Y, then "," pressure only when the pressure is not 1, then ";". The pressure is left out
@@ -146,28 +200,50 @@ QString LoadStroke(TvlXmlIn &In, TPenStroke &Stroke) {
   return {};
 }
 
-// At a Sketch line: the sketch with its strokes, and past "</Sketch>". Every Stroke line present
+// At a Sketch line (or at the first Stroke line of a sketch whose Sketch line is missing): the
+// sketch with its strokes, and past "</Sketch>". Lines it cannot use are skipped and reported;
+// it stops at the end of its picture or inset even without "</Sketch>". Every Stroke line present
 // is read (up to the most a sketch may hold), whatever Strokes declares: a count that is too large
 // must not make the loader take the lines after the sketch for strokes, and one that is too
 // small must not drop strokes that are there.
 QString LoadSketch(TvlXmlIn &In, TSketch &Sketch) {
   QString problems;
   Sketch.Clear();
-  if (!In.Get("Width", Sketch.FSketchWidth)) Sketch.FSketchWidth = DefaultSketchWidth;
-  if (!In.Get("Height", Sketch.FSketchHeight)) Sketch.FSketchHeight = DefaultSketchHeight;
+  const bool headed = In.CurrentTag() == xtSketchBegin_;
+  if (!headed)
+    In.ReportProblem(QStringLiteral("The Sketch line is missing; the strokes start at ") +
+                     In.TraceLine());
+  if (!headed || !In.Get("Width", Sketch.FSketchWidth)) Sketch.FSketchWidth = DefaultSketchWidth;
+  if (!headed || !In.Get("Height", Sketch.FSketchHeight))
+    Sketch.FSketchHeight = DefaultSketchHeight;
   int declared = 0;
-  if (!In.Get("Strokes", declared)) declared = 0;
+  if (!headed || !In.Get("Strokes", declared)) declared = 0;
   declared = std::clamp(declared, 0, TSketch::MaxStrokes);
-  In.NextRecognizedTag();
+  // The sketch starts at its first Stroke line when its Sketch line is missing.
+  if (In.CurrentTag() == xtSketchBegin_) In.NextRecognizedTag();
   int skipped = 0;
-  while (In.CurrentTag() == xtStrokeBegin_) {
-    if (Sketch.PenStrokeCount() < TSketch::MaxStrokes)
-      AddProblem(problems, LoadStroke(In, Sketch.PenStroke_Append()));
-    else
-      ++skipped;
-    In.NextRecognizedTag();
+  bool closed = false;
+  for (;;) {
+    const TvlXmlTags tag = In.CurrentTag();
+    if (tag == xtStrokeBegin_) {
+      if (Sketch.PenStrokeCount() < TSketch::MaxStrokes)
+        AddProblem(problems, LoadStroke(In, Sketch.PenStroke_Append()));
+      else
+        ++skipped;
+      In.NextRecognizedTag();
+      continue;
+    }
+    if (tag == xtSketchEnd) {
+      closed = true;
+      In.NextRecognizedTag();
+      break;
+    }
+    if (tag == xtGraphicEnd || tag == xtInsetEnd || tag == xtInsetBegin_ || tag == xtInsetsEnd ||
+        EndsNotesBlock(tag))
+      break;
+    In.SkipLine(QStringLiteral("A line out of place in a sketch, skipped"));
   }
-  if (Sketch.PenStrokeCount() + skipped != declared)
+  if (headed && Sketch.PenStrokeCount() + skipped != declared)
     AddProblem(problems, QStringLiteral("Sketch declares %1 strokes and holds %2")
                              .arg(declared)
                              .arg(Sketch.PenStrokeCount() + skipped));
@@ -175,7 +251,7 @@ QString LoadSketch(TvlXmlIn &In, TSketch &Sketch) {
     AddProblem(problems, QStringLiteral("Sketch strokes beyond %1 not loaded: %2")
                              .arg(TSketch::MaxStrokes)
                              .arg(skipped));
-  if (In.CurrentTagStrictlyIs(xtSketchEnd)) In.NextRecognizedTag();
+  if (!closed) In.WarnIfCurrentTagIsNot(xtSketchEnd);
   return problems;
 }
 
@@ -321,7 +397,9 @@ QString TDocument::IO_Load(const QString &PathName, QString &TabTitle, int &Vert
   // is a refusal with its reason (a file of the earlier binary format).
   if (!opened && !openProblem.isEmpty()) Prompts().Message(openProblem, TPromptIcon::piWarning);
   if (!opened && openProblem.isEmpty())
-    openProblem = QStringLiteral("This file can not be opened:  ") + PathName;
+    openProblem = in.ReadProblem().isEmpty()
+                      ? QStringLiteral("This file can not be opened:  ") + PathName
+                      : in.ReadProblem();
   return IO_LoadIsolated(in, opened, openProblem, TabTitle, VertScrollbar, started);
 }
 
@@ -343,16 +421,21 @@ QString TDocument::IO_LoadEmbedded(TvlXmlIn &In) {
   FLastLoad.Opened = In.OpenedFile();
   QString problems;
   TCaretPos caret = Document_FirstCaretPos();
+  const qsizetype firstProblem = In.ProblemCount();
   try {
-    if (In.Next_SearchForBefore(
-            xtCaretPos_, {xtSectionsBegin, xtFontsBegin, xtInsetsBegin, xtNotesDocEnd,
-                          xtDocTabBegin_, xtDocTabEnd, xtOtherEventsBegin, xtBoundNotesEnd})) {
+    if (SeekLine(In, xtCaretPos_,
+                 {xtSectionsBegin, xtFontsBegin, xtInsetsBegin, xtParagraphBegin_, xtInsetAnchor_,
+                  xtPWhen_, xtText_, xtWhen_, xtParagraphEnd, xtFont_, xtInsetBegin_})) {
       // Here the three go together: a line that lacks one of them is not trusted for the others.
       int sn = 0, gn = 1;
       bool eol = false;
       if (In.Get("SN", sn) && In.Get("GN", gn) && In.Get("EOL", eol))
         caret = TCaretPos{sn, gn, eol};
       In.NextRecognizedTag();
+    } else {
+      In.ReportProblem(
+          QStringLiteral("The CaretPos line is missing; the caret starts at the "
+                         "top"));
     }
     AddProblem(problems, IO_LoadBody(In));
     FLastLoad.Complete = In.CurrentTag() == xtDocTabEnd;
@@ -364,6 +447,7 @@ QString TDocument::IO_LoadEmbedded(TvlXmlIn &In) {
     } catch (...) {
     }
   }
+  FLastLoad.StructuralTexts = In.ProblemsSince(firstProblem);
   AddProblem(problems, IO_LoadEnd(caret, started));
   return problems;
 }
@@ -386,6 +470,7 @@ QString TDocument::IO_LoadIsolated(TvlXmlIn &In, bool Opened, const QString &Ope
   QString problems;
   TCaretPos caret = Document_FirstCaretPos();
   FLastLoad.Opened = Opened;
+  const qsizetype firstProblem = In.ProblemCount();
   if (!Opened) {
     AddProblem(problems, OpenProblem);
   } else {
@@ -402,10 +487,10 @@ QString TDocument::IO_LoadIsolated(TvlXmlIn &In, bool Opened, const QString &Ope
         AddProblem(problems, QStringLiteral("Not an isolated tab file: it has no NotesDoc line"));
       }
       // Each attribute has its own default here.
-      if (In.Next_SearchForBefore(
-              xtCaretPos_,
-              {xtScrollPos_, xtSectionsBegin, xtFontsBegin, xtInsetsBegin, xtNotesDocEnd,
-               xtDocTabBegin_, xtDocTabEnd, xtOtherEventsBegin, xtBoundNotesEnd})) {
+      if (SeekLine(In, xtCaretPos_,
+                   {xtScrollPos_, xtSectionsBegin, xtFontsBegin, xtInsetsBegin, xtParagraphBegin_,
+                    xtInsetAnchor_, xtPWhen_, xtText_, xtWhen_, xtParagraphEnd, xtFont_,
+                    xtInsetBegin_})) {
         int sn = 0, gn = 1;
         bool eol = false;
         if (!In.Get("SN", sn)) sn = 0;
@@ -413,13 +498,21 @@ QString TDocument::IO_LoadIsolated(TvlXmlIn &In, bool Opened, const QString &Ope
         if (!In.Get("EOL", eol)) eol = false;
         caret = TCaretPos{sn, gn, eol};
         In.NextRecognizedTag();
+      } else {
+        In.ReportProblem(
+            QStringLiteral("The CaretPos line is missing; the caret starts at the "
+                           "top"));
       }
-      if (In.Next_SearchForBefore(
-              xtScrollPos_, {xtSectionsBegin, xtFontsBegin, xtInsetsBegin, xtNotesDocEnd,
-                             xtDocTabBegin_, xtDocTabEnd, xtOtherEventsBegin, xtBoundNotesEnd})) {
+      if (SeekLine(In, xtScrollPos_,
+                   {xtSectionsBegin, xtFontsBegin, xtInsetsBegin, xtParagraphBegin_, xtInsetAnchor_,
+                    xtPWhen_, xtText_, xtWhen_, xtParagraphEnd, xtFont_, xtInsetBegin_})) {
         int vsb = 0;
         if (In.Get("VSB", vsb)) VertScrollbar = vsb;
         In.NextRecognizedTag();
+      } else {
+        In.ReportProblem(
+            QStringLiteral("The ScrollPos line is missing; the view starts at the "
+                           "top"));
       }
       AddProblem(problems, IO_LoadBody(In));
       if (In.CurrentTag() != xtNotesDocEnd) {
@@ -427,6 +520,12 @@ QString TDocument::IO_LoadIsolated(TvlXmlIn &In, bool Opened, const QString &Ope
         In.Next_SearchFor(xtNotesDocEnd);
       }
       FLastLoad.Complete = In.CurrentTag() == xtNotesDocEnd;
+      if (FLastLoad.Complete) {
+        In.NextRecognizedTag();
+        if (!In.EndOfFile())
+          In.ReportProblem(QStringLiteral("Lines after </NotesDoc> were not read, from ") +
+                           In.TraceLine());
+      }
     } catch (const ReportedError &e) {
       AddProblem(problems, QStringLiteral("Loading stopped: ") + e.Msg());
       try {
@@ -435,6 +534,7 @@ QString TDocument::IO_LoadIsolated(TvlXmlIn &In, bool Opened, const QString &Ope
       }
     }
     AddProblem(problems, In.ReadProblem());
+    FLastLoad.StructuralTexts = In.ProblemsSince(firstProblem);
     if (!FLastLoad.Complete)
       AddProblem(problems,
                  QStringLiteral("The file appears incomplete: its closing </NotesDoc> is missing"));
@@ -445,57 +545,95 @@ QString TDocument::IO_LoadIsolated(TvlXmlIn &In, bool Opened, const QString &Ope
 
 QString TDocument::IO_LoadBody(TvlXmlIn &In) {
   QString problems;
-  if (In.Next_SearchForBefore(
-          xtSectionsBegin, {xtFontsBegin, xtInsetsBegin, xtNotesDocEnd, xtDocTabBegin_, xtDocTabEnd,
-                            xtOtherEventsBegin, xtBoundNotesEnd})) {
-    In.NextRecognizedTag();
-    bool first = true;
-    bool fontless = false;
-    while (In.CurrentTag() == xtParagraphBegin_) {
-      TParagraph &p = first ? *Paragraph_FromSectionNum(0) : Paragraph_Append();
-      first = false;
-      AddProblem(problems, p.IO_Load(In));
-      // Text before any font switch, or after a switch to a number no font can have, has no
-      // font; it gets the first slot, which always names a font.
-      const auto &fonts = p.Fonts();
-      if (std::any_of(fonts.begin(), fonts.end(), [](TFontIndex F) { return F < 0; })) {
-        fontless = true;
-        for (int i = 1; i <= p.High(); ++i)
-          if (p.Char_GetFont(i) < 0) p.Char_SetFont(i, 0);
-      }
-      if (p.FNLFont < 0) {
-        fontless = true;
-        p.FNLFont = 0;
-      }
-    }
-    if (fontless)
-      AddProblem(problems, QStringLiteral("FontIndex not found: text without a valid font switch "
-                                          "was given font 0"));
-    if (In.CurrentTagStrictlyIs(xtSectionsEnd)) In.NextRecognizedTag();
-  } else {
-    In.WarnIfCurrentTagIsNot(xtSectionsBegin);
-  }
-
-  if (In.Next_SearchForBefore(xtFontsBegin, {xtInsetsBegin, xtNotesDocEnd, xtDocTabBegin_,
-                                             xtDocTabEnd, xtOtherEventsBegin, xtBoundNotesEnd}))
+  if (FindBlock(In, xtSectionsBegin, {xtParagraphBegin_, xtInsetAnchor_, xtPWhen_, xtText_},
+                xtSectionsEnd, {xtFontsBegin, xtInsetsBegin}))
+    AddProblem(problems, IO_LoadSections(In));
+  if (FindBlock(In, xtFontsBegin, {xtFont_}, xtFontsEnd, {xtInsetsBegin}))
     AddProblem(problems, FontsInUse.IO_Load(In));
-  else
-    In.WarnIfCurrentTagIsNot(xtFontsBegin);
+  if (FindBlock(In, xtInsetsBegin, {xtInsetBegin_}, xtInsetsEnd, {}))
+    AddProblem(problems, IO_LoadInsets(In));
+  return problems;
+}
 
-  AddProblem(problems, IO_LoadInsets(In));
+QString TDocument::IO_LoadSections(TvlXmlIn &In) {
+  QString problems;
+  LoadBlockHeader(In, xtSectionsBegin);
+  bool first = true;
+  bool fontless = false;
+  // Anchor lines met outside a paragraph: the first lines of one whose P line is missing, or
+  // strays. They go to the next paragraph; the insets block decides where an inset belongs, and
+  // a listing that disagrees with it is dropped at the end.
+  std::vector<int> loose;
+  for (;;) {
+    const TvlXmlTags tag = In.CurrentTag();
+    if (tag == xtSectionsEnd) {
+      In.NextRecognizedTag();
+      break;
+    }
+    if (tag == xtFontsBegin || tag == xtInsetsBegin || EndsNotesBlock(tag)) {
+      In.WarnIfCurrentTagIsNot(xtSectionsEnd);
+      break;
+    }
+    if (tag == xtInsetAnchor_) {
+      int x = 0;
+      if (In.Get("x", x) && x >= 0) loose.push_back(x);
+      In.SkipLine(QStringLiteral("An Anchor line outside its paragraph, given to the next one"));
+      continue;
+    }
+    if (tag != xtParagraphBegin_ && tag != xtPWhen_ && tag != xtText_) {
+      // A stray, doubled or left-over line costs only itself: the paragraphs after it still load.
+      In.SkipLine(QStringLiteral("A line out of place in <Sections>, skipped"));
+      continue;
+    }
+    TParagraph &p = first ? *Paragraph_FromSectionNum(0) : Paragraph_Append();
+    first = false;
+    AddProblem(problems, p.IO_Load(In));
+    for (const int h : loose) {
+      bool listed = false;
+      for (int i = 1; i <= p.AnchoredInsets.Count() && !listed; ++i)
+        listed = p.AnchoredInsets.GetHandle(i) == h;
+      if (!listed) p.AnchoredInsets.AppendHandle(h);
+    }
+    loose.clear();
+    // Text before any font switch, or after a switch to a number no font can have, has no
+    // font; it gets the first slot, which always names a font.
+    const auto &fonts = p.Fonts();
+    if (std::any_of(fonts.begin(), fonts.end(), [](TFontIndex F) { return F < 0; })) {
+      fontless = true;
+      for (int i = 1; i <= p.High(); ++i)
+        if (p.Char_GetFont(i) < 0) p.Char_SetFont(i, 0);
+    }
+    if (p.FNLFont < 0) {
+      fontless = true;
+      p.FNLFont = 0;
+    }
+  }
+  if (fontless)
+    AddProblem(problems, QStringLiteral("FontIndex not found: text without a valid font switch "
+                                        "was given font 0"));
   return problems;
 }
 
 QString TDocument::IO_LoadInsets(TvlXmlIn &In) {
   QString problems;
-  if (!In.Next_SearchForBefore(xtInsetsBegin, {xtNotesDocEnd, xtDocTabBegin_, xtDocTabEnd,
-                                               xtOtherEventsBegin, xtBoundNotesEnd})) {
-    In.WarnIfCurrentTagIsNot(xtInsetsBegin);
-    return problems;
+  LoadBlockHeader(In, xtInsetsBegin);
+  for (;;) {
+    const TvlXmlTags tag = In.CurrentTag();
+    if (tag == xtInsetsEnd) {
+      In.NextRecognizedTag();
+      break;
+    }
+    if (EndsNotesBlock(tag)) {
+      In.WarnIfCurrentTagIsNot(xtInsetsEnd);
+      break;
+    }
+    if (tag == xtInsetBegin_) {
+      AddProblem(problems, IO_LoadOneInset(In));
+      continue;
+    }
+    // The rest of an inset whose Inset line is missing: without its handle it cannot be kept.
+    In.SkipLine(QStringLiteral("A line out of place in <Insets>, skipped"));
   }
-  In.NextRecognizedTag();
-  while (In.CurrentTag() == xtInsetBegin_) AddProblem(problems, IO_LoadOneInset(In));
-  if (In.CurrentTagStrictlyIs(xtInsetsEnd)) In.NextRecognizedTag();
   return problems;
 }
 
@@ -507,39 +645,76 @@ QString TDocument::IO_LoadOneInset(TvlXmlIn &In) {
   const bool haveType = In.Get("Type", type);
   const bool haveAnchor = In.Get("Anchor", anchorText);
   if (!haveHandle || !haveType || !haveAnchor)
-    ErrorReportInDebug(QStringLiteral("Read error for Inset:  ") + In.TraceLine());
+    In.ReportProblemInDebug(QStringLiteral("Read error for Inset:  ") + In.TraceLine());
+  const QString insetLine = In.TraceLine();
   In.NextRecognizedTag();
 
-  // Skips the rest of an inset that cannot be kept, without passing the next one.
-  const auto skipToEnd = [&In] {
-    if (In.Next_SearchForBefore(
-            xtInsetEnd, {xtInsetBegin_, xtInsetsEnd, xtNotesDocEnd, xtDocTabBegin_, xtDocTabEnd,
-                         xtOtherEventsBegin, xtBoundNotesEnd}))
-      In.NextRecognizedTag();
-  };
-
-  // Its place comes first in the file; it is kept until the inset exists.
+  // The lines of one inset in their order; a line that comes again or out of order is skipped
+  // and reported, so that a doubled or missing line costs only itself.
+  enum TStage { isHead, isDimensions, isGraphicLine, isSketch, isGraphicEnd };
+  TStage stage = isHead;
   TInsetPositioning place;
   bool havePlace = false;
-  if (In.CurrentTagStrictlyIs(xtDimensions_)) {
-    int left = 0, width = 0, height = 0;
-    long long top = 0;
-    havePlace = In.Get("vLeft", left) && In.Get("vTop", top) && In.Get("Width", width) &&
-                In.Get("Height", height);
-    if (havePlace) {
-      place.FvLeft = left;
-      place.FvTop = top;
-      place.FPixelWidth = width;
-      place.FPixelHeight = height;
-    } else {
-      ErrorReportInDebug(QStringLiteral("Read error for Dimensions:  ") + In.TraceLine());
+  bool graphicLine = false;
+  int z = 0;
+  QString path;
+  TSketch sketch;
+  bool haveSketch = false;
+  bool closed = false;
+  for (;;) {
+    const TvlXmlTags tag = In.CurrentTag();
+    if (tag == xtInsetEnd) {
+      closed = true;
+      In.NextRecognizedTag();
+      break;
     }
-    In.NextRecognizedTag();
+    if (tag == xtInsetBegin_ && stage == isHead) {
+      In.SkipLine(QStringLiteral("A second Inset line, skipped"));
+      continue;
+    }
+    if (tag == xtInsetBegin_ || tag == xtInsetsEnd || EndsNotesBlock(tag)) break;
+    if (tag == xtDimensions_ && stage == isHead) {
+      int left = 0, width = 0, height = 0;
+      long long top = 0;
+      havePlace = In.Get("vLeft", left) && In.Get("vTop", top) && In.Get("Width", width) &&
+                  In.Get("Height", height);
+      if (havePlace) {
+        place.FvLeft = left;
+        place.FvTop = top;
+        place.FPixelWidth = width;
+        place.FPixelHeight = height;
+      } else {
+        In.ReportProblemInDebug(QStringLiteral("Read error for Dimensions:  ") + In.TraceLine());
+      }
+      stage = isDimensions;
+      In.NextRecognizedTag();
+      continue;
+    }
+    if (tag == xtGraphicBegin_ && stage < isGraphicLine) {
+      graphicLine = true;
+      z = In.Get("ZOrder", z) ? z : 0;
+      if (!In.GetE("Path", path)) path.clear();
+      stage = isGraphicLine;
+      In.NextRecognizedTag();
+      continue;
+    }
+    if ((tag == xtSketchBegin_ || tag == xtStrokeBegin_) && stage < isSketch) {
+      AddProblem(problems, LoadSketch(In, sketch));
+      haveSketch = true;
+      stage = isSketch;
+      continue;
+    }
+    if (tag == xtGraphicEnd && (stage == isGraphicLine || stage == isSketch)) {
+      stage = isGraphicEnd;
+      In.NextRecognizedTag();
+      continue;
+    }
+    In.SkipLine(QStringLiteral("A line out of place in an inset, skipped"));
   }
+  if (!closed) In.WarnIfCurrentTagIsNot(xtInsetEnd);
 
   // A line without its Type is still a picture when its Graphic element follows.
-  const bool isGraphic =
-      type == QLatin1String("G") || (!haveType && In.CurrentTag() == xtGraphicBegin_);
+  const bool isGraphic = type == QLatin1String("G") || (!haveType && (graphicLine || haveSketch));
   std::unique_ptr<TInset> made;
   try {
     // A type other than a picture is kept as a plain inset, so that its place and anchor survive.
@@ -550,7 +725,6 @@ QString TDocument::IO_LoadOneInset(TvlXmlIn &In) {
   if (!haveHandle || !made || !InsetsStorage.PutInsetAt(handle, std::move(made))) {
     AddProblem(problems, QStringLiteral("Can't create Inset #") +
                              (haveHandle ? QString::number(handle) : QStringLiteral("?")));
-    skipToEnd();
     return problems;
   }
   if (taken)
@@ -575,22 +749,14 @@ QString TDocument::IO_LoadOneInset(TvlXmlIn &In) {
   }
 
   if (auto *graphic = dynamic_cast<TvlGraphic *>(inset)) {
-    if (In.CurrentTagStrictlyIs(xtGraphicBegin_)) {
-      int z = 0;
-      graphic->FZOrder = In.Get("ZOrder", z) ? z : 0;
-      QString path;
-      if (In.GetE("Path", path) && !path.trimmed().isEmpty())
-        LoadPicture(*graphic, path, In.PathName());
-      In.NextRecognizedTag();
-      if (In.CurrentTag() == xtSketchBegin_) AddProblem(problems, LoadSketch(In, graphic->Sketch));
-      if (In.CurrentTagStrictlyIs(xtGraphicEnd)) In.NextRecognizedTag();
-    }
+    graphic->FZOrder = z;
+    if (!path.trimmed().isEmpty()) LoadPicture(*graphic, path, In.PathName());
+    if (haveSketch) graphic->Sketch.MyAssign(sketch);
+  } else if (graphicLine || haveSketch) {
+    AddProblem(problems, QStringLiteral("A picture's lines in an inset that is not a picture "
+                                        "were not used: ") +
+                             insetLine);
   }
-
-  if (In.CurrentTagStrictlyIs(xtInsetEnd))
-    In.NextRecognizedTag();
-  else
-    skipToEnd();
   return problems;
 }
 

@@ -420,17 +420,46 @@ void TFontsInUse::IO_Save(TvlXmlOut &Out) const {
 QString TFontsInUse::IO_Load(TvlXmlIn &In) {
   QString problems;
   Initialize();
-  if (In.CurrentTag() != xtFontsBegin) {
+  if (In.CurrentTag() == xtFontsBegin) {
+    In.NextRecognizedTag();
+  } else if (In.CurrentTag() == xtFont_) {
+    // The block starts at its first element when its header line is missing.
+    In.ReportProblem(QStringLiteral("The <Fonts> line is missing; the fonts start at ") +
+                     In.TraceLine());
+  } else {
     // Reported like every strict check; the table keeps only its default font.
     In.WarnIfCurrentTagIsNot(xtFontsBegin);
     return problems;
   }
-  In.NextRecognizedTag();
-  while (In.CurrentTag() == xtFont_) {
+  std::vector<bool> given;
+  for (;;) {
+    const TvlXmlTags tag = In.CurrentTag();
+    if (tag == xtFontsEnd) {
+      In.NextRecognizedTag();
+      break;
+    }
+    if (tag == xtInsetsBegin || tag == xtSectionsBegin || EndsNotesBlock(tag)) {
+      In.WarnIfCurrentTagIsNot(xtFontsEnd);
+      break;
+    }
+    if (tag != xtFont_) {
+      // A stray line costs only itself: the fonts after it still load.
+      In.SkipLine(QStringLiteral("A line out of place in <Fonts>, skipped"));
+      continue;
+    }
+    int index = -1;
+    if (In.Get("Index", index) && index >= 0 && index < MaxSlots) {
+      if (static_cast<std::size_t>(index) >= given.size())
+        given.resize(static_cast<std::size_t>(index) + 1, false);
+      if (given[static_cast<std::size_t>(index)])
+        In.ReportProblem(
+            QStringLiteral("Font #%1 is given twice; the later one is kept: ").arg(index) +
+            In.TraceLine());
+      given[static_cast<std::size_t>(index)] = true;
+    }
     problems += IO_Load_ExtractAFont(In);
     In.NextRecognizedTag();
   }
-  if (In.CurrentTagStrictlyIs(xtFontsEnd)) In.NextRecognizedTag();
   CurrentFont_SetFromIndex(0);
   return problems;
 }

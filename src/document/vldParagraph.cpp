@@ -5,6 +5,7 @@
 #include "vlClock.h"
 #include "vlGlobals.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -124,38 +125,122 @@ void TParagraph::IO_Save(TvlXmlOut &Out, int ID) const {
   Out.Insert_TagWithoutAttributes(xtParagraphEnd);
 }
 
+namespace {
+
+// The lines of one P element in their order in the file; a loader's stage is the last one read.
+enum TParagraphStage { psNone, psP, psAnchor, psPWhen, psText, psWhen };
+
+// Lines that end a paragraph even without its "</P>": the end of the sections, the start of a
+// later block, the end of the tab's block.
+bool EndsParagraph(TvlXmlTags Tag) {
+  return Tag == xtSectionsEnd || Tag == xtFontsBegin || Tag == xtInsetsBegin || EndsNotesBlock(Tag);
+}
+
+}  // namespace
+
 QString TParagraph::IO_Load(TvlXmlIn &In) {
+  // Lines are taken in their order; one that comes again or out of order is skipped and
+  // reported, so that a stray, doubled or missing line costs only itself. A line that can only
+  // start the next paragraph (a P, PWhen or Text line after this paragraph's text) ends this one.
   QString problems;
-  if (In.CurrentTagStrictlyIs(xtParagraphBegin_)) {
-    int id = 0;
-    const bool haveID = In.Get("ID", id);
-    // Past the P line in every case: a P line without a usable ID is passed over, and what
-    // follows it still loads into this paragraph.
-    In.NextRecognizedTag();
-    if (haveID) {
-      const int actual = SectionNumber_LookUp();
-      if (id != actual)
-        ErrorReportInDebug(
-            QStringLiteral("P.IO_L: Expected coincidence failed: %1 <> %2").arg(id).arg(actual));
+  QStringList repairs;
+  TParagraphStage stage = psNone;
+  for (;;) {
+    const TvlXmlTags tag = In.CurrentTag();
+    if (tag == xtParagraphEnd) {
+      In.NextRecognizedTag();
+      break;
     }
-  }
-  while (In.CurrentTag() == xtInsetAnchor_) {
-    int x = 0;
-    if (!In.Get("x", x) || x < 0) {
-      problems += QStringLiteral("Can't anchor inset: ") + In.TraceLine();
-    } else {
-      // The insets block may list the same anchor again; a handle is anchored once.
-      bool listed = false;
-      for (int i = 1; i <= AnchoredInsets.Count() && !listed; ++i)
-        listed = AnchoredInsets.GetHandle(i) == x;
-      if (!listed) AnchoredInsets.AppendHandle(x);
+    if (tag == xtParagraphBegin_) {
+      if (stage >= psText) {
+        In.CurrentTagStrictlyIs(xtParagraphEnd);
+        break;
+      }
+      if (stage == psP) {
+        In.SkipLine(QStringLiteral("A second P line, skipped"));
+        continue;
+      }
+      int id = 0;
+      const bool haveID = In.Get("ID", id);
+      if (haveID && MemberOfDoc) {
+        const int actual = SectionNumber_LookUp();
+        if (id != actual)
+          In.ReportProblemInDebug(
+              QStringLiteral("P.IO_L: Expected coincidence failed: %1 <> %2").arg(id).arg(actual));
+      }
+      stage = psP;
+      In.NextRecognizedTag();
+      continue;
     }
-    In.NextRecognizedTag();
+    if (tag == xtInsetAnchor_) {
+      int x = 0;
+      if (!In.Get("x", x) || x < 0) {
+        problems += QStringLiteral("Can't anchor inset: ") + In.TraceLine();
+      } else {
+        // The insets block names the anchor again; a handle is anchored once.
+        bool listed = false;
+        for (int i = 1; i <= AnchoredInsets.Count() && !listed; ++i)
+          listed = AnchoredInsets.GetHandle(i) == x;
+        if (listed)
+          In.ReportProblem(QStringLiteral("Inset #%1 is listed twice in one paragraph: ").arg(x) +
+                           In.TraceLine());
+        else
+          AnchoredInsets.AppendHandle(x);
+      }
+      stage = std::max(stage, psAnchor);
+      In.NextRecognizedTag();
+      continue;
+    }
+    if (tag == xtPWhen_) {
+      if (stage >= psWhen) {
+        In.CurrentTagStrictlyIs(xtParagraphEnd);
+        break;
+      }
+      if (stage >= psPWhen) {
+        In.SkipLine(QStringLiteral("A PWhen line out of place, skipped"));
+        continue;
+      }
+      IO_LoadPWhen(In);
+      stage = psPWhen;
+      continue;
+    }
+    if (tag == xtText_) {
+      if (stage >= psWhen) {
+        In.CurrentTagStrictlyIs(xtParagraphEnd);
+        break;
+      }
+      if (stage == psText) {
+        In.SkipLine(QStringLiteral("A second Text line, skipped"));
+        continue;
+      }
+      repairs.append(IO_LoadText(In));
+      stage = psText;
+      continue;
+    }
+    if (tag == xtWhen_) {
+      if (stage == psText) {
+        repairs.append(IO_LoadWhen(In));
+        stage = psWhen;
+      } else {
+        In.SkipLine(stage == psWhen ? QStringLiteral("A second When line, skipped")
+                                    : QStringLiteral("A When line without its Text line, skipped"));
+      }
+      continue;
+    }
+    if (EndsParagraph(tag)) {
+      if (stage != psNone) In.CurrentTagStrictlyIs(xtParagraphEnd);
+      break;
+    }
+    In.SkipLine(QStringLiteral("A line out of place in a paragraph, skipped"));
   }
+  if (stage != psNone && stage < psText)
+    repairs.append(QStringLiteral("A paragraph without its Text line: its text is lost"));
+  if (stage == psText)
+    repairs.append(QStringLiteral("A paragraph without its When line: its moments are lost"));
+  repairs.append(IO_LoadFinish());
   // The text's own repairs (padding, clipping, a wrong count) are not the caller's to show:
-  // they would put whole paragraphs in a message box. They go to the error log.
-  const QString textProblems = TRichString::IO_Load(In);
-  if (!textProblems.isEmpty()) ErrorReport(false, textProblems);
-  if (In.CurrentTagStrictlyIs(xtParagraphEnd)) In.NextRecognizedTag();
+  // they would put whole paragraphs in a message box. They are problems of the file's structure.
+  for (const QString &repair : repairs)
+    if (!repair.isEmpty()) In.ReportProblem(repair);
   return problems;
 }

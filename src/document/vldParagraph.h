@@ -117,9 +117,10 @@ class TParagraph : public TRichString {
 
   // The P element: the P line with ID, one Anchor line per anchored inset, the text, "</P>".
   void IO_Save(TvlXmlOut &Out, int ID) const;
-  // Reads a P element; answers the anchoring problems. Always moves past a P line, so that a
-  // loop over paragraphs cannot stall on a damaged one; a P line without a usable ID still has
-  // its text read.
+  // Reads a P element from its first line (P, Anchor, PWhen or Text: the P line may be missing)
+  // to its "</P>" or to the line that starts the next paragraph or block; answers the anchoring
+  // problems. Lines it cannot use are skipped and reported to the reader, so that a loop over
+  // paragraphs never stalls and never loses the paragraphs after a damaged one.
   QString IO_Load(TvlXmlIn &In) override;
 
   // Re-arms the once-per-run report of layout records left behind (tests).

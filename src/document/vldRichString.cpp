@@ -649,47 +649,61 @@ void TRichString::IO_Save(TvlXmlOut &Out) const {
 QString TRichString::IO_Load(TvlXmlIn &In) {
   QString problems;
   if (In.EndOfFile()) return problems;
-  if (In.CurrentTag() == xtPWhen_) {
-    // The paragraph's group moment, written before the text when it is set.
-    FGroupTimestamp = NullTimestamp;
-    QString pair;
-    if (In.Get("L", pair)) {
-      int scan = 1;
-      FGroupTimestamp = TimestampFromText(pair, scan);
-    }
-    In.NextRecognizedTag();
+  if (In.CurrentTag() == xtPWhen_) IO_LoadPWhen(In);
+  if (In.CurrentTagStrictlyIs(xtText_)) problems += IO_LoadText(In);
+  const bool haveWhen = In.CurrentTagStrictlyIs(xtWhen_);
+  if (haveWhen) problems += IO_LoadWhen(In);
+  problems += IO_LoadFinish();
+  return problems;
+}
+
+void TRichString::IO_LoadPWhen(TvlXmlIn &In) {
+  // The paragraph's group moment, written before the text when it is set.
+  FGroupTimestamp = NullTimestamp;
+  QString pair;
+  if (In.Get("L", pair)) {
+    int scan = 1;
+    FGroupTimestamp = TimestampFromText(pair, scan);
   }
-  if (In.CurrentTagStrictlyIs(xtText_)) {
-    QString encoded;
-    if (In.Get("T", encoded)) {
-      DecodeParagraphText(encoded, FText, FFonts);
-    } else {
-      FText.clear();
-      FFonts.clear();
-      problems += QStringLiteral("No Text");
-    }
-    // The timestamps of the old text mean nothing for the new one.
-    FWhens.Clear();
-    int n = 0;
-    if (In.Get("N", n) && n != FText.size())
-      problems += QStringLiteral("RS.IO_L: Expected %1 chars but found \"").arg(n) +
-                  FText.trimmed() + QStringLiteral("\" (trimmed).");
-    In.NextRecognizedTag();
+  In.NextRecognizedTag();
+}
+
+QString TRichString::IO_LoadText(TvlXmlIn &In) {
+  QString problems;
+  QString encoded;
+  if (In.Get("T", encoded)) {
+    DecodeParagraphText(encoded, FText, FFonts);
+  } else {
+    FText.clear();
+    FFonts.clear();
+    problems += QStringLiteral("No Text");
   }
+  // The timestamps of the old text mean nothing for the new one.
+  FWhens.Clear();
+  int n = 0;
+  if (In.Get("N", n) && n != FText.size())
+    problems += QStringLiteral("RS.IO_L: Expected %1 chars but found \"").arg(n) + FText.trimmed() +
+                QStringLiteral("\" (trimmed).");
+  In.NextRecognizedTag();
+  return problems;
+}
+
+QString TRichString::IO_LoadWhen(TvlXmlIn &In) {
   // The list is read for the decoded text (plus entry 0), whatever N claims: N from a file is
   // not trusted to size anything.
-  const bool haveWhen = In.CurrentTagStrictlyIs(xtWhen_);
-  if (haveWhen) {
-    QByteArrayView list;
-    if (In.GetRaw("L", list))
-      FWhens.IO_SetFromLongBytes(list, High() + 1);
-    else
-      problems += QStringLiteral("No When data for text at ") + In.TraceLine();
-  }
-  // Always, so that a missing When line cannot leave text without timestamps.
-  problems += FWhens.CheckLengthAndPadOrClipIfInError(High());
-  if (haveWhen) In.NextRecognizedTag();
+  QString problems;
+  QByteArrayView list;
+  if (In.GetRaw("L", list))
+    FWhens.IO_SetFromLongBytes(list, High() + 1);
+  else
+    problems += QStringLiteral("No When data for text at ") + In.TraceLine();
+  In.NextRecognizedTag();
+  return problems;
+}
 
+QString TRichString::IO_LoadFinish() {
+  // Always, so that a missing When line cannot leave text without timestamps.
+  const QString problems = FWhens.CheckLengthAndPadOrClipIfInError(High());
   if (High() > 0 && FText[High() - 1] == u'\n') {
     FNLFont = FFonts.back();
     FNLWhen = FWhens.Entries().back();

@@ -189,6 +189,16 @@ class TRichString : public TSection {
   // file holds, the three sequences come out the same length.
   virtual QString IO_Load(TvlXmlIn &In);
 
+ protected:
+  // The steps of IO_Load, for loaders that meet the lines in another order. Each reads the
+  // current line (PWhen, Text, When) and advances; IO_LoadFinish makes the timestamps fit the
+  // text and moves the final line feed into the end-of-line fields.
+  void IO_LoadPWhen(TvlXmlIn &In);
+  QString IO_LoadText(TvlXmlIn &In);
+  QString IO_LoadWhen(TvlXmlIn &In);
+  QString IO_LoadFinish();
+
+ public:
   RvlTimestamp FGroupTimestamp;  // paragraph-level moment; zero unless set
   TOutline Outline = oNone;
   QString OutlineStr;      // the outline prefix currently at the start of the text

@@ -14,7 +14,12 @@
 #include <QFileInfo>
 #include <QVarLengthArray>
 
+#include <cerrno>
 #include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -62,6 +67,7 @@ TvlXmlIn::~TvlXmlIn() { File_Close(); }
 bool TvlXmlIn::File_OpenOrDoErrorDialogs(const QString &PathName, QString &ErrMesg) {
   File_Close();
   ErrMesg.clear();
+  FReadProblem.clear();
   if (PathName.isEmpty()) return false;
   const QFileInfo info(PathName);
   if (!info.exists()) {
@@ -69,13 +75,46 @@ bool TvlXmlIn::File_OpenOrDoErrorDialogs(const QString &PathName, QString &ErrMe
                       TPromptIcon::piWarning);
     return false;
   }
-  auto file = std::make_unique<QFile>(PathName);
-  if (info.isDir() || !file->open(QIODevice::ReadOnly)) {
-    Prompts().Message(QStringLiteral("This file can not be opened for reading:\n\n") + PathName,
+  const auto refuse = [&PathName, this](const QString &Why) {
+    FReadProblem = Why;
+    Prompts().Message(QStringLiteral("This file can not be opened for reading:\n\n") + PathName +
+                          QStringLiteral("\n\n") + Why,
                       TPromptIcon::piWarning);
     return false;
+  };
+  // Opened without blocking and checked on the open descriptor: opening a FIFO for reading waits
+  // for a writer, a device may never end, and a check by name could be raced by a swap.
+  const QByteArray name = QFile::encodeName(PathName);
+  const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return refuse(QString::fromLocal8Bit(std::strerror(errno)));
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return refuse(NotRegularFileText(PathName));
+  }
+  // Blocking again for the reads (it makes no difference to a regular file).
+  if (const int flags = ::fcntl(fd, F_GETFL); flags != -1)
+    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  auto file = std::make_unique<QFile>();
+  if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return refuse(file->errorString());
   }
   return OpenDevice(std::move(file), PathName, ErrMesg, true);
+}
+
+QString TvlXmlIn::NotRegularFileText(const QString &PathName) {
+  return PathName + QStringLiteral(
+                        " is not a regular file (a folder, a device or a pipe); only files can be "
+                        "read as notes");
+}
+
+QString TvlXmlIn::RegularFileProblem(const QString &PathName) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(PathName).constData(), &st) != 0)
+    return PathName + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+  if (!S_ISREG(st.st_mode)) return NotRegularFileText(PathName);
+  return {};
 }
 
 bool TvlXmlIn::Bytes_Open(const QByteArray &Bytes, const QString &PathName, QString &ErrMesg) {
@@ -97,6 +136,7 @@ bool TvlXmlIn::OpenDevice(std::unique_ptr<QIODevice> Device, const QString &Path
   FLineNum = 0;
   FCurrentTag = xtFlag_None;
   FReadProblem.clear();
+  FProblems.clear();
   FLastLineUnterminated = false;
 
   // Look at the first line without consuming it: reading then starts from the top again.
@@ -319,10 +359,26 @@ bool TvlXmlIn::Next_SearchForBefore(TvlXmlTags vlXmlTag, std::initializer_list<T
 bool TvlXmlIn::CurrentTagStrictlyIs(TvlXmlTags vlXmlTag) {
   if (FCurrentTag == vlXmlTag) return true;
   const std::string_view expected = TagText(vlXmlTag);
-  ErrorReportInDebug(QStringLiteral("Expecting CurrentTag to be \"") +
-                     QString::fromLatin1(expected.data(), qsizetype(expected.size())) +
-                     QStringLiteral("\" but was at ") + TraceLine());
+  ReportProblemInDebug(QStringLiteral("Expecting CurrentTag to be \"") +
+                       QString::fromLatin1(expected.data(), qsizetype(expected.size())) +
+                       QStringLiteral("\" but was at ") + TraceLine());
   return false;
+}
+
+void TvlXmlIn::ReportProblem(const QString &Text) {
+  FProblems.append(Text);
+  ErrorReport(false, Text);
+}
+
+void TvlXmlIn::ReportProblemInDebug(const QString &Text) {
+  // Kept before it is logged: in DebugMode the report interrupts.
+  FProblems.append(Text);
+  ErrorReportInDebug(Text);
+}
+
+void TvlXmlIn::SkipLine(const QString &Reason) {
+  ReportProblem(Reason + QStringLiteral(": ") + TraceLine());
+  NextRecognizedTag();
 }
 
 void TvlXmlIn::WarnIfCurrentTagIsNot(TvlXmlTags vlXmlTag) { CurrentTagStrictlyIs(vlXmlTag); }

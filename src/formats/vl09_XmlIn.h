@@ -25,6 +25,7 @@
 #include <QByteArrayView>
 #include <QIODevice>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <initializer_list>
@@ -42,7 +43,8 @@ class TvlXmlIn {
   // opened for reading:"); an empty path answers false silently. A file of the earlier binary
   // format (first bytes DC 05 01 00) is refused with the explanation in ErrMesg. Any other first
   // line without "<NotesDoc " or "<BoundNotes " opens with "Unexpected first line in file.  " in
-  // ErrMesg, for the caller to show as it sees fit.
+  // ErrMesg, for the caller to show as it sees fit. A path that names no regular file (a folder,
+  // a FIFO, a device) is refused at once, never waited on, with the reason in ReadProblem().
   bool File_OpenOrDoErrorDialogs(const QString &PathName, QString &ErrMesg);
   // The same over bytes in memory (a template, a fuzzing input); PathName only names them in
   // messages. Never shows a message box.
@@ -55,6 +57,9 @@ class TvlXmlIn {
   // (replacing it in one step) and answers its path; empty, with the failure in the error log,
   // when it cannot be written. EmptyBinderBytes gives the same bytes for reading from memory.
   static QString File_CreateEmptyBinderFile();
+  // Empty when PathName names a regular file (or a link to one); otherwise why it cannot be read
+  // as notes. Never opens the file, so it never blocks.
+  static QString RegularFileProblem(const QString &PathName);
   static QByteArray EmptyBinderBytes();
 
   // Advances to the next line that carries a recognised tag, or to the end (xtFlag_Done).
@@ -69,6 +74,19 @@ class TvlXmlIn {
   // through ErrorReportInDebug and answers false.
   bool CurrentTagStrictlyIs(TvlXmlTags vlXmlTag);
   void WarnIfCurrentTagIsNot(TvlXmlTags vlXmlTag);
+
+  // Problems of the file's structure: a tag that is not where it belongs, a line a loader could
+  // not use, a repair a loader made. Each is kept here, in order, besides going to the error log
+  // (which keeps only the first few of a run), so that whoever loads a part of the file can list
+  // every problem of that part: the ones from ProblemCount() before to ProblemCount() after.
+  // ReportProblem logs without interrupting; ReportProblemInDebug interrupts in DebugMode, as the
+  // strict checks do.
+  void ReportProblem(const QString &Text);
+  void ReportProblemInDebug(const QString &Text);
+  // Reports the current line as skipped, Reason first, then advances.
+  void SkipLine(const QString &Reason);
+  qsizetype ProblemCount() const { return FProblems.size(); }
+  QStringList ProblemsSince(qsizetype Count) const { return FProblems.mid(Count); }
   bool EndOfFile() const { return FCurrentTag == xtFlag_Done; }
   TvlXmlTags CurrentTag() const { return FCurrentTag; }
 
@@ -132,6 +150,7 @@ class TvlXmlIn {
   static TvlXmlTags ClassifyLine(QByteArrayView Line) noexcept;
 
  private:
+  static QString NotRegularFileText(const QString &PathName);
   bool OpenDevice(std::unique_ptr<QIODevice> Device, const QString &PathName, QString &ErrMesg,
                   bool Dialogs);
   bool ReadLine();
@@ -145,6 +164,7 @@ class TvlXmlIn {
   TvlXmlTags FCurrentTag = xtFlag_None;
   QString FPathName;
   QString FReadProblem;
+  QStringList FProblems;
   qsizetype FMaxLineLength = DefaultMaxLineLength;
   qsizetype FChunkSize = qsizetype(1) << 20;
   int FLineNum = 0;

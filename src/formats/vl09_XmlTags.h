@@ -59,6 +59,23 @@ constexpr bool IsRealTag(TvlXmlTags Tag) {
   return Tag != xtFlag_None && Tag != xtFlag_TypeOfTagDivider && Tag < xtFlag_Done;
 }
 
+// The lines at which a tab's notes block has ended whatever state its loader is in: the isolated
+// tab's close, the binder's next tab or its next part, a second file start, the end of the file.
+// Loaders inside the block skip any other line they cannot use, but never one of these.
+constexpr bool EndsNotesBlock(TvlXmlTags Tag) {
+  switch (Tag) {
+    case xtNotesDocEnd:
+    case xtNotesDocBegin_:
+    case xtBoundNotesBegin_:
+    case xtDocTabBegin_:
+    case xtDocTabEnd:
+    case xtOtherEventsBegin:
+    case xtBoundNotesEnd:
+    case xtFlag_Done: return true;
+    default: return false;
+  }
+}
+
 // The text of a tag ("<Font", "</Fonts>"); empty for the markers and for values out of range.
 // Unlike TvlXmlOut::TagToStr this never warns.
 std::string_view TagText(TvlXmlTags Tag) noexcept;

@@ -347,7 +347,11 @@ TEST_F(DocumentFileTest, EmbeddedBlocksStayInsideTheirTab) {
   TDocument x, y;
   ASSERT_TRUE(in->Next_SearchFor(xtScrollPos_));
   in->NextRecognizedTag();
-  EXPECT_EQ(x.IO_LoadEmbedded(*in), QString());
+  // The missing line is reported, and costs only itself.
+  EXPECT_EQ(x.IO_LoadEmbedded(*in), QStringLiteral("(1 structural problems, see Errors.txt)"));
+  EXPECT_EQ(
+      x.IO_LastLoad().StructuralTexts,
+      QStringList{QStringLiteral("The CaretPos line is missing; the caret starts at the top")});
   ASSERT_EQ(in->CurrentTag(), xtDocTabEnd);
   EXPECT_EQ(ParagraphTexts(x), std::vector<std::string>{"one"});
   EXPECT_EQ(x.FAtPos.SN, 0);
@@ -376,8 +380,9 @@ TEST_F(DocumentFileTest, EmbeddedBlocksStayInsideTheirTab) {
 // Hand-written blocks around the inset and sketch rules.
 TEST_F(DocumentFileTest, InsetsAndSketchesFromHandWrittenFiles) {
   const auto block = [](const std::vector<const char *> &Insets) {
-    QByteArray bytes = Lines({"<NotesDoc Version=\"2\" TabTitle=\"x\">",
-                              "<CaretPos SN=\"2\" GN=\"2\" EOL=\"F\">", "<Sections>"});
+    QByteArray bytes =
+        Lines({"<NotesDoc Version=\"2\" TabTitle=\"x\">", "<CaretPos SN=\"2\" GN=\"2\" EOL=\"F\">",
+               "<ScrollPos VSB=\"0\">", "<Sections>"});
     for (int i = 0; i < 3; ++i)
       bytes += QByteArray("<P ID=\"") + QByteArray::number(i) +
                "\">\r\n<Text N=\"2\" T=\"&f1;x&10;\">\r\n<When L=\"(0,0)(1,1)(2,2)\">\r\n</P>\r\n";
@@ -401,7 +406,7 @@ TEST_F(DocumentFileTest, InsetsAndSketchesFromHandWrittenFiles) {
   QString problems = LoadBytes(doc, block(sketch2));
   ASSERT_TRUE(Consistent(doc));
   // The second stroke declares points it does not have: none are made up.
-  EXPECT_EQ(problems, QStringLiteral("Stroke with 0 of its 10000 points: Line No. 27:  \"<Stroke "
+  EXPECT_EQ(problems, QStringLiteral("Stroke with 0 of its 10000 points: Line No. 28:  \"<Stroke "
                                      "Tool=\"ktNoSuchTool\" N=\"10000\" XYPData=\"\">\""));
   // Tools match without regard to case, unknown ones are freehand; a pressure left out is 1
   // (not 100); Fill, Width and Color take their defaults when missing.

@@ -157,8 +157,10 @@ TEST_F(XmlIn, OpeningRefusesMissingFoldersAndOldBinaryFilesAndWarnsOnOtherFirstL
   EXPECT_EQ(Prompted(), QStringList{u"This file can not be found:\n\n"_s + missing});
   TTestEnvironment::TestPrompts().Clear();
   EXPECT_FALSE(in.File_OpenOrDoErrorDialogs(folder.Path(), problem));
-  EXPECT_EQ(Prompted(),
-            QStringList{u"This file can not be opened for reading:\n\n"_s + folder.Path()});
+  EXPECT_EQ(Prompted(), QStringList{u"This file can not be opened for reading:\n\n"_s +
+                                    folder.Path() + u"\n\n"_s + folder.Path() +
+                                    u" is not a regular file (a folder, a device or a pipe); only "
+                                    u"files can be read as notes"_s});
   TTestEnvironment::TestPrompts().Clear();
 
   const struct {
