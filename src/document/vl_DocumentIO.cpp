@@ -102,6 +102,13 @@ bool SeekLine(TvlXmlIn &In, TvlXmlTags Tag, std::initializer_list<TvlXmlTags> St
   }
 }
 
+// After the last block: lines before the block's end (a doubled end tag, a stray line) are
+// skipped and reported.
+void SkipToEndOfBlock(TvlXmlIn &In) {
+  while (!EndsNotesBlock(In.CurrentTag()))
+    In.SkipLine(QStringLiteral("A line after the last block, skipped"));
+}
+
 // ---- Point lists -----------------------------------------------------------------------------
 
 // X "," Y, then "," pressure only when the pressure is not 1, then ";". The pressure is left out
@@ -438,6 +445,7 @@ QString TDocument::IO_LoadEmbedded(TvlXmlIn &In) {
                          "top"));
     }
     AddProblem(problems, IO_LoadBody(In));
+    SkipToEndOfBlock(In);
     FLastLoad.Complete = In.CurrentTag() == xtDocTabEnd;
   } catch (const ReportedError &e) {
     // Only in DebugMode: a strict-tag report interrupts. The document is still made whole below.
@@ -483,6 +491,8 @@ QString TDocument::IO_LoadIsolated(TvlXmlIn &In, bool Opened, const QString &Ope
         QString title;
         if (In.GetE("TabTitle", title)) TabTitle = title;
         In.NextRecognizedTag();
+        while (In.CurrentTag() == xtNotesDocBegin_)
+          In.SkipLine(QStringLiteral("A second NotesDoc line, skipped"));
       } else {
         AddProblem(problems, QStringLiteral("Not an isolated tab file: it has no NotesDoc line"));
       }
@@ -515,6 +525,7 @@ QString TDocument::IO_LoadIsolated(TvlXmlIn &In, bool Opened, const QString &Ope
                            "top"));
       }
       AddProblem(problems, IO_LoadBody(In));
+      SkipToEndOfBlock(In);
       if (In.CurrentTag() != xtNotesDocEnd) {
         In.WarnIfCurrentTagIsNot(xtNotesDocEnd);
         In.Next_SearchFor(xtNotesDocEnd);
@@ -552,6 +563,27 @@ QString TDocument::IO_LoadBody(TvlXmlIn &In) {
     AddProblem(problems, FontsInUse.IO_Load(In));
   if (FindBlock(In, xtInsetsBegin, {xtInsetBegin_}, xtInsetsEnd, {}))
     AddProblem(problems, IO_LoadInsets(In));
+
+  // A font the text uses that the table lacks: its Font line was lost.
+  std::vector<TFontIndex> missing;
+  const auto check = [&](TFontIndex F) {
+    if (!FontsInUse.FontExists(F) && std::find(missing.begin(), missing.end(), F) == missing.end())
+      missing.push_back(F);
+  };
+  for (int sn = 0; sn <= Section_High(); ++sn)
+    if (const TParagraph *p = Paragraph_FromSectionNum(sn)) {
+      for (TFontIndex f : p->Fonts()) check(f);
+      check(p->FNLFont);
+    }
+  if (!missing.empty()) {
+    std::sort(missing.begin(), missing.end());
+    QString list;
+    for (TFontIndex f : missing)
+      list += (list.isEmpty() ? QString() : QStringLiteral(", ")) + QString::number(f);
+    In.ReportProblem(QStringLiteral("FontIndex not found: the text uses fonts the <Fonts> block "
+                                    "does not hold: ") +
+                     list);
+  }
   return problems;
 }
 
@@ -655,6 +687,7 @@ QString TDocument::IO_LoadOneInset(TvlXmlIn &In) {
   TStage stage = isHead;
   TInsetPositioning place;
   bool havePlace = false;
+  bool dimensionsLine = false;
   bool graphicLine = false;
   int z = 0;
   QString path;
@@ -687,6 +720,7 @@ QString TDocument::IO_LoadOneInset(TvlXmlIn &In) {
         In.ReportProblemInDebug(QStringLiteral("Read error for Dimensions:  ") + In.TraceLine());
       }
       stage = isDimensions;
+      dimensionsLine = true;
       In.NextRecognizedTag();
       continue;
     }
@@ -698,7 +732,10 @@ QString TDocument::IO_LoadOneInset(TvlXmlIn &In) {
       In.NextRecognizedTag();
       continue;
     }
-    if ((tag == xtSketchBegin_ || tag == xtStrokeBegin_) && stage < isSketch) {
+    // A sketch whose Sketch line is missing starts at its first stroke, right after the Graphic
+    // line; a Stroke line anywhere else is a stray.
+    if ((tag == xtSketchBegin_ && stage < isSketch) ||
+        (tag == xtStrokeBegin_ && stage == isGraphicLine)) {
       AddProblem(problems, LoadSketch(In, sketch));
       haveSketch = true;
       stage = isSketch;
@@ -712,6 +749,8 @@ QString TDocument::IO_LoadOneInset(TvlXmlIn &In) {
     In.SkipLine(QStringLiteral("A line out of place in an inset, skipped"));
   }
   if (!closed) In.WarnIfCurrentTagIsNot(xtInsetEnd);
+  if (!dimensionsLine)
+    In.ReportProblem(QStringLiteral("An inset without its Dimensions line: ") + insetLine);
 
   // A line without its Type is still a picture when its Graphic element follows.
   const bool isGraphic = type == QLatin1String("G") || (!haveType && (graphicLine || haveSketch));
@@ -749,6 +788,8 @@ QString TDocument::IO_LoadOneInset(TvlXmlIn &In) {
   }
 
   if (auto *graphic = dynamic_cast<TvlGraphic *>(inset)) {
+    if (!graphicLine)
+      In.ReportProblem(QStringLiteral("A picture without its Graphic line: ") + insetLine);
     graphic->FZOrder = z;
     if (!path.trimmed().isEmpty()) LoadPicture(*graphic, path, In.PathName());
     if (haveSketch) graphic->Sketch.MyAssign(sketch);

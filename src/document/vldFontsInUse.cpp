@@ -424,7 +424,7 @@ QString TFontsInUse::IO_Load(TvlXmlIn &In) {
     In.NextRecognizedTag();
   } else if (In.CurrentTag() == xtFont_) {
     // The block starts at its first element when its header line is missing.
-    In.ReportProblem(QStringLiteral("The <Fonts> line is missing; the fonts start at ") +
+    In.ReportProblem(QStringLiteral("The <Fonts> line is missing; the block starts at ") +
                      In.TraceLine());
   } else {
     // Reported like every strict check; the table keeps only its default font.

@@ -681,7 +681,10 @@ QString TRichString::IO_LoadText(TvlXmlIn &In) {
   // The timestamps of the old text mean nothing for the new one.
   FWhens.Clear();
   int n = 0;
-  if (In.Get("N", n) && n != FText.size())
+  if (!In.Get("N", n))
+    problems += QStringLiteral("RS.IO_L: No readable count of characters for \"") +
+                FText.trimmed() + QStringLiteral("\" (trimmed).");
+  else if (n != FText.size())
     problems += QStringLiteral("RS.IO_L: Expected %1 chars but found \"").arg(n) + FText.trimmed() +
                 QStringLiteral("\" (trimmed).");
   In.NextRecognizedTag();

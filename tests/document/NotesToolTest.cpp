@@ -7,7 +7,10 @@
 #include "vldTestDoc.h"
 
 #include <gtest/gtest.h>
+#include <QFile>
 #include <QProcess>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -17,11 +20,16 @@ struct RRun {
   QString Err;
 };
 
-RRun RunTool(const QStringList &Arguments) {
+// A run that does not end within TimeoutMs is killed and answers Exit -1 (a hang).
+RRun RunTool(const QStringList &Arguments, int TimeoutMs = 120'000) {
   QProcess process;
   process.start(QStringLiteral(VLNOTES_EXE), Arguments);
   RRun run;
-  if (!process.waitForFinished(120'000)) return run;
+  if (!process.waitForFinished(TimeoutMs)) {
+    process.kill();
+    process.waitForFinished(10'000);
+    return run;
+  }
   run.Exit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
   run.Out = QString::fromUtf8(process.readAllStandardOutput());
   run.Err = QString::fromUtf8(process.readAllStandardError());
@@ -107,7 +115,7 @@ TEST(NotesToolTest, FilesItCannotFullyReadGiveAMessageAndTheirExitCode) {
       {{QStringLiteral("check"), cut}, 1, "appears incomplete"},
       {{QStringLiteral("text"), cut}, 1, "appears incomplete"},
       {{QStringLiteral("check"), folder.File(QStringLiteral("none.vlTab"))}, 3, "no such file"},
-      {{QStringLiteral("text"), folder.Path()}, 3, "is a folder"},
+      {{QStringLiteral("text"), folder.Path()}, 3, "is not a regular file"},
       {{QStringLiteral("check"), binary}, 4, ""},
       {{QStringLiteral("check"), text}, 4, "not a notes file"},
       {{QStringLiteral("resave"), cut, cut}, 1, "not written over the damaged original"},
@@ -123,6 +131,19 @@ TEST(NotesToolTest, FilesItCannotFullyReadGiveAMessageAndTheirExitCode) {
     EXPECT_TRUE((run.Err + run.Out).contains(QString::fromLatin1(row.Message)))
         << run.Err.toStdString();
   }
+  // Paths that are no regular file are refused at once: reading a FIFO would wait for a writer,
+  // and a device may never end. A generous limit still tells a refusal from a hang.
+  const QString fifo = folder.File(QStringLiteral("pipe.vlTab"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  for (const QString &path : {fifo, folder.Path(), QStringLiteral("/dev/zero")}) {
+    for (const char *command : {"check", "text"}) {
+      SCOPED_TRACE(path.toStdString() + " " + command);
+      const RRun run = RunTool({QString::fromLatin1(command), path}, 60'000);
+      EXPECT_EQ(run.Exit, 3) << run.Err.toStdString();
+      EXPECT_TRUE(run.Err.contains(QStringLiteral("is not a regular file")));
+    }
+  }
+
   // What precedes the cut is still shown, and the damaged file was not touched.
   EXPECT_EQ(RunTool({QStringLiteral("text"), cut}).Out.left(30),
             QStringLiteral("2023-03-15 12:00:00  kept\n"));

@@ -10,7 +10,8 @@
 // tab are shown in caret notation ("^M"), so that one paragraph stays one line.
 //
 // Exit codes: 0 done, nothing wrong; 1 the file was read but is damaged (what could be read was
-// still printed or saved); 2 wrong use; 3 the file is missing or cannot be read; 4 the file is
+// still printed or saved); 2 wrong use; 3 the file is missing or cannot be read (also a folder, a
+// FIFO or a device, refused without waiting on it); 4 the file is
 // not a notes file, or one of the earlier binary format; 5 the output could not be written.
 
 #include "vl09_XmlIn.h"
@@ -72,24 +73,6 @@ class TConsolePrompts final : public TPrompts {
   QString SaveFileName(const QString &, const QString &, const QString &) override { return {}; }
 };
 
-// The reports a load sends to the error log (strict-tag mismatches, repaired text), read back
-// from the private log folder this run writes them to.
-QStringList LoggedReports(const QString &Folder) {
-  QFile file(Folder + QStringLiteral("/Errors.txt"));
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  QStringList reports;
-  for (const QByteArray &raw : file.readAll().split('\n')) {
-    QString line = QString::fromUtf8(raw).trimmed();
-    if (line.isEmpty()) continue;
-    // Each report starts with the time stamp, then two blanks.
-    const qsizetype gap = line.indexOf(QStringLiteral("  "));
-    if (gap >= 0) line = line.mid(gap + 2);
-    reports.append(line);
-  }
-  QFile::remove(file.fileName());
-  return reports;
-}
-
 // One tab as read: its title, the document and what was wrong.
 struct RTab {
   QString Title;
@@ -114,8 +97,14 @@ QStringList ProblemLines(const QString &Problems) {
   return lines;
 }
 
+// A tab's problems: what its load answered, then every structural problem the load met (the
+// load keeps them all; the error log would keep only the first few of a run).
+QStringList TabProblems(const QString &Answered, const TDocument &Doc) {
+  return ProblemLines(Answered) + Doc.IO_LastLoad().StructuralTexts;
+}
+
 // The tabs of a binder, each through the embedded loader, as the binder reads them.
-void ReadBinder(TvlXmlIn &In, RFile &File, const QString &LogFolder) {
+void ReadBinder(TvlXmlIn &In, RFile &File) {
   File.Binder = true;
   while (In.Next_SearchForBefore(xtDocTabBegin_, {xtOtherEventsBegin, xtBoundNotesEnd})) {
     RTab tab;
@@ -127,9 +116,11 @@ void ReadBinder(TvlXmlIn &In, RFile &File, const QString &LogFolder) {
       if (!In.Get("VSB", tab.VertScrollbar)) tab.VertScrollbar = 0;
       In.NextRecognizedTag();
     }
-    tab.Problems = ProblemLines(tab.Doc->IO_LoadEmbedded(In));
+    const QString answered = tab.Doc->IO_LoadEmbedded(In);
+    tab.Problems = TabProblems(answered, *tab.Doc);
+    const qsizetype atEnd = In.ProblemCount();
     if (In.CurrentTagStrictlyIs(xtDocTabEnd)) In.NextRecognizedTag();
-    tab.Problems += LoggedReports(LogFolder);
+    tab.Problems += In.ProblemsSince(atEnd);
     File.Tabs.push_back(std::move(tab));
   }
   if (File.Tabs.empty()) File.Problems.append(QStringLiteral("The binder holds no tab"));
@@ -138,27 +129,21 @@ void ReadBinder(TvlXmlIn &In, RFile &File, const QString &LogFolder) {
         QStringLiteral("The file appears incomplete: its closing </BoundNotes> "
                        "is missing"));
   if (!In.ReadProblem().isEmpty()) File.Problems.append(In.ReadProblem());
-  File.Problems += LoggedReports(LogFolder);
 }
 
 // Reads FILE as a binder or an isolated tab; answers an exit code for files that cannot be read
 // at all (after saying why), else -1.
-int ReadNotesFile(const QString &Path, RFile &File, const QString &LogFolder) {
+int ReadNotesFile(const QString &Path, RFile &File) {
   const QFileInfo info(Path);
   if (!info.exists()) {
     Err(Path + QStringLiteral(": no such file"));
     return exUnreadable;
   }
-  if (info.isDir()) {
-    Err(Path + QStringLiteral(": is a folder, not a file"));
+  // Checked without opening: a FIFO or a device would make the reading wait for ever.
+  if (const QString problem = TvlXmlIn::RegularFileProblem(Path); !problem.isEmpty()) {
+    Err(problem);
     return exUnreadable;
   }
-  QFile probe(Path);
-  if (!probe.open(QIODevice::ReadOnly)) {
-    Err(Path + QStringLiteral(": cannot be read (") + probe.errorString() + QLatin1Char(')'));
-    return exUnreadable;
-  }
-  probe.close();
 
   TvlXmlIn in;
   QString refusal;
@@ -170,14 +155,14 @@ int ReadNotesFile(const QString &Path, RFile &File, const QString &LogFolder) {
     return exUnreadable;
   }
   if (in.CurrentTag() == xtBoundNotesBegin_) {
-    ReadBinder(in, File, LogFolder);
+    ReadBinder(in, File);
     return -1;
   }
   in.File_Close();
 
   RTab tab;
-  tab.Problems = ProblemLines(tab.Doc->IO_Load(Path, tab.Title, tab.VertScrollbar));
-  tab.Problems += LoggedReports(LogFolder);
+  const QString answered = tab.Doc->IO_Load(Path, tab.Title, tab.VertScrollbar);
+  tab.Problems = TabProblems(answered, *tab.Doc);
   const TDocument::RLoadReport &report = tab.Doc->IO_LastLoad();
   if (!report.Opened) {
     Err(Path + QStringLiteral(": cannot be read"));
@@ -230,9 +215,9 @@ QString MomentText(const RvlTimestamp &Timemark) {
   return DateTimeToQDateTime(moment).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-int CommandText(const QString &Path, const QString &LogFolder) {
+int CommandText(const QString &Path) {
   RFile file;
-  if (const int code = ReadNotesFile(Path, file, LogFolder); code >= 0) return code;
+  if (const int code = ReadNotesFile(Path, file); code >= 0) return code;
   for (std::size_t i = 0; i < file.Tabs.size(); ++i) {
     const RTab &tab = file.Tabs[i];
     if (file.Binder) Out(QStringLiteral("# Tab %1: %2").arg(i + 1).arg(Visible(tab.Title)));
@@ -249,9 +234,9 @@ int CommandText(const QString &Path, const QString &LogFolder) {
   return exDamaged;
 }
 
-int CommandCheck(const QString &Path, const QString &LogFolder) {
+int CommandCheck(const QString &Path) {
   RFile file;
-  if (const int code = ReadNotesFile(Path, file, LogFolder); code >= 0) return code;
+  if (const int code = ReadNotesFile(Path, file); code >= 0) return code;
   int paragraphs = 0;
   for (const RTab &tab : file.Tabs) paragraphs += tab.Doc->Section_High() + 1;
   if (!Damaged(file)) {
@@ -265,9 +250,9 @@ int CommandCheck(const QString &Path, const QString &LogFolder) {
   return exDamaged;
 }
 
-int CommandResave(const QString &In, const QString &OutPath, const QString &LogFolder) {
+int CommandResave(const QString &In, const QString &OutPath) {
   RFile file;
-  if (const int code = ReadNotesFile(In, file, LogFolder); code >= 0) return code;
+  if (const int code = ReadNotesFile(In, file); code >= 0) return code;
   if (file.Binder) {
     Err(In + QStringLiteral(": a binder; resave works on isolated tab files only"));
     return exUsage;
@@ -307,7 +292,8 @@ int main(int argc, char **argv) {
     return exOk;
   }
 
-  // Reports go to a log of this run's own, never to the program's Errors.txt.
+  // Reports go to a log of this run's own, never to the program's Errors.txt; the problems listed
+  // come from the loads themselves.
   QTemporaryDir logFolder;
   if (!logFolder.isValid()) {
     Err(QStringLiteral("cannot make a temporary folder"));
@@ -318,11 +304,9 @@ int main(int argc, char **argv) {
   TConsolePrompts prompts;
   TScopedPrompts scopedPrompts(prompts);
 
-  if (args.size() == 2 && args[0] == QStringLiteral("text"))
-    return CommandText(args[1], logFolder.path());
-  if (args.size() == 2 && args[0] == QStringLiteral("check"))
-    return CommandCheck(args[1], logFolder.path());
+  if (args.size() == 2 && args[0] == QStringLiteral("text")) return CommandText(args[1]);
+  if (args.size() == 2 && args[0] == QStringLiteral("check")) return CommandCheck(args[1]);
   if (args.size() == 3 && args[0] == QStringLiteral("resave"))
-    return CommandResave(args[1], args[2], logFolder.path());
+    return CommandResave(args[1], args[2]);
   return Usage();
 }
