@@ -38,7 +38,7 @@ bool UsablePoint(const TPenPoint &P) {
          std::abs(P.Y) <= MaxCoordinate;
 }
 
-QPoint Scaled(const TPenPoint &P, int Scale) {
+QPoint Scaled(const TPenPoint &P, double Scale) {
   return QPoint(static_cast<int>(std::lround(P.X * Scale)),
                 static_cast<int>(std::lround(P.Y * Scale)));
 }
@@ -263,7 +263,7 @@ void TvlGraphic::Offscreen_Invalidate() {
   TempBM = QImage();
 }
 
-void TvlGraphic::DrawStrokes(int Scale) {
+void TvlGraphic::DrawStrokes(double Scale) {
   QPainter painter(&BareSketch);
   // No anti-aliasing on the sketch layer: the key colour and the flood fill need exact colours.
   painter.setRenderHint(QPainter::Antialiasing, false);
@@ -311,7 +311,29 @@ void TvlGraphic::Offscreen_Prepare() {
   }
   const std::int64_t w = EditorsData.FPixelWidth, h = EditorsData.FPixelHeight;
   AAScale = FAntiAlias && w * h <= AntiAliasPixelBudget ? 2 : 1;
-  const int sw = static_cast<int>(w * AAScale), sh = static_cast<int>(h * AAScale);
+  // Above the cap the images are composed smaller, keeping the inset's proportions, and stretched
+  // when painted: a 20000 x 20000 inset would otherwise need two images of 1.6 GB each. The
+  // inset keeps its stored size.
+  double factor = AAScale;
+  int sw = static_cast<int>(w * AAScale), sh = static_cast<int>(h * AAScale);
+  QString problem;
+  if (w * h > MaxComposedPixels) {
+    factor = std::sqrt(static_cast<double>(MaxComposedPixels) / static_cast<double>(w * h));
+    sw = std::max(1, static_cast<int>(std::floor(static_cast<double>(w) * factor)));
+    sh = std::max(1, static_cast<int>(std::floor(static_cast<double>(h) * factor)));
+    problem = QStringLiteral(
+                  "A picture of %1 x %2 pixels is drawn from an image of %3 x %4: "
+                  "pictures are composed with at most %5 pixels")
+                  .arg(w)
+                  .arg(h)
+                  .arg(sw)
+                  .arg(sh)
+                  .arg(MaxComposedPixels);
+  }
+  if (problem != CompositionProblem) {
+    CompositionProblem = problem;
+    if (!problem.isEmpty()) ErrorReport(false, problem);
+  }
   if (Offscreen.width() != sw || Offscreen.height() != sh)
     Offscreen = QImage(sw, sh, QImage::Format_RGB32);
   if (BareSketch.width() != sw || BareSketch.height() != sh)
@@ -326,15 +348,16 @@ void TvlGraphic::Offscreen_Prepare() {
   if (JPeg_HasOne() && !ImageRect.IsEmpty()) {
     QPainter painter(&Offscreen);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    const auto s = [this](std::int64_t V) {
-      return static_cast<int>(std::clamp<std::int64_t>(V * AAScale, -(1 << 29), 1 << 29));
+    const auto s = [factor](std::int64_t V) {
+      return static_cast<int>(
+          std::clamp<double>(std::round(static_cast<double>(V) * factor), -(1 << 29), 1 << 29));
     };
     painter.drawImage(
         QRect(s(ImageRect.Left), s(ImageRect.Top), s(ImageRect.Width()), s(ImageRect.Height())),
         Jpeg);
   }
   BareSketch.fill(ToRgb(SketchKeyColor));
-  DrawStrokes(AAScale);
+  DrawStrokes(factor);
   CopyWithoutKey(Offscreen, BareSketch, ToRgb(SketchKeyColor));
   OffscreenValid = true;
 }
@@ -354,7 +377,12 @@ void TvlGraphic::Render(QPainter &Canvas, std::int64_t TopPixel) {
   const std::int64_t y = EditorsData.FvTop - TopPixel;
   // Far outside any canvas: nothing of it can show.
   if (y < -(std::int64_t{1} << 30) || y > (std::int64_t{1} << 30)) return;
-  Canvas.drawImage(QPoint(EditorsData.FvLeft, static_cast<int>(y)), image);
+  const QRect place(EditorsData.FvLeft, static_cast<int>(y), EditorsData.FPixelWidth,
+                    EditorsData.FPixelHeight);
+  if (image.size() == place.size())
+    Canvas.drawImage(place.topLeft(), image);
+  else
+    Canvas.drawImage(place, image);  // composed smaller than the inset: stretched
 }
 
 void TvlGraphic::Rerender() {

@@ -62,6 +62,9 @@ class TvlGraphic : public TInset {
   // Above this many inset pixels the images are composed at scale 1: at twice the size a large
   // picture would need hundreds of megabytes, and the difference does not show at that size.
   static constexpr std::int64_t AntiAliasPixelBudget = 4'000'000;
+  // Above this many inset pixels the images are composed smaller (same proportions) and
+  // stretched when painted; the inset keeps its size. Sizes this large come from damaged files.
+  static constexpr std::int64_t MaxComposedPixels = 16'000'000;
 
   TvlGraphic() = default;
 
@@ -100,8 +103,9 @@ class TvlGraphic : public TInset {
   // the first Render. Painters live only as long as one paint, so none is kept here.
   void Rerender();
 
-  // The composed image at the inset's own size (reduced when composed at scale 2); null when the
-  // inset composes nothing. Prepares it when needed.
+  // The composed image at the inset's own size (reduced when composed at scale 2), or smaller
+  // for an inset above MaxComposedPixels; null when the inset composes nothing. Prepares it when
+  // needed.
   const QImage &ComposedImage();
 
   int AAScale = 1;
@@ -110,6 +114,8 @@ class TvlGraphic : public TInset {
   QImage Jpeg;  // the decoded picture; null when there is none
   QString JpegPathName;
   QString PictureProblem;  // why the last load gave no picture
+  // Set while the inset is composed smaller than its size (above MaxComposedPixels); says so.
+  QString CompositionProblem;
   QImage Offscreen;
   QImage BareSketch;
   bool OffscreenValid = false;
@@ -127,7 +133,7 @@ class TvlGraphic : public TInset {
 
  private:
   void PictureLoaded();
-  void DrawStrokes(int Scale);
+  void DrawStrokes(double Scale);
 };
 
 // ---- Pixel routines of the composition (exposed for tests) -------------------------------------

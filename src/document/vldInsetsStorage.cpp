@@ -159,7 +159,9 @@ void TInsetsStorage::MyAssign(const TInsetsStorage &Source) {
     else if (dynamic_cast<const TTable *>(from))
       copy = std::make_unique<TTable>();
     else
-      continue;
+      // A plain inset (a kind this version does not draw, kept from a file): the copied
+      // paragraphs still list it, so it is copied too.
+      copy = std::make_unique<TInset>();
     copy->MyAssign(*from);
     FInsets[i] = std::move(copy);
     // The anchor is the paragraph at the same section number in this storage's own document.

@@ -11,8 +11,13 @@
 #include "vldTestDoc.h"
 
 #include <gtest/gtest.h>
+#include <QFile>
 
+#include <chrono>
+#include <future>
 #include <random>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -472,4 +477,49 @@ TEST_F(DamagedInputTest, ChangedBytes) {
     ASSERT_TRUE(Consistent(l.Doc)) << "round " << round;
     ASSERT_LE(l.Doc.Section_High(), 5 + 4) << "round " << round;
   }
+}
+
+// A copy of a loaded document holds every inset, whatever its kind, anchored in the copy.
+TEST_F(DamagedInputTest, ACopyHoldsEveryInsetKindItsParagraphsList) {
+  RLoad l;
+  Load(RichFile(), l);
+  TDocument copy;
+  copy.MyAssign(l.Doc);
+  ASSERT_TRUE(Consistent(copy));
+  const RElements original = ElementsOf(l.Doc), copied = ElementsOf(copy);
+  EXPECT_EQ(copied.Paragraphs, original.Paragraphs);
+  EXPECT_EQ(copied.Insets, original.Insets);
+  const TInset *plain = copy.InsetsStorage.GetInset(5);
+  ASSERT_NE(plain, nullptr);
+  EXPECT_NE(plain, l.Doc.InsetsStorage.GetInset(5));
+  EXPECT_EQ(plain->FAnchor, copy.Paragraph_FromSectionNum(2));
+}
+
+// Paths that name no regular file are refused at once with the reason; the document is left
+// with one empty paragraph. Opening a FIFO for reading would wait for a writer: should the
+// refusal ever fail, the test opens the writing end itself so that it ends, and fails.
+TEST_F(DamagedInputTest, AFifoAFolderOrADeviceIsRefusedAtOnce) {
+  TFreshFolder folder;
+  const QString fifo = folder.File(QStringLiteral("pipe.vlTab"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  for (const QString &path : {fifo, folder.Path(), QStringLiteral("/dev/zero")}) {
+    SCOPED_TRACE(path.toStdString());
+    TTestEnvironment::TestPrompts().Clear();
+    auto loading = std::async(std::launch::async, [&path] {
+      TDocument doc;
+      QString title;
+      int vsb = 0;
+      const QString problems = doc.IO_Load(path, title, vsb);
+      return std::make_pair(problems, doc.Section_High() == 0 && doc.Document_IsBlank());
+    });
+    if (loading.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+      ADD_FAILURE() << "the load waits on the path";
+      if (path == fifo) QFile(fifo).open(QIODevice::WriteOnly);  // lets the reading end
+    }
+    const auto [problems, blank] = loading.get();
+    EXPECT_TRUE(problems.contains(QStringLiteral("is not a regular file")))
+        << problems.toStdString();
+    EXPECT_TRUE(blank);
+  }
+  TTestEnvironment::TestPrompts().Clear();
 }

@@ -351,3 +351,37 @@ TEST(JpegTest, OnlyRegularFilesAreRead) {
   EXPECT_FALSE(g.JPeg_HasOne());
   EXPECT_EQ(g.ComposedImage().pixel(10, 10), Background);
 }
+
+// A size from a damaged file far above what can be composed: the images are made smaller in the
+// inset's proportions, the inset keeps its size, and the cap is said.
+TEST(GraphicTest, AHugeInsetIsComposedWithinThePixelCapAndSaysSo) {
+  TvlGraphic huge;
+  Place(huge, 7, 9, 20000, 10000);
+  TPenStroke &line = huge.Sketch.PenStroke_Append();
+  line.Color = 0x0000FF;
+  line.Width = 50;
+  line.PenPoint_Append(0, 5000);
+  line.PenPoint_Append(20000, 5000);
+  const QImage &image = huge.ComposedImage();
+  ASSERT_FALSE(image.isNull());
+  EXPECT_LE(std::int64_t{image.width()} * image.height(), TvlGraphic::MaxComposedPixels);
+  EXPECT_EQ(image.width(), 2 * image.height());
+  EXPECT_EQ(huge.EditorsData.FPixelWidth, 20000);
+  EXPECT_EQ(huge.EditorsData.FPixelHeight, 10000);
+  EXPECT_TRUE(huge.CompositionProblem.startsWith(
+      QStringLiteral("A picture of 20000 x 10000 pixels is drawn from an image of ")));
+  // The stroke is drawn at the reduced scale, through the middle.
+  EXPECT_EQ(image.pixel(image.width() / 2, image.height() / 2), qRgb(255, 0, 0));
+  QImage canvas(100, 100, QImage::Format_RGB32);
+  canvas.fill(Qt::white);
+  QPainter painter(&canvas);
+  huge.Render(painter, 0);
+  painter.end();
+  EXPECT_EQ(canvas.pixel(50, 50), qRgb(0xF8, 0xF0, 0xC0));  // the stretched background
+
+  // Back under the cap, the inset is composed at its size again and nothing is said.
+  Place(huge, 7, 9, 300, 200);
+  huge.Offscreen_Invalidate();
+  EXPECT_EQ(huge.ComposedImage().size(), QSize(300, 200));
+  EXPECT_TRUE(huge.CompositionProblem.isEmpty());
+}
