@@ -11,6 +11,7 @@
 #include "vlPrompts.h"
 #include "vlSaveTarget.h"
 #include "vl_Document.h"
+#include "vldConsistency.h"
 
 #include <QTemporaryDir>
 
@@ -20,25 +21,7 @@
 
 namespace {
 
-void CheckConsistent(const TDocument &Doc) {
-  Check(Doc.Section_High() >= 0);
-  for (int sn = 0; sn <= Doc.Section_High(); ++sn) {
-    const TParagraph *p = Doc.Paragraph_FromSectionNum(sn);
-    Check(p != nullptr);
-    Check(p->Text().size() == static_cast<qsizetype>(p->Fonts().size()));
-    Check(p->Text().size() == p->Whens().Count());
-    Check(p->FNLFont >= 0);
-    for (TFontIndex f : p->Fonts()) Check(f >= 0);
-    for (int i = 1; i <= p->AnchoredInsets.Count(); ++i) {
-      const TInset *inset = Doc.InsetsStorage.GetInset(p->AnchoredInsets.GetHandle(i));
-      Check(inset != nullptr && inset->FAnchor == p);
-    }
-  }
-  for (const auto &inset : Doc.InsetsStorage.Insets())
-    if (inset && inset->FAnchor) Check(Doc.Paragraph_GetSectionNumOf(inset->FAnchor) >= 0);
-  Check(Doc.IsValidCaretPosition_Silent(Doc.FAtPos));
-  Check(Doc.FontsInUse.FontExists(0));
-}
+void CheckConsistent(const TDocument &Doc) { Check(DocumentConsistencyFault(Doc).isEmpty()); }
 
 QByteArray Save(TDocument &Doc, const QString &Title, int VertScrollbar) {
   auto target = std::make_unique<TvlMemoryTarget>();

@@ -564,10 +564,12 @@ QString TDocument::IO_LoadBody(TvlXmlIn &In) {
   if (FindBlock(In, xtInsetsBegin, {xtInsetBegin_}, xtInsetsEnd, {}))
     AddProblem(problems, IO_LoadInsets(In));
 
-  // A font the text uses that the table lacks: its Font line was lost.
+  // A font the text uses that the table lacks: its Font line was lost. The slot gets the
+  // default font, so that the text keeps its runs and the next save is whole.
   std::vector<TFontIndex> missing;
   const auto check = [&](TFontIndex F) {
-    if (!FontsInUse.FontExists(F) && std::find(missing.begin(), missing.end(), F) == missing.end())
+    if (F >= 0 && !FontsInUse.FontExists(F) &&
+        std::find(missing.begin(), missing.end(), F) == missing.end())
       missing.push_back(F);
   };
   for (int sn = 0; sn <= Section_High(); ++sn)
@@ -578,10 +580,15 @@ QString TDocument::IO_LoadBody(TvlXmlIn &In) {
   if (!missing.empty()) {
     std::sort(missing.begin(), missing.end());
     QString list;
-    for (TFontIndex f : missing)
+    for (TFontIndex f : missing) {
       list += (list.isEmpty() ? QString() : QStringLiteral(", ")) + QString::number(f);
+      AddProblem(problems, FontsInUse.IO_Load_ForceFont(
+                               f, FontsInUse.DefaultName, FontsInUse.DefaultRotation,
+                               FontsInUse.DefaultSize, FontsInUse.DefaultColor,
+                               FontsInUse.DefaultHighlight, FontsInUse.DefaultStyle));
+    }
     In.ReportProblem(QStringLiteral("FontIndex not found: the text uses fonts the <Fonts> block "
-                                    "does not hold: ") +
+                                    "does not hold, given the default font: ") +
                      list);
   }
   return problems;

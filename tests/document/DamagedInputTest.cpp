@@ -4,6 +4,7 @@
 // every element that is itself intact.
 
 #include "vl_Document.h"
+#include "vldConsistency.h"
 #include "vldGraphic.h"
 
 #include "vlClock.h"
@@ -194,24 +195,9 @@ RElements ElementsOf(const TDocument &Doc) {
 }
 
 ::testing::AssertionResult Consistent(const TDocument &Doc) {
-  if (Doc.Section_High() < 0) return ::testing::AssertionFailure() << "no paragraph";
-  for (int sn = 0; sn <= Doc.Section_High(); ++sn) {
-    const TParagraph *p = Doc.Paragraph_FromSectionNum(sn);
-    if (!p) return ::testing::AssertionFailure() << "section " << sn << " is no paragraph";
-    if (auto r = InStep(*p); !r) return r << " in paragraph " << sn;
-    for (const RvlTimestamp &t : p->Whens().Entries())
-      if (!std::isfinite(t.FEffectiveDT) || !std::isfinite(t.RealDT))
-        return ::testing::AssertionFailure() << "a moment that is not a number";
-    for (int i = 1; i <= p->AnchoredInsets.Count(); ++i) {
-      const TInset *inset = Doc.InsetsStorage.GetInset(p->AnchoredInsets.GetHandle(i));
-      if (!inset || inset->FAnchor != p)
-        return ::testing::AssertionFailure() << "stray listing in paragraph " << sn;
-    }
-  }
-  if (!Doc.FontsInUse.FontExists(0)) return ::testing::AssertionFailure() << "no font 0";
-  if (!Doc.IsValidCaretPosition_Silent(Doc.FAtPos))
-    return ::testing::AssertionFailure() << "caret off the document";
-  return ::testing::AssertionSuccess();
+  const QString fault = DocumentConsistencyFault(Doc);
+  if (fault.isEmpty()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << fault.toStdString();
 }
 
 struct RLoad {
