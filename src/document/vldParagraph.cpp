@@ -145,6 +145,8 @@ QString TParagraph::IO_Load(TvlXmlIn &In) {
   QString problems;
   QStringList repairs;
   TParagraphStage stage = psNone;
+  if (In.CurrentTag() != xtParagraphBegin_ && !EndsParagraph(In.CurrentTag()))
+    In.ReportProblem(QStringLiteral("A paragraph without its P line starts at ") + In.TraceLine());
   for (;;) {
     const TvlXmlTags tag = In.CurrentTag();
     if (tag == xtParagraphEnd) {

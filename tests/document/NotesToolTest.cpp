@@ -149,3 +149,54 @@ TEST(NotesToolTest, FilesItCannotFullyReadGiveAMessageAndTheirExitCode) {
             QStringLiteral("2023-03-15 12:00:00  kept\n"));
   EXPECT_EQ(ReadAllBytes(cut), whole.left(whole.indexOf("<P ID=\"1\">")));
 }
+
+// A damaged file as users meet it: check lists every problem of the load (however many; the
+// error log keeps only a few), and text still shows every paragraph the damage did not touch.
+TEST(NotesToolTest, DamagedVariantsListTheirProblemsAndShowEveryUndamagedParagraph) {
+  TFreshFolder folder;
+  TDocument doc;
+  BuildDocument(doc, {"alpha", "beta", "gamma"});
+  const QString whole = folder.File(QStringLiteral("whole.vlTab"));
+  ASSERT_TRUE(doc.IO_Save(whole, QStringLiteral("T"), 0));
+  const QByteArray bytes = ReadAllBytes(whole);
+  const QByteArray firstEnd = "</P>\r\n";
+  const qsizetype afterFirst = bytes.indexOf(firstEnd) + firstEnd.size();
+  const QByteArray textLine =
+      bytes.mid(bytes.indexOf("<Text "),
+                bytes.indexOf("\r\n", bytes.indexOf("<Text ")) + 2 - bytes.indexOf("<Text "));
+  struct {
+    const char *Name;
+    QByteArray Bytes;
+    const char *Problem;
+  } rows[] = {
+      {"doubled end of paragraph", QByteArray(bytes).insert(afterFirst, firstEnd), "skipped"},
+      {"missing P line", QByteArray(bytes).replace("<P ID=\"1\">\r\n", ""),
+       "A paragraph without its P line"},
+      {"doubled Text line", QByteArray(bytes).replace(textLine, textLine + textLine),
+       "A second Text line, skipped"},
+      {"stray Anchor", QByteArray(bytes).insert(afterFirst, "<Anchor x=\"3\">\r\n"),
+       "An Anchor line outside its paragraph"},
+      {"no Sections header", QByteArray(bytes).replace("<Sections>\r\n", ""),
+       "The <Sections> line is missing"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.Name);
+    const QString path = folder.File(QString::fromLatin1(row.Name) + QStringLiteral(".vlTab"));
+    WriteAllBytes(path, row.Bytes);
+    RRun run = RunTool({QStringLiteral("check"), path});
+    EXPECT_EQ(run.Exit, 1);
+    EXPECT_TRUE(run.Out.contains(QString::fromLatin1(row.Problem))) << run.Out.toStdString();
+    run = RunTool({QStringLiteral("text"), path});
+    EXPECT_EQ(run.Exit, 1);
+    for (const char *paragraph : {"  alpha\n", "  beta\n", "  gamma\n"})
+      EXPECT_TRUE(run.Out.contains(QString::fromLatin1(paragraph))) << run.Out.toStdString();
+  }
+
+  // Many damaged lines: each is listed, not only the first few the error log would keep.
+  QByteArray many = bytes;
+  for (int i = 0; i < 40; ++i) many.insert(afterFirst, "</P>\r\n");
+  const QString manyPath = folder.File(QStringLiteral("many.vlTab"));
+  WriteAllBytes(manyPath, many);
+  const RRun run = RunTool({QStringLiteral("check"), manyPath});
+  EXPECT_EQ(run.Out.count(QStringLiteral("skipped")), 40) << run.Out.toStdString();
+}
