@@ -5,10 +5,15 @@
 #include "vlNumberForms.h"
 
 #include <gtest/gtest.h>
+#include <QFile>
 
+#include <chrono>
 #include <functional>
+#include <future>
 #include <random>
 #include <vector>
+
+#include <sys/stat.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -409,4 +414,45 @@ TEST_F(XmlIn, AFileCutAtAnyByteReadsAPrefixOfItsElementsWithNoWrongValue) {
     const int complete = std::clamp(int(part.count("\">\r\n")), 0, 8);
     EXPECT_GE(ReadAndCompare(part, elements), complete) << cut;
   }
+}
+
+// Only regular files are read: a FIFO would make opening wait for a writer and a device may never
+// end. Both are refused at once, with the reason; a link to a regular file is a regular file.
+TEST_F(XmlIn, PathsThatAreNoRegularFileAreRefusedWithoutWaiting) {
+  TFreshFolder folder;
+  const QString fifo = folder.File(u"pipe.vl"_s);
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  for (const QString &path : {fifo, u"/dev/zero"_s, u"/dev/null"_s, folder.Path()}) {
+    SCOPED_TRACE(path.toStdString());
+    TTestEnvironment::TestPrompts().Clear();
+    EXPECT_TRUE(
+        TvlXmlIn::RegularFileProblem(path).endsWith(u"is not a regular file (a folder, a "
+                                                    u"device or a pipe); only files can "
+                                                    u"be read as notes"_s));
+    // Should the refusal ever fail, the writing end is opened so that the test ends, and fails.
+    auto opening = std::async(std::launch::async, [&path] {
+      TvlXmlIn in;
+      QString problem;
+      const bool opened = in.File_OpenOrDoErrorDialogs(path, problem);
+      return std::make_pair(opened, in.ReadProblem());
+    });
+    if (opening.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+      ADD_FAILURE() << "opening waits on the path";
+      if (path == fifo) QFile(fifo).open(QIODevice::WriteOnly);
+    }
+    const auto [opened, why] = opening.get();
+    EXPECT_FALSE(opened);
+    EXPECT_TRUE(why.contains(u"is not a regular file"_s));
+    EXPECT_EQ(Prompted().size(), 1);
+  }
+  TTestEnvironment::TestPrompts().Clear();
+  const QString file = folder.File(u"notes.vl"_s);
+  WriteAllBytes(file, "<BoundNotes Version=\"2\">\r\n</BoundNotes>\r\n");
+  const QString link = folder.File(u"link.vl"_s);
+  ASSERT_TRUE(QFile::link(file, link));
+  EXPECT_EQ(TvlXmlIn::RegularFileProblem(link), QString());
+  TvlXmlIn in;
+  QString problem;
+  EXPECT_TRUE(in.File_OpenOrDoErrorDialogs(link, problem));
+  EXPECT_EQ(in.CurrentTag(), xtBoundNotesBegin_);
 }
