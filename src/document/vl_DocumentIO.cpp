@@ -8,10 +8,15 @@
 //
 // Reading trusts nothing in the file. Every search for an optional element is bounded by the
 // elements that the block puts after it, so that a missing line costs only itself and never
-// pulls in a later block (in a binder: the next tab). Handles, counts and indices are checked
-// before anything is sized or looked up by them. Whatever the file holds, the document comes out
-// consistent: at least one paragraph, a caret on a valid position, anchors and anchored lists in
-// step.
+// pulls in a later block (in a binder: the next tab). Inside a block (sections, paragraph, fonts,
+// insets, inset, sketch) a line the loader cannot use where it stands (stray, doubled, out of
+// order) is skipped and reported, and reading goes on to the block's end tag or to the start of
+// a later block; a block whose header line is missing starts at its first element. So a damaged
+// line costs only the element it belongs to. Every such problem is kept by the reader and handed
+// to the caller with the load (IO_LastLoad().StructuralTexts), besides the error log. Handles,
+// counts and indices are checked before anything is sized or looked up by them. Whatever the file
+// holds, the document comes out consistent: at least one paragraph, a caret on a valid position,
+// anchors and anchored lists in step.
 
 #include "vl_Document.h"
 

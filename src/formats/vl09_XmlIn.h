@@ -99,8 +99,8 @@ class TvlXmlIn {
   // Lines read so far: the current line's 1-based number.
   int LineNum() const { return FLineNum; }
 
-  // Why reading stopped early (a line above MaxLineLength, a read error); empty when the end was
-  // the real end of the file.
+  // Why reading stopped early (a line above MaxLineLength, a read error) or why the file was not
+  // opened (it is no regular file); empty when the end was the real end of the file.
   QString ReadProblem() const { return FReadProblem; }
   // The last line of the file had no line end: the file may have been cut short.
   bool LastLineUnterminated() const { return FLastLineUnterminated; }
