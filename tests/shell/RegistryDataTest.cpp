@@ -206,6 +206,25 @@ TEST(RegistryData, AFileThatCannotBeReadIsNeverReplaced) {
   EXPECT_TRUE(QFileInfo(path + QStringLiteral("/inside")).isDir());
 }
 
+TEST(RegistryData, AFileTooLargeToBeReadWholeIsNeverWrittenBack) {
+  // A long [General] section pushes the recent files past the part that is read.
+  QByteArray text = "[General]\nA=1\n";
+  while (text.size() <= TIniFile::MaxFileBytes) text += "Padding=" + QByteArray(100, 'p') + "\n";
+  text += "\n[RecentFiles]\n01=/n/kept.vl\n";
+  StoreFromText from(text);
+  EXPECT_EQ(from.store.GetValue(QStringLiteral("A")), S("1"));
+  from.store.SetValue(QStringLiteral("A"), S("2"));
+  EXPECT_FALSE(from.store.OnApplicationClose_WriteToRegistry());
+  EXPECT_EQ(ReadAllBytes(from.path), text);
+
+  QString error;
+  EXPECT_FALSE(UpdateIniSection(
+      from.path, QStringLiteral("RecentFiles"),
+      [](const QList<RIniValue> &) { return QList<RIniValue>(); }, &error));
+  EXPECT_TRUE(error.contains(S("not read whole"))) << error.toStdString();
+  EXPECT_EQ(ReadAllBytes(from.path), text);
+}
+
 TEST(RegistryData, AFailedWriteLeavesTheOldFileAsItWas) {
   TFreshFolder folder;
   const QString path = folder.File(QStringLiteral("2009.ini"));
@@ -288,8 +307,15 @@ TEST(ShellSettings, WindowBoundsFallBackToTheDefaultWhenTheyAreUnusable) {
   StoreMainWindowBounds(store, QRect(3180, 100, 900, 700));  // the corner is on, 50 right is off
   EXPECT_EQ(MainWindowBounds(store, primary, areas), byDefault);
 
+  // The size is limited to the work area holding the corner, and never below 400 x 300.
   StoreMainWindowBounds(store, QRect(10, 10, 100, 99999));
-  EXPECT_EQ(MainWindowBounds(store, primary, areas), QRect(10, 10, 400, 2500));
+  EXPECT_EQ(MainWindowBounds(store, primary, areas), QRect(10, 10, 400, 1040));
+  StoreMainWindowBounds(store, QRect(2000, 10, 5000, 200));
+  EXPECT_EQ(MainWindowBounds(store, primary, areas), QRect(2000, 10, 1280, 300));
+  // A window as large as a 4K monitor keeps its size at the next start.
+  const QList<QRect> large{QRect(0, 0, 3840, 2160)};
+  StoreMainWindowBounds(store, QRect(0, 0, 3840, 2160));
+  EXPECT_EQ(MainWindowBounds(store, large[0], large), QRect(0, 0, 3840, 2160));
   store.SetValue(QStringLiteral("Width"), S("wide"));
   EXPECT_EQ(MainWindowBounds(store, primary, areas), byDefault);
 }
