@@ -24,9 +24,16 @@ function(vl_add_test)
   if(T_WIDGETS)
     list(APPEND labels widgets)
   endif()
+  # gtest_discover_tests flattens list values in PROPERTIES, so a second label would be lost;
+  # the labels are set by a script CTest includes after the discovered tests instead.
   gtest_discover_tests(${T_NAME}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES
-      LABELS "${labels}"
-      TIMEOUT 300)
+    PROPERTIES TIMEOUT 300)
+  set(label_script "${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_labels.cmake")
+  file(WRITE "${label_script}" "
+if(DEFINED ${T_NAME}_TESTS)
+  set_tests_properties(\${${T_NAME}_TESTS} PROPERTIES LABELS \"${labels}\")
+endif()
+")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${label_script}")
 endfunction()
