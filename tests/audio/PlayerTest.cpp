@@ -212,6 +212,28 @@ TEST(Player, OutputDevices_DefaultFirstThenSorted_AndMovingWhilePlaying) {
   EXPECT_TRUE(std::equal(both.begin(), both.end(), rig.Noise.begin())) << "no gap, no repeat";
 }
 
+TEST(Player, AChosenDeviceThatDisappears_GivesWayToTheDefaultOne) {
+  const QString hdmi = QStringLiteral("alsa_output.hdmi");
+  for (bool refreshed : {false, true}) {
+    SCOPED_TRACE(refreshed ? "after the list was refreshed" : "before the list was refreshed");
+    TPlayerRig rig;
+    ASSERT_EQ(rig.Player.LoadSound(0, rig.NoiseFile(2)), NOERROR);
+    ASSERT_EQ(rig.Player.SetPlayerOutputDevice(0, 2), NOERROR);
+    rig.Sim->RemoveSink(hdmi);
+    if (refreshed) {
+      ASSERT_EQ(rig.Player.RefreshOutputDevices(), NOERROR);
+      EXPECT_EQ(rig.Player.GetPlayerOutputDevice(0), 0);
+    }
+    ASSERT_EQ(rig.Player.PlaySound(0), NOERROR);
+    rig.Run(500);
+    EXPECT_FALSE(rig.Heard().empty()) << "the default device plays";
+    // Choosing "Default" explicitly works as well.
+    ASSERT_EQ(rig.Player.StopSound(0), NOERROR);
+    ASSERT_EQ(rig.Player.SetPlayerOutputDevice(0, 0), NOERROR);
+    EXPECT_EQ(rig.Player.PlaySound(0), NOERROR);
+  }
+}
+
 TEST(Player, TheRecordingInProgress_PlaysWhileItGrows_AndItsSpoolGoesWithTheLastHolder) {
   TPlayerRig rig;
   TActiveSoundRecorder recorder(rig.Sim);
