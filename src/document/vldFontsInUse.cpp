@@ -3,6 +3,7 @@
 #include "vl09_XmlIn.h"
 #include "vl09_XmlOut.h"
 #include "vlDateTime.h"
+#include "vlColorConversion.h"
 #include "vldRichString.h"
 
 #include <QPaintDevice>

@@ -13,12 +13,16 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#ifdef VL_TEST_WIDGETS
+// The application object matches what the executable links: widgets, Gui, or Qt Core alone.
+#if defined(VL_TEST_WIDGETS)
 #include <QApplication>
 using TTestApplication = QApplication;
-#else
+#elif defined(VL_TEST_GUI)
 #include <QGuiApplication>
 using TTestApplication = QGuiApplication;
+#else
+#include <QCoreApplication>
+using TTestApplication = QCoreApplication;
 #endif
 
 #include <sys/wait.h>
