@@ -11,9 +11,7 @@
 #include <QFile>
 #include <QThread>
 
-#include <sys/resource.h>
 #include <unistd.h>
-#include <csignal>
 #include <thread>
 
 namespace {
@@ -345,16 +343,12 @@ TEST(Recorder, DiskFullMidRecording_KeepsWhatWasWrittenAndReportsBrokenOff) {
   const QString path = rig.Folder.File(QStringLiteral("full.wav"));
 
   // The process may not grow any file beyond 100000 bytes: writes past it fail as on a full disk.
-  struct rlimit previous {};
-  getrlimit(RLIMIT_FSIZE, &previous);
-  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit limited = previous;
-  limited.rlim_cur = 100000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-  ASSERT_EQ(rig.Recorder.StartFromDirectSoundDevice(0, 0, path), NOERROR);
-  rig.Run(4000);
-  setrlimit(RLIMIT_FSIZE, &previous);
-  std::signal(SIGXFSZ, previousHandler);
+  {
+    TFullDisk full(100000);
+    ASSERT_TRUE(full.Active());
+    ASSERT_EQ(rig.Recorder.StartFromDirectSoundDevice(0, 0, path), NOERROR);
+    rig.Run(4000);
+  }
 
   ASSERT_EQ(rig.Log.Count(QStringLiteral("Stopped")), 1);
   EXPECT_EQ(rig.Log.Named(QStringLiteral("Stopped")).front().A, 0);

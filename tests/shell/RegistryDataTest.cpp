@@ -7,9 +7,6 @@
 #include <QDir>
 #include <QSettings>
 
-#include <sys/resource.h>
-#include <csignal>
-
 namespace {
 
 QString S(const char *Text) { return QString::fromUtf8(Text); }
@@ -232,16 +229,12 @@ TEST(RegistryData, AFailedWriteLeavesTheOldFileAsItWas) {
   TRegistryData store(path);
   ASSERT_TRUE(store.OnApplicationOpen_ReadFromRegistry());
   store.SetValue(QStringLiteral("A"), QString(4000, QLatin1Char('n')));
-  // A full disk, as the file size limit makes it look even to the superuser.
-  rlimit before{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
-  const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-  rlimit small = before;
-  small.rlim_cur = 1000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool written = store.OnApplicationClose_WriteToRegistry();
-  setrlimit(RLIMIT_FSIZE, &before);
-  signal(SIGXFSZ, oldHandler);
+  bool written = true;
+  {
+    TFullDisk full(1000);
+    ASSERT_TRUE(full.Active());
+    written = store.OnApplicationClose_WriteToRegistry();
+  }
   EXPECT_FALSE(written);
   EXPECT_EQ(ReadAllBytes(path), QByteArray("[General]\nA=old\n"));
   EXPECT_EQ(QDir(folder.Path()).entryList(QDir::Files), QStringList{QStringLiteral("2009.ini")});
