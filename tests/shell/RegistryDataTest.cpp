@@ -49,6 +49,20 @@ TEST(RegistryData, TypedReadsFallBackToTheDefaultForAnythingThatIsNotANumber) {
   EXPECT_EQ(store.GetStringDef(QStringLiteral("Empty"), QStringLiteral("d")), QString());
 }
 
+TEST(RegistryData, NamesAreFoundInAnyCaseAfterOthersWereDeleted) {
+  TRegistryData store(QStringLiteral("/nonexistent/2009.ini"));
+  const char *names[] = {"Alpha", "Beta", "Gamma", "Delta"};
+  for (const char *name : names) store.SetValue(S(name), S(name).toLower());
+  store.DeleteValue(S("BETA"));
+  store.DeleteValue(S("alpha"));
+  EXPECT_FALSE(store.ValueExists(S("Beta")));
+  EXPECT_EQ(store.GetValue(S("gamma")), S("gamma"));
+  EXPECT_EQ(store.GetValue(S("DELTA")), S("delta"));
+  store.SetValue(S("gAmMa"), S("again"));
+  EXPECT_EQ(store.GetValue(S("Gamma")), S("again"));
+  EXPECT_EQ(store.Count(), 2);
+}
+
 TEST(RegistryData, NumbersAreWrittenInTheCLocaleAndReadBackExactly) {
   TRegistryData store(QStringLiteral("/nonexistent/2009.ini"));
   for (const double v : {40059.5746, 0.25, 2.0, -1.0 / 3, 1e-9}) {
