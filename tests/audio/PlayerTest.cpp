@@ -59,6 +59,20 @@ TEST(Player, SeekThenPlayAtNaturalSpeed_IsBitExact_AndPositionFollowsTheClock) {
   EXPECT_EQ(rig.Log.Names().front(), QStringLiteral("Playing"));
 }
 
+TEST(Player, SeekingPastTheEnd_StopsAtTheLength_AndPlayingFromThereEndsAtOnce) {
+  TPlayerRig rig;
+  ASSERT_EQ(rig.Player.LoadSound(0, rig.NoiseFile(2)), NOERROR);
+  for (int past : {2000, 2001, 2500, 60000}) {
+    ASSERT_EQ(rig.Player.SeekSound(0, past), NOERROR);
+    EXPECT_EQ(rig.Player.GetCurrentPos(), 2000) << past;
+  }
+  ASSERT_EQ(rig.Player.PlaySound(0), NOERROR);
+  rig.Run(500);
+  EXPECT_EQ(rig.Player.GetCurrentPos(), 2000);
+  EXPECT_TRUE(rig.Heard().empty());
+  EXPECT_EQ(rig.Log.Count(QStringLiteral("Done")), 1);
+}
+
 TEST(Player, PositionsAreSourceMilliseconds_AtEverySpeed) {
   const int tempos[] = {-50, 0, 50, 90};
   for (int tempo : tempos) {
