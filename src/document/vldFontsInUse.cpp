@@ -2,8 +2,8 @@
 
 #include "vl09_XmlIn.h"
 #include "vl09_XmlOut.h"
-#include "vlDateTime.h"
 #include "vlColorConversion.h"
+#include "vlDateTime.h"
 #include "vldRichString.h"
 
 #include <QPaintDevice>
