@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 // The application object matches what the executable links: widgets, Gui, or Qt Core alone.
@@ -101,7 +102,12 @@ void RemoveFoldersOfEndedRuns() {
 
 int main(int argc, char **argv) {
   RemoveFoldersOfEndedRuns();
-  QTemporaryDir home(QDir::tempPath() + QLatin1Char('/') + FolderPrefix +
+  // A test that starts this executable again (to kill it mid-recording, say) gets the child's
+  // folder inside its own, so that the child's is removed with it even when the child is killed.
+  const QString parentHome = qEnvironmentVariable("HOME");
+  const bool nested =
+      QFileInfo(parentHome).fileName().startsWith(FolderPrefix) && QFileInfo(parentHome).isDir();
+  QTemporaryDir home((nested ? parentHome : QDir::tempPath()) + QLatin1Char('/') + FolderPrefix +
                      QString::number(getpid()) + QStringLiteral("-XXXXXX"));
   if (!home.isValid()) return 2;
   RemoveHomeFolderOnEveryEnd(home.path());
