@@ -1,20 +1,47 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test:
+#   0. a formatting check: clang-format (the repository's .clang-format) must leave every C++
+#      file as it is;
 #   1. a Release build with warnings as errors, all tests (widget tests offscreen, audio tests
 #      against a private PulseAudio daemon the tests start themselves);
 #   2. the libraries without widgets under AddressSanitizer and UndefinedBehaviorSanitizer
 #      (with clang, which also builds the fuzz targets, run briefly), and their tests.
-# Benchmarks are built in step 1 but never run here.
+# Each documented CTest label must select at least one test, so a label that goes missing is
+# noticed. Benchmarks are built in step 1 but never run here.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 
 jobs=$(nproc)
+
+# Fails when a label selects no test in the build tree $1.
+check_labels() {
+  local tree=$1 label count
+  shift
+  for label in "$@"; do
+    count=$(cd "$tree" && ctest -N -L "^${label}\$" | sed -n 's/^Total Tests: //p')
+    if [[ "${count:-0}" -eq 0 ]]; then
+      echo "the CTest label '$label' selects no test in $tree" >&2
+      exit 1
+    fi
+  done
+}
+
+echo "== Formatting"
+mapfile -t sources < <(cd "$root" && git ls-files -- '*.cpp' '*.h')
+if [[ ${#sources[@]} -eq 0 ]]; then
+  mapfile -t sources < <(cd "$root" && find app bench fuzz src tests tools -name '*.cpp' -o -name '*.h')
+fi
+(cd "$root" && clang-format --dry-run --Werror "${sources[@]}") || {
+  echo "files above are not formatted: run clang-format -i on them" >&2
+  exit 1
+}
 export CTEST_OUTPUT_ON_FAILURE=1
 export QT_QPA_PLATFORM=offscreen
 
 echo "== Release build and tests"
 "$root/scripts/build.sh" "$root/build/release" -DCMAKE_BUILD_TYPE=Release -DVL_TESTS=ON -DVL_BENCH=ON
+check_labels "$root/build/release" base formats document shell audio audio-pulse widgets
 (cd "$root/build/release" && ctest --parallel "$jobs" --timeout 600)
 
 echo "== Sanitizer build (address, undefined) and tests of the libraries without widgets"
@@ -26,4 +53,7 @@ fi
   -DVL_SANITIZE=ON -DVL_TESTS=ON -DVL_BENCH=OFF "${sanitizer_compiler[@]}"
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+labels=(base formats document shell audio audio-pulse)
+if command -v clang++ >/dev/null; then labels+=(fuzz); fi
+check_labels "$root/build/sanitize" "${labels[@]}"
 (cd "$root/build/sanitize" && ctest --parallel "$jobs" --timeout 900)

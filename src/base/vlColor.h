@@ -1,8 +1,8 @@
 #pragma once
 // TColor: a 32-bit colour with red in the low byte, green in the second and blue in the third,
 // as the notes files and the drawing code store it. Two values above the RGB range are special.
-
-#include <QColor>
+// Qt Core only: the conversions to and from QColor are in vlColorConversion.h, for the libraries
+// that link Qt Gui.
 
 #include <cstdint>
 
@@ -27,9 +27,3 @@ constexpr int ColorGreen(TColor C) { return (C >> 8) & 0xFF; }
 constexpr int ColorBlue(TColor C) { return (C >> 16) & 0xFF; }
 // True for plain RGB values (not clNone, clDefault or a system colour).
 constexpr bool IsRGBColor(TColor C) { return (C & ~0xFFFFFF) == 0; }
-
-// clNone gives a transparent QColor; clDefault and other non-RGB values give an invalid one so
-// that the caller picks the control's own colour.
-QColor TColorToQColor(TColor C);
-// Alpha is dropped; an invalid QColor gives clDefault, a fully transparent one clNone.
-TColor QColorToTColor(const QColor &C);

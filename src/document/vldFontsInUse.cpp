@@ -2,6 +2,7 @@
 
 #include "vl09_XmlIn.h"
 #include "vl09_XmlOut.h"
+#include "vlColorConversion.h"
 #include "vlDateTime.h"
 #include "vldRichString.h"
 

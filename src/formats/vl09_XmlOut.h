@@ -29,7 +29,7 @@
 
 class TvlXmlOut {
  public:
-  // Target: where the bytes go; nullptr writes files through QSaveFile.
+  // Target: where the bytes go; nullptr writes files through the atomic writer (TAtomicFile).
   explicit TvlXmlOut(std::unique_ptr<TvlSaveTarget> Target = nullptr);
   // Discards a file that was opened and not closed: the target keeps its old content.
   ~TvlXmlOut();

@@ -6,11 +6,10 @@
 // The seam exists so that tests can make writing or committing fail, and so that a file can be
 // built in memory.
 
-#include <QByteArray>
-#include <QSaveFile>
-#include <QString>
+#include "vlTextFile.h"
 
-#include <memory>
+#include <QByteArray>
+#include <QString>
 
 class TvlSaveTarget {
  public:
@@ -27,21 +26,19 @@ class TvlSaveTarget {
   virtual QString ErrorString() const = 0;
 };
 
-// The real thing: QSaveFile, which writes a temporary file in the target's folder, syncs it and
-// renames it over the target. Writing straight to the target is never used as a fallback.
+// The real thing: the program's one atomic writer (TAtomicFile), which writes a temporary file in
+// the target's folder and renames it over the target. Writing straight to the target is never
+// used as a fallback.
 class TvlAtomicFileTarget : public TvlSaveTarget {
  public:
-  TvlAtomicFileTarget() = default;
-  ~TvlAtomicFileTarget() override;
-  bool Open(const QString &PathName) override;
-  bool Write(const char *Data, qsizetype Size) override;
-  bool Commit() override;
-  void Cancel() override;
-  QString ErrorString() const override;
+  bool Open(const QString &PathName) override { return FFile.Open(PathName); }
+  bool Write(const char *Data, qsizetype Size) override { return FFile.Write(Data, Size); }
+  bool Commit() override { return FFile.Commit(); }
+  void Cancel() override { FFile.Cancel(); }
+  QString ErrorString() const override { return FFile.ErrorString(); }
 
  private:
-  std::unique_ptr<QSaveFile> FFile;
-  QString FError;
+  TAtomicFile FFile;
 };
 
 // Collects the bytes in memory; Commit makes them available as Bytes().

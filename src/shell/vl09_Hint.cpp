@@ -1,6 +1,7 @@
 #include "vl09_Hint.h"
 
 #include "vlClock.h"
+#include "vlColorConversion.h"
 #include "vlGuard.h"
 #include "vlHintPlacement.h"
 

@@ -205,8 +205,8 @@ void TvlOptions::Registry_LoadFrom(const TRegistryData &Store) {
       S.GetIntegerInRange(N("AudioOutputDevice"), FAudioOutputDevice, 0, deviceMax);
   FAudioOutputDeviceName = S.GetStringDef(N("AudioOutputDeviceName"), FAudioOutputDeviceName);
   FAudioOutputChannel = S.GetIntegerInRange(N("AudioOutputChannel"), FAudioOutputChannel, 0, 255);
-  FAudioSamplingRate =
-      S.GetIntegerInRange(N("AudioSamplingRate"), FAudioSamplingRate, 8000, 192000);
+  FAudioSamplingRate = S.GetIntegerInRange(N("AudioSamplingRate"), FAudioSamplingRate,
+                                           MinSamplingRate, MaxSamplingRate);
   FAudioSamplingChannels =
       S.GetIntegerInRange(N("AudioSamplingChannels"), FAudioSamplingChannels, 1, 2);
   FAudioSamplingUseOffer = S.GetBoolDef(N("AudioSamplingUseOffer"), FAudioSamplingUseOffer);
@@ -371,20 +371,24 @@ int TvlOptions::AudioSamplingOffering() {
   return -1;
 }
 
+std::optional<ROfferedSampling> TvlOptions::RecordableOffer() const {
+  if (!FAudioSamplingUseOffer) return std::nullopt;
+  const ROfferedSampling offer = ParseOfferedSampling(FAudioSamplingOfferingStr);
+  // A device may offer 96000 Hz or six channels; the recorder takes neither.
+  if (!offer.Usable() || offer.Rate < MinSamplingRate || offer.Rate > MaxSamplingRate ||
+      offer.Channels > 2)
+    return std::nullopt;
+  return offer;
+}
+
 int TvlOptions::AudioSamplingRate() const {
-  if (FAudioSamplingUseOffer) {
-    const ROfferedSampling offer = ParseOfferedSampling(FAudioSamplingOfferingStr);
-    if (offer.Usable()) return offer.Rate;
-  }
-  return FAudioSamplingRate;
+  const std::optional<ROfferedSampling> offer = RecordableOffer();
+  return offer ? offer->Rate : FAudioSamplingRate;
 }
 
 int TvlOptions::AudioSamplingChannels() const {
-  if (FAudioSamplingUseOffer) {
-    const ROfferedSampling offer = ParseOfferedSampling(FAudioSamplingOfferingStr);
-    if (offer.Usable()) return offer.Channels;
-  }
-  return FAudioSamplingChannels;
+  const std::optional<ROfferedSampling> offer = RecordableOffer();
+  return offer ? offer->Channels : FAudioSamplingChannels;
 }
 
 TAudioFileFormats TvlOptions::RecordingFileFormat() const {

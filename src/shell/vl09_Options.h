@@ -18,6 +18,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 // File formats a recording can be written in; the extensions are "wav", "ogg" and "wma". WMA
 // cannot be written here: it stays readable in the settings, and recording falls back to WAV.
@@ -38,6 +39,11 @@ enum TTrackBarClick { tbcJumpToClick, tbcJumpRelative };
 // A sampling as a device describes it ("22050 Hz, 16 bit, Mono"): the rate is the first run of
 // digits; "mono" (any case) gives 1 channel and "stereo" 2; the bit depth is the first run of
 // digits from 4 characters before "bit". Fields that cannot be found are 0.
+// The sampling rates the recorder accepts: a stored rate is limited to them, since any other
+// would make every recording fail.
+inline constexpr int MinSamplingRate = 8000;
+inline constexpr int MaxSamplingRate = 48000;
+
 struct ROfferedSampling {
   int Rate = 0;
   int Channels = 0;
@@ -89,7 +95,7 @@ class TvlOptions {
   // The offered sampling whose text is AudioSamplingOfferingStr, else -1.
   int AudioSamplingOffering();
   // The stored values or, with AudioSamplingUseOffer, those of the offered sampling when its
-  // text can be used.
+  // text can be used and the recorder can record it.
   int AudioSamplingRate() const;
   int AudioSamplingChannels() const;
   // The format a recording is written in: WMA cannot be written here and gives WAV.
@@ -131,7 +137,7 @@ class TvlOptions {
   int FAudioOutputDevice;        // >= 0
   QString FAudioOutputDeviceName;
   int FAudioOutputChannel;     // 0..255; stored only
-  int FAudioSamplingRate;      // 8000..192000 samples per second
+  int FAudioSamplingRate;      // MinSamplingRate..MaxSamplingRate samples per second
   int FAudioSamplingChannels;  // 1 mono, 2 stereo
   bool FAudioSamplingUseOffer;
   QString FAudioSamplingOfferingStr;  // trimmed
@@ -168,6 +174,9 @@ class TvlOptions {
   bool FTwentyFourHourTime;
 
  private:
+  // The offered sampling in use, when AudioSamplingUseOffer is on and the recorder can record it.
+  std::optional<ROfferedSampling> RecordableOffer() const;
+
   int FTrackSkinContrast;  // 1..100
   int FWordsPerMinute;     // 10..110 words per minute
   TAudioDeviceQuery *FDevices;

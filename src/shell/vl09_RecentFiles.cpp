@@ -105,8 +105,11 @@ bool TRecentFiles::SaveToRegistry() const {
 }
 
 void TRecentFiles::RegisterMenuItemForListOfRecentFiles(QAction *MenuItem) {
-  if (FMenuItemCount >= MaxFiles)
+  if (FMenuItemCount >= MaxFiles) {
+    // Once the report is ignored it no longer ends the call; the action is then left out.
     ErrorReport(true, QStringLiteral("Too many recent-file menu items."));
+    return;
+  }
   FMenuItems[static_cast<size_t>(FMenuItemCount++)] = MenuItem;
   Refresh();
 }

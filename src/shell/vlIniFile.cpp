@@ -265,6 +265,7 @@ bool TIniFile::Load(const QString &Path) {
   FSections.clear();
   FProblems.clear();
   FLoadError.clear();
+  FTruncated = false;
   QFile file(Path);
   if (!file.exists()) return true;
   if (!file.open(QIODevice::ReadOnly)) {
@@ -276,9 +277,9 @@ bool TIniFile::Load(const QString &Path) {
     FLoadError = file.errorString();
     return false;
   }
-  const bool truncated = !file.atEnd();
+  FTruncated = !file.atEnd();
   Parse(bytes);
-  if (truncated)
+  if (FTruncated)
     FProblems.append(QStringLiteral("the file is larger than %1 bytes; only its beginning was read")
                          .arg(MaxFileBytes));
   return true;
@@ -334,6 +335,15 @@ bool UpdateIniSection(const QString &Path, const QString &SectionName,
   if (!file.Load(Path)) {
     // Writing now would replace sections that could not be read.
     if (ErrorText) *ErrorText = QStringLiteral("cannot read the file: ") + file.LoadError();
+    return false;
+  }
+  if (!file.ReadWhole()) {
+    // Only the file's beginning is known: writing it back would lose the rest.
+    if (ErrorText)
+      *ErrorText = QStringLiteral(
+                       "the file is larger than %1 bytes and was not read whole, so it "
+                       "is left as it is")
+                       .arg(TIniFile::MaxFileBytes);
     return false;
   }
   file.SetSection(SectionName, Update(file.Section(SectionName)));

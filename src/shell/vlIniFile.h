@@ -22,7 +22,8 @@ struct RIniValue {
 
 class TIniFile {
  public:
-  // Files larger than this are damaged beyond use: only this many bytes are read.
+  // Files larger than this are damaged beyond use: only this many bytes are read, and such a
+  // file is never written back (see ReadWhole), since what followed would be lost.
   static constexpr qint64 MaxFileBytes = 4 * 1024 * 1024;
 
   // Reads Path. A missing file gives an empty document and true; a file that exists but cannot
@@ -46,6 +47,8 @@ class TIniFile {
 
   const QStringList &Problems() const { return FProblems; }
   QString LoadError() const { return FLoadError; }
+  // False after Load read only the first MaxFileBytes of a larger file.
+  bool ReadWhole() const { return !FTruncated; }
 
   // The two escapes of the format, public for the tests.
   static QString EscapedValue(const QString &Value);
@@ -64,11 +67,13 @@ class TIniFile {
   QList<RSection> FSections;
   QStringList FProblems;
   QString FLoadError;
+  bool FTruncated = false;
 };
 
 // Reads Path, lets Update turn the section's values on disk into the values to write, and writes
 // the file back with every other section as it was. False, with the old file untouched, when the
-// file exists but cannot be read or the new file cannot be written.
+// file exists but cannot be read, was too large to be read whole, or the new file cannot be
+// written.
 bool UpdateIniSection(const QString &Path, const QString &SectionName,
                       const std::function<QList<RIniValue>(const QList<RIniValue> &OnDisk)> &Update,
                       QString *ErrorText = nullptr);

@@ -1,5 +1,6 @@
 #include "vlShellSettings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -7,10 +8,10 @@ namespace {
 
 QString NameOf(const char16_t *Name) { return QString::fromUtf16(Name); }
 
-bool OnSomeWorkArea(const QPoint &P, const QList<QRect> &WorkAreas) {
+const QRect *WorkAreaAt(const QPoint &P, const QList<QRect> &WorkAreas) {
   for (const QRect &area : WorkAreas)
-    if (area.contains(P)) return true;
-  return false;
+    if (area.contains(P)) return &area;
+  return nullptr;
 }
 
 }  // namespace
@@ -30,12 +31,14 @@ QRect MainWindowBounds(const TRegistryData &Store, const QRect &PrimaryWorkArea,
     const QString name = NameOf(part->Name);
     if (!TRegistryData::ParseInteger(Store.GetValue(name))) return byDefault;
   }
-  const QRect stored(Store.Get(vlSetting::Left), Store.Get(vlSetting::Top),
-                     Store.Get(vlSetting::Width), Store.Get(vlSetting::Height));
-  if (!OnSomeWorkArea(stored.topLeft(), WorkAreas) ||
-      !OnSomeWorkArea(stored.topLeft() + QPoint(50, 16), WorkAreas))
-    return byDefault;
-  return stored;
+  const QPoint topLeft(Store.Get(vlSetting::Left), Store.Get(vlSetting::Top));
+  const QRect *area = WorkAreaAt(topLeft, WorkAreas);
+  if (!area || !WorkAreaAt(topLeft + QPoint(50, 16), WorkAreas)) return byDefault;
+  const int width =
+      std::max(vlSetting::Width.Min, std::min(Store.Get(vlSetting::Width), area->width()));
+  const int height =
+      std::max(vlSetting::Height.Min, std::min(Store.Get(vlSetting::Height), area->height()));
+  return QRect(topLeft, QSize(width, height));
 }
 
 void StoreMainWindowBounds(TRegistryData &Store, const QRect &Bounds) {

@@ -16,9 +16,9 @@ namespace vlSetting {
 // Main-window bounds. Their defaults depend on the screen's work area (see MainWindowBounds).
 inline constexpr RIntSetting Left{u"Left", 0, -100000, 100000};
 inline constexpr RIntSetting Top{u"Top", 0, -100000, 100000};
-// The window's own size limits.
-inline constexpr RIntSetting Width{u"Width", 0, 400, 3200};
-inline constexpr RIntSetting Height{u"Height", 0, 300, 2500};
+// The window's smallest size; the largest is the work area the window is on (MainWindowBounds).
+inline constexpr RIntSetting Width{u"Width", 0, 400, 100000};
+inline constexpr RIntSetting Height{u"Height", 0, 300, 100000};
 
 inline constexpr RIntSetting TimelineSidePnlWidth{u"TimelineSidePnlWidth", 180, 1, 740};
 // Seconds per pixel of the historical track: its zoom levels span a quarter second to a minute.
@@ -57,7 +57,9 @@ QString SilenceDayName(int DayOfWeek);
 // The main window's bounds: the stored ones, each limited to its range, or the default (the work
 // area less 50 pixels on each side) when any of them is absent or unreadable, or when the
 // stored top-left corner (and the point 50 right and 16 down from it) lies on no work area, as
-// happens when the monitor it was on is no longer attached.
+// happens when the monitor it was on is no longer attached. The stored size is limited to the work
+// area holding the top-left corner (never below the smallest size), so a window as wide as a large
+// monitor keeps its size while one larger than its monitor is made to fit.
 QRect MainWindowBounds(const TRegistryData &Store, const QRect &PrimaryWorkArea,
                        const QList<QRect> &WorkAreas);
 void StoreMainWindowBounds(TRegistryData &Store, const QRect &Bounds);

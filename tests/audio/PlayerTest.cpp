@@ -59,6 +59,20 @@ TEST(Player, SeekThenPlayAtNaturalSpeed_IsBitExact_AndPositionFollowsTheClock) {
   EXPECT_EQ(rig.Log.Names().front(), QStringLiteral("Playing"));
 }
 
+TEST(Player, SeekingPastTheEnd_StopsAtTheLength_AndPlayingFromThereEndsAtOnce) {
+  TPlayerRig rig;
+  ASSERT_EQ(rig.Player.LoadSound(0, rig.NoiseFile(2)), NOERROR);
+  for (int past : {2000, 2001, 2500, 60000}) {
+    ASSERT_EQ(rig.Player.SeekSound(0, past), NOERROR);
+    EXPECT_EQ(rig.Player.GetCurrentPos(), 2000) << past;
+  }
+  ASSERT_EQ(rig.Player.PlaySound(0), NOERROR);
+  rig.Run(500);
+  EXPECT_EQ(rig.Player.GetCurrentPos(), 2000);
+  EXPECT_TRUE(rig.Heard().empty());
+  EXPECT_EQ(rig.Log.Count(QStringLiteral("Done")), 1);
+}
+
 TEST(Player, PositionsAreSourceMilliseconds_AtEverySpeed) {
   const int tempos[] = {-50, 0, 50, 90};
   for (int tempo : tempos) {
@@ -210,6 +224,28 @@ TEST(Player, OutputDevices_DefaultFirstThenSorted_AndMovingWhilePlaying) {
   std::vector<std::int16_t> both = first;
   both.insert(both.end(), second.begin(), second.end());
   EXPECT_TRUE(std::equal(both.begin(), both.end(), rig.Noise.begin())) << "no gap, no repeat";
+}
+
+TEST(Player, AChosenDeviceThatDisappears_GivesWayToTheDefaultOne) {
+  const QString hdmi = QStringLiteral("alsa_output.hdmi");
+  for (bool refreshed : {false, true}) {
+    SCOPED_TRACE(refreshed ? "after the list was refreshed" : "before the list was refreshed");
+    TPlayerRig rig;
+    ASSERT_EQ(rig.Player.LoadSound(0, rig.NoiseFile(2)), NOERROR);
+    ASSERT_EQ(rig.Player.SetPlayerOutputDevice(0, 2), NOERROR);
+    rig.Sim->RemoveSink(hdmi);
+    if (refreshed) {
+      ASSERT_EQ(rig.Player.RefreshOutputDevices(), NOERROR);
+      EXPECT_EQ(rig.Player.GetPlayerOutputDevice(0), 0);
+    }
+    ASSERT_EQ(rig.Player.PlaySound(0), NOERROR);
+    rig.Run(500);
+    EXPECT_FALSE(rig.Heard().empty()) << "the default device plays";
+    // Choosing "Default" explicitly works as well.
+    ASSERT_EQ(rig.Player.StopSound(0), NOERROR);
+    ASSERT_EQ(rig.Player.SetPlayerOutputDevice(0, 0), NOERROR);
+    EXPECT_EQ(rig.Player.PlaySound(0), NOERROR);
+  }
 }
 
 TEST(Player, TheRecordingInProgress_PlaysWhileItGrows_AndItsSpoolGoesWithTheLastHolder) {

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <set>
 
 TEST(TempoStage, NaturalSpeedPassesSamplesThroughUntouched) {
@@ -49,6 +50,30 @@ TEST(TempoStage, OutputLengthIsTheInputDividedByTheTempo_AndContentStaysWhereThe
     ASSERT_EQ(found.size(), bursts.size());
     for (std::size_t i = 0; i < bursts.size(); ++i)
       EXPECT_NEAR(found[i] * percent / 100.0, bursts[i], 35);
+  }
+}
+
+TEST(TempoStage, FullScaleAudioStretched_SaturatesInsteadOfWrapping) {
+  // A full-scale square wave: the overlapping pieces of the stretch can sum past full scale, and
+  // a sample that wrapped round would show as a lone spike of the opposite sign.
+  const int rate = 22050;
+  std::vector<std::int16_t> in(static_cast<std::size_t>(rate) * 2);
+  for (std::size_t i = 0; i < in.size(); ++i) in[i] = (i / 55) % 2 ? std::int16_t{-32768} : 32767;
+  for (int percent : {50, 150}) {
+    SCOPED_TRACE(percent);
+    TTempoStage stage;
+    stage.Configure(rate, 1);
+    stage.SetTempoPercent(percent);
+    std::vector<std::int16_t> out;
+    stage.Process(in.data(), in.size(), out);
+    stage.Finish(out);
+    ASSERT_GT(out.size(), 100u);
+    int spikes = 0;
+    for (std::size_t i = 1; i + 1 < out.size(); ++i) {
+      const int before = out[i - 1], here = out[i], after = out[i + 1];
+      if (std::abs(here - before) > 40000 && std::abs(here - after) > 40000) ++spikes;
+    }
+    EXPECT_EQ(spikes, 0);
   }
 }
 

@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
 # Starts or stops a private PulseAudio daemon for the audio-pulse tests.
-#   pulse_fixture.sh start DIR   daemon with its socket at DIR/runtime/native and two null sinks:
-#                                vl_in (22050 Hz mono, "VellomarIn") and vl_out ("VellomarOut")
-#   pulse_fixture.sh stop DIR    stops it and removes DIR
-# No sound card is needed, and it runs as root too. Start always succeeds: when the daemon cannot
-# run it writes the reason to DIR/unavailable, and the tests decide (fail under CI, skip elsewhere).
-# DIR must be short: the socket path has to fit in 108 bytes.
+#   pulse_fixture.sh start DIR   daemon with two null sinks: vl_in (22050 Hz mono, "VellomarIn")
+#                                and vl_out ("VellomarOut"); DIR/ready holds its server address
+#   pulse_fixture.sh stop DIR    stops it and removes its folder and DIR
+# DIR is the build tree's meeting point with the tests. The daemon itself lives in a folder of its
+# own, made fresh for each run under /tmp (short, since the socket path has to fit in 108 bytes),
+# and DIR/daemon names it. No sound card is needed, and it runs as root too. Start always
+# succeeds: when the daemon cannot run it writes the reason to DIR/unavailable, and the tests
+# decide (fail under CI, skip elsewhere).
 set -u
 action=$1
-dir=$2
+meeting=$2
+dir=
+if [[ -f "$meeting/daemon" ]]; then dir=$(cat "$meeting/daemon"); fi
 
 stop_daemon() {
-  if [[ -f "$dir/pid" ]]; then
+  if [[ -n "$dir" && -f "$dir/pid" ]]; then
     pid=$(cat "$dir/pid")
     if kill -0 "$pid" 2>/dev/null; then
       kill "$pid" 2>/dev/null
@@ -22,7 +26,7 @@ stop_daemon() {
 }
 
 unavailable() {
-  echo "$1" >"$dir/unavailable"
+  echo "$1" >"$meeting/unavailable"
   echo "PulseAudio fixture: $1"
   stop_daemon
   exit 0
@@ -30,8 +34,13 @@ unavailable() {
 
 case "$action" in
 start)
+  # A daemon a run of this build tree left behind is stopped first.
   stop_daemon 2>/dev/null
-  rm -rf "$dir"
+  [[ -n "$dir" && "$dir" == /tmp/vlpa-* ]] && rm -rf "$dir"
+  rm -rf "$meeting"
+  mkdir -p "$meeting" || exit 1
+  dir=$(mktemp -d /tmp/vlpa-XXXXXXXX) || exit 1
+  echo "$dir" >"$meeting/daemon"
   mkdir -p "$dir/runtime" "$dir/state" "$dir/home" || exit 1
   chmod 700 "$dir" "$dir/runtime"
   command -v pulseaudio >/dev/null || unavailable "pulseaudio is not installed (package pulseaudio)"
@@ -52,7 +61,7 @@ PA
   echo $! >"$dir/pid"
   for _ in $(seq 100); do
     if PULSE_SERVER="unix:$dir/runtime/native" HOME="$dir/home" pactl info >/dev/null 2>&1; then
-      echo "unix:$dir/runtime/native" >"$dir/ready"
+      echo "unix:$dir/runtime/native" >"$meeting/ready"
       echo "PulseAudio fixture: ready at unix:$dir/runtime/native"
       exit 0
     fi
@@ -63,7 +72,8 @@ PA
   ;;
 stop)
   stop_daemon
-  rm -rf "$dir"
+  [[ -n "$dir" && "$dir" == /tmp/vlpa-* ]] && rm -rf "$dir"
+  rm -rf "$meeting"
   ;;
 *)
   echo "usage: $0 start|stop DIR" >&2

@@ -97,14 +97,13 @@ TEST(Clock, ManualClockReplacesTheSystemClockForItsScope) {
   EXPECT_GT(Now(), EncodeDate(2020, 1, 1));
 }
 
-TEST(Color, RedIsTheLowByteAndSpecialValuesMapToNoColour) {
+TEST(Color, RedIsTheLowByte) {
   EXPECT_EQ(RGBColor(0x12, 0x34, 0x56), 0x563412);
-  EXPECT_EQ(TColorToQColor(0x563412), QColor(0x12, 0x34, 0x56));
-  EXPECT_EQ(QColorToTColor(QColor(0x12, 0x34, 0x56)), 0x563412);
-  EXPECT_EQ(TColorToQColor(clNone).alpha(), 0);
-  EXPECT_FALSE(TColorToQColor(clDefault).isValid());
-  EXPECT_EQ(QColorToTColor(QColor()), clDefault);
-  EXPECT_EQ(QColorToTColor(QColor(Qt::transparent)), clNone);
+  EXPECT_EQ(ColorRed(0x563412), 0x12);
+  EXPECT_EQ(ColorBlue(0x563412), 0x56);
+  EXPECT_TRUE(IsRGBColor(clWhite));
+  EXPECT_FALSE(IsRGBColor(clNone));
+  EXPECT_FALSE(IsRGBColor(clDefault));
 }
 
 TEST(Clock, SystemClockAgreesWithQtsLocalTime) {

@@ -4,33 +4,6 @@
 #include <gtest/gtest.h>
 #include <QDir>
 
-#include <sys/resource.h>
-#include <csignal>
-
-namespace {
-
-// Makes the disk look full past Bytes, even to the superuser, for the lifetime of the object.
-class TFileSizeLimit {
- public:
-  explicit TFileSizeLimit(rlim_t Bytes) {
-    getrlimit(RLIMIT_FSIZE, &FBefore);
-    FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = FBefore;
-    small.rlim_cur = Bytes;
-    setrlimit(RLIMIT_FSIZE, &small);
-  }
-  ~TFileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &FBefore);
-    std::signal(SIGXFSZ, FOldHandler);
-  }
-
- private:
-  rlimit FBefore{};
-  void (*FOldHandler)(int) = nullptr;
-};
-
-}  // namespace
-
 TEST(AtomicFiles, AFullDiskKeepsTheOldFileAndReportsFailure) {
   TFreshFolder folder;
   const QString path = folder.File(QStringLiteral("list.txt"));
@@ -38,11 +11,28 @@ TEST(AtomicFiles, AFullDiskKeepsTheOldFileAndReportsFailure) {
   bool written = true;
   QString why;
   {
-    TFileSizeLimit limit(1000);
+    TFullDisk full(1000);
+    ASSERT_TRUE(full.Active());
     written = WriteFileAtomically(path, QByteArray(5000, 'n'), &why);
   }
   EXPECT_FALSE(written);
   EXPECT_FALSE(why.isEmpty());
+  EXPECT_EQ(ReadAllBytes(path), QByteArray("old\r\n"));
+  EXPECT_EQ(QDir(folder.Path()).entryList(QDir::Files), QStringList{QStringLiteral("list.txt")});
+
+  // Small writes that all still sit in the file's buffer when it is committed: the commit must
+  // notice that they never reached the disk.
+  bool committed = true;
+  {
+    TFullDisk full(1000);
+    ASSERT_TRUE(full.Active());
+    TAtomicFile file;
+    ASSERT_TRUE(file.Open(path));
+    for (int i = 0; i < 50; ++i) EXPECT_TRUE(file.Write(QByteArray(100, 'b').constData(), 100));
+    committed = file.Commit();
+    EXPECT_FALSE(file.ErrorString().isEmpty());
+  }
+  EXPECT_FALSE(committed);
   EXPECT_EQ(ReadAllBytes(path), QByteArray("old\r\n"));
   EXPECT_EQ(QDir(folder.Path()).entryList(QDir::Files), QStringList{QStringLiteral("list.txt")});
 }

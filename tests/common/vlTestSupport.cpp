@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <sys/resource.h>
+#include <csignal>
+
 namespace {
 
 QString gHome;
@@ -44,4 +47,25 @@ void WriteAllBytes(const QString &Path, const QByteArray &Bytes) {
   QDir().mkpath(QFileInfo(Path).absolutePath());
   QFile f(Path);
   if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(Bytes);
+}
+
+struct TFullDisk::RSaved {
+  rlimit Limit{};
+  void (*Handler)(int) = nullptr;
+  bool Saved = false;
+};
+
+TFullDisk::TFullDisk(qint64 Bytes) : FSaved(std::make_unique<RSaved>()) {
+  if (getrlimit(RLIMIT_FSIZE, &FSaved->Limit) != 0) return;
+  FSaved->Saved = true;
+  FSaved->Handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = FSaved->Limit;
+  small.rlim_cur = static_cast<rlim_t>(Bytes);
+  FActive = setrlimit(RLIMIT_FSIZE, &small) == 0;
+}
+
+TFullDisk::~TFullDisk() {
+  if (!FSaved->Saved) return;
+  setrlimit(RLIMIT_FSIZE, &FSaved->Limit);
+  std::signal(SIGXFSZ, FSaved->Handler);
 }

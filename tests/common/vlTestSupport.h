@@ -38,6 +38,24 @@ class TFreshFolder {
   QTemporaryDir FDir;
 };
 
+// A full disk, for the object's lifetime: no file of the process may grow past Bytes, even for the
+// superuser, and writes beyond fail (SIGXFSZ is ignored meanwhile). The limit is lifted when the
+// object goes, however the test ends, so it never reaches a later test.
+class TFullDisk {
+ public:
+  explicit TFullDisk(qint64 Bytes);
+  ~TFullDisk();
+  TFullDisk(const TFullDisk &) = delete;
+  TFullDisk &operator=(const TFullDisk &) = delete;
+  // False when the limit could not be set (the test should not go on).
+  bool Active() const { return FActive; }
+
+ private:
+  struct RSaved;
+  std::unique_ptr<RSaved> FSaved;
+  bool FActive = false;
+};
+
 // Reads a whole file as bytes; empty when it does not exist.
 QByteArray ReadAllBytes(const QString &Path);
 void WriteAllBytes(const QString &Path, const QByteArray &Bytes);

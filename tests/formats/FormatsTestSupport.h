@@ -20,8 +20,8 @@ inline void PrintTo(const QStringList &List, std::ostream *Out) {
   *Out << '"' << List.join(QStringLiteral("\", \"")).toStdString() << '"';
 }
 
-// Writes through QSaveFile like the real target, but fails the write that would take the total
-// past FailAfterBytes, or the commit.
+// Writes through the atomic writer like the real target, but fails the write that would take the
+// total past FailAfterBytes, or the commit.
 class TFailingTarget final : public TvlAtomicFileTarget {
  public:
   enum TFailAt { faWrite, faCommit };

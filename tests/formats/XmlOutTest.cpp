@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 #include <QDir>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <functional>
+#include <memory>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -223,12 +221,8 @@ TEST_F(XmlOut, AFileTooLargeForTheDiskLeavesTheOldFileAsItWas) {
   TFreshFolder folder;
   const QString path = folder.File(u"Notes.vl"_s);
   WriteAllBytes(path, "<BoundNotes old>\r\n");
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 4096;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  auto full = std::make_unique<TFullDisk>(4096);
+  ASSERT_TRUE(full->Active());
   bool closed = true;
   {
     TvlXmlOut out;
@@ -247,8 +241,7 @@ TEST_F(XmlOut, AFileTooLargeForTheDiskLeavesTheOldFileAsItWas) {
       closedSmall = out.File_Close();
     }
   }
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previousHandler);
+  full.reset();
   EXPECT_FALSE(closed);
   EXPECT_FALSE(closedSmall);
   EXPECT_EQ(ReadAllBytes(path), "<BoundNotes old>\r\n");

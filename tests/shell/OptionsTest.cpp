@@ -1,5 +1,7 @@
 #include "vl09_Options.h"
 #include "vl09_Registry.h"
+#include "vlAudioErrors.h"
+#include "vlEncodeFormats.h"
 #include "vlGlobals.h"
 #include "vlTestSupport.h"
 
@@ -90,7 +92,8 @@ TEST(Options, StoredValuesAreLimitedToTheirRangesAndGarbageGivesTheDefault) {
       "LockstepLength=21>20;LockstepOverlap=9>5;AngleOfLabelText=-5>0;AngleOfLabelText=nan>30;"
       "HeightOfLabelArea=5>10;HeightOfLabelArea=900>200;WordsPerMinute=0>10;"
       "WordsPerMinute=500>110;TrackSkinContrast=0>1;TrackSkinContrast=101>100;"
-      "AudioSamplingRate=0>8000;AudioSamplingRate=9999999>192000;AudioSamplingChannels=0>1;"
+      "AudioSamplingRate=0>8000;AudioSamplingRate=9999999>48000;AudioSamplingRate=96000>48000;"
+      "AudioSamplingChannels=0>1;"
       "AudioSamplingChannels=99>2;AudioInputDevice=-4>0;AudioOutputChannel=-1>0;"
       "JumpBackKey=300>255;LockstepKey=-2>0;DocOpenPos=5>2;TimemarkOrder=9>2;TriggerPause=7>3;"
       "TriggerNestCurly=-1>0;TriggerFN5_2=3>3;TriggerFN12_3=200>3;SkinScrolls=False>0;"
@@ -229,6 +232,32 @@ TEST(Options, OfferedSamplingTextsAreParsedAsTheDevicesWriteThem) {
         QStringLiteral("%1 %2 %3 %4").arg(s.Rate).arg(s.Channels).arg(s.Bits).arg(int(s.Usable()));
     EXPECT_EQ(got, row.section(QLatin1Char('|'), 1)) << row.toStdString();
   }
+}
+
+TEST(Options, EverySamplingTheOptionsGiveCanBeRecorded) {
+  // Stored rates across and beyond the range, direct and through an offered text.
+  const int rates[] = {0, 7999, 8000, 11025, 22050, 44100, 47999, 48000, 48001, 96000, 192000};
+  TFakeDevices devices;
+  for (int rate : rates)
+    for (int channels : {1, 2})
+      for (const char *offer : {"", "96000 Hz, 24 bit, Stereo", "44100 Hz, 16 bit, 6 channels",
+                                "16000 Hz, 16 bit, Mono"}) {
+        TRegistryData store = EmptyStore();
+        store.SetInteger(S("AudioSamplingRate"), rate);
+        store.SetInteger(S("AudioSamplingChannels"), channels);
+        store.SetBool(S("AudioSamplingUseOffer"), *offer != 0);
+        store.SetValue(S("AudioSamplingOfferingStr"), S(offer));
+        TvlOptions o(&devices);
+        o.Registry_LoadFrom(store);
+        REncodeFormats formats;
+        formats.Rate = o.AudioSamplingRate();
+        formats.Channels = o.AudioSamplingChannels();
+        formats.WavModeIndex = 1;
+        RResolvedFormat resolved;
+        EXPECT_EQ(ResolveEncodeFormats(formats, resolved), NOERROR)
+            << rate << " Hz, " << channels << " channels, offer " << offer << " gives "
+            << formats.Rate << " Hz, " << formats.Channels << " channels";
+      }
 }
 
 TEST(Options, TheBestRecordFormatFavoursSpeechQualityAndTheFirstOfEqualOnes) {

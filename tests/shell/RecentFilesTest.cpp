@@ -1,4 +1,5 @@
 #include "vl09_RecentFiles.h"
+#include "vlGlobals.h"
 #include "vlGuard.h"
 #include "vlIniFile.h"
 #include "vlTestSupport.h"
@@ -210,6 +211,15 @@ TEST_F(RecentFilesTest, AThirtyFirstMenuActionIsAProgrammingError) {
   QAction extra;
   EXPECT_THROW(list->RegisterMenuItemForListOfRecentFiles(&extra), ReportedError);
   EXPECT_EQ(list->MenuItemCount(), 30);
+
+  // After Ignore the report no longer interrupts; the extra actions are still left out.
+  TErrorLog log(folder.Path());
+  TScopedErrorLog use(log);
+  log.IgnoreKey(TErrorLog::MessageKey(S("Too many recent-file menu items.")));
+  QAction more[3];
+  for (QAction &action : more) EXPECT_NO_THROW(list->RegisterMenuItemForListOfRecentFiles(&action));
+  EXPECT_EQ(list->MenuItemCount(), 30);
+  EXPECT_EQ(log.ReportCount(), 3);
 }
 
 TEST_F(RecentFilesTest, ASettingsFileThatCannotBeReadGivesAnEmptyListAndIsNotReplaced) {

@@ -7,9 +7,6 @@
 #include <QDir>
 #include <QSettings>
 
-#include <sys/resource.h>
-#include <csignal>
-
 namespace {
 
 QString S(const char *Text) { return QString::fromUtf8(Text); }
@@ -50,6 +47,20 @@ TEST(RegistryData, TypedReadsFallBackToTheDefaultForAnythingThatIsNotANumber) {
   EXPECT_EQ(store.GetStringDef(QStringLiteral("Absent"), QStringLiteral("d")), QStringLiteral("d"));
   store.SetValue(QStringLiteral("Empty"), QString());
   EXPECT_EQ(store.GetStringDef(QStringLiteral("Empty"), QStringLiteral("d")), QString());
+}
+
+TEST(RegistryData, NamesAreFoundInAnyCaseAfterOthersWereDeleted) {
+  TRegistryData store(QStringLiteral("/nonexistent/2009.ini"));
+  const char *names[] = {"Alpha", "Beta", "Gamma", "Delta"};
+  for (const char *name : names) store.SetValue(S(name), S(name).toLower());
+  store.DeleteValue(S("BETA"));
+  store.DeleteValue(S("alpha"));
+  EXPECT_FALSE(store.ValueExists(S("Beta")));
+  EXPECT_EQ(store.GetValue(S("gamma")), S("gamma"));
+  EXPECT_EQ(store.GetValue(S("DELTA")), S("delta"));
+  store.SetValue(S("gAmMa"), S("again"));
+  EXPECT_EQ(store.GetValue(S("Gamma")), S("again"));
+  EXPECT_EQ(store.Count(), 2);
 }
 
 TEST(RegistryData, NumbersAreWrittenInTheCLocaleAndReadBackExactly) {
@@ -206,6 +217,25 @@ TEST(RegistryData, AFileThatCannotBeReadIsNeverReplaced) {
   EXPECT_TRUE(QFileInfo(path + QStringLiteral("/inside")).isDir());
 }
 
+TEST(RegistryData, AFileTooLargeToBeReadWholeIsNeverWrittenBack) {
+  // A long [General] section pushes the recent files past the part that is read.
+  QByteArray text = "[General]\nA=1\n";
+  while (text.size() <= TIniFile::MaxFileBytes) text += "Padding=" + QByteArray(100, 'p') + "\n";
+  text += "\n[RecentFiles]\n01=/n/kept.vl\n";
+  StoreFromText from(text);
+  EXPECT_EQ(from.store.GetValue(QStringLiteral("A")), S("1"));
+  from.store.SetValue(QStringLiteral("A"), S("2"));
+  EXPECT_FALSE(from.store.OnApplicationClose_WriteToRegistry());
+  EXPECT_EQ(ReadAllBytes(from.path), text);
+
+  QString error;
+  EXPECT_FALSE(UpdateIniSection(
+      from.path, QStringLiteral("RecentFiles"),
+      [](const QList<RIniValue> &) { return QList<RIniValue>(); }, &error));
+  EXPECT_TRUE(error.contains(S("not read whole"))) << error.toStdString();
+  EXPECT_EQ(ReadAllBytes(from.path), text);
+}
+
 TEST(RegistryData, AFailedWriteLeavesTheOldFileAsItWas) {
   TFreshFolder folder;
   const QString path = folder.File(QStringLiteral("2009.ini"));
@@ -213,16 +243,12 @@ TEST(RegistryData, AFailedWriteLeavesTheOldFileAsItWas) {
   TRegistryData store(path);
   ASSERT_TRUE(store.OnApplicationOpen_ReadFromRegistry());
   store.SetValue(QStringLiteral("A"), QString(4000, QLatin1Char('n')));
-  // A full disk, as the file size limit makes it look even to the superuser.
-  rlimit before{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
-  const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-  rlimit small = before;
-  small.rlim_cur = 1000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool written = store.OnApplicationClose_WriteToRegistry();
-  setrlimit(RLIMIT_FSIZE, &before);
-  signal(SIGXFSZ, oldHandler);
+  bool written = true;
+  {
+    TFullDisk full(1000);
+    ASSERT_TRUE(full.Active());
+    written = store.OnApplicationClose_WriteToRegistry();
+  }
   EXPECT_FALSE(written);
   EXPECT_EQ(ReadAllBytes(path), QByteArray("[General]\nA=old\n"));
   EXPECT_EQ(QDir(folder.Path()).entryList(QDir::Files), QStringList{QStringLiteral("2009.ini")});
@@ -288,8 +314,15 @@ TEST(ShellSettings, WindowBoundsFallBackToTheDefaultWhenTheyAreUnusable) {
   StoreMainWindowBounds(store, QRect(3180, 100, 900, 700));  // the corner is on, 50 right is off
   EXPECT_EQ(MainWindowBounds(store, primary, areas), byDefault);
 
+  // The size is limited to the work area holding the corner, and never below 400 x 300.
   StoreMainWindowBounds(store, QRect(10, 10, 100, 99999));
-  EXPECT_EQ(MainWindowBounds(store, primary, areas), QRect(10, 10, 400, 2500));
+  EXPECT_EQ(MainWindowBounds(store, primary, areas), QRect(10, 10, 400, 1040));
+  StoreMainWindowBounds(store, QRect(2000, 10, 5000, 200));
+  EXPECT_EQ(MainWindowBounds(store, primary, areas), QRect(2000, 10, 1280, 300));
+  // A window as large as a 4K monitor keeps its size at the next start.
+  const QList<QRect> large{QRect(0, 0, 3840, 2160)};
+  StoreMainWindowBounds(store, QRect(0, 0, 3840, 2160));
+  EXPECT_EQ(MainWindowBounds(store, large[0], large), QRect(0, 0, 3840, 2160));
   store.SetValue(QStringLiteral("Width"), S("wide"));
   EXPECT_EQ(MainWindowBounds(store, primary, areas), byDefault);
 }

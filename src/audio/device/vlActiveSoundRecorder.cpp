@@ -18,8 +18,8 @@
 namespace {
 
 // Seconds of audio the ring holds between the audio thread and the worker: room for a worker
-// held up by a slow disk. Whatever still does not fit is recorded as silence of the same length,
-// so the file keeps step with the clock.
+// held up by a slow disk. Whatever still does not fit is recorded as silence of the same length
+// where it was lost, so the file keeps step with the clock.
 constexpr int kRingSeconds = 8;
 // Frames the worker takes from the ring at a time.
 constexpr std::size_t kBlockFrames = 4096;
@@ -55,13 +55,23 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
   std::unique_ptr<TAudioCaptureStream> Stream;
   std::unique_ptr<TAudioWorker> Worker;
 
+  // Audio the ring cannot take is lost; it is recorded as silence of the same length in its own
+  // place: the silence goes into the ring before any later audio, once there is room again, and
+  // everything captured until then is owed as well. Only whole frames go into the ring.
   void Captured(const std::int16_t *Frames, std::size_t Count) override {
-    const std::size_t samples = Count * static_cast<std::size_t>(FChannels);
-    const std::size_t pushed = FRing.Push(Frames, samples);
-    if (pushed < samples) {
-      FDropped.fetch_add(
-          static_cast<std::int64_t>((samples - pushed) / static_cast<std::size_t>(FChannels)));
+    const std::size_t width = static_cast<std::size_t>(FChannels);
+    std::size_t room = FRing.Free() / width;
+    std::int64_t owed = FSilenceOwed.load(std::memory_order_relaxed);
+    if (owed > 0) {
+      const std::size_t silence = std::min(static_cast<std::size_t>(owed), room);
+      FRing.Push(nullptr, silence * width);
+      owed -= static_cast<std::int64_t>(silence);
+      room -= silence;
     }
+    const std::size_t taken = owed > 0 ? 0 : std::min(Count, room);
+    FRing.Push(Frames, taken * width);
+    owed += static_cast<std::int64_t>(Count - taken);
+    FSilenceOwed.store(owed, std::memory_order_release);
   }
 
   void CaptureFailed() override { FCaptureFailed.store(true); }
@@ -76,9 +86,12 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
       const std::size_t frames = FRing.Pop(FBlock.data(), FBlock.size()) / width;
       if (frames == 0) break;
       if (!Process(frames)) return;
+      if (!FOnUiThread) FOwner.FBackend->WorkerBetweenBlocks();
     }
-    // Frames the ring could not take become silence here, at about the moment they were lost.
-    for (std::int64_t lost = FDropped.exchange(0); lost > 0;) {
+    const bool captureEnded = FOnUiThread || FCaptureFailed.load();
+    if (!captureEnded) return;
+    // No more audio follows: silence still owed ends the file.
+    for (std::int64_t lost = FSilenceOwed.exchange(0); lost > 0;) {
       const auto frames = static_cast<std::size_t>(std::min<std::int64_t>(lost, kBlockFrames));
       std::fill_n(FBlock.begin(), frames * width, std::int16_t{0});
       if (!Process(frames)) return;
@@ -178,7 +191,7 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
   const int FRate;
   const int FChannels;
   TSpscRing<std::int16_t> FRing;
-  std::atomic<std::int64_t> FDropped{0};
+  std::atomic<std::int64_t> FSilenceOwed{0};  // frames lost and not yet in the ring
   std::atomic<bool> FCaptureFailed{false};
   std::atomic<int> FGain{kUnityPermyriad};
 

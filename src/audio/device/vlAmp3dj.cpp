@@ -1,6 +1,7 @@
 #include "vlAmp3dj.h"
 
 #include "vlActiveSoundRecorder.h"
+#include "vlGlobals.h"
 #include "vlPlayerSlot.h"
 #include "vlSessionSpool.h"
 #include "vlSoundFile.h"
@@ -67,6 +68,12 @@ TOleEnum TAmp3dj::RefreshOutputDevices() {
     for (std::size_t n = 1; n < FOutputs.size(); ++n) {
       if (!chosen[i].isEmpty() && FOutputs[n].SinkName == chosen[i])
         FSlotOutputs[i] = static_cast<int>(n);
+    }
+    // The slot plays where the list says it does.
+    if (FSlotOutputs[i] == 0 && !chosen[i].isEmpty()) {
+      TraceWrite(QStringLiteral("Player: output device ") + chosen[i] +
+                 QStringLiteral(" is gone; player %1 uses the default device").arg(i));
+      FSlots[i]->SetSink(QString());
     }
   }
   return NOERROR;

@@ -117,6 +117,9 @@ class TAudioBackend {
   // Runs Pump every few milliseconds until the worker is destroyed: on a thread of its own for
   // real devices; inside Advance for the simulation.
   virtual std::unique_ptr<TAudioWorker> StartWorker(std::function<void()> Pump) = 0;
+  // Called by a pump between the blocks it moves. Nothing happens with real devices; the
+  // simulation may hold the worker up there (a slow disk) while its devices run on.
+  virtual void WorkerBetweenBlocks() {}
 
   // For version texts: the library or server behind the backend.
   virtual QString EngineVersion() const = 0;

@@ -288,6 +288,14 @@ TOleEnum TPlayerSlot::StartOutput() {
   }
   std::unique_ptr<TAudioPlaybackStream> stream =
       FBackend.OpenPlayback(FSink, rate, channels, FBufferMSecs, *this, error);
+  if (!stream && !FSink.isEmpty()) {
+    // The chosen device is gone (unplugged, say): play on the server's default one rather than
+    // not at all.
+    TraceWrite(QStringLiteral("Player: output device ") + FSink +
+               QStringLiteral(" could not be opened (") + error +
+               QStringLiteral("); playing on the default device"));
+    stream = FBackend.OpenPlayback(QString(), rate, channels, FBufferMSecs, *this, error);
+  }
   if (!stream) {
     std::lock_guard<std::mutex> lock(FMutex);
     FProducing = false;

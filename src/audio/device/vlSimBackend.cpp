@@ -270,6 +270,19 @@ void TSimBackend::Tick() {
   for (TWorker *worker : std::vector<TWorker *>(FWorkers)) worker->Pump();
 }
 
+void TSimBackend::WorkerBetweenBlocks() {
+  std::lock_guard<std::recursive_mutex> lock(FMutex);
+  if (!FWorkerStall || FInStall) return;
+  FInStall = true;
+  const std::int64_t stall = FWorkerStall();
+  for (std::int64_t done = 0; done < stall; done += TickMSecs) {
+    FNowMSecs += TickMSecs;
+    if (FClock) FClock->AdvanceMSecs(TickMSecs);
+    for (TCapture *capture : std::vector<TCapture *>(FCaptures)) capture->Tick();
+  }
+  FInStall = false;
+}
+
 std::vector<std::int16_t> TSimBackend::SinkOutput(const QString &Sink) const {
   std::lock_guard<std::recursive_mutex> lock(FMutex);
   const auto it = FSinkOutput.find(Sink);

@@ -54,6 +54,10 @@ class TSimBackend final : public TAudioBackend {
   void SetOutputLatencyMSecs(int MSecs) { FOutputLatencyMSecs = MSecs; }
   // Every capture stream fails once the simulated time reaches MSecs.
   void FailCaptureAtMSecs(std::int64_t MSecs) { FFailCaptureAt = MSecs; }
+  // A worker held up between two blocks (a slow disk): Stall answers, at each such moment, how
+  // many milliseconds the worker waits there. Meanwhile time moves on and the capture streams
+  // deliver as usual; nothing else runs. Empty: workers are never held up.
+  void SetWorkerStall(std::function<std::int64_t()> Stall) { FWorkerStall = std::move(Stall); }
 
   // Moves time on in ticks of TickMSecs (MSecs is rounded up to whole ticks).
   void Advance(std::int64_t MSecs);
@@ -76,6 +80,7 @@ class TSimBackend final : public TAudioBackend {
                                                      int BufferMSecs, TAudioPlaybackClient &Client,
                                                      QString &Error) override;
   std::unique_ptr<TAudioWorker> StartWorker(std::function<void()> Pump) override;
+  void WorkerBetweenBlocks() override;
   QString EngineVersion() const override { return QStringLiteral("simulation"); }
 
  private:
@@ -110,4 +115,6 @@ class TSimBackend final : public TAudioBackend {
   std::vector<TCapture *> FCaptures;
   std::vector<TPlayback *> FPlaybacks;
   std::vector<TWorker *> FWorkers;
+  std::function<std::int64_t()> FWorkerStall;
+  bool FInStall = false;
 };
