@@ -56,10 +56,14 @@ class TRecordingSink final : public TTypingEventSink {
  public:
   std::vector<RTypingEvent> Added;
   std::vector<TDateTime> Deleted;
+  std::vector<QString> DeletedTexts;
   void AddTypingEvent(TDateTime When, const QString &Text) override {
     Added.push_back({When, Text});
   }
-  void DeleteTypingEventAt(TDateTime When) override { Deleted.push_back(When); }
+  void DeleteTypingEventAt(TDateTime When, const QString &Text) override {
+    Deleted.push_back(When);
+    DeletedTexts.push_back(Text);
+  }
 };
 
 // The three sequences of a rich string have one length, and nothing else is off.
