@@ -300,6 +300,17 @@ class TDocument final : public TSectionContainer {
   // The paragraph's text with control characters made visible, or "<<Not a paragraph>>".
   QString Debug_GetParagraphTextWithVisibleNL(const TCaretPos &At) const;
 
+  // ---- Diagnostics (vl_DocumentDump.cpp) ------------------------------------------------------
+
+  // SL := one line per item: formatter slots, section bounds, first and last positions, then
+  // per section its text, bounds, group timestamp, moments, anchored insets and layout records.
+  // Positions read "(SN,GN)" and characters "(SN,CX)".
+  void Document_Dump(QStringList &SL) const;
+  // In DebugMode only: the dump as "Document Dump yyyy-mm-dd hh;nn " + WhyStr + ".txt" in the
+  // documents folder ("/" and other characters a file name cannot hold become "_"). False when
+  // nothing was written.
+  bool Document_DumpToTimestampedFile(const QString &WhyStr) const;
+
   // ---- Files (vl_DocumentIO.cpp) ------------------------------------------------------------
   //
   // The notes block: caret, paragraphs with their text, fonts and per-character timestamps, the

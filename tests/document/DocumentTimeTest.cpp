@@ -3,10 +3,13 @@
 
 #include "vl_Document.h"
 
+#include "vlAppPaths.h"
 #include "vlTestSupport.h"
 #include "vldTestDoc.h"
 
 #include <gtest/gtest.h>
+
+#include <QDir>
 
 namespace {
 
@@ -110,4 +113,43 @@ TEST(DocumentTimeTest, SearchHitsInDocumentOrderWithResultLines) {
   TDocument many;
   BuildDocument(many, {std::string(3000, 'a')});
   EXPECT_EQ(many.Search_Hits(u"a").size(), 1000u);
+}
+
+TEST(DocumentTimeTest, DumpListsSectionsAndIsWrittenOnlyInDebugMode) {
+  TDocument doc;
+  BuildDocument(doc, {"a\tb", ""});
+  QStringList lines;
+  doc.Document_Dump(lines);
+  const QString whens =
+      QLatin1Char('"') + doc.Paragraph_FromSectionNum(0)->Dump_TimestampsStr() + QLatin1Char('"');
+  EXPECT_EQ(lines.mid(0, 11),
+            (QStringList{
+                QStringLiteral("Sections_Low  = 0"),
+                QStringLiteral("Sections_High = 1"),
+                QStringLiteral("Document_FirstPos  = (0,1)"),
+                QStringLiteral("Document_LastCharX   = (0,3)"),
+                QStringLiteral("Document_LastCaretPos = (1,1)"),
+                QString(),
+                QStringLiteral("Section[0]:   Is a paragraph."),
+                QStringLiteral("\"a#9b\""),
+                QStringLiteral("     P.First=1   P.High=3   P.After=4   P.Length=3"),
+                QStringLiteral("     Group Timestamp = 1899-12-30 00:00 00.0"),
+                QStringLiteral("      Whens = ") + whens,
+            }));
+
+  TFreshFolder folder;
+  TErrorLog log(folder.Path());
+  TScopedErrorLog useLog(log);
+  const QString dumps = AppPaths().DocumentsFolder();
+  const auto dumpFiles = [&] {
+    return QDir(dumps).entryList({QStringLiteral("Document Dump *")}, QDir::Files);
+  };
+  const int before = static_cast<int>(dumpFiles().size());
+  EXPECT_FALSE(doc.Document_DumpToTimestampedFile(QStringLiteral("off")));
+  log.SetDebugSwitch(true);
+  EXPECT_TRUE(doc.Document_DumpToTimestampedFile(QStringLiteral("wrap/left")));
+  const QStringList files = dumpFiles();
+  ASSERT_EQ(files.size(), before + 1);
+  EXPECT_TRUE(files.filter(QStringLiteral(" wrap_left.txt")).size() == 1)
+      << files.join(u',').toStdString();
 }
