@@ -58,7 +58,10 @@ std::unique_ptr<TvlDayFilesManager> gShared;
 
 void RegisterAll() {
   TTypingEventSink &sink = TypingEventSink();
-  for (const RTyped &t : Typed()) sink.AddTypingEvent(t.When, QString(QChar(t.Ch)));
+  for (const RTyped &t : Typed()) {
+    const QChar ch(t.Ch);
+    sink.AddTypingEvent(t.When, QStringView(&ch, 1));
+  }
 }
 
 TvlDayFilesManager &Shared() {

@@ -37,9 +37,9 @@ class TTypingEventSink {
  public:
   virtual ~TTypingEventSink() = default;
   // Adds an event of kind typing, What "1", whose text is Text, at When.
-  virtual void AddTypingEvent(TDateTime When, const QString &Text) = 0;
+  virtual void AddTypingEvent(TDateTime When, QStringView Text) = 0;
   // Deletes the typing event of Text filed at exactly When, if there is one.
-  virtual void DeleteTypingEventAt(TDateTime When, const QString &Text) = 0;
+  virtual void DeleteTypingEventAt(TDateTime When, QStringView Text) = 0;
 };
 
 // The moment a character's typing event is filed at: its effective time, or its real time when

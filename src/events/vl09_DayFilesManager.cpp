@@ -188,11 +188,11 @@ void TvlDayFilesManager::RemoveEvents(const RvlTimestamp &DualTS, QStringView Te
   RemoveTypingEvent(TypingEventMoment(DualTS), Text);
 }
 
-void TvlDayFilesManager::TSink::AddTypingEvent(TDateTime When, const QString &Text) {
+void TvlDayFilesManager::TSink::AddTypingEvent(TDateTime When, QStringView Text) {
   FOwner.AddTypingEvent(When, Text);
 }
 
-void TvlDayFilesManager::TSink::DeleteTypingEventAt(TDateTime When, const QString &Text) {
+void TvlDayFilesManager::TSink::DeleteTypingEventAt(TDateTime When, QStringView Text) {
   FOwner.RemoveTypingEvent(When, Text);
 }
 

@@ -146,8 +146,8 @@ class TvlDayFilesManager {
   class TSink final : public TTypingEventSink {
    public:
     explicit TSink(TvlDayFilesManager &Owner) : FOwner(Owner) {}
-    void AddTypingEvent(TDateTime When, const QString &Text) override;
-    void DeleteTypingEventAt(TDateTime When, const QString &Text) override;
+    void AddTypingEvent(TDateTime When, QStringView Text) override;
+    void DeleteTypingEventAt(TDateTime When, QStringView Text) override;
 
    private:
     TvlDayFilesManager &FOwner;

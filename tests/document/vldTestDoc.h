@@ -57,12 +57,12 @@ class TRecordingSink final : public TTypingEventSink {
   std::vector<RTypingEvent> Added;
   std::vector<TDateTime> Deleted;
   std::vector<QString> DeletedTexts;
-  void AddTypingEvent(TDateTime When, const QString &Text) override {
-    Added.push_back({When, Text});
+  void AddTypingEvent(TDateTime When, QStringView Text) override {
+    Added.push_back({When, Text.toString()});
   }
-  void DeleteTypingEventAt(TDateTime When, const QString &Text) override {
+  void DeleteTypingEventAt(TDateTime When, QStringView Text) override {
     Deleted.push_back(When);
-    DeletedTexts.push_back(Text);
+    DeletedTexts.push_back(Text.toString());
   }
 };
 
