@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <set>
+#include <stdexcept>
 
 using namespace vlEventIDs;
 
@@ -270,4 +271,22 @@ TEST_F(DayFilesTest, ExactLookUpsCompareWholeMomentsAndContents) {
   EXPECT_EQ(ids.size(), 5u);
   EXPECT_EQ(M.EventIndex().MaximumKeyboardingDensityFD(0), 1.0);
   EXPECT_NEAR(M.EventIndex().MaximumKeyboardingDensityFD(2), 2 * 3.5 * Sec / 7, 1e-12);
+}
+
+TEST_F(DayFilesTest, OneManagerAtATimeAndItIsTheTypingEventSink) {
+  EXPECT_EQ(vlDFM(), &M);
+  try {
+    TvlDayFilesManager second;
+    ADD_FAILURE() << "a second manager was made";
+  } catch (const std::logic_error &e) {
+    EXPECT_STREQ(e.what(), "vlSM is a singleton");
+  }
+  EXPECT_EQ(vlDFM(), &M);
+  const std::uint64_t g = M.Generation();
+  TypingEventSink().AddTypingEvent(At(11, 0), u"w");
+  EXPECT_GT(M.Generation(), g);
+  TEventID id = NoEventID;
+  EXPECT_TRUE(M.LookUp_GetEventID(koeTyping, QChar(u'1'), At(11, 0), u"w", id));
+  TypingEventSink().DeleteTypingEventAt(At(11, 0), u"w");
+  EXPECT_EQ(M.EventKind_FromEventID(id), koeNone);
 }
