@@ -513,8 +513,7 @@ TDateTime TDocument::Timestamp_Effective_ContextAt(QChar NextChar, const TCaretP
 }
 
 void TDocument::Events_AddToListIfNotDuplicating(QChar Ch, const RvlTimestamp &DualTS) const {
-  TypingEventSink().AddTypingEvent(TypingEventMoment(DualTS),
-                                   Ch == u'\n' ? QStringLiteral(" ") : QString(Ch));
+  TypingEventSink().AddTypingEvent(TypingEventMoment(DualTS), TypingEventText(Ch));
 }
 
 void TDocument::Events_AddManyToListIfNotDuplicating(const TRichString &PolyRichStr) const {
@@ -525,7 +524,8 @@ void TDocument::Events_AddManyToListIfNotDuplicating(const TRichString &PolyRich
 void TDocument::Events_UnlistForCaretPos(const TCaretPos &CaretPos) const {
   const TParagraph *p = Paragraph_FromSectionNum(CaretPos.SN);
   if (p && p->IsValidCharIndex_Silent(CaretPos.FGN))
-    TypingEventSink().DeleteTypingEventAt(TypingEventMoment(p->Timestamp_Get(CaretPos.FGN)));
+    TypingEventSink().DeleteTypingEventAt(TypingEventMoment(p->Timestamp_Get(CaretPos.FGN)),
+                                          TypingEventText(p->Char_GetChar(CaretPos.FGN)));
 }
 
 void TDocument::Events_UnlistForCharXRange(const TCharX &First, const TCharX &Last) const {
@@ -536,7 +536,8 @@ void TDocument::Events_UnlistForCharXRange(const TCharX &First, const TCharX &La
     const int a = std::max(sn == First.SN ? First.CX : 1, 1);
     const int b = std::min(sn == Last.SN ? Last.CX : p->High(), p->High());
     for (int i = a; i <= b; ++i)
-      TypingEventSink().DeleteTypingEventAt(TypingEventMoment(p->Timestamp_Get(i)));
+      TypingEventSink().DeleteTypingEventAt(TypingEventMoment(p->Timestamp_Get(i)),
+                                            TypingEventText(p->Char_GetChar(i)));
   }
 }
 

@@ -261,6 +261,56 @@ class TDocument final : public TSectionContainer {
   void Events_UnlistForCaretPos(const TCaretPos &CaretPos) const;
   void Events_UnlistForCharXRange(const TCharX &First, const TCharX &Last) const;
 
+  // ---- Moments of text and search (vl_DocumentTime.cpp) -------------------------------------
+
+  // The timestamp of the character after At (the end-of-line timestamp at the end); the null
+  // timestamp when At.SN is not a paragraph.
+  RvlTimestamp Timestamp_GetForCharacter(const TCaretPos &At) const;
+  void Timestamp_SetForCharacter(const TCaretPos &At, const RvlTimestamp &LinkInstant);
+  RvlTimestamp Timestamp_GetForParagraph(int N) const;
+  void Timestamp_SetForParagraph(int N, const RvlTimestamp &Timemark);
+  // The character whose effective moment is nearest to When (the earlier one in the document
+  // among equals), as a caret before it. Characters without a moment are no candidates. False,
+  // with the document start, when no character has one. Linear in the document: for commands,
+  // not for every playback tick.
+  bool Timestamp_SearchForNearestEffectiveTS(TDateTime When, TCaretPos &AtCaretPos) const;
+
+  // The first occurrence of Str at or after StartAt; (-1, 0) when none or Str is empty.
+  // Occurrences never span a paragraph break.
+  TCharX Substr_Search(QStringView Str, const TCaretPos &StartAt, bool CaseSensitive) const;
+  // The first case-sensitive occurrence in StartAt's paragraph at or after StartAt.CX.
+  TCharX Substr_SearchWithinParagraph(QStringView Str, const TCharX &StartAt) const;
+
+  // One search result, in document order; the context is the paragraph's own characters.
+  struct RSearchHit {
+    int SN = -1;
+    int CX = 0;
+    QString Before;  // up to 75 characters before the hit
+    QString Hit;
+    QString After;  // up to the 75th character counted from the hit's first character
+  };
+  // Case-insensitive hits of Query that do not overlap, at most MaxSteps of them.
+  std::vector<RSearchHit> Search_Hits(QStringView Query, int MaxSteps = 1000) const;
+  // Appends "* H=" + Header before the first hit, then per hit "- T=" TabX " S=" SN " C=" CX
+  // " D=" Before "<b>" Hit "</b>" After. The context is note text: whoever shows these lines
+  // must show them as plain text (or render Search_Hits), never as markup. Answers the number
+  // of hits.
+  int Search_AppendResults(int TabX, const QString &Header, QStringView Query,
+                           QStringList &ListBox) const;
+  // The paragraph's text with control characters made visible, or "<<Not a paragraph>>".
+  QString Debug_GetParagraphTextWithVisibleNL(const TCaretPos &At) const;
+
+  // ---- Diagnostics (vl_DocumentDump.cpp) ------------------------------------------------------
+
+  // SL := one line per item: formatter slots, section bounds, first and last positions, then
+  // per section its text, bounds, group timestamp, moments, anchored insets and layout records.
+  // Positions read "(SN,GN)" and characters "(SN,CX)".
+  void Document_Dump(QStringList &SL) const;
+  // In DebugMode only: the dump as "Document Dump yyyy-mm-dd hh;nn " + WhyStr + ".txt" in the
+  // documents folder ("/" and other characters a file name cannot hold become "_"). False when
+  // nothing was written.
+  bool Document_DumpToTimestampedFile(const QString &WhyStr) const;
+
   // ---- Files (vl_DocumentIO.cpp) ------------------------------------------------------------
   //
   // The notes block: caret, paragraphs with their text, fonts and per-character timestamps, the

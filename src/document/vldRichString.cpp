@@ -14,8 +14,8 @@ namespace {
 
 class TNoTypingEvents final : public TTypingEventSink {
  public:
-  void AddTypingEvent(TDateTime, const QString &) override {}
-  void DeleteTypingEventAt(TDateTime) override {}
+  void AddTypingEvent(TDateTime, QStringView) override {}
+  void DeleteTypingEventAt(TDateTime, QStringView) override {}
 };
 
 TNoTypingEvents gNoTypingEvents;
@@ -582,7 +582,7 @@ void TRichString::DayFiles_RegisterSubstring(int First, int Last) const {
   TTypingEventSink &sink = TypingEventSink();
   for (int i = first; i <= last; ++i) {
     sink.AddTypingEvent(TypingEventMoment(FWhens.Entries()[static_cast<std::size_t>(i)]),
-                        QString(FText[i - 1]));
+                        QStringView(FText).mid(i - 1, 1));
   }
 }
 
@@ -590,7 +590,8 @@ void TRichString::DayFiles_UnlistSubstring(int First, int Last) const {
   const int first = std::max(First, 1), last = std::min(Last, High());
   TTypingEventSink &sink = TypingEventSink();
   for (int i = first; i <= last; ++i)
-    sink.DeleteTypingEventAt(FWhens.Entries()[static_cast<std::size_t>(i)].FEffectiveDT);
+    sink.DeleteTypingEventAt(TypingEventMoment(FWhens.Entries()[static_cast<std::size_t>(i)]),
+                             QStringView(FText).mid(i - 1, 1));
 }
 
 // ---- Diagnostics ---------------------------------------------------------------------------

@@ -37,14 +37,16 @@ class TTypingEventSink {
  public:
   virtual ~TTypingEventSink() = default;
   // Adds an event of kind typing, What "1", whose text is Text, at When.
-  virtual void AddTypingEvent(TDateTime When, const QString &Text) = 0;
-  // Deletes the event whose moment is exactly When, if there is one.
-  virtual void DeleteTypingEventAt(TDateTime When) = 0;
+  virtual void AddTypingEvent(TDateTime When, QStringView Text) = 0;
+  // Deletes the typing event of Text filed at exactly When, if there is one.
+  virtual void DeleteTypingEventAt(TDateTime When, QStringView Text) = 0;
 };
 
 // The moment a character's typing event is filed at: its effective time, or its real time when
 // the effective time is no real moment (below 1000 days) and the real time is one.
 TDateTime TypingEventMoment(const RvlTimestamp &Timemark);
+// The text of a character's typing event: the character, a line feed entered as a space.
+inline QString TypingEventText(QChar Ch) { return Ch == u'\n' ? QStringLiteral(" ") : QString(Ch); }
 
 TTypingEventSink &TypingEventSink();
 // Installs a sink (not owned); nullptr restores the one that does nothing.
@@ -170,8 +172,9 @@ class TRichString : public TSection {
   // ---- Typing events
   // Every character First..Last becomes a typing event at its effective time, or at its real
   // time when the effective time is no real moment (below 1000 days) and the real time is. No
-  // duplicate test here: the day files keep one event per exact moment.
+  // duplicate test here: the day files keep one event per exact moment and text.
   void DayFiles_RegisterSubstring(int First, int Last) const;
+  // Removes the typing events of First..Last, each by the moment it was filed at.
   void DayFiles_UnlistSubstring(int First, int Last) const;
 
   // ---- Diagnostics

@@ -208,8 +208,10 @@ TEST(RichStringTest, TypingEvents_UseTheEffectiveMomentUnlessItIsNone) {
     EXPECT_EQ(sink.Added[i].When, expected[i]);
     EXPECT_EQ(sink.Added[i].Text, QString(rs.Char_GetChar(i + 1)));
   }
+  // Removed by the moment it was filed at (its real time), not by its effective time.
   rs.DayFiles_UnlistSubstring(2, 2);
-  EXPECT_EQ(sink.Deleted, std::vector<TDateTime>{500});
+  EXPECT_EQ(sink.Deleted, std::vector<TDateTime>{45000});
+  EXPECT_EQ(sink.DeletedTexts, std::vector<QString>{QStringLiteral("b")});
 }
 
 TEST(RichStringTest, TextElement_EncodesEntitiesAndFontSwitches) {

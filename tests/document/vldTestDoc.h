@@ -56,10 +56,14 @@ class TRecordingSink final : public TTypingEventSink {
  public:
   std::vector<RTypingEvent> Added;
   std::vector<TDateTime> Deleted;
-  void AddTypingEvent(TDateTime When, const QString &Text) override {
-    Added.push_back({When, Text});
+  std::vector<QString> DeletedTexts;
+  void AddTypingEvent(TDateTime When, QStringView Text) override {
+    Added.push_back({When, Text.toString()});
   }
-  void DeleteTypingEventAt(TDateTime When) override { Deleted.push_back(When); }
+  void DeleteTypingEventAt(TDateTime When, QStringView Text) override {
+    Deleted.push_back(When);
+    DeletedTexts.push_back(Text.toString());
+  }
 };
 
 // The three sequences of a rich string have one length, and nothing else is off.
