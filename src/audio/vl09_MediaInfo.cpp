@@ -286,7 +286,9 @@ void TvlMediaInfo::SendHistoricalVisualizationData(TDateTime FromDT, TDateTime T
 
 RRedateResult RedateRecording(
     const QString &Path, TDateTime NewStart, bool IsInProgress,
-    const std::function<void(TDateTime From, TDateTime To, double Shift)> &MoveEvents) {
+    const std::function<void(TDateTime From, TDateTime To, double Shift)> &MoveEvents,
+    const TRenameFunction &Rename) {
+  const TRenameFunction rename = Rename ? Rename : TRenameFunction(RenameNoReplace);
   RRedateResult r;
   const QFileInfo info(Path);
   const TDateTime oldStart = RecordingStartFromName(Path);
@@ -324,11 +326,11 @@ RRedateResult RedateRecording(
     r.Message = QStringLiteral("A recording of that name exists already: ") + r.NewPath;
     return r;
   }
-  if (!RenameNoReplace(Path, r.NewPath)) {
+  if (!rename(Path, r.NewPath)) {
     r.Message = QStringLiteral("Could not rename ") + Path;
     return r;
   }
-  if (!vu.isEmpty() && !RenameNoReplace(vu, r.NewVuPath)) {
+  if (!vu.isEmpty() && !rename(vu, r.NewVuPath)) {
     // Put the recording back where its listing finds it, with its level file.
     if (!RenameNoReplace(r.NewPath, Path))
       ErrorReport(false, QStringLiteral("Re-dating failed and could not be undone: \"") +

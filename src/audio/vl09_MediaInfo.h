@@ -133,10 +133,12 @@ struct RRedateResult {
 // rename fails the first is rolled back, so the recording is never stranded where no listing finds
 // it. A recording without a ".vu" file is re-dated alone. Bookmarks, when asked for, are moved by
 // MoveEvents(from, to, shift in days) for the span from 1 s before the old start to 1 s after the
-// old end.
+// old end. Rename is the file system's rename that never replaces (a test makes it fail).
+using TRenameFunction = std::function<bool(const QString &From, const QString &To)>;
 RRedateResult RedateRecording(
     const QString &Path, TDateTime NewStart, bool IsInProgress,
-    const std::function<void(TDateTime From, TDateTime To, double Shift)> &MoveEvents = {});
+    const std::function<void(TDateTime From, TDateTime To, double Shift)> &MoveEvents = {},
+    const TRenameFunction &Rename = {});
 
 // Moves the recording and then its ".vu" to the freedesktop trash. When the trash refuses a file,
 // it stays where it is and the failure is logged: never a permanent delete. False when the

@@ -273,10 +273,13 @@ void TActiveSoundFm::StopRecording() {
 void TActiveSoundFm::ASRecorderRecordingStarted() {
   if (!FRecordingActive) return;
   // The first block reaches the file a little after capture began (the server's buffering):
-  // the recording's moment is when its first frame was heard.
+  // the recording's moment is when its first frame was heard, never before the start was asked
+  // for. A recording stopped before anything arrived keeps the moment it was asked for.
   const int rate = std::max(1, FRecorder->RecordingRate());
   const std::int64_t heldMSecs = FRecorder->RecordedFrames() * 1000 / rate;
-  FCurrentRecordingBeganAt = IncMilliSecond(Now(), -heldMSecs);
+  if (FRecorder->Status() != 0)
+    FCurrentRecordingBeganAt =
+        std::max(FCurrentRecordingBeganAt, IncMilliSecond(Now(), -heldMSecs));
   FFolders.SetRecordingInProgress(FAudioOutputPathName, FCurrentRecordingBeganAt);
   FIsRecording = true;
   FEvents->Recording_StartedEvent();
@@ -443,6 +446,7 @@ QString TActiveSoundFm::FindPathAndAudioFileHavingDateTime(TDateTime TargetDT, d
   }
   if (remaining.isEmpty()) return remembered;
   if (remaining.size() == 1) return remaining.front();
+  std::reverse(remaining.begin(), remaining.end());  // offered in time order
   return FChooser ? FChooser->Choose(remaining) : remembered;
 }
 
