@@ -1,5 +1,6 @@
 #include "vl09_MediaFoldersInfo.h"
 
+#include "vl09_MediaInfo.h"
 #include "vlClock.h"
 #include "vlGlobals.h"
 #include "vlSoundFile.h"
@@ -393,6 +394,17 @@ bool TvlMediaFoldersInfo::DeleteOneFileFromListing(TDateTime FromDT, int Duratio
   if (best < 0) return false;
   FEntries.erase(FEntries.begin() + best);
   return true;
+}
+
+void TvlMediaFoldersInfo::ListFilesTouchedByTimePeriod(TDateTime Start, TDateTime Stop,
+                                                       TvlMediaInfo &MediaInfo) {
+  for (const RRecordingEntry &e : FEntries) {
+    if (e.Start > Stop) break;
+    if (e.End() < Start || IsRecordingInProgressFile(e.Path)) continue;
+    if (MediaInfo.IsListed(e.Start, e.End())) continue;
+    const int index = MediaInfo.CreateNewFileRecord(e.Start, e.End(), e.SpanSecs());
+    MediaInfo.File(index).FetchVuReadingsFromFile(e.Path);
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

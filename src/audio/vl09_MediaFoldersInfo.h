@@ -67,6 +67,8 @@ std::vector<RRecordingEntry> ListRecordingsIn(const QString &Folder,
 int MeasureAndNameRecording(QString &Path);
 
 // The audio folders, the months loaded for the views, and the recordings listed in them.
+class TvlMediaInfo;
+
 class TvlMediaFoldersInfo {
  public:
   TvlMediaFoldersInfo() = default;
@@ -125,6 +127,11 @@ class TvlMediaFoldersInfo {
   int LengthOf(QString &Path);
   // The recordings of the day of When and the day before, from disk, names parsed, sorted.
   std::vector<RRecordingEntry> RecordingsOfDayAndDayBefore(TDateTime When) const;
+
+  // Gives the catalogue a record, with its readings, for every listed recording that touches the
+  // period and that it does not hold yet. The recording in progress is left out: its readings
+  // are already in the catalogue's slot 0.
+  void ListFilesTouchedByTimePeriod(TDateTime Start, TDateTime Stop, TvlMediaInfo &MediaInfo);
 
   // Removes the entry whose length is within 2 s of Duration and whose start is nearest to
   // FromDT, less than 5 s away. False when none qualifies.

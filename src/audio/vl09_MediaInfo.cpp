@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QtEndian>
 
 #include <algorithm>
@@ -369,4 +370,24 @@ bool TrashRecording(const QString &Path, bool IsInProgress, QString &Message) {
     }
   }
   return true;
+}
+
+QString DeleteRecordingQuestion(TDateTime Start, int LengthSecs) {
+  static const char *const kWeekdays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                          "Thursday", "Friday", "Saturday"};
+  const RDecodedDateTime d = DecodeDateTime(Start);
+  const QDate date(d.Year, d.Month, d.Day);
+  const int hour12 = d.Hour % 12 == 0 ? 12 : d.Hour % 12;
+  const QString minute = QString::number(d.Minute).rightJustified(2, QLatin1Char('0'));
+  const int length = std::max(0, LengthSecs);
+  return QStringLiteral("Selected Recording:\n\n    Date:  \t") +
+         QLocale::system().toString(date, QLocale::ShortFormat) + QStringLiteral("     ( ") +
+         QString::fromLatin1(kWeekdays[DayOfWeek(Start) - 1]) + QStringLiteral(" )\n") +
+         QStringLiteral("    Start: \t") +
+         QString::asprintf("%2d:%2s %s", hour12, qPrintable(minute), d.Hour < 12 ? "AM" : "PM")
+             .trimmed() +
+         QStringLiteral("\n    Length:\t") +
+         QString::asprintf("%d hours, %d minutes and %d seconds.", length / 3600, length / 60 % 60,
+                           length % 60) +
+         QStringLiteral("\n\nAre you sure you want to delete this audio recording?");
 }

@@ -140,6 +140,10 @@ RRedateResult RedateRecording(
     const std::function<void(TDateTime From, TDateTime To, double Shift)> &MoveEvents = {},
     const TRenameFunction &Rename = {});
 
+// The question asked before a recording is deleted: its date (short form, with the weekday), its
+// start in 12-hour form and its length.
+QString DeleteRecordingQuestion(TDateTime Start, int LengthSecs);
+
 // Moves the recording and then its ".vu" to the freedesktop trash. When the trash refuses a file,
 // it stays where it is and the failure is logged: never a permanent delete. False when the
 // recording itself could not be moved (or is the one in progress).

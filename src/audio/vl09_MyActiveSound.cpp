@@ -272,14 +272,10 @@ void TActiveSoundFm::StopRecording() {
 
 void TActiveSoundFm::ASRecorderRecordingStarted() {
   if (!FRecordingActive) return;
-  // The first block reaches the file a little after capture began (the server's buffering):
-  // the recording's moment is when its first frame was heard, never before the start was asked
-  // for. A recording stopped before anything arrived keeps the moment it was asked for.
-  const int rate = std::max(1, FRecorder->RecordingRate());
-  const std::int64_t heldMSecs = FRecorder->RecordedFrames() * 1000 / rate;
-  if (FRecorder->Status() != 0)
-    FCurrentRecordingBeganAt =
-        std::max(FCurrentRecordingBeganAt, IncMilliSecond(Now(), -heldMSecs));
+  // The recording's moment stays the one its start was asked at, which also names the file:
+  // capture begins then, while this event comes only once the first block is in the file (up
+  // to two seconds later on some servers), and taking it would shift every note against the
+  // audio by that delay.
   FFolders.SetRecordingInProgress(FAudioOutputPathName, FCurrentRecordingBeganAt);
   FIsRecording = true;
   FEvents->Recording_StartedEvent();
@@ -314,12 +310,12 @@ void TActiveSoundFm::FinishRecording(int Result) {
   const QString oldPath = FAudioOutputPathName;
   QString newPath = oldPath;
   if (FRecorder) FRecorder->RecordedSound_Release();
-  // Whole seconds from the clock; when the file says it holds more, it wins (a late started
-  // event must not shorten the name).
+  // Whole seconds of what the file holds; the clock only when nothing arrived (a stop in the
+  // busy window). A recording that broke off, or whose events were delivered late, must not be
+  // named longer than its sound.
   std::int64_t msecs = GetDurationOfRecordingInMSec();
-  if (FRecorder && FRecorder->RecordingRate() > 0)
-    msecs = std::max<std::int64_t>(msecs,
-                                   FRecorder->RecordedFrames() * 1000 / FRecorder->RecordingRate());
+  if (FRecorder && FRecorder->RecordingRate() > 0 && FRecorder->RecordedFrames() > 0)
+    msecs = FRecorder->RecordedFrames() * 1000 / FRecorder->RecordingRate();
   const int seconds = static_cast<int>(msecs / 1000);
   const QFileInfo info(oldPath);
   if (seconds > 0 && info.isFile()) {

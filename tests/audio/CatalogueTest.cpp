@@ -324,3 +324,36 @@ TEST(GainHistory, EmptyValues_WrapAtSlot3600_AndWalksStopAtTheWrap) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MediaFolders, PeriodListingFeedsTheCatalogueOnce_WithoutTheRecordingInProgress) {
+  TFreshFolder folder;
+  TManualClock clock(EncodeDate(2009, 9, 30));
+  TScopedClock installed(clock);
+  const QString m = folder.File(QStringLiteral("Audio/2009-09/"));
+  Touch(m + QStringLiteral("2009-09-03 13.47 36.5 (108).wav"));
+  Touch(m + QStringLiteral("2009-09-03 13.47 36.5 (108).vu"), VuBytes({{10, 0}, {20, 100}}));
+  Touch(m + QStringLiteral("2009-09-03 15.00 00.0 (2).wav"));
+  Touch(m + QStringLiteral("2009-09-03 16.00 00.0.wav"));
+  TvlMediaFoldersInfo info;
+  info.AddAudioFolder(folder.File(QStringLiteral("Audio")));
+  info.SetRecordingInProgress(m + QStringLiteral("2009-09-03 16.00 00.0.wav"),
+                              EncodeDateTime(2009, 9, 3, 16, 0, 0));
+  info.Month_AddMonthOf(kStart);
+  TvlMediaInfo media;
+  for (int pass = 0; pass < 2; ++pass)
+    info.ListFilesTouchedByTimePeriod(EncodeDate(2009, 9, 3), EncodeDate(2009, 9, 4), media);
+  ASSERT_EQ(media.FilesCount(), 3);  // slot 0 and the two finished recordings
+  EXPECT_EQ(media.File(1).VU.size(), 2u);
+  EXPECT_EQ(media.File(2).VU.size(), 24u);  // placeholder for 2 s
+
+  const QString question = DeleteRecordingQuestion(kStart, 108);
+  EXPECT_TRUE(question.startsWith(QLatin1String("Selected Recording:\n\n    Date:  \t")));
+  EXPECT_TRUE(question.contains(QLatin1String("     ( Thursday )\n    Start: \t1:47 PM\n")));
+  EXPECT_TRUE(question.endsWith(
+      QLatin1String("    Length:\t0 hours, 1 minutes and 48 seconds.\n\nAre you sure you want to "
+                    "delete this audio recording?")));
+}
+
+}  // namespace

@@ -149,6 +149,30 @@ TEST(Controller, StopInTheBusyWindowOrFreeingTheRecorder_EndsWithExactlyOneRenam
   }
 }
 
+TEST(Controller, ARecordingThatBreaksOff_IsStillNamedAndReported_AfterAPlainMessage) {
+  TControllerRig rig;
+  TScriptedPrompts prompts;
+  TScopedPrompts installed(prompts);
+  rig.Sim->FailCaptureAtMSecs(5000);
+  ASSERT_EQ(rig.Start(), NOERROR);
+  rig.Run(7000);
+  ASSERT_EQ(rig.Events.Stopped, 1);
+  // Named by what the file holds (just under 5 s), not by when the news was delivered (7 s).
+  EXPECT_TRUE(rig.Events.NewPath.endsWith(QLatin1String("36.5 (4).wav")))
+      << rig.Events.NewPath.toStdString();
+  EXPECT_TRUE(QFile::exists(rig.Events.NewPath));
+  ASSERT_EQ(prompts.Asked().size(), 1);
+  EXPECT_EQ(prompts.Asked().front().Text,
+            QStringLiteral("Recording terminated due to Lame encoder error."));
+  EXPECT_FALSE(rig.Fm->IsRecording());
+  EXPECT_FALSE(rig.Media.IsGrowingVu());
+  // The next recording starts cleanly.
+  EXPECT_EQ(rig.Start(), NOERROR);
+  rig.Fm->StopRecording();
+  DeliverEvents();
+  EXPECT_EQ(rig.Events.Stopped, 2);
+}
+
 TEST(Controller, PlayingFrom1348At150Percent_ReportsSourcePositions) {
   TControllerRig rig;
   rig.WriteRecording(QStringLiteral("2009-09/2009-09-03 13.47 36.5 (108).wav"), 108);
