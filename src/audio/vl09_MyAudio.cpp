@@ -265,3 +265,68 @@ QStringList TvlAudio::RecordFormats(int InputDevice) const {
 QString TvlAudio::UseOutputDevice(int OutputDevice) {
   return FController.Output_Devices_SetCurrent(OutputDevice);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Sources, samplings and encodings
+
+namespace {
+
+bool LookupFromLast(const QStringList &Entries, const QString &Wanted, int &X) {
+  const QString wanted = Wanted.trimmed();
+  for (qsizetype i = Entries.size() - 1; i >= 0; --i) {
+    if (Entries[i].trimmed() == wanted) {
+      X = static_cast<int>(i);
+      return true;
+    }
+  }
+  X = -1;
+  return false;
+}
+
+}  // namespace
+
+int TvlAudio::GetInputDeviceSourceVolume(int Dev, const QString &SourceStr) const {
+  return FController.GetInputDeviceChannelVolume(Dev, SourceStr);
+}
+
+QString TvlAudio::SetInputDeviceSourceVolume(int DevX, const QString &SourceStr, int Volume) {
+  return FController.SetInputDeviceChannelVolume(DevX, SourceStr, Volume);
+}
+
+QString TvlAudio::InputDeviceCurrent_GetCurrentSourceStr() const {
+  const int dev = FSettings.Record.InputDevice;
+  return FController
+      .InputDevice_Channels_GetFriendlyName(dev, FController.InputDevice_Channels_GetDefault(dev))
+      .trimmed();
+}
+
+bool TvlAudio::LookupIndexOfAudioInputSourceStr(int DevX, const QString &SourceStr, int &X) const {
+  return LookupFromLast(InputSources(DevX), SourceStr, X);
+}
+
+bool TvlAudio::LookupIndexOfAudioSamplingOfferingStr(int DevX, const QString &OfferStr,
+                                                     int &X) const {
+  return LookupFromLast(OfferedSamplings(DevX), OfferStr, X);
+}
+
+bool TvlAudio::FileOptions_PopulateList(TAudioFileFormats AFF, int Rate, int Channels,
+                                        QStringList &SL) {
+  switch (AFF) {
+    case affWAV: FController.FileOptions_PopulateOrSet_WAV(Rate, Channels, QString(), &SL); break;
+    case affOGG: FController.FileOptions_PopulateOrSet_OGG(Rate, Channels, QString(), &SL); break;
+    case affWMA: FController.FileOptions_PopulateOrSet_WMA(Rate, Channels, QString(), &SL); break;
+  }
+  return !SL.isEmpty();
+}
+
+bool TvlAudio::FileOption_Apply(TAudioFileFormats AFF, int Rate, int Channels,
+                                const QString &ChoiceStr) {
+  const qsizetype hint = ChoiceStr.indexOf(QStringLiteral("        ("));
+  const QString choice = hint < 0 ? ChoiceStr : ChoiceStr.left(hint);
+  switch (AFF) {
+    case affWAV: return FController.FileOptions_PopulateOrSet_WAV(0, Channels, choice, nullptr);
+    case affOGG: return FController.FileOptions_PopulateOrSet_OGG(0, Channels, choice, nullptr);
+    case affWMA: return FController.FileOptions_PopulateOrSet_WMA(Rate, Channels, choice, nullptr);
+  }
+  return false;
+}

@@ -104,6 +104,28 @@ class TvlAudio final : public TActiveSoundEvents, public TAudioDeviceQuery {
   QString VersionStr() const { return QStringLiteral("AS ") + FController.VersionStr(); }
   TActiveSoundFm &Controller() { return FController; }
 
+  // Sources (the recorder's channels), samplings and encodings for the options window.
+  int GetInputDeviceSourceVolume(int Dev, const QString &SourceStr) const;
+  QString SetInputDeviceSourceVolume(int DevX, const QString &SourceStr, int Volume);
+  // The trimmed name of the active source of the input device the options chose.
+  QString InputDeviceCurrent_GetCurrentSourceStr() const;
+  // Scanning from the last entry, the first whose trimmed text equals the string; -1 and false
+  // when none.
+  bool LookupIndexOfAudioInputSourceStr(int DevX, const QString &SourceStr, int &X) const;
+  bool LookupIndexOfAudioSamplingOfferingStr(int DevX, const QString &OfferStr, int &X) const;
+  // The format's choice list (with hints), applying nothing.
+  bool FileOptions_PopulateList(TAudioFileFormats AFF, int Rate, int Channels, QStringList &SL);
+  // Applies the choice (its hint cut off at the first eight blanks and "("); WAV and OGG take no
+  // rate.
+  bool FileOption_Apply(TAudioFileFormats AFF, int Rate, int Channels, const QString &ChoiceStr);
+  bool SetEncodingFormatTo(TAudioFileFormats AFF) { return FController.SetEncodingFormatTo(AFF); }
+  int GetFileDurationSec(const QString &PathName) const {
+    return FController.GetFileDurationSec(PathName);
+  }
+  int GetFileDuration_RenamingIfPossible(QString &PathName) {
+    return FController.GetFileDuration_RenamingIfPossible(PathName);
+  }
+
   // The options' device questions.
   QStringList InputDeviceNames() const override;
   QStringList OutputDeviceNames() const override;

@@ -145,6 +145,17 @@ TEST(Facade, ReadingsGoToTheCatalogueAndListeners_VolumeCombinesTwoGains) {
     EXPECT_EQ(rig.Fm.GetMasterVolume(), row.ExpectedMaster);
   }
   EXPECT_EQ(rig.Audio.InputDeviceNames().size(), rig.Fm.Input_Devices_GetCount());
+  int x = 0;
+  const int builtIn =
+      static_cast<int>(rig.Audio.InputDeviceNames().indexOf(QStringLiteral("Built-in Audio")));
+  EXPECT_TRUE(rig.Audio.LookupIndexOfAudioInputSourceStr(builtIn, QStringLiteral(" Line In "), x));
+  EXPECT_EQ(x, 1);
+  EXPECT_FALSE(rig.Audio.LookupIndexOfAudioSamplingOfferingStr(builtIn, QStringLiteral("nope"), x));
+  EXPECT_EQ(x, -1);
+  QStringList ogg;
+  EXPECT_TRUE(rig.Audio.FileOptions_PopulateList(affOGG, 0, 1, ogg));
+  EXPECT_TRUE(rig.Audio.FileOption_Apply(affOGG, 0, 1, ogg.value(9)));
+  EXPECT_EQ(rig.Fm.Recorder()->EncodeFormats().OggQuality, 10);
   EXPECT_TRUE(rig.Audio.UseOutputDevice(1).isEmpty());
   rig.Fm.AudioComponents_Free();
   EXPECT_EQ(rig.Audio.GetCombinedVolume(), 0.5);
