@@ -50,15 +50,6 @@ int LimitedDevice(const QStringList &Names, int Stored, const QString &StoredNam
 
 }  // namespace
 
-QString AudioFileFormatExtension(TAudioFileFormats Format) {
-  switch (Format) {
-    case affWAV: return QStringLiteral("wav");
-    case affOGG: return QStringLiteral("ogg");
-    case affWMA: return QStringLiteral("wma");
-  }
-  return QStringLiteral("wav");
-}
-
 ROfferedSampling ParseOfferedSampling(const QString &Text) {
   ROfferedSampling s;
   s.Rate = FirstNumber(Text, 0);

@@ -12,6 +12,7 @@
 
 #include "vl09_Registry.h"
 #include "vlAudioDeviceQuery.h"
+#include "vlAudioFileFormats.h"
 
 #include <QMap>
 #include <QString>
@@ -19,11 +20,6 @@
 #include <array>
 #include <functional>
 #include <optional>
-
-// File formats a recording can be written in; the extensions are "wav", "ogg" and "wma". WMA
-// cannot be written here: it stays readable in the settings, and recording falls back to WAV.
-enum TAudioFileFormats { affWAV, affOGG, affWMA };
-QString AudioFileFormatExtension(TAudioFileFormats Format);
 
 // What a bookmark hot key does.
 enum TTriggerOption { toNoTrigger, toMarkerOnly, toGatherLabelBody, toGatherLabelWindow };

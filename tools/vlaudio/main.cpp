@@ -4,10 +4,20 @@
 //   vlaudio record SECONDS FILE [--device N] [--channel N] [--rate HZ] [--channels 1|2]
 //                               [--wav-mode N] [--quality 1..10]
 //   vlaudio play FILE [--from MS] [--tempo PERCENT] [--device N]
+//   vlaudio play --at MOMENT [--folder DIR] [--tempo PERCENT] [--device N]
+//   vlaudio list [--folder DIR] [YYYY-MM]
+//   vlaudio at [--folder DIR] MOMENT
+//
+// list prints one line per recording, START<TAB>SECONDS<TAB>PATH, START as YYYY-MM-DD HH:MM:SS.t,
+// in time order, all months when none is given. at prints PATH<TAB>OFFSET_MS of the recording
+// covering MOMENT ("YYYY-MM-DD HH:MM:SS[.t]"), exit 1 when none does. play --at plays from such a
+// moment and prints the recording and offset it chose. --folder defaults to the program's audio
+// folder; files whose names do not parse are skipped, never renamed or touched.
 //
 // A FILE ending in ".ogg" records Ogg Vorbis, anything else WAV. Device numbers are those
 // "devices" lists. The exit code is 0 on success, 1 when the operation failed, 2 on bad usage.
 
+#include "recordings.h"
 #include "vlActiveSoundRecorder.h"
 #include "vlAmp3dj.h"
 #include "vlAudioErrors.h"
@@ -42,6 +52,9 @@ int Usage() {
       "  vlaudio record SECONDS FILE [--device N] [--channel N] [--rate HZ] [--channels 1|2]\n"
       "                              [--wav-mode N] [--quality 1..10]\n"
       "  vlaudio play FILE [--from MS] [--tempo PERCENT] [--device N]\n"
+      "  vlaudio play --at MOMENT [--folder DIR] [--tempo PERCENT] [--device N]\n"
+      "  vlaudio list [--folder DIR] [YYYY-MM]\n"
+      "  vlaudio at [--folder DIR] \"YYYY-MM-DD HH:MM:SS[.t]\"\n"
       "FILE ending in .ogg records Ogg Vorbis, anything else WAV; --wav-mode is an index into\n"
       "the WAV encodings that \"devices\" lists; --tempo is 50..190 (100 = natural speed)."));
   return 2;
@@ -219,6 +232,18 @@ int main(int argc, char **argv) {
   auto backend = std::make_shared<TPulseBackend>(QStringLiteral("vlaudio"));
   if (command == QLatin1String("devices") && args.size() == 1) return Devices(backend);
   if (command == QLatin1String("record") && args.size() >= 3) return Record(app, backend, args);
+  if (command == QLatin1String("play") && args.contains(QStringLiteral("--at"))) {
+    const int rc = PlayAt(app, backend, args);
+    return rc == 2 ? Usage() : rc;
+  }
   if (command == QLatin1String("play") && args.size() >= 2) return Play(app, backend, args);
+  if (command == QLatin1String("list")) {
+    const int rc = ListRecordings(args);
+    return rc == 2 ? Usage() : rc;
+  }
+  if (command == QLatin1String("at")) {
+    const int rc = RecordingAt(args);
+    return rc == 2 ? Usage() : rc;
+  }
   return Usage();
 }

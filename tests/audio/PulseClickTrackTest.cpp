@@ -1,0 +1,190 @@
+// A click track recorded through the controller from the private daemon, then played from the
+// moment of one click as a user would from a note: the moment comes from the catalogue (the
+// recording's name plus the click's place in the file), and the click must be heard where the
+// play starts, at natural speed and at 150 %.
+
+#include "vl09_MediaFoldersInfo.h"
+#include "vl09_MyActiveSound.h"
+#include "vlAudioTestSupport.h"
+#include "vlPulseBackend.h"
+#include "vlTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+#include <chrono>
+#include <mutex>
+
+namespace {
+
+std::int64_t SteadyMicros() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+void FailOrSkip(const QString &Reason) {
+  if (qEnvironmentVariable("CI") == QLatin1String("true")) {
+    FAIL() << Reason.toStdString();
+  } else {
+    GTEST_SKIP() << Reason.toStdString();
+  }
+}
+
+class THeard final : public TAudioCaptureClient {
+ public:
+  explicit THeard(int Rate) : FRate(Rate) {}
+  void Captured(const std::int16_t *Frames, std::size_t Count) override {
+    const std::int64_t now = SteadyMicros();
+    std::lock_guard<std::mutex> lock(FMutex);
+    if (Frames) {
+      FSamples.insert(FSamples.end(), Frames, Frames + Count);
+    } else {
+      FSamples.insert(FSamples.end(), Count, 0);
+    }
+    FStart = std::min(FStart, now - static_cast<std::int64_t>(FSamples.size()) * 1000000 / FRate);
+  }
+  void CaptureFailed() override {}
+  std::vector<std::int16_t> Samples() {
+    std::lock_guard<std::mutex> lock(FMutex);
+    return FSamples;
+  }
+  std::int64_t StartMicros() {
+    std::lock_guard<std::mutex> lock(FMutex);
+    return FStart;
+  }
+
+ private:
+  const int FRate;
+  std::mutex FMutex;
+  std::vector<std::int16_t> FSamples;
+  std::int64_t FStart = INT64_MAX;
+};
+
+struct TStops final : TActiveSoundEvents {
+  int Started = 0;
+  QString Final;
+  void Recording_StartedEvent() override { ++Started; }
+  void Recording_StoppedEvent(const QString &, const QString &New) override { Final = New; }
+};
+
+int Named(int Count, const std::function<QString(int)> &Name, const QString &Wanted) {
+  for (int i = 0; i < Count; ++i)
+    if (Name(i) == Wanted) return i;
+  return -1;
+}
+
+TEST(PulseController, PlayingFromTheMomentOfAClick_StartsWithThatClick) {
+  const QString dir = qEnvironmentVariable("VL_PULSE_FIXTURE");
+  if (dir.isEmpty() || QFile::exists(dir + QStringLiteral("/unavailable")))
+    return FailOrSkip(
+        QStringLiteral("no private PulseAudio daemon (run through ctest -L audio-pulse)"));
+  const QByteArray server = ReadAllBytes(dir + QStringLiteral("/ready")).trimmed();
+  if (server.isEmpty()) return FailOrSkip(QStringLiteral("the PulseAudio fixture did not run"));
+  qputenv("PULSE_SERVER", server);
+  auto backend = std::make_shared<TPulseBackend>();
+  QString error;
+  if (!backend->Connect(error)) return FailOrSkip(QStringLiteral("no answer: ") + error);
+
+  TFreshFolder folder;
+  const QString audio = folder.File(QStringLiteral("Audio"));
+  QDir().mkpath(audio);
+  TvlMediaFoldersInfo folders;
+  folders.AddAudioFolder(audio);
+  TActiveSoundFm fm(backend, folders);
+  fm.SetSpoolFolder(folder.File(QStringLiteral("spool")));
+  TStops events;
+  fm.SetEvents(&events);
+  ASSERT_TRUE(fm.AudioComponents_Initialize(isPlayer));
+  ASSERT_TRUE(fm.AudioComponents_Initialize(isRecorder));
+  ASSERT_TRUE(fm.AudioComponents_Initialize(isMisc));
+  ASSERT_TRUE(WaitFor([&] { return fm.InputFormatsAvailable(); }, 5000));
+
+  // Record the click track played into the input sink.
+  const int rate = 22050;
+  const std::vector<int> clicks = {1000, 2000, 3000, 4000, 5000};
+  const QString track = folder.File(QStringLiteral("clicks.wav"));
+  ASSERT_TRUE(WriteSound(track, rate, 1, BurstSamples(rate, 6000, clicks)));
+  RAudioRecordSettings settings;
+  settings.InputDevice = Named(
+      fm.Input_Devices_GetCount(), [&](int i) { return fm.Input_Devices_GetFriendlyName(i); },
+      QStringLiteral("Monitor of VellomarIn"));
+  ASSERT_GT(settings.InputDevice, 0);
+  settings.EncodingFor.insert(QStringLiteral("wav"), QStringLiteral("PCM 16 bit"));
+  fm.SetSettings(settings);
+  const QString base = folders.AudioFolder() +
+                       RecordingRelativeName(fm.GetCurrentRecordingBeganAt_AfterSettingItToNow());
+  QDir().mkpath(QFileInfo(base).path());
+  ASSERT_EQ(fm.StartRecordingTo(base), NOERROR);
+  ASSERT_TRUE(WaitFor([&] { return events.Started == 1; }, 5000));
+  QProcess paplay;
+  paplay.start(QStringLiteral("paplay"), {QStringLiteral("-d"), QStringLiteral("vl_in"), track});
+  ASSERT_TRUE(paplay.waitForFinished(30000));
+  WaitFor([] { return false; }, 1500);
+  fm.StopRecording();
+  ASSERT_TRUE(WaitFor([&] { return !events.Final.isEmpty(); }, 5000));
+  ASSERT_GT(RecordingLengthFromName(events.Final), 5);
+
+  // The third click's place in the recording, and its moment as the catalogue tells it.
+  const RSound recorded = ReadSound(events.Final);
+  const std::vector<double> found = FindBursts(recorded.Samples, rate, 6000);
+  ASSERT_EQ(found.size(), clicks.size());
+  const int offset = static_cast<int>(std::lround(found[2]));
+  const TDateTime moment = IncMilliSecond(RecordingStartFromName(events.Final), offset);
+
+  const QString silence = folder.File(QStringLiteral("silence.wav"));
+  ASSERT_TRUE(WriteSound(silence, 44100, 1, std::vector<std::int16_t>(44100 / 5)));
+  const int output = Named(
+      fm.Output_Devices_GetCount(), [&](int i) { return fm.Output_Devices_GetFriendlyName(i); },
+      QStringLiteral("VellomarOut"));
+  ASSERT_GT(output, 0);
+  ASSERT_TRUE(fm.Output_Devices_SetCurrent(output).isEmpty());
+  backend->SetCaptureFragmentMSecs(2);
+
+  for (const int tempo : {100, 150}) {
+    SCOPED_TRACE(tempo);
+    THeard heard(44100);
+    std::unique_ptr<TAudioCaptureStream> monitor =
+        backend->OpenCapture(QStringLiteral("vl_out.monitor"), 44100, 1, heard, error);
+    ASSERT_TRUE(monitor) << error.toStdString();
+    // Wake the idle null sink first, as a sound card would need nothing of the kind.
+    ASSERT_EQ(fm.Player()->LoadSound(0, silence), NOERROR);
+    ASSERT_EQ(fm.Player()->PlaySound(0), NOERROR);
+    WaitFor([&] { return fm.Player()->GetPlayerStatus(0) != 1; }, 5000);
+
+    // Until the play starts, the position is the click's moment.
+    std::vector<std::pair<std::int64_t, int>> positions{{SteadyMicros(), offset}};
+    ASSERT_TRUE(fm.StartPlayingFrom(moment, tempo));
+    EXPECT_EQ(fm.LoadedPath(), events.Final);
+    const std::int64_t until = SteadyMicros() + 1500000;
+    WaitFor(
+        [&] {
+          positions.emplace_back(SteadyMicros(), fm.Player()->GetCurrentPos(0));
+          return SteadyMicros() > until;
+        },
+        5000);
+    fm.StopPlayback();
+    WaitFor([] { return false; }, 200);
+    monitor.reset();
+
+    const std::vector<double> heardClicks = FindBursts(heard.Samples(), 44100, 6000);
+    ASSERT_FALSE(heardClicks.empty());
+    const std::int64_t at = heard.StartMicros() + static_cast<std::int64_t>(heardClicks[0] * 1000);
+    const auto after =
+        std::lower_bound(positions.begin(), positions.end(), std::make_pair(at, INT_MIN));
+    ASSERT_TRUE(after != positions.begin() && after != positions.end())
+        << "heard at " << (at - positions.front().first) / 1000.0 << " ms, first position "
+        << positions.front().second << ", clicks heard " << heardClicks.size() << " offset "
+        << offset;
+    const auto before = after - 1;
+    const double share = double(at - before->first) / double(after->first - before->first);
+    const double reported = before->second + share * (after->second - before->second);
+    // The click is heard when the player says it plays the click's moment: within 20 ms of the
+    // play start, measured in heard time.
+    EXPECT_NEAR((reported - offset) * 100.0 / tempo, 0, 20) << "reported " << reported;
+  }
+}
+
+}  // namespace

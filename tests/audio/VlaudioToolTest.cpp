@@ -1,0 +1,67 @@
+// vlaudio's catalogue commands run as a process over a folder of real files: list prints every
+// recording in time order, at finds the one under a moment (exit 1 when none), and foreign files
+// are never touched.
+
+#include "vlAudioTestSupport.h"
+#include "vlTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+namespace {
+
+struct RRun {
+  int Exit = -1;
+  QString Out;
+};
+
+RRun Vlaudio(const QStringList &Args) {
+  QProcess p;
+  p.start(QStringLiteral(VL_VLAUDIO_PATH), Args);
+  RRun r;
+  if (!p.waitForFinished(60000)) return r;
+  r.Exit = p.exitCode();
+  r.Out = QString::fromLocal8Bit(p.readAllStandardOutput());
+  return r;
+}
+
+TEST(VlaudioTool, ListsRecordingsInTimeOrder_FindsTheOneUnderAMoment_LeavesForeignFiles) {
+  TFreshFolder folder;
+  const QString audio = folder.File(QStringLiteral("Audio"));
+  QDir().mkpath(audio + QStringLiteral("/2009-09"));
+  QDir().mkpath(audio + QStringLiteral("/2009-10"));
+  const std::vector<std::int16_t> fiveSeconds(5 * 8000, 100);
+  ASSERT_TRUE(WriteSound(audio + QStringLiteral("/2009-10/2009-10-01 08.00 00.0 (5).wav"), 8000, 1,
+                         fiveSeconds));
+  ASSERT_TRUE(WriteSound(audio + QStringLiteral("/2009-09/2009-09-03 13.47 36.5.wav"), 8000, 1,
+                         fiveSeconds));
+  ASSERT_TRUE(WriteSound(audio + QStringLiteral("/2009-09/lecture.wav"), 8000, 1, fiveSeconds));
+
+  RRun r = Vlaudio({QStringLiteral("list"), QStringLiteral("--folder"), audio});
+  ASSERT_EQ(r.Exit, 0);
+  const QStringList lines = r.Out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 2) << r.Out.toStdString();
+  EXPECT_TRUE(lines[0].startsWith(QLatin1String("2009-09-03 13:47:36.5\t5\t")));
+  EXPECT_TRUE(lines[1].startsWith(QLatin1String("2009-10-01 08:00:00.0\t5\t")));
+  r = Vlaudio(
+      {QStringLiteral("list"), QStringLiteral("--folder"), audio, QStringLiteral("2009-10")});
+  EXPECT_EQ(r.Out.count(QLatin1Char('\n')), 1);
+
+  r = Vlaudio({QStringLiteral("at"), QStringLiteral("--folder"), audio,
+               QStringLiteral("2009-09-03 13:47:39.2")});
+  ASSERT_EQ(r.Exit, 0);
+  EXPECT_EQ(r.Out.trimmed(),
+            audio + QStringLiteral("/2009-09/2009-09-03 13.47 36.5 (5).wav\t2700"));
+  r = Vlaudio({QStringLiteral("at"), QStringLiteral("--folder"), audio,
+               QStringLiteral("2009-09-03 14:00:00")});
+  EXPECT_EQ(r.Exit, 1);
+  EXPECT_EQ(Vlaudio({QStringLiteral("at"), QStringLiteral("--folder"), audio,
+                     QStringLiteral("2009-13-03 14:00:00")})
+                .Exit,
+            2);
+  EXPECT_TRUE(QFile::exists(audio + QStringLiteral("/2009-09/lecture.wav")));
+}
+
+}  // namespace
