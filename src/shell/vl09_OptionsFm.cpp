@@ -36,14 +36,14 @@ TWidget *Named(TWidget *Widget, const char *Name) {
 
 // What a bookmark hot key does, in the order of TTriggerOption.
 QStringList TriggerTexts() {
-  return {S("No bookmark"), S("Bookmark only"), S("Bookmark labelled with the text"),
-          S("Bookmark with a label window")};
+  return {S("None"), S("Bookmark"), S("Label from text"), S("Label window")};
 }
 
 QComboBox *TriggerBox(const QString &Name, QWidget *Parent) {
   auto *box = new QComboBox(Parent);
   box->setObjectName(Name);
   box->addItems(TriggerTexts());
+  box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   return box;
 }
 
