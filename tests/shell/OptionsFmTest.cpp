@@ -3,6 +3,7 @@
 
 #include "vl09_OptionsFm.h"
 #include "vl09_SilenceFm.h"
+#include "vlHintAsPointHints.h"
 #include "vlTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -223,4 +224,20 @@ TEST(OptionsWindow, ARecordingControlChangedWhileRecordingSaysItAppliesToTheNext
   EXPECT_EQ(rig.Hints.Shown, QStringList(2, TOptionsFm::RecordingInProgressHint()));
   EXPECT_EQ(rig.Options.FAudioSamplingRate, 8000);
   EXPECT_EQ(rig.Options.FAudioSamplingChannels, 2);
+}
+
+TEST(OptionsWindow, TheRecordingHintShowsInTheProgramsHintWindow) {
+  TScriptedDevices devices;
+  TvlOptions options(&devices);
+  TvlHint hint;
+  TvlHintAsPointHints hints(hint);
+  TOptionsFm window(options, nullptr, &hints);
+  window.Hooks.IsRecording = [] { return true; };
+  window.show();
+  window.AudioSamplingStereoRB->click();
+  EXPECT_TRUE(hint.isVisible());
+  EXPECT_EQ(hint.HintText(), TOptionsFm::RecordingInProgressHint());
+  EXPECT_EQ(hint.HideTimerInterval(), TOptionsFm::RecordingInProgressHintMSecs);
+  hints.Hide();
+  EXPECT_FALSE(hint.isVisible());
 }
