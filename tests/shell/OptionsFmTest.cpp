@@ -1,0 +1,243 @@
+// The options window offscreen over a scripted device list: pages found by caption, device
+// choices answered by the device query, live edits, Cancel putting every option back, OK.
+
+#include "vl09_OptionsFm.h"
+#include "vl09_SilenceFm.h"
+#include "vlHintAsPointHints.h"
+#include "vlTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
+
+namespace {
+
+QString S(const char *Text) { return QString::fromUtf8(Text); }
+
+// Two input and two output devices; each input device has its own sources and samplings.
+class TScriptedDevices final : public TAudioDeviceQuery {
+ public:
+  QStringList InputDeviceNames() const override {
+    return {S("Built-in Microphone"), S("USB Headset")};
+  }
+  QStringList OutputDeviceNames() const override { return {S("Speakers"), S("HDMI")}; }
+  QStringList InputSources(int InputDevice) const override {
+    if (InputDevice == 1) return {S("Headset Mic "), S("Line In")};
+    return {S("Front Mic"), S("Rear Mic"), S("Line In")};
+  }
+  int DefaultInputSource(int InputDevice) const override { return InputDevice == 1 ? 0 : 1; }
+  QStringList OfferedSamplings(int InputDevice) const override {
+    if (InputDevice == 1) return {S("16000 Hz, 16 bit, Mono"), S("48000 Hz, 16 bit, Stereo")};
+    return {S("22050 Hz, 16 bit, Mono"), S("44100 Hz, 16 bit, Stereo")};
+  }
+  QStringList RecordFormats(int InputDevice) const override {
+    return OfferedSamplings(InputDevice);
+  }
+  QString UseOutputDevice(int OutputDevice) override {
+    Used << OutputDevice;
+    return {};
+  }
+  mutable QList<int> Used;
+};
+
+struct TRecordingHints final : TPointHints {
+  QStringList Shown;
+  void Show(const QString &Text, QPoint, int) override { Shown << Text; }
+  void Hide() override {}
+};
+
+// What the user does to a control; the window hears it as it would hear the mouse.
+void Choose(QComboBox *Box, int Index) {
+  Box->setCurrentIndex(Index);
+  Q_EMIT Box->activated(Index);
+}
+
+// Every stored option as the settings file would hold it, to compare two states whole.
+QMap<QString, QString> Stored(const TvlOptions &Options) {
+  TRegistryData store{QString{}};
+  Options.Registry_SaveTo(store);
+  QMap<QString, QString> values;
+  for (const QString &name : store.Names()) values.insert(name, store.GetValue(name));
+  return values;
+}
+
+struct TRig {
+  TScriptedDevices Devices;
+  TvlOptions Options{&Devices};
+  TRecordingHints Hints;
+  std::unique_ptr<TOptionsFm> Window;
+  TRig() {
+    Window = std::make_unique<TOptionsFm>(Options, nullptr, &Hints);
+    Window->show();
+  }
+};
+
+}  // namespace
+
+TEST(OptionsWindow, PagesAreFoundByCaptionAnExactCaptionWinning) {
+  TRig rig;
+  TOptionsFm &w = *rig.Window;
+  EXPECT_EQ(w.windowTitle(), S("Options"));
+  const std::pair<const char *, const char *> rows[] = {{"Play", "Playing"},
+                                                        {"Record", "Recording"},
+                                                        {"Timeline", "Timeline"},
+                                                        {"Horizontal", "Horizontal Timeline"},
+                                                        {"Hot Keys", "Bookmark Hot Keys"},
+                                                        {"Word", "Word Processor"}};
+  for (const auto &[fragment, caption] : rows) {
+    EXPECT_TRUE(w.TurnToPage(S(fragment))) << fragment;
+    EXPECT_EQ(w.CurrentPageCaption(), S(caption)) << fragment;
+  }
+  EXPECT_FALSE(w.TurnToPage(S("Sketching")));
+  EXPECT_EQ(w.CurrentPageCaption(), S("Word Processor"));
+}
+
+TEST(OptionsWindow, DeviceChoicesComeFromTheDeviceQuery) {
+  TRig rig;
+  rig.Options.FAudioInputSourceStr = S("Line In");
+  rig.Window->hide();
+  rig.Window->show();
+  TOptionsFm &w = *rig.Window;
+  ASSERT_EQ(w.AudioInputDevicesCmBx->count(), 2);
+  EXPECT_EQ(w.AudioInputSourcesCmBx->currentText(), S("Line In"));
+  EXPECT_EQ(w.AudioOutputDevicesCmBx->count(), 2);
+  EXPECT_EQ(w.SamplingChoicesOfferedByInputDeviceCmBx->count(), 2);
+
+  // Another input device brings its own sources (its default chosen) and samplings.
+  Choose(w.AudioInputDevicesCmBx, 1);
+  EXPECT_EQ(rig.Options.FAudioInputDevice, 1);
+  EXPECT_EQ(rig.Options.FAudioInputDeviceName, S("USB Headset"));
+  EXPECT_EQ(w.AudioInputSourcesCmBx->currentText(), S("Headset Mic "));
+  EXPECT_EQ(w.SamplingChoicesOfferedByInputDeviceCmBx->itemText(0), S("16000 Hz, 16 bit, Mono"));
+  Choose(w.AudioInputSourcesCmBx, 0);
+  EXPECT_EQ(rig.Options.FAudioInputSourceStr, S("Headset Mic"));
+
+  // An offered sampling: the rate box gives way to the offered list.
+  w.AudioSamplingRightArrowRB->click();
+  EXPECT_TRUE(rig.Options.FAudioSamplingUseOffer);
+  EXPECT_FALSE(w.AudioSamplingRateCmBx->isEnabled());
+  EXPECT_TRUE(w.SamplingChoicesOfferedByInputDeviceCmBx->isEnabled());
+  Choose(w.SamplingChoicesOfferedByInputDeviceCmBx, 1);
+  EXPECT_EQ(rig.Options.AudioSamplingRate(), 48000);
+  EXPECT_EQ(rig.Options.AudioSamplingChannels(), 2);
+
+  // The output device applies at once.
+  Choose(w.AudioOutputDevicesCmBx, 1);
+  EXPECT_EQ(rig.Devices.Used, QList<int>{1});
+  EXPECT_EQ(rig.Options.FAudioOutputDeviceName, S("HDMI"));
+}
+
+TEST(OptionsWindow, CancelPutsBackEveryOptionChangedIncludingDevices) {
+  TRig rig;
+  TOptionsFm &w = *rig.Window;
+  const QMap<QString, QString> before = Stored(rig.Options);
+  int redraws = 0, menus = 0, keys = 0, contrastNotes = 0, wpmNotes = 0;
+  w.Hooks.RedrawTracks = [&] { ++redraws; };
+  w.Hooks.RebuildBookmarkMenu = [&] { ++menus; };
+  w.Hooks.RebuildKeyCommands = [&] { ++keys; };
+  rig.Options.OnTrackSkinContrastChanged = [&] { ++contrastNotes; };
+  rig.Options.OnWordsPerMinuteChanged = [&] { ++wpmNotes; };
+
+  Choose(w.AudioOutputDevicesCmBx, 1);
+  Choose(w.AudioInputDevicesCmBx, 1);
+  w.WantTempoFavoriteRB->click();
+  Choose(w.WantTempoFavoriteCmBx, w.WantTempoFavoriteCmBx->findText(S("+50 %")));
+  EXPECT_EQ(rig.Options.FWantTempo, 150);
+  w.JumpBackSpEd->setValue(12);
+  w.ReplaySlowerCtrlRCB->click();
+  w.LockstepLengthSpEd->setValue(9);
+  w.AvoidGen2RecordCB->click();
+  EXPECT_FALSE(w.RecordAfterPlayCB->isEnabled());
+  Choose(w.AudioFileFormatCmBx, w.AudioFileFormatCmBx->findText(S("OGG")));
+  EXPECT_EQ(w.AudioFileSubChoicesCmBx->currentText(), S("Quality 3"));
+  Choose(w.AudioFileSubChoicesCmBx, w.AudioFileSubChoicesCmBx->findText(S("Quality 5")));
+  w.AngleOfLabelTextSpEd->setValue(60);
+  w.HeightOfLabelAreaTB->setValue(120);
+  Choose(w.ApplyToMenuCmBx, 2);
+  w.OpenDocBottomRB->click();
+  Choose(w.FunctionKeyCmBx[4][1], toGatherLabelWindow);
+  w.TriggerSpaceDownCB->click();
+  w.WordsPerMinuteTB->setValue(100);
+  w.VertTimelineContrastTB->setValue(60);
+  EXPECT_EQ(rig.Options.TrackSkinContrast(), 50);  // 60 on the 10..110 bar is 50
+  w.VertTimelineContrastTB->setValue(95);
+  EXPECT_EQ(rig.Options.TrackSkinContrast(), 85);
+  EXPECT_EQ(rig.Options.FTriggerFunctionKey[4][1], toGatherLabelWindow);
+  EXPECT_NE(Stored(rig.Options), before);
+  const int notesBefore = contrastNotes + wpmNotes;
+
+  rig.Devices.Used.clear();
+  QTest::mouseClick(w.CancelBtn, Qt::LeftButton);
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(Stored(rig.Options), before);
+  EXPECT_EQ(rig.Options.FAudioOutputDeviceName, QString());
+  EXPECT_EQ(rig.Devices.Used, QList<int>{0});  // the old output device is applied again
+  EXPECT_GE(redraws, 3);
+  EXPECT_GE(menus, 2);
+  EXPECT_GE(keys, 2);
+  EXPECT_EQ(contrastNotes + wpmNotes, notesBefore + 2);  // both views told of the way back
+}
+
+TEST(OptionsWindow, OkKeepsTheChangesAndSetsStartingRecordingAutomatically) {
+  TRig rig;
+  TOptionsFm &w = *rig.Window;
+  bool startAuto = false;
+  w.Hooks.SetRecordStartAuto = [&](bool On) { startAuto = On; };
+  w.WantTempoNoChangeRB->click();
+  w.RecordStartAutoCB->click();
+  EXPECT_FALSE(rig.Options.RecordStartAuto);  // applied on OK only
+  w.RecordingDefaultsBtn->click();
+  QTest::mouseClick(w.OkBtn, Qt::LeftButton);
+  EXPECT_TRUE(rig.Options.RecordStartAuto);
+  EXPECT_TRUE(startAuto);
+  EXPECT_EQ(rig.Options.FWantTempo, TvlOptions::WantTempoNoChange);
+  EXPECT_EQ(rig.Devices.Used, QList<int>{0});
+
+  // Shown again, the controls show the options as they now are.
+  rig.Options.FWantTempo = 75;
+  rig.Options.FAudioFileFormat = affWMA;  // cannot be recorded: shown as WAV
+  w.show();
+  EXPECT_TRUE(w.WantTempoFavoriteRB->isChecked());
+  EXPECT_EQ(w.WantTempoFavoriteCmBx->currentText(), S("-25 %"));
+  EXPECT_EQ(w.AudioFileFormatCmBx->currentText(), S("WAV"));
+  EXPECT_EQ(w.AudioFileSubChoicesCmBx->currentText(), S("Microsoft ADPCM"));
+  EXPECT_TRUE(w.RecordStartAutoCB->isChecked());
+}
+
+TEST(OptionsWindow, ARecordingControlChangedWhileRecordingSaysItAppliesToTheNextRecording) {
+  TRig rig;
+  TOptionsFm &w = *rig.Window;
+  bool recording = false;
+  w.Hooks.IsRecording = [&] { return recording; };
+  Choose(w.AudioSamplingRateCmBx, w.AudioSamplingRateCmBx->findText(S("44100")));
+  EXPECT_TRUE(rig.Hints.Shown.isEmpty());
+  recording = true;
+  Choose(w.AudioSamplingRateCmBx, w.AudioSamplingRateCmBx->findText(S("8000")));
+  w.AudioSamplingStereoRB->click();
+  w.JumpBackSpEd->setValue(20);  // not a recording control
+  EXPECT_EQ(rig.Hints.Shown, QStringList(2, TOptionsFm::RecordingInProgressHint()));
+  EXPECT_EQ(rig.Options.FAudioSamplingRate, 8000);
+  EXPECT_EQ(rig.Options.FAudioSamplingChannels, 2);
+}
+
+TEST(OptionsWindow, TheRecordingHintShowsInTheProgramsHintWindow) {
+  TScriptedDevices devices;
+  TvlOptions options(&devices);
+  TvlHint hint;
+  TvlHintAsPointHints hints(hint);
+  TOptionsFm window(options, nullptr, &hints);
+  window.Hooks.IsRecording = [] { return true; };
+  window.show();
+  window.AudioSamplingStereoRB->click();
+  EXPECT_TRUE(hint.isVisible());
+  EXPECT_EQ(hint.HintText(), TOptionsFm::RecordingInProgressHint());
+  EXPECT_EQ(hint.HideTimerInterval(), TOptionsFm::RecordingInProgressHintMSecs);
+  hints.Hide();
+  EXPECT_FALSE(hint.isVisible());
+}
