@@ -177,6 +177,8 @@ void TDocument::Paragraph_Outline_Set(int N, TOutline Outline, const QString &In
   p->Outline_Set(Outline, InitStr);
   p->FChanged = true;
   Positions_KeepValid();
+  // The prefix is text like any other: the formatters must hear of it.
+  Notify_Formatters(Paragraph_FirstPos(N), Paragraph_FirstPos(N), Paragraph_LastCaretPos(N));
 }
 
 TCaretPos TDocument::Document_LastCaretPos() const {

@@ -222,6 +222,7 @@ std::uint64_t TRichString::LayoutGenerationOfAll() {
 
 void TRichString::TouchLayout() {
   FLayoutGen = LayoutCounter.fetch_add(1, std::memory_order_relaxed) + 1;
+  LayoutTouched();
 }
 
 // ---- Whole string --------------------------------------------------------------------------

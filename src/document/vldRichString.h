@@ -215,6 +215,8 @@ class TRichString : public TSection {
                  int WhensFirst);
 
   void TouchLayout();
+  // Called by every change after the generation moved (not from construction or destruction).
+  virtual void LayoutTouched() {}
 
   QString FText;
   std::vector<TFontIndex> FFonts;

@@ -50,6 +50,7 @@ void TEditFormatter::SetDocument(TDocument *Doc) {
   if (Doc == FDocument) return;
   Unregister();
   FDocument = Doc;
+  FFullNeeded = true;
   Register();
   WrapAll_MajorChange_Invalidate();
 }
@@ -78,6 +79,14 @@ void TEditFormatter::Document_ParagraphsChanged(const TCaretPos &FromPos, const 
   FDirty = true;
   for (std::int32_t sn = FromPos.SN; sn <= NewToPos.SN; ++sn)
     if (TEditParagraphInfo *i = Info(sn)) i->WrapIsCurrent = false;
+  // The changed range in today's section numbers: an earlier range beyond this edit moved with
+  // the paragraphs it made or removed.
+  const std::int32_t high = FDocument->Section_High();
+  if (FMaxDirtySN >= 0 && FromPos.SN <= FMaxDirtySN) FMaxDirtySN += high - FHighAtNotify;
+  FHighAtNotify = high;
+  FMinDirtySN = std::min(FMinDirtySN, FromPos.SN);
+  FMaxDirtySN = std::max(FMaxDirtySN, NewToPos.SN);
+  FTouchesAtNotify = FDocument->LayoutTouches();
 }
 
 TEditParagraphInfo *TEditFormatter::Info(std::int32_t SN) const {
@@ -163,10 +172,27 @@ void TEditFormatter::GatherInsets(std::vector<RInsetBox> &Out) const {
   }
 }
 
+void TEditFormatter::IndexInsets() {
+  // Sorted by top with the running maximum of bottoms: "does any picture meet this band" is
+  // then one binary search, which keeps a pass over many paragraphs cheap beside many pictures.
+  FInsetTops.clear();
+  FInsetMaxBottoms.clear();
+  std::vector<std::pair<std::int64_t, std::int64_t>> spans;
+  for (const RInsetBox &b : FInsets) spans.emplace_back(b.Rect.vTop, b.Rect.vBottom);
+  std::sort(spans.begin(), spans.end());
+  std::int64_t maxBottom = INT64_MIN;
+  for (const auto &[top, bottom] : spans) {
+    maxBottom = std::max(maxBottom, bottom);
+    FInsetTops.push_back(top);
+    FInsetMaxBottoms.push_back(maxBottom);
+  }
+}
+
 bool TEditFormatter::InsetInBand(std::int64_t Top, std::int64_t Bottom) const {
-  for (const RInsetBox &b : FInsets)
-    if (b.Rect.vTop < Bottom && Top < b.Rect.vBottom) return true;
-  return false;
+  // Pictures starting above Bottom; any of them reaching below Top meets the band.
+  const auto n =
+      std::lower_bound(FInsetTops.begin(), FInsetTops.end(), Bottom) - FInsetTops.begin();
+  return n > 0 && FInsetMaxBottoms[static_cast<std::size_t>(n - 1)] > Top;
 }
 
 bool TEditFormatter::WrapParagraph(const TParagraph &P, std::int64_t Top,
@@ -192,12 +218,16 @@ bool TEditFormatter::WrapParagraph(const TParagraph &P, std::int64_t Top,
   } else {
     int s = 1;
     std::int64_t y = Top;
+    std::vector<const TVirtualRect *> near;
     for (;;) {
       int last = s;
       bool broke = false;
       int height = 0;
       int current = INT_MIN;
       std::int64_t right = left;
+      // The pictures that meet the line's band so far; the band grows with the height only.
+      near.clear();
+      int nearHeight = -1;
       for (int c = s; c <= L + 1; ++c) {
         const bool end = c == L + 1;
         const TFontIndex font = end ? P.FNLFont : fonts[static_cast<std::size_t>(c - 1)];
@@ -206,15 +236,20 @@ bool TEditFormatter::WrapParagraph(const TParagraph &P, std::int64_t Top,
           current = font;
           height = std::max(height, FMetrics->TextHeight());
         }
+        if (height != nearHeight && !FInsets.empty()) {
+          nearHeight = height;
+          near.clear();
+          for (const RInsetBox &b : FInsets)
+            if (b.Rect.vTop < y + height && y < b.Rect.vBottom) near.push_back(&b.Rect);
+        }
         right += FMetrics->TextWidth(end ? QChar(u'\n') : text[c - 1]);
         // The paragraph's end always ends the current line: stopping at it would leave the end
         // of the paragraph without a line of its own, and its caret on the next paragraph's.
         if (!end) {
           bool stop = right > limit;
           if (!stop)
-            for (const RInsetBox &b : FInsets)
-              if (b.Rect.vTop < y + height && y < b.Rect.vBottom && b.Rect.vLeft < right &&
-                  left < b.Rect.vRight) {
+            for (const TVirtualRect *r : near)
+              if (r->vLeft < right && left < r->vRight) {
                 stop = true;
                 break;
               }
@@ -293,6 +328,7 @@ void TEditFormatter::EnsureLayout() {
                   });
   if (insetsMoved) {
     FInsets = std::move(insets);
+    IndexInsets();
     BumpEpoch();
   }
   const std::uint64_t fontsGen = FDocument->FontsInUse.LayoutGeneration();
@@ -304,8 +340,20 @@ void TEditFormatter::EnsureLayout() {
   if (!FDirty && FEpoch == FSeenEpoch && high == FSeenSectionHigh &&
       TRichString::LayoutGenerationOfAll() == FSeenRichGen)
     return;
-
+  const bool everyChangeNotified =
+      FEpoch == FSeenEpoch && FDocument->LayoutTouches() == FTouchesAtNotify && !FFullNeeded;
+  if (everyChangeNotified && !FDirty && high == FSeenSectionHigh) {
+    // Other documents' strings changed, not ours.
+    FSeenRichGen = TRichString::LayoutGenerationOfAll();
+    return;
+  }
   FInEnsure = true;
+  if (everyChangeNotified && FDirty && PartialPass(high)) {
+    FinishPass(high);
+    return;
+  }
+
+  FFullNeeded = false;
   FMetrics->Reset(FDocument->FontsInUse, FFontScale);
   FParaSN.clear();
   FFirstLine.clear();
@@ -337,11 +385,114 @@ void TEditFormatter::EnsureLayout() {
   }
   FTotalLineCount = line - 1;
   FTotalPixelHeight = top;
-  FSeenSectionHigh = high;
+  FinishPass(high);
+}
+
+void TEditFormatter::FinishPass(std::int32_t High) {
+  if (!FInfos.empty()) {
+    FTotalLineCount = FFirstLine.back() + FInfos.back()->LineCount - 1;
+    FTotalPixelHeight = FTop.back() + FInfos.back()->FPixelHeight;
+  } else {
+    FTotalLineCount = 0;
+    FTotalPixelHeight = 0;
+  }
+  FSeenSectionHigh = High;
+  FHighAtNotify = High;
   FSeenEpoch = FEpoch;
   FSeenRichGen = TRichString::LayoutGenerationOfAll();
+  FTouchesAtNotify = FDocument->LayoutTouches();
+  FMinDirtySN = INT32_MAX;
+  FMaxDirtySN = -1;
   FDirty = false;
   FInEnsure = false;
+}
+
+bool TEditFormatter::PartialPass(std::int32_t High) {
+  // Every change since the last pass was notified, and lies in [FMinDirtySN, FMaxDirtySN] of
+  // today's numbering. Paragraphs before it keep everything; paragraphs after it keep their
+  // lines and move by the same amounts, unless a picture lies where they were or will be.
+  if (FParaSN.empty() || FMaxDirtySN < FMinDirtySN) return false;
+  const std::int32_t dSN = High - FSeenSectionHigh;
+  const std::size_t k0 = static_cast<std::size_t>(
+      std::lower_bound(FParaSN.begin(), FParaSN.end(), FMinDirtySN) - FParaSN.begin());
+  std::int64_t top = k0 > 0 ? FTop[k0 - 1] + FInfos[k0 - 1]->FPixelHeight : 0;
+  std::int32_t line = k0 > 0 ? FFirstLine[k0 - 1] + FInfos[k0 - 1]->LineCount : 1;
+  const std::int32_t lastDirty = std::min(FMaxDirtySN, High);
+
+  std::vector<std::int32_t> midSN, midLine;
+  std::vector<std::int64_t> midTop;
+  std::vector<TEditParagraphInfo *> midInfo;
+  for (std::int32_t sn = std::max(FMinDirtySN, 0); sn <= lastDirty; ++sn) {
+    const TParagraph *p = FDocument->Paragraph_FromSectionNum(sn);
+    if (!p) continue;
+    auto *i = static_cast<TEditParagraphInfo *>(p->GetStorage(FRegistrationHandle));
+    if (!i) return false;
+    if (!IsCurrent(*p, *i, top)) {
+      WrapInto(*p, *i, top);
+    } else {
+      i->FPixelTop = top;
+      i->WrapTop = top;
+    }
+    i->FirstLineNum = line;
+    midSN.push_back(sn);
+    midLine.push_back(line);
+    midTop.push_back(top);
+    midInfo.push_back(i);
+    line += i->LineCount;
+    top += i->FPixelHeight;
+  }
+
+  // The first paragraph after the range, and where it stood in the arrays.
+  std::size_t j = FParaSN.size();
+  for (std::int32_t sn = lastDirty + 1; sn <= High; ++sn) {
+    const TParagraph *p = FDocument->Paragraph_FromSectionNum(sn);
+    if (!p) continue;
+    const auto it = std::lower_bound(FParaSN.begin(), FParaSN.end(), sn - dSN);
+    j = static_cast<std::size_t>(it - FParaSN.begin());
+    if (it == FParaSN.end() || *it != sn - dSN || FInfos[j] != p->GetStorage(FRegistrationHandle))
+      return false;
+    break;
+  }
+  if (j < k0) return false;
+  const std::int64_t dTop = j < FTop.size() ? top - FTop[j] : 0;
+  const std::int32_t dLine = j < FFirstLine.size() ? line - FFirstLine[j] : 0;
+  if (dTop != 0 && j < FTop.size() && !FInsetMaxBottoms.empty() &&
+      FInsetMaxBottoms.back() > std::min(top, FTop[j]))
+    return false;
+
+  // Splice the range in; shift what follows.
+  const std::size_t oldCount = j - k0;
+  if (oldCount != midSN.size()) {
+    FParaSN.erase(FParaSN.begin() + static_cast<std::ptrdiff_t>(k0),
+                  FParaSN.begin() + static_cast<std::ptrdiff_t>(j));
+    FFirstLine.erase(FFirstLine.begin() + static_cast<std::ptrdiff_t>(k0),
+                     FFirstLine.begin() + static_cast<std::ptrdiff_t>(j));
+    FTop.erase(FTop.begin() + static_cast<std::ptrdiff_t>(k0),
+               FTop.begin() + static_cast<std::ptrdiff_t>(j));
+    FInfos.erase(FInfos.begin() + static_cast<std::ptrdiff_t>(k0),
+                 FInfos.begin() + static_cast<std::ptrdiff_t>(j));
+    FParaSN.insert(FParaSN.begin() + static_cast<std::ptrdiff_t>(k0), midSN.begin(), midSN.end());
+    FFirstLine.insert(FFirstLine.begin() + static_cast<std::ptrdiff_t>(k0), midLine.begin(),
+                      midLine.end());
+    FTop.insert(FTop.begin() + static_cast<std::ptrdiff_t>(k0), midTop.begin(), midTop.end());
+    FInfos.insert(FInfos.begin() + static_cast<std::ptrdiff_t>(k0), midInfo.begin(), midInfo.end());
+  } else {
+    std::copy(midSN.begin(), midSN.end(), FParaSN.begin() + static_cast<std::ptrdiff_t>(k0));
+    std::copy(midLine.begin(), midLine.end(), FFirstLine.begin() + static_cast<std::ptrdiff_t>(k0));
+    std::copy(midTop.begin(), midTop.end(), FTop.begin() + static_cast<std::ptrdiff_t>(k0));
+    std::copy(midInfo.begin(), midInfo.end(), FInfos.begin() + static_cast<std::ptrdiff_t>(k0));
+  }
+  const std::size_t from = k0 + midSN.size();
+  // Plain additions over flat arrays: a line more in one paragraph costs microseconds even in a
+  // long document. The records of these paragraphs keep their older tops and line numbers; the
+  // arrays are the truth.
+  if (dTop != 0)
+    for (std::size_t k = from; k < FTop.size(); ++k) FTop[k] += dTop;
+  if (dLine != 0)
+    for (std::size_t k = from; k < FFirstLine.size(); ++k) FFirstLine[k] += dLine;
+  if (dSN != 0)
+    for (std::size_t k = from; k < FParaSN.size(); ++k) FParaSN[k] += dSN;
+  return true;
 }
 
 // ---- Look-ups ----------------------------------------------------------------------------------

@@ -36,6 +36,7 @@
 #include <QRect>
 
 #include <array>
+#include <climits>
 
 #include <cstdint>
 #include <functional>
@@ -215,7 +216,11 @@ class TEditFormatter {
   void RecomputeTextArea();
   void BumpEpoch() { ++FEpoch; }
   void GatherInsets(std::vector<RInsetBox> &Out) const;
+  void IndexInsets();
   bool InsetInBand(std::int64_t Top, std::int64_t Bottom) const;
+  // Re-lays out only the notified range and shifts what follows; false when it cannot be sure.
+  bool PartialPass(std::int32_t High);
+  void FinishPass(std::int32_t High);
   // Wraps P at Top into WrapPoints/LineHeights; answers whether a picture lay in its band.
   bool WrapParagraph(const TParagraph &P, std::int64_t Top, std::vector<std::int32_t> &WrapPoints,
                      std::vector<std::int32_t> &LineHeights);
@@ -251,6 +256,8 @@ class TEditFormatter {
   std::uint64_t FSeenFontsGen = ~std::uint64_t{0};
   std::int32_t FSeenSectionHigh = -2;
   std::vector<RInsetBox> FInsets;
+  std::vector<std::int64_t> FInsetTops;        // sorted
+  std::vector<std::int64_t> FInsetMaxBottoms;  // running maximum in that order
   std::vector<std::int32_t> FParaSN;
   std::vector<std::int32_t> FFirstLine;
   std::vector<std::int64_t> FTop;
@@ -259,6 +266,12 @@ class TEditFormatter {
   std::int64_t FTotalPixelHeight = 0;
   std::int64_t FWrapCount = 0;
   bool FInEnsure = false;
+  bool FFullNeeded = true;
+  // The range notified since the last pass, in today's section numbers.
+  std::int32_t FMinDirtySN = INT32_MAX;
+  std::int32_t FMaxDirtySN = -1;
+  std::int32_t FHighAtNotify = -1;
+  std::uint64_t FTouchesAtNotify = ~std::uint64_t{0};
 
   std::array<TQueryViewEvent, MaxViews + 1> FViewsQuery;  // [0] unused
   std::array<TNotifyViewSizeEvent, MaxViews + 1> FViewsSize;
