@@ -51,7 +51,7 @@ TEST(FormatterCache, RandomEditsKeepTheCachedLayoutEqualToAFullOne) {
   std::mt19937 rng(20091203);
   TDocument doc;
   BuildDoc(doc, {"aaaa bbbb cccc dddd", "", "the quick brown fox", "x-y-z a-b", "last one"});
-  TvlGraphic &picture = AddPicture(doc, 2, TextLeft + 60, 30, 40, 50);
+  AddPicture(doc, 2, TextLeft + 60, 30, 40, 50);
   int area = 100;
   double scale = 1;
   auto f = FixedFormatter(doc, area);
@@ -100,8 +100,10 @@ TEST(FormatterCache, RandomEditsKeepTheCachedLayoutEqualToAFullOne) {
         break;
       case 10:
         // The picture moves (its rectangle is part of every paragraph's surroundings).
-        picture.EditorsData.FvTop = (step * 7) % 200;
-        picture.EditorsData.FvLeft = TextLeft + (step * 13) % 80;
+        // An assignment replaced the pictures: one is made again.
+        if (!doc.InsetsStorage.GetIfGraphic(0)) AddPicture(doc, -1, 0, 0, 40, 50);
+        doc.InsetsStorage.GetIfGraphic(0)->EditorsData.FvTop = (step * 7) % 200;
+        doc.InsetsStorage.GetIfGraphic(0)->EditorsData.FvLeft = TextLeft + (step * 13) % 80;
         break;
       case 11:
         scale = step % 3 ? 1.0 : 1.5;
