@@ -318,6 +318,7 @@ void TWindowView::paintEvent(QPaintEvent *E) {
       FOffscreen = QImage(want, QImage::Format_RGB32);
       FOffscreen.setDevicePixelRatio(dpr);
       FOffscreenValid = false;
+      FDrawn.clear();
     }
     if (!FOffscreenValid || area == rect()) {
       ConfigureFormatter();
@@ -325,7 +326,7 @@ void TWindowView::paintEvent(QPaintEvent *E) {
       QPainter off(&FOffscreen);
       std::int64_t top = 0;
       FFormatter->DrawWindow(off, QRect(0, 0, width(), height()), FFirstVisibleLine,
-                             FLastVisibleLine, top);
+                             FLastVisibleLine, top, &FDrawn);
       FOffscreenValid = true;
     }
     painter.drawImage(area, FOffscreen, QRectF(area.topLeft() * dpr, area.size() * dpr));

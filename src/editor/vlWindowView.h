@@ -134,6 +134,7 @@ class TWindowView final : public QWidget {
   QPointer<QScrollBar> FScrollBar;
   TEasyCaret FCaret;
   QImage FOffscreen;
+  std::vector<RLineSignature> FDrawn;  // what FOffscreen shows, line by line
   bool FOffscreenValid = false;
   bool FBlockEvents = false;
   bool FFirstDoEnter = true;

@@ -847,7 +847,7 @@ void TEditFormatter::DrawOneLine(QPainter &Canvas, const QRect &ViewRect, std::i
 
 void TEditFormatter::DrawWindow(QPainter &Canvas, const QRect &ViewRect,
                                 std::int32_t FirstVisibleLine, std::int32_t &LastVisibleLine,
-                                std::int64_t &TopPixel) {
+                                std::int64_t &TopPixel, std::vector<RLineSignature> *Drawn) {
   EnsureLayout();
   const std::int32_t high = Lines_High();
   const std::int32_t fvl = std::clamp(FirstVisibleLine, 1, high);
@@ -855,11 +855,37 @@ void TEditFormatter::DrawWindow(QPainter &Canvas, const QRect &ViewRect,
   const std::int32_t stopAt = ViewRect.top() + ViewRect.height();
   LastVisibleLine = fvl;
   FMetrics->Reset(FDocument->FontsInUse, FFontScale);
-  for (std::int32_t ln = fvl; ln <= high; ++ln) {
-    DrawOneLine(Canvas, ViewRect, ln, y);
+  std::size_t i = 0;
+  std::size_t drawnCount = 0;
+  for (std::int32_t ln = fvl; ln <= high; ++ln, ++i) {
+    drawnCount = i + 1;
+    if (Drawn) {
+      RLineSignature sig;
+      const int idx = IndexOfLine(ln);
+      if (idx >= 0) {
+        const TEditParagraphInfo *info = FInfos[static_cast<std::size_t>(idx)];
+        sig.Paragraph = info;
+        sig.Gen = info->WrapGen;
+        sig.Epoch = info->WrapEpoch;
+        sig.K = ln - FFirstLine[static_cast<std::size_t>(idx)];
+      }
+      sig.Y = y;
+      sig.Height = Lines_Height(ln);
+      if (!Select_PixelSpan(ln, sig.SelX1, sig.SelX2)) sig.SelX1 = sig.SelX2 = 0;
+      if (i < Drawn->size() && (*Drawn)[i] == sig && sig.Paragraph) {
+        y += sig.Height;
+      } else {
+        DrawOneLine(Canvas, ViewRect, ln, y);
+        if (i >= Drawn->size()) Drawn->resize(i + 1);
+        (*Drawn)[i] = sig;
+      }
+    } else {
+      DrawOneLine(Canvas, ViewRect, ln, y);
+    }
     LastVisibleLine = ln;
     if (y >= stopAt) break;
   }
+  if (Drawn) Drawn->resize(drawnCount);
   if (y < stopAt)
     Canvas.fillRect(QRect(ViewRect.left(), y, ViewRect.width() + 1, stopAt - y),
                     TColorToQColor(Background));

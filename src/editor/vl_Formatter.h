@@ -80,6 +80,19 @@ struct RDocumentLayout {
   friend bool operator==(const RDocumentLayout &, const RDocumentLayout &) = default;
 };
 
+// What a drawn line looked like: a line whose signature is unchanged since it was drawn into the
+// same place of the same picture need not be drawn again.
+struct RLineSignature {
+  const void *Paragraph = nullptr;  // its layout record
+  std::uint64_t Gen = 0;            // the text and fonts it was wrapped for
+  std::uint64_t Epoch = 0;          // widths, fonts table, pictures
+  std::int32_t K = 0;               // which of the paragraph's lines
+  std::int32_t Y = 0;               // where in the picture
+  std::int32_t Height = 0;
+  std::int32_t SelX1 = 0, SelX2 = 0;  // the selected band (both 0: none)
+  friend bool operator==(const RLineSignature &, const RLineSignature &) = default;
+};
+
 class TEditFormatter {
  public:
   static constexpr int MaxViews = 2;
@@ -171,8 +184,11 @@ class TEditFormatter {
   // Draws lines from FirstVisibleLine, its top at ViewRect's top, until one passes ViewRect's
   // bottom, fills what is left with the background, then the pictures. TopPixel: the virtual Y
   // at the window's top.
+  // With Drawn (the signatures of what the canvas shows, kept by the caller with its picture),
+  // lines that would come out the same are not drawn again, and Drawn is brought up to date.
   void DrawWindow(QPainter &Canvas, const QRect &ViewRect, std::int32_t FirstVisibleLine,
-                  std::int32_t &LastVisibleLine, std::int64_t &TopPixel);
+                  std::int32_t &LastVisibleLine, std::int64_t &TopPixel,
+                  std::vector<RLineSignature> *Drawn = nullptr);
   // One line with its selection at AtPixelY, which then moves down by the line's height.
   void DrawOneLine(QPainter &Canvas, const QRect &ViewRect, std::int32_t LineNum,
                    std::int32_t &AtPixelY);

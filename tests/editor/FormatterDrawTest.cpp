@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <functional>
+
 namespace {
 
 bool RowHasInk(const QImage &Img, int Y, int X1, int X2) {
@@ -117,6 +119,46 @@ TEST(FormatterDraw, PicturesLandAtTheirPlaceWhenScrolled) {
   EXPECT_NE(img.pixel(270, 2 * h + 5 - 2), qRgb(0, 255, 0));
   EXPECT_EQ(img.pixel(250 + 59, 2 * h + 5 + 39), qRgb(0, 255, 0));
   EXPECT_NE(img.pixel(250 + 61, 2 * h + 5 + 20), qRgb(0, 255, 0));
+}
+
+TEST(FormatterDraw, RedrawingOnlyChangedLinesGivesTheSamePictureAsDrawingAll) {
+  TDocument doc;
+  BuildDoc(doc,
+           {"first paragraph of some length that wraps", "second", "third one here", "fourth"});
+  TEditFormatter f(&doc);
+  f.SetCanvasWidth(200);
+  QImage kept(200, 150, QImage::Format_RGB32);
+  std::vector<RLineSignature> drawn;
+  const auto drawKept = [&] {
+    QPainter p(&kept);
+    std::int32_t last = 0;
+    std::int64_t top = 0;
+    f.DrawWindow(p, kept.rect(), 1, last, top, &drawn);
+  };
+  drawKept();
+  // Edits of every kind between two paints: typing, a new paragraph, a selection, a deletion.
+  const std::vector<std::function<void()>> edits = {
+      [&] {
+        doc.Char_Insert(u'x', DocFont, TCaretPos{1, 3, false});
+      },
+      [&] {
+        doc.Char_Insert(u'\n', DocFont, TCaretPos{2, 4, false});
+      },
+      [&] {
+        doc.AtPos_NoSelectionSet(TCaretPos{0, 5, false});
+        doc.FAtPosSelect = TCaretPos{1, 2, false};
+      },
+      [&] { doc.Select_Clear(); },
+      [&] {
+        doc.CaretSpan_Delete(TCaretPos{0, 3, false}, TCaretPos{1, 2, false});
+      },
+  };
+  for (std::size_t k = 0; k < edits.size(); ++k) {
+    SCOPED_TRACE(k);
+    edits[k]();
+    drawKept();
+    EXPECT_EQ(kept, Draw(f, 200, 150, 1));
+  }
 }
 
 }  // namespace
