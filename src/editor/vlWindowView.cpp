@@ -29,6 +29,22 @@ enum { mkDown, mkMove, mkUp };
 
 }  // namespace
 
+namespace {
+int MouseBlockDepth = 0;
+}  // namespace
+
+TMouseEventsBlock::TMouseEventsBlock() {
+  if (MouseBlockDepth++ == 0 && qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+TMouseEventsBlock::~TMouseEventsBlock() {
+  if (--MouseBlockDepth == 0 && qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+    QGuiApplication::restoreOverrideCursor();
+}
+
+int TMouseEventsBlock::Depth() { return MouseBlockDepth; }
+
 TWindowView::TWindowView(QWidget *Parent, const QString &TraceID)
     : QWidget(Parent), FInstanceName(TraceID) {
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -465,6 +481,7 @@ QVariant TWindowView::inputMethodQuery(Qt::InputMethodQuery Query) const {
 
 void TWindowView::DispatchMouse(int Kind, QMouseEvent *E) {
   if (FBlockEvents || !FFormatter || !Document()) return;
+  if (TMouseEventsBlock::Depth() > 0 && Kind != mkUp) return;
   const QPoint pt = E->position().toPoint();
   const Qt::MouseButton button = E->button();
   const Qt::MouseButtons buttons = E->buttons();

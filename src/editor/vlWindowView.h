@@ -27,6 +27,18 @@
 class TvlGraphic;
 
 enum TTypingMode : std::uint8_t { tmInsert, tmOverstrike };
+
+// Mouse input to every editor view is ignored while a long operation (loading a tab, opening a
+// binder) runs, and the wait cursor shows meanwhile. A scope guard, so that an operation ended
+// by a report can never leave the editors deaf to the mouse for the rest of the session.
+class TMouseEventsBlock {
+ public:
+  TMouseEventsBlock();
+  ~TMouseEventsBlock();
+  TMouseEventsBlock(const TMouseEventsBlock &) = delete;
+  TMouseEventsBlock &operator=(const TMouseEventsBlock &) = delete;
+  static int Depth();
+};
 enum TElements : std::uint8_t { eText, ePlayBtn, eGraphicOther };
 
 class TWindowView final : public QWidget {

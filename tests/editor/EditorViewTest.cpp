@@ -394,4 +394,42 @@ TEST(KeyCodes, EveryKeyOfTheTableMapsToItsCode) {
   EXPECT_TRUE(TypedCharacter(ctrlB).isNull());
 }
 
+class TFakeFollower final : public ITimelineFollower {
+ public:
+  std::vector<TDateTime> Moments;
+  int Releases = 0;
+  void FollowMoment(TDateTime Moment) override { Moments.push_back(Moment); }
+  void KeyReleased() override { ++Releases; }
+};
+
+TEST(EditorView, TimelinesFollowTheCaretsMomentAndBlockedMiceAreIgnored) {
+  TRig rig({"timed", ""});
+  TFakeFollower follower;
+  SetTimelineFollower(&follower);
+  rig.Caret(0, 3);
+  rig.Key(Qt::Key_Right);
+  QCoreApplication::processEvents();  // moves are coalesced: the last caret position wins
+  ASSERT_FALSE(follower.Moments.empty());
+  // The character before the caret (gap 4): the third, stamped 2 seconds after the first.
+  EXPECT_NEAR(follower.Moments.back(), 45000.5 + 2 / 86400.0, 1e-9);
+  EXPECT_EQ(follower.Releases, 1);
+  rig.Key(Qt::Key_Down);  // the empty paragraph: no moment, the timelines stay
+  QCoreApplication::processEvents();
+  EXPECT_LT(follower.Moments.back(), 100);
+  SetTimelineFollower(nullptr);
+
+  // A long operation that ends by a report leaves no block behind.
+  try {
+    TMouseEventsBlock block;
+    QTest::mouseClick(rig.View, Qt::LeftButton, Qt::NoModifier, QPoint(ViewLeft + 21, 5));
+    EXPECT_EQ(rig.At().SN, 1);  // ignored while blocked
+    throw std::runtime_error("loader report");
+  } catch (const std::runtime_error &) {
+  }
+  EXPECT_EQ(TMouseEventsBlock::Depth(), 0);
+  QTest::mouseClick(rig.View, Qt::LeftButton, Qt::NoModifier, QPoint(ViewLeft + 21, 5));
+  EXPECT_EQ(rig.At().SN, 0);
+  EXPECT_EQ(rig.At().FGN, 3);
+}
+
 }  // namespace
