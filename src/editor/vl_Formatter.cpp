@@ -162,14 +162,43 @@ void TEditFormatter::WrapVisiblePartNowIfNecessary(std::int32_t, std::int32_t) {
     if (FViewsNotify[v]) FViewsNotify[v](first, last);
 }
 
-void TEditFormatter::GatherInsets(std::vector<RInsetBox> &Out) const {
+void TEditFormatter::GatherInsets(std::vector<RInsetBox> &Out) {
   Out.clear();
+  FInsetSlots.clear();
+  FInsetSlotIsSource.clear();
+  FInsetSources.clear();
   if (!FDocument) return;
   for (const auto &inset : FDocument->InsetsStorage.Insets()) {
+    FInsetSlots.push_back(inset.get());
+    FInsetSlotIsSource.push_back(0);
     const auto *g = dynamic_cast<const TvlGraphic *>(inset.get());
     if (!g || !g->HasDrawableSize()) continue;
+    FInsetSlotIsSource.back() = 1;
+    FInsetSources.push_back(g);
     Out.push_back(RInsetBox{g->EditorsData.VirtualRect()});
   }
+}
+
+bool TEditFormatter::InsetsUnchanged() const {
+  // Every query asks this, so it compares pointers and rectangles only: the same insets in the
+  // same slots, and each picture where it was.
+  const auto &all = FDocument->InsetsStorage.Insets();
+  if (all.size() != FInsetSlots.size()) return false;
+  for (std::size_t k = 0; k < all.size(); ++k)
+    if (all[k].get() != FInsetSlots[k]) return false;
+  for (std::size_t k = 0; k < FInsetSources.size(); ++k) {
+    const TInsetPositioning &e = FInsetSources[k]->EditorsData;
+    const TVirtualRect &r = FInsets[k].Rect;
+    if (!FInsetSources[k]->HasDrawableSize() || e.FvLeft != r.vLeft || e.FvTop != r.vTop ||
+        e.vRight() != r.vRight || e.vBottom() != r.vBottom)
+      return false;
+  }
+  // A picture that became drawable (a size set) counts as a change too.
+  for (std::size_t k = 0; k < all.size(); ++k)
+    if (!FInsetSlotIsSource[k] && all[k] && all[k]->HasDrawableSize() &&
+        dynamic_cast<const TvlGraphic *>(all[k].get()))
+      return false;
+  return true;
 }
 
 void TEditFormatter::IndexInsets() {
@@ -317,16 +346,9 @@ void TEditFormatter::Wrap(std::int32_t SN) {
 
 void TEditFormatter::EnsureLayout() {
   if (!FDocument || !FRegistrationHandle || FInEnsure) return;
-  std::vector<RInsetBox> insets;
-  GatherInsets(insets);
-  const bool insetsMoved =
-      insets.size() != FInsets.size() ||
-      !std::equal(insets.begin(), insets.end(), FInsets.begin(),
-                  [](const RInsetBox &A, const RInsetBox &B) {
-                    return A.Rect.vLeft == B.Rect.vLeft && A.Rect.vTop == B.Rect.vTop &&
-                           A.Rect.vRight == B.Rect.vRight && A.Rect.vBottom == B.Rect.vBottom;
-                  });
-  if (insetsMoved) {
+  if (!InsetsUnchanged()) {
+    std::vector<RInsetBox> insets;
+    GatherInsets(insets);
     FInsets = std::move(insets);
     IndexInsets();
     BumpEpoch();

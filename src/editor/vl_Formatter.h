@@ -231,7 +231,8 @@ class TEditFormatter {
                                   const TCaretPos &NewToPos);
   void RecomputeTextArea();
   void BumpEpoch() { ++FEpoch; }
-  void GatherInsets(std::vector<RInsetBox> &Out) const;
+  void GatherInsets(std::vector<RInsetBox> &Out);
+  bool InsetsUnchanged() const;
   void IndexInsets();
   bool InsetInBand(std::int64_t Top, std::int64_t Bottom) const;
   // Re-lays out only the notified range and shifts what follows; false when it cannot be sure.
@@ -272,6 +273,9 @@ class TEditFormatter {
   std::uint64_t FSeenFontsGen = ~std::uint64_t{0};
   std::int32_t FSeenSectionHigh = -2;
   std::vector<RInsetBox> FInsets;
+  std::vector<const void *> FInsetSlots;       // the storage's slots when gathered
+  std::vector<char> FInsetSlotIsSource;        // per slot: one of FInsetSources
+  std::vector<const TInset *> FInsetSources;   // the pictures behind FInsets, in order
   std::vector<std::int64_t> FInsetTops;        // sorted
   std::vector<std::int64_t> FInsetMaxBottoms;  // running maximum in that order
   std::vector<std::int32_t> FParaSN;
