@@ -271,8 +271,11 @@ TEST(EditorView, ScrollingKeepsTheCaretVisibleAndOnlyVerticalWheelsScroll) {
   };
   wheel(QPoint(120, 0));  // sideways
   EXPECT_EQ(rig.View->FirstVisibleLine(), 1);
+  EXPECT_EQ(rig.Bar->value(), 0);
   wheel(QPoint(0, -120));
   EXPECT_EQ(rig.View->FirstVisibleLine(), 2);
+  EXPECT_EQ(rig.Bar->value(), 20);  // the scroll bar counts pixels of line tops
+  EXPECT_EQ(rig.Bar->maximum(), 28 * 20);
   for (int i = 0; i < 7; ++i) wheel(QPoint(0, -15));
   EXPECT_EQ(rig.View->FirstVisibleLine(), 2);
   wheel(QPoint(0, -15));
