@@ -435,4 +435,81 @@ TEST(EditorView, TimelinesFollowTheCaretsMomentAndBlockedMiceAreIgnored) {
   EXPECT_EQ(rig.At().FGN, 3);
 }
 
+TEST(EditorView, WordAndParagraphKeys) {
+  struct RRow {
+    const char *Name;
+    int SN, GN;
+    Qt::Key Key;
+    std::vector<std::string> Texts;
+    int AtSN, AtGN;
+  };
+  const std::vector<RRow> rows = {
+      {"Ctrl+Backspace mid-word deletes to the word's start",
+       0,
+       7,
+       Qt::Key_Backspace,
+       {"one o three", "", "", "four"},
+       0,
+       5},
+      {"Ctrl+Backspace at a paragraph's start joins",
+       3,
+       1,
+       Qt::Key_Backspace,
+       {"one two three", "", "four"},
+       2,
+       1},
+      {"Ctrl+Delete deletes to the next word's start",
+       0,
+       5,
+       Qt::Key_Delete,
+       {"one three", "", "", "four"},
+       0,
+       5},
+      {"Ctrl+Delete crosses paragraph ends up to the next word",
+       0,
+       14,
+       Qt::Key_Delete,
+       {"one two threefour"},
+       0,
+       14},
+      {"Ctrl+Left goes to the previous word's start",
+       0,
+       7,
+       Qt::Key_Left,
+       {"one two three", "", "", "four"},
+       0,
+       5},
+      {"Ctrl+Right goes to the next word's start",
+       0,
+       2,
+       Qt::Key_Right,
+       {"one two three", "", "", "four"},
+       0,
+       5},
+      {"Ctrl+Down skips empty paragraphs",
+       0,
+       3,
+       Qt::Key_Down,
+       {"one two three", "", "", "four"},
+       3,
+       1},
+      {"Ctrl+Up goes to its paragraph's start, then over empty ones",
+       3,
+       3,
+       Qt::Key_Up,
+       {"one two three", "", "", "four"},
+       3,
+       1},
+  };
+  for (const RRow &r : rows) {
+    SCOPED_TRACE(r.Name);
+    TRig rig({"one two three", "", "", "four"});
+    rig.Caret(r.SN, r.GN);
+    rig.Key(r.Key, Qt::ControlModifier);
+    EXPECT_EQ(Texts(rig.Doc), r.Texts);
+    EXPECT_EQ(rig.At().SN, r.AtSN);
+    EXPECT_EQ(rig.At().FGN, r.AtGN);
+  }
+}
+
 }  // namespace
