@@ -177,6 +177,8 @@ void TDocument::Paragraph_Outline_Set(int N, TOutline Outline, const QString &In
   p->Outline_Set(Outline, InitStr);
   p->FChanged = true;
   Positions_KeepValid();
+  // The prefix is text like any other: the formatters must hear of it.
+  Notify_Formatters(Paragraph_FirstPos(N), Paragraph_FirstPos(N), Paragraph_LastCaretPos(N));
 }
 
 TCaretPos TDocument::Document_LastCaretPos() const {
@@ -1067,7 +1069,16 @@ void TDocument::MyAssign(const TDocument &SourceDoc) {
   FCurrentFontX = SourceDoc.FCurrentFontX;
   FInsertMode = SourceDoc.FInsertMode;
   FontsInUse.MyAssign(SourceDoc.FontsInUse);
-  AuxInfoUsageMonitor.MyAssign(SourceDoc.AuxInfoUsageMonitor);
+  // The source's layout-record wishes, except where a formatter of this document is registered:
+  // that formatter stays registered, and without its records it would find nothing to lay out.
+  {
+    TAuxInfoUsageMonitor own;
+    own.MyAssign(AuxInfoUsageMonitor);
+    AuxInfoUsageMonitor.MyAssign(SourceDoc.AuxInfoUsageMonitor);
+    for (int h = FirstFormatterHandle; h <= LastFormatterHandle; ++h)
+      if (NotifyList[static_cast<std::size_t>(h)])
+        AuxInfoUsageMonitor.SetAuxInfoType(h, own.GetAuxInfoType(h));
+  }
 
   const std::size_t n = SourceDoc.Sections.size();
   if (Sections.size() > n) Sections_Delete(static_cast<int>(n), Section_High());

@@ -248,6 +248,12 @@ class TDocument final : public TSectionContainer {
                                             TAuxInfoClass AuxInfoType);
   void Notify_UnregisterFormatter(TFormatterHandle RegistrationHandle);
 
+  // How many paragraph changes (text, fonts, paragraphs made or freed) this document has seen.
+  // Every editing operation also notifies its formatters; a formatter that finds this count
+  // unchanged since its last notification knows that the notified ranges are all that changed.
+  std::uint64_t LayoutTouches() const { return FLayoutTouches; }
+  void Section_LayoutTouched() override { ++FLayoutTouches; }
+
   // ---- Moments and typing events -----------------------------------------------------------
 
   // The moment a character typed at the caret belongs next to: its neighbour's effective time
@@ -404,6 +410,7 @@ class TDocument final : public TSectionContainer {
   void Font_ChangeStyle(const TCharSpan &CharSpan, TFontStyle Member, bool Flag);
   void UnlistCaretSpan(const TCaretPos &Start, const TCaretPos &Stop) const;
 
+  std::uint64_t FLayoutTouches = 0;  // before Sections: paragraphs count here while freed
   std::vector<std::unique_ptr<TSection>> Sections;                        // never empty
   std::array<TNotifyFormatterEvent, LastFormatterHandle + 1> NotifyList;  // [0] unused
   int FChangeCount = 0;

@@ -168,6 +168,11 @@ class TFontsInUse {
   QString IO_Load_ForceFont(int FontIndex, const QString &Name, std::int32_t Rotation,
                             std::int32_t Size, TColor Color, TColor Highlight, TFontStyles Style);
 
+  // Grows whenever what an index stands for may have changed (initialised, loaded, assigned,
+  // renamed, collected, or an entry made in a slot). Text formatters keep measures per index and
+  // re-lay out when it moves.
+  std::uint64_t LayoutGeneration() const { return FLayoutGeneration; }
+
   RCurrentFont CurrentFont;
   bool CurrentFont_Changed = false;
   TFontIndex CurrentFont_Index = 0;
@@ -180,7 +185,12 @@ class TFontsInUse {
   TFontStyles DefaultStyle;
 
  private:
-  void FontsChanged() const { FDrawingFonts.clear(); }
+  void FontsChanged() {
+    FDrawingFonts.clear();
+    ++FLayoutGeneration;
+  }
+
+  std::uint64_t FLayoutGeneration = 0;
 
   // The table; a slot may be empty. Never more than MaxSlots.
   std::vector<std::unique_ptr<TFontInUse>> Fonts;

@@ -36,6 +36,7 @@ void TAuxInfoUsageMonitor::SetAuxInfoType(int RegistrationHandle, TAuxInfoClass 
 TParagraph::TParagraph(TSectionContainer *OwningDocument, TFontIndex Font,
                        const TAuxInfoUsageMonitor *UsageMonitor)
     : MemberOfDoc(OwningDocument) {
+  if (MemberOfDoc) MemberOfDoc->Section_LayoutTouched();
   FNLWhen = TimestampForNewText(Now());
   FNLFont = Font;
   FGroupTimestamp = NullTimestamp;
@@ -43,6 +44,7 @@ TParagraph::TParagraph(TSectionContainer *OwningDocument, TFontIndex Font,
 }
 
 TParagraph::~TParagraph() {
+  if (MemberOfDoc) MemberOfDoc->Section_LayoutTouched();
   if (!HasStorage()) return;
   // A report may interrupt (DebugMode); nothing may leave a destructor.
   try {

@@ -123,6 +123,11 @@ class TParagraph : public TRichString {
   // paragraphs never stalls and never loses the paragraphs after a damaged one.
   QString IO_Load(TvlXmlIn &In) override;
 
+  // Tells the document (see TSectionContainer::Section_LayoutTouched).
+  void LayoutTouched() override {
+    if (MemberOfDoc) MemberOfDoc->Section_LayoutTouched();
+  }
+
   // Re-arms the once-per-run report of layout records left behind (tests).
   static void ResetStorageReportForTests();
 

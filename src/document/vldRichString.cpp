@@ -7,6 +7,7 @@
 #include "vlWin1252.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <string>
 
@@ -209,9 +210,25 @@ void DecodeParagraphText(QStringView Encoded, QString &Text, std::vector<TFontIn
   Fonts.resize(static_cast<std::size_t>(out));
 }
 
+// ---- Layout generations --------------------------------------------------------------------
+
+namespace {
+std::atomic<std::uint64_t> LayoutCounter{0};
+}  // namespace
+
+std::uint64_t TRichString::LayoutGenerationOfAll() {
+  return LayoutCounter.load(std::memory_order_relaxed);
+}
+
+void TRichString::TouchLayout() {
+  FLayoutGen = LayoutCounter.fetch_add(1, std::memory_order_relaxed) + 1;
+  LayoutTouched();
+}
+
 // ---- Whole string --------------------------------------------------------------------------
 
 void TRichString::MyAssign(const TSection &Source) {
+  TouchLayout();
   TSection::MyAssign(Source);
   const auto *rs = dynamic_cast<const TRichString *>(&Source);
   if (!rs || rs == this) return;
@@ -226,12 +243,14 @@ void TRichString::MyAssign(const TSection &Source) {
 }
 
 void TRichString::Clear() {
+  TouchLayout();
   FText.clear();
   FFonts.clear();
   FWhens.Clear();
 }
 
 void TRichString::Assign(const TRichString &Source) {
+  TouchLayout();
   if (&Source == this) return;
   FText = Source.FText;
   FFonts = Source.FFonts;
@@ -293,6 +312,7 @@ TFontIndex TRichString::Char_GetFont(int CXorGN) const {
 }
 
 void TRichString::Char_SetFont(int CXorGN, TFontIndex Font) {
+  TouchLayout();
   if (IsValidCharIndex_Silent(CXorGN))
     FFonts[static_cast<std::size_t>(CXorGN - 1)] = Font;
   else
@@ -313,6 +333,7 @@ void TRichString::Timestamp_Set(int CaretPos, const RvlTimestamp &Timemark) {
 
 void TRichString::Char_Insert(QChar Ch, TFontIndex Font, const RvlTimestamp &Timemark,
                               int CaretPos) {
+  TouchLayout();
   if (!IsValidCaretPosition(CaretPos)) return;
   FText.insert(CaretPos - 1, Ch);
   FFonts.insert(FFonts.begin() + (CaretPos - 1), Font);
@@ -325,6 +346,7 @@ void TRichString::Char_Append(QChar Ch, TFontIndex Font, const RvlTimestamp &Tim
 
 void TRichString::Char_Replace(QChar Ch, TFontIndex Font, const RvlTimestamp &Timemark,
                                int CharPos) {
+  TouchLayout();
   if (!IsValidCharIndex(CharPos)) return;
   FText[CharPos - 1] = Ch;
   FFonts[static_cast<std::size_t>(CharPos - 1)] = Font;
@@ -332,6 +354,7 @@ void TRichString::Char_Replace(QChar Ch, TFontIndex Font, const RvlTimestamp &Ti
 }
 
 void TRichString::Char_Delete(int CharPos) {
+  TouchLayout();
   if (!IsValidCharIndex(CharPos)) return;
   FText.remove(CharPos - 1, 1);
   FFonts.erase(FFonts.begin() + (CharPos - 1));
@@ -352,6 +375,7 @@ bool TRichString::Char_LastOfWord(int At) const {
 
 void TRichString::InsertRun(int At, QStringView Chars, const TFontIndex *Fonts,
                             const TTemporalString &Whens, int WhensFirst) {
+  TouchLayout();
   const int n = static_cast<int>(Chars.size());
   if (n <= 0) return;
   FText.insert(At - 1, Chars);
@@ -408,6 +432,7 @@ void TRichString::SubStr_InsertPlain(QStringView S, int At, int &NewAt) {
 }
 
 void TRichString::SubStr_Delete(int First, int Last) {
+  TouchLayout();
   if (!IsValidCharRange(First, Last)) return;
   FText.remove(First - 1, Last - First + 1);
   FFonts.erase(FFonts.begin() + (First - 1), FFonts.begin() + Last);
@@ -457,11 +482,13 @@ std::vector<TFontIndex> TRichString::Substr_Fonts(int First, int Last) const {
 }
 
 void TRichString::Substr_ChangeFont(TFontIndex NewFontIndex, int First, int Last) {
+  TouchLayout();
   if (!IsValidCharRange(First, Last)) return;
   std::fill(FFonts.begin() + (First - 1), FFonts.begin() + Last, NewFontIndex);
 }
 
 int TRichString::Substr_ChangeFontOfSameFontGroup(TFontIndex NewFontIndex, int First, int Limit) {
+  TouchLayout();
   if (!(1 <= First && First <= Limit && Limit <= High())) {
     ErrorReportInDebug(QStringLiteral("Substr_ChangeFontOfSameFontGroup has bad First"));
     return First;
@@ -648,6 +675,7 @@ void TRichString::IO_Save(TvlXmlOut &Out) const {
 }
 
 QString TRichString::IO_Load(TvlXmlIn &In) {
+  TouchLayout();
   QString problems;
   if (In.EndOfFile()) return problems;
   if (In.CurrentTag() == xtPWhen_) IO_LoadPWhen(In);

@@ -83,7 +83,21 @@ void DecodeParagraphText(QStringView Encoded, QString &Text, std::vector<TFontIn
 
 class TRichString : public TSection {
  public:
-  TRichString() = default;
+  // Construction and destruction count as layout changes too: a formatter learns from the one
+  // counter below that paragraphs came or went.
+  TRichString() { TouchLayout(); }
+  ~TRichString() override { TouchLayout(); }
+  TRichString(const TRichString &) = delete;
+  TRichString &operator=(const TRichString &) = delete;
+
+  // ---- Layout generations
+  // Every change of the text or of a character's font stamps the string with a new number from a
+  // process-wide counter. A formatter keeps the number it laid a paragraph out for and skips the
+  // paragraph while it is unchanged; the counter itself tells it in O(1) that nothing changed
+  // anywhere. Timestamps and the end-of-line fields (public) are not covered: formatters compare
+  // the end-of-line font themselves.
+  std::uint64_t LayoutGen() const { return FLayoutGen; }
+  static std::uint64_t LayoutGenerationOfAll();
 
   void MyAssign(const TSection &Source) override;
   // Text, fonts and timestamps emptied; outline and end of line untouched.
@@ -213,7 +227,12 @@ class TRichString : public TSection {
   void InsertRun(int At, QStringView Chars, const TFontIndex *Fonts, const TTemporalString &Whens,
                  int WhensFirst);
 
+  void TouchLayout();
+  // Called by every change after the generation moved (not from construction or destruction).
+  virtual void LayoutTouched() {}
+
   QString FText;
   std::vector<TFontIndex> FFonts;
   TTemporalString FWhens;
+  std::uint64_t FLayoutGen = 0;
 };

@@ -67,4 +67,7 @@ class TSectionContainer {
   // The previous gap: down to 1, then the end of the previous paragraph; at the start of the
   // document it stays. True when it moved.
   virtual bool CaretPosition_TryPrevious(TCaretPos &CaretPos) const = 0;
+  // A paragraph of this container changed its text or fonts, or one came or went. Formatters
+  // learn from the document's count of these whether every change reached them by a notification.
+  virtual void Section_LayoutTouched() {}
 };

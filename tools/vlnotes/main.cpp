@@ -5,6 +5,7 @@
 //   vlnotes check FILE      loads the file and lists what is wrong with it
 //   vlnotes resave IN OUT   loads an isolated tab file and saves it again
 //   vlnotes events FILE     the bookmarks of the file's OtherEvents block (vlnotesEvents.h)
+//   vlnotes render FILE OUT.png [--width PX]   draws an isolated tab file as the editor lays it out
 //
 // FILE is an isolated tab (".vlTab") or a binder (".vl", ".vlBackup"); a binder's tabs are listed
 // one after the other. Moments are local time, to the second. Characters below 32 other than a
@@ -18,6 +19,7 @@
 #include "vl09_XmlIn.h"
 #include "vl09_XmlOut.h"
 #include "vlGlobals.h"
+#include "vlNotesRender.h"
 #include "vlPrompts.h"
 #include "vl_Document.h"
 #include "vlnotesEvents.h"
@@ -30,6 +32,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -57,7 +60,7 @@ void Err(const QString &Text) {
 int Usage() {
   Err(
       QStringLiteral("usage: vlnotes text FILE | vlnotes check FILE | vlnotes resave IN OUT"
-                     " | vlnotes events FILE"));
+                     " | vlnotes events FILE | vlnotes render FILE OUT.png [--width PX]"));
   return exUsage;
 }
 
@@ -288,13 +291,14 @@ int CommandResave(const QString &In, const QString &OutPath) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "render") == 0) return RenderMain(argc, argv);
   QCoreApplication app(argc, argv);
   const QStringList args = app.arguments().mid(1);
   if (args.size() == 1 &&
       (args[0] == QStringLiteral("--help") || args[0] == QStringLiteral("help"))) {
     Out(
         QStringLiteral("usage: vlnotes text FILE | vlnotes check FILE | vlnotes resave IN OUT"
-                       " | vlnotes events FILE"));
+                       " | vlnotes events FILE | vlnotes render FILE OUT.png [--width PX]"));
     return exOk;
   }
 

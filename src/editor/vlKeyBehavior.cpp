@@ -1,0 +1,290 @@
+#include "vlKeyBehavior.h"
+
+#include "vlEditorHost.h"
+#include "vlWindowView.h"
+#include "vlWindowViewManager.h"
+#include "vl_Document.h"
+#include "vl_Formatter.h"
+#include "vldTemporal.h"
+
+#include <QScrollBar>
+
+#include <climits>
+
+namespace {
+
+// The X that End aims at: far beyond any window, however many monitors it spans.
+constexpr std::int32_t EndOfLineX = INT32_MAX / 2;
+
+bool CtrlHeld(Qt::KeyboardModifiers M) { return M.testFlag(Qt::ControlModifier); }
+
+}  // namespace
+
+std::uint16_t BehaviorKeyCode(const QKeyEvent &E) {
+  const int k = E.key();
+  switch (k) {
+    case Qt::Key_Left: return 5;
+    case Qt::Key_Right: return 6;
+    case Qt::Key_Up: return 7;
+    case Qt::Key_Down: return 10;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return 11;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 14;
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Delete: return 46;
+    case Qt::Key_Home: return 36;
+    case Qt::Key_End: return 35;
+    case Qt::Key_PageUp: return 33;
+    case Qt::Key_PageDown: return 34;
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Insert: return 45;
+    default: break;
+  }
+  if (k >= Qt::Key_F1 && k <= Qt::Key_F12)
+    return static_cast<std::uint16_t>(112 + (k - Qt::Key_F1));
+  if (k >= Qt::Key_A && k <= Qt::Key_Z) return static_cast<std::uint16_t>(k);
+  if (k >= Qt::Key_0 && k <= Qt::Key_9) return static_cast<std::uint16_t>(k);
+  // Ctrl with a letter on a non-Latin layout: the key's Latin letter from the native key.
+  const quint32 native = E.nativeVirtualKey();
+  if (CtrlHeld(E.modifiers()) && native >= 'a' && native <= 'z')
+    return static_cast<std::uint16_t>(native - 'a' + 'A');
+  if (CtrlHeld(E.modifiers()) && native >= 'A' && native <= 'Z')
+    return static_cast<std::uint16_t>(native);
+  return 0;
+}
+
+bool EditorKeepsShortcut(const QKeyEvent &E) {
+  const std::uint16_t code = BehaviorKeyCode(E);
+  const bool ctrl = CtrlHeld(E.modifiers());
+  if (!ctrl) return code != 0 || !TypedCharacter(E).isNull();
+  switch (code) {
+    case 5:
+    case 6:
+    case 7:
+    case 10:
+    case 36:
+    case 35:
+    case 8:
+    case 46:
+    case 11:
+    case 33:
+    case 34:
+    case 66:
+    case 73:
+    case 85:
+    case 83: return true;
+    default: return code >= 112 && code <= 123;
+  }
+}
+
+QChar TypedCharacter(const QKeyEvent &E) {
+  if (E.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return {};
+  const QString t = E.text();
+  if (t.size() != 1) return {};
+  const char16_t c = t[0].unicode();
+  return c >= 32 && c <= 126 ? t[0] : QChar();
+}
+
+TKeyBehavior::TKeyBehavior(TWindowView &View)
+    : WV(View),
+      Formatter(*View.Formatter()),
+      Document(*View.Formatter()->Document()),
+      ezCaretRef(View.ezCaret()) {}
+
+double TKeyBehavior::BookmarkMoment(const TDocument &Doc) {
+  // The moment a space typed here would get, through the broker: an empty paragraph has no
+  // context, and the broker then answers now or the playback position instead of 0.
+  return TimestampForNewText(Doc.Timestamp_Effective_ContextAtPos(QChar(u' '))).FEffectiveDT;
+}
+
+void TKeyBehavior::Repaint() { ViewManager().InvalidateAll(&WV); }
+
+void TKeyBehavior::CommonEnding() {
+  WV.SetDesiredXFromCaret();
+  WV.Caret_ScrollIntoView_TimelineFollows();
+}
+
+void TKeyBehavior::ApplyMove(const TCaretPos &Pos) {
+  if (Shift)
+    Document.FAtPos = Pos;
+  else
+    Document.AtPos_NoSelectionSet(Pos);
+}
+
+void TKeyBehavior::Key_Printable(QChar Ch) {
+  if (Document.Select_IsAnyTextSelected()) Document.Select_DeleteSelectedText();
+  const TCaretPos at = Document.FAtPos;
+  if (WV.TypingMode == tmOverstrike && Ch != u'\n' && at.FGN <= Document.Paragraph_Length(at.SN))
+    Document.Char_Replace(Ch, Document.FontsInUse.CurrentFont_GetIndex(), at);
+  else
+    Document.Char_Insert(Ch, Document.FontsInUse.CurrentFont_GetIndex(), at);
+  TCaretPos next = Document.FAtPos;
+  if (Ch == u'\n')
+    next = TCaretPos{at.SN + 1, 1, false};
+  else
+    next = TCaretPos{at.SN, at.FGN + 1, false};
+  Document.AtPos_NoSelectionSet(next);
+  Repaint();
+  CommonEnding();
+}
+
+void TKeyBehavior::KeyPress(QChar Key) { Key_Printable(Key); }
+
+void TKeyBehavior::KeyDown(std::uint16_t Key, Qt::KeyboardModifiers ShiftState) {
+  Shift = ShiftState.testFlag(Qt::ShiftModifier);
+  const bool ctrl = CtrlHeld(ShiftState);
+  TCaretPos pos = Document.FAtPos;
+  switch (Key) {
+    case 5:    // Left
+    case 6: {  // Right
+      const bool left = Key == 5;
+      if (!ctrl) {
+        if (!Shift) Document.Select_ClearAndPutCaretAt(left ? sBeginning : sEnd);
+        pos = Document.FAtPos;
+        if (left)
+          Document.CaretPosition_TryPrevious(pos);
+        else
+          Document.CaretPosition_TryNext(pos);
+        pos.EOL = false;
+        ApplyMove(pos);
+      } else {
+        for (int guard = 0; guard < 100000; ++guard) {
+          const bool moved =
+              left ? Document.CaretPosition_TryPrevious(pos) : Document.CaretPosition_TryNext(pos);
+          if (!moved || Document.Position_AtStartOfWord(pos) ||
+              TDocument::IsSamePos(
+                  pos, left ? Document.Document_FirstCaretPos() : Document.Document_LastCaretPos()))
+            break;
+        }
+        pos.EOL = false;
+        Document.FAtPos = pos;
+      }
+      CommonEnding();
+      return;
+    }
+    case 7:     // Up
+    case 10: {  // Down
+      const bool up = Key == 7;
+      if (!ctrl) {
+        if (!Shift && Document.Select_ClearAndPutCaretAt(up ? sBeginning : sEnd))
+          ezCaretRef.DesiredX = Formatter.Map_VirtualPosFromDocPos(Document.FAtPos).vX;
+        const std::int32_t line = Formatter.Lines_LineNumFromDocPos(Document.FAtPos);
+        if (up ? line > 1 : line < Formatter.Lines_High())
+          ApplyMove(Formatter.Lines_DocPosFromLineNumAndDesiredX(up ? line - 1 : line + 1,
+                                                                 ezCaretRef.DesiredX));
+        WV.Caret_ScrollIntoView_TimelineFollows();  // DesiredX stays
+        return;
+      }
+      int n = pos.SN;
+      if (up) {
+        if (pos.FGN <= 1) Document.Paragraph_Previous(n);
+        for (int r = 0; r < 1000 && n > 0 && Document.Paragraph_Length(n) == 0; ++r)
+          if (!Document.Paragraph_Previous(n)) break;
+      } else {
+        for (int r = 0; r < 1000; ++r)
+          if (!Document.Paragraph_Next(n) || Document.Paragraph_Length(n) > 0) break;
+      }
+      Document.FAtPos = TDocument::Paragraph_FirstPos(n);
+      CommonEnding();
+      return;
+    }
+    case 36:    // Home
+    case 35: {  // End
+      if (ctrl) {
+        Document.FAtPos =
+            Key == 36 ? Document.Document_FirstCaretPos() : Document.Document_LastCaretPos();
+      } else {
+        const std::int32_t line = Formatter.Lines_LineNumFromDocPos(Document.FAtPos);
+        ApplyMove(Formatter.Lines_DocPosFromLineNumAndDesiredX(line, Key == 36 ? 0 : EndOfLineX));
+      }
+      CommonEnding();
+      return;
+    }
+    case 33:
+    case 34:
+      // The view scrolls by a page; the caret stays.
+      if (!ctrl) {
+        const std::int64_t y = WV.TopPixel() + (Key == 33 ? -1 : 1) * WV.LargeChange();
+        WV.SetFirstVisibleLine(
+            Formatter.Lines_LineNumFromVirtualPos(TVirtualPos{0, y < 0 ? 0 : y}));
+      }
+      return;
+    case 8: {  // Backspace
+      if (!ctrl || TDocument::Position_AtStartOfParagraph(pos)) {
+        if (Document.CaretPosition_TryPrevious(pos)) {
+          Document.Char_Delete(pos);
+        }
+      } else {
+        int steps = 0;
+        while (Document.CaretPosition_TryPrevious(pos)) {
+          ++steps;
+          if (Document.Position_AtStartOfWord(pos) || TDocument::Position_AtStartOfParagraph(pos))
+            break;
+        }
+        for (int i = 0; i < steps; ++i) Document.Char_Delete(pos);
+      }
+      pos.EOL = false;
+      Document.AtPos_NoSelectionSet(pos);
+      Repaint();
+      CommonEnding();
+      return;
+    }
+    case 46: {  // Delete
+      const TCaretPos last = Document.Document_LastCaretPos();
+      if (!ctrl && Document.Select_IsAnyTextSelected()) {
+        Document.Select_DeleteSelectedText();
+      } else if (!TDocument::IsSamePos(pos, last)) {
+        if (!ctrl) {
+          Document.Char_Delete(pos);
+        } else {
+          TCaretPos p = pos;
+          int steps = 0;
+          while (steps < 10000 && Document.CaretPosition_TryNext(p)) {
+            ++steps;
+            if (Document.Position_AtStartOfWord(p)) break;
+          }
+          for (int i = 0; i < steps; ++i) Document.Char_Delete(pos);
+        }
+        Document.AtPos_NoSelectionSet(pos);
+      }
+      Repaint();
+      WV.SetDesiredXFromCaret();
+      WV.Caret_ScrollIntoView();
+      return;
+    }
+    case 14: {  // Enter
+      QString init;
+      const TOutline outline = Document.Paragraph_Outline_Get(pos.SN, init);
+      Key_Printable(QChar(u'\n'));
+      if (outline != oNone) EditorHost().TextBullets();
+      return;
+    }
+    case 27: EditorHost().SearchClose(); return;
+    case 66:
+      if (ctrl) EditorHost().FontBold();
+      return;
+    case 73:
+      if (ctrl) EditorHost().FontItalic();
+      return;
+    case 85:
+      if (ctrl) EditorHost().FontUnderline();
+      return;
+    case 83:
+      if (ctrl) EditorHost().FileSave();
+      return;
+    default: break;
+  }
+  if (Key >= 112 && Key <= 123) {
+    const double when = BookmarkMoment(Document);
+    if (Key <= 120) {
+      BookmarkSink().AddMarker(49 + (Key - 112), when);
+    } else {
+      static const char16_t *const texts[] = {u"F10", u" ", u""};
+      const std::int32_t id = BookmarkSink().AddLabel(QString::fromUtf16(texts[Key - 121]), when);
+      // Only a real event is opened: "no event" must never edit some other bookmark.
+      if (id >= 0) BookmarkSink().BookmarkEdit(id);
+    }
+    EditorHost().IncrementChangeCountOfActiveDoc();
+  }
+}

@@ -1,0 +1,46 @@
+#pragma once
+// One key in an editor view, turned into an editing or navigation step on the view's document.
+// Keys arrive as behaviour codes: arrows 5, 6, 7, 10, Tab 11, Enter 14, the others as the
+// virtual-key codes of the key table (Backspace 8, Delete 46, Home 36, End 35, Page Up 33,
+// Page Down 34, Escape 27, letters 65..90, F1..F12 112..123). A behaviour lives for one key.
+//
+// User-interface thread only.
+
+#include <QKeyEvent>
+
+#include <cstdint>
+
+class TWindowView;
+class TEditFormatter;
+class TDocument;
+class TEasyCaret;
+
+// The behaviour code of a key event; 0 for keys the table does not know (modifiers alone too).
+std::uint16_t BehaviorKeyCode(const QKeyEvent &E);
+// Keys the editor keeps even where an application shortcut would take them.
+bool EditorKeepsShortcut(const QKeyEvent &E);
+// The character a key press types, or a null QChar: one code unit from space to tilde, and no
+// Ctrl, Alt or Meta held (X11 gives text for Alt+letter, tests even for Ctrl+letter).
+QChar TypedCharacter(const QKeyEvent &E);
+
+class TKeyBehavior {
+ public:
+  explicit TKeyBehavior(TWindowView &View);
+  void KeyDown(std::uint16_t Key, Qt::KeyboardModifiers ShiftState);
+  void KeyPress(QChar Key);
+
+  // The moment a bookmark set at the caret gets: the broker's answer for a space typed there.
+  static double BookmarkMoment(const TDocument &Doc);
+
+ private:
+  void CommonEnding();
+  void ApplyMove(const struct TCaretPos &Pos);
+  void Key_Printable(QChar Ch);
+  void Repaint();
+
+  TWindowView &WV;
+  TEditFormatter &Formatter;
+  TDocument &Document;
+  TEasyCaret &ezCaretRef;
+  bool Shift = false;
+};

@@ -1,0 +1,164 @@
+// Drawing with the real fonts into off-screen images. Only what anti-aliasing cannot change is
+// checked: which rows and columns hold ink, the selection's colours, where pictures land.
+
+#include "vldGraphic.h"
+#include "vleTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <QImage>
+#include <QPainter>
+
+#include <functional>
+
+namespace {
+
+bool RowHasInk(const QImage &Img, int Y, int X1, int X2) {
+  for (int x = X1; x < X2; ++x)
+    if (Img.pixel(x, Y) != qRgb(255, 255, 255)) return true;
+  return false;
+}
+
+QImage Draw(TEditFormatter &F, int Width, int Height, int FirstLine,
+            std::int64_t *TopPixel = nullptr) {
+  QImage img(Width, Height, QImage::Format_RGB32);
+  img.fill(Qt::red);
+  QPainter p(&img);
+  std::int32_t last = 0;
+  std::int64_t top = 0;
+  F.DrawWindow(p, QRect(0, 0, Width, Height), FirstLine, last, top);
+  if (TopPixel) *TopPixel = top;
+  return img;
+}
+
+// Black on white for the checks below.
+TFontIndex PlainFont(TDocument &Doc) {
+  return Doc.Font_GetIndex(QStringLiteral("Verdana"), 0, 10, 0x000000, 0xFFFFFF, TFontStyles());
+}
+
+TEST(FormatterDraw, LinesLieInTheirBandsAndTheRestIsBackground) {
+  TDocument doc;
+  BuildDoc(doc, {"Hello world", "", "Second paragraph"});
+  const TFontIndex plain = PlainFont(doc);
+  for (int sn = 0; sn <= 2; ++sn)
+    if (doc.Paragraph_Length(sn) > 0)
+      doc.Font_Change(TCharSpan{{sn, 1}, {sn, doc.Paragraph_Length(sn)}}, plain);
+  for (int sn = 0; sn <= 2; ++sn) doc.Paragraph_FromSectionNum(sn)->FNLFont = plain;
+  TEditFormatter f(&doc);
+  f.SetCanvasWidth(400);
+  ASSERT_EQ(f.Lines_High(), 3);
+  const int h = f.Lines_Height(1);
+  EXPECT_GT(h, 10);  // 10 pt at 96 dpi: a cell of about 16 px
+  EXPECT_LT(h, 25);
+  const QImage img = Draw(f, 400, 200, 1);
+  // Nothing of the red fill survives: every pixel was drawn.
+  for (int y = 0; y < 200; y += 7) EXPECT_EQ(img.pixel(399, y), qRgb(255, 255, 255)) << y;
+  // Ink on lines 1 and 3, none on the empty line 2, none below the text, none in the link column.
+  bool ink1 = false, ink2 = false, ink3 = false, below = false, link = false;
+  for (int y = 0; y < h; ++y) ink1 |= RowHasInk(img, y, 0, 400);
+  for (int y = h; y < 2 * h; ++y) ink2 |= RowHasInk(img, y, 0, 400);
+  for (int y = 2 * h; y < 3 * h; ++y) ink3 |= RowHasInk(img, y, 0, 400);
+  for (int y = 3 * h; y < 200; ++y) below |= RowHasInk(img, y, 0, 400);
+  for (int y = 0; y < 3 * h; ++y) link |= RowHasInk(img, y, 0, f.LinkColumnWidth());
+  EXPECT_TRUE(ink1);
+  EXPECT_FALSE(ink2);
+  EXPECT_TRUE(ink3);
+  EXPECT_FALSE(below);
+  EXPECT_FALSE(link);
+  // Glyphs stand where the caret mapping says: no ink right of the line's end.
+  const int end = f.Map_VirtualPosFromDocPos(TCaretPos{0, 12, false}).vX;
+  bool beyond = false;
+  for (int y = 0; y < h; ++y) beyond |= RowHasInk(img, y, end + 2, 400);
+  EXPECT_FALSE(beyond);
+}
+
+TEST(FormatterDraw, SelectionTurnsPaperNavyAndInkPaleYellow) {
+  TDocument doc;
+  BuildDoc(doc, {"WWWW WWWW", "WWWW"});
+  const TFontIndex plain = PlainFont(doc);
+  doc.Font_Change(TCharSpan{{0, 1}, {0, 9}}, plain);
+  doc.Font_Change(TCharSpan{{1, 1}, {1, 4}}, plain);
+  TEditFormatter f(&doc);
+  f.SetCanvasWidth(400);
+  doc.AtPos_NoSelectionSet(TCaretPos{0, 1, false});
+  doc.FAtPosSelect = TCaretPos{1, 3, false};
+  const QImage img = Draw(f, 400, 100, 1);
+  const int h = f.Lines_Height(1);
+  std::int32_t x1 = 0, x2 = 0;
+  ASSERT_TRUE(f.Select_PixelSpan(1, x1, x2));
+  bool navy = false, yellow = false;
+  for (int y = 0; y < h; ++y)
+    for (int x = x1; x < x2; ++x) {
+      navy |= img.pixel(x, y) == qRgb(0, 0, 128);
+      yellow |= img.pixel(x, y) == qRgb(255, 255, 127);
+      // No paper stays white inside the band.
+      ASSERT_NE(img.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
+    }
+  EXPECT_TRUE(navy);
+  EXPECT_TRUE(yellow);
+  // Outside the band the paper is white.
+  EXPECT_EQ(img.pixel(x2 + 3, h / 2), qRgb(255, 255, 255));
+  EXPECT_EQ(img.pixel(x1 - 3, h / 2), qRgb(255, 255, 255));
+}
+
+TEST(FormatterDraw, PicturesLandAtTheirPlaceWhenScrolled) {
+  TDocument doc;
+  std::vector<std::string> lines(30, "text");
+  BuildDoc(doc, lines);
+  TEditFormatter f(&doc);
+  f.SetCanvasWidth(400);
+  const int h = f.Lines_Height(1);
+  // A picture without a JPEG is drawn in its background colour.
+  TvlGraphic &g = AddPicture(doc, 12, 250, 12 * h + 5, 60, 40);
+  g.FclBackground = 0x00FF00;  // green
+  std::int64_t top = 0;
+  const QImage img = Draw(f, 400, 10 * h, 11, &top);
+  EXPECT_EQ(top, f.Lines_TopPixel(11));
+  EXPECT_EQ(top, 10 * h);
+  // 12h + 5 - 10h = 2h + 5 pixels below the window's top.
+  EXPECT_EQ(img.pixel(270, 2 * h + 5 + 1), qRgb(0, 255, 0));
+  EXPECT_NE(img.pixel(270, 2 * h + 5 - 2), qRgb(0, 255, 0));
+  EXPECT_EQ(img.pixel(250 + 59, 2 * h + 5 + 39), qRgb(0, 255, 0));
+  EXPECT_NE(img.pixel(250 + 61, 2 * h + 5 + 20), qRgb(0, 255, 0));
+}
+
+TEST(FormatterDraw, RedrawingOnlyChangedLinesGivesTheSamePictureAsDrawingAll) {
+  TDocument doc;
+  BuildDoc(doc,
+           {"first paragraph of some length that wraps", "second", "third one here", "fourth"});
+  TEditFormatter f(&doc);
+  f.SetCanvasWidth(200);
+  QImage kept(200, 150, QImage::Format_RGB32);
+  std::vector<RLineSignature> drawn;
+  const auto drawKept = [&] {
+    QPainter p(&kept);
+    std::int32_t last = 0;
+    std::int64_t top = 0;
+    f.DrawWindow(p, kept.rect(), 1, last, top, &drawn);
+  };
+  drawKept();
+  // Edits of every kind between two paints: typing, a new paragraph, a selection, a deletion.
+  const std::vector<std::function<void()>> edits = {
+      [&] {
+        doc.Char_Insert(u'x', DocFont, TCaretPos{1, 3, false});
+      },
+      [&] {
+        doc.Char_Insert(u'\n', DocFont, TCaretPos{2, 4, false});
+      },
+      [&] {
+        doc.AtPos_NoSelectionSet(TCaretPos{0, 5, false});
+        doc.FAtPosSelect = TCaretPos{1, 2, false};
+      },
+      [&] { doc.Select_Clear(); },
+      [&] {
+        doc.CaretSpan_Delete(TCaretPos{0, 3, false}, TCaretPos{1, 2, false});
+      },
+  };
+  for (std::size_t k = 0; k < edits.size(); ++k) {
+    SCOPED_TRACE(k);
+    edits[k]();
+    drawKept();
+    EXPECT_EQ(kept, Draw(f, 200, 150, 1));
+  }
+}
+
+}  // namespace

@@ -1,0 +1,45 @@
+// "vlnotes render" run as a process on the hand-made sample tab.
+
+#include <gtest/gtest.h>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+
+struct RRun {
+  int Exit = -1;
+  QString Out;
+};
+
+RRun RunTool(const QStringList &Args) {
+  QProcess p;
+  p.start(QStringLiteral(VLNOTES_EXE), Args);
+  p.waitForFinished(120000);
+  return RRun{p.exitCode(), QString::fromUtf8(p.readAllStandardOutput())};
+}
+
+TEST(RenderTool, DrawsTheSampleTabAtTheGivenWidthAndRefusesBadUse) {
+  QTemporaryDir dir;
+  const QString png = dir.filePath(QStringLiteral("out.png"));
+  const QString sample = QStringLiteral(VLE_DATA_DIR "/sample.vlTab");
+  const RRun ok = RunTool(
+      {QStringLiteral("render"), sample, png, QStringLiteral("--width"), QStringLiteral("640")});
+  EXPECT_EQ(ok.Exit, 0) << ok.Out.toStdString();
+  const QImage img(png);
+  ASSERT_FALSE(img.isNull());
+  EXPECT_EQ(img.width(), 640);
+  EXPECT_GE(img.height(), 78 + 90);  // down to the picture's bottom at least
+  // The picture's own background inside its rectangle.
+  EXPECT_NE(img.pixel(600, 120), qRgb(255, 255, 255));
+
+  EXPECT_EQ(RunTool({QStringLiteral("render"), sample}).Exit, 2);
+  EXPECT_EQ(RunTool({QStringLiteral("render"), sample, png, QStringLiteral("--width"),
+                     QStringLiteral("x")})
+                .Exit,
+            2);
+  EXPECT_EQ(
+      RunTool({QStringLiteral("render"), dir.filePath(QStringLiteral("none.vlTab")), png}).Exit, 3);
+}
+
+}  // namespace
