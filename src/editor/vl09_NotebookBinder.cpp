@@ -368,8 +368,12 @@ QString TvlNotebookBinder::ReadBinder(TvlXmlIn &In, bool &Usable, std::vector<Rv
 }
 
 QString TvlNotebookBinder::Binder_Open(const QString &PathName) {
-  QString errorText;
   Binder_SeekMoreRecentBackupAndRotateIfFound(PathName);
+  return Binder_OpenWithoutRecovery(PathName);
+}
+
+QString TvlNotebookBinder::Binder_OpenWithoutRecovery(const QString &PathName) {
+  QString errorText;
 
   QString readPath = PathName;
   bool useTemplate = false;

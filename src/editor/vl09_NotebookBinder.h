@@ -139,6 +139,9 @@ class TvlNotebookBinder {
   // else the empty binder). Answers the problems as text, empty when all went well. A file that
   // is not a usable binder leaves the tabs as they were.
   QString Binder_Open(const QString &PathName);
+  // The same without looking for a backup first: for tools, which must never rename the user's
+  // files.
+  QString Binder_OpenWithoutRecovery(const QString &PathName);
   // Before PathName is opened: a backup that is newer than its binder and complete takes the
   // binder's place, and the binder is kept as "<name>.as saved <date>.vl" (dates are the files'
   // modification times, local time, "yyyy-mm-dd hh;nn").

@@ -3,7 +3,8 @@
 //
 //   vlnotes text FILE       every paragraph's text after the moment of its first character
 //   vlnotes check FILE      loads the file and lists what is wrong with it
-//   vlnotes resave IN OUT   loads an isolated tab file and saves it again
+//   vlnotes resave IN OUT   loads an isolated tab file or a binder and saves it again
+//   vlnotes events FILE     the bookmarks a binder carries besides its tabs
 //
 // FILE is an isolated tab (".vlTab") or a binder (".vl", ".vlBackup"); a binder's tabs are listed
 // one after the other. Moments are local time, to the second. Characters below 32 other than a
@@ -18,6 +19,7 @@
 #include "vlGlobals.h"
 #include "vlPrompts.h"
 #include "vl_Document.h"
+#include "vlnotesBinder.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -52,7 +54,9 @@ void Err(const QString &Text) {
 }
 
 int Usage() {
-  Err(QStringLiteral("usage: vlnotes text FILE | vlnotes check FILE | vlnotes resave IN OUT"));
+  Err(
+      QStringLiteral("usage: vlnotes text FILE | vlnotes check FILE | vlnotes resave IN OUT | "
+                     "vlnotes events FILE"));
   return exUsage;
 }
 
@@ -303,7 +307,9 @@ int main(int argc, char **argv) {
   const QStringList args = app.arguments().mid(1);
   if (args.size() == 1 &&
       (args[0] == QStringLiteral("--help") || args[0] == QStringLiteral("help"))) {
-    Out(QStringLiteral("usage: vlnotes text FILE | vlnotes check FILE | vlnotes resave IN OUT"));
+    Out(
+        QStringLiteral("usage: vlnotes text FILE | vlnotes check FILE | vlnotes resave IN OUT | "
+                       "vlnotes events FILE"));
     return exOk;
   }
 
@@ -322,6 +328,9 @@ int main(int argc, char **argv) {
     return CommandText(args[1], logFolder.path());
   if (args.size() == 2 && args[0] == QStringLiteral("check"))
     return CommandCheck(args[1], logFolder.path());
+  if (args.size() == 3 && args[0] == QStringLiteral("resave") && IsBinderFile(args[1]))
+    return CommandResaveBinder(args[1], args[2]);
+  if (args.size() == 2 && args[0] == QStringLiteral("events")) return CommandEvents(args[1]);
   if (args.size() == 3 && args[0] == QStringLiteral("resave"))
     return CommandResave(args[1], args[2], logFolder.path());
   return Usage();
