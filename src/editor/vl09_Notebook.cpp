@@ -89,8 +89,13 @@ TvlNotebook::TvlNotebook(QWidget *Parent, TvlPageViewFactory Views, TvlOtherEven
 }
 
 TvlNotebook::~TvlNotebook() {
-  Page_DestroyAll();
-  delete FPageControl;
+  if (FPageControl) {
+    Page_DestroyAll();
+    delete FPageControl;
+    return;
+  }
+  // The window went first and took the sheets and views with it; only the documents are left.
+  FvlPages.clear();
 }
 
 // ---- Pages -----------------------------------------------------------------------------------

@@ -23,6 +23,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTabWidget>
 
 #include <cstdint>
 #include <functional>
@@ -33,7 +34,6 @@ class QAction;
 class QLineEdit;
 class QListWidget;
 class QMenu;
-class QTabWidget;
 class QWidget;
 class TDocument;
 
@@ -192,7 +192,7 @@ class TvlNotebook final : public QObject, public TvlBinderTabs {
   void SetScrollPos(RvlPage &Page, int Position);
   void RefocusAfterChange();
 
-  QTabWidget *FPageControl = nullptr;
+  QPointer<QTabWidget> FPageControl;  // owned; Qt may free it first with the parent window
   std::vector<std::unique_ptr<RvlPage>> FvlPages;  // each page stays where it is in memory
   TvlPageViewFactory FViews;
   TvlNotebookBinder FBinder;
