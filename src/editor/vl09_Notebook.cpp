@@ -59,6 +59,7 @@ TvlNotebook::TvlNotebook(QWidget *Parent, TvlPageViewFactory Views, TvlOtherEven
   FPageControl->setMovable(true);
   FPageControl->setUsesScrollButtons(true);
   FPageControl->tabBar()->setExpanding(false);
+  FTabBar = FPageControl->tabBar();
   FPageControl->tabBar()->installEventFilter(this);
   connect(FPageControl->tabBar(), &QTabBar::tabMoved, this,
           [this](int From, int To) { RunGuarded([&] { TabMoved(From, To); }); });
@@ -91,6 +92,11 @@ TvlNotebook::TvlNotebook(QWidget *Parent, TvlPageViewFactory Views, TvlOtherEven
 TvlNotebook::~TvlNotebook() {
   if (FPageControl) {
     Page_DestroyAll();
+    // Nothing of the notebook may run while Qt takes the widgets down.
+    FPageControl->tabBar()->removeEventFilter(this);
+    FRenameEdit->removeEventFilter(this);
+    FPageControl->disconnect(this);
+    FPageControl->tabBar()->disconnect(this);
     delete FPageControl;
     return;
   }
@@ -392,8 +398,8 @@ void TvlNotebook::DeleteSelectedPage() {
 bool TvlNotebook::eventFilter(QObject *Watched, QEvent *Event) {
   bool handled = false;
   RunGuarded([&] {
-    if (Watched == FPageControl->tabBar() && (Event->type() == QEvent::MouseButtonPress ||
-                                              Event->type() == QEvent::MouseButtonDblClick)) {
+    if (Watched == FTabBar && (Event->type() == QEvent::MouseButtonPress ||
+                               Event->type() == QEvent::MouseButtonDblClick)) {
       // Qt turns a quick second press into a double click: it counts as a press here.
       auto *mouse = static_cast<QMouseEvent *>(Event);
       const int index = FPageControl->tabBar()->tabAt(mouse->position().toPoint());

@@ -19,6 +19,7 @@
 // User-interface thread only. Every slot and event handler runs its body guarded.
 
 #include "vl09_NotebookBinder.h"
+#include "vl_Document.h"
 
 #include <QObject>
 #include <QPointer>
@@ -35,7 +36,6 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QWidget;
-class TDocument;
 
 // What the notebook asks of a page's view beyond being a widget.
 class TvlPageView {
@@ -192,7 +192,9 @@ class TvlNotebook final : public QObject, public TvlBinderTabs {
   void SetScrollPos(RvlPage &Page, int Position);
   void RefocusAfterChange();
 
-  QPointer<QTabWidget> FPageControl;  // owned; Qt may free it first with the parent window
+  QPointer<QTabWidget> FPageControl;
+  // Compared with, never used: events can arrive while Qt is taking the tab bar down.
+  const QObject *FTabBar = nullptr;  // owned; Qt may free it first with the parent window
   std::vector<std::unique_ptr<RvlPage>> FvlPages;  // each page stays where it is in memory
   TvlPageViewFactory FViews;
   TvlNotebookBinder FBinder;

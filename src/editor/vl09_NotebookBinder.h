@@ -28,6 +28,7 @@
 
 #include "vlDateTime.h"
 #include "vlSaveTarget.h"
+#include "vl_Document.h"
 
 #include <QString>
 #include <QStringList>
@@ -36,7 +37,6 @@
 #include <memory>
 #include <vector>
 
-class TDocument;
 class TvlOtherEventsIO;
 class TvlXmlIn;
 
