@@ -3,7 +3,7 @@
 //
 //   vlnotes text FILE       every paragraph's text after the moment of its first character
 //   vlnotes check FILE      loads the file and lists what is wrong with it
-//   vlnotes resave IN OUT   loads an isolated tab file and saves it again
+//   vlnotes resave IN OUT   loads an isolated tab file or a binder and saves it again
 //   vlnotes events FILE     the bookmarks of the file's OtherEvents block (vlnotesEvents.h)
 //   vlnotes render FILE OUT.png [--width PX]   draws an isolated tab file as the editor lays it out
 //
@@ -22,6 +22,7 @@
 #include "vlNotesRender.h"
 #include "vlPrompts.h"
 #include "vl_Document.h"
+#include "vlnotesBinder.h"
 #include "vlnotesEvents.h"
 
 #include <QCoreApplication>
@@ -316,6 +317,8 @@ int main(int argc, char **argv) {
 
   if (args.size() == 2 && args[0] == QStringLiteral("text")) return CommandText(args[1]);
   if (args.size() == 2 && args[0] == QStringLiteral("check")) return CommandCheck(args[1]);
+  if (args.size() == 3 && args[0] == QStringLiteral("resave") && IsBinderFile(args[1]))
+    return CommandResaveBinder(args[1], args[2]);
   if (args.size() == 2 && args[0] == QStringLiteral("events")) return CommandEvents(args[1]);
   if (args.size() == 3 && args[0] == QStringLiteral("resave"))
     return CommandResave(args[1], args[2]);

@@ -1,0 +1,473 @@
+#include "vl09_NotebookBinder.h"
+
+#include "vl09_XmlIn.h"
+#include "vl09_XmlOut.h"
+#include "vlAppPaths.h"
+#include "vlClock.h"
+#include "vlGlobals.h"
+#include "vlOtherEventsIO.h"
+#include "vlPrompts.h"
+#include "vlTextFile.h"
+#include "vlWin1252.h"
+#include "vl_Document.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int FileVersion = 2;
+// More changes than this since the last backup make the idle check write one.
+constexpr int BackupThreshold = 100;
+
+QString Generator() { return QStringLiteral("Vellomar\u00AE Software for Taking Notes"); }
+QString BackupExtension() { return QStringLiteral(".vlBackup"); }
+
+void AddLine(QString &All, const QString &One) {
+  if (One.isEmpty()) return;
+  if (!All.isEmpty()) All += QLatin1Char('\n');
+  All += One;
+}
+
+// Each of a tab's problem lines, named after the tab, so that the list says where to look.
+QString TabProblems(int Index, const QString &Title, const QString &Problems) {
+  QString out;
+  for (const QString &line : Problems.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+    AddLine(out, QStringLiteral("Tab %1 \"%2\": ").arg(Index + 1).arg(Title) + line);
+  return out;
+}
+
+TDateTime ModificationTime(const QFileInfo &Info) {
+  return QDateTimeToDateTime(Info.lastModified().toLocalTime());
+}
+
+qint64 SizeIfFile(const QFileInfo &Info) { return Info.isFile() ? Info.size() : 0; }
+
+// PathName without its last extension ("notes.vl" -> "notes"), in its folder.
+QString WithoutExtension(const QString &PathName) {
+  const QFileInfo info(PathName);
+  const QString suffix = info.suffix();
+  if (suffix.isEmpty()) return PathName;
+  return PathName.left(PathName.size() - suffix.size() - 1);
+}
+
+}  // namespace
+
+// ---- The plain tab list ----------------------------------------------------------------------
+
+TvlTabList::RTab &TvlTabList::Add(const QString &Title) {
+  RTab tab;
+  tab.Title = Title;
+  tab.Doc = std::make_unique<TDocument>();
+  Tabs.push_back(std::move(tab));
+  if (ActiveTab < 0) ActiveTab = 0;
+  return Tabs.back();
+}
+
+QString TvlTabList::Tabs_Title(int Index) const { return Tabs.at(std::size_t(Index)).Title; }
+TDocument &TvlTabList::Tabs_Document(int Index) { return *Tabs.at(std::size_t(Index)).Doc; }
+int TvlTabList::Tabs_ScrollPosForSaving(int Index) {
+  return Tabs.at(std::size_t(Index)).VertScrollbar;
+}
+QString TvlTabList::Tabs_PathName(int Index) const { return Tabs.at(std::size_t(Index)).PathName; }
+bool TvlTabList::Tabs_IsOnDisk(int Index) const { return Tabs.at(std::size_t(Index)).IsOnDisk; }
+
+void TvlTabList::Tabs_ReplaceAll(std::vector<RvlLoadedTab> NewTabs, int NewActiveTab) {
+  Tabs.clear();
+  for (RvlLoadedTab &t : NewTabs) {
+    RTab tab;
+    tab.Title = std::move(t.Title);
+    tab.VertScrollbar = t.VertScrollbar;
+    tab.Doc = std::move(t.Doc);
+    Tabs.push_back(std::move(tab));
+  }
+  ActiveTab = NewActiveTab;
+}
+
+// ---- Names -----------------------------------------------------------------------------------
+
+TvlNotebookBinder::TvlNotebookBinder(TvlBinderTabs &Tabs, TvlOtherEventsIO *Events)
+    : FTabs(Tabs), FEvents(Events) {}
+
+TvlOtherEventsIO &TvlNotebookBinder::Events() const { return FEvents ? *FEvents : OtherEventsIO(); }
+
+QString TvlNotebookBinder::BinderBackupPathNameFor(const QString &PathName) {
+  if (PathName.trimmed().isEmpty()) return {};
+  // A backup is never backed up: its backup would have its own name.
+  if (PathName.endsWith(BackupExtension(), Qt::CaseInsensitive)) return {};
+  return WithoutExtension(PathName) + BackupExtension();
+}
+
+QString TvlNotebookBinder::DeprecatedBinderPathName() {
+  return AppPaths().DataFolder() + QStringLiteral("/Default List of Currently Open Documents.txt");
+}
+
+// ---- Saving ----------------------------------------------------------------------------------
+
+QString TvlNotebookBinder::Binder_Save(const QString &PathName, bool IsBackup) {
+  const QString failed = QStringLiteral("File ") + PathName;
+  const int count = FTabs.Tabs_Count();
+  // TabCount 0 makes a file that no one can open again; the notebook always has a tab.
+  if (count < 1) return failed + QStringLiteral(": there is no tab to save");
+  int active = FTabs.Tabs_ActiveIndex();
+  if (active < 0 || active >= count) active = 0;
+
+  TvlXmlOut out(FTargetFactory ? FTargetFactory() : nullptr);
+  if (FChunkSize > 0) out.SetChunkSize(FChunkSize);
+  if (!out.File_OpenForRewritingOrDoErrorDialogs(PathName))
+    return out.ErrorString().isEmpty() ? failed : failed + QStringLiteral(": ") + out.ErrorString();
+
+  out.Insert_TagOpenForAttributes(xtBoundNotesBegin_);
+  out.Insert_Attribute("Version", FileVersion);
+  out.Insert_AttributeE("Generator", Generator());
+  out.Insert_Attribute("WhenSaved", QStringView(TimeStampFull(Now())));
+  out.Insert_Attribute("TabCount", count);
+  out.Insert_Attribute("ActiveTab", active);
+  out.Insert_TagClose_NoMoreAttributes();
+  for (int i = 0; i < count; ++i) {
+    out.Insert_TagOpenForAttributes(xtEarlyNotice_);
+    out.Insert_Attribute("TabIndex", i);
+    out.Insert_AttributeE("TabTitle", FTabs.Tabs_Title(i));
+    if (i == active) out.Insert_Attribute("TabActive", true);
+    out.Insert_TagClose_NoMoreAttributes();
+  }
+
+  QString tabsNotWritten;
+  for (int i = 0; i < count; ++i) {
+    const QString title = FTabs.Tabs_Title(i);
+    out.Insert_TagOpenForAttributes(xtDocTabBegin_);
+    out.Insert_AttributeE("TabTitle", title);
+    out.Insert_Attribute("TabIndex", i);
+    out.Insert_TagClose_NoMoreAttributes();
+    out.Insert_TagOpenForAttributes(xtScrollPos_);
+    out.Insert_Attribute("VSB", FTabs.Tabs_ScrollPosForSaving(i));
+    out.Insert_TagClose_NoMoreAttributes();
+    if (!FTabs.Tabs_Document(i).IO_SaveEmbedded(out)) tabsNotWritten += title + QLatin1Char('\n');
+    out.Insert_TagWithoutAttributes(xtDocTabEnd);
+  }
+  Events().IO_SaveNonTypingEvents(out);
+  out.Insert_TagWithoutAttributes(xtBoundNotesEnd);
+
+  // A file without one of its tabs would lose that tab's last saved text: keep the old file.
+  if (!tabsNotWritten.isEmpty()) {
+    out.File_Cancel();
+    return tabsNotWritten;
+  }
+  if (!out.File_Close()) {
+    TraceWrite(QStringLiteral("Binder not saved to ") + PathName + QStringLiteral(": ") +
+               out.ErrorString());
+    return out.ErrorString().isEmpty() ? failed : failed + QStringLiteral(": ") + out.ErrorString();
+  }
+
+  // From here on the new file is in place.
+  if (!IsBackup) {
+    for (int i = 0; i < count; ++i) {
+      TDocument &doc = FTabs.Tabs_Document(i);
+      doc.ChangeCount_Clear();
+      // The binder now holds everything a backup would: no backup right after a save.
+      doc.ChangeCountSinceBackup_Clear();
+    }
+    FBinderPathName = PathName;
+    // The backup holds an older state of this same binder. Left behind, a later opening could
+    // take it for a crash's leftovers and "recover" it over the newer binder.
+    const QString backup = BinderBackupPathNameFor(PathName);
+    if (!backup.isEmpty() && QFileInfo(backup).isFile() && !QFile::remove(backup))
+      TraceWrite(QStringLiteral("Old backup could not be removed: ") + backup);
+  }
+  return {};
+}
+
+int TvlNotebookBinder::Binder_ChangeCountSinceBackupSum() const {
+  int sum = 0;
+  for (int i = 0; i < FTabs.Tabs_Count(); ++i)
+    sum += FTabs.Tabs_Document(i).ChangeCountSinceBackup();
+  return sum;
+}
+
+void TvlNotebookBinder::Binder_ChangeCountSinceBackupSum_Clear() {
+  for (int i = 0; i < FTabs.Tabs_Count(); ++i)
+    FTabs.Tabs_Document(i).ChangeCountSinceBackup_Clear();
+}
+
+bool TvlNotebookBinder::Binder_IsCompeletelySaved() const {
+  for (int i = 0; i < FTabs.Tabs_Count(); ++i) {
+    const TDocument &doc = FTabs.Tabs_Document(i);
+    if (!doc.Document_IsBlank() && doc.ChangeCount() != 0) return false;
+  }
+  return true;
+}
+
+bool TvlNotebookBinder::SaveNotebook_AsBackup_Maybe(TBackupTiming BackupTiming) {
+  const QString backup = BinderBackupPathName();
+  if (backup.isEmpty()) return false;
+  const int sum = Binder_ChangeCountSinceBackupSum();
+  if (!(sum > BackupThreshold || (sum > 0 && BackupTiming == btASAP))) return false;
+  const QString problem = Binder_Save(backup, true);
+  if (!problem.isEmpty()) {
+    TraceWrite(QStringLiteral("Backup not written: ") + problem);
+    return false;
+  }
+  Binder_ChangeCountSinceBackupSum_Clear();
+  return true;
+}
+
+void TvlNotebookBinder::Binder_DiscardBackup() {
+  const QString backup = BinderBackupPathName();
+  if (backup.isEmpty() || !QFileInfo(backup).isFile()) return;
+  if (QFile::moveToTrash(backup)) return;
+  // No trash here: keep it under a name that is never taken for this binder's backup.
+  const TDateTime when = ModificationTime(QFileInfo(backup));
+  const QString base =
+      WithoutExtension(backup) + QStringLiteral(".discarded ") + TimeStampMinute(when);
+  QString target = base + BackupExtension();
+  for (int n = 2; QFileInfo::exists(target); ++n)
+    target = base + QStringLiteral(" (%1)").arg(n) + BackupExtension();
+  if (!QFile::rename(backup, target))
+    TraceWrite(QStringLiteral("Discarded backup could not be set aside: ") + backup);
+}
+
+// ---- Recovery --------------------------------------------------------------------------------
+
+bool TvlNotebookBinder::IsCompleteBinderFile(const QString &PathName) {
+  QFile file(PathName);
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  const qint64 size = file.size();
+  constexpr qint64 Tail = 4096;
+  if (size > Tail && !file.seek(size - Tail)) return false;
+  QByteArray tail = file.read(Tail);
+  while (!tail.isEmpty() &&
+         (tail.back() == '\n' || tail.back() == '\r' || tail.back() == ' ' || tail.back() == '\t'))
+    tail.chop(1);
+  if (!tail.endsWith("</BoundNotes>")) return false;
+  // The closing tag must stand on its own line.
+  const qsizetype lineStart = tail.lastIndexOf('\n') + 1;
+  return tail.mid(lineStart).trimmed() == "</BoundNotes>";
+}
+
+QString TvlNotebookBinder::FreeRenameTarget(const QString &PathName, const QString &Middle,
+                                            TDateTime When) {
+  const QString base = WithoutExtension(PathName) + Middle + TimeStampMinute(When);
+  QString target = base + QStringLiteral(".vl");
+  // Two recoveries in the same minute must not overwrite the copy kept by the first.
+  for (int n = 2; QFileInfo::exists(target); ++n) target = base + QStringLiteral(" (%1).vl").arg(n);
+  return target;
+}
+
+void TvlNotebookBinder::Binder_SeekMoreRecentBackupAndRotateIfFound(const QString &PathName) {
+  QString backup = BinderBackupPathNameFor(PathName);
+  if (backup.isEmpty()) return;
+  const QFileInfo binderInfo(PathName), backupInfo(backup);
+  const qint64 binderSize = SizeIfFile(binderInfo), backupSize = SizeIfFile(backupInfo);
+  if (binderSize <= 0 || backupSize <= 0) return;
+  const TDateTime binderWhen = ModificationTime(binderInfo);
+  const TDateTime backupWhen = ModificationTime(backupInfo);
+  if (!(binderInfo.lastModified() < backupInfo.lastModified())) return;
+
+  // A backup cut short (a crash or a full disk while it was written) must not replace a binder
+  // that is whole.
+  if (!IsCompleteBinderFile(backup)) {
+    Prompts().Message(
+        QStringLiteral("A backup of your notes was found that is newer than the file \"") +
+            PathName +
+            QStringLiteral("\", but the backup is incomplete, so it was not used.  Both files "
+                           "are kept as they are; the backup is:\n\n") +
+            backup,
+        TPromptIcon::piWarning);
+    TraceWrite(QStringLiteral("Incomplete backup not recovered: ") + backup);
+    return;
+  }
+
+  QString note;
+  if (binderSize > backupSize)
+    note = QStringLiteral("\n\nNOTE:  Your original file is ") +
+           QString::number(binderSize - backupSize) +
+           QStringLiteral(" bytes larger.  This is unusual, so you might want to check out why.");
+  const QString newName = FreeRenameTarget(PathName, QStringLiteral(".as saved "), binderWhen);
+  Prompts().Message(
+      QStringLiteral("Last time the program closed unexpectedly, possibly leaving unsaved changes "
+                     "in the multi-tabbed document \"") +
+      PathName + QStringLiteral("\".  \n\nAt least some of these changes will now be recovered.") +
+      QStringLiteral("\n\nYour original file (before recovery) will be renamed to \n \"") +
+      QFileInfo(newName).fileName() + QStringLiteral("\".") + note);
+
+  // QFile::rename never replaces an existing file.
+  if (!QFile::rename(PathName, newName)) {
+    const QString latest = FreeRenameTarget(backup, QStringLiteral(".Latest "), backupWhen);
+    if (QFile::rename(backup, latest)) backup = latest;
+    Prompts().Message(
+        QStringLiteral("Unable to rename file to recover automatically.  Please examine:\n\n") +
+            backup,
+        TPromptIcon::piWarning);
+    return;
+  }
+  if (!QFile::rename(backup, PathName))
+    Prompts().Message(
+        QStringLiteral("Unable to rename file. Your document is now in a file named:\n\n") + backup,
+        TPromptIcon::piWarning);
+}
+
+// ---- Opening ---------------------------------------------------------------------------------
+
+QString TvlNotebookBinder::ReadBinder(TvlXmlIn &In, bool &Usable, std::vector<RvlLoadedTab> &Tabs,
+                                      int &ActiveTab) {
+  Usable = false;
+  QString problems;
+  if (!In.Next_SearchForBefore(xtBoundNotesBegin_, {xtDocTabBegin_, xtBoundNotesEnd}))
+    return QStringLiteral("The file format appears to be wrong.");
+  int tabCount = 0, activeTab = -1;
+  if (!In.Get("TabCount", tabCount)) tabCount = 0;
+  if (!In.Get("ActiveTab", activeTab)) activeTab = -1;
+  if (tabCount < 1 || activeTab == -1)
+    return QStringLiteral("The file format appears to be wrong.");
+  In.NextRecognizedTag();
+
+  // Tabs come from DocTab lines that are there, never from the count alone.
+  while (static_cast<int>(Tabs.size()) < tabCount &&
+         In.Next_SearchForBefore(xtDocTabBegin_, {xtOtherEventsBegin, xtBoundNotesEnd})) {
+    RvlLoadedTab tab;
+    if (!In.GetE("TabTitle", tab.Title)) tab.Title = QStringLiteral("???");
+    In.NextRecognizedTag();
+    if (In.Next_SearchForBefore(xtScrollPos_,
+                                {xtCaretPos_, xtSectionsBegin, xtDocTabEnd, xtDocTabBegin_,
+                                 xtOtherEventsBegin, xtBoundNotesEnd})) {
+      if (!In.Get("VSB", tab.VertScrollbar)) tab.VertScrollbar = 0;
+      In.NextRecognizedTag();
+    }
+    tab.Doc = std::make_unique<TDocument>();
+    AddLine(problems,
+            TabProblems(static_cast<int>(Tabs.size()), tab.Title, tab.Doc->IO_LoadEmbedded(In)));
+    if (In.CurrentTag() == xtDocTabEnd) In.NextRecognizedTag();
+    Tabs.push_back(std::move(tab));
+  }
+  if (Tabs.empty()) {
+    AddLine(problems, QStringLiteral("The file format appears to be wrong."));
+    return problems;
+  }
+  // Tabs beyond the count are stepped over so that the events after them are still read.
+  int extra = 0;
+  while (!In.EndOfFile() && In.CurrentTag() != xtOtherEventsBegin &&
+         In.CurrentTag() != xtBoundNotesEnd) {
+    if (In.CurrentTag() == xtDocTabBegin_) ++extra;
+    In.NextRecognizedTag();
+  }
+  if (static_cast<int>(Tabs.size()) < tabCount || extra > 0)
+    AddLine(problems, QStringLiteral("The binder announces %1 tabs and holds %2")
+                          .arg(tabCount)
+                          .arg(static_cast<int>(Tabs.size()) + extra));
+  AddLine(problems, Events().IO_LoadNonTypingEvents(In));
+  if (!In.Next_SearchFor(xtBoundNotesEnd))
+    AddLine(problems,
+            QStringLiteral("The file appears incomplete: its closing </BoundNotes> is missing"));
+  AddLine(problems, In.ReadProblem());
+  ActiveTab = std::clamp(activeTab, -1, static_cast<int>(Tabs.size()) - 1);
+  Usable = true;
+  return problems;
+}
+
+QString TvlNotebookBinder::Binder_Open(const QString &PathName) {
+  Binder_SeekMoreRecentBackupAndRotateIfFound(PathName);
+  return Binder_OpenWithoutRecovery(PathName);
+}
+
+QString TvlNotebookBinder::Binder_OpenWithoutRecovery(const QString &PathName) {
+  QString errorText;
+
+  QString readPath = PathName;
+  bool useTemplate = false;
+  if (readPath.isEmpty()) {
+    if (!FExampleBinderPathName.isEmpty() && QFileInfo(FExampleBinderPathName).isFile())
+      readPath = FExampleBinderPathName;
+    else
+      useTemplate = true;
+  }
+
+  TvlXmlIn in;
+  QString warning;
+  bool opened = false;
+  if (useTemplate) {
+    // The template is written for the user to find; reading it from memory keeps a new binder
+    // working when the documents folder cannot be written.
+    TvlXmlIn::File_CreateEmptyBinderFile();
+    opened =
+        in.Bytes_Open(TvlXmlIn::EmptyBinderBytes(), QStringLiteral("Empty Binder.vl"), warning);
+  } else if (QFileInfo::exists(readPath) && !QFileInfo(readPath).isFile()) {
+    warning = QStringLiteral("This is not a file: ") + readPath;
+  } else {
+    opened = in.File_OpenOrDoErrorDialogs(readPath, warning);
+  }
+  errorText = warning;
+
+  std::vector<RvlLoadedTab> tabs;
+  int activeTab = -1;
+  if (!opened) {
+    TvlXmlIn::File_CreateEmptyBinderFile();
+    FBinderPathName.clear();
+  } else {
+    bool usable = false;
+    try {
+      AddLine(errorText, ReadBinder(in, usable, tabs, activeTab));
+    } catch (const std::exception &e) {
+      usable = false;
+      AddLine(errorText, QString::fromLocal8Bit(e.what()));
+    }
+    if (!usable) {
+      // The tabs stay as they were.
+      errorText += QStringLiteral("\n\nThere was an error while opening file: \n\n\"") + readPath +
+                   QLatin1Char('"');
+    } else {
+      if (!useTemplate && OnFileAccessed) OnFileAccessed(readPath);
+      FBinderPathName = useTemplate ? QString() : readPath;
+      FTabs.Tabs_ReplaceAll(std::move(tabs), activeTab);
+    }
+  }
+  in.File_Close();
+  Binder_ChangeCountSinceBackupSum_Clear();
+  return errorText;
+}
+
+// ---- The list of open documents ----------------------------------------------------------------
+
+QStringList TvlNotebookBinder::ListOfOpenDocsLines() const {
+  QStringList lines{
+      QStringLiteral("# CAUTION: Do not change this file. It is created and maintained "
+                     "automatically."),
+      QStringLiteral("#")};
+  const int active = FTabs.Tabs_ActiveIndex();
+  for (int i = 0; i < FTabs.Tabs_Count(); ++i) {
+    const QString path = FTabs.Tabs_PathName(i);
+    if (QFileInfo(path).fileName().trimmed().isEmpty()) continue;
+    if (path.contains(QStringLiteral("Click To Name (Created "))) continue;
+    if (!FTabs.Tabs_IsOnDisk(i)) continue;
+    lines.append((i == active ? QStringLiteral("*") : QString()) + path);
+  }
+  return lines;
+}
+
+bool TvlNotebookBinder::SaveNotebook_SaveListOfOpenDocsToBinderFile() {
+  const QString path = DeprecatedBinderPathName();
+  QByteArray bytes;
+  for (const QString &line : ListOfOpenDocsLines()) {
+    AppendEncodedWin1252(bytes, line);
+    bytes += "\r\n";
+  }
+  QString why;
+  if (WriteFileAtomically(path, bytes, &why)) return true;
+  // Nothing reads this file: failing to write it must never stop closing the program.
+  ErrorReport(false,
+              QStringLiteral("Can't save a list of which tabs and documents are open.  Tried to "
+                             "save it to this location and file: \"") +
+                  path + QStringLiteral("\".\n\nYour computer gave this error message: \"") + why +
+                  QStringLiteral("\"."));
+  return false;
+}
+
+void TvlNotebookBinder::MyFileNotFoundMessage(const QString &PathName) {
+  const QFileInfo info(PathName);
+  Prompts().Message(QStringLiteral("File not found:  ") + info.fileName() +
+                        QStringLiteral("\n\nExpected in folder: \n") +
+                        QDir::toNativeSeparators(info.absolutePath()),
+                    TPromptIcon::piWarning);
+}

@@ -1,0 +1,95 @@
+// The vlnotes tool on binders, run as a process: every tab under its title, a fresh save that
+// keeps tabs and bookmarks, the events list, and a damaged binder never written over itself.
+
+#include "vl09_NotebookBinder.h"
+#include "vlKeptEventsIO.h"
+#include "vlTestSupport.h"
+#include "vl_Document.h"
+#include "vldTestDoc.h"
+
+#include <gtest/gtest.h>
+#include <QProcess>
+
+namespace {
+
+struct RRun {
+  int Exit = -1;
+  QString Out;
+  QString Err;
+};
+
+RRun RunTool(const QStringList &Arguments) {
+  QProcess process;
+  process.start(QStringLiteral(VLNOTES_EXE), Arguments);
+  RRun run;
+  if (!process.waitForFinished(120'000)) return run;
+  run.Exit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+  run.Out = QString::fromUtf8(process.readAllStandardOutput());
+  run.Err = QString::fromUtf8(process.readAllStandardError());
+  return run;
+}
+
+QByteArray WithoutWhenSaved(QByteArray Bytes) {
+  const qsizetype at = Bytes.indexOf(" WhenSaved=\"");
+  if (at >= 0) Bytes.remove(at, Bytes.indexOf('"', at + 12) + 1 - at);
+  return Bytes;
+}
+
+TEST(NotesToolBinderTest, TextResaveEventsAndCheckOnABinderTheProgramWrites) {
+  TFreshFolder folder;
+  TvlTabList tabs;
+  BuildDocument(*tabs.Add(QStringLiteral("Lecture")).Doc, {"first line"});
+  BuildDocument(*tabs.Add(QStringLiteral("Questions")).Doc, {"why?", "how?"});
+  tabs.ActiveTab = 1;
+  TvlKeptEventsIO events;
+  events.Add(QStringLiteral("Marker"), QChar(u'1'), BuiltT0 + 0.5 / 24);
+  events.Add(QStringLiteral("Label"), QChar(u'1'), BuiltT0 + 1.0 / 24, QStringLiteral("Point"));
+  TvlNotebookBinder binder(tabs, &events);
+  const QString path = folder.File(QStringLiteral("notes.vl"));
+  ASSERT_EQ(binder.Binder_Save(path), QString());
+
+  RRun run = RunTool({QStringLiteral("text"), path});
+  EXPECT_EQ(run.Exit, 0) << run.Err.toStdString();
+  EXPECT_EQ(run.Out, QStringLiteral("# Tab 1: Lecture\n2023-03-15 12:00:00  first line\n"
+                                    "# Tab 2: Questions\n2023-03-15 12:00:00  why?\n"
+                                    "2023-03-15 12:16:40  how?\n"));
+
+  run = RunTool({QStringLiteral("events"), path});
+  EXPECT_EQ(run.Exit, 0) << run.Err.toStdString();
+  EXPECT_EQ(run.Out, QStringLiteral("2023-03-15 12:30:00.000  Marker      1  \n"
+                                    "2023-03-15 13:00:00.000  Label       1  Point\n"));
+
+  const QString again = folder.File(QStringLiteral("again.vl"));
+  run = RunTool({QStringLiteral("resave"), path, again});
+  EXPECT_EQ(run.Exit, 0) << run.Err.toStdString();
+  EXPECT_EQ(WithoutWhenSaved(ReadAllBytes(again)), WithoutWhenSaved(ReadAllBytes(path)));
+
+  // A binder cut short: text still prints what is there, check names the problem, and resave
+  // will not write over it.
+  QByteArray cut = ReadAllBytes(path);
+  cut.truncate(cut.indexOf("<OtherEvents>"));
+  const QString damaged = folder.File(QStringLiteral("cut.vl"));
+  WriteAllBytes(damaged, cut);
+  run = RunTool({QStringLiteral("check"), damaged});
+  EXPECT_EQ(run.Exit, 1);
+  EXPECT_TRUE(run.Out.contains(QStringLiteral("incomplete"))) << run.Out.toStdString();
+  run = RunTool({QStringLiteral("resave"), damaged, damaged});
+  EXPECT_EQ(run.Exit, 1);
+  EXPECT_EQ(ReadAllBytes(damaged), cut);
+  const QString rescued = folder.File(QStringLiteral("rescued.vl"));
+  run = RunTool({QStringLiteral("resave"), damaged, rescued});
+  EXPECT_EQ(run.Exit, 1);
+  TvlTabList back;
+  TvlNotebookBinder reader(back);
+  EXPECT_EQ(reader.Binder_Open(rescued), QString());
+  EXPECT_EQ(back.Tabs.size(), 2u);
+
+  // No backup is ever recovered or renamed by the tool.
+  const QString backup = folder.File(QStringLiteral("notes.vlBackup"));
+  WriteAllBytes(backup, ReadAllBytes(path));
+  run = RunTool({QStringLiteral("events"), path});
+  EXPECT_EQ(run.Exit, 0);
+  EXPECT_EQ(ReadAllBytes(backup), ReadAllBytes(path));
+}
+
+}  // namespace
