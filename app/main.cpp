@@ -22,6 +22,7 @@
 #include "vlShellSettings.h"
 #include "vlSingleInstance.h"
 #include "vlSplash.h"
+#include "vlTermination.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -144,7 +145,16 @@ int main(int argc, char *argv[]) {
   splash.Progress_MajorStep(20, 40, QStringLiteral("Creating main window"));
   TVellomarFm fm(store, options, audio, &splash);
   raiseTarget = &fm;
-  SetAbortHandler([] { QCoreApplication::exit(1); });
+  // Abort in an error dialog ends the program at once, after a backup of the notes.
+  SetAbortHandler([&fm] {
+    fm.EmergencyBackup();
+    QCoreApplication::exit(1);
+  });
+  TTerminationSignals termination;
+  QObject::connect(&termination, &TTerminationSignals::TerminationRequested, &fm, [&fm] {
+    fm.CloseForTermination();
+    QCoreApplication::quit();
+  });
 
   splash.Progress_MajorStep(60, 72, QStringLiteral("Initializing audio"));
   splash.Progress_MajorStep(70, 72, QStringLiteral("Preparing options"));
@@ -163,8 +173,8 @@ int main(int argc, char *argv[]) {
   const std::int64_t shownMSecs = Clock().SteadyMSecs() - launchSteady;
   splash.Progress_MajorStep(100, 100, QStringLiteral("Hiding this window"));
   FadeWindow(&splash, 1, 0, 200);
-  // The welcome window is not part of the program yet.
-  if (displayWelcome) TraceWrite(QStringLiteral("Welcome window asked for"));
+  // The welcome window is not part of the program yet; displayWelcome says whether to show it.
+  static_cast<void>(displayWelcome);
   if (!firstRun.ExampleBinderPath.isEmpty())
     TraceWrite(QStringLiteral("Example binder: %1").arg(firstRun.ExampleBinderPath));
 
@@ -196,6 +206,7 @@ int main(int argc, char *argv[]) {
 
   const int status = app.exec();
   TVellomarFm::SetMainLoopRunning(false);
+  SetAbortHandler({});
   TraceWrite(QStringLiteral("End ") + TimeStampFull(Now()));
   errorLog.CloseTrace();
   return status;

@@ -755,6 +755,23 @@ bool TVellomarFm::FormCloseQuery() {
   return true;
 }
 
+void TVellomarFm::EmergencyBackup() {
+  RunGuarded([this] {
+    if (FNotebook) FNotebook->SaveNotebookAsBackupNow();
+  });
+}
+
+void TVellomarFm::CloseForTermination() {
+  if (FFormCloseDone) return;
+  TraceWrite(QStringLiteral("Ending on a termination signal"));
+  EmergencyBackup();
+  // The binder stays open, so its backup is found and offered at the next start.
+  RunGuarded([this] {
+    if (FNotebook) FStore.SetValue(Name(vlSetting::AutoOpenBinder), FNotebook->BinderPathName());
+  });
+  FormClose();
+}
+
 void TVellomarFm::DebugCaption(const QString &Text) {
   if (ErrorLog().DebugSwitch()) setWindowTitle(Text);
 }

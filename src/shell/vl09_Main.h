@@ -149,6 +149,11 @@ class TVellomarFm : public QMainWindow {
   bool FormCloseQuery();
   void FormClose();
   bool FormCloseDone() const { return FFormCloseDone; }
+  // The program must end now, without a question (a termination signal): the notebook is
+  // backed up so the next start offers the work again, then the window closes in order.
+  void CloseForTermination();
+  // Writes the notebook's backup at once; never throws.
+  void EmergencyBackup();
 
   // --- Panels and actions that start-up and the commands share.
   QString ProgramNameInCaptionStr() const { return FProgramNameInCaptionStr; }

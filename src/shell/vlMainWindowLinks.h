@@ -32,6 +32,9 @@ class TNotebookLink {
   virtual void SaveListOfOpenDocuments() = 0;
   // The idle backup: writes the binder's backup when enough has changed.
   virtual void SaveNotebookAsBackupMaybe() = 0;
+  // Writes the binder's backup now, whatever has changed: the program is about to end without
+  // the save question (a termination signal, Abort in an error dialog).
+  virtual void SaveNotebookAsBackupNow() = 0;
   // Puts the keyboard focus into the active page's editor; false when it cannot yet.
   virtual bool FocusActivePage() = 0;
 };

@@ -80,7 +80,7 @@ class TFakeNotebook final : public TNotebookLink {
   QString Path = S("/notes/Work.vl");
   bool SaveWorks = true;
   bool ListReports = false;
-  int Saves = 0, SaveAses = 0, Closes = 0, Discards = 0, Lists = 0, Backups = 0;
+  int Saves = 0, SaveAses = 0, Closes = 0, Discards = 0, Lists = 0, Backups = 0, BackupsNow = 0;
 
   bool HasUnsavedDocumentChanges() const override { return Unsaved; }
   bool IsBinderNamed() const override { return Named; }
@@ -100,6 +100,7 @@ class TFakeNotebook final : public TNotebookLink {
     if (ListReports) ErrorReport(true, S("Simulated list fault"));
   }
   void SaveNotebookAsBackupMaybe() override { ++Backups; }
+  void SaveNotebookAsBackupNow() override { ++BackupsNow; }
   bool FocusActivePage() override { return true; }
 };
 
@@ -414,6 +415,22 @@ TEST(MainWindow, TeardownStepsThatReportStillLetTheSettingsBeWritten) {
   TRegistryData again(rig.Store.IniPath());
   again.OnApplicationOpen_ReadFromRegistry();
   EXPECT_NE(again.GetValue(S("Left")), S("1"));
+}
+
+TEST(MainWindow, ATerminationBacksUpTheNotesAndClosesWithoutAsking) {
+  TRig rig;
+  rig.Notebook.Unsaved = true;
+  TVellomarFm &fm = rig.Make();
+  fm.show();  // the audio start has not ended: termination does not wait for it
+  fm.CloseForTermination();
+  EXPECT_TRUE(fm.FormCloseDone());
+  EXPECT_FALSE(fm.isVisible());
+  EXPECT_EQ(rig.Notebook.BackupsNow, 1);
+  EXPECT_EQ(rig.Notebook.Closes, 0);  // left open, so its backup is offered at the next start
+  EXPECT_TRUE(TTestEnvironment::TestPrompts().Asked().isEmpty());
+  TRegistryData onDisk(rig.Store.IniPath());
+  ASSERT_TRUE(onDisk.OnApplicationOpen_ReadFromRegistry());
+  EXPECT_EQ(onDisk.GetValue(S("AutoOpenBinder")), rig.Notebook.Path);
 }
 
 TEST(MainWindow, AttachedPartsTakeThePlaceOfTheirPlaceholders) {

@@ -129,3 +129,20 @@ TEST(ProgramProcess, ASecondProgramRaisesTheFirstAndAKilledFirstLeavesNoLockBehi
   EXPECT_EQ(third.ExitCode, 0) << third.Err.toStdString();
   EXPECT_TRUE(third.Out.contains(S("Start-up:"))) << third.Out.toStdString();
 }
+
+TEST(ProgramProcess, ATerminationSignalEndsTheProgramInOrder) {
+  TProgramHome home;
+  QProcess program;
+  home.Prepare(program);
+  program.start();
+  ASSERT_TRUE(program.waitForStarted(ProcessMSecs));
+  ASSERT_TRUE(WaitFor([&] { return home.Trace().contains(S("Audio start failed")); }));
+  program.terminate();  // SIGTERM, as a shutdown sends it
+  ASSERT_TRUE(program.waitForFinished(ProcessMSecs));
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 0);
+  EXPECT_TRUE(home.Trace().contains(S("Ending on a termination signal")));
+  TRegistryData settings(home.Settings());
+  ASSERT_TRUE(settings.OnApplicationOpen_ReadFromRegistry());
+  EXPECT_TRUE(settings.ValueExists(S("Left")));  // written at close
+}
