@@ -96,10 +96,18 @@ TEST(ProgramProcess, FirstStartSetsUpAndASecondStartCopiesNothing) {
   EXPECT_TRUE(settings.ValueExists(S("Left")));  // written at close
   EXPECT_EQ(home.Trace().count(S("First run:")), 5);
 
+  // The second start also keeps a launch log, as the settings ask.
+  settings.SetBool(S("LaunchLog"), true);
+  ASSERT_TRUE(settings.OnApplicationClose_WriteToRegistry());
   const auto second = home.Run({S("--quit-after-start")});
   ASSERT_EQ(second.ExitCode, 0) << second.Err.toStdString();
   EXPECT_EQ(home.Trace().count(S("First run:")), 5);
   EXPECT_EQ(home.Trace().count(S("Launch ")), 2);
+  const QStringList logs = QDir(home.Data()).entryList({S("* VL Launch Log.txt")}, QDir::Files);
+  ASSERT_EQ(logs.size(), 1);
+  const QString log = QString::fromUtf8(ReadAllBytes(home.Data() + QLatin1Char('/') + logs[0]));
+  EXPECT_TRUE(log.contains(S("%  Creating main window"))) << log.toStdString();
+  EXPECT_TRUE(log.trimmed().endsWith(S("  Applicaton.Run"))) << log.toStdString();
 }
 
 TEST(ProgramProcess, ASecondProgramRaisesTheFirstAndAKilledFirstLeavesNoLockBehind) {
