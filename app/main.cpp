@@ -72,6 +72,8 @@ int main(int argc, char *argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Vellomar"));
   QApplication::setOrganizationName(QStringLiteral("Vellomar"));
+  // The window title carries the name already, so the platform adds nothing to it.
+  QApplication::setApplicationDisplayName(QStringLiteral("Vellomar"));
   const std::int64_t launchSteady = Clock().SteadyMSecs();
   const TDateTime launchMoment = Now();
   const bool quitAfterStart =
@@ -119,7 +121,6 @@ int main(int argc, char *argv[]) {
   SetWindowOpacityIfAny(&splash, 0);
   splash.show();
   FadeWindow(&splash, 0, 1, 200);
-  QApplication::setApplicationDisplayName(QStringLiteral("Vellomar"));
   QPointer<QWidget> raiseTarget = &splash;
   QObject::connect(&instance, &TSingleInstance::RaiseRequested, &app, [&raiseTarget] {
     TraceWrite(QStringLiteral("A later start asked this window to come forward"));
