@@ -157,6 +157,12 @@ int main(int argc, char *argv[]) {
     QCoreApplication::quit();
   });
 
+  // The secondary windows (the small main window, the sketch tools, About, the calendar, the
+  // time adjustment) and the two silence windows are created here, each with its progress step,
+  // as they join the program.
+  splash.Progress_MajorStep(40, 52, QStringLiteral("Creating main window"));
+  // The recording controller with its recorder and player; until the audio facade takes its
+  // place, the stand-in answers that there is no audio server.
   splash.Progress_MajorStep(60, 72, QStringLiteral("Initializing audio"));
   splash.Progress_MajorStep(70, 72, QStringLiteral("Preparing options"));
   splash.Progress_MajorStep(72, 80, QStringLiteral("Preparing to run application"));

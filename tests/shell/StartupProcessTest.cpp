@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QThread>
 
@@ -153,4 +154,17 @@ TEST(ProgramProcess, ATerminationSignalEndsTheProgramInOrder) {
   TRegistryData settings(home.Settings());
   ASSERT_TRUE(settings.OnApplicationOpen_ReadFromRegistry());
   EXPECT_TRUE(settings.ValueExists(S("Left")));  // written at close
+}
+
+TEST(ProgramProcess, ALockHolderThatDoesNotAnswerIsReportedAndTheStartEnds) {
+  TProgramHome home;
+  // This test holds the lock: a live owner that listens on no socket, like a hung program.
+  QDir().mkpath(home.Documents());
+  QLockFile held(home.Documents() + S("/Vellomar.lock"));
+  ASSERT_TRUE(held.tryLock(0));
+  const auto start = home.Run({S("--quit-after-start")});
+  EXPECT_EQ(start.ExitCode, 0);
+  EXPECT_TRUE(start.Err.contains(S("This application is already in use.")))
+      << start.Err.toStdString();
+  EXPECT_FALSE(start.Out.contains(S("Start-up:")));
 }
