@@ -186,6 +186,7 @@ int main(int argc, char *argv[]) {
     TraceWrite(QStringLiteral("Example binder: %1").arg(firstRun.ExampleBinderPath));
 
   TVellomarFm::SetMainLoopRunning(true);
+  fm.RunIdleSoon();
   if (store.Get(vlSetting::LaunchLog)) {
     launchLog.Append(TimeStampFull(launchMoment) + QStringLiteral("  Applicaton.Run"));
     const double seconds = (Clock().SteadyMSecs() - launchSteady) / 1000.0;

@@ -449,7 +449,10 @@ void TVellomarFm::showEvent(QShowEvent *Event) {
   FShownOnce = true;
   RunGuarded([this] { FormShow(); });
   FIdleTimer->start();
-  // The first idle pass follows as soon as the window is up, not a whole tick later.
+  RunIdleSoon();
+}
+
+void TVellomarFm::RunIdleSoon() {
   QTimer::singleShot(0, this, [this] { RunGuarded([this] { ApplicationEvents1Idle(); }); });
 }
 
@@ -545,7 +548,7 @@ void TVellomarFm::BarelyDidApplicationRun_ScheduleAudioInitialization() {
   AudioInitializationTimer->setSingleShot(true);
   AudioInitializationTimer->setInterval(AudioStageMSecs);
   connect(AudioInitializationTimer, &QTimer::timeout, this,
-          &TVellomarFm::AudioInitializationTimerTimer);
+          [this] { RunGuarded([this] { AudioInitializationTimerTimer(); }); });
   SetWaitCursor(true);
   AudioInitializationTimer->start();
 }

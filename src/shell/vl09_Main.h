@@ -137,6 +137,9 @@ class TVellomarFm : public QMainWindow {
 
   // --- Idle work, run by a 100 ms tick while the main loop runs.
   void ApplicationEvents1Idle();
+  // An idle pass as soon as the event loop gets to it rather than a tick later: the program
+  // asks for one when its loop starts, so the audio start begins without waiting.
+  void RunIdleSoon();
   int BackupTestTurn() const { return FBackupTestTurn; }
 
   // --- Called by the audio facade.
