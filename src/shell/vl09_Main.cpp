@@ -806,12 +806,14 @@ void TVellomarFm::FormClose() {
   CloseStep([this] {
     if (FHooks.SaveSilenceSchedule) FHooks.SaveSilenceSchedule();
   });
-  CloseStep([this] {
-    StoreMainWindowBounds(FStore, normalGeometry());
-    FStore.Set(vlSetting::TimelineSidePnlWidth,
-               std::clamp(FTimelineSidePnl->width(), vlSetting::TimelineSidePnlWidth.Min,
-                          vlSetting::TimelineSidePnlWidth.Max));
-  });
+  // A window that was never shown has no bounds of the user's to keep.
+  if (FShownOnce)
+    CloseStep([this] {
+      StoreMainWindowBounds(FStore, normalGeometry());
+      FStore.Set(vlSetting::TimelineSidePnlWidth,
+                 std::clamp(FTimelineSidePnl->width(), vlSetting::TimelineSidePnlWidth.Min,
+                            vlSetting::TimelineSidePnlWidth.Max));
+    });
   CloseStep([this] {
     StoreReopenWhen(FStore,
                     FHooks.HistoricalTrackWhen ? FHooks.HistoricalTrackWhen() : FReopenWhen);

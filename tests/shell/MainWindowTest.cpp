@@ -393,6 +393,7 @@ TEST(MainWindow, TeardownStepsThatReportStillLetTheSettingsBeWritten) {
   fm.Hooks().HistoricalTrackZoom = [] { return 0.5; };
   auto *notebook = new QTextEdit;
   fm.AttachNotebook(notebook);
+  fm.show();
 
   fm.FormClose();
   EXPECT_EQ(TTestEnvironment::TestPrompts().Asked().size(), 2);
