@@ -609,6 +609,10 @@ void TVellomarFm::AudioInitializationFailed(const QString &Reason) {
   FAudioFailure = Reason;
   if (AudioInitializationTimer) AudioInitializationTimer->stop();
   SetAudioActionsEnabled(false);
+  // The disabled buttons say why, also while the audio controls and their label are hidden.
+  for (QAction *action :
+       {aPlayStart, aButtonStopBoth, aPlayInstantReplay, aPlaySegment, aRecordStart})
+    action->setToolTip(action->text().remove(QLatin1Char('&')) + QStringLiteral(": ") + Reason);
   SetWaitCursor(false);
   TraceWrite(QStringLiteral("Audio start failed at stage %1: %2")
                  .arg(FAudioInitializationStage)

@@ -207,8 +207,9 @@ TEST(MainWindow, AFailingAudioStageLeavesAWindowThatCloses) {
     EXPECT_EQ(fm.AudioInitializationStage(), row.FailAt);
     EXPECT_FALSE(rig.AudioActionsEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(fm.RecorderActivityLbl()->text(),
-              row.ByReport ? S("Audio could not start") : S("Simulated fault"));
+    const QString reason = row.ByReport ? S("Audio could not start") : S("Simulated fault");
+    EXPECT_EQ(fm.RecorderActivityLbl()->text(), reason);
+    EXPECT_EQ(fm.aRecordStart->toolTip(), S("Start: ") + reason);
     if (row.ByReport) {
       ASSERT_EQ(TTestEnvironment::TestPrompts().Asked().size(), 1);
       EXPECT_TRUE(TTestEnvironment::TestPrompts().Asked()[0].Text.startsWith(
