@@ -1,0 +1,868 @@
+#include "vl09_Main.h"
+
+#include "vl09_Hint.h"
+#include "vl09_Options.h"
+#include "vl09_RecentFiles.h"
+#include "vl09_Registry.h"
+#include "vlClock.h"
+#include "vlColor.h"
+#include "vlGlobals.h"
+#include "vlGuard.h"
+#include "vlPrompts.h"
+#include "vlShellSettings.h"
+#include "vlSplash.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+bool GMainLoopRunning = false;
+bool GClosingDown = false;
+
+// The window's grey.
+constexpr TColor MainWindowColor = 15724527;
+// The recorder label's colour while recording.
+constexpr TColor RecordingColor = 789644;
+// Stages of the audio start; the timer is restarted after each but the last.
+constexpr int AudioStageMSecs = 25;
+constexpr int LastAudioStage = 9;
+// Idle work runs on a tick rather than on every empty event queue, which would spin a core.
+constexpr int IdleTickMSecs = 100;
+// The backup check and the day files' save alternate, one every five minutes.
+constexpr std::int64_t IdleJobIntervalMSecs = 5 * 60 * 1000;
+// Resize events closer than this belong to one move or resize.
+constexpr int ResizeSettleMSecs = 200;
+// The track panels' height until the tracks say what they need.
+constexpr int PlaceholderTrackHeight = 110;
+
+QString Name(const char16_t *Text) { return QString::fromUtf16(Text); }
+
+// A panel's stand-in until its part is attached: a framed, labelled area.
+QLabel *MakePlaceholder(const QString &Text, QWidget *Parent) {
+  auto *label = new QLabel(Text, Parent);
+  label->setObjectName(QStringLiteral("Placeholder"));
+  label->setAlignment(Qt::AlignCenter);
+  label->setWordWrap(true);
+  label->setFrameShape(QFrame::StyledPanel);
+  label->setStyleSheet(QStringLiteral(
+      "QLabel#Placeholder { color: #707070; background: #F8F8F8; border: 1px dashed #A0A0A0; }"));
+  return label;
+}
+
+QWidget *MakePanel(const QString &ObjectName, QWidget *Parent, bool Vertical = true) {
+  auto *panel = new QWidget(Parent);
+  panel->setObjectName(ObjectName);
+  QBoxLayout *layout = Vertical ? static_cast<QBoxLayout *>(new QVBoxLayout(panel))
+                                : static_cast<QBoxLayout *>(new QHBoxLayout(panel));
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  return panel;
+}
+
+QAction *MakeAction(QObject *Parent, const char *ObjectName, const QString &Caption,
+                    bool Checkable = false) {
+  auto *action = new QAction(Caption, Parent);
+  action->setObjectName(QLatin1String(ObjectName));
+  action->setCheckable(Checkable);
+  return action;
+}
+
+// Runs one step of the teardown; a step that reports, or throws anything, is shown and the
+// next step runs.
+template <typename TBody>
+void CloseStep(TBody &&Body) {
+  RunGuarded(std::forward<TBody>(Body));
+}
+
+}  // namespace
+
+QString SilenceScheduledCaption(int ProtectionLevel) {
+  switch (ProtectionLevel) {
+    case 1: return QStringLiteral("Follow Schedule  (Currently: ON - Hint)");
+    case 2: return QStringLiteral("Follow Schedule  (Currently: ON - Ask)");
+    case 3: return QStringLiteral("Follow Schedule  (Currently: ON - Password)");
+    default: return QStringLiteral("Follow Schedule  (Currently: OFF)");
+  }
+}
+
+bool TVellomarFm::MainLoopRunning() { return GMainLoopRunning; }
+void TVellomarFm::SetMainLoopRunning(bool Running) { GMainLoopRunning = Running; }
+bool TVellomarFm::ClosingDown() { return GClosingDown; }
+
+TVellomarFm::TVellomarFm(TRegistryData &Store, TvlOptions &Options, TAudioStartup &Audio,
+                         TSplashFm *Splash, QWidget *Parent)
+    : QMainWindow(Parent), FStore(Store), FOptions(Options), FAudio(Audio), FSplash(Splash) {
+  GClosingDown = false;
+  FormCreate();
+}
+
+TVellomarFm::~TVellomarFm() {
+  qApp->removeEventFilter(this);
+  SetWaitCursor(false);
+}
+
+void TVellomarFm::Progress(int Minor0To100, const QString &Msg) {
+  if (FSplash) FSplash->Progress_MinorStep(Minor0To100, Msg);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Creating and showing
+
+void TVellomarFm::FormCreate() {
+  setObjectName(QStringLiteral("VellomarFm"));
+  QPalette look = palette();
+  look.setColor(QPalette::Window, TColorToQColor(MainWindowColor));
+  setPalette(look);
+  FProgramNameInCaptionStr = QStringLiteral("Vellomar \u00AE");
+  setWindowTitle(FProgramNameInCaptionStr);
+
+  Progress(40, QStringLiteral("Customizing main window"));
+  vlHint = new TvlHint(this);
+  TvlHint::StyleApplicationToolTips();
+  setMinimumSize(vlSetting::Width.Min, vlSetting::Height.Min);
+  setMaximumSize(vlSetting::Width.Max, vlSetting::Height.Max);
+  CreateActions();
+  FRecentlyUsedFiles = std::make_unique<TRecentFiles>(
+      RegistryRootKey + QStringLiteral("\\RecentFiles"), FRecentSeparator, FStore.IniPath());
+  for (QAction *recent : aFileRecent)
+    FRecentlyUsedFiles->RegisterMenuItemForListOfRecentFiles(recent);
+
+  Progress(45, QStringLiteral("Initializing visual elements"));
+  CreatePanels();
+
+  // The tracks and the day file they show come with the timeline; their panels wait for them.
+  Progress(50, QStringLiteral("Creating current DayFile"));
+  Progress(55, QStringLiteral("Starting current DayFile"));
+  Progress(60, QStringLiteral("Creating current track"));
+  Progress(65, QStringLiteral("Creating historical DayFile"));
+  Progress(70, QStringLiteral("Creating historical track"));
+  Progress(75, QStringLiteral("Creating notebook"));
+  FSearchResultsWidthWhenVisible = FStore.Get(vlSetting::SearchResultsWidth);
+
+  Progress(80, QStringLiteral("Implementing saved states of view menu"));
+  aToolsTimeline->setChecked(FStore.Get(vlSetting::ViewTimelineVertical));
+  aToolsAudioControls->setChecked(FStore.Get(vlSetting::ViewAudioControls));
+  aRecordStartAuto->setChecked(FStore.Get(vlSetting::RecordStartAutoAtCreate));
+  FRecordingPnlWidth = FStore.Get(vlSetting::RecordingPnlWidth);
+  FTimelineSidePnl->setVisible(aToolsTimeline->isChecked());
+  FAudioControlsPnl->setVisible(aToolsAudioControls->isChecked());
+  FTrackSplitter->setSizes({1000, FRecordingPnlWidth});
+
+  Progress(85, QStringLiteral("Implementing state of View menu"));
+  Progress(90, QStringLiteral("Pointing dialogs to initial folders"));
+
+  // Audio actions wait for the staged audio start.
+  SetAudioActionsEnabled(false);
+  FRecorderActivityLbl->setText(QStringLiteral("Initializing"));
+
+  FHotSpotsSupressed = FStore.GetStringDef(Name(vlSetting::HotSpotsSupressed), QString());
+  FBackupTestLastDT = Now();
+
+  FIdleTimer = new QTimer(this);
+  FIdleTimer->setInterval(IdleTickMSecs);
+  connect(FIdleTimer, &QTimer::timeout, this,
+          [this] { RunGuarded([this] { ApplicationEvents1Idle(); }); });
+  FResizeEndTimer = new QTimer(this);
+  FResizeEndTimer->setSingleShot(true);
+  FResizeEndTimer->setInterval(ResizeSettleMSecs);
+  connect(FResizeEndTimer, &QTimer::timeout, this, [this] {
+    RunGuarded([this] {
+      if (FHooks.ResizeEnded) FHooks.ResizeEnded();
+    });
+  });
+  qApp->installEventFilter(this);
+  Progress(95, QStringLiteral("Finished creating main window"));
+}
+
+void TVellomarFm::CreateActions() {
+  FFileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+  FRecordMenu = menuBar()->addMenu(QStringLiteral("&Record"));
+  FPlayMenu = menuBar()->addMenu(QStringLiteral("&Play"));
+  FSilenceMenu = menuBar()->addMenu(QStringLiteral("&Silence"));
+  FToolsMenu = menuBar()->addMenu(QStringLiteral("&Tools"));
+
+  FRecentSeparator = FFileMenu->addSeparator();
+  for (int i = 0; i < 6; ++i) {
+    aFileRecent[i] = MakeAction(this, "aFileRecent", QString());
+    aFileRecent[i]->setObjectName(
+        QStringLiteral("aFileRecent%1").arg(i + 1, 2, 10, QLatin1Char('0')));
+    FFileMenu->addAction(aFileRecent[i]);
+  }
+  FRecentSubmenu = FFileMenu->addMenu(QStringLiteral("Ot&her Recent Files"));
+  for (int i = 6; i < 16; ++i) {
+    aFileRecent[i] = MakeAction(this, "aFileRecentSubmenu", QString());
+    aFileRecent[i]->setObjectName(
+        QStringLiteral("aFileRecentSubmenu%1").arg(i + 1, 2, 10, QLatin1Char('0')));
+    FRecentSubmenu->addAction(aFileRecent[i]);
+  }
+  FFileMenu->addSeparator();
+  aFileExit = MakeAction(this, "aFileExit", QStringLiteral("E&xit"));
+  FFileMenu->addAction(aFileExit);
+  connect(aFileExit, &QAction::triggered, this, &QWidget::close);
+
+  aRecordStart = MakeAction(this, "aRecordStart", QStringLiteral("&Start"), true);
+  aRecordStartAuto =
+      MakeAction(this, "aRecordStartAuto", QStringLiteral("St&art Automatically"), true);
+  FRecordMenu->addAction(aRecordStart);
+  FRecordMenu->addAction(aRecordStartAuto);
+  connect(aRecordStart, &QAction::triggered, this, [this] {
+    RunGuarded([this] {
+      // The check follows the recorder through the callbacks, not the click.
+      aRecordStart->setChecked(FAudio.IsRecording());
+      if (!FAudioReady) {
+        FAudioReady_StartRecording = true;
+        return;
+      }
+      if (FAudio.IsRecording())
+        FAudio.StopRecording();
+      else
+        FAudio.StartRecording();
+    });
+  });
+  connect(aRecordStartAuto, &QAction::toggled, this,
+          [this](bool On) { FOptions.RecordStartAuto = On; });
+
+  aPlayStart = MakeAction(this, "aPlayStart", QStringLiteral("&Start"));
+  aPlayInstantReplay = MakeAction(this, "aPlayInstantReplay", QStringLiteral("&Instant Replay"));
+  aPlaySegment = MakeAction(this, "aPlaySegment", QStringLiteral("&Play Segment"));
+  aButtonStopBoth = MakeAction(this, "aButtonStopBoth", QStringLiteral("S&top Both"));
+  aButtonStopBoth->setToolTip(QStringLiteral("Stop both playing and recording.  "));
+  FPlayMenu->addAction(aPlayStart);
+  FPlayMenu->addAction(aPlayInstantReplay);
+  FPlayMenu->addAction(aPlaySegment);
+  connect(aButtonStopBoth, &QAction::triggered, this, [this] {
+    RunGuarded([this] {
+      FAudio.StopPlaying();
+      FAudio.StopRecording();
+    });
+  });
+
+  aSilenceScheduled = MakeAction(this, "aSilenceScheduled", QStringLiteral("S&cheduled:"), true);
+  aSilenceScheduled->setChecked(true);
+  FSilenceMenu->addAction(aSilenceScheduled);
+  // The caption tells the schedule's level now; it is refreshed when the menu opens rather than
+  // on every click anywhere in the program.
+  connect(FSilenceMenu, &QMenu::aboutToShow, this, [this] {
+    RunGuarded([this] {
+      const int level = FHooks.SilenceProtectionLevelNow ? FHooks.SilenceProtectionLevelNow() : 0;
+      aSilenceScheduled->setText(SilenceScheduledCaption(level));
+    });
+  });
+
+  aToolsTimeline = MakeAction(this, "aToolsTimeline", QStringLiteral("&Timeline"), true);
+  aToolsAudioControls =
+      MakeAction(this, "aToolsAudioControls", QStringLiteral("&AudioControls"), true);
+  FToolsMenu->addAction(aToolsTimeline);
+  FToolsMenu->addAction(aToolsAudioControls);
+  connect(aToolsTimeline, &QAction::triggered, this, [this](bool On) {
+    FTimelineSidePnl->setVisible(On);
+    FStore.Set(vlSetting::ViewTimelineVertical, On);
+  });
+  connect(aToolsAudioControls, &QAction::triggered, this, [this](bool On) {
+    FAudioControlsPnl->setVisible(On);
+    FStore.Set(vlSetting::ViewAudioControls, On);
+  });
+}
+
+void TVellomarFm::CreatePanels() {
+  auto *body = new QWidget(this);
+  body->setObjectName(QStringLiteral("BodyPnl"));
+  auto *column = new QVBoxLayout(body);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+
+  // Audio controls: the two tool bars and the recorder's labels.
+  FAudioControlsPnl = MakePanel(QStringLiteral("AudioControlsPnl"), body, false);
+  FAudioActionToolBar = new QToolBar(FAudioControlsPnl);
+  FAudioActionToolBar->setObjectName(QStringLiteral("AudioActionToolBar"));
+  FAudioActionToolBar->addAction(aRecordStart);
+  FAudioActionToolBar->addAction(aButtonStopBoth);
+  FAudioActionToolBar->addAction(aPlayStart);
+  FAudioActionToolBar->addAction(aPlayInstantReplay);
+  FAudioActionToolBar->addAction(aPlaySegment);
+  FTextActionToolBar = new QToolBar(FAudioControlsPnl);
+  FTextActionToolBar->setObjectName(QStringLiteral("TextActionToolBar"));
+  FRecorderActivityLbl = new QLabel(FAudioControlsPnl);
+  FRecorderActivityLbl->setObjectName(QStringLiteral("RecorderActivityLbl"));
+  FRecordingSourceLbl = new QLabel(FAudioControlsPnl);
+  FRecordingSourceLbl->setObjectName(QStringLiteral("RecordingSourceLbl"));
+  // The system mixer is never changed: the volume is the player's own, so the buttons that
+  // would drive the mixer stay hidden.
+  VolumeDownBtn = new QToolButton(FAudioControlsPnl);
+  VolumeDownBtn->setToolTip(QStringLiteral("Softer"));
+  VolumeDownBtn->hide();
+  VolumeUpBtn = new QToolButton(FAudioControlsPnl);
+  VolumeUpBtn->setToolTip(QStringLiteral("Louder"));
+  VolumeUpBtn->hide();
+  auto *controls = static_cast<QBoxLayout *>(FAudioControlsPnl->layout());
+  controls->addWidget(FAudioActionToolBar);
+  controls->addWidget(FTextActionToolBar);
+  controls->addStretch(1);
+  controls->addWidget(FRecorderActivityLbl);
+  controls->addSpacing(12);
+  controls->addWidget(FRecordingSourceLbl);
+  controls->addSpacing(8);
+  column->addWidget(FAudioControlsPnl);
+
+  // The tracks: speed scale, historical track, divider, current-day track.
+  FTrackBarsPnl = MakePanel(QStringLiteral("TrackBarsPnl"), body, false);
+  FTrackBarsPnl->setFixedHeight(PlaceholderTrackHeight);
+  FPlayControlsPnl = MakePanel(QStringLiteral("PlayControlsPnl"), FTrackBarsPnl);
+  FPlayControlsPnl->setFixedWidth(70);
+  FPlayControlsPnl->layout()->addWidget(MakePlaceholder(QStringLiteral("Speed"), FPlayControlsPnl));
+  FTrackSplitter = new QSplitter(Qt::Horizontal, FTrackBarsPnl);
+  FTrackSplitter->setObjectName(QStringLiteral("Splitter"));
+  FTrackSplitter->setHandleWidth(4);
+  FTrackSplitter->setToolTip(QStringLiteral("Movable divider between timelines."));
+  FTrackBarOldPnl = MakePanel(QStringLiteral("TrackBarOldPnl"), FTrackSplitter);
+  FTrackBarOldPnl->layout()->addWidget(
+      MakePlaceholder(QStringLiteral("Historical track"), FTrackBarOldPnl));
+  FRecordingPnl = MakePanel(QStringLiteral("RecordingPnl"), FTrackSplitter);
+  FRecordingPnl->layout()->addWidget(
+      MakePlaceholder(QStringLiteral("Current-day track"), FRecordingPnl));
+  FTrackSplitter->addWidget(FTrackBarOldPnl);
+  FTrackSplitter->addWidget(FRecordingPnl);
+  FTrackSplitter->setStretchFactor(0, 1);
+  FTrackSplitter->setStretchFactor(1, 0);
+  connect(FTrackSplitter, &QSplitter::splitterMoved, this, [this] {
+    FRecordingPnlWidth = std::max(1, FRecordingPnl->width());
+    FStore.Set(vlSetting::RecordingPnlWidth, FRecordingPnlWidth);
+  });
+  FTrackBarsPnl->layout()->addWidget(FPlayControlsPnl);
+  FTrackBarsPnl->layout()->addWidget(FTrackSplitter);
+  column->addWidget(FTrackBarsPnl);
+
+  FTrackBarsHeightFauxSplitterPnl = new QWidget(body);
+  FTrackBarsHeightFauxSplitterPnl->setObjectName(QStringLiteral("TrackBarsHeightFauxSplitterPnl"));
+  FTrackBarsHeightFauxSplitterPnl->setFixedHeight(3);
+  FTrackBarsHeightFauxSplitterPnl->setCursor(Qt::SizeVerCursor);
+  column->addWidget(FTrackBarsHeightFauxSplitterPnl);
+  FToolsPnl = new QWidget(body);
+  FToolsPnl->setObjectName(QStringLiteral("ToolsPnl"));
+  FToolsPnl->setFixedHeight(1);
+  FToolsPnl->hide();
+  column->addWidget(FToolsPnl);
+
+  // The body: vertical timeline, notebook, search results.
+  FBodySplitter = new QSplitter(Qt::Horizontal, body);
+  FBodySplitter->setObjectName(QStringLiteral("BodySplitter"));
+  FBodySplitter->setChildrenCollapsible(false);
+  FTimelineSidePnl = MakePanel(QStringLiteral("TimelineSidePnl"), FBodySplitter);
+  FTimelineSidePnl->setMinimumWidth(1);
+  FHorizontalVuPnl = new QWidget(FTimelineSidePnl);
+  FHorizontalVuPnl->setObjectName(QStringLiteral("HorizontalVuPnl"));
+  FHorizontalVuPnl->setFixedHeight(5);
+  FTranscriptionPnl = new QWidget(FTimelineSidePnl);
+  FTranscriptionPnl->setObjectName(QStringLiteral("TranscriptionPnl"));
+  FTranscriptionPnl->hide();
+  FVertTimelinePnl = MakePanel(QStringLiteral("VertTimelinePnl"), FTimelineSidePnl, false);
+  FVertTimelinePnl->layout()->addWidget(
+      MakePlaceholder(QStringLiteral("Vertical timeline"), FVertTimelinePnl));
+  FVertTimelineScrollBar = new QScrollBar(Qt::Vertical, FVertTimelinePnl);
+  FVertTimelineScrollBar->setObjectName(QStringLiteral("VertTimelineScrollBar"));
+  FVertTimelinePnl->layout()->addWidget(FVertTimelineScrollBar);
+  FTimelineSidePnl->layout()->addWidget(FHorizontalVuPnl);
+  FTimelineSidePnl->layout()->addWidget(FTranscriptionPnl);
+  FTimelineSidePnl->layout()->addWidget(FVertTimelinePnl);
+
+  FNotebookPnl = MakePanel(QStringLiteral("NotebookPnl"), FBodySplitter);
+  FNotebookPnl->setMinimumWidth(95);
+  FNotebookPnl->layout()->addWidget(MakePlaceholder(QStringLiteral("Notebook"), FNotebookPnl));
+
+  FSearchResultsPnl = MakePanel(QStringLiteral("SearchResultsPnl"), FBodySplitter);
+  FSearchResultsPnl->setMinimumWidth(150);
+  auto *searchBox = new QLineEdit(FSearchResultsPnl);
+  searchBox->setObjectName(QStringLiteral("SearchBox"));
+  searchBox->setPlaceholderText(QStringLiteral("Search"));
+  FSearchResultsPnl->layout()->addWidget(searchBox);
+  FSearchResultsPnl->layout()->addWidget(
+      MakePlaceholder(QStringLiteral("Search results"), FSearchResultsPnl));
+  // Shown by the search command.
+  FSearchResultsPnl->hide();
+
+  FBodySplitter->addWidget(FTimelineSidePnl);
+  FBodySplitter->addWidget(FNotebookPnl);
+  FBodySplitter->addWidget(FSearchResultsPnl);
+  FBodySplitter->setStretchFactor(0, 0);
+  FBodySplitter->setStretchFactor(1, 1);
+  FBodySplitter->setStretchFactor(2, 0);
+  column->addWidget(FBodySplitter, 1);
+  setCentralWidget(body);
+}
+
+void TVellomarFm::Attach(QWidget *Panel, QWidget *&Slot, QWidget *Part) {
+  if (!Part) return;
+  auto *layout = qobject_cast<QBoxLayout *>(Panel->layout());
+  int at = layout->count();
+  const auto placeholders =
+      Panel->findChildren<QLabel *>(QStringLiteral("Placeholder"), Qt::FindDirectChildrenOnly);
+  for (QLabel *placeholder : placeholders) {
+    at = std::min(at, layout->indexOf(placeholder));
+    delete placeholder;
+  }
+  if (Slot) {
+    at = std::min(at, layout->indexOf(Slot));
+    delete Slot;
+  }
+  Part->setParent(Panel);
+  layout->insertWidget(std::max(0, at), Part, 1);
+  Slot = Part;
+}
+
+void TVellomarFm::AttachNotebook(QWidget *Notebook) {
+  Attach(FNotebookPnl, vlRootNotebook, Notebook);
+}
+void TVellomarFm::AttachHistoricalTrack(QWidget *Track) {
+  Attach(FTrackBarOldPnl, vlTrackOld, Track);
+}
+void TVellomarFm::AttachCurrentTrack(QWidget *Track) { Attach(FRecordingPnl, vlTrackNow, Track); }
+void TVellomarFm::AttachVertTimeline(QWidget *Timeline) {
+  Attach(FVertTimelinePnl, VertTimeline, Timeline);
+}
+void TVellomarFm::AttachSearchResults(QWidget *Results) {
+  Attach(FSearchResultsPnl, FSearchResults, Results);
+}
+
+void TVellomarFm::showEvent(QShowEvent *Event) {
+  QMainWindow::showEvent(Event);
+  if (FShownOnce) return;
+  FShownOnce = true;
+  RunGuarded([this] { FormShow(); });
+  FIdleTimer->start();
+  RunIdleSoon();
+}
+
+void TVellomarFm::RunIdleSoon() {
+  QTimer::singleShot(0, this, [this] { RunGuarded([this] { ApplicationEvents1Idle(); }); });
+}
+
+void TVellomarFm::FormShow() {
+  Progress(10, QStringLiteral("FormShow"));
+  QList<QRect> workAreas;
+  for (const QScreen *screen : QGuiApplication::screens()) workAreas << screen->availableGeometry();
+  const QScreen *primary = QGuiApplication::primaryScreen();
+  const QRect primaryArea = primary ? primary->availableGeometry() : QRect(0, 0, 800, 600);
+  setGeometry(MainWindowBounds(FStore, primaryArea, workAreas));
+  const int sideWidth = FStore.Get(vlSetting::TimelineSidePnlWidth);
+  FStore.Set(vlSetting::TimelineSidePnlWidth, sideWidth);
+  FBodySplitter->setSizes({sideWidth, std::max(1, width() - sideWidth), 0});
+
+  Progress(20, QStringLiteral("Reading Registry"));
+  if (FHooks.LoadSilenceSchedule) FHooks.LoadSilenceSchedule();
+  FOptions.Registry_LoadFrom(FStore);
+  aRecordStartAuto->setChecked(FOptions.RecordStartAuto);
+
+  Progress(40, QStringLiteral("Load Notebook"));
+  if (FHooks.OpenBinder)
+    FHooks.OpenBinder(FStore.GetStringDef(Name(vlSetting::AutoOpenBinder), QString()));
+  FReopenWhen = ReopenWhen(FStore, Now());
+  FReopenZoom = FStore.Get(vlSetting::ReopenZoom);
+
+  Progress(60, QStringLiteral("Loading audio visualizations"));
+  Progress(70, QStringLiteral("Setup timeline"));
+  if (FHooks.SetupHistoricalTrack) FHooks.SetupHistoricalTrack(FReopenWhen, FReopenZoom);
+}
+
+void TVellomarFm::resizeEvent(QResizeEvent *Event) {
+  QMainWindow::resizeEvent(Event);
+  if (!FResizeEndTimer->isActive() && FHooks.ResizeStarted) RunGuarded(FHooks.ResizeStarted);
+  FResizeEndTimer->start();
+  // The side panel never takes all but 200 pixels of the window.
+  if (FTimelineSidePnl->width() > width() - 200 && width() > 201) {
+    QList<int> sizes = FBodySplitter->sizes();
+    if (sizes.size() == 3) {
+      const int total = sizes[0] + sizes[1] + sizes[2];
+      sizes[0] = width() - 200;
+      sizes[1] = std::max(1, total - sizes[0] - sizes[2]);
+      FBodySplitter->setSizes(sizes);
+    }
+  }
+}
+
+bool TVellomarFm::eventFilter(QObject *Watched, QEvent *Event) {
+  // Runs for every event of the program: only cheap checks, and only while the loop runs.
+  if (!GMainLoopRunning || GClosingDown) return QMainWindow::eventFilter(Watched, Event);
+  switch (Event->type()) {
+    case QEvent::KeyPress:
+      if (FHooks.KeyPressed) RunGuarded(FHooks.KeyPressed);
+      break;
+    case QEvent::MouseMove:
+      if (FHooks.MouseMoved && Watched->isWidgetType()) {
+        const QPoint at = static_cast<QMouseEvent *>(Event)->globalPosition().toPoint();
+        RunGuarded([this, at] { FHooks.MouseMoved(at); });
+      }
+      break;
+    case QEvent::ApplicationActivate:
+    case QEvent::ApplicationDeactivate:
+      if (FHooks.ApplicationActivated && Watched == qApp) {
+        const bool active = Event->type() == QEvent::ApplicationActivate;
+        RunGuarded([this, active] { FHooks.ApplicationActivated(active); });
+      }
+      break;
+    default: break;
+  }
+  return QMainWindow::eventFilter(Watched, Event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Staged audio start
+
+void TVellomarFm::SetWaitCursor(bool On) {
+  if (On == FWaitCursorOn) return;
+  FWaitCursorOn = On;
+  if (On)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QApplication::restoreOverrideCursor();
+}
+
+void TVellomarFm::SetAudioActionsEnabled(bool Enabled) {
+  for (QAction *action :
+       {aPlayStart, aButtonStopBoth, aPlayInstantReplay, aPlaySegment, aRecordStart})
+    action->setEnabled(Enabled);
+}
+
+void TVellomarFm::BarelyDidApplicationRun_ScheduleAudioInitialization() {
+  if (AudioInitializationTimer || FAudioInitializationStage > 0) return;
+  AudioInitializationTimer = new QTimer(this);
+  AudioInitializationTimer->setSingleShot(true);
+  AudioInitializationTimer->setInterval(AudioStageMSecs);
+  connect(AudioInitializationTimer, &QTimer::timeout, this,
+          [this] { RunGuarded([this] { AudioInitializationTimerTimer(); }); });
+  SetWaitCursor(true);
+  AudioInitializationTimer->start();
+}
+
+void TVellomarFm::AudioInitializationTimerTimer() {
+  if (FAudioFailed || FAudioInitializationStage >= LastAudioStage) return;
+  if (AudioInitializationTimer) AudioInitializationTimer->stop();
+  ++FAudioInitializationStage;
+  const int stage = FAudioInitializationStage;
+  const QString failure = RunAudioStage(stage);
+  if (!failure.isEmpty()) {
+    AudioInitializationFailed(failure);
+    return;
+  }
+  if (stage < LastAudioStage) {
+    if (AudioInitializationTimer) AudioInitializationTimer->start();
+    return;
+  }
+  AudioStartEnded();
+}
+
+QString TVellomarFm::RunAudioStage(int Stage) {
+  QString failure;
+  bool completed = false;
+  RunGuarded([&] {
+    switch (Stage) {
+      case 5: failure = FAudio.InitializeRecorder(); break;
+      case 6: failure = FAudio.InitializeMisc(); break;
+      case 7: failure = FAudio.ApplyAudioOptions(); break;
+      default: break;
+    }
+    if (failure.isEmpty() && Stage == 7) DoScheduledAudioInitialization();
+    if (failure.isEmpty() && Stage == 8) {
+      SetAudioActionsEnabled(true);
+      SetWaitCursor(false);
+    }
+    completed = true;
+  });
+  if (!completed && failure.isEmpty()) failure = QStringLiteral("Audio could not start");
+  return failure;
+}
+
+void TVellomarFm::DoScheduledAudioInitialization() {
+  UpdateTrackBarNowRecordingState();
+  SetWindowOpacityIfAny(this, 1.0);
+  if (FNotebook) FNotebook->FocusActivePage();
+  // The system's microphone level is left as the user set it: the recorder's gain is its own.
+  FAudioReady = true;
+  if (aRecordStartAuto->isChecked() && !FAudio.IsRecording()) FAudio.StartRecording();
+  if (FHooks.EnableTrackTimers) FHooks.EnableTrackTimers();
+}
+
+void TVellomarFm::AudioInitializationFailed(const QString &Reason) {
+  // The program runs on as a notes program: the audio actions stay off, the cursor comes back,
+  // and a close that waited for audio happens now.
+  FAudioFailed = true;
+  FAudioReady = false;
+  FAudioFailure = Reason;
+  if (AudioInitializationTimer) AudioInitializationTimer->stop();
+  SetAudioActionsEnabled(false);
+  // The disabled buttons say why, also while the audio controls and their label are hidden.
+  for (QAction *action :
+       {aPlayStart, aButtonStopBoth, aPlayInstantReplay, aPlaySegment, aRecordStart})
+    action->setToolTip(action->text().remove(QLatin1Char('&')) + QStringLiteral(": ") + Reason);
+  SetWaitCursor(false);
+  TraceWrite(QStringLiteral("Audio start failed at stage %1: %2")
+                 .arg(FAudioInitializationStage)
+                 .arg(Reason));
+  UpdateTrackBarNowRecordingState();
+  AudioStartEnded();
+}
+
+void TVellomarFm::AudioStartEnded() {
+  Q_EMIT AudioStartFinished(FAudioReady);
+  if (FCloseApplicationWhenAudioIsInitialized) {
+    FCloseApplicationWhenAudioIsInitialized = false;
+    close();
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Idle work
+
+void TVellomarFm::ApplicationEvents1Idle() {
+  if (!GMainLoopRunning || GClosingDown) return;
+  if (FHooks.RepaintInvalidatedTracks) FHooks.RepaintInvalidatedTracks();
+  if (FHooks.UpdateVolumeFromMixer) FHooks.UpdateVolumeFromMixer();
+
+  // A clock set back must not hold the jobs off until it catches up again.
+  const TDateTime now = Now();
+  if (std::llround(std::fabs(now - FBackupTestLastDT) * MSecsPerDay) >= IdleJobIntervalMSecs) {
+    if (FBackupTestTurn == 1) {
+      if (FNotebook) FNotebook->SaveNotebookAsBackupMaybe();
+    } else {
+      if (FEvents) FEvents->SaveChangedDayFiles();
+    }
+    FBackupTestTurn = FBackupTestTurn == 1 ? 2 : 1;
+    FBackupTestLastDT = now;
+  }
+
+  if (FAudioReady && FAudio.IsRecording() && FHooks.FlushPendingLevelData)
+    FHooks.FlushPendingLevelData();
+
+  if (isVisible() && !FDidInitialSetFocus) {
+    BarelyDidApplicationRun_ScheduleAudioInitialization();
+    FDidInitialSetFocus = !FNotebook || FNotebook->FocusActivePage();
+  }
+
+  if (AudioInitializationTimer && !AudioInitializationTimer->isActive() &&
+      (FAudioReady || FAudioFailed)) {
+    AudioInitializationTimer->deleteLater();
+    AudioInitializationTimer = nullptr;
+  }
+
+  if (FHooks.VertTimelinePendingChange) FHooks.VertTimelinePendingChange();
+
+  if (FAudioReady_StartRecording) {
+    if (FAudioReady) {
+      if (!FAudio.IsRecording()) FAudio.StartRecording();
+      FAudioReady_StartRecording = false;
+    } else if (FAudioFailed) {
+      FAudioReady_StartRecording = false;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Recording callbacks
+
+void TVellomarFm::Callback_RecordingStarted() {
+  aRecordStart->setChecked(true);
+  UpdateTrackBarNowRecordingState();
+}
+
+void TVellomarFm::Callback_RecordingStopped() {
+  if (FHooks.ReloadCurrentMediaMonth) FHooks.ReloadCurrentMediaMonth();
+  if (FHooks.FeedLevelMeter) FHooks.FeedLevelMeter(0);
+  FLastRecordingStoppedDT = Now();
+  aRecordStart->setChecked(false);
+  UpdateTrackBarNowRecordingState();
+}
+
+void TVellomarFm::UpdateTrackBarNowRecordingState() {
+  QPalette look = FRecorderActivityLbl->palette();
+  if (FAudioFailed) {
+    FRecorderActivityLbl->setText(FAudioFailure);
+    FRecordingSourceLbl->setText(QStringLiteral("Recording and playback are off"));
+    look.setColor(QPalette::WindowText, Qt::black);
+  } else if (FAudio.IsRecording()) {
+    const QString source = FAudio.CurrentSourceName();
+    FRecorderActivityLbl->setText(source.isEmpty() ? QStringLiteral("Recording")
+                                                   : QStringLiteral("Recording from ") + source);
+    look.setColor(QPalette::WindowText, TColorToQColor(RecordingColor));
+  } else {
+    FRecorderActivityLbl->setText(QStringLiteral("Not Recording"));
+    FRecordingSourceLbl->clear();
+    look.setColor(QPalette::WindowText, Qt::black);
+  }
+  FRecorderActivityLbl->setPalette(look);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Closing
+
+void TVellomarFm::closeEvent(QCloseEvent *Event) {
+  if (FFormCloseDone) {
+    Event->accept();
+    return;
+  }
+  bool canClose = false;
+  RunGuarded([&] { canClose = FormCloseQuery(); });
+  if (!canClose) {
+    Event->ignore();
+    return;
+  }
+  FormClose();
+  Event->accept();
+}
+
+bool TVellomarFm::FormCloseQuery() {
+  // Audio components must not be torn down halfway through their start: the close is carried
+  // out when the start ends, whether audio came up or failed.
+  if (FShownOnce && !FAudioFailed && FAudioInitializationStage < LastAudioStage) {
+    FCloseApplicationWhenAudioIsInitialized = true;
+    return false;
+  }
+  if (!FNotebook) return true;
+  // Bookmarks live only in the binder, so changed bookmarks are unsaved work like changed text.
+  const bool unsaved =
+      FNotebook->HasUnsavedDocumentChanges() || (FEvents && FEvents->BookmarksChangedSinceSave());
+  if (unsaved) {
+    const bool named = FNotebook->IsBinderNamed();
+    const TPromptButton answer =
+        Prompts().Ask(named ? SaveQuestionNamedText : SaveQuestionUnnamedText,
+                      {TPromptButton::pbYes, TPromptButton::pbNo, TPromptButton::pbCancel},
+                      TPromptButton::pbCancel);
+    if (answer == TPromptButton::pbYes) {
+      const bool saved = named ? FNotebook->SaveBinder() : FNotebook->SaveBinderAs();
+      if (!saved) {
+        Prompts().Message(SaveFailedText, TPromptIcon::piWarning);
+        return false;
+      }
+    } else if (answer == TPromptButton::pbNo) {
+      FNotebook->DiscardBackupAfterNo();
+    } else {
+      return false;
+    }
+  }
+  FStore.SetValue(Name(vlSetting::AutoOpenBinder), FNotebook->BinderPathName());
+  FNotebook->CloseBinderAtExit();
+  return true;
+}
+
+void TVellomarFm::EmergencyBackup() {
+  RunGuarded([this] {
+    if (FNotebook) FNotebook->SaveNotebookAsBackupNow();
+  });
+}
+
+void TVellomarFm::CloseForTermination() {
+  if (FFormCloseDone) return;
+  TraceWrite(QStringLiteral("Ending on a termination signal"));
+  EmergencyBackup();
+  // The binder stays open, so its backup is found and offered at the next start.
+  RunGuarded([this] {
+    if (FNotebook) FStore.SetValue(Name(vlSetting::AutoOpenBinder), FNotebook->BinderPathName());
+  });
+  FormClose();
+}
+
+void TVellomarFm::DebugCaption(const QString &Text) {
+  if (ErrorLog().DebugSwitch()) setWindowTitle(Text);
+}
+
+void TVellomarFm::FormClose() {
+  if (FFormCloseDone) return;
+  FFormCloseDone = true;
+  // Each step runs on its own: one that fails is shown and the rest still run, so the
+  // settings and the recent files are always written.
+  CloseStep([this] { DebugCaption(QStringLiteral("Entered FormClose")); });
+  GMainLoopRunning = false;
+  CloseStep([this] { FAudio.StopRecording(); });
+  CloseStep([this] { FAudio.StopPlaying(); });
+  CloseStep([this] { DebugCaption(QStringLiteral("Stopped Play")); });
+  GClosingDown = true;
+  FIdleTimer->stop();
+  if (AudioInitializationTimer) AudioInitializationTimer->stop();
+  SetWaitCursor(false);
+  CloseStep([this] {
+    if (FHooks.StopTrackTimers) FHooks.StopTrackTimers();
+  });
+  CloseStep([this] { DebugCaption(QStringLiteral("About to call vlDayFilesManager")); });
+  CloseStep([this] {
+    if (FNotebook) FNotebook->SaveListOfOpenDocuments();
+  });
+  CloseStep([this] { DebugCaption(QStringLiteral("About to call SaveNotebook_")); });
+  CloseStep([this] { DebugCaption(QStringLiteral("About to call Registry_SaveTo")); });
+  CloseStep([this] { FOptions.Registry_SaveTo(FStore); });
+  CloseStep([this] {
+    if (FHooks.SaveSilenceSchedule) FHooks.SaveSilenceSchedule();
+  });
+  // A window that was never shown has no bounds of the user's to keep.
+  if (FShownOnce)
+    CloseStep([this] {
+      StoreMainWindowBounds(FStore, normalGeometry());
+      FStore.Set(vlSetting::TimelineSidePnlWidth,
+                 std::clamp(FTimelineSidePnl->width(), vlSetting::TimelineSidePnlWidth.Min,
+                            vlSetting::TimelineSidePnlWidth.Max));
+    });
+  CloseStep([this] {
+    StoreReopenWhen(FStore,
+                    FHooks.HistoricalTrackWhen ? FHooks.HistoricalTrackWhen() : FReopenWhen);
+    FStore.Set(vlSetting::ReopenZoom,
+               FHooks.HistoricalTrackZoom ? FHooks.HistoricalTrackZoom() : FReopenZoom);
+  });
+  CloseStep([this] {
+    FStore.Set(vlSetting::SearchResultsWidth, FSearchResultsWidthWhenVisible);
+    FStore.SetValue(Name(vlSetting::HotSpotsSupressed), FHotSpotsSupressed);
+  });
+  CloseStep([this] { DebugCaption(QStringLiteral("About to call _WriteToRegistry")); });
+  CloseStep([this] { FStore.OnApplicationClose_WriteToRegistry(); });
+  CloseStep([this] { DebugCaption(QStringLiteral("About to Hide")); });
+  CloseStep([this] { hide(); });
+  // The parts go in a fixed order: the views that show the day's events before the notebook and
+  // the tracks they refer to, the recent files (which save their list) last but the hint.
+  CloseStep([this] {
+    delete VertTimeline;
+    VertTimeline = nullptr;
+  });
+  CloseStep([this] {
+    delete VolumeDownBtn;
+    delete VolumeUpBtn;
+    VolumeDownBtn = VolumeUpBtn = nullptr;
+  });
+  CloseStep([this] {
+    delete FHorizontalVuPnl;
+    FHorizontalVuPnl = nullptr;
+  });
+  CloseStep([this] {
+    delete vlRootNotebook;
+    vlRootNotebook = nullptr;
+    FNotebook = nullptr;
+  });
+  CloseStep([this] {
+    delete vlTrackOld;
+    vlTrackOld = nullptr;
+  });
+  CloseStep([this] {
+    delete vlTrackNow;
+    vlTrackNow = nullptr;
+  });
+  CloseStep([this] { FRecentlyUsedFiles.reset(); });
+  CloseStep([this] {
+    delete vlHint;
+    vlHint = nullptr;
+  });
+}

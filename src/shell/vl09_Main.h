@@ -1,0 +1,295 @@
+#pragma once
+// The main window: its panels and splitters, how it comes up (created behind the splash, shown,
+// then audio brought up in stages on a 25 ms timer so the window appears quickly), what it does
+// while the program is idle, and how it closes (the save question, then a teardown in a fixed
+// order that always ends with the settings written).
+//
+// For now the window is a frame: the notebook, the two tracks, the vertical timeline and the
+// search results are labelled placeholders in the panels where they belong. Each part is put in
+// with its Attach call, and the parts whose logic the window consults install their links
+// (TNotebookLink, TEventsLink) and hooks (RMainWindowHooks). The window's commands come with
+// the menus; this class creates only the actions start-up and closing enable, check or read.
+//
+// Called on the user-interface thread only. Every entry point Qt calls runs guarded: a report
+// with a dialog ends the operation in progress, never the program.
+
+#include "vlAudioStartup.h"
+#include "vlDateTime.h"
+#include "vlMainWindowLinks.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QScrollBar;
+class QSplitter;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class TRecentFiles;
+class TRegistryData;
+class TSplashFm;
+class TvlHint;
+class TvlOptions;
+
+// The caption of the "follow the schedule" silence action for the schedule's level now:
+// 0 off, 1 hint, 2 ask, 3 password.
+QString SilenceScheduledCaption(int ProtectionLevel);
+
+// The texts of the save question and of a failed save.
+inline const QString SaveQuestionNamedText = QStringLiteral(
+    "Your work is not yet saved.\n\nBefore you close everything and move on, do you want to save "
+    "your current set of tabs and documents?");
+inline const QString SaveQuestionUnnamedText = QStringLiteral(
+    "The current tabs and documents are not named or saved.  \n\nBefore you close them and move "
+    "on, do you want to give this set of tabs a file name and save them?");
+inline const QString SaveFailedText = QStringLiteral(
+    "Because there was a problem saving your work, your current tabs will not be closed right "
+    "now.  You may wish to try saving your work to a different file name, folder or even storage "
+    "device.");
+
+// What the window asks of parts that are not built into it. Every hook may be left empty.
+struct RMainWindowHooks {
+  // Idle work.
+  std::function<void()> RepaintInvalidatedTracks;
+  std::function<void()> UpdateVolumeFromMixer;
+  // While recording: append the level readings not yet written to the level file.
+  std::function<void()> FlushPendingLevelData;
+  std::function<void()> VertTimelinePendingChange;
+  // Showing: open the binder named by "AutoOpenBinder" (empty: the example binder on a first
+  // run, else an empty one); place the historical track at a moment and a zoom (seconds per
+  // pixel); load the silence schedule from the settings.
+  std::function<void(const QString &AutoOpenBinder)> OpenBinder;
+  std::function<void(TDateTime When, double Zoom)> SetupHistoricalTrack;
+  std::function<void()> LoadSilenceSchedule;
+  // Audio ready: the track windows' timers run; closing: they stop.
+  std::function<void()> EnableTrackTimers;
+  std::function<void()> StopTrackTimers;
+  // Recording stopped: the current month's recordings are listed again and the meter drops.
+  std::function<void()> ReloadCurrentMediaMonth;
+  std::function<void(int Level)> FeedLevelMeter;
+  // Closing: the silence schedule into the settings; the historical track's moment and zoom.
+  std::function<void()> SaveSilenceSchedule;
+  std::function<TDateTime()> HistoricalTrackWhen;
+  std::function<double()> HistoricalTrackZoom;
+  // Application-wide input, for the tracks (a key stops their gathering) and the label tools
+  // (a mouse gone far from one hides it); activation for the editor views.
+  std::function<void()> KeyPressed;
+  std::function<void(QPoint GlobalPos)> MouseMoved;
+  std::function<void(bool Active)> ApplicationActivated;
+  // A window move or resize starts and ends (the ends of a burst of resize events).
+  std::function<void()> ResizeStarted;
+  std::function<void()> ResizeEnded;
+  // The silence schedule's protection level now, 0..3, for the Silence menu's caption.
+  std::function<int()> SilenceProtectionLevelNow;
+};
+
+class TVellomarFm : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Creates the window and its panels (FormCreate), drawing its steps on Splash when given.
+  // Store, Options and Audio are not owned and must outlive the window.
+  TVellomarFm(TRegistryData &Store, TvlOptions &Options, TAudioStartup &Audio,
+              TSplashFm *Splash = nullptr, QWidget *Parent = nullptr);
+  ~TVellomarFm() override;
+
+  // --- Attach points. Each replaces its placeholder; the window owns the part from then on.
+  void AttachNotebook(QWidget *Notebook);
+  void AttachHistoricalTrack(QWidget *Track);
+  void AttachCurrentTrack(QWidget *Track);
+  void AttachVertTimeline(QWidget *Timeline);
+  void AttachSearchResults(QWidget *Results);
+  // Not owned; nullptr detaches.
+  void SetNotebookLink(TNotebookLink *Link) { FNotebook = Link; }
+  void SetEventsLink(TEventsLink *Link) { FEvents = Link; }
+  RMainWindowHooks &Hooks() { return FHooks; }
+
+  // --- The process-wide flags. The main loop flag is set by the program just before its event
+  // loop runs; nothing idles until then. The closing-down flag is set while the window closes:
+  // level events and repaint requests are ignored from then on.
+  static bool MainLoopRunning();
+  static void SetMainLoopRunning(bool Running);
+  static bool ClosingDown();
+
+  // --- Staged audio start.
+  void BarelyDidApplicationRun_ScheduleAudioInitialization();
+  // One tick of AudioInitializationTimer: runs the next stage.
+  void AudioInitializationTimerTimer();
+  bool AudioReady() const { return FAudioReady; }
+  // A stage failed: audio stays off for the run, the window can close.
+  bool AudioFailed() const { return FAudioFailed; }
+  int AudioInitializationStage() const { return FAudioInitializationStage; }
+  bool CloseApplicationWhenAudioIsInitialized() const {
+    return FCloseApplicationWhenAudioIsInitialized;
+  }
+  bool HasAudioInitializationTimer() const { return AudioInitializationTimer != nullptr; }
+  // Start recording at the next idle pass (or once audio is ready).
+  void RequestRecordingWhenReady() { FAudioReady_StartRecording = true; }
+
+  // --- Idle work, run by a 100 ms tick while the main loop runs.
+  void ApplicationEvents1Idle();
+  // An idle pass as soon as the event loop gets to it rather than a tick later: the program
+  // asks for one when its loop starts, so the audio start begins without waiting.
+  void RunIdleSoon();
+  int BackupTestTurn() const { return FBackupTestTurn; }
+
+  // --- Called by the audio facade.
+  void Callback_RecordingStarted();
+  void Callback_RecordingStopped();
+  void UpdateTrackBarNowRecordingState();
+  TDateTime LastRecordingStoppedDT() const { return FLastRecordingStoppedDT; }
+
+  // --- Closing. FormCloseQuery answers whether the window may close now; FormClose tears down.
+  bool FormCloseQuery();
+  void FormClose();
+  bool FormCloseDone() const { return FFormCloseDone; }
+  // The program must end now, without a question (a termination signal): the notebook is
+  // backed up so the next start offers the work again, then the window closes in order.
+  void CloseForTermination();
+  // Writes the notebook's backup at once; never throws.
+  void EmergencyBackup();
+
+  // --- Panels and actions that start-up and the commands share.
+  QString ProgramNameInCaptionStr() const { return FProgramNameInCaptionStr; }
+  double SearchResultsWidthWhenVisible() const { return FSearchResultsWidthWhenVisible; }
+  int RecordingPnlWidth() const { return FRecordingPnlWidth; }
+  TDateTime ReopenWhenRead() const { return FReopenWhen; }
+  double ReopenZoomRead() const { return FReopenZoom; }
+  TvlHint *Hint() const { return vlHint; }
+  TRecentFiles *RecentlyUsedFiles() const { return FRecentlyUsedFiles.get(); }
+  QLabel *RecorderActivityLbl() const { return FRecorderActivityLbl; }
+  QLabel *RecordingSourceLbl() const { return FRecordingSourceLbl; }
+  QWidget *TimelineSidePnl() const { return FTimelineSidePnl; }
+  QWidget *NotebookPnl() const { return FNotebookPnl; }
+  QWidget *SearchResultsPnl() const { return FSearchResultsPnl; }
+  QWidget *AudioControlsPnl() const { return FAudioControlsPnl; }
+  QWidget *TrackBarOldPnl() const { return FTrackBarOldPnl; }
+  QWidget *RecordingPnl() const { return FRecordingPnl; }
+  QSplitter *BodySplitter() const { return FBodySplitter; }
+  QSplitter *TrackSplitter() const { return FTrackSplitter; }
+  QMenu *FileMenu() const { return FFileMenu; }
+  QMenu *RecordMenu() const { return FRecordMenu; }
+  QMenu *PlayMenu() const { return FPlayMenu; }
+  QMenu *SilenceMenu() const { return FSilenceMenu; }
+  QMenu *ToolsMenu() const { return FToolsMenu; }
+  QToolBar *AudioActionToolBar() const { return FAudioActionToolBar; }
+  QToolBar *TextActionToolBar() const { return FTextActionToolBar; }
+
+  QAction *aFileExit;
+  QAction *aRecordStart;
+  QAction *aRecordStartAuto;
+  QAction *aPlayStart;
+  QAction *aPlayInstantReplay;
+  QAction *aPlaySegment;
+  QAction *aButtonStopBoth;
+  QAction *aSilenceScheduled;
+  QAction *aToolsTimeline;
+  QAction *aToolsAudioControls;
+  // aFileRecent01 .. 06, then aFileRecentSubmenu07 .. 16.
+  std::array<QAction *, 16> aFileRecent;
+
+ Q_SIGNALS:
+  // The staged audio start has ended, with audio ready or failed.
+  void AudioStartFinished(bool Ready);
+
+ protected:
+  void showEvent(QShowEvent *Event) override;
+  void closeEvent(QCloseEvent *Event) override;
+  void resizeEvent(QResizeEvent *Event) override;
+  bool eventFilter(QObject *Watched, QEvent *Event) override;
+
+ private:
+  void FormCreate();
+  void FormShow();
+  void CreateActions();
+  void CreatePanels();
+  void DoScheduledAudioInitialization();
+  // Runs one stage's work guarded; the reason it failed, empty when it worked.
+  QString RunAudioStage(int Stage);
+  void AudioInitializationFailed(const QString &Reason);
+  void AudioStartEnded();
+  void SetAudioActionsEnabled(bool Enabled);
+  void SetWaitCursor(bool On);
+  // Puts Part into Panel in place of its placeholder (or of the part attached before).
+  void Attach(QWidget *Panel, QWidget *&Slot, QWidget *Part);
+  void Progress(int Minor0To100, const QString &Msg);
+  void DebugCaption(const QString &Text);
+
+  TRegistryData &FStore;
+  TvlOptions &FOptions;
+  TAudioStartup &FAudio;
+  QPointer<TSplashFm> FSplash;
+  TNotebookLink *FNotebook = nullptr;
+  TEventsLink *FEvents = nullptr;
+  RMainWindowHooks FHooks;
+
+  QString FProgramNameInCaptionStr;
+  bool FAudioReady = false;
+  bool FAudioReady_StartRecording = false;
+  bool FAudioFailed = false;
+  QString FAudioFailure;
+  int FAudioInitializationStage = 0;
+  QTimer *AudioInitializationTimer = nullptr;
+  bool FCloseApplicationWhenAudioIsInitialized = false;
+  bool FDidInitialSetFocus = false;
+  bool FWaitCursorOn = false;
+  bool FShownOnce = false;
+  bool FFormCloseDone = false;
+  TDateTime FBackupTestLastDT = 0;
+  int FBackupTestTurn = 1;
+  TDateTime FLastRecordingStoppedDT = 0;
+  double FSearchResultsWidthWhenVisible = 0.25;
+  int FRecordingPnlWidth = 300;
+  TDateTime FReopenWhen = 0;
+  double FReopenZoom = 2;
+  QString FHotSpotsSupressed;
+  QTimer *FIdleTimer = nullptr;
+  QTimer *FResizeEndTimer = nullptr;
+
+  TvlHint *vlHint = nullptr;
+  std::unique_ptr<TRecentFiles> FRecentlyUsedFiles;
+  QAction *FRecentSeparator = nullptr;
+  QMenu *FFileMenu = nullptr;
+  QMenu *FRecentSubmenu = nullptr;
+  QMenu *FRecordMenu = nullptr;
+  QMenu *FPlayMenu = nullptr;
+  QMenu *FSilenceMenu = nullptr;
+  QMenu *FToolsMenu = nullptr;
+  QToolBar *FAudioActionToolBar = nullptr;
+  QToolBar *FTextActionToolBar = nullptr;
+  QWidget *FAudioControlsPnl = nullptr;
+  QLabel *FRecorderActivityLbl = nullptr;
+  QLabel *FRecordingSourceLbl = nullptr;
+  QWidget *FTrackBarsPnl = nullptr;
+  QWidget *FPlayControlsPnl = nullptr;
+  QSplitter *FTrackSplitter = nullptr;
+  QWidget *FTrackBarOldPnl = nullptr;
+  QWidget *FRecordingPnl = nullptr;
+  QWidget *FTrackBarsHeightFauxSplitterPnl = nullptr;
+  QWidget *FToolsPnl = nullptr;
+  QSplitter *FBodySplitter = nullptr;
+  QWidget *FTimelineSidePnl = nullptr;
+  QWidget *FHorizontalVuPnl = nullptr;
+  QWidget *FTranscriptionPnl = nullptr;
+  QWidget *FVertTimelinePnl = nullptr;
+  QScrollBar *FVertTimelineScrollBar = nullptr;
+  QWidget *FNotebookPnl = nullptr;
+  QWidget *FSearchResultsPnl = nullptr;
+  QToolButton *VolumeDownBtn = nullptr;
+  QToolButton *VolumeUpBtn = nullptr;
+  // The parts put in through the Attach calls, freed in a fixed order at close.
+  QWidget *vlRootNotebook = nullptr;
+  QWidget *vlTrackOld = nullptr;
+  QWidget *vlTrackNow = nullptr;
+  QWidget *VertTimeline = nullptr;
+  QWidget *FSearchResults = nullptr;
+};
