@@ -26,10 +26,10 @@ constexpr int CharactersPerParagraph = 80;
 // Typing events filed by their minute, the way the event index buckets them.
 class TMinuteSink final : public TTypingEventSink {
  public:
-  void AddTypingEvent(TDateTime When, const QString &) override {
+  void AddTypingEvent(TDateTime When, QStringView) override {
     FByMinute[static_cast<std::int64_t>(std::floor(When * 1440))].push_back(When);
   }
-  void DeleteTypingEventAt(TDateTime) override {}
+  void DeleteTypingEventAt(TDateTime, QStringView) override {}
   void Clear() { FByMinute.clear(); }
 
  private:

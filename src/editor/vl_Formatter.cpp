@@ -1,4 +1,5 @@
 #include "vl_Formatter.h"
+#include "vlColorConversion.h"
 
 #include "vlColor.h"
 #include "vlGlobals.h"

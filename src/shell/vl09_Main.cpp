@@ -1,4 +1,5 @@
 #include "vl09_Main.h"
+#include "vlColorConversion.h"
 
 #include "vl09_Hint.h"
 #include "vl09_Options.h"

@@ -6,6 +6,7 @@
 #include "vl09_Silence.h"
 #include "vl09_SilenceConfig.h"
 #include "vlClock.h"
+#include "vlColorConversion.h"
 #include "vlGlobals.h"
 #include "vlPrompts.h"
 #include "vlTestSupport.h"

@@ -72,10 +72,10 @@ class TTypingSink final : public TTypingEventSink {
  public:
   std::vector<std::pair<TDateTime, QString>> Added;
   std::vector<TDateTime> Deleted;
-  void AddTypingEvent(TDateTime When, const QString &Text) override {
-    Added.emplace_back(When, Text);
+  void AddTypingEvent(TDateTime When, QStringView Text) override {
+    Added.emplace_back(When, Text.toString());
   }
-  void DeleteTypingEventAt(TDateTime When) override { Deleted.push_back(When); }
+  void DeleteTypingEventAt(TDateTime When, QStringView) override { Deleted.push_back(When); }
 };
 
 struct TRig {

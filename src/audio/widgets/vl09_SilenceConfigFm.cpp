@@ -1,4 +1,5 @@
 #include "vl09_SilenceConfigFm.h"
+#include "vlColorConversion.h"
 
 #include "vlGuard.h"
 
