@@ -123,7 +123,9 @@ void TQuickBitmap::Draw(int X, int Y, const TQuickBitmap &Source) {
 // One pass per source row over the source columns whose destination column is visible. The
 // destination index of each source column is worked out once per call.
 void TQuickBitmap::StretchRows(int Left, int Top, int Right, const TQuickBitmap &Source,
-                               int SourceRows, bool LimeOnly) {
+                               int SourceRows, bool LimeOnly, int ClipLeft, int ClipRight) {
+  const int clipLeft = std::max(0, ClipLeft);
+  const int clipRight = std::min(Width(), ClipRight);
   const int D = Right - Left;
   const int srcW = Source.Width();
   const int rows = SourceRows < 0 ? Source.Height() : std::min(SourceRows, Source.Height());
@@ -133,7 +135,7 @@ void TQuickBitmap::StretchRows(int Left, int Top, int Right, const TQuickBitmap 
     for (int r = 0; r < rows; ++r) {
       const int y = Top + r;
       if (y < 0 || y >= Height()) continue;
-      const int x0 = std::max(Left, 0), x1 = std::min(Left + srcW, Width());
+      const int x0 = std::max(Left, clipLeft), x1 = std::min(Left + srcW, clipRight);
       if (x1 > x0)
         std::memcpy(Row(y) + x0, Source.ConstRow(r) + (x0 - Left),
                     sizeof(QRgb) * static_cast<std::size_t>(x1 - x0));
@@ -141,8 +143,8 @@ void TQuickBitmap::StretchRows(int Left, int Top, int Right, const TQuickBitmap 
     return;
   }
   // Visible destination indices.
-  const int jFirst = std::max(0, -Left);
-  const int jLast = std::min(D - 1, Width() - 1 - Left);
+  const int jFirst = std::max(0, clipLeft - Left);
+  const int jLast = std::min(D - 1, clipRight - 1 - Left);
   if (jLast < jFirst) return;
   const double scale = double(D) / double(srcW);
   auto indexOf = [scale](int i) { return static_cast<int>(RoundHalfEven(scale * i)); };
@@ -208,13 +210,13 @@ void TQuickBitmap::StretchRows(int Left, int Top, int Right, const TQuickBitmap 
 }
 
 void TQuickBitmap::MyStretchDrawFull(int Left, int Top, int Right, const TQuickBitmap &Source,
-                                     int SourceRows) {
-  StretchRows(Left, Top, Right, Source, SourceRows, false);
+                                     int SourceRows, int ClipLeft, int ClipRight) {
+  StretchRows(Left, Top, Right, Source, SourceRows, false, ClipLeft, ClipRight);
 }
 
 void TQuickBitmap::MyStretchDrawLime(int Left, int Top, int Right, const TQuickBitmap &Source,
-                                     int SourceRows) {
-  StretchRows(Left, Top, Right, Source, SourceRows, true);
+                                     int SourceRows, int ClipLeft, int ClipRight) {
+  StretchRows(Left, Top, Right, Source, SourceRows, true, ClipLeft, ClipRight);
 }
 
 void TQuickBitmap::MyStretchDrawLimeFlip(int Left, int Top, int Bottom,

@@ -84,11 +84,13 @@ class TQuickBitmap {
   //   the source as it is, in full colour, when D equals the source width.
   //   LimeFlip: a quarter turn for a vertical strip: source row r goes to column Left + r, the
   //   source columns spread over rows Top..Bottom-1; no plain-copy shortcut.
-  // SourceRows limits the rows read (and written) to the first SourceRows; -1 all.
+  // SourceRows limits the rows read (and written) to the first SourceRows (-1: all); only the
+  // destination columns ClipLeft..ClipRight-1 are written (and only the source columns landing
+  // there are read).
   void MyStretchDrawFull(int Left, int Top, int Right, const TQuickBitmap &Source,
-                         int SourceRows = -1);
+                         int SourceRows = -1, int ClipLeft = 0, int ClipRight = 2147483647);
   void MyStretchDrawLime(int Left, int Top, int Right, const TQuickBitmap &Source,
-                         int SourceRows = -1);
+                         int SourceRows = -1, int ClipLeft = 0, int ClipRight = 2147483647);
   void MyStretchDrawLimeFlip(int Left, int Top, int Bottom, const TQuickBitmap &Source);
   // Copies Source with its top-left at (X, Y), clipped.
   void Draw(int X, int Y, const TQuickBitmap &Source);
@@ -101,7 +103,7 @@ class TQuickBitmap {
 
  private:
   void StretchRows(int Left, int Top, int Right, const TQuickBitmap &Source, int SourceRows,
-                   bool LimeOnly);
+                   bool LimeOnly, int ClipLeft, int ClipRight);
   QImage FImage;
 };
 
