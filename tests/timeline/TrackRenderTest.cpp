@@ -84,6 +84,14 @@ TEST_F(TrackRenderTest, MarkersAndLabelsSitAtTheirColumns) {
   const auto [lLo, lHi] = InkColumns(QRect(302, 0, 298, s - 8), plain);
   EXPECT_GE(lLo, 302);
   EXPECT_GT(lHi, lLo + 30);
+  // Typing draws an aqua stroke from just above the keyboarding band, longer for more text:
+  // "a b c" gives (2 spaces + 1) + 5 / 2 = 5 pixels.
+  for (const char16_t *ch : {u"a", u"b", u"c"}) M.AddTypingEvent(TrackAt(10, 8, 20), ch);
+  Rerender();
+  const int kb = T.Render().Band_Keyboarding().Rect.top();
+  EXPECT_EQ(T.Index().GetPixelDataFor(500)->Typing, QStringLiteral("a b c"));
+  for (int y = kb - 1; y < kb + 4; ++y) EXPECT_EQ(Px(500, y), RGBColor(0, 255, 255)) << y;
+  EXPECT_NE(Px(500, kb + 4), RGBColor(0, 255, 255));
   // A selected marker is drawn red.
   M.Event_Select(marker);
   Rerender();
