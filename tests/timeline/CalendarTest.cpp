@@ -70,7 +70,7 @@ TEST(CalendarMonth, ArcsLieOnTheRingsOfTheirHalfDayAndDay) {
       {"00-12 whole ring", wholeMorning, 15, 2.5, true, true},
       {"00-12 whole ring too", wholeMorning, 15, 8.5, true, true},
       {"00-12 no afternoon", wholeMorning, 15, 2.5, false, false},
-      {"30 h first day morning", thirtyHours, 20, 9.0, true, true},
+      {"30 h first day morning", thirtyHours, 20, 9.5, true, true},
       {"30 h first day evening", thirtyHours, 20, 7.0, false, true},
       {"30 h second day morning", thirtyHours, 21, 4.5, true, true},
       {"30 h second day afternoon free", thirtyHours, 21, 4.5, false, false},
