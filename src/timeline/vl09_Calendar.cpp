@@ -5,7 +5,7 @@
 #include "vlColorConversion.h"
 #include "vlGuard.h"
 #include "vlPrompts.h"
-#include "vldFontsInUse.h"
+#include "vlVertTimelineLayout.h"
 
 #include <QDate>
 #include <QDesktopServices>
@@ -31,7 +31,7 @@ constexpr int OfferMSecs = 3000;
 constexpr TColor HintColor = RGBColor(255, 255, 127);
 
 QFont Font(const QString &Face, int PixelSize, bool Bold = false) {
-  QFont f(DrawingFaceFor(Face));
+  QFont f(TimelineDrawingFace(Face));
   f.setPixelSize(PixelSize);
   f.setBold(Bold);
   return f;

@@ -5,8 +5,8 @@
 #include "vl09_MediaInfo.h"
 #include "vlClock.h"
 #include "vlGuard.h"
+#include "vlVertTimelineLayout.h"
 #include "vl_Document.h"
-#include "vldFontsInUse.h"
 
 #include <QAction>
 #include <QHBoxLayout>
@@ -49,14 +49,13 @@ constexpr int MaxLabelLength = 255;
 constexpr int PlayMarkReachRows = 5;
 
 QFont PixelFont(const QString &Face, double Points, bool Bold = false) {
-  QFont f(DrawingFaceFor(Face));
+  QFont f(TimelineDrawingFace(Face));
   f.setPixelSize(int(std::lround(Points * 96.0 / 72.0)));
   f.setBold(Bold);
   return f;
 }
 
-// Faces the drawing names that the document's substitution table does not know.
-QString NarrowFace() { return QStringLiteral("DejaVu Sans Condensed"); }
+QString NarrowFace() { return TimelineDrawingFace(QStringLiteral("Arial Narrow")); }
 
 QColor Fade(const QColor &Background, const QColor &Colour, double F) {
   auto ch = [F](int b, int c) { return int(std::lround(b + F * (c - b))); };
@@ -158,6 +157,16 @@ TVertTimeline::TVertTimeline(QWidget *Parent)
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
   setMinimumSize(1, 1);
+  FFonts.Minor = PixelFont(QStringLiteral("Terminal"), 5.25);
+  FFonts.Normal = PixelFont(QStringLiteral("MS Sans Serif"), 8);
+  FFonts.Major = PixelFont(QStringLiteral("MS Sans Serif"), 8, true);
+  FFonts.AmPm = PixelFont(QStringLiteral("MS Sans Serif"), 7);
+  FFonts.Date = QFont(TimelineDrawingFace(QStringLiteral("Arial")));
+  FFonts.Date.setPixelSize(12);
+  FFonts.Narrow = QFont(NarrowFace());
+  FFonts.Narrow.setPixelSize(9);
+  FFonts.NarrowBold = FFonts.Narrow;
+  FFonts.NarrowBold.setBold(true);
   FFeatureDT = Now();
   UpdateBackgroundFrom(DefaultSkin(FBands), true);
 
@@ -466,6 +475,18 @@ bool TVertTimeline::BookmarkDelete() {
   return true;
 }
 
+void TVertTimeline::OnEventsCleared() {
+  FEditingEID = NoEventID;
+  FLabelEd->hide();
+  FPopup->hide();
+  ResetMarkerState();
+  DraggingLockWhen = false;
+  FHotLine = -1;
+  FBookmarks.clear();
+  unsetCursor();
+  InvalidateRendering();
+}
+
 bool TVertTimeline::eventFilter(QObject *Watched, QEvent *E) {
   if (Watched == FLabelEd && E->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent *>(E)->key();
@@ -569,10 +590,8 @@ void TVertTimeline::DrawRuler(QPainter &P, const TVertRowMap &Map) {
   }
   const TBand &tics = FBands.FTimeTicsBand;
   const TBand &nums = FBands.FTimeNumsBand;
-  const QFont minor = PixelFont(QStringLiteral("DejaVu Sans"), 5.25);
-  const QFont normal = PixelFont(QStringLiteral("MS Sans Serif"), 8);
-  const QFont major = PixelFont(QStringLiteral("MS Sans Serif"), 8, true);
-  const QFont ampm = PixelFont(QStringLiteral("MS Sans Serif"), 7);
+  const QFont &minor = FFonts.Minor, &normal = FFonts.Normal, &major = FFonts.Major,
+              &ampm = FFonts.AmPm;
   const QFontMetrics fmMinor(minor), fmNormal(normal), fmMajor(major), fmAmpm(ampm);
   const double pd = FZoom_PixelDuration;
   for (int row = first; row <= last; ++row) {
@@ -609,8 +628,7 @@ void TVertTimeline::DrawRuler(QPainter &P, const TVertRowMap &Map) {
 }
 
 void TVertTimeline::DrawDateHeader(QPainter &P) {
-  QFont font(DrawingFaceFor(QStringLiteral("Arial")));
-  font.setPixelSize(12);
+  const QFont &font = FFonts.Date;
   const QFontMetrics fm(font);
   const QString weekday = VertWeekday(FFromDT), date = VertShortDate(FFromDT);
   const int textW = std::max(fm.horizontalAdvance(weekday), fm.horizontalAdvance(date));
@@ -661,10 +679,7 @@ void TVertTimeline::DrawBookmarks(QPainter &P, const TVertRowMap &Map,
   FBookmarks.clear();
   const TBand &mb = FBands.FMarkersBand;
   const int x = mb.Middle() - 5;
-  QFont narrow(NarrowFace());
-  narrow.setPixelSize(9);
-  QFont narrowBold = narrow;
-  narrowBold.setBold(true);
+  const QFont &narrow = FFonts.Narrow, &narrowBold = FFonts.NarrowBold;
   const QFontMetrics fmN(narrow), fmB(narrowBold);
   for (std::size_t i = 0; i < Events.size(); ++i) {
     const TvlEvent &e = Events[i];

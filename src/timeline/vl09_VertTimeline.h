@@ -205,6 +205,10 @@ class TVertTimeline : public QWidget, public TAudioLevelListener {
   void BookmarkEdit(TEventID EventIdToEditOrInvalid);
   // Deletes the bookmark under the mouse or of the pop-up.
   bool BookmarkDelete();
+  // The events were cleared (a binder closed or opened): IDs held for the mouse, the edit box
+  // and the pop-up name nothing any more, or another event after new ones arrive. Drops them
+  // and renders again.
+  void OnEventsCleared();
   QAction *aEditBookmarkRename() const { return FRenameAction; }
   QAction *aEditBookmarkDelete() const { return FDeleteAction; }
   QMenu *VertTLPopupActionBar() const { return FPopup; }
@@ -266,6 +270,10 @@ class TVertTimeline : public QWidget, public TAudioLevelListener {
   QPointer<QScrollBar> FExternalScrollbar;
 
   TBands FBands;
+  // The ruler's fonts: made once, not per render.
+  struct RRulerFonts {
+    QFont Minor, Normal, Major, AmPm, Date, Narrow, NarrowBold;
+  } FFonts;
   QImage FImage;
   QImage FSkin;
   bool FScrollingSkin = false;

@@ -1,6 +1,6 @@
 #include "vlCalendarMonth.h"
 
-#include "vldFontsInUse.h"
+#include "vlVertTimelineLayout.h"
 
 #include <QDate>
 #include <QFont>
@@ -22,7 +22,7 @@ constexpr double Pi = 3.14159265358979323846;
 constexpr std::int64_t NearEnoughSecs = 1000;
 
 QFont PixelFont(const QString &Face, int PixelSize, bool Bold = false, bool Italic = false) {
-  QFont f(DrawingFaceFor(Face));
+  QFont f(TimelineDrawingFace(Face));
   f.setPixelSize(PixelSize);
   f.setBold(Bold);
   f.setItalic(Italic);

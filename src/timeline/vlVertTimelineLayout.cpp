@@ -8,10 +8,17 @@
 #include <algorithm>
 #include <cmath>
 
+QString TimelineDrawingFace(const QString &Face) {
+  if (Face == QStringLiteral("MS Sans Serif")) return QStringLiteral("Liberation Sans");
+  if (Face == QStringLiteral("Arial Narrow")) return QStringLiteral("DejaVu Sans Condensed");
+  if (Face == QStringLiteral("Terminal")) return QStringLiteral("DejaVu Sans");
+  return DrawingFaceFor(Face);
+}
+
 namespace {
 
 QFont BandFont(const QString &Face, double Points) {
-  QFont f(DrawingFaceFor(Face));
+  QFont f(TimelineDrawingFace(Face));
   f.setPixelSize(int(std::lround(Points * 96.0 / 72.0)));
   return f;
 }

@@ -15,6 +15,10 @@
 #include <functional>
 #include <vector>
 
+// The face drawn for a face the timeline views name: the document's substitution table, plus the
+// faces only these views use ("MS Sans Serif", "Arial Narrow", "Terminal").
+QString TimelineDrawingFace(const QString &Face);
+
 // One column of the timeline. Left and Right are pixels, Right inclusive; IsWithin keeps the
 // half-open form the mouse tests use.
 struct TBand {

@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
 
@@ -285,6 +286,11 @@ TEST(VertTimeline, BookmarkDraggedAcrossMidnightKeepsFollowingTheMouse) {
   EXPECT_EQ(markers.size(), 1u);
   EXPECT_EQ(rig.Links.Doc.ChangeCount(), 1);
   EXPECT_EQ(rig.Links.Changed, 1);
+  // The view finds it at its new place, under its new ID.
+  rig.Timeline.SetFeatureDT(Day + 1);
+  rig.Timeline.RenderAnew();
+  ASSERT_EQ(rig.Timeline.DrawnBookmarks().size(), 1u);
+  EXPECT_EQ(rig.Timeline.DrawnBookmarks()[0].ID, now);
 }
 
 TEST(VertTimeline, RenameAndDeleteReachTheDayFilesAndTheBinderState) {
@@ -357,4 +363,79 @@ TEST(VertTimeline, ScrollBarSpansTheDaysAroundTheViewInSeconds) {
   const TDateTime feature = rig.Timeline.FeatureDT();
   bar.setValue(bar.value() + 600);
   EXPECT_NEAR((rig.Timeline.FeatureDT() - feature) * SecsPerDay, 600, 1.0);
+}
+
+namespace {
+
+class TFakeAudio final : public TVertTimelineAudio {
+ public:
+  bool IsPlaying() const override { return Playing; }
+  TDateTime PlayPosition() const override { return Position; }
+  TPlayResult PlayFrom(TDateTime When, double) override {
+    PlayedFrom = When;
+    return Answer;
+  }
+  bool Playing = false;
+  TDateTime Position = 0;
+  TDateTime PlayedFrom = 0;
+  TPlayResult Answer = prNoAudio;
+};
+
+class TCountingLinks final : public TVertTimelineLinks {
+ public:
+  void OpenCalendar(TDateTime Seed) override { CalendarSeed = Seed; }
+  void ShowHint(const QString &Text, QPoint, int) override { Hint = Text; }
+  void ShowTempo(double Tempo) override { Shown = Tempo; }
+  TDateTime CalendarSeed = 0;
+  QString Hint;
+  double Shown = 0;
+};
+
+}  // namespace
+
+TEST(VertTimeline, LevelBandPlaysDateHeaderOpensCalendarPopupLeavesNoDrag) {
+  RRig rig;
+  TFakeAudio audio;
+  TCountingLinks links;
+  rig.Timeline.SetAudio(&audio);
+  rig.Timeline.SetLinks(&links);
+  rig.Timeline.RenderAnew();
+  const int x = rig.Timeline.Bands().FAudioTrackBand.Left + 3;
+  Press(rig.Timeline, QPoint(x, 100));
+  Release(rig.Timeline, QPoint(x, 100));
+  EXPECT_EQ(audio.PlayedFrom, rig.Timeline.TimeOfRow(100));
+  EXPECT_EQ(links.Hint, QStringLiteral("NO AUDIO"));
+  audio.Answer = prOkay;
+  Press(rig.Timeline, QPoint(x, 120));
+  Release(rig.Timeline, QPoint(x, 120));
+  EXPECT_EQ(links.Shown, 100);
+
+  // The play mark's row changes: a repaint, not a render.
+  audio.Playing = true;
+  audio.Position = rig.Timeline.TimeOfRow(50);
+  const int renders = rig.Timeline.RenderCount();
+  rig.Timeline.OnVuEvent_MaybeInvalidate();
+  rig.Timeline.repaint();
+  EXPECT_EQ(rig.Timeline.RenderCount(), renders);
+
+  const QPoint header = rig.Timeline.DateHeaderRect().center();
+  Press(rig.Timeline, header);
+  Release(rig.Timeline, header);
+  EXPECT_EQ(links.CalendarSeed, rig.Timeline.FromDT());
+
+  // A right press on a bookmark opens the pop-up; the drag it began does not outlive it.
+  const TDateTime when = rig.Timeline.TimeOfRow(150);
+  const TEventID id = rig.Events.AddNumberedBookmark(4, when);
+  rig.Timeline.RenderAnew();
+  const QPoint mark = rig.Timeline.DrawnBookmarks().at(0).Rect.center();
+  Hover(rig.Timeline, mark);
+  Press(rig.Timeline, mark, Qt::RightButton);
+  EXPECT_TRUE(rig.Timeline.VertTLPopupActionBar()->isVisible());
+  rig.Timeline.VertTLPopupActionBar()->hide();
+  Drag(rig.Timeline, mark + QPoint(0, 40));
+  EXPECT_EQ(rig.Events.EventWhen_FromEventID(id), when);
+  // Clearing the events forgets the bookmark held for the pop-up.
+  rig.Timeline.OnEventsCleared();
+  EXPECT_EQ(rig.Timeline.MouseMarkerEID(), NoEventID);
+  EXPECT_FALSE(rig.Timeline.BookmarkDelete());
 }
