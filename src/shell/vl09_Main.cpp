@@ -623,6 +623,7 @@ void TVellomarFm::AudioInitializationFailed(const QString &Reason) {
 }
 
 void TVellomarFm::AudioStartEnded() {
+  if (FAudioReady) TraceWrite(QStringLiteral("Audio ready"));
   Q_EMIT AudioStartFinished(FAudioReady);
   if (FCloseApplicationWhenAudioIsInitialized) {
     FCloseApplicationWhenAudioIsInitialized = false;
