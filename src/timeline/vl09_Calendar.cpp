@@ -59,6 +59,12 @@ void TCalendarLinks::HideHint() { QToolTip::hideText(); }
 TDateTime TCalendarLinks::RecTrackMonthDT() { return Now(); }
 TDateTime TCalendarLinks::VertTimelineFromDT() { return Now(); }
 
+int OpenCalendar(QWidget *Parent, TvlMediaFoldersInfo *Catalogue, TCalendarLinks *Links,
+                 TDateTime SeedWhen) {
+  TCalendarFm form(Catalogue, Links, Parent);
+  return form.FormShowForMonth(SeedWhen);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The two paint boxes: the weekday letters and the day cells.
 

@@ -33,7 +33,8 @@ class TCalendarLinks {
  public:
   virtual ~TCalendarLinks() = default;
   // A click on a recording: the historical track shows the span zoomed to fit, and the
-  // vertical timeline moves to its start (the main window's DayFiles_LoadSpan).
+  // vertical timeline moves to its start (the main window's DayFiles_LoadSpan; PlanLoadSpan in
+  // vlCalendarMonth.h answers the zoom and the left edge).
   virtual void ShowSpanOnHistoricalTrack(TDateTime /*StartDT*/, TDateTime /*EndDT*/) {}
   // A double click on a day: column 0 of the historical track shows When (MoveTrackTo).
   virtual void MoveHistoricalTrackTo(TDateTime /*When*/) {}
@@ -47,6 +48,11 @@ class TCalendarLinks {
   virtual TDateTime RecTrackMonthDT();
   virtual TDateTime VertTimelineFromDT();
 };
+
+// The main window's OpenCalendar: a calendar for SeedWhen's month, shown modally and released
+// afterwards. Keeping the notes' selection across the dialog is the caller's.
+int OpenCalendar(QWidget *Parent, TvlMediaFoldersInfo *Catalogue, TCalendarLinks *Links,
+                 TDateTime SeedWhen);
 
 class TCalendarFm : public QDialog {
   Q_OBJECT

@@ -157,6 +157,24 @@ QString RecordingHintText(const RRecordingSpan &Span) {
   return QStringLiteral("Recording %1  (%2 minutes)").arg(start).arg(minutes);
 }
 
+RLoadSpanPlan PlanLoadSpan(TDateTime StartDT, TDateTime EndDT, int TrackColumns,
+                           const std::function<double(int Level)> &PixelDurationOfLevel) {
+  const std::int64_t a = RoundHalfEven((EndDT - StartDT) * SecsPerDay);
+  const int b = std::clamp(TrackColumns, 100, 3200);
+  const double wanted = double(a) / b;
+  RLoadSpanPlan plan;
+  for (int level = 1; level <= 15; ++level)
+    if (PixelDurationOfLevel(level) >= wanted) {
+      plan.Level = level;
+      break;
+    }
+  plan.PixelDuration = PixelDurationOfLevel(plan.Level);
+  const std::int64_t d =
+      std::clamp<std::int64_t>(RoundHalfEven(b * plan.PixelDuration) - a, 0, 1000);
+  plan.LeftDT = StartDT - double(d / 2) * 0.5 / SecsPerDay;
+  return plan;
+}
+
 QImage DefaultCellPicture() {
   QImage img(DefaultCellWidth, DefaultCellHeight, QImage::Format_RGB32);
   for (int y = 0; y < img.height(); ++y) {

@@ -22,6 +22,7 @@
 #include <QRgb>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 // One recording's span.
@@ -98,6 +99,19 @@ bool RecordingNear(const std::vector<RRecordingSpan> &Spans, TDateTime Moment,
 // "Recording  9:05 AM  (108 minutes)": start on the 12-hour clock (hour padded to two
 // characters, 0 shown as 12), length in minutes rounded from whole seconds.
 QString RecordingHintText(const RRecordingSpan &Span);
+
+// How the historical track shows a recording chosen in the calendar (the main window's
+// DayFiles_LoadSpan): the zoom level whose pixel duration first reaches the span's seconds per
+// column (columns held to 100..3200; level 15 when none does), and the moment of column 0 so that
+// the span starts a quarter of the spare seconds (at most 1000) after the left edge.
+// PixelDurationOfLevel answers the track's seconds per pixel of levels 1..15.
+struct RLoadSpanPlan {
+  int Level = 15;
+  double PixelDuration = 60;
+  TDateTime LeftDT = 0;
+};
+RLoadSpanPlan PlanLoadSpan(TDateTime StartDT, TDateTime EndDT, int TrackColumns,
+                           const std::function<double(int Level)> &PixelDurationOfLevel);
 
 // The probe's answers.
 enum TProbeResult { prbNothing = 0, prbDay = 1, prbRecording = 2 };

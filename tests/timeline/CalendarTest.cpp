@@ -165,6 +165,18 @@ TEST(CalendarMonth, RecordingNearTakesTheCloserNeighbourWithin1000Seconds) {
             QStringLiteral("Recording 12:05 AM  (1 minutes)"));
 }
 
+TEST(CalendarMonth, LoadSpanPlanZoomsToFitWithAQuarterOfTheSpareSecondsBefore) {
+  static const double levels[] = {0.25, 0.5, 1, 2, 3, 4, 5, 6, 8, 10, 12, 15, 20, 30, 60};
+  const auto pd = [](int Level) { return levels[Level - 1]; };
+  const TDateTime start = At(2009, 9, 3, 13, 0);
+  const RLoadSpanPlan tenMinutes = PlanLoadSpan(start, start + 600 / SecsPerDay, 1000, pd);
+  EXPECT_EQ(tenMinutes.Level, 3);
+  EXPECT_EQ(tenMinutes.PixelDuration, 1);
+  EXPECT_NEAR((start - tenMinutes.LeftDT) * SecsPerDay, 100, 1e-6);
+  // A day on 50 columns (held to 100): 864 s per column is beyond every level.
+  EXPECT_EQ(PlanLoadSpan(start, start + 1, 50, pd).Level, 15);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The dialog
 
