@@ -220,8 +220,15 @@ void TVertTimeline::SetExternalScrollbar(QScrollBar *Scrollbar) {
   if (Scrollbar) {
     connect(Scrollbar, &QScrollBar::valueChanged, this, [this](int Value) {
       if (FUpdatingScrollbar) return;
-      RunGuarded([&] { ExternalScrollbar_SetFromPosOnly(Value); });
+      RunGuarded([&] {
+        ExternalScrollbar_SetFromPosOnly(Value);
+        // The bounds follow the view once the thumb is let go, so that scrolling can go on
+        // past the days first given.
+        if (!FExternalScrollbar->isSliderDown()) UpdateScrollbar();
+      });
     });
+    connect(Scrollbar, &QScrollBar::sliderReleased, this,
+            [this] { RunGuarded([this] { UpdateScrollbar(); }); });
     UpdateScrollbar();
   }
 }

@@ -157,6 +157,9 @@ class TVertTimeline : public QWidget, public TAudioLevelListener {
   // The vertical skin: the colours are sampled from it (background at (120, 1), time
   // background at (1, 1)); with Scrolling it is tiled downwards behind everything.
   void UpdateBackgroundFrom(const QImage &SourceBM, bool Scrolling);
+  // The colour the side panel around the timeline takes (sampled from the skin).
+  QColor clBackgroundResult() const { return FBackground; }
+  QColor clTimeBackground() const { return FTimeBackground; }
 
   // ---- The view
   const TBands &Bands() const { return FBands; }
