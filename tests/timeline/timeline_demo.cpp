@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -101,6 +102,13 @@ int main(int argc, char **argv) {
   calendar.show();
 
   QTimer::singleShot(300, &app, [&] {
+    // The mouse over the fourth line of text: it is drawn as the hot line.
+    if (timeline.LineRects().size() > 3) {
+      const QPoint at = timeline.LineRects()[3].center();
+      QMouseEvent move(QEvent::MouseMove, QPointF(at), timeline.mapToGlobal(QPointF(at)),
+                       Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(&timeline, &move);
+    }
     side.grab().save(out + QStringLiteral("/vertical_timeline.png"));
     calendar.grab().save(out + QStringLiteral("/calendar.png"));
     std::printf("lines %d, bookmarks %d, recordings listed %d\n", int(timeline.Lines().size()),
