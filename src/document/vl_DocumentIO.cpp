@@ -632,12 +632,7 @@ QString TDocument::IO_LoadSections(TvlXmlIn &In) {
     TParagraph &p = first ? *Paragraph_FromSectionNum(0) : Paragraph_Append();
     first = false;
     AddProblem(problems, p.IO_Load(In));
-    for (const int h : loose) {
-      bool listed = false;
-      for (int i = 1; i <= p.AnchoredInsets.Count() && !listed; ++i)
-        listed = p.AnchoredInsets.GetHandle(i) == h;
-      if (!listed) p.AnchoredInsets.AppendHandle(h);
-    }
+    for (const int h : loose) TInsetsStorage::ListFromFile(p, h);
     loose.clear();
     // Text before any font switch, or after a switch to a number no font can have, has no
     // font; it gets the first slot, which always names a font.
@@ -821,13 +816,11 @@ QString TDocument::IO_CheckAnchoredLists() {
   for (int sn = 0; sn <= Section_High(); ++sn) {
     TParagraph *p = Paragraph_FromSectionNum(sn);
     if (!p) continue;
-    for (int i = p->AnchoredInsets.Count(); i >= 1; --i) {
-      const TInsetHandle h = p->AnchoredInsets.GetHandle(i);
-      const TInset *inset = InsetsStorage.GetInset(h);
-      if (inset && inset->FAnchor == p) continue;
-      p->AnchoredInsets.Delete(i);
+    const THandleList gone = InsetsStorage.DropUnbackedListings(*p);
+    // Reported in the paragraph's order; the storage answers them from last to first.
+    for (int i = gone.Count(); i >= 1; --i) {
       if (!dropped.isEmpty()) dropped += QStringLiteral(", ");
-      dropped += QStringLiteral("#%1 in paragraph %2").arg(h).arg(sn);
+      dropped += QStringLiteral("#%1 in paragraph %2").arg(gone.GetHandle(i)).arg(sn);
     }
   }
   return dropped.isEmpty() ? QString() : QStringLiteral("Can't anchor inset: ") + dropped;

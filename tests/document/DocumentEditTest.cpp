@@ -548,3 +548,19 @@ TEST_F(DocumentTest, ACopiedDocumentStandsOnItsOwn) {
   EXPECT_EQ(copy.Paragraph_FromSectionNum(2)->Text(), QStringLiteral("ef"));
   EXPECT_NE(copy.InsetsStorage.GetIfGraphic(h), nullptr);
 }
+
+TEST_F(DocumentTest, CopyingOverADocumentWithPictures_KeepsTheAnchoringOrder) {
+  // The copy's own pictures must not disturb the order in which the source anchored its own.
+  BuildDocument(Doc, {"ab"});
+  for (const TInsetHandle h : {0, 1})
+    ASSERT_TRUE(Doc.InsetsStorage.PutInsetAt(h, std::make_unique<TvlGraphic>(),
+                                             Doc.Paragraph_FromSectionNum(0)));
+  TDocument copy;
+  ASSERT_TRUE(copy.InsetsStorage.PutInsetAt(0, std::make_unique<TvlGraphic>(),
+                                            copy.Paragraph_FromSectionNum(0)));
+  copy.MyAssign(Doc);
+  const THandleList &listed = copy.Paragraph_FromSectionNum(0)->AnchoredInsets;
+  ASSERT_EQ(listed.Count(), 2);
+  EXPECT_EQ(listed.GetHandle(1), 0);
+  EXPECT_EQ(listed.GetHandle(2), 1);
+}
