@@ -112,6 +112,9 @@ class TVellomarFm : public QMainWindow {
   void SetNotebookLink(TNotebookLink *Link) { FNotebook = Link; }
   void SetEventsLink(TEventsLink *Link) { FEvents = Link; }
   RMainWindowHooks &Hooks() { return FHooks; }
+  // The parts the commands act on; set once, before the window is shown.
+  void SetProgramParts(const RProgramParts &Parts) { FParts = Parts; }
+  const RProgramParts &Parts() const { return FParts; }
 
   // --- The process-wide flags. The main loop flag is set by the program just before its event
   // loop runs; nothing idles until then. The closing-down flag is set while the window closes:
@@ -231,6 +234,7 @@ class TVellomarFm : public QMainWindow {
   TNotebookLink *FNotebook = nullptr;
   TEventsLink *FEvents = nullptr;
   RMainWindowHooks FHooks;
+  RProgramParts FParts;
 
   QString FProgramNameInCaptionStr;
   bool FAudioReady = false;

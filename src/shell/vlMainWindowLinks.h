@@ -8,6 +8,14 @@
 
 #include <QString>
 
+class TActiveSoundFm;
+class TSilenceActions;
+class TSilenceProtection;
+class TvlAudio;
+class TvlDayFilesManager;
+class TvlMediaFoldersInfo;
+class TvlNotebook;
+
 // The notebook and its binder file.
 class TNotebookLink {
  public:
@@ -49,4 +57,16 @@ class TEventsLink {
   virtual bool BookmarksChangedSinceSave() const = 0;
   // The idle save of the day files that changed.
   virtual void SaveChangedDayFiles() = 0;
+};
+
+// The program's parts that the window's commands act on. Every pointer may be null (tests build
+// the window with the parts they need; a command whose part is missing does nothing). Not owned:
+// the program creates the parts before the window and frees them after it.
+struct RProgramParts {
+  TvlNotebook *Notebook = nullptr;
+  TvlAudio *Audio = nullptr;
+  TvlMediaFoldersInfo *Recordings = nullptr;
+  TvlDayFilesManager *DayFiles = nullptr;
+  TSilenceProtection *Silence = nullptr;
+  TSilenceActions *SilenceActions = nullptr;
 };
