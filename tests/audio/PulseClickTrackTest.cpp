@@ -35,13 +35,7 @@ int Named(int Count, const std::function<QString(int)> &Name, const QString &Wan
 class PulseController : public PulseDaemon {};
 
 TEST_F(PulseController, PlayingFromTheMomentOfAClick_StartsWithThatClick) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "timing to 20 ms means nothing in an instrumented build";
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-  GTEST_SKIP() << "timing to 20 ms means nothing in an instrumented build";
-#endif
-#endif
+  VL_SKIP_TIMING_WHEN_INSTRUMENTED();
   const QString audio = Folder.File(QStringLiteral("Audio"));
   QDir().mkpath(audio);
   TvlMediaFoldersInfo folders;

@@ -22,6 +22,22 @@ std::int64_t SteadyMicros();
 // `return FailOrSkip(...)`: the test goes on otherwise.
 void FailOrSkip(const QString &Reason);
 
+// Timing to a few tens of milliseconds means nothing in a build instrumented by the sanitizers,
+// whose threads run several times slower: the timing tests skip there.
+#if defined(__SANITIZE_ADDRESS__)
+#define VL_INSTRUMENTED_BUILD 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VL_INSTRUMENTED_BUILD 1
+#endif
+#endif
+#ifdef VL_INSTRUMENTED_BUILD
+#define VL_SKIP_TIMING_WHEN_INSTRUMENTED() \
+  GTEST_SKIP() << "timing to a few milliseconds means nothing in an instrumented build"
+#else
+#define VL_SKIP_TIMING_WHEN_INSTRUMENTED() static_cast<void>(0)
+#endif
+
 // Connects Backend to the daemon whose address the fixture left in VL_PULSE_FIXTURE's folder.
 class PulseDaemon : public ::testing::Test {
  protected:

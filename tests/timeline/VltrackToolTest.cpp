@@ -7,25 +7,11 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 
 namespace {
 
-struct RRun {
-  int Exit = -1;
-  QString Out;
-  QString Err;
-};
-
 RRun RunTool(const QStringList &Arguments) {
-  QProcess process;
-  process.start(QStringLiteral(VLTRACK_EXE), Arguments);
-  RRun run;
-  if (!process.waitForFinished(120'000)) return run;
-  run.Exit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-  run.Out = QString::fromUtf8(process.readAllStandardOutput());
-  run.Err = QString::fromUtf8(process.readAllStandardError());
-  return run;
+  return RunProgram(QStringLiteral(VLTRACK_EXE), Arguments);
 }
 
 const QString Samples = QStringLiteral(VL_SAMPLES_DIR);
