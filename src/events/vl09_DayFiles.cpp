@@ -321,3 +321,24 @@ std::int64_t TvlDayFile::Count() const {
   if (FLast.Segment < 0) return 0;
   return std::int64_t(FLast.Segment) * 1024 + FLast.Offset + 1;
 }
+
+bool TvlDayFile::PeekEvent(TEventID EventID, TKindOfEvent &Kind, TDateTime &When,
+                           QChar &What) const {
+  const TSlot *s = SlotOf(EventID);
+  if (!s) return false;
+  Kind = s->Kind;
+  When = s->When;
+  What = QChar(s->What);
+  return true;
+}
+
+void TvlDayFile::AppendTextTo(TEventID EventID, QString &Out) const {
+  const TSlot *s = SlotOf(EventID);
+  if (!s) return;
+  if (s->TextMode == 1) {
+    Out.append(QChar(s->Ch));
+  } else if (s->TextMode == 2) {
+    const auto it = FLongTexts.find(EventID);
+    if (it != FLongTexts.end()) Out.append(it->second);
+  }
+}

@@ -150,6 +150,11 @@ class TvlDayFile {
   bool WhenOf(TEventID EventID, TDateTime &When) const;
   // Kind, What and text equal (the text compared without building a string).
   bool Matches(TEventID EventID, TKindOfEvent Kind, QChar What, QStringView Text) const;
+  // Kind, moment and character of a valid ID, without building a string (a track index walks a
+  // whole day this way); false otherwise.
+  bool PeekEvent(TEventID EventID, TKindOfEvent &Kind, TDateTime &When, QChar &What) const;
+  // Appends the event's text (any kind) to Out; nothing for an invalid ID.
+  void AppendTextTo(TEventID EventID, QString &Out) const;
   // Bytes held by the slots and texts (for the benchmark's memory figure).
   std::size_t MemoryBytes() const;
 

@@ -1,0 +1,411 @@
+#include "vl09_TiltText.h"
+
+#include "vlDateTime.h"
+#include "vlGlobals.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+bool ForceTiltedTextPrep = false;
+
+TColor BlendInk(TColor Ink, TColor Background, int Alpha) {
+  const int a = std::clamp(Alpha, 0, 255);
+  const int v = 255 - a;
+  const int g = (v * v / 255 + 2 * v) / 3;
+  const int d = 255 - g;
+  auto mix = [d](int ink, int back) {
+    return std::clamp(d * ink / 255 + back * (255 - d) / 255, 0, 255);
+  };
+  return RGBColor(mix(ColorRed(Ink), ColorRed(Background)),
+                  mix(ColorGreen(Ink), ColorGreen(Background)),
+                  mix(ColorBlue(Ink), ColorBlue(Background)));
+}
+
+int SupersamplingFactor(int PixelHeight) {
+  const int h = std::abs(PixelHeight);
+  if (h >= 20) return 1;
+  if (h >= 12) return 2;
+  if (h >= 7) return 3;
+  return 4;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TQuickBitmap
+
+TQuickBitmap::TQuickBitmap(int Width, int Height) { SetSize(Width, Height); }
+
+void TQuickBitmap::SetSize(int Width, int Height) {
+  Width = std::max(0, Width);
+  Height = std::max(0, Height);
+  if (FImage.width() == Width && FImage.height() == Height &&
+      FImage.format() == QImage::Format_RGB32)
+    return;
+  FImage = QImage(Width, Height, QImage::Format_RGB32);
+}
+
+void TQuickBitmap::Fill(TColor Colour) { FImage.fill(ToRgb(Colour)); }
+
+void TQuickBitmap::FillRect(const QRect &Rect, TColor Colour) {
+  const QRect r = Rect.intersected(FImage.rect());
+  if (r.isEmpty()) return;
+  const QRgb c = ToRgb(Colour);
+  for (int y = r.top(); y <= r.bottom(); ++y) std::fill_n(Row(y) + r.left(), r.width(), c);
+}
+
+TColor TQuickBitmap::GetPixel(int X, int Y) const {
+  if (X < 0 || Y < 0 || X >= Width() || Y >= Height()) {
+    ErrorReportInDebug(QStringLiteral("QB.GP: No such pixel (%1,%2) in [%3,%4]")
+                           .arg(X)
+                           .arg(Y)
+                           .arg(Width())
+                           .arg(Height()));
+    return clLime;
+  }
+  return PixelAt(X, Y);
+}
+
+void TQuickBitmap::SetPixel(int X, int Y, TColor Colour) {
+  if (X < 0 || Y < 0 || X >= Width() || Y >= Height()) {
+    ErrorReportInDebug(QStringLiteral("QB.SP: No such pixel (%1,%2) in [%3,%4]")
+                           .arg(X)
+                           .arg(Y)
+                           .arg(Width())
+                           .arg(Height()));
+    return;
+  }
+  Row(Y)[X] = ToRgb(Colour);
+}
+
+void TQuickBitmap::ReduceBitmap(int Amount, TInkedSpan &Span) {
+  Span = EmptyInkedSpan;
+  if (Amount < 1 || Amount > 4) throw std::invalid_argument("ReduceBitmap error");
+  if (Amount == 1) return;
+  const int cols = Width() / Amount;
+  const int rows = Height() / Amount;
+  const int n = Amount * Amount;
+  for (int by = 0; by < rows; ++by) {
+    for (int bx = 0; bx < cols; ++bx) {
+      int r = 0, g = 0, b = 0;
+      for (int y = 0; y < Amount; ++y) {
+        const QRgb *row = ConstRow(by * Amount + y) + bx * Amount;
+        for (int x = 0; x < Amount; ++x) {
+          r += qRed(row[x]);
+          g += qGreen(row[x]);
+          b += qBlue(row[x]);
+        }
+      }
+      r /= n;
+      g /= n;
+      b /= n;
+      Row(by)[bx] = qRgb(r, g, b);
+      if (r + g + b < 765) {
+        Span.Left = std::min(Span.Left, bx);
+        Span.Right = std::max(Span.Right, bx);
+      }
+    }
+  }
+}
+
+void TQuickBitmap::Draw(int X, int Y, const TQuickBitmap &Source) {
+  const QRect dest = QRect(X, Y, Source.Width(), Source.Height()).intersected(FImage.rect());
+  if (dest.isEmpty()) return;
+  for (int y = dest.top(); y <= dest.bottom(); ++y)
+    std::memcpy(Row(y) + dest.left(), Source.ConstRow(y - Y) + (dest.left() - X),
+                sizeof(QRgb) * static_cast<std::size_t>(dest.width()));
+}
+
+// One pass per source row over the source columns whose destination column is visible. The
+// destination index of each source column is worked out once per call.
+void TQuickBitmap::StretchRows(int Left, int Top, int Right, const TQuickBitmap &Source,
+                               int SourceRows, bool LimeOnly, int ClipLeft, int ClipRight) {
+  const int clipLeft = std::max(0, ClipLeft);
+  const int clipRight = std::min(Width(), ClipRight);
+  const int D = Right - Left;
+  const int srcW = Source.Width();
+  const int rows = SourceRows < 0 ? Source.Height() : std::min(SourceRows, Source.Height());
+  if (D <= 0 || srcW <= 0 || rows <= 0) return;
+  if (D == srcW) {
+    // As wide as the source: drawn as it is, in full colour.
+    for (int r = 0; r < rows; ++r) {
+      const int y = Top + r;
+      if (y < 0 || y >= Height()) continue;
+      const int x0 = std::max(Left, clipLeft), x1 = std::min(Left + srcW, clipRight);
+      if (x1 > x0)
+        std::memcpy(Row(y) + x0, Source.ConstRow(r) + (x0 - Left),
+                    sizeof(QRgb) * static_cast<std::size_t>(x1 - x0));
+    }
+    return;
+  }
+  // Visible destination indices.
+  const int jFirst = std::max(0, clipLeft - Left);
+  const int jLast = std::min(D - 1, clipRight - 1 - Left);
+  if (jLast < jFirst) return;
+  const double scale = double(D) / double(srcW);
+  auto indexOf = [scale](int i) { return static_cast<int>(RoundHalfEven(scale * i)); };
+  // First source column landing at jFirst or later; last landing at jLast or earlier.
+  int iFirst = std::max(0, static_cast<int>(std::floor((jFirst - 1) / scale)) - 1);
+  while (iFirst < srcW && indexOf(iFirst) < jFirst) ++iFirst;
+  int iLast = std::min(srcW - 1, static_cast<int>(std::ceil((jLast + 1) / scale)) + 1);
+  while (iLast >= 0 && indexOf(iLast) > jLast) --iLast;
+  if (iLast < iFirst) {
+    // Nothing lands in view: the visible part is black.
+    for (int r = 0; r < rows; ++r) {
+      const int y = Top + r;
+      if (y >= 0 && y < Height())
+        std::fill(Row(y) + Left + jFirst, Row(y) + Left + jLast + 1, qRgb(0, 0, 0));
+    }
+    return;
+  }
+  const int span = jLast - jFirst + 1;
+  std::vector<int> target(static_cast<std::size_t>(iLast - iFirst + 1));
+  std::vector<int> count(static_cast<std::size_t>(span), 0);
+  for (int i = iFirst; i <= iLast; ++i) {
+    const int j = indexOf(i) - jFirst;
+    target[static_cast<std::size_t>(i - iFirst)] = j;
+    ++count[static_cast<std::size_t>(j)];
+  }
+  std::vector<int> sumG(static_cast<std::size_t>(span));
+  std::vector<int> sumR, sumB;
+  if (!LimeOnly) {
+    sumR.resize(static_cast<std::size_t>(span));
+    sumB.resize(static_cast<std::size_t>(span));
+  }
+  for (int r = 0; r < rows; ++r) {
+    const int y = Top + r;
+    if (y < 0 || y >= Height()) continue;
+    const QRgb *src = Source.ConstRow(r);
+    std::fill(sumG.begin(), sumG.end(), 0);
+    if (!LimeOnly) {
+      std::fill(sumR.begin(), sumR.end(), 0);
+      std::fill(sumB.begin(), sumB.end(), 0);
+    }
+    for (int i = iFirst; i <= iLast; ++i) {
+      const auto j = static_cast<std::size_t>(target[static_cast<std::size_t>(i - iFirst)]);
+      const QRgb c = src[i];
+      sumG[j] += qGreen(c);
+      if (!LimeOnly) {
+        sumR[j] += qRed(c);
+        sumB[j] += qBlue(c);
+      }
+    }
+    QRgb *dest = Row(y) + Left + jFirst;
+    for (int j = 0; j < span; ++j) {
+      const int n = count[static_cast<std::size_t>(j)];
+      if (n == 0) {
+        dest[j] = qRgb(0, 0, 0);
+      } else if (LimeOnly) {
+        dest[j] = qRgb(0, sumG[static_cast<std::size_t>(j)] / n, 0);
+      } else {
+        dest[j] = qRgb(sumR[static_cast<std::size_t>(j)] / n, sumG[static_cast<std::size_t>(j)] / n,
+                       sumB[static_cast<std::size_t>(j)] / n);
+      }
+    }
+  }
+}
+
+void TQuickBitmap::MyStretchDrawFull(int Left, int Top, int Right, const TQuickBitmap &Source,
+                                     int SourceRows, int ClipLeft, int ClipRight) {
+  StretchRows(Left, Top, Right, Source, SourceRows, false, ClipLeft, ClipRight);
+}
+
+void TQuickBitmap::MyStretchDrawLime(int Left, int Top, int Right, const TQuickBitmap &Source,
+                                     int SourceRows, int ClipLeft, int ClipRight) {
+  StretchRows(Left, Top, Right, Source, SourceRows, true, ClipLeft, ClipRight);
+}
+
+void TQuickBitmap::MyStretchDrawLimeFlip(int Left, int Top, int Bottom,
+                                         const TQuickBitmap &Source) {
+  const int D = Bottom - Top;
+  const int srcW = Source.Width();
+  if (D <= 0 || srcW <= 0) return;
+  const double scale = double(D) / double(srcW);
+  std::vector<int> target(static_cast<std::size_t>(srcW));
+  std::vector<int> count(static_cast<std::size_t>(D) + 1, 0);
+  for (int i = 0; i < srcW; ++i) {
+    const int j = static_cast<int>(std::clamp<std::int64_t>(RoundHalfEven(scale * i), 0, D));
+    target[static_cast<std::size_t>(i)] = j;
+    ++count[static_cast<std::size_t>(j)];
+  }
+  std::vector<int> sum(static_cast<std::size_t>(D) + 1);
+  for (int r = 0; r < Source.Height(); ++r) {
+    const int x = Left + r;
+    if (x < 0 || x >= Width()) continue;
+    std::fill(sum.begin(), sum.end(), 0);
+    const QRgb *src = Source.ConstRow(r);
+    for (int i = 0; i < srcW; ++i)
+      sum[static_cast<std::size_t>(target[static_cast<std::size_t>(i)])] += qGreen(src[i]);
+    for (int j = 0; j < D; ++j) {
+      const int y = Top + j;
+      if (y < 0 || y >= Height()) continue;
+      const int n = count[static_cast<std::size_t>(j)];
+      Row(y)[x] = n == 0 ? qRgb(0, 0, 0) : qRgb(0, sum[static_cast<std::size_t>(j)] / n, 0);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rotated text
+
+void DrawSmoothRotatedText(QImage &Dest, int X, int Y, const QString &Text, const QFont &Font,
+                           int TenthsDegreesCounterclockwise) {
+  QPainter p(&Dest);
+  p.setRenderHint(QPainter::TextAntialiasing, true);
+  p.setPen(Qt::black);
+  p.setFont(Font);
+  p.translate(X, Y);
+  p.rotate(-TenthsDegreesCounterclockwise / 10.0);
+  p.drawText(0, QFontMetrics(Font).ascent(), Text);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TTiltedText
+
+TTiltedText::TTiltedText() {
+  // Grey anti-aliasing: the coverage is read back from one channel.
+  FFont.setStyleStrategy(QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias));
+}
+
+void TTiltedText::Prep(const QString &Text, int TenthsDegreesCounterclockwise) {
+  FTouched.clear();
+  FBounds = QRect();
+  FCacheAngle = TenthsDegreesCounterclockwise;
+  FCacheFont = FFont;
+  FCacheText = Text;
+  const QString shown = Text.left(MaxTiltedChars);
+  if (shown.isEmpty()) return;
+
+  QFont font = FFont;
+  font.setStyleStrategy(QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias));
+  const QFontMetrics fm(font);
+  const double theta = TenthsDegreesCounterclockwise * 0.1 / 57.29577951308232;
+  const double H = fm.height();
+  const double W = fm.horizontalAdvance(shown);
+  const double s = std::abs(std::sin(theta)), c = std::abs(std::cos(theta));
+  const int width = std::clamp(static_cast<int>(std::ceil(W * c + H * s)), 1, MaxScratchSide);
+  const int height =
+      std::clamp(static_cast<int>(std::ceil(W * s + H * c + 2 * H)), 1, MaxScratchSide);
+  const int AC = static_cast<int>(std::floor(H * 0.5));
+  const int AR = static_cast<int>(std::ceil(height - H * std::sin(theta) * 0.5));
+
+  QImage scratch(width, height, QImage::Format_RGB32);
+  scratch.fill(Qt::white);
+  DrawSmoothRotatedText(scratch, 0, height - fm.height(), shown, font,
+                        TenthsDegreesCounterclockwise);
+
+  int minX = std::numeric_limits<int>::max(), minY = minX;
+  int maxX = std::numeric_limits<int>::min(), maxY = maxX;
+  constexpr int lo = std::numeric_limits<std::int16_t>::min();
+  constexpr int hi = std::numeric_limits<std::int16_t>::max();
+  for (int y = 0; y < height; ++y) {
+    const QRgb *row = reinterpret_cast<const QRgb *>(scratch.constScanLine(y));
+    for (int x = 0; x < width; ++x) {
+      const QRgb px = row[x] & 0xFFFFFF;
+      if (px == 0xFFFFFF) continue;
+      const int dx = x - AC, dy = y - AR;
+      if (dx < lo || dx > hi || dy < lo || dy > hi) continue;
+      TPixelTouch t;
+      t.dx = static_cast<std::int16_t>(dx);
+      t.dy = static_cast<std::int16_t>(dy);
+      t.Alpha = static_cast<std::uint8_t>(255 - qRed(px));
+      if (t.Alpha == 0) continue;
+      FTouched.push_back(t);
+      minX = std::min(minX, dx);
+      maxX = std::max(maxX, dx);
+      minY = std::min(minY, dy);
+      maxY = std::max(maxY, dy);
+    }
+  }
+  FTouched.shrink_to_fit();
+  if (!FTouched.empty()) FBounds = QRect(QPoint(minX, minY), QPoint(maxX, maxY));
+}
+
+// Walks the pixels in their stored (row) order with the anchor at (AnchorX, AnchorY), skipping
+// those outside Dest; Write(touch, rowPointer, x) draws one.
+template <typename TWrite>
+void TTiltedText::WalkPixels(int AnchorX, int AnchorY, TQuickBitmap &Dest, TWrite &&Write) {
+  const int w = Dest.Width(), h = Dest.Height();
+  if (w <= 0 || h <= 0) return;
+  int rowY = std::numeric_limits<int>::min();
+  QRgb *row = nullptr;
+  for (TPixelTouch &t : FTouched) {
+    const int y = AnchorY + t.dy;
+    if (y < 0 || y >= h) continue;
+    const int x = AnchorX + t.dx;
+    if (x < 0 || x >= w) continue;
+    if (y != rowY) {
+      row = Dest.Row(y);
+      rowY = y;
+    }
+    Write(t, row, x);
+  }
+}
+
+void TTiltedText::PlotVeryQuick(int X, int Y, TQuickBitmap &Dest) {
+  const TColor ink = FFontColor;
+  WalkPixels(X, Y, Dest, [ink](TPixelTouch &t, QRgb *row, int x) {
+    // What lies under the pixel comes back on erase; the blend background is the row's left
+    // edge, fixed at the first plot after preparing.
+    t.clOld = TQuickBitmap::FromRgb(row[x]);
+    if (t.clBackground == clNone) t.clBackground = TQuickBitmap::FromRgb(row[0]);
+    row[x] = TQuickBitmap::ToRgb(BlendInk(ink, t.clBackground, t.Alpha));
+  });
+  FAtX = X;
+  FAtY = Y;
+}
+
+void TTiltedText::PlotVeryQuick_Recolor(TColor clNew, int NewXOrLookup, TQuickBitmap &Dest) {
+  if (Dest.Height() <= 0) return;
+  const int anchorX = NewXOrLookup == KeepAnchor ? FAtX : NewXOrLookup;
+  if (clNew == clDefault) {
+    WalkPixels(anchorX, FAtY, Dest, [](TPixelTouch &t, QRgb *row, int x) {
+      if (t.clOld != clNone) row[x] = TQuickBitmap::ToRgb(t.clOld);
+    });
+  } else {
+    WalkPixels(anchorX, FAtY, Dest, [clNew](TPixelTouch &t, QRgb *row, int x) {
+      t.clOld = TQuickBitmap::FromRgb(row[x]);
+      if (t.clBackground == clNone) t.clBackground = TQuickBitmap::FromRgb(row[0]);
+      row[x] = TQuickBitmap::ToRgb(BlendInk(clNew, t.clBackground, t.Alpha));
+    });
+  }
+  if (NewXOrLookup != KeepAnchor) FAtX = NewXOrLookup;
+}
+
+void TTiltedText::PlotCachedOrPrepFirstToo(int X, int Y, int Angle, const QString &Text,
+                                           TQuickBitmap &Dest) {
+  const bool fontChanged =
+      FFont.family() != FCacheFont.family() || FFont.pixelSize() != FCacheFont.pixelSize() ||
+      FFont.pointSizeF() != FCacheFont.pointSizeF() || FFont.bold() != FCacheFont.bold() ||
+      FFont.italic() != FCacheFont.italic() || FFont.underline() != FCacheFont.underline() ||
+      FFont.strikeOut() != FCacheFont.strikeOut();
+  if (FTouched.empty() || Angle != FCacheAngle || Text != FCacheText || fontChanged ||
+      ForceTiltedTextPrep)
+    Prep(Text, Angle);
+  PlotVeryQuick(X, Y, Dest);
+}
+
+void TTiltedText::PrepAndPlotSlowlyOnce(int X, int Y, int Angle, const QString &Text,
+                                        TQuickBitmap &Dest) {
+  Prep(Text, Angle);
+  PlotVeryQuick(X, Y, Dest);
+}
+
+bool TTiltedText::DoesMouseTouchText(int X, int Y, double Radius) const {
+  if (FTouched.empty() || !(Radius >= 0)) return false;
+  // Box first: most labels are far from the mouse.
+  const double left = FAtX + FBounds.left() - Radius, right = FAtX + FBounds.right() + Radius;
+  const double top = FAtY + FBounds.top() - Radius, bottom = FAtY + FBounds.bottom() + Radius;
+  if (X < left || X > right || Y < top || Y > bottom) return false;
+  const double r2 = Radius * Radius;
+  for (const TPixelTouch &t : FTouched) {
+    const std::int64_t dx = std::int64_t(FAtX) + t.dx - X;
+    const std::int64_t dy = std::int64_t(FAtY) + t.dy - Y;
+    if (double(dx * dx + dy * dy) <= r2) return true;
+  }
+  return false;
+}
