@@ -309,14 +309,15 @@ void TOfferAndSelect::PlayAudioIfOnlyOneEventIsListed(const TEventsList &EL, con
 }
 
 void TOfferAndSelect::ClearAll() {
-  TvlDayFilesManager *m = Manager();
-  for (TEventsList *L : {&FOfferedEvents, &FSelectedEvents})
-    for (int i = 0; i < L->Count(); ++i)
-      if (m) m->Event_Deselect(L->EventID(i));
+  // Called after the event store was cleared: the listed IDs name nothing (or other events), so
+  // they are forgotten without touching the store.
   FOfferedEvents.Clear();
   FSelectedEvents.Clear();
   FvlEventID_Blocked = NoEventID;
+  vlEventID_Hysteresis = NoEventID;
   FMyIsMouseDown = false;
+  FPressSelected = false;
+  FDragStarted = false;
   FMouseDownVlTW = nullptr;
 }
 
@@ -325,4 +326,60 @@ void TOfferAndSelect::WindowGoes(TvlTrackWindow *vlTW) {
     for (int i = L->High(); i >= 0; --i)
       if (L->Entry(i).vlTrackWindowOwner == static_cast<TEventsListHost *>(vlTW)) L->Delete(i);
   if (FMouseDownVlTW == vlTW) FMouseDownVlTW = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The track pop-up menu
+
+RTrackPopupState TOfferAndSelect::PopupState(bool RecordingUnderRightPress) const {
+  const int n = FOfferedEvents.Count();
+  RTrackPopupState s;
+  s.AddBookmark = n < 2;
+  s.EditBookmark = n == 1;
+  s.DeleteBookmark = n >= 1;
+  s.JumpToText = n < 2;
+  s.Play = n == 1;
+  if (FRightMouseDownOnSlot && RecordingUnderRightPress) {
+    s.Play = true;
+    s.PlayFromBeginning = true;
+    s.RecordingItems = true;
+  }
+  return s;
+}
+
+TEventID TOfferAndSelect::PopupAddBookmark() {
+  if (FOfferedEvents.Count() != 0 || !FMouseDownVlTW) return NoEventID;
+  TvlTrackWindow *tw = FMouseDownVlTW;
+  TvlTrack &track = tw->vlTrack();
+  const TEventID id = track.NewEvent(koeLabel, QChar(u'|'), FMouseDownTimelineDT);
+  if (id == NoEventID) return NoEventID;
+  track.InvalidateRendering();
+  tw->InvalidateRebuildAndRedrawWithoutFlicker();
+  tw->EventID_OfferLabelTool(0, id);
+  if (tw->OnBookmarksChanged) tw->OnBookmarksChanged();
+  return id;
+}
+
+int TOfferAndSelect::PopupDeleteBookmarks() {
+  TvlDayFilesManager *m = Manager();
+  if (!m) return 0;
+  int deleted = 0;
+  TvlTrackWindow *tw = WindowOf(FOfferedEvents.SampleVlTW());
+  for (int i = FOfferedEvents.High(); i >= 0; --i) {
+    const TEventID id = FOfferedEvents.EventID(i);
+    if (tw && tw->LabelTool().EventHandleShowing() == id) tw->LabelTool().MyHide();
+    if (m->Event_Delete(id)) ++deleted;
+  }
+  // The deleted events' IDs must not stay listed: a later event may take their slots.
+  FOfferedEvents.Clear();
+  for (int i = FSelectedEvents.High(); i >= 0; --i)
+    if (m->EventKind_FromEventID(FSelectedEvents.EventID(i)) == koeNone) FSelectedEvents.Delete(i);
+  if (FvlEventID_Blocked != NoEventID && m->EventKind_FromEventID(FvlEventID_Blocked) == koeNone)
+    FvlEventID_Blocked = NoEventID;
+  if (deleted > 0) {
+    if (tw) tw->InvalidateRebuildAndRedrawWithoutFlicker();
+    if (OnAllTracksChanged) OnAllTracksChanged();
+    if (tw && tw->OnBookmarksChanged) tw->OnBookmarksChanged();
+  }
+  return deleted;
 }

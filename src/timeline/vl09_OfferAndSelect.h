@@ -28,6 +28,18 @@
 class TvlTrackWindow;
 class TvlDayFilesManager;
 
+// Which items of the track pop-up menu are enabled, from the bookmarks offered under the mouse
+// and whether the right press was on a recording's slot.
+struct RTrackPopupState {
+  bool AddBookmark = false;        // "&Add Bookmark ..."
+  bool EditBookmark = false;       // "Edit Bookmark ..."
+  bool DeleteBookmark = false;     // "&Delete Bookmark"
+  bool JumpToText = false;         // "&Jump to Corresponding Point in Notes"
+  bool Play = false;               // "&Play"
+  bool PlayFromBeginning = false;  // "&Play" reads "&Play from Beginning"
+  bool RecordingItems = false;     // adjust, copy path, delete, open folder of the recording
+};
+
 class TOfferAndSelect {
  public:
   static constexpr TColor clOffered = 255;    // red
@@ -52,7 +64,17 @@ class TOfferAndSelect {
   int AddLabelTimeEventsAt(TvlTrackWindow *vlTW, int PO, TEventsList &EL);
   int AddLabelTextEventsAt(TvlTrackWindow *vlTW, int PO, TEventsList &EL,
                            TTypeOfSelection TypeOfSelection, int Y, int X);
-  // Withdraws every offer and selection (binder closed, a window going away).
+  // ---- The track pop-up menu's commands (the main window opens the menu)
+  RTrackPopupState PopupState(bool RecordingUnderRightPress) const;
+  // "&Add Bookmark ...": with nothing offered, a label ("|") at the moment pressed on the track
+  // pressed, its text typed next in the label tool. The new event's ID, or -1.
+  TEventID PopupAddBookmark();
+  // "Edit Bookmark ...": the label tool on the offered label.
+  void PopupEditBookmark() { OfferList_TextLabelEdit(FOfferedEvents); }
+  // "&Delete Bookmark": every offered event, from the last to the first; all tracks rebuilt.
+  int PopupDeleteBookmarks();
+
+  // Forgets every offer and selection after the event store was cleared.
   void ClearAll();
   // A window is destroyed: entries naming it are dropped.
   void WindowGoes(TvlTrackWindow *vlTW);

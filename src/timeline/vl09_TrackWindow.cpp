@@ -791,23 +791,18 @@ void TvlTrackWindow::mouseMoveEvent(QMouseEvent *Event) {
         (AudioRole() == arHistorical && CalendarArea().contains(at))) {
       FTimeCursor.Update_NoTime(this, Qt::PointingHandCursor);
     } else if (FTrack.Render().IsMouseOverTrack(at.x(), at.y())) {
-      FTimeCursor.CustomImage(TimeCursorArrow(true));
+      if (!FLoudCursor) FTimeCursor.CustomImage(TimeCursorArrow(true));
+      FLoudCursor = true;
       FTimeCursor.Update_Time(this, FTrack.Index().DateTimeFromPixelOffset(PO));
     } else {
-      FTimeCursor.CustomImage(QImage());
+      if (FLoudCursor) FTimeCursor.CustomImage(QImage());
+      FLoudCursor = false;
       FTimeCursor.Update_NoTime(this, Qt::ArrowCursor);
     }
-    const QPoint g = Event->globalPosition().toPoint();
-    if (CalendarArea().contains(at))
-      Hint(g,
-           AudioRole() == arCurrent ? QStringLiteral("This timeline is for the current time.")
-                                    : QStringLiteral("Open a calendar of recordings."),
-           1500);
-    else if (findHot)
-      Hint(g,
-           AudioRole() == arCurrent ? QStringLiteral("Scroll the Now Slider in view.")
-                                    : QStringLiteral("Scroll the Play Slider in view."),
-           1500);
+    ShowAreaHint(CalendarArea().contains(at) ? 1
+                 : findHot                   ? 2
+                                             : 0,
+                 Event->globalPosition().toPoint());
   });
 }
 
@@ -829,7 +824,31 @@ void TvlTrackWindow::mouseReleaseEvent(QMouseEvent *Event) {
   });
 }
 
+// Hints show only over the hot areas, once on entering each.
+void TvlTrackWindow::ShowAreaHint(int Area, const QPoint &Global) {
+  if (Area == FHintArea) return;
+  FHintArea = Area;
+  if (Area == 1)
+    Hint(Global,
+         AudioRole() == arCurrent ? QStringLiteral("This timeline is for the current time.")
+                                  : QStringLiteral("Open a calendar of recordings."),
+         1500);
+  else if (Area == 2)
+    Hint(Global,
+         AudioRole() == arCurrent ? QStringLiteral("Scroll the Now Slider in view.")
+                                  : QStringLiteral("Scroll the Play Slider in view."),
+         1500);
+}
+
+void TvlTrackWindow::OnEventsCleared() {
+  FLabelTool->MyHide();
+  if (FOfferAndSelect) FOfferAndSelect->ClearAll();
+  FTrack.OnEventsCleared();
+  InvalidateRebuildAndRedrawWithoutFlicker();
+}
+
 void TvlTrackWindow::leaveEvent(QEvent *) {
+  FHintArea = 0;
   FTimeCursor.Update_RestoreOriginal();
   if (FFindSliderHot) {
     FFindSliderHot = false;

@@ -178,6 +178,10 @@ class TvlTrackWindow : public QWidget, public TEventsListHost {
   void ZoomAnimationFrame();
   TPreferSlider PreferSlider = psNow;
 
+  // After the event store was cleared (binder closed or opened): every event ID held here means
+  // another event now. Hides the label tool, drops offers and selections, rebuilds.
+  void OnEventsCleared();
+
   // ---- Sliders and moments
   TDateTime PlaySlider_DateTimeFromMarkPos() const;
   void PlaySlider_MoveToDesiredDateTime(TDateTime When);
@@ -227,6 +231,9 @@ class TvlTrackWindow : public QWidget, public TEventsListHost {
   // True while the mouse is over the play slider's drawn part.
   bool PlaySliderHot() const { return FPlaySliderHot; }
   int PaintCount() const { return FPaintCount; }
+  // The mouse rested 500 ms on the play slider being dragged: plays from there at 150 % when
+  // that moment is past (the hesitation timer calls it).
+  void SliderHesitated();
 
   // Hot areas (window coordinates, edges included).
   static QRect CalendarArea() { return QRect(QPoint(1, 10), QPoint(60, 28)); }
@@ -245,8 +252,8 @@ class TvlTrackWindow : public QWidget, public TEventsListHost {
   void PlaceSliders();
   void PaintCaptionBlock(class QPainter &P);
   TDateTime PlayPosition() const;
-  void SliderHesitated();
   void FindSliderPressed();
+  void ShowAreaHint(int Area, const QPoint &Global);
 
   TvlTrack &FTrack;
   TTrackAudio *FAudio = nullptr;
@@ -286,6 +293,8 @@ class TvlTrackWindow : public QWidget, public TEventsListHost {
   TDateTime FLastSliderTime = 0;
   bool FPlaySliderHot = false;
   bool FFindSliderHot = false;
+  int FHintArea = 0;  // the hot area whose hint was shown last (0: none)
+  bool FLoudCursor = false;
   int FPaintCount = 0;
   int FRecursionDepth = 0;
 };

@@ -182,3 +182,84 @@ TEST_F(OfferAndSelectTest, ClickOnLabelOpensTheLabelTool_CtrlClickPlaysFromIt) {
 }
 
 }  // namespace
+
+namespace {
+
+class TrackPopupTest : public OfferAndSelectTest {
+ protected:
+  void RightPress(QPoint At) {
+    Send(QEvent::MouseButtonPress, At, Qt::RightButton, Qt::RightButton);
+    Send(QEvent::MouseButtonRelease, At, Qt::RightButton, Qt::NoButton);
+  }
+};
+
+TEST_F(TrackPopupTest, ItemsFollowTheNumberOfOfferedBookmarks) {
+  int popups = 0;
+  W.OnPopupRequested = [&](const QPoint &) { ++popups; };
+  MarkerAt(100, 1);
+  MarkerAt(150, 2);
+  const int y = MarkersY();
+  struct Row {
+    std::vector<int> Hover;
+    bool Add, Edit, Delete, Jump, Play;
+  };
+  const Row rows[] = {{{300}, true, false, false, true, false},
+                      {{100}, true, true, true, true, true},
+                      {{100, 150}, false, false, true, false, false}};
+  for (const Row &r : rows) {
+    SCOPED_TRACE(r.Hover.size());
+    Clock.AdvanceMSecs(400);
+    for (std::size_t i = 0; i < r.Hover.size(); ++i)
+      Hover(QPoint(r.Hover[i], y), i > 0 ? Qt::ControlModifier : Qt::NoModifier);
+    RightPress(QPoint(r.Hover.back(), y));
+    const RTrackPopupState s = OAS.PopupState(false);
+    EXPECT_EQ(s.AddBookmark, r.Add);
+    EXPECT_EQ(s.EditBookmark, r.Edit);
+    EXPECT_EQ(s.DeleteBookmark, r.Delete);
+    EXPECT_EQ(s.JumpToText, r.Jump);
+    EXPECT_EQ(s.Play, r.Play);
+    EXPECT_FALSE(s.RecordingItems);
+  }
+  EXPECT_EQ(popups, 3);
+  RightPress(QPoint(300, SlotY()));
+  EXPECT_TRUE(OAS.PopupState(true).PlayFromBeginning);
+}
+
+TEST_F(TrackPopupTest, DeleteRemovesEveryOfferedBookmark_AddMakesALabelAtThePress) {
+  int changed = 0;
+  W.OnBookmarksChanged = [&] { ++changed; };
+  const TEventID a = MarkerAt(100, 1), b = MarkerAt(150, 2);
+  Hover(QPoint(100, MarkersY()));
+  Hover(QPoint(150, MarkersY()), Qt::ControlModifier);
+  RightPress(QPoint(150, MarkersY()));
+  EXPECT_EQ(OAS.PopupDeleteBookmarks(), 2);
+  EXPECT_EQ(M.EventKind_FromEventID(a), koeNone);
+  EXPECT_EQ(M.EventKind_FromEventID(b), koeNone);
+  EXPECT_EQ(OAS.FOfferedEvents.Count(), 0);
+  EXPECT_EQ(changed, 1);
+
+  Clock.AdvanceMSecs(400);
+  Hover(QPoint(250, SlotY()));
+  RightPress(QPoint(250, SlotY()));
+  const TEventID label = OAS.PopupAddBookmark();
+  ASSERT_NE(label, NoEventID);
+  EXPECT_EQ(M.EventKind_FromEventID(label), koeLabel);
+  EXPECT_EQ(M.EventWhat_FromEventID(label), QChar(u'|'));
+  EXPECT_EQ(M.EventWhen_FromEventID(label), ColumnTime(250));
+  EXPECT_EQ(W.LabelTool().EventHandleShowing(), label);
+  EXPECT_EQ(changed, 2);
+}
+
+TEST_F(TrackPopupTest, ClearingTheEventStoreForgetsOffersAndClosesTheLabelTool) {
+  MarkerAt(100, 1);
+  const TEventID label = M.AddLabelBookmark(ColumnTime(200), u"x");
+  Hover(QPoint(100, MarkersY()));
+  W.LabelTool().MyShow(0, 10, QStringLiteral("x"), mcNoEffect, label);
+  M.Clear();
+  W.OnEventsCleared();
+  EXPECT_EQ(OAS.FOfferedEvents.Count(), 0);
+  EXPECT_FALSE(W.LabelTool().isVisible());
+  EXPECT_EQ(W.vlTrackIndex().GetPixelDataFor(100)->MarkerIDs.size(), 0u);
+}
+
+}  // namespace

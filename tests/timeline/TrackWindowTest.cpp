@@ -157,3 +157,32 @@ TEST_F(TrackWindowTest, PointingOutAMomentOnlyWorksOnTheTrack) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TrackWindowTest, DraggingThePlaySliderScrubs_RestingPlaysAt150_ReleasePlaysAtTheTempo) {
+  int tempoBar = 0;
+  W.OnTempoBarSet = [&](int T) { tempoBar = T; };
+  W.PlaySlider_MoveToDesiredDateTime(ColumnTime(100));
+  Audio.Position = ColumnTime(100);
+  W.repaint();
+  const QRect r = W.PlaySlider().PictureRect(100);
+  const QPoint grab(r.left() + W.PlaySlider().HotSpot(), r.top() + 7);
+  ASSERT_TRUE(W.PlaySlider().IsHoveringOver(grab.x(), grab.y()));
+  Press(grab);
+  ASSERT_TRUE(W.PlaySlider().IsPickedUp());
+  DragTo(grab + QPoint(30, 0));
+  EXPECT_EQ(W.PlaySlider().MarkPos(), 130);
+  EXPECT_TRUE(Audio.Plays.empty()) << "moving alone plays nothing";
+  W.SliderHesitated();
+  ASSERT_EQ(Audio.Plays.size(), 1u);
+  EXPECT_EQ(Audio.Plays[0], std::make_pair(ColumnTime(130), 150.0));
+  EXPECT_EQ(tempoBar, 150);
+  DragTo(grab + QPoint(40, 0));
+  Release(grab + QPoint(40, 0));
+  EXPECT_FALSE(W.PlaySlider().IsPickedUp());
+  ASSERT_EQ(Audio.Plays.size(), 2u);
+  EXPECT_EQ(Audio.Plays[1], std::make_pair(ColumnTime(140), 100.0));
+}
+
+}  // namespace
