@@ -147,7 +147,14 @@ void TQuickBitmap::StretchRows(int Left, int Top, int Right, const TQuickBitmap 
   const int jLast = std::min(D - 1, clipRight - 1 - Left);
   if (jLast < jFirst) return;
   const double scale = double(D) / double(srcW);
-  auto indexOf = [scale](int i) { return static_cast<int>(RoundHalfEven(scale * i)); };
+  // round-half-even(D x i / srcW) in exact integer arithmetic.
+  auto indexOf = [D, srcW](int i) {
+    const std::int64_t num = std::int64_t(D) * i;
+    std::int64_t q = num / srcW;
+    const std::int64_t twice = 2 * (num % srcW);
+    if (twice > srcW || (twice == srcW && (q & 1))) ++q;
+    return static_cast<int>(q);
+  };
   // First source column landing at jFirst or later; last landing at jLast or earlier.
   int iFirst = std::max(0, static_cast<int>(std::floor((jFirst - 1) / scale)) - 1);
   while (iFirst < srcW && indexOf(iFirst) < jFirst) ++iFirst;
@@ -162,48 +169,39 @@ void TQuickBitmap::StretchRows(int Left, int Top, int Right, const TQuickBitmap 
     }
     return;
   }
+  // Destination indices grow with the source column, so each destination column takes one
+  // contiguous run of source columns: [first[j], first[j + 1]).
   const int span = jLast - jFirst + 1;
-  std::vector<int> target(static_cast<std::size_t>(iLast - iFirst + 1));
-  std::vector<int> count(static_cast<std::size_t>(span), 0);
-  for (int i = iFirst; i <= iLast; ++i) {
-    const int j = indexOf(i) - jFirst;
-    target[static_cast<std::size_t>(i - iFirst)] = j;
-    ++count[static_cast<std::size_t>(j)];
-  }
-  std::vector<int> sumG(static_cast<std::size_t>(span));
-  std::vector<int> sumR, sumB;
-  if (!LimeOnly) {
-    sumR.resize(static_cast<std::size_t>(span));
-    sumB.resize(static_cast<std::size_t>(span));
-  }
+  std::vector<int> first(static_cast<std::size_t>(span) + 1, iLast + 1);
+  for (int i = iLast; i >= iFirst; --i) first[static_cast<std::size_t>(indexOf(i) - jFirst)] = i;
+  for (int j = span - 1; j >= 0; --j)
+    if (first[static_cast<std::size_t>(j)] > first[static_cast<std::size_t>(j) + 1])
+      first[static_cast<std::size_t>(j)] = first[static_cast<std::size_t>(j) + 1];
   for (int r = 0; r < rows; ++r) {
     const int y = Top + r;
     if (y < 0 || y >= Height()) continue;
     const QRgb *src = Source.ConstRow(r);
-    std::fill(sumG.begin(), sumG.end(), 0);
-    if (!LimeOnly) {
-      std::fill(sumR.begin(), sumR.end(), 0);
-      std::fill(sumB.begin(), sumB.end(), 0);
-    }
-    for (int i = iFirst; i <= iLast; ++i) {
-      const auto j = static_cast<std::size_t>(target[static_cast<std::size_t>(i - iFirst)]);
-      const QRgb c = src[i];
-      sumG[j] += qGreen(c);
-      if (!LimeOnly) {
-        sumR[j] += qRed(c);
-        sumB[j] += qBlue(c);
-      }
-    }
     QRgb *dest = Row(y) + Left + jFirst;
     for (int j = 0; j < span; ++j) {
-      const int n = count[static_cast<std::size_t>(j)];
-      if (n == 0) {
+      const int i0 = first[static_cast<std::size_t>(j)],
+                i1 = first[static_cast<std::size_t>(j) + 1];
+      const int n = i1 - i0;
+      if (n <= 0) {
         dest[j] = qRgb(0, 0, 0);
-      } else if (LimeOnly) {
-        dest[j] = qRgb(0, sumG[static_cast<std::size_t>(j)] / n, 0);
+        continue;
+      }
+      unsigned g = 0;
+      for (int i = i0; i < i1; ++i) g += (src[i] >> 8) & 0xFFu;
+      if (LimeOnly) {
+        dest[j] = qRgb(0, static_cast<int>(g / unsigned(n)), 0);
       } else {
-        dest[j] = qRgb(sumR[static_cast<std::size_t>(j)] / n, sumG[static_cast<std::size_t>(j)] / n,
-                       sumB[static_cast<std::size_t>(j)] / n);
+        unsigned rs = 0, bs = 0;
+        for (int i = i0; i < i1; ++i) {
+          rs += (src[i] >> 16) & 0xFFu;
+          bs += src[i] & 0xFFu;
+        }
+        dest[j] = qRgb(static_cast<int>(rs / unsigned(n)), static_cast<int>(g / unsigned(n)),
+                       static_cast<int>(bs / unsigned(n)));
       }
     }
   }

@@ -156,6 +156,7 @@ class TTiltedText {
   int AtY() const { return FAtY; }
   const QString &CacheText() const { return FCacheText; }
   int CacheAngle() const { return FCacheAngle; }
+  const QFont &CacheFont() const { return FCacheFont; }
 
  private:
   template <typename TWrite>

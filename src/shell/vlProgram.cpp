@@ -75,6 +75,7 @@ TvlProgram::TvlProgram(TRegistryData &Store, TvlOptions &Options,
                        std::shared_ptr<TAudioBackend> Backend, const QString &AudioFolder)
     : FStore(Store),
       FOptions(Options),
+      FBackend(Backend),
       FSound(std::move(Backend), FFolders),
       FAudio(FSound, FFolders),
       FSilence(FSchedule) {
@@ -161,8 +162,9 @@ void TvlProgram::InstallHooks(TVellomarFm &Window) {
 QString TvlProgram::InitializeRecorder() {
   if (!FPlayerReady) FPlayerReady = FSound.AudioComponents_Initialize(isPlayer);
   if (!FSound.AudioComponents_Initialize(isRecorder)) {
-    const QString why = FSound.LastErrorText();
-    return why.isEmpty() ? TNoAudioServer::Reason() : QStringLiteral("No audio: ") + why;
+    // The label has room for a few words; the whole reason is in the trace already.
+    if (!FBackend->IsConnected()) return TNoAudioServer::Reason();
+    return QStringLiteral("No recorder");
   }
   return QString();
 }

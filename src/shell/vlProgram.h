@@ -118,6 +118,7 @@ class TvlProgram final : public TAudioStartup,
 
   TRegistryData &FStore;
   TvlOptions &FOptions;
+  std::shared_ptr<TAudioBackend> FBackend;
   TvlMediaFoldersInfo FFolders;
   TvlMediaInfo FMedia;
   TActiveSoundFm FSound;

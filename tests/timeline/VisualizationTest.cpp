@@ -1,4 +1,5 @@
 #include "vl09_Visualization.h"
+#include "vlTrackAudioBinding.h"
 #include "vlTracksTestSupport.h"
 
 #include <QCoreApplication>
@@ -176,4 +177,22 @@ TEST(Visualization, DrawAllHorz_StretchesIntoTheSlotAtAnyLevel) {
   EXPECT_GT(ColorGreen(b.PixelAt(10, 9)), 0);
   EXPECT_EQ(ColorRed(b.PixelAt(10, 9)), 0);
   EXPECT_EQ(b.PixelAt(12, 9), clBlack);
+}
+
+TEST(Visualization, DroppedSectionsAreSentAgainByTheCatalogue) {
+  TManualClock clock(TrackAt(18, 0));
+  TScopedClock use(clock);
+  TVisualization V;
+  TvlMediaInfo media;
+  BindVisualizationToCatalogue(V, media);
+  const int f = media.CreateNewFileRecord(TrackAt(10, 0), TrackAt(10, 1), 60);
+  media.File(f).VU = PlaceholderReadings(60);
+  media.SendHistoricalVisualizationData(TrackAt(9, 0), TrackAt(11, 0));
+  EXPECT_TRUE(media.File(f).Visualized);
+  EXPECT_EQ(V.SectionCount(), 1);
+  // The binder closes: the sections go, and the recording will be sent again when shown.
+  V.ClearAllVu();
+  EXPECT_FALSE(media.File(f).Visualized);
+  media.SendHistoricalVisualizationData(TrackAt(9, 0), TrackAt(11, 0));
+  EXPECT_EQ(V.SectionCount(), 1);
 }

@@ -1,0 +1,271 @@
+#include "vl09_Track.h"
+#include "vl09_Visualization.h"
+#include "vlTracksTestSupport.h"
+
+#include <QString>
+
+namespace {
+constexpr TColor clLabels = RGBColor(34, 52, 136);
+constexpr TColor clTickLine = RGBColor(221, 221, 221);
+}  // namespace
+
+class TrackRenderTest : public TrackRig {
+ protected:
+  TrackRenderTest() {
+    T.SetWidth(600);
+    Show(3, TrackAt(10, 0));
+  }
+  void Show(TZoomLevel Level, TDateTime When) {
+    T.InitializeAtFirstShow_AndSetZoomLevelTo(Level);
+    T.MoveTo(When, 0);
+    T.Render().RenderAll();
+  }
+  void Rerender() {
+    T.Index().EntireIndex_Rebuild_SameEverything();
+    T.Render().RenderAll();
+  }
+  TQuickBitmap &B() { return T.BitmapToShare(); }
+  TColor Px(int X, int Y) { return B().PixelAt(X, Y); }
+  int SlotTop() { return T.Render().TrackSlotRect().top(); }
+  // Pixels of exactly Colour inside Rect.
+  int Count(const QRect &Rect, TColor Colour) {
+    int n = 0;
+    for (int y = Rect.top(); y <= Rect.bottom(); ++y)
+      for (int x = Rect.left(); x <= Rect.right(); ++x) n += Px(x, y) == Colour;
+    return n;
+  }
+  // Columns of Rect holding a pixel different from Background (and from Also).
+  std::pair<int, int> InkColumns(const QRect &Rect, TColor Background, TColor Also = clNone) {
+    int lo = 1 << 30, hi = -1;
+    for (int y = Rect.top(); y <= Rect.bottom(); ++y)
+      for (int x = Rect.left(); x <= Rect.right(); ++x)
+        if (Px(x, y) != Background && Px(x, y) != Also) lo = std::min(lo, x), hi = std::max(hi, x);
+    return {lo, hi};
+  }
+
+  TVisualization V;
+  TvlTrack T{arHistorical, &V, &M};
+};
+
+TEST_F(TrackRenderTest, BandsStackInTheirOrder_AndTheBitmapIsAtLeast2000Wide) {
+  TvlTrackRender &r = T.Render();
+  EXPECT_EQ(r.GetWidth_TotalLateral(), 117);  // sketching band hidden by the track
+  EXPECT_EQ(B().Height(), 117);
+  EXPECT_EQ(B().Width(), 2000);
+  EXPECT_EQ(r.Band_Markers().Rect, QRect(0, 0, 2000, 25));
+  EXPECT_EQ(r.Band_Labels().Rect.top(), 25);
+  EXPECT_EQ(r.Band_SlotArea().Rect.top(), 60);
+  EXPECT_EQ(SlotTop(), 62);
+  EXPECT_EQ(r.Band_Keyboarding().Rect.top(), 79);
+  EXPECT_EQ(r.Band_TimeTics().Rect.top(), 89);
+  EXPECT_TRUE(r.IsMouseOverTrack(0, 62));
+  EXPECT_TRUE(r.IsMouseOverTrack(2000, 77));
+  EXPECT_FALSE(r.IsMouseOverTrack(5, 78));
+  T.SetWidth(2500);
+  T.Render().RenderAll();
+  EXPECT_EQ(B().Width(), 2500);
+}
+
+TEST_F(TrackRenderTest, MarkersAndLabelsSitAtTheirColumns) {
+  const TEventID marker = M.AddNumberedBookmark(1, TrackAt(10, 1, 40));    // column 100
+  const TEventID label = M.AddLabelBookmark(TrackAt(10, 5), u"Call Bob");  // column 300
+  Rerender();
+  const TColor plain = T.Render().Look().clPlain;
+  const auto [mLo, mHi] = InkColumns(QRect(0, 0, 250, 25), plain);
+  EXPECT_LE(std::abs((mLo + mHi) / 2 - 100), 2);
+  // The stem: one pixel wide for three rows above the slot, three wide above that.
+  const int s = SlotTop();
+  for (int y = s - 4; y <= s - 2; ++y) {
+    EXPECT_EQ(Px(300, y), clLabels) << y;
+    EXPECT_EQ(Px(299, y), plain) << y;
+  }
+  for (int x = 299; x <= 301; ++x) EXPECT_EQ(Px(x, s - 6), clLabels) << x;
+  // The label's ink lies right of its stem, up in the labels and markers bands.
+  const auto [lLo, lHi] = InkColumns(QRect(302, 0, 298, s - 8), plain);
+  EXPECT_GE(lLo, 302);
+  EXPECT_GT(lHi, lLo + 30);
+  // Typing draws an aqua stroke from just above the keyboarding band, longer for more text:
+  // "a b c" gives (2 spaces + 1) + 5 / 2 = 5 pixels.
+  for (const char16_t *ch : {u"a", u"b", u"c"}) M.AddTypingEvent(TrackAt(10, 8, 20), ch);
+  Rerender();
+  const int kb = T.Render().Band_Keyboarding().Rect.top();
+  EXPECT_EQ(T.Index().GetPixelDataFor(500)->Typing, QStringLiteral("a b c"));
+  for (int y = kb - 1; y < kb + 4; ++y) EXPECT_EQ(Px(500, y), RGBColor(0, 255, 255)) << y;
+  EXPECT_NE(Px(500, kb + 4), RGBColor(0, 255, 255));
+  // A selected marker is drawn red.
+  M.Event_Select(marker);
+  Rerender();
+  EXPECT_GT(Count(QRect(90, 0, 20, 25), RGBColor(255, 0, 0)), 0);
+  (void)label;
+}
+
+// Which tick labels show depends on the zoom. Minute and hour labels are told apart by their
+// colours (fully inked pixels of the normal and the white major font); the small 15/30/45
+// labels by ink in their own rows at the tick.
+TEST_F(TrackRenderTest, TicksAndTheirLabels_AtLevels1_3And15) {
+  const TColor normal = 13421772;
+  struct Row {
+    TZoomLevel Level;
+    int Column;  // a tick's column and its length
+    int Length;
+    bool Minor, Normal, Hour;  // label classes present
+  } rows[] = {
+      {1, 60, 2, true, true, true},      // 10:00:15
+      {3, 60, 6, false, true, true},     // 10:01
+      {3, 15, 2, false, true, true},     // 10:00:15
+      {15, 30, 11, false, false, true},  // 10:30
+      {15, 60, 12, false, false, true},  // 11:00
+  };
+  for (const Row &r : rows) {
+    SCOPED_TRACE(r.Level);
+    SCOPED_TRACE(r.Column);
+    Show(r.Level, TrackAt(10, 0));
+    const QRect band = T.Render().Band_TimeTics().Rect;
+    EXPECT_EQ(Px(r.Column, band.top() + r.Length - 1), clTickLine);
+    EXPECT_NE(Px(r.Column, band.top() + r.Length), clTickLine);
+    // One line per column: the neighbour's tick (if any) is shorter.
+    EXPECT_NE(Px(r.Column - 1, band.top() + r.Length - 1), clTickLine);
+    const QRect minorRows(r.Column - 3, band.top() + 9, 7, 5);
+    const TColor ruler = T.Render().Look().clRulerPlain;
+    EXPECT_EQ(InkColumns(minorRows, ruler, clTickLine).second >= 0, r.Minor);
+    const QRect labels(0, band.top() + 9, 600, band.height() - 9);
+    EXPECT_EQ(Count(labels, normal) > 0, r.Normal);
+    EXPECT_EQ(Count(labels, clWhite) > 0, r.Hour);
+  }
+  EXPECT_EQ(TickLabelText(0, 0, 0, false), QStringLiteral("12:00"));
+  EXPECT_EQ(TickLabelText(15, 5, 0, false), QStringLiteral("3:05"));
+  EXPECT_EQ(TickLabelText(15, 5, 0, true), QStringLiteral("15:05"));
+  EXPECT_EQ(TickLabelText(9, 0, 45, false), QStringLiteral("45"));
+}
+
+TEST_F(TrackRenderTest, TheSlotShowsAKnownLevelPattern) {
+  // A minute at a steady level, one second four times louder, then steady again.
+  auto feed = [this](double From, double Till, int Level) {
+    for (double t = From; t < Till - 1e-9; t += 0.1)
+      V.CurrentFile_NewVuLevel(Level, TrackAt(10, 0, t));
+  };
+  feed(0, 60, 1000);
+  feed(60, 61, 30000);
+  feed(61, 90, 1000);
+  Show(1, TrackAt(10, 0));
+  const int top = SlotTop() + 1;  // image row 0
+  EXPECT_EQ(Px(100, SlotTop()), clBlack);
+  EXPECT_EQ(Px(100, SlotTop() + 14), clBlack);
+  // Steady: the balancer's typical level makes these readings bucket 2, rows 6 +- 2 lit.
+  for (int row = 0; row < 13; ++row)
+    EXPECT_EQ(Px(100, top + row), std::abs(row - 6) <= 2 ? clLime : clBlack) << row;
+  // Loud: every row lit.
+  for (int row = 0; row < 13; ++row) EXPECT_EQ(Px(241, top + row), clLime) << row;
+  // Nothing recorded: black.
+  EXPECT_EQ(Px(500, top + 6), clBlack);
+}
+
+TEST_F(TrackRenderTest, RemovingALabel_LeavesExactlyTheTrackWithoutIt) {
+  M.AddNumberedBookmark(1, TrackAt(10, 1, 40));
+  M.AddTypingEvent(TrackAt(10, 4, 58), u"x");
+  const TEventID label = M.AddLabelBookmark(TrackAt(10, 5), u"Call Bob");
+  Rerender();
+  const int PO = T.Render().OneLabel_Remove(label, B(), T.Render().Look().clPlain);
+  EXPECT_EQ(PO, 300);
+  const QImage removed = B().Image().copy();
+  M.Event_Delete(label);
+  Rerender();
+  EXPECT_EQ(removed, B().Image());
+}
+
+TEST_F(TrackRenderTest, ALabelUpdate_DrawsWhatAFullRenderWould_AndSaysWhere) {
+  M.AddNumberedBookmark(1, TrackAt(10, 1, 40));
+  const TEventID label = M.AddLabelBookmark(TrackAt(10, 5), u"Call");
+  Rerender();
+  const QImage before = B().Image().copy();
+  QRect changed;
+  T.OnBitmapChanged = [&](const QRect &R) { changed = R; };
+  T.UpdateEventTextAndDoLowLatencyDraw(label, QStringLiteral("Call Bob back"));
+  const QImage updated = B().Image().copy();
+  Rerender();
+  EXPECT_EQ(updated, B().Image());
+  for (int y = 0; y < before.height(); ++y)
+    for (int x = 0; x < before.width(); ++x)
+      if (before.pixel(x, y) != updated.pixel(x, y)) {
+        ASSERT_TRUE(changed.contains(x, y)) << x << "," << y;
+      }
+  // A typing event takes no label text.
+  const TEventID typed = M.AddTypingEvent(TrackAt(10, 2), u"a");
+  T.UpdateEventTextAndDoLowLatencyDraw(typed, QStringLiteral("oops"));
+  EXPECT_EQ(M.EventText_FromEventID(typed), QStringLiteral("a"));
+}
+
+TEST_F(TrackRenderTest, EventsMadeOnATrack_AreFiledOnce_AndEachTrackKeepsItsOwnLabelDrawing) {
+  const TEventID a =
+      T.NewEventWithLabel(koeLabel, QChar(u' '), TrackAt(10, 5), QStringLiteral("Call"));
+  const TEventID b = T.NewEventWithLabel(koeLabel, QChar(u' '), TrackAt(10, 5), QString());
+  ASSERT_GE(a, 0);
+  // The same moment and kind again is the same event, never another one's ID.
+  const TEventID first = T.NewEvent(koeMarker, QChar(u'1'), TrackAt(10, 0));
+  EXPECT_EQ(T.NewEvent(koeMarker, QChar(u'1'), TrackAt(10, 0)), first);
+  EXPECT_EQ(T.Index().GetPixelDataFor(0)->MarkerIDs.size(), 1u);
+  EXPECT_NE(b, NoEventID);
+
+  // A second track shows the same label elsewhere; hovering each finds its own drawing.
+  TvlTrack other(arCurrent, &V, &M);
+  other.SetWidth(600);
+  other.InitializeAtFirstShow_AndSetZoomLevelTo(3);
+  other.MoveTo(TrackAt(10, 3), 0);  // the label at column 120 there
+  T.Render().RenderAll();
+  other.Render().RenderAll();
+  TTiltedText *mine = T.Index().TiltedTextFor(a);
+  TTiltedText *theirs = other.Index().TiltedTextFor(a);
+  ASSERT_NE(mine, theirs);
+  const QPoint atMine = T.Render().LabelAnchor(300), atTheirs = other.Render().LabelAnchor(120);
+  EXPECT_EQ(mine->AtX(), atMine.x());
+  EXPECT_EQ(theirs->AtX(), atTheirs.x());
+  const QPoint p = mine->Bounds().center();
+  EXPECT_TRUE(theirs->DoesMouseTouchText(atTheirs.x() + p.x(), atTheirs.y() + p.y(), 4));
+  EXPECT_FALSE(theirs->DoesMouseTouchText(atMine.x() + p.x(), atMine.y() + p.y(), 4));
+}
+
+TEST_F(TrackRenderTest, ZoomControlsAndGatherers) {
+  T.InitializeAtFirstShow_AndSetZoomLevelTo(1);
+  EXPECT_FALSE(T.ZoomIn());
+  EXPECT_TRUE(T.ZoomOut());
+  EXPECT_EQ(T.Render().ZoomLevel(), 2);
+  T.InitializeAtFirstShow_AndSetZoomLevelTo(15);
+  EXPECT_FALSE(T.ZoomOut());
+  TZoomLevel asked = 0;
+  T.OnZoomAnimationRequested = [&](TZoomLevel L) { asked = L; };
+  T.ZoomIn();
+  EXPECT_EQ(asked, 14);
+  EXPECT_EQ(T.Render().ZoomLevel(), 15);  // the animation applies it
+  T.BlockZoomAnimationAndRespectStartingWhen = true;
+  T.ZoomIn();
+  EXPECT_EQ(T.Render().ZoomLevel(), 14);
+  // 600 columns at level 14 span hours: the day-file rule keeps the level; 100 at level 1 not.
+  T.RebuildDayFile();
+  EXPECT_EQ(T.Render().ZoomLevel(), 14);
+
+  TGatherLabel g;
+  g.StartGatheringFor(-1);
+  EXPECT_FALSE(g.IsGathering());
+  g.StartGatheringFor(7);
+  for (int i = 0; i < 40; ++i) ASSERT_TRUE(g.MaybeGather(QChar(u'a')));
+  EXPECT_FALSE(g.MaybeGather(QChar(u'b')));  // the 41st is refused and gathering stops
+  EXPECT_FALSE(g.IsGathering());
+
+  // Backspace through the key hook shortens the label being gathered, on the track too.
+  T.MoveTo(TrackAt(10, 0), 0);
+  const TEventID label =
+      T.NewEventWithLabel(koeLabel, QChar(u' '), TrackAt(10, 0, 30), QStringLiteral("Hi!"));
+  T.Render().RenderAll();
+  T.Gather4Symbol.StartGatheringFor_InitText(label, QStringLiteral("Hi!"));
+  EXPECT_TRUE(T.IsGatheringForBookmark());
+  T.Process_OtherWaysToCatchKeystrokesAndMaybeStopGathering(8);
+  EXPECT_EQ(M.EventText_FromEventID(label), QStringLiteral("Hi"));
+  T.Process_OtherWaysToCatchKeystrokesAndMaybeStopGathering(27);  // Escape stops
+  EXPECT_FALSE(T.IsGatheringForBookmark());
+  // After the store is cleared nothing gathers and the index is empty.
+  T.Gather4Pair.StartGatheringFor(label);
+  M.Clear();
+  T.OnEventsCleared();
+  EXPECT_FALSE(T.IsGatheringForBookmark());
+  EXPECT_TRUE(T.Index().GetPixelDataFor(30)->Labels.empty());
+}
