@@ -263,3 +263,65 @@ TEST_F(TrackPopupTest, ClearingTheEventStoreForgetsOffersAndClosesTheLabelTool) 
 }
 
 }  // namespace
+
+namespace {
+
+// What the binder compares with the bookmarks it last saved to tell unsaved work: every
+// non-typing event's kind, character, moment and text, whatever its ID.
+QStringList BookmarksAsTheBinderSeesThem(const TvlDayFilesManager &M) {
+  QStringList lines;
+  for (const TKindOfEvent kind : {koeMarker, koeLabel}) {
+    std::vector<TEventID> ids;
+    M.ByKind_GetListOfEvents(kind, ids);
+    for (const TEventID id : ids) {
+      TvlEvent e;
+      if (M.Event_FromEventID(id, e) && e.Kind != koeNone)
+        lines << QStringLiteral("%1 %2 %3 %4")
+                     .arg(int(e.Kind))
+                     .arg(e.What)
+                     .arg(e.When, 0, 'f', 10)
+                     .arg(e.Text);
+    }
+  }
+  lines.sort();
+  return lines;
+}
+
+// A bookmark change made on a track needs no change counter of its own: the binder finds it by
+// comparing the day files' bookmarks with the ones it saved, so each change must reach them.
+TEST_F(TrackPopupTest, EveryBookmarkChangeOnATrackReachesTheDayFiles_AClickChangesNothing) {
+  const TEventID marker = MarkerAt(100, 1);
+  QStringList last = BookmarksAsTheBinderSeesThem(M);
+  auto changed = [&] {
+    const QStringList now = BookmarksAsTheBinderSeesThem(M);
+    const bool differs = now != last;
+    last = now;
+    return differs;
+  };
+  const int y = MarkersY();
+
+  Drag(QPoint(100, y), QPoint(101, y), 100);  // a click
+  EXPECT_FALSE(changed());
+  Drag(QPoint(100, y), QPoint(120, y));  // a move
+  EXPECT_TRUE(changed());
+
+  Clock.AdvanceMSecs(400);
+  Hover(QPoint(300, SlotY()));
+  RightPress(QPoint(300, SlotY()));
+  const TEventID label = OAS.PopupAddBookmark();  // an added label
+  EXPECT_TRUE(changed());
+  QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+  W.LabelTool().Memo()->setText(QStringLiteral("a"));
+  QApplication::sendEvent(W.LabelTool().Memo(), &release);  // its text typed
+  EXPECT_EQ(M.EventText_FromEventID(label), QStringLiteral("a"));
+  EXPECT_TRUE(changed());
+
+  Clock.AdvanceMSecs(400);
+  Hover(QPoint(120, y));
+  ASSERT_EQ(OAS.FOfferedEvents.Count(), 1);
+  EXPECT_EQ(OAS.PopupDeleteBookmarks(), 1);  // a deleted marker
+  EXPECT_EQ(M.EventKind_FromEventID(marker), koeNone);
+  EXPECT_TRUE(changed());
+}
+
+}  // namespace

@@ -108,6 +108,12 @@ TEST_F(TrackWindowTest, TreadDragsTenColumnsPerPixel_AndGoesOnLinearlyWhereThePo
   send(QEvent::MouseButtonRelease, far + 1, Qt::NoButton);
   EXPECT_FALSE(tm.MouseIsDown());
   EXPECT_FALSE(W.FKeepSliderInView);
+
+  // A click beside the tread pages by one slot width: back on the left half, on on the right.
+  const TDateTime before = W.TargetMapping().When;
+  send(QEvent::MouseButtonPress, TTimeMachine::ButtonWidth + 1, Qt::LeftButton);
+  send(QEvent::MouseButtonRelease, TTimeMachine::ButtonWidth + 1, Qt::NoButton);
+  EXPECT_NEAR((W.TargetMapping().When - before) * SecsPerDay, -tm.SlotWidth() * PD, 1e-3);
 }
 
 TEST_F(TrackWindowTest, TypingDisplayStopsBefore150Characters_AndIsEmptyWithoutNearbyTyping) {
