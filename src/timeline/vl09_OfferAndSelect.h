@@ -71,6 +71,9 @@ class TOfferAndSelect {
   TEventID PopupAddBookmark();
   // "Edit Bookmark ...": the label tool on the offered label.
   void PopupEditBookmark() { OfferList_TextLabelEdit(FOfferedEvents); }
+  // "&Play" on one offered bookmark: plays from its moment at the wanted tempo. (Playing the
+  // recording under a right press from its beginning is the main window's, with the catalogue.)
+  void PopupPlay(const QPoint &Global) { PlayAudioIfOnlyOneEventIsListed(FOfferedEvents, Global); }
   // "&Delete Bookmark": every offered event, from the last to the first; all tracks rebuilt.
   int PopupDeleteBookmarks();
 

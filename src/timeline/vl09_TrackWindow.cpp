@@ -172,6 +172,8 @@ TvlTrackWindow::TvlTrackWindow(TvlTrack &Track, QWidget *Parent)
     if (OnLabelToolHidden) OnLabelToolHidden();
   };
   FTrack.OnBitmapChanged = [this](const QRect &Changed) { update(Changed); };
+  // The zoom slider and buttons of the track animate through this window.
+  FTrack.OnZoomAnimationRequested = [this](TZoomLevel Level) { ZoomAnimatedToNewZoomLevel(Level); };
   FTargetPD = FTrack.Render().Zoom_PixelDuration();
   FTargetWhen = FTrack.Index().TrackIndexWhen();
   FLastSliderTime = Now();
@@ -200,6 +202,7 @@ TvlTrackWindow::TvlTrackWindow(TvlTrack &Track, QWidget *Parent)
 
 TvlTrackWindow::~TvlTrackWindow() {
   FTrack.OnBitmapChanged = nullptr;
+  FTrack.OnZoomAnimationRequested = nullptr;
   if (FOfferAndSelect) FOfferAndSelect->WindowGoes(this);
 }
 
@@ -292,19 +295,14 @@ void TvlTrackWindow::ZoomAnimatedToNewZoomLevel(TZoomLevel NewZoomLevel) {
   ZoomAnimationFrame();
 }
 
-void TvlTrackWindow::ZoomInCommand() {
-  ZoomAnimatedToNewZoomLevel(
-      ZoomLevelFromPixelDuration(
-          FZoomToPD > 0 && IsZoomAnimating() ? FZoomToPD : FTrack.Render().Zoom_PixelDuration()) -
-      1);
+// The level zoom commands step from: the one an animation is heading for, else the present one.
+TZoomLevel TvlTrackWindow::ZoomLevelAimedAt() const {
+  return IsZoomAnimating() ? FZoomToLevel : FTrack.Render().ZoomLevel();
 }
 
-void TvlTrackWindow::ZoomOutCommand() {
-  ZoomAnimatedToNewZoomLevel(
-      ZoomLevelFromPixelDuration(
-          FZoomToPD > 0 && IsZoomAnimating() ? FZoomToPD : FTrack.Render().Zoom_PixelDuration()) +
-      1);
-}
+void TvlTrackWindow::ZoomInCommand() { ZoomAnimatedToNewZoomLevel(ZoomLevelAimedAt() - 1); }
+
+void TvlTrackWindow::ZoomOutCommand() { ZoomAnimatedToNewZoomLevel(ZoomLevelAimedAt() + 1); }
 
 void TvlTrackWindow::ZoomAnimationFrame() {
   const double f =

@@ -253,6 +253,7 @@ class TvlTrackWindow : public QWidget, public TEventsListHost {
   void PaintCaptionBlock(class QPainter &P);
   TDateTime PlayPosition() const;
   void FindSliderPressed();
+  TZoomLevel ZoomLevelAimedAt() const;
   void ShowAreaHint(int Area, const QPoint &Global);
 
   TvlTrack &FTrack;

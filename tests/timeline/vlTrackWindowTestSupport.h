@@ -36,6 +36,7 @@ class TrackWindowRig : public TrackRig {
   std::vector<QString> Hints;
 
   TrackWindowRig() {
+    Track.InitializeAtFirstShow_AndSetZoomLevelTo(ZoomLevelFromPixelDuration(PD));
     W.SetAudio(&Audio);
     W.SetOfferAndSelect(&OAS);
     W.OnHint = [this](const QPoint &, const QString &Text, int) { Hints.push_back(Text); };
