@@ -53,6 +53,11 @@ class TQuickBitmap {
 
   int Width() const { return FImage.width(); }
   int Height() const { return FImage.height(); }
+  // Makes sure the pixels are 32-bit RGB (an image assigned from elsewhere may not be).
+  void InitializeScanLine() {
+    if (FImage.format() != QImage::Format_RGB32)
+      FImage = FImage.convertToFormat(QImage::Format_RGB32);
+  }
   // Resizes; the content is undefined afterwards (callers fill it).
   void SetSize(int Width, int Height);
   void Fill(TColor Colour);
@@ -142,6 +147,12 @@ class TTiltedText {
   void PlotVeryQuick_Remove(TQuickBitmap &Dest) {
     PlotVeryQuick_Recolor(clDefault, KeepAnchor, Dest);
   }
+  // The canvas forms of the plots. A QImage row has no length limit, so they share the quick
+  // path (with its exact erase) and report nothing for pixels outside.
+  void Plot(int X, int Y, TQuickBitmap &Dest) { PlotVeryQuick(X, Y, Dest); }
+  void Plot_Remove(TQuickBitmap &Dest) { PlotVeryQuick_Remove(Dest); }
+  void PlotQuick(int X, int Y, TQuickBitmap &Dest) { PlotVeryQuick(X, Y, Dest); }
+  void PlotQuick_Remove(TQuickBitmap &Dest) { PlotVeryQuick_Remove(Dest); }
   // Prepare, then plot.
   void PrepAndPlotSlowlyOnce(int X, int Y, int Angle, const QString &Text, TQuickBitmap &Dest);
 

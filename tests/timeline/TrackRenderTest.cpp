@@ -64,6 +64,15 @@ TEST_F(TrackRenderTest, BandsStackInTheirOrder_AndTheBitmapIsAtLeast2000Wide) {
   T.SetWidth(2500);
   T.Render().RenderAll();
   EXPECT_EQ(B().Width(), 2500);
+  // How far right a label can reach: labels band bottom (60) / tan(angle) + 50, the angle held
+  // to 9..85 degrees.
+  const std::pair<int, int> allowances[] = {{0, 429}, {30, 154}, {90, 55}};
+  for (auto [angle, allowance] : allowances) {
+    RTrackLook look = r.Look();
+    look.LabelAngleDegrees = angle;
+    r.SetLook(look);
+    EXPECT_EQ(r.HorizontalAllowanceForTiltedText(), allowance) << angle;
+  }
 }
 
 TEST_F(TrackRenderTest, MarkersAndLabelsSitAtTheirColumns) {
@@ -92,6 +101,12 @@ TEST_F(TrackRenderTest, MarkersAndLabelsSitAtTheirColumns) {
   EXPECT_EQ(T.Index().GetPixelDataFor(500)->Typing, QStringLiteral("a b c"));
   for (int y = kb - 1; y < kb + 4; ++y) EXPECT_EQ(Px(500, y), RGBColor(0, 255, 255)) << y;
   EXPECT_NE(Px(500, kb + 4), RGBColor(0, 255, 255));
+  // The function keys' marker characters read "F1".."F12": wider than a digit.
+  M.AddEvent(koeMarker, QChar(char16_t(131)), TrackAt(10, 3, 20), u"");  // column 200
+  Rerender();
+  const auto [f3Lo, f3Hi] = InkColumns(QRect(150, 0, 100, 25), plain);
+  EXPECT_GT(f3Hi - f3Lo, mHi - mLo + 3);
+  EXPECT_LE(std::abs((f3Lo + f3Hi) / 2 - 200), 2);
   // A selected marker is drawn red.
   M.Event_Select(marker);
   Rerender();

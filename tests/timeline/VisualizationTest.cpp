@@ -177,6 +177,21 @@ TEST(Visualization, DrawAllHorz_StretchesIntoTheSlotAtAnyLevel) {
   EXPECT_GT(ColorGreen(b.PixelAt(10, 9)), 0);
   EXPECT_EQ(ColorRed(b.PixelAt(10, 9)), 0);
   EXPECT_EQ(b.PixelAt(12, 9), clBlack);
+
+  // Turned a quarter for the vertical timeline: one second per row, 10:00 at row 60; the image's
+  // rows become the columns from the strip's left + 1. Nothing while a selection exists.
+  TQuickBitmap v(20, 300);
+  v.Fill(clWhite);
+  const QRect strip(2, 0, 15, 300);
+  V.DrawAllVert(v, strip, 1, TrackAt(9, 59));
+  EXPECT_GT(ColorGreen(v.PixelAt(3 + 6, 90)), 0);
+  EXPECT_EQ(v.PixelAt(3 + 6, 30), clBlack);
+  EXPECT_EQ(v.PixelAt(0, 90), clWhite);
+  TVuSelection sel;
+  sel.Select(TrackAt(10, 0), 10);
+  V.SetSelection(&sel);
+  V.DrawAllVert(v, strip, 1, TrackAt(9, 59));
+  EXPECT_EQ(v.PixelAt(3 + 6, 90), clBlack);
 }
 
 TEST(Visualization, DroppedSectionsAreSentAgainByTheCatalogue) {
