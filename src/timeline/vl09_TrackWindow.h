@@ -194,6 +194,19 @@ class TvlTrackWindow : public QWidget, public TEventsListHost {
   // The typing around a column: before + centre + after, at most 150 characters.
   void GetKeyboardingDisplayParam(int X_Offset, int &BoldStart, QString &Text, int &BoldLength);
   TDateTime DateTimeScrollableInView_Earliest() const { return TargetMapping().When; }
+  // The moment just after the last column shown.
+  TDateTime DateTimeScrolledInView_Last() const {
+    const TTrackMapping m = TargetMapping();
+    return m.When + m.SpanSeconds() / SecsPerDay;
+  }
+  // How far MouseX lies left (negative) or right (positive) of the columns, 0 inside.
+  int ScrollableRegion_Test(int MouseX) const {
+    return MouseX < Margin()                ? MouseX - Margin()
+           : MouseX >= Margin() + Columns() ? MouseX - (Margin() + Columns() - 1)
+                                            : 0;
+  }
+  // The tread is being dragged.
+  bool IsScrolling() const { return FTimeMachine->MouseIsDown(); }
   bool FKeepSliderInView = true;
   int FSliderStayInViewJumpPercentage = 100;
 

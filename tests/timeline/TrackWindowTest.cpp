@@ -200,3 +200,17 @@ TEST_F(TrackWindowTest, DraggingThePlaySliderScrubs_RestingPlaysAt150_ReleasePla
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TrackWindowTest, BiggestGapLiesBetweenTheEventsShown) {
+  M.AddNumberedBookmark(1, ColumnTime(20));
+  M.AddNumberedBookmark(2, ColumnTime(100));
+  M.AddNumberedBookmark(3, ColumnTime(300));
+  EXPECT_NEAR((W.MiddleOfBiggestVisibleGapBetweenEvents() - ColumnTime(200)) * SecsPerDay, 0, 1e-3);
+  EXPECT_EQ(W.ScrollableRegion_Test(-3), -3);
+  EXPECT_EQ(W.ScrollableRegion_Test(200), 0);
+  EXPECT_EQ(W.ScrollableRegion_Test(402), 3);
+}
+
+}  // namespace
