@@ -325,3 +325,73 @@ TEST_F(TrackPopupTest, EveryBookmarkChangeOnATrackReachesTheDayFiles_AClickChang
 }
 
 }  // namespace
+
+namespace {
+
+// Pixels of exactly this colour inside the markers band between two columns.
+int CountColour(TvlTrackWindow &W, int FromX, int ToX, TColor Colour) {
+  const QRect band = W.vlTrackRender().Band_Markers().Rect;
+  const TQuickBitmap &b = W.EventsList_Bitmap();
+  int n = 0;
+  for (int y = band.top(); y < band.top() + band.height(); ++y)
+    for (int x = std::max(0, FromX); x < std::min(b.Width(), ToX); ++x)
+      n += b.PixelAt(x, y) == Colour ? 1 : 0;
+  return n;
+}
+
+TEST_F(OfferAndSelectTest, WhileDraggingTheMarkerIsRedWhereItGoesAndGhostedWhereItCameFrom) {
+  MarkerAt(100);
+  const int y = MarkersY();
+  Hover(QPoint(100, y));
+  EXPECT_GT(CountColour(W, 94, 107, TOfferAndSelect::clOffered), 0) << "offered: red";
+  Press(QPoint(100, y));
+  Clock.AdvanceMSecs(200);
+  DragTo(QPoint(140, y));
+  EXPECT_GT(CountColour(W, 134, 147, TOfferAndSelect::clOffered), 0);
+  EXPECT_EQ(CountColour(W, 94, 107, TOfferAndSelect::clOffered), 0);
+  EXPECT_GT(CountColour(W, 94, 107, TEventsList::clGhost), 0);
+  Clock.AdvanceMSecs(200);
+  DragTo(QPoint(170, y));
+  EXPECT_EQ(CountColour(W, 134, 147, TOfferAndSelect::clOffered), 0) << "the last place healed";
+  EXPECT_GT(CountColour(W, 164, 177, TOfferAndSelect::clOffered), 0);
+  Release(QPoint(170, y));
+  EXPECT_EQ(CountColour(W, 0, 400, TEventsList::clGhost), 0) << "drawn again after the drop";
+}
+
+TEST_F(OfferAndSelectTest, AnOfferedLabelStaysOfferedWhileTheMouseWandersALittle) {
+  const TEventID id = M.AddLabelBookmark(ColumnTime(100), u"Call Bob");
+  W.InvalidateRebuildAndRedrawWithoutFlicker();
+  TTiltedText *t = W.vlTrackIndex().TiltedTextFor(id);
+  ASSERT_FALSE(t->TouchedPixels().empty());
+  // A drawn pixel of the label below the markers band, and above the label-time strip.
+  const QRect markers = W.vlTrackRender().Band_Markers().Rect;
+  const int below = markers.top() + markers.height(), above = W.EventsList_LabelsBandBottom() - 9;
+  QPoint ink;
+  for (const TPixelTouch &p : t->TouchedPixels()) {
+    const QPoint q(t->AtX() + p.dx, t->AtY() + p.dy);
+    if (p.Alpha > 128 && q.y() > below + 6 && q.y() < above) ink = q;
+  }
+  ASSERT_FALSE(ink.isNull());
+  const QRect box = t->Bounds().translated(t->AtX(), t->AtY());
+  Hover(ink);
+  ASSERT_EQ(OAS.FOfferedEvents.Count(), 1);
+  EXPECT_EQ(Offered(), id);
+  // A point between 3.9 and 5.9 pixels from the nearest ink, in the same band.
+  QPoint near;
+  for (int y = below + 1; y < above && near.isNull(); ++y)
+    for (int x = box.left() - 6; x <= box.right() + 6 && near.isNull(); ++x)
+      if (t->DoesMouseTouchText(x, y, 5.9) && !t->DoesMouseTouchText(x, y, 3.9))
+        near = QPoint(x, y);
+  ASSERT_FALSE(near.isNull());
+  Clock.AdvanceMSecs(400);
+  Hover(near);
+  EXPECT_EQ(OAS.FOfferedEvents.Count(), 1) << "kept within 5.9 pixels once offered";
+  Clock.AdvanceMSecs(400);
+  Hover(QPoint(300, W.vlTrackRender().Band_Labels().Rect.top() + 2));
+  EXPECT_EQ(OAS.FOfferedEvents.Count(), 0);
+  Clock.AdvanceMSecs(400);
+  Hover(near);
+  EXPECT_EQ(OAS.FOfferedEvents.Count(), 0) << "not offered from that far";
+}
+
+}  // namespace
