@@ -13,8 +13,10 @@
 // frame. On the current track a timer keeps the now slider live while recording and scrolls the
 // track when now leaves it.
 //
-// The owner wires: an audio facade (TTrackAudio), the picking logic shared by both windows
-// (TOfferAndSelect), hints, the tempo bar, the calendar and the pop-up menu (callbacks below).
+// The owner wires: an audio facade (TTrackAudio; TvlAudioForTrack over the program's TvlAudio),
+// the picking logic shared by both windows (TOfferAndSelect), hints, the tempo bar, the calendar
+// and the pop-up menu (callbacks below), and calls TimersEnable(true) once the main loop runs so
+// the current track follows now; after the event store is cleared it calls OnEventsCleared.
 //
 // User-interface thread only.
 
