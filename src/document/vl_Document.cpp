@@ -427,15 +427,7 @@ void TDocument::Sections_Delete(int First, int Last) {
   }
   // Insets keep no pointer to a freed paragraph: those anchored there stay in the storage
   // without an anchor (a picture is never destroyed by deleting text).
-  if (InsetsStorage.High() >= 0)
-    for (const auto &inset : InsetsStorage.Insets())
-      if (inset) {
-        if (leaving.contains(inset->FAnchor)) inset->FAnchor = nullptr;
-        if (leaving.contains(inset->EditorsData.FEncroaches))
-          inset->EditorsData.FEncroaches = nullptr;
-        if (leaving.contains(inset->PrintersData.FEncroaches))
-          inset->PrintersData.FEncroaches = nullptr;
-      }
+  InsetsStorage.ForgetParagraphs(leaving);
   Sections.erase(Sections.begin() + First, Sections.begin() + Last + 1);
   if (Sections.empty()) Sections_ResetToOneParagraph(FCurrentFontX);
 }
@@ -448,21 +440,6 @@ void TDocument::Sections_ResetToOneParagraph(TFontIndex Font) {
   Sections.push_back(std::move(p));
 }
 
-void TDocument::MoveAnchors(TParagraph &From, TParagraph &Into) {
-  const THandleList handles = From.AnchoredInsets;
-  for (int i = 1; i <= handles.Count(); ++i) {
-    const TInsetHandle h = handles.GetHandle(i);
-    TInset *inset = InsetsStorage.GetInset(h);
-    if (inset && inset->FAnchor == &From) {
-      InsetsStorage.Anchor(h, &Into);
-    } else {
-      // Listed here without pointing here (a damaged file): the listing still moves along.
-      From.AnchoredInsets.DeleteFirstOccurranceOfHandle(h);
-      Into.AnchoredInsets.AppendHandle(h);
-    }
-  }
-}
-
 void TDocument::Paragraph_JoinNext(int N) {
   TParagraph *p = Paragraph_FromSectionNum(N);
   if (!p) return;
@@ -471,7 +448,7 @@ void TDocument::Paragraph_JoinNext(int N) {
   TParagraph *q = Paragraph_FromSectionNum(next);
   if (q->High() > 0) p->SubStr_Append(*q);
   // The absorbed paragraph's pictures belong to the text that now lives in N.
-  MoveAnchors(*q, *p);
+  InsetsStorage.MoveAnchors(*q, *p);
   Section_Delete(next);
   ChangeCount_Increment();
 }
@@ -622,7 +599,7 @@ void TDocument::SubStr_Delete(const TCharX &First, const TCharX &Last) {
     if (std::max(First.CX, 1) <= pf->High()) pf->SubStr_Delete(std::max(First.CX, 1), pf->High());
     const int tail = std::max(Last.CX + 1, 1);
     if (tail <= pl->High()) pf->SubStr_InsertSubstr(*pl, tail, pl->High(), pf->After());
-    MoveAnchors(*pl, *pf);
+    InsetsStorage.MoveAnchors(*pl, *pf);
     Sections_Delete(First.SN + 1, Last.SN);
   }
   Notify_Formatters(CaretPosFromCharX(First), CaretPosFromCharX(Last),
@@ -642,7 +619,7 @@ void TDocument::CaretSpan_Delete(const TCaretPos &Start, const TCaretPos &Stop) 
   } else {
     if (Start.FGN <= pa->High()) pa->SubStr_Delete(Start.FGN, pa->High());
     if (Stop.FGN <= pb->High()) pa->SubStr_InsertSubstr(*pb, Stop.FGN, pb->High(), pa->After());
-    MoveAnchors(*pb, *pa);
+    InsetsStorage.MoveAnchors(*pb, *pa);
     Sections_Delete(Start.SN + 1, Stop.SN);
   }
   Notify_Formatters(Start, Stop, Paragraph_LastCaretPos(Start.SN));

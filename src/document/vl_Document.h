@@ -396,8 +396,6 @@ class TDocument final : public TSectionContainer {
   void Sections_Delete(int First, int Last);
   void Sections_ResetToOneParagraph(TFontIndex Font);
   int Paragraph_Count() const;
-  // The anchored insets of From move to Into (its characters were merged there).
-  void MoveAnchors(TParagraph &From, TParagraph &Into);
   void ReleaseLayoutRecords(TSection &S) const;
   void UpdateAllLayoutRecords();
   TCaretPos ClampedPos(const TCaretPos &Pos) const;

@@ -35,6 +35,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -97,11 +98,17 @@ void LoadBlockHeader(TvlXmlIn &In, TvlXmlTags Header) {
 
 // As TvlXmlIn::Next_SearchForBefore, for the single lines at the top of the block (NotesDoc,
 // CaretPos, ScrollPos): a recognised line passed on the way is reported as skipped.
-bool SeekLine(TvlXmlIn &In, TvlXmlTags Tag, std::initializer_list<TvlXmlTags> StopAt) {
+// The search stops, unsuccessful, at the first line of the body (or at ScrollPos when
+// StopAtScrollPos: in a binder's tab the caret line comes before it).
+bool SeekLine(TvlXmlIn &In, TvlXmlTags Tag, bool StopAtScrollPos = false) {
+  static constexpr TvlXmlTags BodyTags[] = {
+      xtSectionsBegin, xtFontsBegin, xtInsetsBegin,  xtParagraphBegin_, xtInsetAnchor_, xtPWhen_,
+      xtText_,         xtWhen_,      xtParagraphEnd, xtFont_,           xtInsetBegin_};
   for (;;) {
     const TvlXmlTags tag = In.CurrentTag();
     if (tag == Tag) return true;
-    if (EndsNotesBlock(tag) || std::find(StopAt.begin(), StopAt.end(), tag) != StopAt.end())
+    if (EndsNotesBlock(tag) || (StopAtScrollPos && tag == xtScrollPos_) ||
+        std::find(std::begin(BodyTags), std::end(BodyTags), tag) != std::end(BodyTags))
       return false;
     In.SkipLine(QStringLiteral("A line out of place, skipped"));
   }
@@ -435,9 +442,7 @@ QString TDocument::IO_LoadEmbedded(TvlXmlIn &In) {
   TCaretPos caret = Document_FirstCaretPos();
   const qsizetype firstProblem = In.ProblemCount();
   try {
-    if (SeekLine(In, xtCaretPos_,
-                 {xtSectionsBegin, xtFontsBegin, xtInsetsBegin, xtParagraphBegin_, xtInsetAnchor_,
-                  xtPWhen_, xtText_, xtWhen_, xtParagraphEnd, xtFont_, xtInsetBegin_})) {
+    if (SeekLine(In, xtCaretPos_)) {
       // Here the three go together: a line that lacks one of them is not trusted for the others.
       int sn = 0, gn = 1;
       bool eol = false;
@@ -502,10 +507,7 @@ QString TDocument::IO_LoadIsolated(TvlXmlIn &In, bool Opened, const QString &Ope
         AddProblem(problems, QStringLiteral("Not an isolated tab file: it has no NotesDoc line"));
       }
       // Each attribute has its own default here.
-      if (SeekLine(In, xtCaretPos_,
-                   {xtScrollPos_, xtSectionsBegin, xtFontsBegin, xtInsetsBegin, xtParagraphBegin_,
-                    xtInsetAnchor_, xtPWhen_, xtText_, xtWhen_, xtParagraphEnd, xtFont_,
-                    xtInsetBegin_})) {
+      if (SeekLine(In, xtCaretPos_, true)) {
         int sn = 0, gn = 1;
         bool eol = false;
         if (!In.Get("SN", sn)) sn = 0;
@@ -518,9 +520,7 @@ QString TDocument::IO_LoadIsolated(TvlXmlIn &In, bool Opened, const QString &Ope
             QStringLiteral("The CaretPos line is missing; the caret starts at the "
                            "top"));
       }
-      if (SeekLine(In, xtScrollPos_,
-                   {xtSectionsBegin, xtFontsBegin, xtInsetsBegin, xtParagraphBegin_, xtInsetAnchor_,
-                    xtPWhen_, xtText_, xtWhen_, xtParagraphEnd, xtFont_, xtInsetBegin_})) {
+      if (SeekLine(In, xtScrollPos_)) {
         int vsb = 0;
         if (In.Get("VSB", vsb)) VertScrollbar = vsb;
         In.NextRecognizedTag();
@@ -632,12 +632,7 @@ QString TDocument::IO_LoadSections(TvlXmlIn &In) {
     TParagraph &p = first ? *Paragraph_FromSectionNum(0) : Paragraph_Append();
     first = false;
     AddProblem(problems, p.IO_Load(In));
-    for (const int h : loose) {
-      bool listed = false;
-      for (int i = 1; i <= p.AnchoredInsets.Count() && !listed; ++i)
-        listed = p.AnchoredInsets.GetHandle(i) == h;
-      if (!listed) p.AnchoredInsets.AppendHandle(h);
-    }
+    for (const int h : loose) TInsetsStorage::ListFromFile(p, h);
     loose.clear();
     // Text before any font switch, or after a switch to a number no font can have, has no
     // font; it gets the first slot, which always names a font.
@@ -821,13 +816,11 @@ QString TDocument::IO_CheckAnchoredLists() {
   for (int sn = 0; sn <= Section_High(); ++sn) {
     TParagraph *p = Paragraph_FromSectionNum(sn);
     if (!p) continue;
-    for (int i = p->AnchoredInsets.Count(); i >= 1; --i) {
-      const TInsetHandle h = p->AnchoredInsets.GetHandle(i);
-      const TInset *inset = InsetsStorage.GetInset(h);
-      if (inset && inset->FAnchor == p) continue;
-      p->AnchoredInsets.Delete(i);
+    const THandleList gone = InsetsStorage.DropUnbackedListings(*p);
+    // Reported in the paragraph's order; the storage answers them from last to first.
+    for (int i = gone.Count(); i >= 1; --i) {
       if (!dropped.isEmpty()) dropped += QStringLiteral(", ");
-      dropped += QStringLiteral("#%1 in paragraph %2").arg(h).arg(sn);
+      dropped += QStringLiteral("#%1 in paragraph %2").arg(gone.GetHandle(i)).arg(sn);
     }
   }
   return dropped.isEmpty() ? QString() : QStringLiteral("Can't anchor inset: ") + dropped;

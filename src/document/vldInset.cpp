@@ -17,10 +17,3 @@ bool TInset::HasDrawableSize() const {
   const auto ok = [](std::int32_t Side) { return Side >= 1 && Side <= MaxSide; };
   return ok(EditorsData.FPixelWidth) && ok(EditorsData.FPixelHeight);
 }
-
-void TInset::ForgetParagraph(const TParagraph *P) {
-  if (!P) return;
-  if (FAnchor == P) FAnchor = nullptr;
-  if (EditorsData.FEncroaches == P) EditorsData.FEncroaches = nullptr;
-  if (PrintersData.FEncroaches == P) PrintersData.FEncroaches = nullptr;
-}

@@ -45,9 +45,7 @@ class TInset : public TSection {
 
   // Both sides in 1..MaxSide.
   bool HasDrawableSize() const;
-  // Forgets every pointer to P (anchor and encroached paragraph).
-  void ForgetParagraph(const TParagraph *P);
-
+  // Written only by TInsetsStorage, which keeps it in step with the paragraph's AnchoredInsets.
   TParagraph *FAnchor = nullptr;
   TInsetPositioning EditorsData;   // the placement saved in files
   TInsetPositioning PrintersData;  // created, not otherwise used

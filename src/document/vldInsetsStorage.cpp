@@ -99,7 +99,7 @@ bool TInsetsStorage::MakeNewTableAndGetHandle(TParagraph *P, TInsetHandle &NewHa
   return MakeNew(std::make_unique<TTable>(), P, NewHandle, "IS.MNTAGH");
 }
 
-bool TInsetsStorage::PutInsetAt(TInsetHandle Handle, std::unique_ptr<TInset> Inset) {
+bool TInsetsStorage::PutInsetAt(TInsetHandle Handle, std::unique_ptr<TInset> Inset, TParagraph *P) {
   if (Handle < 0 || Handle > MaxHandle || !Inset) return false;
   const auto slot = static_cast<std::size_t>(Handle);
   try {
@@ -108,10 +108,10 @@ bool TInsetsStorage::PutInsetAt(TInsetHandle Handle, std::unique_ptr<TInset> Ins
     return false;
   }
   if (FInsets[slot]) Delete(Handle);
-  TParagraph *anchor = Inset->FAnchor;
+  // An inset that comes in is listed nowhere yet, whatever its anchor says.
   Inset->FAnchor = nullptr;
   FInsets[slot] = std::move(Inset);
-  Anchor(Handle, anchor);
+  Anchor(Handle, P);
   return true;
 }
 
@@ -127,9 +127,54 @@ void TInsetsStorage::Anchor(TInsetHandle InsetHandle, TParagraph *P) {
 }
 
 void TInsetsStorage::ForgetParagraph(const TParagraph *P) {
-  if (!P) return;
-  for (auto &inset : FInsets)
-    if (inset) inset->ForgetParagraph(P);
+  if (P) ForgetParagraphs({P});
+}
+
+void TInsetsStorage::ForgetParagraphs(const std::unordered_set<const TParagraph *> &Leaving) {
+  if (Leaving.empty()) return;
+  for (std::size_t i = 0; i < FInsets.size(); ++i) {
+    TInset *inset = FInsets[i].get();
+    if (!inset) continue;
+    if (Leaving.contains(inset->FAnchor)) Anchor(static_cast<TInsetHandle>(i), nullptr);
+    if (Leaving.contains(inset->EditorsData.FEncroaches)) inset->EditorsData.FEncroaches = nullptr;
+    if (Leaving.contains(inset->PrintersData.FEncroaches))
+      inset->PrintersData.FEncroaches = nullptr;
+  }
+}
+
+void TInsetsStorage::MoveAnchors(TParagraph &From, TParagraph &Into) {
+  if (&From == &Into) return;
+  const THandleList handles = From.AnchoredInsets;
+  for (int i = 1; i <= handles.Count(); ++i) {
+    const TInsetHandle h = handles.GetHandle(i);
+    const TInset *inset = GetInset(h);
+    if (inset && inset->FAnchor == &From) {
+      Anchor(h, &Into);
+    } else {
+      // Listed here without being anchored here (a damaged file): the listing moves along.
+      From.AnchoredInsets.DeleteFirstOccurranceOfHandle(h);
+      Into.AnchoredInsets.AppendHandle(h);
+    }
+  }
+}
+
+bool TInsetsStorage::ListFromFile(TParagraph &P, TInsetHandle InsetHandle) {
+  for (int i = 1; i <= P.AnchoredInsets.Count(); ++i)
+    if (P.AnchoredInsets.GetHandle(i) == InsetHandle) return false;
+  P.AnchoredInsets.AppendHandle(InsetHandle);
+  return true;
+}
+
+THandleList TInsetsStorage::DropUnbackedListings(TParagraph &P) const {
+  THandleList dropped;
+  for (int i = P.AnchoredInsets.Count(); i >= 1; --i) {
+    const TInsetHandle h = P.AnchoredInsets.GetHandle(i);
+    const TInset *inset = GetInset(h);
+    if (inset && inset->FAnchor == &P) continue;
+    P.AnchoredInsets.Delete(i);
+    dropped.AppendHandle(h);
+  }
+  return dropped;
 }
 
 void TInsetsStorage::BringToFront(TInsetHandle InsetHandle) {
@@ -149,6 +194,10 @@ void TInsetsStorage::BringGraphicToFront(TvlGraphic *GraphicToRaise) {
 void TInsetsStorage::MyAssign(const TInsetsStorage &Source) {
   if (&Source == this) return;
   ClearAll();
+  // The owner's paragraphs were just copied from the source's; they list what is anchored below.
+  if (FOwner)
+    for (int sn = 0; sn <= FOwner->Section_High(); ++sn)
+      if (auto *p = dynamic_cast<TParagraph *>(FOwner->Section_At(sn))) p->AnchoredInsets.Clear();
   FInsets.resize(Source.FInsets.size());
   for (std::size_t i = 0; i < Source.FInsets.size(); ++i) {
     const TInset *from = Source.FInsets[i].get();
@@ -164,12 +213,27 @@ void TInsetsStorage::MyAssign(const TInsetsStorage &Source) {
       copy = std::make_unique<TInset>();
     copy->MyAssign(*from);
     FInsets[i] = std::move(copy);
-    // The anchor is the paragraph at the same section number in this storage's own document.
-    TParagraph *anchor = nullptr;
-    if (from->FAnchor && Source.FOwner && FOwner) {
-      const int sn = Source.FOwner->Paragraph_GetSectionNumOf(from->FAnchor);
-      anchor = dynamic_cast<TParagraph *>(FOwner->Section_At(sn));
+  }
+  if (!Source.FOwner || !FOwner) return;
+  // Each anchor is the paragraph at the same section number in this storage's own document,
+  // taken paragraph by paragraph in the source's listing order.
+  const auto ownParagraph = [this](int SN) {
+    return dynamic_cast<TParagraph *>(FOwner->Section_At(SN));
+  };
+  for (int sn = 0; sn <= Source.FOwner->Section_High(); ++sn) {
+    const auto *from = dynamic_cast<const TParagraph *>(Source.FOwner->Section_At(sn));
+    if (!from) continue;
+    for (int k = 1; k <= from->AnchoredInsets.Count(); ++k) {
+      const TInsetHandle h = from->AnchoredInsets.GetHandle(k);
+      const TInset *source = Source.GetInset(h);
+      if (source && source->FAnchor == from) Anchor(h, ownParagraph(sn));
     }
-    Anchor(static_cast<TInsetHandle>(i), anchor);
+  }
+  // Anchors the source's lists did not name (they should not exist) are kept all the same.
+  for (std::size_t i = 0; i < Source.FInsets.size(); ++i) {
+    const TInset *from = Source.FInsets[i].get();
+    if (from && from->FAnchor && !FInsets[i]->FAnchor)
+      Anchor(static_cast<TInsetHandle>(i),
+             ownParagraph(Source.FOwner->Paragraph_GetSectionNumOf(from->FAnchor)));
   }
 }

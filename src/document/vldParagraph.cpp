@@ -4,6 +4,7 @@
 #include "vl09_XmlOut.h"
 #include "vlClock.h"
 #include "vlGlobals.h"
+#include "vldInsetsStorage.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -67,11 +68,7 @@ void TParagraph::ReportStorageNotEmpty(const QString &Msg) const {
 
 void TParagraph::ResetStorageReportForTests() { gStorageReported = false; }
 
-void TParagraph::MyAssign(const TSection &Source) {
-  TRichString::MyAssign(Source);
-  if (const auto *p = dynamic_cast<const TParagraph *>(&Source); p && p != this)
-    AnchoredInsets = p->AnchoredInsets;
-}
+void TParagraph::MyAssign(const TSection &Source) { TRichString::MyAssign(Source); }
 
 void TParagraph::Clear() {
   TRichString::Clear();
@@ -182,14 +179,9 @@ QString TParagraph::IO_Load(TvlXmlIn &In) {
         problems += QStringLiteral("Can't anchor inset: ") + In.TraceLine();
       } else {
         // The insets block names the anchor again; a handle is anchored once.
-        bool listed = false;
-        for (int i = 1; i <= AnchoredInsets.Count() && !listed; ++i)
-          listed = AnchoredInsets.GetHandle(i) == x;
-        if (listed)
+        if (!TInsetsStorage::ListFromFile(*this, x))
           In.ReportProblem(QStringLiteral("Inset #%1 is listed twice in one paragraph: ").arg(x) +
                            In.TraceLine());
-        else
-          AnchoredInsets.AppendHandle(x);
       }
       stage = std::max(stage, psAnchor);
       In.NextRecognizedTag();

@@ -99,7 +99,9 @@ class TParagraph : public TRichString {
   // run, shared with Clear) and released.
   ~TParagraph() override;
 
-  // The rich string's copy and the anchored handles; the document and the layout records stay.
+  // The rich string's copy; the document and the layout records stay. The anchor list is not
+  // copied: it names the source document's insets, and the inset storage that copies them lists
+  // its own copies.
   void MyAssign(const TSection &Source) override;
   // The rich string's Clear, and the group timestamp.
   void Clear() override;

@@ -384,31 +384,41 @@ void TEditFormatter::EnsureLayout() {
   FInfos.clear();
   std::int64_t top = 0;
   std::int32_t line = 1;
-  for (std::int32_t sn = 0; sn <= high; ++sn) {
+  LayOutParagraphs(0, high, top, line, FParaSN, FFirstLine, FTop, FInfos, true);
+  FTotalLineCount = line - 1;
+  FTotalPixelHeight = top;
+  FinishPass(high);
+}
+
+bool TEditFormatter::LayOutParagraphs(std::int32_t First, std::int32_t Last, std::int64_t &Top,
+                                      std::int32_t &Line, std::vector<std::int32_t> &SNs,
+                                      std::vector<std::int32_t> &FirstLines,
+                                      std::vector<std::int64_t> &Tops,
+                                      std::vector<TEditParagraphInfo *> &Infos, bool SkipMissing) {
+  for (std::int32_t sn = First; sn <= Last; ++sn) {
     const TParagraph *p = FDocument->Paragraph_FromSectionNum(sn);
     if (!p) continue;
     auto *i = static_cast<TEditParagraphInfo *>(p->GetStorage(FRegistrationHandle));
     if (!i) {
+      if (!SkipMissing) return false;
       ErrorReportInDebug(QStringLiteral("W_MIC(P): SN is invalid."));
       continue;
     }
-    if (!IsCurrent(*p, *i, top)) {
-      WrapInto(*p, *i, top);
+    if (!IsCurrent(*p, *i, Top)) {
+      WrapInto(*p, *i, Top);
     } else {
-      i->FPixelTop = top;
-      i->WrapTop = top;
+      i->FPixelTop = Top;
+      i->WrapTop = Top;
     }
-    i->FirstLineNum = line;
-    FParaSN.push_back(sn);
-    FFirstLine.push_back(line);
-    FTop.push_back(top);
-    FInfos.push_back(i);
-    line += i->LineCount;
-    top += i->FPixelHeight;
+    i->FirstLineNum = Line;
+    SNs.push_back(sn);
+    FirstLines.push_back(Line);
+    Tops.push_back(Top);
+    Infos.push_back(i);
+    Line += i->LineCount;
+    Top += i->FPixelHeight;
   }
-  FTotalLineCount = line - 1;
-  FTotalPixelHeight = top;
-  FinishPass(high);
+  return true;
 }
 
 void TEditFormatter::FinishPass(std::int32_t High) {
@@ -445,25 +455,9 @@ bool TEditFormatter::PartialPass(std::int32_t High) {
   std::vector<std::int32_t> midSN, midLine;
   std::vector<std::int64_t> midTop;
   std::vector<TEditParagraphInfo *> midInfo;
-  for (std::int32_t sn = std::max(FMinDirtySN, 0); sn <= lastDirty; ++sn) {
-    const TParagraph *p = FDocument->Paragraph_FromSectionNum(sn);
-    if (!p) continue;
-    auto *i = static_cast<TEditParagraphInfo *>(p->GetStorage(FRegistrationHandle));
-    if (!i) return false;
-    if (!IsCurrent(*p, *i, top)) {
-      WrapInto(*p, *i, top);
-    } else {
-      i->FPixelTop = top;
-      i->WrapTop = top;
-    }
-    i->FirstLineNum = line;
-    midSN.push_back(sn);
-    midLine.push_back(line);
-    midTop.push_back(top);
-    midInfo.push_back(i);
-    line += i->LineCount;
-    top += i->FPixelHeight;
-  }
+  if (!LayOutParagraphs(std::max(FMinDirtySN, 0), lastDirty, top, line, midSN, midLine, midTop,
+                        midInfo, false))
+    return false;
 
   // The first paragraph after the range, and where it stood in the arrays.
   std::size_t j = FParaSN.size();

@@ -238,6 +238,14 @@ class TEditFormatter {
   // Re-lays out only the notified range and shifts what follows; false when it cannot be sure.
   bool PartialPass(std::int32_t High);
   void FinishPass(std::int32_t High);
+  // Lays out sections First..Last from Top and line Line (both moved on), appending each
+  // paragraph's section number, first line, top and record, as FParaSN, FFirstLine, FTop and
+  // FInfos hold them. A paragraph without its record is reported and skipped when SkipMissing;
+  // otherwise the answer is false at once.
+  bool LayOutParagraphs(std::int32_t First, std::int32_t Last, std::int64_t &Top,
+                        std::int32_t &Line, std::vector<std::int32_t> &SNs,
+                        std::vector<std::int32_t> &FirstLines, std::vector<std::int64_t> &Tops,
+                        std::vector<TEditParagraphInfo *> &Infos, bool SkipMissing);
   // Wraps P at Top into WrapPoints/LineHeights; answers whether a picture lay in its band.
   bool WrapParagraph(const TParagraph &P, std::int64_t Top, std::vector<std::int32_t> &WrapPoints,
                      std::vector<std::int32_t> &LineHeights);

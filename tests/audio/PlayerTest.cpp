@@ -205,6 +205,30 @@ TEST(Player, VolumesScaleTheOutputAndItsReadings) {
   for (const REvent &e : readings) EXPECT_NEAR(e.A, 3000, 15);
 }
 
+TEST(Player, AFileWithMoreThanTwoChannels_PlaysEachSideFromItsOwnChannel) {
+  // Four channels, each with noise of its own: the output is stereo, the left side the file's
+  // first channel and the right side its second, unmixed.
+  TPlayerRig rig;
+  constexpr std::size_t kWide = 4, kFrames = 2 * kRate;
+  std::vector<std::vector<std::int16_t>> channels;
+  for (std::uint32_t c = 0; c < kWide; ++c) channels.push_back(NoiseSamples(kFrames, 9000, 7 + c));
+  std::vector<std::int16_t> interleaved(kFrames * kWide);
+  for (std::size_t f = 0; f < kFrames; ++f)
+    for (std::size_t c = 0; c < kWide; ++c) interleaved[f * kWide + c] = channels[c][f];
+  const QString path = rig.Folder.File(QStringLiteral("four.wav"));
+  ASSERT_TRUE(WriteSound(path, kRate, static_cast<int>(kWide), interleaved));
+
+  ASSERT_EQ(rig.Player.LoadSound(0, path), NOERROR);
+  ASSERT_EQ(rig.Player.PlaySound(0), NOERROR);
+  rig.Run(1000);
+  const std::vector<std::int16_t> heard = rig.Heard();
+  ASSERT_GE(heard.size(), 2u * kRate / 2);
+  for (std::size_t f = 0; f < heard.size() / 2; ++f) {
+    ASSERT_EQ(heard[2 * f], channels[0][f]) << "left, frame " << f;
+    ASSERT_EQ(heard[2 * f + 1], channels[1][f]) << "right, frame " << f;
+  }
+}
+
 TEST(Player, OutputDevices_DefaultFirstThenSorted_AndMovingWhilePlaying) {
   TPlayerRig rig;
   ASSERT_EQ(rig.Player.GetOutputDevicesCount(), 3);

@@ -6,7 +6,7 @@
 #include "vl09_MediaFoldersInfo.h"
 #include "vl09_MyActiveSound.h"
 #include "vlAudioTestSupport.h"
-#include "vlPulseBackend.h"
+#include "vlPulseTestSupport.h"
 #include "vlTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,54 +14,9 @@
 #include <QFile>
 #include <QProcess>
 
-#include <chrono>
 #include <mutex>
 
 namespace {
-
-std::int64_t SteadyMicros() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-void FailOrSkip(const QString &Reason) {
-  if (qEnvironmentVariable("CI") == QLatin1String("true")) {
-    FAIL() << Reason.toStdString();
-  } else {
-    GTEST_SKIP() << Reason.toStdString();
-  }
-}
-
-class THeard final : public TAudioCaptureClient {
- public:
-  explicit THeard(int Rate) : FRate(Rate) {}
-  void Captured(const std::int16_t *Frames, std::size_t Count) override {
-    const std::int64_t now = SteadyMicros();
-    std::lock_guard<std::mutex> lock(FMutex);
-    if (Frames) {
-      FSamples.insert(FSamples.end(), Frames, Frames + Count);
-    } else {
-      FSamples.insert(FSamples.end(), Count, 0);
-    }
-    FStart = std::min(FStart, now - static_cast<std::int64_t>(FSamples.size()) * 1000000 / FRate);
-  }
-  void CaptureFailed() override {}
-  std::vector<std::int16_t> Samples() {
-    std::lock_guard<std::mutex> lock(FMutex);
-    return FSamples;
-  }
-  std::int64_t StartMicros() {
-    std::lock_guard<std::mutex> lock(FMutex);
-    return FStart;
-  }
-
- private:
-  const int FRate;
-  std::mutex FMutex;
-  std::vector<std::int16_t> FSamples;
-  std::int64_t FStart = INT64_MAX;
-};
 
 struct TStops final : TActiveSoundEvents {
   int Started = 0;
@@ -76,7 +31,10 @@ int Named(int Count, const std::function<QString(int)> &Name, const QString &Wan
   return -1;
 }
 
-TEST(PulseController, PlayingFromTheMomentOfAClick_StartsWithThatClick) {
+// The click track's own suite, on the shared daemon fixture.
+class PulseController : public PulseDaemon {};
+
+TEST_F(PulseController, PlayingFromTheMomentOfAClick_StartsWithThatClick) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "timing to 20 ms means nothing in an instrumented build";
 #elif defined(__has_feature)
@@ -84,24 +42,12 @@ TEST(PulseController, PlayingFromTheMomentOfAClick_StartsWithThatClick) {
   GTEST_SKIP() << "timing to 20 ms means nothing in an instrumented build";
 #endif
 #endif
-  const QString dir = qEnvironmentVariable("VL_PULSE_FIXTURE");
-  if (dir.isEmpty() || QFile::exists(dir + QStringLiteral("/unavailable")))
-    return FailOrSkip(
-        QStringLiteral("no private PulseAudio daemon (run through ctest -L audio-pulse)"));
-  const QByteArray server = ReadAllBytes(dir + QStringLiteral("/ready")).trimmed();
-  if (server.isEmpty()) return FailOrSkip(QStringLiteral("the PulseAudio fixture did not run"));
-  qputenv("PULSE_SERVER", server);
-  auto backend = std::make_shared<TPulseBackend>();
-  QString error;
-  if (!backend->Connect(error)) return FailOrSkip(QStringLiteral("no answer: ") + error);
-
-  TFreshFolder folder;
-  const QString audio = folder.File(QStringLiteral("Audio"));
+  const QString audio = Folder.File(QStringLiteral("Audio"));
   QDir().mkpath(audio);
   TvlMediaFoldersInfo folders;
   folders.AddAudioFolder(audio);
-  TActiveSoundFm fm(backend, folders);
-  fm.SetSpoolFolder(folder.File(QStringLiteral("spool")));
+  TActiveSoundFm fm(Backend, folders);
+  fm.SetSpoolFolder(Folder.File(QStringLiteral("spool")));
   TStops events;
   fm.SetEvents(&events);
   ASSERT_TRUE(fm.AudioComponents_Initialize(isPlayer));
@@ -112,7 +58,7 @@ TEST(PulseController, PlayingFromTheMomentOfAClick_StartsWithThatClick) {
   // Record the click track played into the input sink.
   const int rate = 22050;
   const std::vector<int> clicks = {1000, 2000, 3000, 4000, 5000};
-  const QString track = folder.File(QStringLiteral("clicks.wav"));
+  const QString track = Folder.File(QStringLiteral("clicks.wav"));
   ASSERT_TRUE(WriteSound(track, rate, 1, BurstSamples(rate, 6000, clicks)));
   RAudioRecordSettings settings;
   settings.InputDevice = Named(
@@ -141,20 +87,21 @@ TEST(PulseController, PlayingFromTheMomentOfAClick_StartsWithThatClick) {
   const int offset = static_cast<int>(std::lround(found[2]));
   const TDateTime moment = IncMilliSecond(RecordingStartFromName(events.Final), offset);
 
-  const QString silence = folder.File(QStringLiteral("silence.wav"));
+  const QString silence = Folder.File(QStringLiteral("silence.wav"));
   ASSERT_TRUE(WriteSound(silence, 44100, 1, std::vector<std::int16_t>(44100 / 5)));
   const int output = Named(
       fm.Output_Devices_GetCount(), [&](int i) { return fm.Output_Devices_GetFriendlyName(i); },
       QStringLiteral("VellomarOut"));
   ASSERT_GT(output, 0);
   ASSERT_TRUE(fm.Output_Devices_SetCurrent(output).isEmpty());
-  backend->SetCaptureFragmentMSecs(2);
+  Backend->SetCaptureFragmentMSecs(2);
 
   for (const int tempo : {100, 150}) {
     SCOPED_TRACE(tempo);
-    THeard heard(44100);
+    TCaptureLog heard(44100);
+    QString error;
     std::unique_ptr<TAudioCaptureStream> monitor =
-        backend->OpenCapture(QStringLiteral("vl_out.monitor"), 44100, 1, heard, error);
+        Backend->OpenCapture(QStringLiteral("vl_out.monitor"), 44100, 1, heard, error);
     ASSERT_TRUE(monitor) << error.toStdString();
     // Wake the idle null sink first, as a sound card would need nothing of the kind.
     ASSERT_EQ(fm.Player()->LoadSound(0, silence), NOERROR);

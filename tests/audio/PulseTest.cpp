@@ -5,7 +5,7 @@
 // daemon could not start these tests fail under CI and are skipped elsewhere.
 
 #include "vlAudioTestSupport.h"
-#include "vlPulseBackend.h"
+#include "vlPulseTestSupport.h"
 #include "vlTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -19,20 +19,6 @@
 
 namespace {
 
-void FailOrSkip(const QString &Reason) {
-  if (qEnvironmentVariable("CI") == QLatin1String("true")) {
-    FAIL() << Reason.toStdString();
-  } else {
-    GTEST_SKIP() << Reason.toStdString();
-  }
-}
-
-std::int64_t SteadyMicros() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 // Runs a program of the sound server's tools; its standard output, or empty on failure.
 QString RunTool(const QString &Program, const QStringList &Arguments, bool *Ok = nullptr) {
   QProcess process;
@@ -43,67 +29,6 @@ QString RunTool(const QString &Program, const QStringList &Arguments, bool *Ok =
   if (Ok) *Ok = ok;
   return ok ? QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed() : QString();
 }
-
-// Everything a source delivers, with the moment each piece arrived.
-class TCaptureLog final : public TAudioCaptureClient {
- public:
-  explicit TCaptureLog(int Rate) : FRate(Rate) {}
-  void Captured(const std::int16_t *Frames, std::size_t Count) override {
-    const std::int64_t now = SteadyMicros();
-    std::lock_guard<std::mutex> lock(FMutex);
-    if (Frames) {
-      FSamples.insert(FSamples.end(), Frames, Frames + Count);
-    } else {
-      FSamples.insert(FSamples.end(), Count, 0);
-    }
-    // The newest frame was captured no later than now: the earliest such bound is the start.
-    const std::int64_t start = now - static_cast<std::int64_t>(FSamples.size()) * 1000000 / FRate;
-    FStartMicros = std::min(FStartMicros, start);
-  }
-  void CaptureFailed() override {}
-  std::vector<std::int16_t> Samples() {
-    std::lock_guard<std::mutex> lock(FMutex);
-    return FSamples;
-  }
-  std::int64_t StartMicros() {
-    std::lock_guard<std::mutex> lock(FMutex);
-    return FStartMicros;
-  }
-
- private:
-  const int FRate;
-  std::mutex FMutex;
-  std::vector<std::int16_t> FSamples;
-  std::int64_t FStartMicros = INT64_MAX;
-};
-
-class PulseDaemon : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const QString dir = qEnvironmentVariable("VL_PULSE_FIXTURE");
-    if (dir.isEmpty()) {
-      return FailOrSkip(
-          QStringLiteral("no PulseAudio fixture: run these tests through ctest (ctest -L "
-                         "audio-pulse), which starts "
-                         "a private daemon"));
-    }
-    if (QFile::exists(dir + QStringLiteral("/unavailable"))) {
-      return FailOrSkip(
-          QStringLiteral("the private PulseAudio daemon could not start: ") +
-          QString::fromLocal8Bit(ReadAllBytes(dir + QStringLiteral("/unavailable"))).trimmed());
-    }
-    const QByteArray server = ReadAllBytes(dir + QStringLiteral("/ready")).trimmed();
-    if (server.isEmpty()) return FailOrSkip(QStringLiteral("the PulseAudio fixture did not run"));
-    qputenv("PULSE_SERVER", server);
-    QString error;
-    if (!Backend->Connect(error)) {
-      return FailOrSkip(QStringLiteral("the private PulseAudio daemon does not answer: ") + error);
-    }
-  }
-
-  std::shared_ptr<TPulseBackend> Backend = std::make_shared<TPulseBackend>();
-  TFreshFolder Folder;
-};
 
 int InputNamed(const TActiveSoundRecorder &Recorder, const QString &Description) {
   for (int i = 0; i < Recorder.GetInputDevicesCount(); ++i)

@@ -8,23 +8,11 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 
 namespace {
 
-struct RRun {
-  int Exit = -1;
-  QString Out;
-};
-
 RRun Vlaudio(const QStringList &Args) {
-  QProcess p;
-  p.start(QStringLiteral(VL_VLAUDIO_PATH), Args);
-  RRun r;
-  if (!p.waitForFinished(60000)) return r;
-  r.Exit = p.exitCode();
-  r.Out = QString::fromLocal8Bit(p.readAllStandardOutput());
-  return r;
+  return RunProgram(QStringLiteral(VL_VLAUDIO_PATH), Args, 60'000);
 }
 
 TEST(VlaudioTool, ListsRecordingsInTimeOrder_FindsTheOneUnderAMoment_LeavesForeignFiles) {

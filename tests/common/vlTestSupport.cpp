@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include <sys/resource.h>
 #include <csignal>
@@ -68,4 +69,30 @@ TFullDisk::~TFullDisk() {
   if (!FSaved->Saved) return;
   setrlimit(RLIMIT_FSIZE, &FSaved->Limit);
   std::signal(SIGXFSZ, FSaved->Handler);
+}
+
+RRun RunProgram(const QString &Program, const QStringList &Arguments, int TimeoutMs) {
+  QProcess process;
+  process.start(Program, Arguments);
+  RRun run;
+  if (!process.waitForFinished(TimeoutMs)) {
+    process.kill();
+    process.waitForFinished(10'000);
+    return run;
+  }
+  run.Exit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+  run.Out = QString::fromUtf8(process.readAllStandardOutput());
+  run.Err = QString::fromUtf8(process.readAllStandardError());
+  return run;
+}
+
+QByteArray WithoutWhenSaved(QByteArray Bytes) {
+  // Every tab of a binder carries one.
+  for (qsizetype at = Bytes.indexOf(" WhenSaved=\""); at >= 0;
+       at = Bytes.indexOf(" WhenSaved=\"", at)) {
+    const qsizetype end = Bytes.indexOf('"', at + 12);
+    if (end < 0) break;
+    Bytes.remove(at, end + 1 - at);
+  }
+  return Bytes;
 }

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -59,3 +60,16 @@ class TFullDisk {
 // Reads a whole file as bytes; empty when it does not exist.
 QByteArray ReadAllBytes(const QString &Path);
 void WriteAllBytes(const QString &Path, const QByteArray &Bytes);
+
+// A program run to its end: its exit code (-1 when it did not end in time and was killed, -2
+// when it crashed) and what it wrote, read as UTF-8.
+struct RRun {
+  int Exit = -1;
+  QString Out;
+  QString Err;
+};
+RRun RunProgram(const QString &Program, const QStringList &Arguments, int TimeoutMs = 120'000);
+
+// A notes file's or binder's bytes without the moments of their saving, so that two saves can be
+// compared.
+QByteArray WithoutWhenSaved(QByteArray Bytes);

@@ -548,3 +548,20 @@ TEST_F(DocumentTest, ACopiedDocumentStandsOnItsOwn) {
   EXPECT_EQ(copy.Paragraph_FromSectionNum(2)->Text(), QStringLiteral("ef"));
   EXPECT_NE(copy.InsetsStorage.GetIfGraphic(h), nullptr);
 }
+
+TEST_F(DocumentTest, CopyingOverADocumentWithPictures_KeepsTheAnchoringOrder) {
+  // The source anchored its pictures against the order of their handles; the copy's own picture
+  // must leave no trace in the reused paragraph.
+  BuildDocument(Doc, {"ab"});
+  for (const TInsetHandle h : {1, 0})
+    ASSERT_TRUE(Doc.InsetsStorage.PutInsetAt(h, std::make_unique<TvlGraphic>(),
+                                             Doc.Paragraph_FromSectionNum(0)));
+  TDocument copy;
+  ASSERT_TRUE(copy.InsetsStorage.PutInsetAt(2, std::make_unique<TvlGraphic>(),
+                                            copy.Paragraph_FromSectionNum(0)));
+  copy.MyAssign(Doc);
+  const THandleList &listed = copy.Paragraph_FromSectionNum(0)->AnchoredInsets;
+  ASSERT_EQ(listed.Count(), 2);
+  EXPECT_EQ(listed.GetHandle(1), 1);
+  EXPECT_EQ(listed.GetHandle(2), 0);
+}

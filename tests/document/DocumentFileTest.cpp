@@ -244,8 +244,9 @@ class TRandomDocs {
     inset->EditorsData.FvTop = static_cast<std::int64_t>(Int(0, 1'000'000)) * 10'000;
     inset->EditorsData.FPixelWidth = Int(1, 2000);
     inset->EditorsData.FPixelHeight = Int(1, 2000);
-    if (Chance(75)) inset->FAnchor = Doc.Paragraph_FromSectionNum(Int(0, Doc.Section_High()));
-    Doc.InsetsStorage.PutInsetAt(Int(0, 12), std::move(inset));
+    TParagraph *anchor =
+        Chance(75) ? Doc.Paragraph_FromSectionNum(Int(0, Doc.Section_High())) : nullptr;
+    Doc.InsetsStorage.PutInsetAt(Int(0, 12), std::move(inset), anchor);
   }
 
   std::mt19937 R;
@@ -375,6 +376,82 @@ TEST_F(DocumentFileTest, EmbeddedBlocksStayInsideTheirTab) {
   z.IO_LoadEmbedded(*partial);
   EXPECT_EQ(z.FAtPos.SN, 0);
   EXPECT_FALSE(z.FAtPos.EOL);
+}
+
+TEST_F(DocumentFileTest, ACaretMovedOnLoad_LosesItsEndOfLineFlag) {
+  // "ab cd" and "e": the end-of-line flag belongs to the place it was saved with; a caret the
+  // loader has to move somewhere else must not carry it there.
+  const struct {
+    const char *CaretLine;
+    int SN, GN;
+    bool EOL;
+  } rows[] = {{"<CaretPos SN=\"0\" GN=\"3\" EOL=\"T\">", 0, 3, true},
+              {"<CaretPos SN=\"0\" GN=\"40\" EOL=\"T\">", 0, 6, false},
+              {"<CaretPos SN=\"7\" GN=\"1\" EOL=\"T\">", 1, 2, false},
+              {"<CaretPos SN=\"-3\" GN=\"2\" EOL=\"T\">", 0, 1, false}};
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.CaretLine);
+    const QByteArray bytes = Lines({"<NotesDoc Version=\"2\" TabTitle=\"x\">",
+                                    row.CaretLine,
+                                    "<ScrollPos VSB=\"0\">",
+                                    "<Sections>",
+                                    "<P ID=\"0\">",
+                                    "<Text N=\"6\" T=\"&f1;ab cd&10;\">",
+                                    "<When L=\"(0,0)(6,6)\">",
+                                    "</P>",
+                                    "<P ID=\"1\">",
+                                    "<Text N=\"2\" T=\"&f1;e&10;\">",
+                                    "<When L=\"(0,0)(2,2)\">",
+                                    "</P>",
+                                    "</Sections>",
+                                    "<Fonts>",
+                                    "<Font Index=\"0\" Name=\"Veranda\">",
+                                    "<Font Index=\"1\" Name=\"Arial\">",
+                                    "</Fonts>",
+                                    "<Insets>",
+                                    "</Insets>",
+                                    "</NotesDoc>"});
+    TDocument doc;
+    LoadBytes(doc, bytes);
+    EXPECT_EQ(doc.FAtPos.SN, row.SN);
+    EXPECT_EQ(doc.FAtPos.FGN, row.GN);
+    EXPECT_EQ(doc.FAtPos.EOL, row.EOL);
+  }
+}
+
+TEST_F(DocumentFileTest, PenWidthsAndPressuresBelowOne_KeepFourDecimals) {
+  const struct {
+    float Value, Back;
+    const char *Written;
+  } rows[] = {{0.1234f, 0.1234f, ".1234"},
+              {0.0625f, 0.0625f, ".0625"},
+              {0.00014f, 0.0001f, ".0001"},
+              {0.33337f, 0.3334f, ".3334"},
+              {0.5f, 0.5f, ".5"}};
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.Written);
+    TDocument doc;
+    BuildDocument(doc, {"x"});
+    auto g = std::make_unique<TvlGraphic>();
+    TPenStroke &stroke = g->Sketch.PenStroke_Append();
+    stroke.Width = row.Value;
+    stroke.PenPoint_Append(1, 2, row.Value);
+    ASSERT_TRUE(doc.InsetsStorage.PutInsetAt(0, std::move(g), doc.Paragraph_FromSectionNum(0)));
+    const QByteArray bytes = SaveToBytes(doc, QStringLiteral("x"), 0);
+    EXPECT_TRUE(bytes.contains(QByteArray("Width=\"") + row.Written + "\""));
+    EXPECT_TRUE(bytes.contains(QByteArray("1,2,") + row.Written + ";"));
+
+    TDocument back;
+    ASSERT_EQ(LoadBytes(back, bytes), QString());
+    const TvlGraphic *loaded = back.InsetsStorage.GetIfGraphic(0);
+    ASSERT_NE(loaded, nullptr);
+    ASSERT_EQ(loaded->Sketch.PenStrokeCount(), 1);
+    const TPenStroke &got = *loaded->Sketch.PenStrokes.front();
+    EXPECT_FLOAT_EQ(got.Width, row.Back);
+    float x = 0, y = 0, pressure = 0;
+    ASSERT_TRUE(got.PenPoint_Get(0, x, y, pressure));
+    EXPECT_FLOAT_EQ(pressure, row.Back);
+  }
 }
 
 // Hand-written blocks around the inset and sketch rules.

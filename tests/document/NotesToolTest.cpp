@@ -1,6 +1,7 @@
 // The vlnotes tool run as its users run it, on files written by the document code: what it
 // prints, and the exit code and message for every kind of file it cannot fully read.
 
+#include "vlNotesToolRun.h"
 #include "vl_Document.h"
 
 #include "vlTestSupport.h"
@@ -8,41 +9,8 @@
 
 #include <gtest/gtest.h>
 #include <QFile>
-#include <QProcess>
 
 #include <sys/stat.h>
-
-namespace {
-
-struct RRun {
-  int Exit = -1;
-  QString Out;
-  QString Err;
-};
-
-// A run that does not end within TimeoutMs is killed and answers Exit -1 (a hang).
-RRun RunTool(const QStringList &Arguments, int TimeoutMs = 120'000) {
-  QProcess process;
-  process.start(QStringLiteral(VLNOTES_EXE), Arguments);
-  RRun run;
-  if (!process.waitForFinished(TimeoutMs)) {
-    process.kill();
-    process.waitForFinished(10'000);
-    return run;
-  }
-  run.Exit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-  run.Out = QString::fromUtf8(process.readAllStandardOutput());
-  run.Err = QString::fromUtf8(process.readAllStandardError());
-  return run;
-}
-
-QByteArray WithoutWhenSaved(QByteArray Bytes) {
-  const qsizetype at = Bytes.indexOf(" WhenSaved=\"");
-  if (at >= 0) Bytes.remove(at, Bytes.indexOf('"', at + 12) + 1 - at);
-  return Bytes;
-}
-
-}  // namespace
 
 TEST(NotesToolTest, ReadsChecksAndResavesWhatTheDocumentWrites) {
   TFreshFolder folder;

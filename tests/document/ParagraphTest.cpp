@@ -2,6 +2,7 @@
 // walks with.
 
 #include "vl09_Iterator.h"
+#include "vldInsetsStorage.h"
 #include "vldParagraph.h"
 #include "vldTable.h"
 
@@ -122,8 +123,8 @@ TEST(ParagraphTest, Element_AnchorsAndTextRoundTrip) {
   TTestSections doc;
   TParagraph &p = doc.AddParagraph(QStringLiteral("x<y"), 2);
   p.FNLFont = 1;
-  p.AnchoredInsets.AppendHandle(4);
-  p.AnchoredInsets.AppendHandle(0);
+  TInsetsStorage::ListFromFile(p, 4);
+  TInsetsStorage::ListFromFile(p, 0);
   const QByteArray bytes = WriteToBytes([&](TvlXmlOut &Out) { p.IO_Save(Out, 0); });
   EXPECT_TRUE(bytes.startsWith(Lines({"<P ID=\"0\">", "<Anchor x=\"4\">", "<Anchor x=\"0\">",
                                       "<Text N=\"4\" T=\"&f2;x&LT;y&f1;&10;\">"})));

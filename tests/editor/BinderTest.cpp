@@ -22,11 +22,6 @@ namespace {
 constexpr TDateTime SavedAt = 45123.5;
 
 // Lines of a file without its WhenSaved value, which is the one thing two saves may differ in.
-QByteArray WithoutWhenSaved(QByteArray Bytes) {
-  static const QRegularExpression when(QStringLiteral("WhenSaved=\"[^\"]*\""));
-  return QString::fromLatin1(Bytes).replace(when, QStringLiteral("WhenSaved=\"\"")).toLatin1();
-}
-
 void SetModified(const QString &Path, const QDateTime &When) {
   QFile f(Path);
   ASSERT_TRUE(f.open(QIODevice::ReadWrite)) << Path.toStdString();

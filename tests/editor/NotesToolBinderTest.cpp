@@ -3,37 +3,14 @@
 
 #include "vl09_NotebookBinder.h"
 #include "vlKeptEventsIO.h"
+#include "vlNotesToolRun.h"
 #include "vlTestSupport.h"
 #include "vl_Document.h"
 #include "vldTestDoc.h"
 
 #include <gtest/gtest.h>
-#include <QProcess>
 
 namespace {
-
-struct RRun {
-  int Exit = -1;
-  QString Out;
-  QString Err;
-};
-
-RRun RunTool(const QStringList &Arguments) {
-  QProcess process;
-  process.start(QStringLiteral(VLNOTES_EXE), Arguments);
-  RRun run;
-  if (!process.waitForFinished(120'000)) return run;
-  run.Exit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-  run.Out = QString::fromUtf8(process.readAllStandardOutput());
-  run.Err = QString::fromUtf8(process.readAllStandardError());
-  return run;
-}
-
-QByteArray WithoutWhenSaved(QByteArray Bytes) {
-  const qsizetype at = Bytes.indexOf(" WhenSaved=\"");
-  if (at >= 0) Bytes.remove(at, Bytes.indexOf('"', at + 12) + 1 - at);
-  return Bytes;
-}
 
 TEST(NotesToolBinderTest, TextResaveEventsAndCheckOnABinderTheProgramWrites) {
   TFreshFolder folder;

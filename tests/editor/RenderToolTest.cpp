@@ -1,23 +1,12 @@
 // "vlnotes render" run as a process on the hand-made sample tab.
 
+#include "vlNotesToolRun.h"
+
 #include <gtest/gtest.h>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
-
-struct RRun {
-  int Exit = -1;
-  QString Out;
-};
-
-RRun RunTool(const QStringList &Args) {
-  QProcess p;
-  p.start(QStringLiteral(VLNOTES_EXE), Args);
-  p.waitForFinished(120000);
-  return RRun{p.exitCode(), QString::fromUtf8(p.readAllStandardOutput())};
-}
 
 TEST(RenderTool, DrawsTheSampleTabAtTheGivenWidthAndRefusesBadUse) {
   QTemporaryDir dir;

@@ -2,31 +2,13 @@
 // lines it could not read, and files without a block.
 
 #include "vlEventsTestSupport.h"
+#include "vlNotesToolRun.h"
 
 #include "vl09_XmlOut.h"
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
-
 namespace {
-
-struct RRun {
-  int Exit = -1;
-  QString Out;
-  QString Err;
-};
-
-RRun RunTool(const QStringList &Arguments) {
-  QProcess process;
-  process.start(QStringLiteral(VLNOTES_EXE), Arguments);
-  RRun run;
-  if (!process.waitForFinished(120'000)) return run;
-  run.Exit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-  run.Out = QString::fromUtf8(process.readAllStandardOutput());
-  run.Err = QString::fromUtf8(process.readAllStandardError());
-  return run;
-}
 
 class NotesEventsToolTest : public EventsRig {};
 

@@ -5,7 +5,6 @@
 #include "vlKeptEventsIO.h"
 #include "vl_Document.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -86,21 +85,4 @@ int CommandResaveBinder(const QString &In, const QString &Out) {
     return exDamaged;
   }
   return exOk;
-}
-
-int CommandBinderEvents(const QString &Path) {
-  TvlTabList tabs;
-  TvlKeptEventsIO events;
-  QStringList problems;
-  if (const int code = LoadBinder(Path, tabs, events, problems); code >= 0) return code;
-  for (const TvlKeptEventsIO::REvent &e : events.Events) {
-    QString line = DateTimeToQDateTime(e.When).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
-                   QStringLiteral("  ") + e.Kind;
-    if (!e.What.isEmpty()) line += QLatin1Char(' ') + e.What;
-    if (!e.Text.isEmpty()) line += QStringLiteral("  ") + e.Text;
-    Print(stdout, line);
-  }
-  if (problems.isEmpty()) return exOk;
-  for (const QString &p : problems) Err(Path + QStringLiteral(": ") + p);
-  return exDamaged;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// vlnotes commands on binders (".vl", ".vlBackup"): saving a binder again and listing the events
-// it carries besides its tabs. Exit codes as in main.cpp.
+// vlnotes commands on binders (".vl", ".vlBackup"): saving a binder again with every tab and the
+// events it carries besides them. Exit codes as in main.cpp.
 
 #include <QString>
 
@@ -9,5 +9,3 @@ bool IsBinderFile(const QString &Path);
 // vlnotes resave IN OUT for a binder: every tab and the events block, written in one step. A
 // damaged binder is never written over itself.
 int CommandResaveBinder(const QString &In, const QString &Out);
-// vlnotes events FILE: one line per stored event: its moment, kind, character and text.
-int CommandBinderEvents(const QString &Path);

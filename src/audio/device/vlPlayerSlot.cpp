@@ -80,13 +80,7 @@ TOleEnum TPlayerSlot::Seek(std::int64_t MSecs) {
     FHeldFrame = std::min(FramesOf(MSecs), FSource->Frames());
     FRangeEndFrame = -1;
   }
-  if (!playing) return NOERROR;
-  const TOleEnum rc = StartOutput();
-  if (rc != NOERROR) {
-    FStatus = psStopped;
-    Post([this] { Q_EMIT FOwner.OnSoundStopped(FIndex); });
-  }
-  return rc;
+  return playing ? RestartOutput() : NOERROR;
 }
 
 TOleEnum TPlayerSlot::Play() {
@@ -140,6 +134,15 @@ TOleEnum TPlayerSlot::PlayRange(std::int64_t FromMSecs, std::int64_t ToMSecs) {
   return NOERROR;
 }
 
+TOleEnum TPlayerSlot::RestartOutput() {
+  const TOleEnum rc = StartOutput();
+  if (rc != NOERROR) {
+    FStatus = psStopped;
+    Post([this] { Q_EMIT FOwner.OnSoundStopped(FIndex); });
+  }
+  return rc;
+}
+
 TOleEnum TPlayerSlot::Halt(TStatus NewStatus) {
   if (!FSource) return ERR_SOUND_NOT_LOADED;
   if (FStatus == psPlaying) {
@@ -158,13 +161,7 @@ TOleEnum TPlayerSlot::SetTempoPercent(int Percent) {
   // is heard at once rather than after the buffered audio.
   const bool playing = FStatus == psPlaying;
   EndOutput();
-  if (!playing) return NOERROR;
-  const TOleEnum rc = StartOutput();
-  if (rc != NOERROR) {
-    FStatus = psStopped;
-    Post([this] { Q_EMIT FOwner.OnSoundStopped(FIndex); });
-  }
-  return rc;
+  return playing ? RestartOutput() : NOERROR;
 }
 
 TOleEnum TPlayerSlot::SetSink(const QString &Sink) {

@@ -73,6 +73,9 @@ class TPlayerSlot final : public TAudioPlaybackClient {
   TOleEnum StartOutput();
   // Closes the output, keeping the position it had reached.
   void EndOutput();
+  // Output again from the held position after a seek or a change of speed while playing; when
+  // no output opens the slot stops and says so.
+  TOleEnum RestartOutput();
   std::int64_t PositionFramesLocked() const;
   std::int64_t EndFrameLocked() const;
   void ResetPipelineLocked(std::int64_t SourceFrame);

@@ -66,6 +66,27 @@ pa_sample_spec SampleSpec(int Rate, int Channels) {
 
 QString FromUtf8(const char *Text) { return Text ? QString::fromUtf8(Text) : QString(); }
 
+// With the main loop locked: waits until a stream just connected has settled; true when ready.
+bool WaitUntilReady(pa_threaded_mainloop *Loop, pa_stream *Stream) {
+  WaitLocked(
+      Loop,
+      [&] {
+        const pa_stream_state_t state = pa_stream_get_state(Stream);
+        return state != PA_STREAM_CREATING && state != PA_STREAM_UNCONNECTED;
+      },
+      kStreamTimeoutMSecs);
+  return pa_stream_get_state(Stream) == PA_STREAM_READY;
+}
+
+// With the main loop locked: no callback reaches the stream's owner any more, and the stream goes.
+void ReleaseStream(pa_stream *Stream) {
+  pa_stream_set_read_callback(Stream, nullptr, nullptr);
+  pa_stream_set_write_callback(Stream, nullptr, nullptr);
+  pa_stream_set_state_callback(Stream, nullptr, nullptr);
+  pa_stream_disconnect(Stream);
+  pa_stream_unref(Stream);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -78,10 +99,7 @@ class TPulseBackend::TCapture final : public TAudioCaptureStream {
   ~TCapture() override {
     if (!FStream) return;
     TLoopLock lock(FBackend.FLoop);
-    pa_stream_set_read_callback(FStream, nullptr, nullptr);
-    pa_stream_set_state_callback(FStream, nullptr, nullptr);
-    pa_stream_disconnect(FStream);
-    pa_stream_unref(FStream);
+    ReleaseStream(FStream);
   }
 
   // With the main loop locked.
@@ -106,14 +124,7 @@ class TPulseBackend::TCapture final : public TAudioCaptureStream {
       Error = FBackend.ContextError();
       return false;
     }
-    const bool settled = WaitLocked(
-        FBackend.FLoop,
-        [&] {
-          return pa_stream_get_state(FStream) != PA_STREAM_CREATING &&
-                 pa_stream_get_state(FStream) != PA_STREAM_UNCONNECTED;
-        },
-        kStreamTimeoutMSecs);
-    if (!settled || pa_stream_get_state(FStream) != PA_STREAM_READY) {
+    if (!WaitUntilReady(FBackend.FLoop, FStream)) {
       Error = FBackend.ContextError();
       return false;
     }
@@ -162,11 +173,7 @@ class TPulseBackend::TPlayback final : public TAudioPlaybackStream {
   ~TPlayback() override {
     TLoopLock lock(FBackend.FLoop);
     if (FTimer) pa_threaded_mainloop_get_api(FBackend.FLoop)->time_free(FTimer);
-    if (!FStream) return;
-    pa_stream_set_write_callback(FStream, nullptr, nullptr);
-    pa_stream_set_state_callback(FStream, nullptr, nullptr);
-    pa_stream_disconnect(FStream);
-    pa_stream_unref(FStream);
+    if (FStream) ReleaseStream(FStream);
   }
 
   // With the main loop locked.
@@ -194,14 +201,7 @@ class TPulseBackend::TPlayback final : public TAudioPlaybackStream {
       Error = FBackend.ContextError();
       return false;
     }
-    const bool settled = WaitLocked(
-        FBackend.FLoop,
-        [&] {
-          return pa_stream_get_state(FStream) != PA_STREAM_CREATING &&
-                 pa_stream_get_state(FStream) != PA_STREAM_UNCONNECTED;
-        },
-        kStreamTimeoutMSecs);
-    if (!settled || pa_stream_get_state(FStream) != PA_STREAM_READY) {
+    if (!WaitUntilReady(FBackend.FLoop, FStream)) {
       Error = FBackend.ContextError();
       return false;
     }
