@@ -126,6 +126,7 @@ class TvlTrackWindow : public QWidget, public TEventsListHost {
 
   // ---- Wiring (none owned)
   void SetAudio(TTrackAudio *Audio) { FAudio = Audio; }
+  // The picking logic must outlive the window (the window unlists itself from it when it goes).
   void SetOfferAndSelect(TOfferAndSelect *OfferAndSelect) { FOfferAndSelect = OfferAndSelect; }
   TOfferAndSelect *OfferAndSelect() const { return FOfferAndSelect; }
   // The owner opens the track pop-up menu at this screen point.
