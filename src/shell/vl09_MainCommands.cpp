@@ -631,8 +631,8 @@ void TVellomarFm::SetProgramParts(const RProgramParts &Parts) {
       FNotebook = FOwnNotebookLink.get();
     }
     FSearchPanel->SetNotebook(nb);
-    if (!nb->Binder().OnFileAccessed)
-      nb->Binder().OnFileAccessed = [this](const QString &PathName) {
+    if (!nb->OnFileAccessed)
+      nb->OnFileAccessed = [this](const QString &PathName) {
         if (FRecentlyUsedFiles) FRecentlyUsedFiles->AccessingFile(PathName);
       };
     if (!nb->OnFileNotFound)
