@@ -31,6 +31,7 @@
 #include <QMenuBar>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTest>
 #include <QToolBar>
 
 #include <memory>
@@ -290,6 +291,14 @@ TEST(Commands, SpeedCommandsStepWithinTheLimitsAndTheLabelFollows) {
     EXPECT_EQ(rig.Fm->Speed(), row.Expected);
     EXPECT_EQ(rig.Fm->TempoDisplayLbl()->text(), S(row.Label));
   }
+  // The volume bar sets the player's own gain; the idle refresh shows it without setting it.
+  rig.Fm->VolumeTB()->setValue(300);
+  EXPECT_NEAR(rig.Audio.GetCombinedVolume(), 0.3, 0.01);
+  rig.Audio.SetCombinedVolume(0.6);
+  TVellomarFm::SetMainLoopRunning(true);
+  rig.Fm->ApplicationEvents1Idle();
+  EXPECT_NEAR(rig.Fm->VolumeTB()->value(), 600, 10);
+  EXPECT_NEAR(rig.Audio.GetCombinedVolume(), 0.6, 0.01);
 }
 
 TEST(Commands, SaveAsAndOpenKeepTheRecentListToTheBindersNotOpen) {
@@ -556,8 +565,16 @@ TEST(Commands, ARecordingThatCannotStartOffersTheRecordingOptions) {
   RProgramParts parts = rig.Fm->Parts();
   parts.Audio = &noFolder;
   rig.Fm->SetProgramParts(parts);
+  // Notes for the recording start on a new line at the end, even when it did not start.
+  FillDocument(rig.Doc(), {S("one"), S("two")}, 40059.4);
+  rig.Fm->show();
+  rig.Fm->activateWindow();
+  rig.View()->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return rig.View()->hasFocus(); }, 5000));
   rig.Prompts.ScriptAnswer(TPromptButton::pbYes);
   rig.A("aRecordStart")->trigger();
+  EXPECT_EQ(rig.Doc().Section_High(), 2);
+  EXPECT_EQ(rig.Doc().FAtPos.SN, 2);
   EXPECT_EQ(rig.Prompts.AskedTexts().value(0), RecordingFailedText);
   ASSERT_NE(rig.Fm->OptionsWindow(), nullptr);
   EXPECT_TRUE(rig.Fm->OptionsWindow()->isVisible());
@@ -565,6 +582,45 @@ TEST(Commands, ARecordingThatCannotStartOffersTheRecordingOptions) {
   rig.Fm->OptionsWindow()->reject();
   parts.Audio = &rig.Audio;
   rig.Fm->SetProgramParts(parts);
+}
+
+TEST(Commands, TabsExportAndImportThroughTheirDialogs_HelpOpensItsPage) {
+  TRig rig;
+  FillDocument(rig.Doc(), {S("a tab of its own")}, 40059.4);
+  const QString tab = rig.Folder.File(S("Own"));
+  rig.Prompts.ScriptFileName(tab);
+  rig.A("aFileTabExport")->trigger();
+  EXPECT_EQ(rig.Prompts.Asked().last().Filter, TabFilter);
+  ASSERT_TRUE(QFileInfo(tab + S(".vlTab")).isFile());
+  EXPECT_EQ(rig.Notebook->GetPageFromIndex(0)->PathName, tab + S(".vlTab"));
+  const int pages = rig.Notebook->PageCount();
+  rig.Prompts.ScriptFileName(tab + S(".vlTab"));
+  rig.A("aFileTabImport")->trigger();
+  // The imported tab comes after the first (the notebook keeps a blank tab on offer as well).
+  ASSERT_GT(rig.Notebook->PageCount(), pages);
+  EXPECT_EQ(rig.Doc(1).Paragraph_FromSectionNum(0)->Text(), S("a tab of its own"));
+
+  // No page at all: the export explains itself.
+  rig.Notebook->Page_DestroyAll();
+  rig.Prompts.Clear();
+  rig.A("aFileTabExport")->trigger();
+  EXPECT_EQ(rig.Prompts.AskedTexts(), QStringList{NoDocumentToExportText});
+
+  // Getting Started opens our own page; a desktop that opens nothing gets the address told.
+  QUrl opened;
+  rig.Fm->OpenUrl = [&](const QUrl &Url) {
+    opened = Url;
+    return true;
+  };
+  rig.A("aHelpGettingStarted")->trigger();
+  EXPECT_TRUE(opened.toLocalFile().endsWith(S("GettingStarted/index.html")));
+  rig.Fm->OpenUrl = [](const QUrl &) { return false; };
+  rig.Prompts.Clear();
+  rig.A("aHelpGettingStarted")->trigger();
+  EXPECT_TRUE(rig.Prompts.AskedTexts().value(0).startsWith(
+      S("Your Internet browser could not be opened automatically.")));
+  rig.A("aHelpAbout")->trigger();
+  EXPECT_TRUE(rig.Prompts.AskedTexts().value(1).startsWith(S("Vellomar")));
 }
 
 }  // namespace
