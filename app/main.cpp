@@ -18,6 +18,8 @@
 #include "vlFirstRun.h"
 #include "vlGlobals.h"
 #include "vlGuard.h"
+#include "vlProgram.h"
+#include "vlPulseBackend.h"
 #include "vlQtPrompts.h"
 #include "vlShellSettings.h"
 #include "vlSingleInstance.h"
@@ -88,11 +90,9 @@ int main(int argc, char *argv[]) {
   TErrorLog errorLog(AppPaths().DocumentsFolder());
   TScopedErrorLog useErrorLog(errorLog);
 
-  // The process-wide parts, in the order in which later ones read earlier ones. The audio side
-  // is the stand-in until the audio facade is put in its place.
-  TNoAudioDevices noDevices;
-  TvlOptions options(&noDevices);
-  TNoAudioServer audio;
+  // The process-wide parts, in the order in which later ones read earlier ones. The options learn
+  // about the audio devices once the audio side exists, after the first-run set-up.
+  TvlOptions options;
   TRegistryData store;
   const bool storeRead = store.OnApplicationOpen_ReadFromRegistry();
   errorLog.SetDebugSwitch(store.Get(vlSetting::DebugMode));
@@ -143,8 +143,14 @@ int main(int argc, char *argv[]) {
     return 1;
   }
 
+  // The recordings, the sound server, the day files and the notebook's glue; they outlive the
+  // window, which frees the notebook itself when it closes.
   splash.Progress_MajorStep(20, 40, QStringLiteral("Creating main window"));
-  TVellomarFm fm(store, options, audio, &splash);
+  TvlProgram program(store, options, std::make_shared<TPulseBackend>(QStringLiteral("Vellomar")),
+                     AppPaths().DataFolder() + QStringLiteral("/Audio"));
+  TVellomarFm fm(store, options, program, &splash);
+  // The example binder opens when no binder is named, on the first start only.
+  program.Connect(fm, firstRun.Ran ? firstRun.ExampleBinderPath : QString());
   raiseTarget = &fm;
   // Abort in an error dialog ends the program at once, after a backup of the notes.
   SetAbortHandler([&fm] {
@@ -161,8 +167,8 @@ int main(int argc, char *argv[]) {
   // time adjustment) and the two silence windows are created here, each with its progress step,
   // as they join the program.
   splash.Progress_MajorStep(40, 52, QStringLiteral("Creating main window"));
-  // The recording controller with its recorder and player; until the audio facade takes its
-  // place, the stand-in answers that there is no audio server.
+  // The recording controller with its recorder and player come up in stages once the window
+  // shows; without a sound server the program runs on as a notes program.
   splash.Progress_MajorStep(60, 72, QStringLiteral("Initializing audio"));
   splash.Progress_MajorStep(70, 72, QStringLiteral("Preparing options"));
   splash.Progress_MajorStep(72, 80, QStringLiteral("Preparing to run application"));

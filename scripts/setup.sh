@@ -16,7 +16,7 @@ packages=(
   # audio tests: a private PulseAudio daemon with null sinks, speech to record, sound tools
   pulseaudio pulseaudio-utils espeak-ng sox
   # looking at the program headless
-  xvfb xauth
+  xvfb xauth xdotool imagemagick
   # the fonts the notes are drawn with
   fonts-dejavu fonts-liberation2 fonts-comic-neue
 )

@@ -130,6 +130,14 @@ void TvlAudio::Recording_StoppedEvent(const QString &OldPathName, const QString 
 TPlayResult TvlAudio::Play_From(TDateTime DateTime, double Tempo) {
   if (!FGate->OkayToBreakSilence()) return prSilenceProtection;
   if (!FController.StartPlayingFrom(DateTime, Tempo)) return prNoAudio;
+  // Where a play from the notes or a track really starts, for whoever follows the trace.
+  TraceWrite(
+      QStringLiteral("Play from %1 at %2 %: %3 at %4")
+          .arg(DateTimeToQDateTime(DateTime).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")))
+          .arg(Tempo)
+          .arg(FController.LoadedPath())
+          .arg(DateTimeToQDateTime(FController.GetAbsolutePositionOfPlaying())
+                   .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"))));
   if (FSettings.AvoidGen2Record && Recording_Stop()) QThread::msleep(kWaitAfterStopMSecs);
   return prOkay;
 }

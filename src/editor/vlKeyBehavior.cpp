@@ -57,6 +57,11 @@ std::uint16_t BehaviorKeyCode(const QKeyEvent &E) {
 bool EditorKeepsShortcut(const QKeyEvent &E) {
   const std::uint16_t code = BehaviorKeyCode(E);
   const bool ctrl = CtrlHeld(E.modifiers());
+  // Alt with a letter or digit opens a menu by its underlined letter, and with a function key
+  // belongs to the desktop; the editor keeps Alt only with the keys that move or edit.
+  const bool menuKey =
+      (code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9') || (code >= 112 && code <= 123);
+  if (!ctrl && (E.modifiers() & Qt::AltModifier) && menuKey) return false;
   if (!ctrl) return code != 0 || !TypedCharacter(E).isNull();
   switch (code) {
     case 5:

@@ -543,16 +543,21 @@ void TVellomarFm::BarelyDidApplicationRun_ScheduleAudioInitialization() {
 void TVellomarFm::AudioInitializationTimerTimer() {
   if (FAudioFailed || FAudioInitializationStage >= LastAudioStage) return;
   if (AudioInitializationTimer) AudioInitializationTimer->stop();
-  ++FAudioInitializationStage;
-  const int stage = FAudioInitializationStage;
-  const QString failure = RunAudioStage(stage);
-  if (!failure.isEmpty()) {
-    AudioInitializationFailed(failure);
-    return;
-  }
-  if (stage < LastAudioStage) {
-    if (AudioInitializationTimer) AudioInitializationTimer->start();
-    return;
+  // The stages that only count run back to back; the timer's pause follows the two that bring
+  // up audio components, so that the window can draw in between (stages 1-5, 6, then 7-9).
+  for (;;) {
+    ++FAudioInitializationStage;
+    const int stage = FAudioInitializationStage;
+    const QString failure = RunAudioStage(stage);
+    if (!failure.isEmpty()) {
+      AudioInitializationFailed(failure);
+      return;
+    }
+    if (stage >= LastAudioStage) break;
+    if (stage == 5 || stage == 6) {
+      if (AudioInitializationTimer) AudioInitializationTimer->start();
+      return;
+    }
   }
   AudioStartEnded();
 }
@@ -609,6 +614,7 @@ void TVellomarFm::AudioInitializationFailed(const QString &Reason) {
 }
 
 void TVellomarFm::AudioStartEnded() {
+  if (FAudioReady) TraceWrite(QStringLiteral("Audio ready"));
   Q_EMIT AudioStartFinished(FAudioReady);
   if (FCloseApplicationWhenAudioIsInitialized) {
     FCloseApplicationWhenAudioIsInitialized = false;

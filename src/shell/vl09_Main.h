@@ -111,6 +111,9 @@ struct RMainWindowHooks {
   std::function<void()> ViewRecordings;
   // The options window was closed with OK: the audio side takes the new settings.
   std::function<void()> OptionsApplied;
+  // The file commands saved the binder under its name, or opened or closed a binder: the
+  // bookmarks it holds count as saved from now on.
+  std::function<void()> BinderSavedOrOpened;
 };
 
 // The texts of the file commands.

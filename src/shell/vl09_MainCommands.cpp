@@ -144,6 +144,13 @@ QIcon RecordIcon() {
   return QIcon(picture);
 }
 
+// The editor view a notebook page shows: the page's view itself, or the view inside the page
+// (the program's pages hold the view with its scroll bar).
+TWindowView *WindowViewOf(QWidget *PageView) {
+  if (auto *view = qobject_cast<TWindowView *>(PageView)) return view;
+  return PageView ? PageView->findChild<TWindowView *>() : nullptr;
+}
+
 // A path the binder treats as a backup of another: saving to it would never count as saved.
 bool IsBackupPath(const QString &PathName) {
   return QFileInfo(PathName).suffix().startsWith(QStringLiteral("vlBackup"), Qt::CaseInsensitive);
@@ -687,6 +694,7 @@ bool TVellomarFm::OpenBinderFile(const QString &PathName) {
   const QString problems = nb->Binder_Open(PathName);
   const bool opened =
       TRecentFiles::NormalizedPath(nb->BinderPathName()) == TRecentFiles::NormalizedPath(PathName);
+  if (opened && FHooks.BinderSavedOrOpened) FHooks.BinderSavedOrOpened();
   if (opened && FRecentlyUsedFiles) {
     // The list holds the binders that are not open: the one left comes back on top.
     if (TRecentFiles::NormalizedPath(old) != TRecentFiles::NormalizedPath(PathName))
@@ -711,6 +719,7 @@ bool TVellomarFm::aFileSaveExecute() {
     Prompts().Message(SaveProblemText + problem, TPromptIcon::piWarning);
     return false;
   }
+  if (FHooks.BinderSavedOrOpened) FHooks.BinderSavedOrOpened();
   if (vlHint) vlHint->ShowIt(QStringLiteral("Saved"), mapToGlobal(rect().center()), 2000);
   return true;
 }
@@ -730,6 +739,7 @@ bool TVellomarFm::aFileSaveAsExecute() {
     Prompts().Message(SaveProblemText + problem, TPromptIcon::piWarning);
     return false;
   }
+  if (FHooks.BinderSavedOrOpened) FHooks.BinderSavedOrOpened();
   UpdateRecentAfterSaveAs(old, path);
   SetCaptionForBinder();
   if (vlHint) vlHint->ShowIt(QStringLiteral("Saved"), mapToGlobal(rect().center()), 2000);
@@ -752,6 +762,7 @@ void TVellomarFm::aFileCloseExecute() {
   // The notebook is never left without pages: an unnamed, empty binder takes the closed one's
   // place.
   const QString problems = nb->Binder_Open(QString());
+  if (FHooks.BinderSavedOrOpened) FHooks.BinderSavedOrOpened();
   if (!problems.isEmpty()) Prompts().Message(OpenErrorsText + problems, TPromptIcon::piWarning);
   if (FSearchPanel) FSearchPanel->ResultsLB->clear();
   SetCaptionForBinder();
@@ -846,7 +857,7 @@ void TVellomarFm::RecordingStartBtnClick() {
   // Notes for the new recording start on a new line at the end of the active document.
   TvlNotebook *nb = FParts.Notebook;
   RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
-  auto *view = page ? qobject_cast<TWindowView *>(page->MyWindowView) : nullptr;
+  auto *view = page ? WindowViewOf(page->MyWindowView) : nullptr;
   if (view && view->hasFocus() && page->mtcDoc) {
     const TCaretPos last = page->mtcDoc->Document_LastCaretPos();
     page->mtcDoc->AtPos_NoSelectionSet(last);
@@ -940,7 +951,7 @@ void TVellomarFm::PlayFromCaretExecute() {
   RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
   if (!audio || !page || !page->mtcDoc) return;
   TDateTime when = 0;
-  if (auto *view = qobject_cast<TWindowView *>(page->MyWindowView))
+  if (auto *view = WindowViewOf(page->MyWindowView))
     when = view->CaretMoment();
   else
     when = page->mtcDoc->Timestamp_GetForCharacter(page->mtcDoc->FAtPos).FEffectiveDT;
@@ -1054,7 +1065,7 @@ QWidget *TVellomarFm::ActiveView() const {
 }
 
 void TVellomarFm::RedrawActiveView() {
-  if (auto *view = qobject_cast<TWindowView *>(ActiveView()))
+  if (auto *view = WindowViewOf(ActiveView()))
     view->InvalidateAllOfMe();
   else if (QWidget *plain = ActiveView())
     plain->update();
@@ -1184,7 +1195,7 @@ void TVellomarFm::aEditCutExecute() {
   TDocument *doc = ActiveDocument();
   if (!doc || !doc->Select_IsAnyTextSelected()) return;
   doc->Clipboard_Cut();
-  if (auto *view = qobject_cast<TWindowView *>(ActiveView())) {
+  if (auto *view = WindowViewOf(ActiveView())) {
     view->Caret_MoveToPos(doc->FAtPos);
     view->Caret_ScrollIntoView();
   }
@@ -1208,7 +1219,7 @@ void TVellomarFm::aEditPasteExecute() {
   TDocument *doc = ActiveDocument();
   if (!doc || !doc->Clipboard_CanPaste()) return;
   doc->Clipboard_Paste();
-  auto *view = qobject_cast<TWindowView *>(ActiveView());
+  auto *view = WindowViewOf(ActiveView());
   ViewManager().InvalidateAll(view);
   if (view) {
     view->Caret_MoveToPos(doc->FAtPos);

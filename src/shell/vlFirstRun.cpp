@@ -24,10 +24,10 @@ QString AudioMonth(const TAppPaths &Paths) {
 }
 QString Documents(const TAppPaths &Paths) { return Paths.DocumentsFolder(); }
 
-// A day file, the example recording with its levels, and the example binder, which is where the
-// historical track and the notebook open on a first run.
+// The example recording with its levels, and the example binder, which is where the historical
+// track and the notebook open on a first run. No day file is shipped: day files are never read or
+// written (the binder holds the bookmarks), so only their month folder is made.
 const RSample Samples[] = {
-    {u"2009-09-03.vlbm", &SessionsMonth},
     {u"2009-09-03 13.47 36.5 (108).wav", &AudioMonth},
     {u"2009-09-03 13.47 36.5 (108).vu", &AudioMonth},
     {u"Example.vl", &Documents},
@@ -80,6 +80,7 @@ RFirstRunResult FirstRun_SetUpMaybe(const TAppPaths &Paths, TRegistryData &Store
   CreateFolder(Paths.DataFolder() + QStringLiteral("/Document Backups"));
   progress(12, 14, QStringLiteral("Creating Folders"));
   CreateFolder(SessionsFolder(Paths));
+  CreateFolder(SessionsMonth(Paths));
 
   for (const RSample &sample : Samples) CopySample(Paths, sample, result);
   const QString example = Paths.DocumentsFolder() + QStringLiteral("/Example.vl");

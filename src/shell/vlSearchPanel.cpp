@@ -158,7 +158,10 @@ bool TSearchPanel::OpenResult(const QListWidgetItem *Item) {
   const TCaretPos at{Item->data(SectionRole).toInt(), Item->data(CharRole).toInt(), false};
   if (!doc.IsValidCaretPosition_Silent(at)) return false;
   doc.AtPos_NoSelectionSet(at);
-  if (auto *view = qobject_cast<TWindowView *>(page->MyWindowView)) {
+  // The page's view, or the editor view inside it.
+  auto *view = qobject_cast<TWindowView *>(page->MyWindowView);
+  if (!view && page->MyWindowView) view = page->MyWindowView->findChild<TWindowView *>();
+  if (view) {
     view->Caret_MoveToPos(at);
     view->Caret_ScrollIntoView_TimelineFollows();
     view->setFocus();

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Starts or stops a private PulseAudio daemon for the audio-pulse tests.
 #   pulse_fixture.sh start DIR   daemon with two null sinks: vl_in (22050 Hz mono, "VellomarIn")
-#                                and vl_out ("VellomarOut"); DIR/ready holds its server address
+#                                and vl_out ("VellomarOut"), and vl_mic ("VellomarMic"), the
+#                                default source: a microphone that hears what is played into
+#                                vl_in; DIR/ready holds its server address
 #   pulse_fixture.sh stop DIR    stops it and removes its folder and DIR
 # DIR is the build tree's meeting point with the tests. The daemon itself lives in a folder of its
 # own, made fresh for each run under /tmp (short, since the socket path has to fit in 108 bytes),
@@ -49,8 +51,9 @@ start)
 load-module module-native-protocol-unix socket=$dir/runtime/native auth-anonymous=1
 load-module module-null-sink sink_name=vl_in rate=22050 channels=1 sink_properties=device.description=VellomarIn
 load-module module-null-sink sink_name=vl_out rate=44100 channels=1 sink_properties=device.description=VellomarOut
+load-module module-remap-source master=vl_in.monitor source_name=vl_mic source_properties=device.description=VellomarMic
 set-default-sink vl_out
-set-default-source vl_in.monitor
+set-default-source vl_mic
 PA
   # Its own home, runtime and state folders: nothing of a user's sound set-up is read or changed.
   # setsid and closed output: the daemon outlives this script without holding CTest's pipes.

@@ -395,6 +395,13 @@ TEST(KeyCodes, EveryKeyOfTheTableMapsToItsCode) {
   QKeyEvent ctrlB(QEvent::ShortcutOverride, Qt::Key_B, Qt::ControlModifier, QStringLiteral("b"));
   EXPECT_TRUE(EditorKeepsShortcut(ctrlB));
   EXPECT_TRUE(TypedCharacter(ctrlB).isNull());
+  // Alt with a letter is a menu's underlined letter; typed letters and Alt+Home stay the editor's.
+  QKeyEvent altR(QEvent::ShortcutOverride, Qt::Key_R, Qt::AltModifier, QStringLiteral("r"));
+  EXPECT_FALSE(EditorKeepsShortcut(altR));
+  QKeyEvent r(QEvent::ShortcutOverride, Qt::Key_R, Qt::NoModifier, QStringLiteral("r"));
+  EXPECT_TRUE(EditorKeepsShortcut(r));
+  QKeyEvent altHome(QEvent::ShortcutOverride, Qt::Key_Home, Qt::AltModifier);
+  EXPECT_TRUE(EditorKeepsShortcut(altHome));
 }
 
 class TFakeFollower final : public ITimelineFollower {

@@ -13,11 +13,10 @@
 #include "vl09_Registry.h"
 #include "vlAudioTestSupport.h"
 #include "vlEditorHost.h"
+#include "vlEditorPage.h"
 #include "vlSearchPanel.h"
 #include "vlTestSupport.h"
-#include "vlTextMetrics.h"
 #include "vlWindowView.h"
-#include "vl_Formatter.h"
 
 #include <gtest/gtest.h>
 #include <QAction>
@@ -65,11 +64,6 @@ struct TRefusingGate final : TSilenceGate {
   }
 };
 
-// A page's editor view with its formatter, which the view owns through this holder.
-struct TFormatterHolder : QObject {
-  std::unique_ptr<TEditFormatter> Formatter;
-};
-
 // One paragraph per line; character k of line i typed at Start + (1000 i + k) seconds.
 void FillDocument(TDocument &Doc, const QStringList &Lines, TDateTime Start) {
   Doc.ClearSections();
@@ -110,16 +104,7 @@ struct TRig : TSimMachine {
     DeliverEvents();
 
     Fm = std::make_unique<TVellomarFm>(Store, Options, Startup);
-    Notebook = std::make_unique<TvlNotebook>(
-        Fm->NotebookPnl(), [](TDocument &Doc, QWidget *Parent) -> QWidget * {
-          auto *view = new TWindowView(Parent, S("page"));
-          auto *holder = new TFormatterHolder;
-          holder->setParent(view);
-          holder->Formatter =
-              std::make_unique<TEditFormatter>(&Doc, std::make_unique<TFixedPitchMetrics>());
-          view->SetFormatter(holder->Formatter.get());
-          return view;
-        });
+    Notebook = std::make_unique<TvlNotebook>(Fm->NotebookPnl(), MakeEditorPageFactory());
     Fm->AttachNotebook(Notebook->PageControl());
     RProgramParts parts;
     parts.Notebook = Notebook.get();
@@ -144,7 +129,7 @@ struct TRig : TSimMachine {
   }
   TDocument &Doc(int Tab = 0) { return *Notebook->GetPageFromIndex(Tab)->mtcDoc; }
   TWindowView *View(int Tab = 0) {
-    return qobject_cast<TWindowView *>(Notebook->GetPageFromIndex(Tab)->MyWindowView);
+    return Notebook->GetPageFromIndex(Tab)->MyWindowView->findChild<TWindowView *>();
   }
   // Audio is ready as after the staged start.
   void AudioReady() {

@@ -14,7 +14,7 @@ namespace {
 
 QString S(const char *Text) { return QString::fromUtf8(Text); }
 
-const char *const SampleNames[] = {"2009-09-03.vlbm", "2009-09-03 13.47 36.5 (108).wav",
+const char *const SampleNames[] = {"2009-09-03 13.47 36.5 (108).wav",
                                    "2009-09-03 13.47 36.5 (108).vu", "Example.vl"};
 
 void MakeSamples(const TAppPaths &Paths) {
@@ -23,8 +23,7 @@ void MakeSamples(const TAppPaths &Paths) {
 }
 
 QStringList Targets(const TAppPaths &Paths) {
-  return {Paths.DocumentsFolder() + S("/Sessions/2009-09/2009-09-03.vlbm"),
-          Paths.DataFolder() + S("/Audio/2009-09/2009-09-03 13.47 36.5 (108).wav"),
+  return {Paths.DataFolder() + S("/Audio/2009-09/2009-09-03 13.47 36.5 (108).wav"),
           Paths.DataFolder() + S("/Audio/2009-09/2009-09-03 13.47 36.5 (108).vu"),
           Paths.DocumentsFolder() + S("/Example.vl")};
 }
@@ -49,7 +48,7 @@ TEST(FirstRun, CopiesTheSamplesOnceAndNeverOverTheUsersFiles) {
   EXPECT_EQ(first.ExampleBinderPath, paths.DocumentsFolder() + S("/Example.vl"));
   for (const QString &folder :
        {paths.DataFolder() + S("/Audio"), paths.DataFolder() + S("/Document Backups"),
-        paths.DocumentsFolder() + S("/Sessions")})
+        paths.DocumentsFolder() + S("/Sessions/2009-09")})
     EXPECT_TRUE(QFileInfo(folder).isDir()) << folder.toStdString();
   // On disk at once, not only at close.
   EXPECT_TRUE(first.SettingsWritten);
@@ -70,7 +69,7 @@ TEST(FirstRun, CopiesTheSamplesOnceAndNeverOverTheUsersFiles) {
   RFirstRunResult again = FirstRun_SetUpMaybe(paths, lost);
   EXPECT_TRUE(again.Ran);
   EXPECT_EQ(again.Copied, QStringList{Targets(paths).first()});
-  EXPECT_EQ(again.Kept.size(), 3);
+  EXPECT_EQ(again.Kept.size(), 2);
   EXPECT_EQ(ReadAllBytes(Targets(paths).last()), QByteArray("the user's notes"));
 }
 
@@ -84,7 +83,7 @@ TEST(FirstRun, MissingSamplesAreTracedAndTheSetUpGoesOn) {
         steps << QStringLiteral("%1-%2 %3").arg(At).arg(Next).arg(Msg);
       });
   EXPECT_TRUE(result.Ran);
-  EXPECT_EQ(result.Missing.size(), 4);
+  EXPECT_EQ(result.Missing.size(), 3);
   EXPECT_TRUE(result.Copied.isEmpty());
   EXPECT_TRUE(result.ExampleBinderPath.isEmpty());
   EXPECT_EQ(steps, (QStringList{S("10-12 Creating Folders"), S("12-14 Creating Folders")}));

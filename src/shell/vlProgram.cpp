@@ -1,0 +1,300 @@
+#include "vlProgram.h"
+
+#include "vl09_Main.h"
+#include "vl09_Notebook.h"
+#include "vl09_Options.h"
+#include "vl09_RecentFiles.h"
+#include "vl09_Registry.h"
+#include "vl09_SilenceActions.h"
+#include "vl09_SilenceFm.h"
+#include "vlAppPaths.h"
+#include "vlClock.h"
+#include "vlEditorPage.h"
+#include "vlGlobals.h"
+#include "vlGuard.h"
+#include "vlHintAsPointHints.h"
+#include "vlPrompts.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+// The save question's and Save As's file dialog filter.
+const QString SaveFilter = QStringLiteral("Vellomar® Document (*.vl);;All files (*)");
+const QString SaveFailedPrefix = QStringLiteral(
+    "A problem was encountered when attempting to save your notes. The problem might be in the "
+    "following file name or tab names:\n\n");
+
+constexpr TKindOfEvent NonTypingKinds[] = {koeMarker,    koeLabel,      koeSketching, koeWebDings,
+                                           koeWingDings, koeWingDings2, koeWingDings3};
+
+}  // namespace
+
+RAudioSettings AudioSettingsFromOptions(TvlOptions &Options) {
+  RAudioSettings settings;
+  settings.Record.InputDevice = Options.AudioInputDevice();
+  settings.Record.InputSourceStr = Options.FAudioInputSourceStr;
+  settings.Record.FileFormat = Options.RecordingFileFormat();
+  settings.Record.SamplingUseOffer = Options.FAudioSamplingUseOffer;
+  settings.Record.SamplingOffering = Options.AudioSamplingOffering();
+  settings.Record.SamplingRate = Options.AudioSamplingRate();
+  settings.Record.SamplingChannels = Options.AudioSamplingChannels();
+  for (const QString &format : {QStringLiteral("wav"), QStringLiteral("ogg")})
+    settings.Record.EncodingFor.insert(format, Options.AudioFileEncodingFor(format));
+  settings.OutputDevice = Options.AudioOutputDevice();
+  settings.AvoidGen2Record = Options.FAvoidGen2Record;
+  settings.RecordAfterPlay = Options.FRecordAfterPlay;
+  return settings;
+}
+
+QString NonTypingEventsFingerprint(const TvlDayFilesManager &Events) {
+  QString print;
+  for (const TKindOfEvent kind : NonTypingKinds) {
+    std::vector<TEventID> ids;
+    Events.ByKind_GetListOfEvents(kind, ids);
+    std::vector<QString> lines;
+    lines.reserve(ids.size());
+    for (const TEventID id : ids) {
+      TvlEvent event;
+      if (!Events.Event_FromEventID(id, event)) continue;
+      lines.push_back(QString::number(int(kind)) + QLatin1Char(' ') + event.What +
+                      QLatin1Char(' ') + QString::number(event.When, 'f', 10) + QLatin1Char(' ') +
+                      event.Text);
+    }
+    // IDs change when events move between days; the set of events is what counts.
+    std::sort(lines.begin(), lines.end());
+    for (const QString &line : lines) print += line + QLatin1Char('\n');
+  }
+  return print;
+}
+
+TvlProgram::TvlProgram(TRegistryData &Store, TvlOptions &Options,
+                       std::shared_ptr<TAudioBackend> Backend, const QString &AudioFolder)
+    : FStore(Store),
+      FOptions(Options),
+      FBackend(Backend),
+      FSound(std::move(Backend), FFolders),
+      FAudio(FSound, FFolders),
+      FSilence(FSchedule) {
+  FFolders.Initialize(AudioFolder);
+  const TDateTime now = Now();
+  FFolders.Month_LoadMonthsOf(now, now, now);
+  FAudio.SetMediaInfo(&FMedia);
+  FAudio.SetSilenceGate(&FSilence);
+  FOptions.SetAudioDeviceQuery(&FAudio);
+  FDays.Clear();
+  SetOtherEventsIO(this);
+  SetBookmarkSink(this);
+}
+
+TvlProgram::~TvlProgram() {
+  SetBookmarkSink(nullptr);
+  SetOtherEventsIO(nullptr);
+  FOptions.SetAudioDeviceQuery(nullptr);
+  FAudio.SetShuttingDown(true);
+  FAudio.OnRecordingStarted = nullptr;
+  FAudio.OnRecordingStopped = nullptr;
+  FSilence.SetPrompts(nullptr);
+}
+
+void TvlProgram::Connect(TVellomarFm &Window, const QString &ExampleBinder) {
+  FWindow = &Window;
+  auto *panel = new QWidget;
+  panel->setObjectName(QStringLiteral("vlRootNotebook"));
+  FNotebook = new TvlNotebook(panel, MakeEditorPageFactory(), this);
+  FNotebook->Binder().SetExampleBinderPathName(ExampleBinder);
+  TRecentFiles *recent = Window.RecentlyUsedFiles();
+  FNotebook->OnFileAccessed = [recent](const QString &PathName) {
+    if (recent) recent->AccessingFile(PathName);
+  };
+  FNotebook->OnFileNotFound = [recent](const QString &PathName) {
+    if (recent) recent->UnlistFile(PathName);
+  };
+  FNotebook->OnSettingsShouldBeWritten = [this] { FStore.OnApplicationClose_WriteToRegistry(); };
+  Window.AttachNotebook(panel);
+  Window.SetNotebookLink(this);
+  Window.SetEventsLink(this);
+
+  if (TvlHint *hint = Window.Hint()) FHints = std::make_unique<TvlHintAsPointHints>(*hint);
+  FSilencePrompts = std::make_unique<TSilenceWindowPrompts>(&Window, FHints.get());
+  FSilence.SetPrompts(FSilencePrompts.get());
+  FSilenceActions = new TSilenceActions(FSilence, &Window);
+
+  FAudio.OnRecordingStarted = [this] {
+    if (FWindow) FWindow->Callback_RecordingStarted();
+  };
+  FAudio.OnRecordingStopped = [this](const QString &, const QString &) {
+    if (FWindow) FWindow->Callback_RecordingStopped();
+  };
+
+  RProgramParts parts;
+  parts.Notebook = FNotebook;
+  parts.Audio = &FAudio;
+  parts.Recordings = &FFolders;
+  parts.DayFiles = &FDays;
+  parts.Silence = &FSilence;
+  parts.SilenceActions = FSilenceActions;
+  Window.SetProgramParts(parts);
+  InstallHooks(Window);
+}
+
+void TvlProgram::InstallHooks(TVellomarFm &Window) {
+  RMainWindowHooks &hooks = Window.Hooks();
+  hooks.OpenBinder = [this](const QString &AutoOpenBinder) { OpenBinder(AutoOpenBinder); };
+  hooks.LoadSilenceSchedule = [this] {
+    const TSilenceSettingsOf<TRegistryData> store(FStore);
+    for (const QString &problem : FSchedule.Registry_LoadFrom(store)) TraceWrite(problem);
+  };
+  hooks.SaveSilenceSchedule = [this] {
+    TSilenceSettingsOf<TRegistryData> store(FStore);
+    FSchedule.Registry_SaveTo(store);
+  };
+  hooks.SilenceProtectionLevelNow = [this] { return FSilence.ScheduleLevelNow(); };
+  hooks.ReloadCurrentMediaMonth = [this] { FFolders.Month_Reload(); };
+}
+
+// ---------------------------------------------------------------------------------------------
+// The staged audio start
+
+QString TvlProgram::InitializeRecorder() {
+  if (!FPlayerReady) FPlayerReady = FSound.AudioComponents_Initialize(isPlayer);
+  if (!FSound.AudioComponents_Initialize(isRecorder)) {
+    // The label has room for a few words; the whole reason is in the trace already.
+    if (!FBackend->IsConnected()) return TNoAudioServer::Reason();
+    return QStringLiteral("No recorder");
+  }
+  return QString();
+}
+
+QString TvlProgram::InitializeMisc() {
+  if (!FSound.AudioComponents_Initialize(isMisc)) return QStringLiteral("Audio could not start");
+  return QString();
+}
+
+QString TvlProgram::ApplyAudioOptions() {
+  FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions));
+  FAudio.SetMainLoopRunning(true);
+  return QString();
+}
+
+bool TvlProgram::IsRecording() const { return FAudio.IsRecording(); }
+
+QString TvlProgram::CurrentSourceName() const {
+  return FAudio.InputDeviceCurrent_GetCurrentSourceStr();
+}
+
+void TvlProgram::StartRecording() { FAudio.Recording_Start(); }
+
+void TvlProgram::StopRecording() { FAudio.Recording_Stop(); }
+
+void TvlProgram::StopPlaying() { FAudio.Play_Stop(); }
+
+// ---------------------------------------------------------------------------------------------
+// The notebook and its binder
+
+bool TvlProgram::HasUnsavedDocumentChanges() const {
+  return FNotebook && !FNotebook->Binder_IsCompeletelySaved();
+}
+
+bool TvlProgram::IsBinderNamed() const { return !BinderPathName().isEmpty(); }
+
+QString TvlProgram::BinderPathName() const {
+  return FNotebook ? FNotebook->BinderPathName() : QString();
+}
+
+bool TvlProgram::SaveBinderTo(const QString &PathName) {
+  if (!FNotebook || PathName.isEmpty()) return false;
+  const QString problem = FNotebook->Binder_Save(PathName);
+  if (!problem.isEmpty()) {
+    Prompts().Message(SaveFailedPrefix + problem, TPromptIcon::piWarning);
+    return false;
+  }
+  RememberSavedBookmarks();
+  if (FWindow && FWindow->RecentlyUsedFiles())
+    FWindow->RecentlyUsedFiles()->AccessingFile(PathName);
+  return true;
+}
+
+bool TvlProgram::SaveBinder() { return SaveBinderTo(BinderPathName()); }
+
+bool TvlProgram::SaveBinderAs() {
+  QString path = Prompts().SaveFileName(QStringLiteral("Save As"),
+                                        AppPaths().DocumentsFolder() + QStringLiteral("/Notes.vl"),
+                                        SaveFilter);
+  if (path.isEmpty()) return false;
+  if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".vl");
+  return SaveBinderTo(path);
+}
+
+void TvlProgram::OpenBinder(const QString &PathName) {
+  if (!FNotebook) return;
+  const QString problems = FNotebook->Binder_Open(PathName);
+  if (!problems.trimmed().isEmpty()) {
+    TraceWrite(QStringLiteral("Opening the binder ") + PathName + QStringLiteral(": ") + problems);
+    Prompts().Message(problems.trimmed(), TPromptIcon::piWarning);
+  }
+  RememberSavedBookmarks();
+}
+
+void TvlProgram::CloseBinderAtExit() {
+  if (!FNotebook) return;
+  if (FWindow && FWindow->RecentlyUsedFiles() && IsBinderNamed())
+    FWindow->RecentlyUsedFiles()->ClosingFile(BinderPathName());
+}
+
+void TvlProgram::DiscardBackupAfterNo() {
+  if (FNotebook) FNotebook->Binder().Binder_DiscardBackup();
+}
+
+void TvlProgram::SaveListOfOpenDocuments() {
+  if (FNotebook) FNotebook->SaveNotebook_SaveListOfOpenDocsToBinderFile();
+}
+
+void TvlProgram::SaveNotebookAsBackupMaybe() {
+  if (FNotebook) FNotebook->SaveNotebook_AsBackup_Maybe(btOnIdle_AsNeeded);
+}
+
+void TvlProgram::SaveNotebookAsBackupNow() {
+  if (FNotebook) FNotebook->SaveNotebook_AsBackup_Maybe(btASAP);
+}
+
+bool TvlProgram::FocusActivePage() {
+  if (!FNotebook || FNotebook->PageCount() == 0) return false;
+  FNotebook->FocusActivePage();
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bookmarks
+
+void TvlProgram::RememberSavedBookmarks() { FSavedBookmarks = NonTypingEventsFingerprint(FDays); }
+
+bool TvlProgram::BookmarksChangedSinceSave() const {
+  return NonTypingEventsFingerprint(FDays) != FSavedBookmarks;
+}
+
+void TvlProgram::SaveChangedDayFiles() { FDays.Files_OnIdle_SaveDayFilesThatChanged(); }
+
+void TvlProgram::IO_SaveNonTypingEvents(TvlXmlOut &Out) { FDays.IO_SaveNonTypingEvents(Out); }
+
+QString TvlProgram::IO_LoadNonTypingEvents(TvlXmlIn &In) {
+  // The bookmarks of the binder read before belong to it alone.
+  for (const TKindOfEvent kind : NonTypingKinds) {
+    std::vector<TEventID> ids;
+    FDays.ByKind_GetListOfEvents(kind, ids);
+    for (const TEventID id : ids) FDays.Event_Delete(id);
+  }
+  return FDays.IO_LoadNonTypingEvents(In);
+}
+
+std::int32_t TvlProgram::AddMarker(int Code, TDateTime When) {
+  if (Code < '1' || Code > '9') return NoEventID;
+  return FDays.AddNumberedBookmark(Code - '0', When);
+}
+
+std::int32_t TvlProgram::AddLabel(const QString &Text, TDateTime When) {
+  return FDays.AddLabelBookmark(When, Text);
+}

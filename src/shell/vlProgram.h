@@ -1,0 +1,136 @@
+#pragma once
+// TvlProgram: the parts of the running program that live beside the main window, and the glue
+// between them and the window. It owns the recordings catalogue, the recording and playback
+// controller over the real sound server, the audio facade, the silence schedule and protection,
+// and the day files manager; the notebook it creates is handed to the window, which owns it
+// from then on (the window frees its parts in a fixed order when it closes).
+//
+// It answers the window's questions about the audio start (TAudioStartup), the notebook and its
+// binder (TNotebookLink) and the bookmarks (TEventsLink); it is the binder's reader and writer of
+// the events that are not typing (TvlOtherEventsIO) and the editor's bookmark sink.
+//
+// Order: construct before the window, Connect once the window exists (before it is shown),
+// destroy after the window. User-interface thread only.
+
+#include "vl09_DayFilesManager.h"
+#include "vl09_MediaFoldersInfo.h"
+#include "vl09_MediaInfo.h"
+#include "vl09_MyActiveSound.h"
+#include "vl09_MyAudio.h"
+#include "vl09_Notebook.h"
+#include "vl09_Silence.h"
+#include "vl09_SilenceActions.h"
+#include "vl09_SilenceConfig.h"
+#include "vlAudioStartup.h"
+#include "vlEditorHost.h"
+#include "vlMainWindowLinks.h"
+#include "vlOtherEventsIO.h"
+
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+
+class TAudioBackend;
+class TRegistryData;
+class TSilenceWindowPrompts;
+class TvlHintAsPointHints;
+class TVellomarFm;
+class TvlOptions;
+
+// The audio settings the facade applies, read from the options.
+RAudioSettings AudioSettingsFromOptions(TvlOptions &Options);
+
+// A text that changes whenever an event that is not typing is added, deleted, moved, re-kinded
+// or renamed: the bookmarks the binder holds. Selection does not count.
+QString NonTypingEventsFingerprint(const TvlDayFilesManager &Events);
+
+class TvlProgram final : public TAudioStartup,
+                         public TNotebookLink,
+                         public TEventsLink,
+                         public TvlOtherEventsIO,
+                         public IBookmarkSink {
+ public:
+  // Store and Options are not owned and must outlive the program. AudioFolder is where new
+  // recordings go (the data folder's "Audio").
+  TvlProgram(TRegistryData &Store, TvlOptions &Options, std::shared_ptr<TAudioBackend> Backend,
+             const QString &AudioFolder);
+  ~TvlProgram() override;
+  TvlProgram(const TvlProgram &) = delete;
+  TvlProgram &operator=(const TvlProgram &) = delete;
+
+  // Creates the notebook in the window, installs the links, hooks and parts. ExampleBinder is
+  // opened when no binder is named at the first start (empty: none).
+  void Connect(TVellomarFm &Window, const QString &ExampleBinder);
+
+  TvlNotebook *Notebook() const { return FNotebook; }
+  TvlAudio &Audio() { return FAudio; }
+  TActiveSoundFm &Sound() { return FSound; }
+  TvlMediaFoldersInfo &Recordings() { return FFolders; }
+  TvlDayFilesManager &DayFiles() { return FDays; }
+  TSilenceProtection &Silence() { return FSilence; }
+
+  // TAudioStartup
+  QString InitializeRecorder() override;
+  QString InitializeMisc() override;
+  QString ApplyAudioOptions() override;
+  bool IsRecording() const override;
+  QString CurrentSourceName() const override;
+  void StartRecording() override;
+  void StopRecording() override;
+  void StopPlaying() override;
+
+  // TNotebookLink
+  bool HasUnsavedDocumentChanges() const override;
+  bool IsBinderNamed() const override;
+  QString BinderPathName() const override;
+  bool SaveBinder() override;
+  bool SaveBinderAs() override;
+  void CloseBinderAtExit() override;
+  void DiscardBackupAfterNo() override;
+  void SaveListOfOpenDocuments() override;
+  void SaveNotebookAsBackupMaybe() override;
+  void SaveNotebookAsBackupNow() override;
+  bool FocusActivePage() override;
+
+  // TEventsLink
+  bool BookmarksChangedSinceSave() const override;
+  void SaveChangedDayFiles() override;
+
+  // TvlOtherEventsIO: the binder's bookmarks are the day files manager's. Opening a binder
+  // replaces the bookmarks of the one before.
+  void IO_SaveNonTypingEvents(TvlXmlOut &Out) override;
+  QString IO_LoadNonTypingEvents(TvlXmlIn &In) override;
+
+  // IBookmarkSink
+  std::int32_t AddMarker(int Code, TDateTime When) override;
+  std::int32_t AddLabel(const QString &Text, TDateTime When) override;
+
+  // Saves the binder to PathName and reports a failure to the user; true when saved.
+  bool SaveBinderTo(const QString &PathName);
+  // Opens PathName (empty: the example on a first start, else an empty binder), telling the
+  // user about problems.
+  void OpenBinder(const QString &PathName);
+
+ private:
+  void InstallHooks(TVellomarFm &Window);
+  void RememberSavedBookmarks();
+
+  TRegistryData &FStore;
+  TvlOptions &FOptions;
+  std::shared_ptr<TAudioBackend> FBackend;
+  TvlMediaFoldersInfo FFolders;
+  TvlMediaInfo FMedia;
+  TActiveSoundFm FSound;
+  TvlAudio FAudio;
+  TvlSilenceConfigSchedule FSchedule;
+  TSilenceProtection FSilence;
+  std::unique_ptr<TvlHintAsPointHints> FHints;
+  std::unique_ptr<TSilenceWindowPrompts> FSilencePrompts;
+  TvlDayFilesManager FDays;
+  TVellomarFm *FWindow = nullptr;
+  QPointer<TvlNotebook> FNotebook;
+  QPointer<TSilenceActions> FSilenceActions;
+  QString FSavedBookmarks;
+  bool FPlayerReady = false;
+};

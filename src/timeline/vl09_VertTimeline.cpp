@@ -1,0 +1,987 @@
+#include "vl09_VertTimeline.h"
+
+#include "vl09_DayFilesManager.h"
+#include "vl09_MediaFoldersInfo.h"
+#include "vl09_MediaInfo.h"
+#include "vlClock.h"
+#include "vlGuard.h"
+#include "vlVertTimelineLayout.h"
+#include "vl_Document.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QToolTip>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Colours of the drawing.
+const QColor TextColor(11, 31, 46);
+const QColor RedText(255, 0, 0);
+const QColor TickColor(221, 221, 221);
+const QColor MarkerBox(15, 41, 61);
+const QColor MarkerText(255, 201, 14);
+const QColor HotLineBack(207, 216, 226);
+const QColor DefaultBackground(195, 205, 218);
+const QColor DefaultTimeBackground(44, 58, 78);
+
+// A click on a line of text makes the caret move; the follow that comes of it within this time
+// is animated rather than deferred.
+constexpr int ClickFollowWindowMs = 500;
+constexpr int FollowAnimationMs = 400;
+constexpr int MaxAnimationMs = 500;
+constexpr int AnimationFrameMs = 16;
+// Moments up to this are no moments (before 1927).
+constexpr TDateTime NoMomentUpTo = 10000;
+// Label texts are kept to one line of sensible length: the binder stores them as an attribute
+// and the tracks draw them tilted.
+constexpr int MaxLabelLength = 255;
+constexpr int PlayMarkReachRows = 5;
+
+QFont PixelFont(const QString &Face, double Points, bool Bold = false) {
+  QFont f(TimelineDrawingFace(Face));
+  f.setPixelSize(int(std::lround(Points * 96.0 / 72.0)));
+  f.setBold(Bold);
+  return f;
+}
+
+QString NarrowFace() { return TimelineDrawingFace(QStringLiteral("Arial Narrow")); }
+
+QColor Fade(const QColor &Background, const QColor &Colour, double F) {
+  auto ch = [F](int b, int c) { return int(std::lround(b + F * (c - b))); };
+  return QColor(ch(Background.red(), Colour.red()), ch(Background.green(), Colour.green()),
+                ch(Background.blue(), Colour.blue()));
+}
+
+// One line, no control characters, a sensible length.
+QString SanitizedLabel(const QString &Text) {
+  QString out;
+  out.reserve(Text.size());
+  for (const QChar c : Text)
+    if (c.category() != QChar::Other_Control) out.append(c);
+  if (out.size() > MaxLabelLength) out.truncate(MaxLabelLength);
+  return out;
+}
+
+// The built-in vertical skin: the ruler's columns dark, the text column light, a soft edge
+// between them. Used until the options give a skin of their own.
+QImage DefaultSkin(const TBands &Bands) {
+  QImage skin(600, 4, QImage::Format_RGB32);
+  const int dark = Bands.FAudioTrackBand.Left, light = Bands.GradientRight();
+  for (int x = 0; x < skin.width(); ++x) {
+    double f = 1;
+    if (x < dark)
+      f = 0;
+    else if (x < light)
+      f = double(x - dark) / std::max(1, light - dark) * 0.6 + 0.4;
+    const QColor c = Fade(DefaultTimeBackground, DefaultBackground, f);
+    for (int y = 0; y < skin.height(); ++y) skin.setPixel(x, y, c.rgb());
+  }
+  // The colours are sampled at (120, 1) and (1, 1).
+  skin.setPixel(120, 1, DefaultBackground.rgb());
+  skin.setPixel(1, 1, DefaultTimeBackground.rgb());
+  return skin;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Defaults of the seams
+
+void TVertTimelineLinks::IncrementChangeCountOfActiveDoc() {
+  if (TDocument *doc = ActiveDocument()) doc->ChangeCount_Increment();
+}
+
+void TVertTimelineLinks::ShowHint(const QString &Text, QPoint ScreenAt, int MSecs) {
+  QToolTip::showText(ScreenAt, Text, nullptr, QRect(), MSecs);
+}
+
+void TVertTimelineLinks::TimeCursor_Update(QWidget *Control, TDateTime) {
+  Control->setCursor(Qt::CrossCursor);
+}
+
+bool TVertTimelineAudioOfFacade::PlaySegmentRecentlyEnded() const {
+  return FAudio.Controller().PlaySegmentRecentlyEnded();
+}
+
+void TCatalogueLevelSource::DrawAllVert(QImage &Image, const QRect &Band, TDateTime FromDT,
+                                        TDateTime SpanFD) {
+  if (SpanFD <= 0 || Band.isEmpty()) return;
+  const QRect band = Band.intersected(Image.rect());
+  if (band.isEmpty()) return;
+  const TDateTime toDT = FromDT + band.height() * SpanFD;
+  for (int i = 0; i < FMediaInfo.FilesCount(); ++i) {
+    const TvlMediaInfo_PerFile &f = FMediaInfo.File(i);
+    if (f.VU.empty() || f.StartDT <= 0 || f.EndDT < FromDT || f.StartDT > toDT) continue;
+    const int y0 = std::max(band.top(), int(std::floor((f.StartDT - FromDT) / SpanFD)));
+    const int y1 = std::min(band.bottom(), int(std::ceil((f.EndDT - FromDT) / SpanFD)));
+    std::size_t k = 0;
+    for (int y = y0; y <= y1; ++y) {
+      // Milliseconds of the recording covered by this row.
+      const double ms0 = (FromDT + (y - band.top()) * SpanFD - f.StartDT) * MSecsPerDay;
+      const double ms1 = ms0 + SpanFD * MSecsPerDay;
+      while (k < f.VU.size() && f.VU[k].MS < ms0) ++k;
+      int peak = -1;
+      for (std::size_t j = k; j < f.VU.size() && f.VU[j].MS < ms1; ++j)
+        peak = std::max(peak, int(f.VU[j].Peak));
+      if (peak < 0) continue;
+      const int g = 60 + int(195 * std::min(1.0, std::sqrt(peak / 16384.0)));
+      const int width = 2 + int((band.width() - 2) * std::min(1.0, peak / 12000.0));
+      QRgb *line = reinterpret_cast<QRgb *>(Image.scanLine(y));
+      for (int x = band.left(); x <= band.right(); ++x) line[x] = qRgb(0, 24, 0);
+      const int left = band.left() + (band.width() - width) / 2;
+      for (int x = left; x < left + width; ++x) line[x] = qRgb(0, g, 0);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Creation and wiring
+
+TVertTimeline::TVertTimeline(QWidget *Parent)
+    : QWidget(Parent),
+      FLinks(&FDefaultLinks),
+      FAudio(&FDefaultAudio),
+      FLevelSource(&FDefaultLevels) {
+  setObjectName(QStringLiteral("VertTimeline"));
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);
+  setMinimumSize(1, 1);
+  FFonts.Minor = PixelFont(QStringLiteral("Terminal"), 5.25);
+  FFonts.Normal = PixelFont(QStringLiteral("MS Sans Serif"), 8);
+  FFonts.Major = PixelFont(QStringLiteral("MS Sans Serif"), 8, true);
+  FFonts.AmPm = PixelFont(QStringLiteral("MS Sans Serif"), 7);
+  FFonts.Date = QFont(TimelineDrawingFace(QStringLiteral("Arial")));
+  FFonts.Date.setPixelSize(12);
+  FFonts.Narrow = QFont(NarrowFace());
+  FFonts.Narrow.setPixelSize(9);
+  FFonts.NarrowBold = FFonts.Narrow;
+  FFonts.NarrowBold.setBold(true);
+  FFeatureDT = Now();
+  UpdateBackgroundFrom(DefaultSkin(FBands), true);
+
+  FIdle.setSingleShot(true);
+  FIdle.setInterval(0);
+  connect(&FIdle, &QTimer::timeout, this,
+          [this] { RunGuarded([this] { OnIdle_DoPendingTimelineChangeIfAny(); }); });
+  FAnimation.setInterval(AnimationFrameMs);
+  connect(&FAnimation, &QTimer::timeout, this,
+          [this] { RunGuarded([this] { AnimationFrame(); }); });
+
+  FLabelEd = new QLineEdit(this);
+  FLabelEd->setObjectName(QStringLiteral("LabelEd"));
+  FLabelEd->hide();
+  FLabelEd->installEventFilter(this);
+  connect(FLabelEd, &QLineEdit::editingFinished, this,
+          [this] { RunGuarded([this] { CommitLabelEdit(); }); });
+
+  FPopup = new QMenu(this);
+  FPopup->setObjectName(QStringLiteral("VertTLPopupActionBar"));
+  FRenameAction = FPopup->addAction(QStringLiteral("Rename Bookmark"));
+  FRenameAction->setObjectName(QStringLiteral("aEditBookmarkRename"));
+  FDeleteAction = FPopup->addAction(QStringLiteral("Delete Bookmark"));
+  FDeleteAction->setObjectName(QStringLiteral("aEditBookmarkDelete"));
+  connect(FRenameAction, &QAction::triggered, this,
+          [this] { RunGuarded([this] { BookmarkEdit(NoEventID); }); });
+  connect(FDeleteAction, &QAction::triggered, this,
+          [this] { RunGuarded([this] { BookmarkDelete(); }); });
+
+  RecomputeZoom();
+}
+
+TVertTimeline::~TVertTimeline() = default;
+
+void TVertTimeline::SetLinks(TVertTimelineLinks *Links) { FLinks = Links ? Links : &FDefaultLinks; }
+void TVertTimeline::SetAudio(TVertTimelineAudio *Audio) { FAudio = Audio ? Audio : &FDefaultAudio; }
+void TVertTimeline::SetLevelSource(TVertLevelSource *Source) {
+  FLevelSource = Source ? Source : &FDefaultLevels;
+  InvalidateRendering();
+}
+
+void TVertTimeline::SetCatalogue(TvlMediaFoldersInfo *Folders, TvlMediaInfo *MediaInfo) {
+  FFolders = Folders;
+  FMediaInfo = MediaInfo;
+  ComputeVisiblePortion(true, FZoom_PixelDuration, FWhereToLockWhen, FFeatureDT);
+}
+
+void TVertTimeline::SetExternalScrollbar(QScrollBar *Scrollbar) {
+  if (FExternalScrollbar) disconnect(FExternalScrollbar, nullptr, this, nullptr);
+  FExternalScrollbar = Scrollbar;
+  if (Scrollbar) {
+    connect(Scrollbar, &QScrollBar::valueChanged, this, [this](int Value) {
+      if (FUpdatingScrollbar) return;
+      RunGuarded([&] {
+        ExternalScrollbar_SetFromPosOnly(Value);
+        // The bounds follow the view once the thumb is let go, so that scrolling can go on
+        // past the days first given.
+        if (!FExternalScrollbar->isSliderDown()) UpdateScrollbar();
+      });
+    });
+    connect(Scrollbar, &QScrollBar::sliderReleased, this,
+            [this] { RunGuarded([this] { UpdateScrollbar(); }); });
+    UpdateScrollbar();
+  }
+}
+
+void TVertTimeline::SetWordsPerMinute(int WordsPerMinute) {
+  ZoomMemoryParameter = 5 * std::clamp(WordsPerMinute, 1, 1000);
+  RecomputeZoom();
+}
+
+void TVertTimeline::SetTwentyFourHourTime(bool On) {
+  FTwentyFour = On;
+  InvalidateRendering();
+}
+
+void TVertTimeline::UpdateBackgroundFrom(const QImage &SourceBM, bool Scrolling) {
+  if (!SourceBM.isNull() && SourceBM.width() > 120 && SourceBM.height() > 1) {
+    FBackground = QColor::fromRgb(SourceBM.pixel(120, 1));
+    FTimeBackground = QColor::fromRgb(SourceBM.pixel(1, 1));
+    FSkin = SourceBM.convertToFormat(QImage::Format_RGB32);
+    FScrollingSkin = Scrolling;
+  } else {
+    FBackground = palette().color(QPalette::Light);
+    FTimeBackground = FBackground;
+    FSkin = QImage();
+    FScrollingSkin = false;
+  }
+  InvalidateRendering();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The view
+
+int TVertTimeline::RowOf(TDateTime T) const {
+  return TVertRowMap(FFromDT, FZoom_PixelSpanFD).RowOf(T);
+}
+
+TDateTime TVertTimeline::TimeOfRow(int Y) const { return FFromDT + Y * FZoom_PixelSpanFD; }
+
+void TVertTimeline::ComputeVisiblePortion(bool UpdateScrollbarToo, double PixelDuration,
+                                          double Where, TDateTime When) {
+  FFeatureDT = When;
+  FWhereToLockWhen = Where;
+  FZoom_PixelDuration = PixelDuration > 0 ? PixelDuration : 1;
+  FZoom_PixelSpanFD = FZoom_PixelDuration / SecsPerDay;
+  const TDateTime span = height() * FZoom_PixelSpanFD;
+  FFromDT = When - Where * span;
+  FToDT = FFromDT + span;
+  if (FFolders && FMediaInfo && IsValidDateTime(FFromDT) && IsValidDateTime(FToDT)) {
+    FFolders->ListFilesTouchedByTimePeriod(DateOf(FFromDT), DateOf(FToDT) + 1, *FMediaInfo);
+    FMediaInfo->SendHistoricalVisualizationData(FFromDT, FToDT);
+  }
+  if (UpdateScrollbarToo) UpdateScrollbar();
+  InvalidateRendering();
+}
+
+void TVertTimeline::UpdateScrollbar() {
+  if (!FExternalScrollbar || !IsValidDateTime(FFromDT)) return;
+  TDateTime lower = DateOf(FFromDT) - 1, upper = DateOf(FToDT) + 2;
+  if (FFolders && !FFolders->Entries().empty()) {
+    // The loaded months' recordings are reachable, but never more than two months away.
+    lower = std::max(std::min(lower, DateOf(FFolders->Entries().front().Start)), lower - 62);
+    upper = std::min(std::max(upper, DateOf(FFolders->Entries().back().End()) + 1), upper + 62);
+  }
+  FStartOfDay1DT = lower;
+  const auto secs = [](TDateTime Days) { return int(std::lround(Days * SecsPerDay)); };
+  const int maximum = secs(upper - lower);
+  const int position = std::clamp(secs(FFromDT - lower), 0, maximum);
+  const int page = std::clamp(secs(FToDT - FFromDT), 0, maximum);
+  FUpdatingScrollbar = true;
+  // Qt keeps the page outside the range: its maximum is the last position, not the end.
+  FExternalScrollbar->setRange(0, std::max(0, maximum - page));
+  FExternalScrollbar->setPageStep(std::max(1, page));
+  FExternalScrollbar->setSingleStep(std::max(1, page / 12));
+  FExternalScrollbar->setValue(position);
+  FUpdatingScrollbar = false;
+}
+
+void TVertTimeline::SetFeatureDT(TDateTime When) {
+  ComputeVisiblePortion(true, FZoom_PixelDuration, FWhereToLockWhen, When);
+}
+
+void TVertTimeline::SetWhereToLockWhen(double Where) {
+  ComputeVisiblePortion(true, FZoom_PixelDuration, Where, FFeatureDT);
+}
+
+void TVertTimeline::SetZoom_PixelDuration(double Value) {
+  ComputeVisiblePortion(true, Value, FWhereToLockWhen, FFeatureDT);
+}
+
+void TVertTimeline::SetFromDT(TDateTime When) {
+  const TDateTime shift = When - FFromDT;
+  ComputeVisiblePortion(true, FZoom_PixelDuration, FWhereToLockWhen, FFeatureDT + shift);
+}
+
+void TVertTimeline::ExternalScrollbar_SetFromPosOnly(int NewScrollbarPos) {
+  const TDateTime newFrom = FStartOfDay1DT + NewScrollbarPos / SecsPerDay;
+  const TDateTime shift = newFrom - FFromDT;
+  ComputeVisiblePortion(false, FZoom_PixelDuration, FWhereToLockWhen, FFeatureDT + shift);
+}
+
+void TVertTimeline::RecomputeZoom() {
+  FZoom_PixelDuration =
+      VertPixelDuration(width(), FBands.FKeyboardingBand.Left, ZoomMemoryParameter);
+  ComputeVisiblePortion(true, FZoom_PixelDuration, FWhereToLockWhen, FFeatureDT);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Following
+
+void TVertTimeline::InvalidateRendering() {
+  FRenderIsOld = true;
+  update();
+}
+
+void TVertTimeline::InvalidateRenderingNextOnIdle(TDateTime When) {
+  FInvalidateRenderingPendingDT = When;
+  FIdle.start();
+}
+
+void TVertTimeline::OnIdle_DoPendingTimelineChangeIfAny() {
+  if (FInvalidateRenderingPendingDT == 0) return;
+  const TDateTime when = FInvalidateRenderingPendingDT;
+  FInvalidateRenderingPendingDT = 0;
+  SetFeatureDT(when);
+}
+
+void TVertTimeline::MaybeCauseTimelineToFollowDT(TDateTime When) {
+  if (!(When > NoMomentUpTo) || !IsValidDateTime(When)) return;
+  const std::int64_t now = Clock().SteadyMSecs();
+  if (MouseLineFixedClickMs >= 0 && now - MouseLineFixedClickMs <= ClickFollowWindowMs) {
+    MouseLineFixedClickMs = -1;
+    FInvalidateRenderingPendingDT = 0;
+    MaybeCauseTimelineToFollowDT_Animated(FollowAnimationMs, When);
+    return;
+  }
+  // A later caret move replaces an animation still running: the last moment wins.
+  FAnimation.stop();
+  InvalidateRenderingNextOnIdle(When);
+}
+
+void TVertTimeline::MaybeCauseTimelineToFollowDT_Animated(int DurationInMilliseconds,
+                                                          TDateTime When) {
+  FAnimFromDT = FFeatureDT;
+  FAnimToDT = When;
+  FAnimStartMs = Clock().SteadyMSecs();
+  FAnimDurationMs = std::max(1, DurationInMilliseconds);
+  FAnimation.start();
+  AnimationFrame();
+}
+
+void TVertTimeline::AnimationFrame() {
+  const std::int64_t elapsed = Clock().SteadyMSecs() - FAnimStartMs;
+  const double f = std::min(double(elapsed) / FAnimDurationMs, 1.0);
+  if (f >= 1 || elapsed >= MaxAnimationMs) {
+    FAnimation.stop();
+    SetFeatureDT(FAnimToDT);
+    return;
+  }
+  SetFeatureDT(FAnimFromDT + (FAnimToDT - FAnimFromDT) * f);
+}
+
+void TVertTimeline::OnVuEvent_MaybeInvalidate() {
+  const int h = height();
+  if (FAudio->IsPlaying()) {
+    const int po = RowOf(FAudio->PlayPosition());
+    if (po >= -PlayMarkReachRows && po <= h + PlayMarkReachRows && po != PlaySliderDrawnAtPO)
+      update();
+  }
+  if (FAudio->IsRecording()) {
+    const int ro = RowOf(FAudio->RecordingPosition());
+    if (ro >= -PlayMarkReachRows && ro <= h + PlayMarkReachRows && ro != RecSliderDrawnAtPO) {
+      RecSliderDrawnAtPO = ro;
+      InvalidateRendering();
+    }
+  }
+}
+
+void TVertTimeline::RecorderLevel(int, TDateTime) { OnVuEvent_MaybeInvalidate(); }
+void TVertTimeline::PlayerLevel(int, int, int) { OnVuEvent_MaybeInvalidate(); }
+
+// ---------------------------------------------------------------------------------------------
+// Bookmarks
+
+void TVertTimeline::ResetMarkerState() {
+  MouseOverMarker = false;
+  MouseMarkerDown = false;
+  FMarkerMoved = false;
+  FMouseMarkerEID = NoEventID;
+  FPopupEID = NoEventID;
+}
+
+void TVertTimeline::BookmarkEdit(TEventID EventIdToEditOrInvalid) {
+  TEventID id = EventIdToEditOrInvalid;
+  if (id < 0) id = FPopupEID >= 0 ? FPopupEID : FMouseMarkerEID;
+  TvlDayFilesManager *dfm = vlDFM();
+  TvlEvent e;
+  if (id < 0 || !dfm || !dfm->Event_FromEventID(id, e) || e.Kind == koeNone) return;
+  if (FEditingEID >= 0) CommitLabelEdit();
+  // A label just made at the caret may lie outside the view until the idle pass: apply the
+  // pending move first, and bring the bookmark into view when it is still outside.
+  OnIdle_DoPendingTimelineChangeIfAny();
+  int row = RowOf(e.When);
+  if (row < 12 || row >= height()) {
+    SetFeatureDT(e.When);
+    row = RowOf(e.When);
+  }
+  FEditingEID = id;
+  FEditingOriginal = e.Text;
+  const int left = std::max(2, FBands.FMarkersBand.Right + 2);
+  const int w = std::max(20, width() - left - 6);
+  const int h = FLabelEd->sizeHint().height();
+  const int top = std::clamp(row - 12, 0, std::max(0, height() - h));
+  FLabelEd->setGeometry(left, top, w, h);
+  FLabelEd->setText(e.Text);
+  FLabelEd->end(false);
+  FLabelEd->show();
+  FLabelEd->raise();
+  FLabelEd->setFocus(Qt::OtherFocusReason);
+}
+
+void TVertTimeline::CommitLabelEdit() {
+  if (FEditingEID < 0) return;
+  const TEventID id = FEditingEID;
+  FEditingEID = NoEventID;
+  FLabelEd->hide();
+  const QString text = SanitizedLabel(FLabelEd->text());
+  TvlDayFilesManager *dfm = vlDFM();
+  if (!dfm || text == FEditingOriginal) return;
+  TvlEvent e;
+  if (!dfm->Event_FromEventID(id, e) || e.Kind == koeNone) return;
+  dfm->AddLabel(id, text);
+  dfm->EventKind_Override(id, koeLabel);
+  FLinks->IncrementChangeCountOfActiveDoc();
+  FLinks->BookmarksChanged();
+  InvalidateRendering();
+}
+
+bool TVertTimeline::BookmarkDelete() {
+  const TEventID id = FPopupEID >= 0 ? FPopupEID : FMouseMarkerEID;
+  TvlDayFilesManager *dfm = vlDFM();
+  if (id < 0 || !dfm || !dfm->Event_Delete(id)) return false;
+  if (FEditingEID == id) {
+    FEditingEID = NoEventID;
+    FLabelEd->hide();
+  }
+  ResetMarkerState();
+  unsetCursor();
+  FLinks->IncrementChangeCountOfActiveDoc();
+  FLinks->BookmarksChanged();
+  InvalidateRendering();
+  return true;
+}
+
+void TVertTimeline::OnEventsCleared() {
+  FEditingEID = NoEventID;
+  FLabelEd->hide();
+  FPopup->hide();
+  ResetMarkerState();
+  DraggingLockWhen = false;
+  FHotLine = -1;
+  FBookmarks.clear();
+  unsetCursor();
+  InvalidateRendering();
+}
+
+bool TVertTimeline::eventFilter(QObject *Watched, QEvent *E) {
+  if (Watched == FLabelEd && E->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent *>(E)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
+      RunGuarded([this] {
+        CommitLabelEdit();
+        FLinks->FocusActiveEditor();
+      });
+      return true;
+    }
+  }
+  return QWidget::eventFilter(Watched, E);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rendering
+
+void TVertTimeline::RenderAnew() {
+  FRenderIsOld = false;
+  ++FRenderCount;
+  const int w = std::max(1, width()), h = std::max(1, height());
+  if (FImage.size() != QSize(w, h)) FImage = QImage(w, h, QImage::Format_RGB32);
+  const TVertRowMap map(FFromDT, FZoom_PixelSpanFD);
+
+  // 1. The events of the view and a margin (none at all for a window of 3 hours or more).
+  std::vector<TEventID> ids;
+  std::vector<TvlEvent> events;
+  std::vector<RTypedEvent> typed;
+  if (TvlDayFilesManager *dfm = vlDFM()) {
+    dfm->EventIndex().ListEventIDsForTimePeriod(ids, map.TimeOfRow(-RowsListedAbove),
+                                                map.TimeOfRow(h + RowsListedBelow));
+    events.resize(ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+      if (!dfm->Event_FromEventID(ids[i], events[i])) events[i].Kind = koeNone;
+      if (events[i].Kind == koeTyping)
+        typed.push_back(RTypedEvent{ids[i], events[i].When, events[i].What, events[i].Text});
+    }
+  }
+
+  // 2, 3. The lines of text.
+  const QFontMetrics fm(FBands.FKeyboardingBand.Font);
+  FLineHeight = fm.height() + 1;
+  const int available = w - FBands.FKeyboardingBand.Left - 5;
+  FLines = BuildTextLines(typed, map, h, FLineHeight, available,
+                          [&fm](const QString &S) { return fm.horizontalAdvance(S); });
+
+  QPainter p(&FImage);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  // 4. Background, ruler and date.
+  DrawBackground(p);
+  DrawRuler(p, map);
+  DrawDateHeader(p);
+  // 5. Text.
+  DrawLines(p);
+  // 6. Bookmarks.
+  DrawBookmarks(p, map, events, ids);
+  // 8. The level band over the full height.
+  const TBand &audio = FBands.FAudioTrackBand;
+  p.end();
+  FLevelSource->DrawAllVert(FImage, QRect(audio.Left, 0, audio.Width, h), FFromDT,
+                            FZoom_PixelSpanFD);
+  p.begin(&FImage);
+  // 9. The lock handle.
+  DrawLockHandle(p);
+  p.end();
+
+  // A held hot line stays held only while its rectangle still holds a line of the new render.
+  if (FHotLine >= 0) {
+    FHotLine = -1;
+    for (std::size_t i = 0; i < FLineRects.size(); ++i)
+      if (FLineRects[i].intersects(MouseLineFixedRect) && FLines[i].Text == MouseLineFixedText)
+        FHotLine = int(i);
+  }
+}
+
+void TVertTimeline::DrawBackground(QPainter &P) {
+  P.fillRect(FImage.rect(), FBackground);
+  if (FSkin.isNull() || !FScrollingSkin) return;
+  for (int y = 0; y < FImage.height(); y += FSkin.height()) P.drawImage(0, y, FSkin);
+}
+
+void TVertTimeline::DrawRuler(QPainter &P, const TVertRowMap &Map) {
+  const int h = FImage.height();
+  const int first = -25, last = h + 19;
+  std::vector<int> bestClass(std::size_t(last - first + 1), 0);
+  std::vector<int> bestSecond(bestClass.size(), 0);
+  const TDateTime t0 = Map.TimeOfRow(first), t1 = Map.TimeOfRow(last + 1);
+  const TDateTime origin = std::floor(t0);
+  // Every multiple of 5 seconds in the window; each row keeps its strongest tick.
+  const std::int64_t s0 = std::int64_t(std::ceil((t0 - origin) * SecsPerDay / 5)) * 5;
+  const std::int64_t s1 = std::int64_t(std::floor((t1 - origin) * SecsPerDay));
+  for (std::int64_t s = s0; s <= s1; s += 5) {
+    const int row = Map.RowOf(origin + double(s) / SecsPerDay);
+    if (row < first || row > last) continue;
+    const int cls = VertTickClass(int(s % 86400));
+    const std::size_t k = std::size_t(row - first);
+    if (cls > bestClass[k]) {
+      bestClass[k] = cls;
+      bestSecond[k] = int(s % 86400);
+    }
+  }
+  const TBand &tics = FBands.FTimeTicsBand;
+  const TBand &nums = FBands.FTimeNumsBand;
+  const QFont &minor = FFonts.Minor, &normal = FFonts.Normal, &major = FFonts.Major,
+              &ampm = FFonts.AmPm;
+  const QFontMetrics fmMinor(minor), fmNormal(normal), fmMajor(major), fmAmpm(ampm);
+  const double pd = FZoom_PixelDuration;
+  for (int row = first; row <= last; ++row) {
+    const int cls = bestClass[std::size_t(row - first)];
+    if (cls == 0) continue;
+    const int len = VertTickLength(cls);
+    if (row >= 0 && row < h && len > 0) P.fillRect(tics.Right - len + 1, row, len, 1, TickColor);
+    const double f = VertTickLabelStrength(cls, pd);
+    if (f <= 0) continue;
+    const int second = bestSecond[std::size_t(row - first)];
+    const QString label = VertTickLabel(second, FTwentyFour);
+    const QFont &font = cls == 2 ? minor : cls == 7 ? major : normal;
+    const QFontMetrics &fm = cls == 2 ? fmMinor : cls == 7 ? fmMajor : fmNormal;
+    QColor colour = cls == 7   ? QColor(Qt::white)
+                    : cls == 2 ? Fade(FTimeBackground, QColor(184, 184, 184), f)
+                               : Fade(FTimeBackground, QColor(204, 204, 204), f);
+    P.setFont(font);
+    P.setPen(colour);
+    int x = nums.Right - fm.horizontalAdvance(label) + 1;
+    int top = row - fm.height() / 2;
+    if (cls == 2) {
+      x += 7;
+      top += 1;
+    }
+    P.drawText(x, top + fm.ascent(), label);
+    if (cls >= 3) {
+      const QString suffix = second / 3600 < 12 ? QStringLiteral("am") : QStringLiteral("pm");
+      P.setFont(ampm);
+      P.setPen(Fade(FTimeBackground, QColor(144, 144, 144), f));
+      P.drawText(nums.Right - 3 - fmAmpm.horizontalAdvance(suffix) + 1,
+                 top + fm.height() + fmAmpm.ascent() - 2, suffix);
+    }
+  }
+}
+
+void TVertTimeline::DrawDateHeader(QPainter &P) {
+  const QFont &font = FFonts.Date;
+  const QFontMetrics fm(font);
+  const QString weekday = VertWeekday(FFromDT), date = VertShortDate(FFromDT);
+  const int textW = std::max(fm.horizontalAdvance(weekday), fm.horizontalAdvance(date));
+  const int centre = (FBands.FTimeNumsBand.Left + FBands.FAudioTrackBand.Left) / 2;
+  const int width = textW + 8;
+  FDateHeaderRect = QRect(centre - width / 2, 3, width, 2 * fm.height() + 5 - 3);
+  P.setRenderHint(QPainter::Antialiasing, true);
+  P.setPen(Fade(TextColor, FBackground, 0.4));
+  P.setBrush(FBackground);
+  P.drawRoundedRect(FDateHeaderRect, 6, 6);
+  P.setRenderHint(QPainter::Antialiasing, false);
+  P.setBrush(Qt::NoBrush);
+  P.setFont(font);
+  P.setPen(TextColor);
+  P.drawText(centre - fm.horizontalAdvance(weekday) / 2, 4 + fm.ascent(), weekday);
+  P.drawText(centre - fm.horizontalAdvance(date) / 2, 4 + fm.height() + fm.ascent(), date);
+}
+
+void TVertTimeline::DrawLines(QPainter &P) {
+  const TBand &kb = FBands.FKeyboardingBand;
+  const QFontMetrics fm(kb.Font);
+  P.setFont(kb.Font);
+  FLineRects.clear();
+  FLineRedFrom.clear();
+  FLineRects.reserve(FLines.size());
+  for (const RTextLine &line : FLines) {
+    const int top = line.Row - FLineHeight / 2;
+    const int red = line.RedFrom(FFeatureDT);
+    const QString before = line.Text.left(red), after = line.Text.mid(red);
+    const int beforeW = fm.horizontalAdvance(before);
+    if (!before.isEmpty()) {
+      P.setPen(TextColor);
+      P.drawText(kb.Left, top + fm.ascent(), before);
+    }
+    if (!after.isEmpty()) {
+      P.setPen(RedText);
+      P.drawText(kb.Left + beforeW, top + fm.ascent(), after);
+    }
+    FLineRects.push_back(
+        QRect(kb.Left, top, std::max(1, fm.horizontalAdvance(line.Text)), FLineHeight));
+    FLineRedFrom.push_back(red);
+  }
+}
+
+void TVertTimeline::DrawBookmarks(QPainter &P, const TVertRowMap &Map,
+                                  const std::vector<TvlEvent> &Events,
+                                  const std::vector<TEventID> &IDs) {
+  FBookmarks.clear();
+  const TBand &mb = FBands.FMarkersBand;
+  const int x = mb.Middle() - 5;
+  const QFont &narrow = FFonts.Narrow, &narrowBold = FFonts.NarrowBold;
+  const QFontMetrics fmN(narrow), fmB(narrowBold);
+  for (std::size_t i = 0; i < Events.size(); ++i) {
+    const TvlEvent &e = Events[i];
+    if (e.Kind == koeTyping || e.Kind == koeNone) continue;
+    const int y = Map.RowOf(e.When);
+    if (y < -20 || y > FImage.height() + 20) continue;
+    RDrawnBookmark b;
+    b.ID = IDs[i];
+    b.Kind = e.Kind;
+    b.When = e.When;
+    if (e.Kind == koeMarker) {
+      b.Text = QStringLiteral("F") + e.What;
+      b.Rect = QRect(x, y - 8, 12, 11);
+      P.fillRect(b.Rect, MarkerBox);
+      P.setPen(MarkerText);
+      P.setFont(narrow);
+      P.drawText(x + 1, y - 10 + fmN.ascent(), QStringLiteral("F"));
+      P.setFont(narrowBold);
+      P.drawText(x + 1 + fmN.horizontalAdvance(QStringLiteral("F")), y - 10 + fmB.ascent(),
+                 QString(e.What));
+    } else if (e.Kind == koeLabel) {
+      b.Text = e.Text;
+      b.Rect = QRect(x, y - 8, fmB.horizontalAdvance(e.Text) + 3, 11);
+      P.fillRect(b.Rect, MarkerBox);
+      P.setPen(MarkerText);
+      P.setFont(narrowBold);
+      P.drawText(x + 1, y - 10 + fmB.ascent(), e.Text);
+    } else {
+      b.Rect = QRect(mb.Left, y - 1, mb.Width, 3);
+      P.fillRect(mb.Left, y, mb.Width, 1, MarkerBox);
+    }
+    FBookmarks.push_back(b);
+  }
+}
+
+QRect TVertTimeline::LockHandleRect() const {
+  const int y = int(RoundHalfEven(height() * FWhereToLockWhen));
+  const int x = FBands.FMarkersBand.Middle();
+  return QRect(x - 5, y - 3, 11, 7);
+}
+
+void TVertTimeline::DrawLockHandle(QPainter &P) {
+  const QRect r = LockHandleRect();
+  const int x = r.left() + 5, y = r.top() + 3;
+  const QColor red(255, 0, 0);
+  P.fillRect(x - 5, y, 11, 1, red);
+  P.fillRect(x - 3, y - 1, 7, 3, red);
+  P.fillRect(x - 1, y - 2, 3, 5, red);
+}
+
+void TVertTimeline::DrawHotLine(QPainter &P) {
+  if (FHotLine < 0) return;
+  const TBand &kb = FBands.FKeyboardingBand;
+  const QFontMetrics fm(kb.Font);
+  P.fillRect(MouseLineFixedRect.adjusted(-1, 0, 2, 0), HotLineBack);
+  P.setFont(kb.Font);
+  const QString before = MouseLineFixedText.left(MouseLineFixedRedFrom);
+  const QString after = MouseLineFixedText.mid(MouseLineFixedRedFrom);
+  const int base = MouseLineFixedRect.top() + fm.ascent();
+  P.setPen(TextColor);
+  P.drawText(kb.Left, base, before);
+  P.setPen(RedText);
+  P.drawText(kb.Left + fm.horizontalAdvance(before), base, after);
+}
+
+void TVertTimeline::DrawPlayMark(QPainter &P) {
+  if (!FAudio->IsPlaying() && !FAudio->PlaySegmentRecentlyEnded()) return;
+  const int po = RowOf(FAudio->PlayPosition());
+  PlaySliderDrawnAtPO = po;
+  if (po < -PlayMarkReachRows || po > height() + PlayMarkReachRows) return;
+  const TBand &audio = FBands.FAudioTrackBand;
+  static const QColor colours[7] = {
+      QColor(128, 128, 128), QColor(192, 192, 192), QColor(192, 192, 192), QColor(96, 96, 96),
+      QColor(128, 128, 128), QColor(128, 128, 128), QColor(128, 128, 128)};
+  for (int i = -3; i <= 3; ++i) {
+    const int extend = (3 - std::abs(i)) * 2;
+    P.fillRect(audio.Left - extend, po + i, audio.Width + 2 * extend, 1, colours[i + 3]);
+  }
+}
+
+void TVertTimeline::paintEvent(QPaintEvent *) {
+  RunGuardedDeferred([this] {
+    if (FRenderIsOld || FImage.size() != size()) RenderAnew();
+    QPainter p(this);
+    p.drawImage(0, 0, FImage);
+    DrawHotLine(p);
+    DrawPlayMark(p);
+  });
+}
+
+void TVertTimeline::resizeEvent(QResizeEvent *) {
+  RunGuarded([this] {
+    RecomputeZoom();
+    if (FEditingEID >= 0) {
+      const QRect g = FLabelEd->geometry();
+      FLabelEd->setGeometry(g.left(), std::clamp(g.top(), 0, std::max(0, height() - g.height())),
+                            std::max(20, width() - g.left() - 6), g.height());
+    }
+  });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mouse
+
+void TVertTimeline::mousePressEvent(QMouseEvent *E) {
+  const QPoint at = E->position().toPoint();
+  RunGuarded([&] { MouseDown(E->button(), E->modifiers(), at); });
+}
+
+void TVertTimeline::mouseMoveEvent(QMouseEvent *E) {
+  const QPoint at = E->position().toPoint();
+  RunGuarded([&] { MouseMove(E->buttons(), at); });
+}
+
+void TVertTimeline::mouseReleaseEvent(QMouseEvent *E) {
+  const QPoint at = E->position().toPoint();
+  RunGuarded([&] { MouseUp(at); });
+}
+
+void TVertTimeline::wheelEvent(QWheelEvent *E) {
+  if (!FExternalScrollbar) return;
+  const int notches = E->angleDelta().y() / 120;
+  if (notches != 0)
+    FExternalScrollbar->setValue(FExternalScrollbar->value() -
+                                 notches * FExternalScrollbar->singleStep());
+}
+
+void TVertTimeline::leaveEvent(QEvent *) {
+  if (FHotLine >= 0) {
+    FHotLine = -1;
+    update();
+  }
+}
+
+void TVertTimeline::MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Modifiers, QPoint At) {
+  MouseDownAt = At;
+  if (Button == Qt::RightButton && (Modifiers & Qt::ControlModifier) && At.x() >= width() - 20 &&
+      At.y() < 20) {
+    FLinks->ShowFullMenu(mapToGlobal(At));
+    return;
+  }
+  UpdateHover(At);
+  if (Button == Qt::LeftButton) {
+    if (FDateHeaderRect.contains(At)) {
+      FLinks->OpenCalendar(FFromDT);
+    } else if (LockHandleRect().contains(At)) {
+      CommitLabelEdit();
+      DraggingLockWhen = true;
+    } else if (MouseOverMarker && FMouseMarkerEID >= 0) {
+      MouseMarkerDown = true;
+      FMarkerMoved = false;
+      if (TvlDayFilesManager *dfm = vlDFM())
+        MouseMarkerDT = dfm->EventWhen_FromEventID(FMouseMarkerEID);
+    } else if (FBands.FAudioTrackBand.IsWithin(At.x())) {
+      const double tempo = FLinks->WantTempo();
+      const TPlayResult r = FAudio->PlayFrom(TimeOfRow(At.y()), tempo);
+      if (r == prOkay)
+        FLinks->ShowTempo(tempo);
+      else if (r == prNoAudio)
+        FLinks->ShowHint(QStringLiteral("NO AUDIO"),
+                         mapToGlobal(QPoint(FBands.FAudioTrackBand.Right, At.y() - 20)), 500);
+    } else if (FHotLine >= 0) {
+      MoveCaretToHotLine();
+    }
+  } else if (Button == Qt::RightButton && MouseOverMarker && FMouseMarkerEID >= 0) {
+    FPopupEID = FMouseMarkerEID;
+    // The menu swallows the release: no drag may stay pending behind it.
+    MouseMarkerDown = false;
+    FPopup->popup(mapToGlobal(At));
+  }
+  InvalidateRendering();
+}
+
+void TVertTimeline::MoveCaretToHotLine() {
+  TDocument *doc = FLinks->ActiveDocument();
+  if (!doc || FHotLine < 0) return;
+  TCaretPos pos;
+  if (!doc->Timestamp_SearchForNearestEffectiveTS(MouseLineFixedWhen, pos)) return;
+  const int advance = int(RoundHalfEven(MouseLineFixedText.size() * HotTextRatio));
+  const int lastGap = doc->Paragraph_Length(pos.SN) + 1;
+  pos.SetGN(std::min(pos.GN() + advance, lastGap));
+  MouseLineFixedClickMs = Clock().SteadyMSecs();
+  FLinks->MoveCaretTo(pos);
+}
+
+void TVertTimeline::UpdateHover(QPoint At) {
+  // The hot line: held while the mouse stays on its rectangle, else the line under the mouse.
+  const int oldHot = FHotLine;
+  if (FHotLine >= 0 && !MouseLineFixedRect.contains(At)) FHotLine = -1;
+  if (FHotLine < 0) {
+    for (std::size_t i = 0; i < FLineRects.size(); ++i) {
+      if (!FLineRects[i].contains(At)) continue;
+      FHotLine = int(i);
+      MouseLineFixedRect = FLineRects[i];
+      MouseLineFixedText = FLines[i].Text;
+      MouseLineFixedWhen = FLines[i].FirstWhen();
+      MouseLineFixedRedFrom = FLineRedFrom[i];
+      break;
+    }
+  }
+  if (FHotLine >= 0)
+    HotTextRatio = double(At.x() - MouseLineFixedRect.left()) /
+                   std::max(1, MouseLineFixedRect.right() - MouseLineFixedRect.left());
+  if (FHotLine != oldHot) update();
+
+  MouseOverMarker = false;
+  if (!MouseMarkerDown) {
+    for (const RDrawnBookmark &b : FBookmarks)
+      if (b.Rect.contains(At)) {
+        MouseOverMarker = true;
+        FMouseMarkerEID = b.ID;
+      }
+  }
+  if (FHotLine >= 0)
+    setCursor(Qt::PointingHandCursor);
+  else if (MouseOverMarker || MouseMarkerDown)
+    setCursor(Qt::SizeVerCursor);
+  else if (LockHandleRect().contains(At) || DraggingLockWhen)
+    setCursor(Qt::SplitVCursor);
+  else if (FDateHeaderRect.contains(At))
+    setCursor(Qt::PointingHandCursor);
+  else if (FBands.FAudioTrackBand.IsWithin(At.x()))
+    FLinks->TimeCursor_Update(this, TimeOfRow(At.y()));
+  else
+    setCursor(Qt::ArrowCursor);
+}
+
+void TVertTimeline::MouseMove(Qt::MouseButtons Buttons, QPoint At) {
+  if (!(Buttons & Qt::LeftButton)) {
+    UpdateHover(At);
+    return;
+  }
+  if (DraggingLockWhen) {
+    SetWhereToLockWhen(LockFractionForMouse(At.y(), height()));
+    return;
+  }
+  if (MouseMarkerDown && FMouseMarkerEID >= 0) {
+    TvlDayFilesManager *dfm = vlDFM();
+    if (!dfm) return;
+    const TDateTime when =
+        MouseMarkerDT + (At.y() - MouseDownAt.y()) * FZoom_PixelDuration / SecsPerDay;
+    // Across midnight the bookmark moves to another day file and gets a new ID: keep following
+    // that one, or the next moves would act on the deleted slot.
+    const TEventID moved = dfm->EventWhen_Override(FMouseMarkerEID, when);
+    if (moved != NoEventID) FMouseMarkerEID = moved;
+    FMarkerMoved = true;
+    InvalidateRendering();
+    return;
+  }
+  if (FHotLine >= 0 && MouseLineFixedRect.contains(At)) {
+    HotTextRatio = double(At.x() - MouseLineFixedRect.left()) /
+                   std::max(1, MouseLineFixedRect.right() - MouseLineFixedRect.left());
+    MoveCaretToHotLine();
+  }
+}
+
+void TVertTimeline::MouseUp(QPoint At) {
+  DraggingLockWhen = false;
+  if (MouseMarkerDown) {
+    MouseMarkerDown = false;
+    if (FMarkerMoved) {
+      FMarkerMoved = false;
+      FLinks->IncrementChangeCountOfActiveDoc();
+      FLinks->BookmarksChanged();
+    }
+  }
+  UpdateHover(At);
+  InvalidateRendering();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The side panel's column
+
+TVertTimelineSidePanel::TVertTimelineSidePanel(QWidget *Parent) : QWidget(Parent) {
+  FLayout = new QVBoxLayout(this);
+  FLayout->setContentsMargins(0, 0, 0, 0);
+  FLayout->setSpacing(0);
+  auto *row = new QWidget(this);
+  auto *rowLayout = new QHBoxLayout(row);
+  rowLayout->setContentsMargins(0, 0, 0, 0);
+  rowLayout->setSpacing(0);
+  FTimeline = new TVertTimeline(row);
+  FScrollbar = new QScrollBar(Qt::Vertical, row);
+  FScrollbar->setObjectName(QStringLiteral("VertTimelineScrollBar"));
+  rowLayout->addWidget(FTimeline, 1);
+  rowLayout->addWidget(FScrollbar);
+  FLayout->addWidget(row, 1);
+  FTimeline->SetExternalScrollbar(FScrollbar);
+}
+
+void TVertTimelineSidePanel::AttachLevelMeter(QWidget *Meter) {
+  delete FMeter;
+  FMeter = Meter;
+  if (!Meter) return;
+  Meter->setParent(this);
+  Meter->setFixedHeight(5);
+  FLayout->insertWidget(0, Meter);
+}

@@ -1,0 +1,142 @@
+// The program's parts put together as main() does, over a simulated sound server: what is typed
+// into a page and the bookmarks set while typing reach the binder and come back with it, the
+// window's save question sees bookmark-only changes, and opening another binder brings that
+// binder's bookmarks alone.
+
+#include "vl09_Main.h"
+#include "vl09_Options.h"
+#include "vl09_Registry.h"
+#include "vlClock.h"
+#include "vlEditorPage.h"
+#include "vlProgram.h"
+#include "vlSimBackend.h"
+#include "vlTestSupport.h"
+#include "vlWindowView.h"
+
+#include <gtest/gtest.h>
+#include <QApplication>
+
+#include <memory>
+
+namespace {
+
+QString S(const char *Text) { return QString::fromUtf8(Text); }
+
+// One run of the program: the settings, the options, the parts and the window.
+struct TRun {
+  explicit TRun(const TFreshFolder &Folder)
+      : Store(Folder.File(S("2009.ini"))),
+        Program(Store, Options, std::make_shared<TSimBackend>(), Folder.File(S("Audio"))),
+        Window(Store, Options, Program) {
+    Program.Connect(Window, QString());
+  }
+
+  TDocument &ActiveDocument() { return *Program.Notebook()->GetActiveDocument(); }
+  TvlEditorPage &ActivePage() {
+    auto *page =
+        dynamic_cast<TvlEditorPage *>(Program.Notebook()->GetActivePagePtr()->MyWindowView);
+    EXPECT_NE(page, nullptr);
+    return *page;
+  }
+  QString Text() {
+    TDocument &doc = ActiveDocument();
+    return doc.CaretSpan_Plain(TCaretPos{0, 1}, doc.Document_LastCaretPos()).trimmed();
+  }
+  int Markers() {
+    std::vector<TEventID> ids;
+    Program.DayFiles().ByKind_GetListOfEvents(koeMarker, ids);
+    return static_cast<int>(ids.size());
+  }
+
+  TRegistryData Store;
+  TvlOptions Options;
+  TvlProgram Program;
+  TVellomarFm Window;
+};
+
+}  // namespace
+
+TEST(Program, TypedTextAndBookmarksGoIntoTheBinderAndComeBackWithIt) {
+  TFreshFolder folder;
+  const QString binder = folder.File(S("Lecture.vl"));
+  const QString other = folder.File(S("Other.vl"));
+  const TDateTime when = EncodeDateTime(2026, 12, 9, 10, 30, 0, 0);
+  {
+    TRun run(folder);
+    run.Program.OpenBinder(QString());
+    ASSERT_EQ(run.Program.Notebook()->PageCount(), 1);
+    run.ActivePage().View().InsertCommittedText(S("Rivers and mountains"));
+    EXPECT_EQ(run.Text(), S("Rivers and mountains"));
+    EXPECT_TRUE(run.Program.HasUnsavedDocumentChanges());
+    ASSERT_NE(BookmarkSink().AddMarker('1', when), NoEventID);
+    EXPECT_TRUE(run.Program.BookmarksChangedSinceSave());
+
+    ASSERT_TRUE(run.Program.SaveBinderTo(binder));
+    EXPECT_FALSE(run.Program.HasUnsavedDocumentChanges());
+    EXPECT_FALSE(run.Program.BookmarksChangedSinceSave());
+    EXPECT_EQ(run.Program.BinderPathName(), binder);
+
+    // A bookmark alone is unsaved work; selecting one is not.
+    std::vector<TEventID> ids;
+    run.Program.DayFiles().ByKind_GetListOfEvents(koeMarker, ids);
+    run.Program.DayFiles().Event_Select(ids.at(0));
+    EXPECT_FALSE(run.Program.BookmarksChangedSinceSave());
+    BookmarkSink().AddLabel(S("Question"), when + 5.0 / 1440);
+    EXPECT_TRUE(run.Program.BookmarksChangedSinceSave());
+    EXPECT_FALSE(run.Program.HasUnsavedDocumentChanges());
+
+    // A binder of its own with no bookmarks, to open later.
+    run.Program.DayFiles().Event_Delete(ids.at(0));
+    std::vector<TEventID> labels;
+    run.Program.DayFiles().ByKind_GetListOfEvents(koeLabel, labels);
+    for (const TEventID id : labels) run.Program.DayFiles().Event_Delete(id);
+    ASSERT_TRUE(run.Program.SaveBinderTo(other));
+  }
+  TRun run(folder);
+  run.Program.OpenBinder(binder);
+  run.Program.Notebook()->ActivatePage(0);
+  EXPECT_EQ(run.Text(), S("Rivers and mountains"));
+  EXPECT_EQ(run.Markers(), 1);
+  EXPECT_FALSE(run.Program.BookmarksChangedSinceSave());
+  EXPECT_FALSE(run.Program.HasUnsavedDocumentChanges());
+
+  // The other binder's bookmarks replace these: none are left over.
+  run.Program.OpenBinder(other);
+  EXPECT_EQ(run.Markers(), 0);
+  EXPECT_FALSE(run.Program.BookmarksChangedSinceSave());
+}
+
+TEST(Program, ASaveThatFailsKeepsTheChangesUnsaved) {
+  TFreshFolder folder;
+  TRun run(folder);
+  run.Program.OpenBinder(QString());
+  run.ActivePage().View().InsertCommittedText(S("Kept"));
+  // A folder where the binder should be: the save cannot replace it.
+  const QString blocked = folder.File(S("Blocked.vl"));
+  QDir().mkpath(blocked);
+  EXPECT_FALSE(run.Program.SaveBinderTo(blocked));
+  EXPECT_TRUE(run.Program.HasUnsavedDocumentChanges());
+  EXPECT_TRUE(run.Program.BinderPathName().isEmpty());
+}
+
+TEST(Program, APageKeepsItsScrollPositionAtALineTop) {
+  TFreshFolder folder;
+  TRun run(folder);
+  run.Program.OpenBinder(QString());
+  TvlEditorPage &page = run.ActivePage();
+  page.resize(400, 200);
+  QString lines;
+  for (int i = 1; i <= 200; ++i) lines += S("Line %1\n").arg(i);
+  page.View().InsertCommittedText(lines);
+  page.PageView_LayOutCompletely();
+  // The caret at the end took the view along.
+  EXPECT_GT(page.PageView_ScrollPos(), 1000);
+  ASSERT_TRUE(page.PageView_SetScrollPos(1000));
+  const int at = page.PageView_ScrollPos();
+  // Positions snap to the top of the line that holds them.
+  EXPECT_LE(at, 1000);
+  EXPECT_GT(at, 900);
+  ASSERT_TRUE(page.PageView_SetScrollPos(at));
+  EXPECT_EQ(page.PageView_ScrollPos(), at);
+  EXPECT_FALSE(page.PageView_SetScrollPos(-1));
+}

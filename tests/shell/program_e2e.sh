@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# The program as a user meets it, on a virtual screen with the private PulseAudio daemon:
+#   1. a first start with an empty home; recording starts from the Record menu while speech is
+#      played into the daemon's microphone; a sentence is typed into the example notes; recording
+#      stops; closing the program answers Yes to the save question, which saves the binder;
+#   2. a second start reopens the binder; the caret goes to the start of the sentence and
+#      Play > Start plays from there.
+# Checks: the binder holds the sentence at a moment of today; the recording exists and is as long
+# as the time it ran; the play starts in that recording within 50 ms of the sentence's moment.
+#
+# program_e2e.sh VELLOMAR VLNOTES PULSE_MEETING_DIR
+# Run by CTest under the audio_pulse fixture. Needs xvfb-run, xdotool, espeak-ng and paplay
+# (scripts/setup.sh installs them).
+set -euo pipefail
+exe=$1
+vlnotes=$2
+meeting=$3
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+if [[ -f "$meeting/unavailable" || ! -f "$meeting/ready" ]]; then
+  if [[ "${CI:-}" == "true" ]]; then fail "no private PulseAudio daemon"; fi
+  echo "skipped: no private PulseAudio daemon"
+  exit 0
+fi
+for tool in xvfb-run xdotool espeak-ng paplay; do
+  command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup.sh installs it)"
+done
+
+work=$(mktemp -d /tmp/vl-e2e-XXXXXXXX)
+if [[ -z "${VL_E2E_KEEP:-}" ]]; then trap 'rm -rf "$work"' EXIT; else echo "keeping $work"; fi
+mkdir -p "$work/home" "$work/runtime"
+chmod 700 "$work/runtime"
+espeak-ng -w "$work/speech.wav" "The river carries sand down to the sea, and the sea keeps it."
+
+# Everything that needs the screen runs inside one virtual X server.
+cat >"$work/drive.sh" <<'DRIVE'
+#!/usr/bin/env bash
+set -euo pipefail
+work=$1 exe=$2 step=$3
+export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime
+trace=$HOME/Documents/Vellomar/Trace.txt
+
+wait_for_window() {
+  for _ in $(seq 100); do
+    if xdotool search --onlyvisible --name '^Vellomar' >/dev/null 2>&1; then return 0; fi
+    sleep 0.1
+  done
+  echo "no window" >&2
+  return 1
+}
+# The audio start ends a little after the window shows; the menus wait for it.
+wait_for_audio() {
+  for _ in $(seq 100); do
+    grep -q "Audio ready\|Audio start failed" "$trace" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  return 0
+}
+key() { xdotool key --delay 120 "$@"; sleep 0.4; }
+
+"$exe" >"$work/out$step.txt" 2>&1 &
+pid=$!
+wait_for_window
+sleep 1.5
+wait_for_audio
+# No window manager: a click gives the window the keyboard. Below the example's text, so the
+# caret goes to the end of the first tab.
+xdotool mousemove 700 600 click 1
+sleep 0.5
+if [[ $step == 1 ]]; then
+  key alt+r s
+  (sleep 0.3; paplay -d vl_in "$work/speech.wav") &
+  key ctrl+End Return
+  xdotool type --delay 80 "The river carries sand"
+  sleep 2.5
+  key alt+r s
+  sleep 0.5
+  import -window root "$work/shot1.png" 2>/dev/null || true
+  key alt+f x
+  # The save question: Yes saves the binder under its name.
+  sleep 1
+  key y
+else
+  key ctrl+End Home
+  key alt+p s
+  sleep 1.5
+  import -window root "$work/shot2.png" 2>/dev/null || true
+  key alt+f x
+  sleep 1
+  # Nothing changed, so nothing is asked; answer No in case the caret's move counted.
+  xdotool key n 2>/dev/null || true
+fi
+for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$pid" 2>/dev/null; then
+  echo "the program did not end" >&2
+  kill -9 "$pid"
+  exit 1
+fi
+wait "$pid"
+DRIVE
+chmod +x "$work/drive.sh"
+
+export PULSE_SERVER
+PULSE_SERVER=$(cat "$meeting/ready")
+binder=$work/home/Documents/Vellomar/Example.vl
+
+xvfb-run -a -s "-screen 0 1280x800x24" "$work/drive.sh" "$work" "$exe" 1 ||
+  fail "first run: $(cat "$work/out1.txt")"
+[[ -f "$binder" ]] || fail "no binder at $binder"
+line=$("$vlnotes" text "$binder" | grep "The river carries sand" || true)
+[[ -n "$line" ]] || fail "the sentence is not in the binder: $("$vlnotes" text "$binder")"
+today=$(date +%Y-%m-%d)
+[[ "$line" == "$today "* ]] || fail "the sentence's moment is not today: $line"
+moment=${line%%  *}
+recording=$(find "$work/home/.local/share/Vellomar/Audio/$(date +%Y-%m)" -name '*.wav' | head -1)
+[[ -n "$recording" ]] || fail "no recording"
+echo "first run: '$line' recorded in $(basename "$recording")"
+
+xvfb-run -a -s "-screen 0 1280x800x24" "$work/drive.sh" "$work" "$exe" 2 ||
+  fail "second run: $(cat "$work/out2.txt")"
+play=$(grep "Play from" "$work/home/Documents/Vellomar/Trace.txt" | tail -1 || true)
+[[ -n "$play" ]] || fail "nothing played: $(tail -20 "$work/home/Documents/Vellomar/Trace.txt")"
+echo "second run: $play"
+[[ "$play" == *"$(basename "$recording")"* ]] || fail "played another file than the recording"
+# The moment asked for is the sentence's (vlnotes gives it to the second), and the position the
+# player reported when it started is that moment within 50 ms.
+asked=${play#*Play from }
+asked=${asked%% at *}
+reported=${play##* at }
+python3 - "$moment" "$asked" "$reported" <<'PY'
+import sys
+from datetime import datetime
+def parse(text):
+    for form in ("%Y-%m-%d %H:%M:%S.%f", "%Y-%m-%d %H:%M:%S"):
+        try:
+            return datetime.strptime(text.strip(), form)
+        except ValueError:
+            pass
+    raise SystemExit("cannot read the moment " + text)
+sentence, asked, reported = (parse(t) for t in sys.argv[1:4])
+if asked.replace(microsecond=0) != sentence:
+    raise SystemExit(f"played from {asked}, not from the sentence at {sentence}")
+off = abs((reported - asked).total_seconds()) * 1000
+print(f"play starts {off:.0f} ms from the sentence's moment")
+sys.exit(0 if off <= 50 else 1)
+PY
