@@ -32,6 +32,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
+#include <QWheelEvent>
 
 #include <memory>
 
@@ -276,11 +277,21 @@ TEST(Commands, SpeedCommandsStepWithinTheLimitsAndTheLabelFollows) {
     EXPECT_EQ(rig.Fm->Speed(), row.Expected);
     EXPECT_EQ(rig.Fm->TempoDisplayLbl()->text(), S(row.Label));
   }
+  // A wheel notch over the speed scale or a track moves the speed by a line; a touchpad's small
+  // steps add up to a notch first.
+  rig.Fm->SetSpeed(100);
+  TVellomarFm::SetMainLoopRunning(true);
+  QWidget *track = rig.Fm->TrackBarOldPnl();
+  for (const int delta : {120, 60, 60, -120}) {
+    QWheelEvent wheel(QPointF(5, 5), track->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(track, &wheel);
+  }
+  EXPECT_EQ(rig.Fm->Speed(), 105);
   // The volume bar sets the player's own gain; the idle refresh shows it without setting it.
   rig.Fm->VolumeTB()->setValue(300);
   EXPECT_NEAR(rig.Audio.GetCombinedVolume(), 0.3, 0.01);
   rig.Audio.SetCombinedVolume(0.6);
-  TVellomarFm::SetMainLoopRunning(true);
   rig.Fm->ApplicationEvents1Idle();
   EXPECT_NEAR(rig.Fm->VolumeTB()->value(), 600, 10);
   EXPECT_NEAR(rig.Audio.GetCombinedVolume(), 0.6, 0.01);
@@ -474,8 +485,9 @@ TEST(Commands, TheBrokerGivesNowWhileRecordingThePlayPositionWhilePlayingElseThe
   EXPECT_NEAR(rig.Fm->BrokeredEffectiveWhen(typed), typed, 1e-9);
   EXPECT_NEAR(EffectiveTimeBroker().BrokeredEffectiveWhen(0), from, 2 / SecsPerDay);
   EXPECT_EQ(rig.Fm->NewEventBroker_Track(), btkHistorical);
-  rig.Audio.Play_Stop();
+  rig.A("aButtonStopBoth")->trigger();
   DeliverEvents();
+  EXPECT_FALSE(rig.Audio.IsPlaying());
   EXPECT_EQ(rig.Fm->NewEventBroker_Track(), btkHistorical);  // the latest stop was playback
   // Recording: now, whatever the text says.
   rig.A("aRecordStart")->trigger();
@@ -508,6 +520,13 @@ TEST(Commands, InstantReplayGoesBackFromThePositionAndNoRetryFollowsARefusal) {
   EXPECT_NEAR(rig.Audio.GetPlay_Position(), fileStart + 13 / SecsPerDay, 0.3 / SecsPerDay);
   rig.A("aPlayInstantReplay")->trigger();
   EXPECT_NEAR(rig.Audio.GetPlay_Position(), fileStart + 6 / SecsPerDay, 0.3 / SecsPerDay);
+
+  // Playing from the caret: the moment of the text there, at the bar's speed.
+  FillDocument(rig.Doc(), {S("typed while recording")}, fileStart + 40 / SecsPerDay);
+  rig.Doc().AtPos_NoSelectionSet(TCaretPos{0, 3, false});
+  rig.A("aPlayFromCaret")->trigger();
+  EXPECT_TRUE(rig.Audio.IsPlaying());
+  EXPECT_NEAR(rig.Audio.GetPlay_Position(), fileStart + 41 / SecsPerDay, 1.5 / SecsPerDay);
 
   // Silence protection refuses: the user is asked once, and nothing else is tried.
   rig.Audio.Play_Pause();
