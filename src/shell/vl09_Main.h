@@ -114,6 +114,9 @@ struct RMainWindowHooks {
   // The file commands saved the binder under its name, or opened or closed a binder: the
   // bookmarks it holds count as saved from now on.
   std::function<void()> BinderSavedOrOpened;
+  // The strip under the tracks was dragged: the options' label-area height changed (10..200
+  // pixels) and the tracks lay themselves out again.
+  std::function<void(int HeightOfLabelArea)> HeightOfLabelAreaChanged;
 };
 
 // The texts of the file commands.
@@ -447,4 +450,8 @@ class TVellomarFm : public QMainWindow {
   IEditorHost *FPreviousEditorHost = nullptr;
   bool FPreparedForBroker = false;
   int FWheelAccumulated = 0;
+  // A drag of the strip under the tracks: where it began and the label-area height then.
+  bool FFauxSplitterDragging = false;
+  int FFauxSplitterStartY = 0;
+  int FFauxSplitterStartHeight = 0;
 };

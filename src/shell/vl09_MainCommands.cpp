@@ -40,6 +40,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -1280,6 +1281,34 @@ bool TVellomarFm::CommandKeyFilter(QObject *Watched, QEvent *Event) {
       return true;
     }
     return false;
+  }
+  if (widget == FTrackBarsHeightFauxSplitterPnl) {
+    // The strip under the tracks sets their label area's height by dragging.
+    const auto *mouse = static_cast<QMouseEvent *>(Event);
+    switch (Event->type()) {
+      case QEvent::MouseButtonPress:
+        FFauxSplitterDragging = mouse->button() == Qt::LeftButton;
+        FFauxSplitterStartY = qRound(mouse->globalPosition().y());
+        FFauxSplitterStartHeight = FOptions.FHeightOfLabelArea;
+        return FFauxSplitterDragging;
+      case QEvent::MouseMove: {
+        if (!FFauxSplitterDragging) return false;
+        const int height = std::clamp(
+            FFauxSplitterStartHeight + qRound(mouse->globalPosition().y()) - FFauxSplitterStartY,
+            10, 200);
+        if (height != FOptions.FHeightOfLabelArea) {
+          FOptions.FHeightOfLabelArea = height;
+          if (FHooks.HeightOfLabelAreaChanged) FHooks.HeightOfLabelAreaChanged(height);
+        }
+        return true;
+      }
+      case QEvent::MouseButtonRelease: {
+        const bool was = FFauxSplitterDragging;
+        FFauxSplitterDragging = false;
+        return was;
+      }
+      default: return false;
+    }
   }
   if (Event->type() == QEvent::Wheel) {
     // Over the speed scale or either track, the wheel moves the speed bar a line per notch.

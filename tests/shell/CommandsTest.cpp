@@ -28,6 +28,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
@@ -288,6 +289,25 @@ TEST(Commands, SpeedCommandsStepWithinTheLimitsAndTheLabelFollows) {
     QApplication::sendEvent(track, &wheel);
   }
   EXPECT_EQ(rig.Fm->Speed(), 105);
+  // Dragging the strip under the tracks sets the label area's height, within 10..200.
+  auto *strip = rig.Fm->findChild<QWidget *>(S("TrackBarsHeightFauxSplitterPnl"));
+  ASSERT_NE(strip, nullptr);
+  rig.Options.FHeightOfLabelArea = 40;
+  QList<int> heights;
+  rig.Fm->Hooks().HeightOfLabelAreaChanged = [&](int Height) { heights << Height; };
+  const auto mouse = [&](QEvent::Type Type, int Y) {
+    QMouseEvent event(Type, QPointF(1, Y), strip->mapToGlobal(QPointF(1, Y)), Qt::LeftButton,
+                      Type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(strip, &event);
+  };
+  mouse(QEvent::MouseButtonPress, 1);
+  mouse(QEvent::MouseMove, 21);
+  mouse(QEvent::MouseMove, -100);
+  mouse(QEvent::MouseButtonRelease, -100);
+  mouse(QEvent::MouseMove, 50);
+  EXPECT_EQ(heights, (QList<int>{60, 10}));
+  EXPECT_EQ(rig.Options.FHeightOfLabelArea, 10);
   // The volume bar sets the player's own gain; the idle refresh shows it without setting it.
   rig.Fm->VolumeTB()->setValue(300);
   EXPECT_NEAR(rig.Audio.GetCombinedVolume(), 0.3, 0.01);
