@@ -1258,10 +1258,16 @@ void TVellomarFm::SearchClose() {
 // Keys and the wheel caught for the whole window
 
 bool TVellomarFm::CommandKeyFilter(QObject *Watched, QEvent *Event) {
+  // Every event of the program passes here: the cheap tests come first.
+  const QEvent::Type type = Event->type();
+  const bool isMouse = type == QEvent::MouseButtonPress || type == QEvent::MouseMove ||
+                       type == QEvent::MouseButtonRelease;
+  if (type != QEvent::KeyPress && type != QEvent::Wheel && !isMouse) return false;
+  if (isMouse && Watched != FTrackBarsHeightFauxSplitterPnl) return false;
   if (!Watched->isWidgetType()) return false;
   auto *widget = static_cast<QWidget *>(Watched);
   if (widget->window() != this) return false;
-  if (Event->type() == QEvent::KeyPress) {
+  if (type == QEvent::KeyPress) {
     auto *key = static_cast<QKeyEvent *>(Event);
     if (key->key() == Qt::Key_Pause) {
       TvlAudio *audio = FParts.Audio;
