@@ -4,11 +4,16 @@
 // while the program is idle, and how it closes (the save question, then a teardown in a fixed
 // order that always ends with the settings written).
 //
-// For now the window is a frame: the notebook, the two tracks, the vertical timeline and the
-// search results are labelled placeholders in the panels where they belong. Each part is put in
-// with its Attach call, and the parts whose logic the window consults install their links
-// (TNotebookLink, TEventsLink) and hooks (RMainWindowHooks). The window's commands come with
-// the menus; this class creates only the actions start-up and closing enable, check or read.
+// The notebook, the two tracks and the vertical timeline are labelled placeholders in the panels
+// where they belong until each is put in with its Attach call; the parts whose logic the window
+// consults install their links (TNotebookLink, TEventsLink) and hooks (RMainWindowHooks).
+//
+// The window also carries every command: the action list behind the menu bar and the two tool
+// bars, the speed and volume bars, the search panel, the keys caught for the whole window, and
+// the event broker that gives new text and bookmarks their moment and track. Those live in
+// vl09_MainCommands.cpp and act on the parts set with SetProgramParts. Constructing the window
+// installs its broker (vldTemporal.h) and its editor host (vlEditorHost.h); destroying it puts
+// back the ones it found.
 //
 // Called on the user-interface thread only. Every entry point Qt calls runs guarded: a report
 // with a dialog ends the operation in progress, never the program.

@@ -350,6 +350,16 @@ TEST(Commands, SaveAsAndOpenKeepTheRecentListToTheBindersNotOpen) {
   EXPECT_TRUE(rig.Prompts.Asked().last().Text.startsWith(S("File not found:  two.vl")));
   EXPECT_EQ(rig.Fm->RecentlyUsedFiles()->FileCount(), 0);
   EXPECT_EQ(rig.Notebook->BinderPathName(), one);
+
+  // A backup opened directly is saved under a name the user gives, never "saved" onto itself.
+  const QString backup = rig.Folder.File(S("copy.vlBackup"));
+  ASSERT_TRUE(QFile::copy(one, backup));
+  ASSERT_TRUE(rig.Fm->OpenBinderFile(backup));
+  rig.Prompts.Clear();
+  rig.Prompts.ScriptFileName(rig.Folder.File(S("rescued.vl")));
+  EXPECT_TRUE(rig.Fm->aFileSaveExecute());
+  EXPECT_EQ(rig.Prompts.Asked().value(0).Kind, TScriptedPrompts::RAsked::akSaveFile);
+  EXPECT_EQ(rig.Notebook->BinderPathName(), rig.Folder.File(S("rescued.vl")));
   EXPECT_EQ(rig.Prompts.UnscriptedCount(), 0);
 }
 
