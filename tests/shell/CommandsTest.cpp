@@ -11,6 +11,9 @@
 #include "vl09_OptionsFm.h"
 #include "vl09_RecentFiles.h"
 #include "vl09_Registry.h"
+#include "vl09_Silence.h"
+#include "vl09_SilenceActions.h"
+#include "vl09_SilenceConfig.h"
 #include "vlAudioTestSupport.h"
 #include "vlEditorHost.h"
 #include "vlEditorPage.h"
@@ -27,6 +30,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QSlider>
@@ -239,6 +243,19 @@ TEST(Commands, EveryActionHasItsCaptionAndShortcut_ToolBarsHoldTheirActionsInOrd
   for (const char *hidden : {"aFileNew", "aEditUndo", "aEditRedo", "aRecordMicrophoneSensitivity",
                              "aPlayOpenWindowsVolume", "aOptionsSketching", "aTextNumbered"})
     EXPECT_FALSE(rig.A(hidden)->isVisible()) << hidden;
+
+  // The Silence menu holds the protection's own items once the parts are set.
+  TvlSilenceConfigSchedule schedule;
+  TSilenceProtection protection(schedule);
+  TSilenceActions silence(protection);
+  RProgramParts parts = rig.Fm->Parts();
+  parts.Silence = &protection;
+  parts.SilenceActions = &silence;
+  rig.Fm->SetProgramParts(parts);
+  EXPECT_EQ(rig.Fm->SilenceMenu()->actions(), silence.Actions());
+  EXPECT_EQ(silence.aSilenceOnAsk->text(), S("S&ilence Protection ON - Ask Permission"));
+  silence.aSilenceOnHint->trigger();
+  EXPECT_EQ(protection.Choice(), TSilenceChoice::scOnHint);
 
   QStringList menus;
   for (const QAction *m : rig.Fm->menuBar()->actions()) menus << m->text();
