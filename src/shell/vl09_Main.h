@@ -227,6 +227,7 @@ class TVellomarFm : public QMainWindow {
   QLabel *RecorderActivityLbl() const { return FRecorderActivityLbl; }
   QLabel *RecordingSourceLbl() const { return FRecordingSourceLbl; }
   QWidget *TimelineSidePnl() const { return FTimelineSidePnl; }
+  QScrollBar *VertTimelineScrollBar() const { return FVertTimelineScrollBar; }
   QWidget *NotebookPnl() const { return FNotebookPnl; }
   QWidget *SearchResultsPnl() const { return FSearchResultsPnl; }
   QWidget *AudioControlsPnl() const { return FAudioControlsPnl; }

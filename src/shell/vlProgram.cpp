@@ -86,12 +86,11 @@ TvlProgram::TvlProgram(TRegistryData &Store, TvlOptions &Options,
   FAudio.SetSilenceGate(&FSilence);
   FOptions.SetAudioDeviceQuery(&FAudio);
   FDays.Clear();
+  FTimelines = std::make_unique<TvlTimelineGlue>(FAudio, FFolders, FMedia, FOptions);
   SetOtherEventsIO(this);
-  SetBookmarkSink(this);
 }
 
 TvlProgram::~TvlProgram() {
-  SetBookmarkSink(nullptr);
   SetOtherEventsIO(nullptr);
   FOptions.SetAudioDeviceQuery(nullptr);
   FAudio.SetShuttingDown(true);
@@ -139,6 +138,7 @@ void TvlProgram::Connect(TVellomarFm &Window, const QString &ExampleBinder) {
   parts.SilenceActions = FSilenceActions;
   Window.SetProgramParts(parts);
   InstallHooks(Window);
+  FTimelines->Connect(Window, FNotebook);
 }
 
 void TvlProgram::InstallHooks(TVellomarFm &Window) {
@@ -282,19 +282,11 @@ void TvlProgram::IO_SaveNonTypingEvents(TvlXmlOut &Out) { FDays.IO_SaveNonTyping
 
 QString TvlProgram::IO_LoadNonTypingEvents(TvlXmlIn &In) {
   // The bookmarks of the binder read before belong to it alone.
+  FTimelines->EventsCleared();
   for (const TKindOfEvent kind : NonTypingKinds) {
     std::vector<TEventID> ids;
     FDays.ByKind_GetListOfEvents(kind, ids);
     for (const TEventID id : ids) FDays.Event_Delete(id);
   }
   return FDays.IO_LoadNonTypingEvents(In);
-}
-
-std::int32_t TvlProgram::AddMarker(int Code, TDateTime When) {
-  if (Code < '1' || Code > '9') return NoEventID;
-  return FDays.AddNumberedBookmark(Code - '0', When);
-}
-
-std::int32_t TvlProgram::AddLabel(const QString &Text, TDateTime When) {
-  return FDays.AddLabelBookmark(When, Text);
 }

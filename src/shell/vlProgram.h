@@ -22,9 +22,9 @@
 #include "vl09_SilenceActions.h"
 #include "vl09_SilenceConfig.h"
 #include "vlAudioStartup.h"
-#include "vlEditorHost.h"
 #include "vlMainWindowLinks.h"
 #include "vlOtherEventsIO.h"
+#include "vlTimelineGlue.h"
 
 #include <QPointer>
 #include <QString>
@@ -48,8 +48,7 @@ QString NonTypingEventsFingerprint(const TvlDayFilesManager &Events);
 class TvlProgram final : public TAudioStartup,
                          public TNotebookLink,
                          public TEventsLink,
-                         public TvlOtherEventsIO,
-                         public IBookmarkSink {
+                         public TvlOtherEventsIO {
  public:
   // Store and Options are not owned and must outlive the program. AudioFolder is where new
   // recordings go (the data folder's "Audio").
@@ -69,6 +68,7 @@ class TvlProgram final : public TAudioStartup,
   TvlMediaFoldersInfo &Recordings() { return FFolders; }
   TvlDayFilesManager &DayFiles() { return FDays; }
   TSilenceProtection &Silence() { return FSilence; }
+  TvlTimelineGlue &Timelines() { return *FTimelines; }
 
   // TAudioStartup
   QString InitializeRecorder() override;
@@ -102,10 +102,6 @@ class TvlProgram final : public TAudioStartup,
   void IO_SaveNonTypingEvents(TvlXmlOut &Out) override;
   QString IO_LoadNonTypingEvents(TvlXmlIn &In) override;
 
-  // IBookmarkSink
-  std::int32_t AddMarker(int Code, TDateTime When) override;
-  std::int32_t AddLabel(const QString &Text, TDateTime When) override;
-
   // Saves the binder to PathName and reports a failure to the user; true when saved.
   bool SaveBinderTo(const QString &PathName);
   // Opens PathName (empty: the example on a first start, else an empty binder), telling the
@@ -128,6 +124,7 @@ class TvlProgram final : public TAudioStartup,
   std::unique_ptr<TvlHintAsPointHints> FHints;
   std::unique_ptr<TSilenceWindowPrompts> FSilencePrompts;
   TvlDayFilesManager FDays;
+  std::unique_ptr<TvlTimelineGlue> FTimelines;
   TVellomarFm *FWindow = nullptr;
   QPointer<TvlNotebook> FNotebook;
   QPointer<TSilenceActions> FSilenceActions;

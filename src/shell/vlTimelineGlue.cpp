@@ -1,0 +1,90 @@
+#include "vlTimelineGlue.h"
+
+#include "vl09_Hint.h"
+#include "vl09_Main.h"
+#include "vl09_MyAudio.h"
+#include "vl09_Notebook.h"
+#include "vl09_Options.h"
+#include "vlEditorPage.h"
+#include "vlWindowView.h"
+
+#include <QScrollBar>
+
+TvlTimelineGlue::TvlTimelineGlue(TvlAudio &Audio, TvlMediaFoldersInfo &Folders,
+                                 TvlMediaInfo &MediaInfo, TvlOptions &Options)
+    : FAudio(Audio),
+      FFolders(Folders),
+      FMediaInfo(MediaInfo),
+      FOptions(Options),
+      FTimelineAudio(Audio),
+      FLevels(MediaInfo) {
+  SetBookmarkSink(&FBookmarks);
+  SetTimelineFollower(&FFollower);
+}
+
+TvlTimelineGlue::~TvlTimelineGlue() {
+  SetTimelineFollower(nullptr);
+  SetBookmarkSink(nullptr);
+  if (FTimeline) FAudio.RemoveLevelListener(FTimeline);
+}
+
+void TvlTimelineGlue::Connect(TVellomarFm &Window, TvlNotebook *Notebook) {
+  FWindow = &Window;
+  FNotebook = Notebook;
+  auto *timeline = new TVertTimeline;
+  timeline->setObjectName(QStringLiteral("VertTimeline"));
+  FTimeline = timeline;
+  timeline->SetLinks(this);
+  timeline->SetAudio(&FTimelineAudio);
+  timeline->SetLevelSource(&FLevels);
+  timeline->SetCatalogue(&FFolders, &FMediaInfo);
+  timeline->SetWordsPerMinute(FOptions.WordsPerMinute());
+  Window.AttachVertTimeline(timeline);
+  if (QScrollBar *bar = Window.VertTimelineScrollBar()) timeline->SetExternalScrollbar(bar);
+  FAudio.AddLevelListener(timeline);
+  FBookmarks.SetTimeline(timeline);
+  FFollower.SetTimeline(timeline);
+  FOptions.OnWordsPerMinuteChanged = [this] {
+    if (FTimeline) FTimeline->SetWordsPerMinute(FOptions.WordsPerMinute());
+  };
+  Window.Hooks().VertTimelinePendingChange = [this] {
+    if (FTimeline) FTimeline->OnIdle_DoPendingTimelineChangeIfAny();
+  };
+}
+
+void TvlTimelineGlue::EventsCleared() {
+  if (FTimeline) FTimeline->OnEventsCleared();
+}
+
+void TvlTimelineGlue::ViewRecordings(TDateTime When) {
+  // Until the tracks are in the window, a chosen recording has nowhere to be shown but the
+  // calendar's own hint; the default links do that.
+  ::OpenCalendar(FWindow, &FFolders, nullptr, When);
+}
+
+TDocument *TvlTimelineGlue::ActiveDocument() {
+  return FNotebook ? FNotebook->GetActiveDocument() : nullptr;
+}
+
+void TvlTimelineGlue::MoveCaretTo(const TCaretPos &Pos) {
+  if (!FNotebook) return;
+  RvlPage *page = FNotebook->GetActivePagePtr();
+  if (!page) return;
+  if (auto *view = dynamic_cast<TvlEditorPage *>(page->MyWindowView)) {
+    view->View().Caret_MoveToPos(Pos);
+    view->View().Caret_ScrollIntoView();
+  }
+}
+
+void TvlTimelineGlue::FocusActiveEditor() {
+  if (FNotebook) FNotebook->FocusActivePage();
+}
+
+void TvlTimelineGlue::OpenCalendar(TDateTime SeedWhen) { ViewRecordings(SeedWhen); }
+
+void TvlTimelineGlue::ShowHint(const QString &Text, QPoint ScreenAt, int MSecs) {
+  if (FWindow && FWindow->Hint())
+    FWindow->Hint()->ShowIt(Text, ScreenAt, MSecs);
+  else
+    TVertTimelineLinks::ShowHint(Text, ScreenAt, MSecs);
+}

@@ -1,0 +1,61 @@
+#pragma once
+// TvlTimelineGlue: the vertical timeline beside the notes and the calendar of recordings, put in
+// the main window and tied to the notebook, the audio facade, the recordings catalogue and the
+// editor's seams (the function keys' bookmarks and the caret's moment).
+//
+// The window owns the timeline widget once attached; this object holds what the timeline refers
+// to and must outlive the window's teardown (the program destroys it after the window).
+//
+// User-interface thread only.
+
+#include "vl09_Calendar.h"
+#include "vl09_VertTimeline.h"
+#include "vlVertTimelineEditorLinks.h"
+
+#include <QPointer>
+
+#include <memory>
+
+class TVellomarFm;
+class TvlAudio;
+class TvlMediaFoldersInfo;
+class TvlMediaInfo;
+class TvlNotebook;
+class TvlOptions;
+
+class TvlTimelineGlue final : public TVertTimelineLinks {
+ public:
+  TvlTimelineGlue(TvlAudio &Audio, TvlMediaFoldersInfo &Folders, TvlMediaInfo &MediaInfo,
+                  TvlOptions &Options);
+  ~TvlTimelineGlue() override;
+  TvlTimelineGlue(const TvlTimelineGlue &) = delete;
+  TvlTimelineGlue &operator=(const TvlTimelineGlue &) = delete;
+
+  // Creates the vertical timeline in Window's side panel and installs the editor's seams.
+  void Connect(TVellomarFm &Window, TvlNotebook *Notebook);
+  TVertTimeline *VertTimeline() const { return FTimeline; }
+  // The bookmarks are about to be replaced: the timeline lets go of the ones it holds.
+  void EventsCleared();
+  // "&View Recordings ...": the calendar, seeded with When's month.
+  void ViewRecordings(TDateTime When);
+
+  // TVertTimelineLinks
+  TDocument *ActiveDocument() override;
+  void MoveCaretTo(const TCaretPos &Pos) override;
+  void FocusActiveEditor() override;
+  void OpenCalendar(TDateTime SeedWhen) override;
+  void ShowHint(const QString &Text, QPoint ScreenAt, int MSecs) override;
+
+ private:
+  TvlAudio &FAudio;
+  TvlMediaFoldersInfo &FFolders;
+  TvlMediaInfo &FMediaInfo;
+  TvlOptions &FOptions;
+  TVertTimelineAudioOfFacade FTimelineAudio;
+  TCatalogueLevelSource FLevels;
+  TVertBookmarkSink FBookmarks;
+  TVertTimelineFollower FFollower;
+  TVellomarFm *FWindow = nullptr;
+  QPointer<TvlNotebook> FNotebook;
+  QPointer<TVertTimeline> FTimeline;
+};
