@@ -622,6 +622,11 @@ TEST(Commands, ARecordingThatCannotStartOffersTheRecordingOptions) {
   rig.Fm->activateWindow();
   rig.View()->setFocus();
   ASSERT_TRUE(QTest::qWaitFor([&] { return rig.View()->hasFocus(); }, 5000));
+  // In the notes, Ctrl+A is the speed's, not a selection of all the text.
+  rig.Fm->SetSpeed(100);
+  QTest::keyClick(rig.View(), Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(rig.Fm->Speed(), 105);
+  EXPECT_FALSE(rig.Doc().Select_IsAnyTextSelected());
   rig.Prompts.ScriptAnswer(TPromptButton::pbYes);
   rig.A("aRecordStart")->trigger();
   EXPECT_EQ(rig.Doc().Section_High(), 2);
