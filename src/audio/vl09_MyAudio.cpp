@@ -159,8 +159,12 @@ TPlayResult TvlAudio::Play_Segment(int OverlapInSeconds, int DurationInSeconds) 
 
 void TvlAudio::Play_Pause() { FController.PausePlayback(); }
 
-void TvlAudio::Play_Resume() {
-  if (FGate->OkayToBreakSilence()) FController.ResumePlayback();
+TPlayResult TvlAudio::Play_Resume() {
+  if (!FGate->OkayToBreakSilence()) return prSilenceProtection;
+  FController.ResumePlayback();
+  if (!FController.IsPlaying()) return prNoAudio;
+  if (FSettings.AvoidGen2Record) Recording_Stop();
+  return prOkay;
 }
 
 void TvlAudio::Play_Stop() {

@@ -86,7 +86,10 @@ class TvlAudio final : public TActiveSoundEvents, public TAudioDeviceQuery {
   TPlayResult Play_From(TDateTime DateTime, double Tempo);
   TPlayResult Play_Segment(int OverlapInSeconds, int DurationInSeconds);
   void Play_Pause();
-  void Play_Resume();
+  // Resumes the loaded file. prSilenceProtection when the gate refused (nothing was tried),
+  // prNoAudio when nothing plays afterwards; a resumed playback stops a recording as Play_From
+  // does.
+  TPlayResult Play_Resume();
   void Play_Stop();
   TDateTime GetPlay_Position() const;
   void SetPlay_Position(TDateTime AudioDT);

@@ -61,12 +61,12 @@ void TScriptedPrompts::Clear() {
 }
 
 void TScriptedPrompts::Message(const QString &Text, TPromptIcon Icon) {
-  FAsked.append({RAsked::akMessage, Text, Icon, {TPromptButton::pbOk}});
+  FAsked.append({RAsked::akMessage, Text, Icon, {TPromptButton::pbOk}, {}, {}});
 }
 
 TPromptButton TScriptedPrompts::Ask(const QString &Text, const QList<TPromptButton> &Buttons,
                                     TPromptButton DefaultButton, TPromptIcon Icon) {
-  FAsked.append({RAsked::akAsk, Text, Icon, Buttons});
+  FAsked.append({RAsked::akAsk, Text, Icon, Buttons, {}, {}});
   if (FAnswers.empty()) {
     ++FUnscripted;
     return EscapeAnswer(Buttons, DefaultButton);
@@ -77,8 +77,12 @@ TPromptButton TScriptedPrompts::Ask(const QString &Text, const QList<TPromptButt
 }
 
 std::optional<QString> TScriptedPrompts::Password(const QString &Title, const QString &Prompt) {
-  FAsked.append(
-      {RAsked::akPassword, Title + QLatin1Char('\n') + Prompt, TPromptIcon::piQuestion, {}});
+  FAsked.append({RAsked::akPassword,
+                 Title + QLatin1Char('\n') + Prompt,
+                 TPromptIcon::piQuestion,
+                 {},
+                 {},
+                 {}});
   if (FPasswords.empty()) {
     ++FUnscripted;
     return std::nullopt;
@@ -99,12 +103,14 @@ QString TScriptedPrompts::NextFileName() {
   return answer;
 }
 
-QString TScriptedPrompts::OpenFileName(const QString &Caption, const QString &, const QString &) {
-  FAsked.append({RAsked::akOpenFile, Caption, TPromptIcon::piQuestion, {}});
+QString TScriptedPrompts::OpenFileName(const QString &Caption, const QString &Folder,
+                                       const QString &Filter) {
+  FAsked.append({RAsked::akOpenFile, Caption, TPromptIcon::piQuestion, {}, Folder, Filter});
   return NextFileName();
 }
 
-QString TScriptedPrompts::SaveFileName(const QString &Caption, const QString &, const QString &) {
-  FAsked.append({RAsked::akSaveFile, Caption, TPromptIcon::piQuestion, {}});
+QString TScriptedPrompts::SaveFileName(const QString &Caption, const QString &SuggestedPath,
+                                       const QString &Filter) {
+  FAsked.append({RAsked::akSaveFile, Caption, TPromptIcon::piQuestion, {}, SuggestedPath, Filter});
   return NextFileName();
 }

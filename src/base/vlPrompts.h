@@ -59,6 +59,9 @@ class TScriptedPrompts final : public TPrompts {
     QString Text;
     TPromptIcon Icon = TPromptIcon::piInformation;
     QList<TPromptButton> Buttons;
+    // File dialogs: the folder or suggested path they opened at, and their filter.
+    QString Folder;
+    QString Filter;
   };
 
   void ScriptAnswer(TPromptButton Answer) { FAnswers.push_back(Answer); }

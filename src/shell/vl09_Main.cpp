@@ -3,10 +3,12 @@
 
 #include "vl09_Hint.h"
 #include "vl09_Options.h"
+#include "vl09_OptionsFm.h"
 #include "vl09_RecentFiles.h"
 #include "vl09_Registry.h"
 #include "vlClock.h"
 #include "vlColor.h"
+#include "vlEditorHost.h"
 #include "vlGlobals.h"
 #include "vlGuard.h"
 #include "vlPrompts.h"
@@ -119,6 +121,7 @@ TVellomarFm::TVellomarFm(TRegistryData &Store, TvlOptions &Options, TAudioStartu
 
 TVellomarFm::~TVellomarFm() {
   qApp->removeEventFilter(this);
+  ReleaseCommandSeams();
   SetWaitCursor(false);
 }
 
@@ -226,20 +229,8 @@ void TVellomarFm::CreateActions() {
       MakeAction(this, "aRecordStartAuto", QStringLiteral("St&art Automatically"), true);
   FRecordMenu->addAction(aRecordStart);
   FRecordMenu->addAction(aRecordStartAuto);
-  connect(aRecordStart, &QAction::triggered, this, [this] {
-    RunGuarded([this] {
-      // The check follows the recorder through the callbacks, not the click.
-      aRecordStart->setChecked(FAudio.IsRecording());
-      if (!FAudioReady) {
-        FAudioReady_StartRecording = true;
-        return;
-      }
-      if (FAudio.IsRecording())
-        FAudio.StopRecording();
-      else
-        FAudio.StartRecording();
-    });
-  });
+  connect(aRecordStart, &QAction::triggered, this,
+          [this] { RunGuarded([this] { RecordingStartBtnClick(); }); });
   connect(aRecordStartAuto, &QAction::toggled, this,
           [this](bool On) { FOptions.RecordStartAuto = On; });
 
@@ -251,12 +242,8 @@ void TVellomarFm::CreateActions() {
   FPlayMenu->addAction(aPlayStart);
   FPlayMenu->addAction(aPlayInstantReplay);
   FPlayMenu->addAction(aPlaySegment);
-  connect(aButtonStopBoth, &QAction::triggered, this, [this] {
-    RunGuarded([this] {
-      FAudio.StopPlaying();
-      FAudio.StopRecording();
-    });
-  });
+  connect(aButtonStopBoth, &QAction::triggered, this,
+          [this] { RunGuarded([this] { aButtonStopBothExecute(); }); });
 
   aSilenceScheduled = MakeAction(this, "aSilenceScheduled", QStringLiteral("S&cheduled:"), true);
   aSilenceScheduled->setChecked(true);
@@ -283,6 +270,7 @@ void TVellomarFm::CreateActions() {
     FAudioControlsPnl->setVisible(On);
     FStore.Set(vlSetting::ViewAudioControls, On);
   });
+  CreateCommandActions();
 }
 
 void TVellomarFm::CreatePanels() {
@@ -307,14 +295,12 @@ void TVellomarFm::CreatePanels() {
   FRecorderActivityLbl->setObjectName(QStringLiteral("RecorderActivityLbl"));
   FRecordingSourceLbl = new QLabel(FAudioControlsPnl);
   FRecordingSourceLbl->setObjectName(QStringLiteral("RecordingSourceLbl"));
-  // The system mixer is never changed: the volume is the player's own, so the buttons that
-  // would drive the mixer stay hidden.
+  // The system mixer is never changed: the volume bar and its buttons set the player's own gain
+  // (they are placed beside the speed bar with the commands).
   VolumeDownBtn = new QToolButton(FAudioControlsPnl);
   VolumeDownBtn->setToolTip(QStringLiteral("Softer"));
-  VolumeDownBtn->hide();
   VolumeUpBtn = new QToolButton(FAudioControlsPnl);
   VolumeUpBtn->setToolTip(QStringLiteral("Louder"));
-  VolumeUpBtn->hide();
   auto *controls = static_cast<QBoxLayout *>(FAudioControlsPnl->layout());
   controls->addWidget(FAudioActionToolBar);
   controls->addWidget(FTextActionToolBar);
@@ -392,13 +378,7 @@ void TVellomarFm::CreatePanels() {
 
   FSearchResultsPnl = MakePanel(QStringLiteral("SearchResultsPnl"), FBodySplitter);
   FSearchResultsPnl->setMinimumWidth(150);
-  auto *searchBox = new QLineEdit(FSearchResultsPnl);
-  searchBox->setObjectName(QStringLiteral("SearchBox"));
-  searchBox->setPlaceholderText(QStringLiteral("Search"));
-  FSearchResultsPnl->layout()->addWidget(searchBox);
-  FSearchResultsPnl->layout()->addWidget(
-      MakePlaceholder(QStringLiteral("Search results"), FSearchResultsPnl));
-  // Shown by the search command.
+  // Shown by the search command; the search panel goes in with the commands.
   FSearchResultsPnl->hide();
 
   FBodySplitter->addWidget(FTimelineSidePnl);
@@ -409,6 +389,7 @@ void TVellomarFm::CreatePanels() {
   FBodySplitter->setStretchFactor(2, 0);
   column->addWidget(FBodySplitter, 1);
   setCentralWidget(body);
+  CreateCommandPanels();
 }
 
 void TVellomarFm::Attach(QWidget *Panel, QWidget *&Slot, QWidget *Part) {
@@ -472,6 +453,7 @@ void TVellomarFm::FormShow() {
   if (FHooks.LoadSilenceSchedule) FHooks.LoadSilenceSchedule();
   FOptions.Registry_LoadFrom(FStore);
   aRecordStartAuto->setChecked(FOptions.RecordStartAuto);
+  ApplyJumpBackKey();
 
   Progress(40, QStringLiteral("Load Notebook"));
   if (FHooks.OpenBinder)
@@ -482,6 +464,7 @@ void TVellomarFm::FormShow() {
   Progress(60, QStringLiteral("Loading audio visualizations"));
   Progress(70, QStringLiteral("Setup timeline"));
   if (FHooks.SetupHistoricalTrack) FHooks.SetupHistoricalTrack(FReopenWhen, FReopenZoom);
+  FPreparedForBroker = true;
 }
 
 void TVellomarFm::resizeEvent(QResizeEvent *Event) {
@@ -503,6 +486,9 @@ void TVellomarFm::resizeEvent(QResizeEvent *Event) {
 bool TVellomarFm::eventFilter(QObject *Watched, QEvent *Event) {
   // Runs for every event of the program: only cheap checks, and only while the loop runs.
   if (!GMainLoopRunning || GClosingDown) return QMainWindow::eventFilter(Watched, Event);
+  bool consumed = false;
+  RunGuarded([&] { consumed = CommandKeyFilter(Watched, Event); });
+  if (consumed) return true;
   switch (Event->type()) {
     case QEvent::KeyPress:
       if (FHooks.KeyPressed) RunGuarded(FHooks.KeyPressed);
@@ -643,6 +629,7 @@ void TVellomarFm::ApplicationEvents1Idle() {
   if (!GMainLoopRunning || GClosingDown) return;
   if (FHooks.RepaintInvalidatedTracks) FHooks.RepaintInvalidatedTracks();
   if (FHooks.UpdateVolumeFromMixer) FHooks.UpdateVolumeFromMixer();
+  RefreshVolumeBar();
 
   // A clock set back must not hold the jobs off until it catches up again.
   const TDateTime now = Now();
@@ -743,6 +730,14 @@ bool TVellomarFm::FormCloseQuery() {
     return false;
   }
   if (!FNotebook) return true;
+  if (!SaveQuestion_MayLeaveBinder()) return false;
+  FStore.SetValue(Name(vlSetting::AutoOpenBinder), FNotebook->BinderPathName());
+  FNotebook->CloseBinderAtExit();
+  return true;
+}
+
+bool TVellomarFm::SaveQuestion_MayLeaveBinder() {
+  if (!FNotebook) return true;
   // Bookmarks live only in the binder, so changed bookmarks are unsaved work like changed text.
   const bool unsaved =
       FNotebook->HasUnsavedDocumentChanges() || (FEvents && FEvents->BookmarksChangedSinceSave());
@@ -764,8 +759,6 @@ bool TVellomarFm::FormCloseQuery() {
       return false;
     }
   }
-  FStore.SetValue(Name(vlSetting::AutoOpenBinder), FNotebook->BinderPathName());
-  FNotebook->CloseBinderAtExit();
   return true;
 }
 

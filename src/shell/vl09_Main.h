@@ -4,22 +4,31 @@
 // while the program is idle, and how it closes (the save question, then a teardown in a fixed
 // order that always ends with the settings written).
 //
-// For now the window is a frame: the notebook, the two tracks, the vertical timeline and the
-// search results are labelled placeholders in the panels where they belong. Each part is put in
-// with its Attach call, and the parts whose logic the window consults install their links
-// (TNotebookLink, TEventsLink) and hooks (RMainWindowHooks). The window's commands come with
-// the menus; this class creates only the actions start-up and closing enable, check or read.
+// The notebook, the two tracks and the vertical timeline are labelled placeholders in the panels
+// where they belong until each is put in with its Attach call; the parts whose logic the window
+// consults install their links (TNotebookLink, TEventsLink) and hooks (RMainWindowHooks).
+//
+// The window also carries every command: the action list behind the menu bar and the two tool
+// bars, the speed and volume bars, the search panel, the keys caught for the whole window, and
+// the event broker that gives new text and bookmarks their moment and track. Those live in
+// vl09_MainCommands.cpp and act on the parts set with SetProgramParts. Constructing the window
+// installs its broker (vldTemporal.h) and its editor host (vlEditorHost.h); destroying it puts
+// back the ones it found.
 //
 // Called on the user-interface thread only. Every entry point Qt calls runs guarded: a report
 // with a dialog ends the operation in progress, never the program.
 
 #include "vlAudioStartup.h"
 #include "vlDateTime.h"
+#include "vlEventBroker.h"
 #include "vlMainWindowLinks.h"
+#include "vldFontsInUse.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
+#include <QUrl>
 
 #include <array>
 #include <cstdint>
@@ -30,12 +39,18 @@ class QAction;
 class QLabel;
 class QMenu;
 class QScrollBar;
+class QSlider;
 class QSplitter;
 class QTimer;
 class QToolBar;
 class QToolButton;
+class IEditorHost;
+class TDocument;
+class TOptionsFm;
 class TRecentFiles;
 class TRegistryData;
+class TSearchPanel;
+class TScopedEffectiveTimeBroker;
 class TSplashFm;
 class TvlHint;
 class TvlOptions;
@@ -90,7 +105,46 @@ struct RMainWindowHooks {
   std::function<void()> ResizeEnded;
   // The silence schedule's protection level now, 0..3, for the Silence menu's caption.
   std::function<int()> SilenceProtectionLevelNow;
+
+  // The timelines' part of the commands. The vertical timeline's feature moment (0: none) is
+  // where playback starts when nothing is loaded; a track answers whether a moment lies in its
+  // view (the event broker asks); a started recording moves the current track to its index.
+  std::function<TDateTime()> VertTimelineFeatureMoment;
+  std::function<bool(TBrokerTrack Track, TDateTime When)> TrackShowsMoment;
+  std::function<void()> RecordingStarted_MoveCurrentTrack;
+  // "View Recordings ...": the calendar of recordings.
+  std::function<void()> ViewRecordings;
+  // The options window was closed with OK: the audio side takes the new settings.
+  std::function<void()> OptionsApplied;
+  // The file commands saved the binder under its name, or opened or closed a binder: the
+  // bookmarks it holds count as saved from now on.
+  std::function<void()> BinderSavedOrOpened;
+  // The strip under the tracks was dragged: the options' label-area height changed (10..200
+  // pixels) and the tracks lay themselves out again.
+  std::function<void(int HeightOfLabelArea)> HeightOfLabelAreaChanged;
 };
+
+// The texts of the file commands.
+inline const QString BinderFilter = QString::fromUtf16(
+    u"Vellomar\u00AE Docs (*.vl *.vlBackup*);;Vellomar\u00AE backups (*.vlBackup*);;All files (*)");
+inline const QString BinderSaveFilter =
+    QString::fromUtf16(u"Vellomar\u00AE Document (*.vl);;All files (*)");
+inline const QString TabFilter =
+    QString::fromUtf16(u"Isolated Tab of a Vellomar\u00AE document (*.vlTab);;All files (*)");
+inline const QString OpenErrorsText =
+    QStringLiteral("Error(s) occurred while trying to open your notes binder file:\n\n");
+inline const QString SaveProblemText = QStringLiteral(
+    "A problem was encountered when attempting to save your notes. The problem might be in the "
+    "following file name or tab names:\n\n");
+inline const QString NoDocumentToExportText = QStringLiteral(
+    "\"Save As\" will save a single notes document with a name you choose.  However, you have no "
+    "document that it is available to save.  Please open or create a document first.");
+inline const QString RecordingFailedText = QStringLiteral(
+    "Recording could not be started. \n\nIt may help to go into the Options menu and select "
+    "Recording. Maybe try changing the choices for hardware (device/channel), or audio file "
+    "format (type of file and bitrate options.)\n\nDo you want to see those choices?");
+inline const QString TranscriptionHintText =
+    QStringLiteral("Transcription Mode. Press Pause key or Ctrl-T to play next segment.");
 
 class TVellomarFm : public QMainWindow {
   Q_OBJECT
@@ -112,8 +166,9 @@ class TVellomarFm : public QMainWindow {
   void SetNotebookLink(TNotebookLink *Link) { FNotebook = Link; }
   void SetEventsLink(TEventsLink *Link) { FEvents = Link; }
   RMainWindowHooks &Hooks() { return FHooks; }
-  // The parts the commands act on; set once, before the window is shown.
-  void SetProgramParts(const RProgramParts &Parts) { FParts = Parts; }
+  // The parts the commands act on; set once, before the window is shown. A notebook given here
+  // also serves as the notebook link when none was set, and fills the search panel.
+  void SetProgramParts(const RProgramParts &Parts);
   const RProgramParts &Parts() const { return FParts; }
 
   // --- The process-wide flags. The main loop flag is set by the program just before its event
@@ -201,6 +256,76 @@ class TVellomarFm : public QMainWindow {
   // aFileRecent01 .. 06, then aFileRecentSubmenu07 .. 16.
   std::array<QAction *, 16> aFileRecent;
 
+  // --- Commands (vl09_MainCommands.cpp). Each acts on the program's parts; a part that is
+  // missing makes its commands do nothing.
+  // Every action by its name ("aPlaySpeedFaster"); nullptr for an unknown name.
+  QAction *Action(const QString &Name) const { return FActions.value(Name); }
+  QList<QAction *> CommandActions() const { return FActions.values(); }
+
+  // File.
+  // The save question before the binder is left: true when the work is saved or the user chose
+  // not to save; false when the user cancelled or the save failed.
+  bool SaveQuestion_MayLeaveBinder();
+  void aFileOpenExecute();
+  // Opens PathName in place of the current binder (the caller asked the save question); false
+  // when the file did not become the binder.
+  bool OpenBinderFile(const QString &PathName);
+  bool aFileSaveExecute();
+  bool aFileSaveAsExecute();
+  void aFileCloseExecute();
+  void aFileTabNewExecute();
+  void aFileTabImportExecute();
+  void aFileTabExportExecute();
+  void aFileRecentAnyExecute(const QAction *Item);
+
+  // Recording and playback.
+  void RecordingStartBtnClick();
+  void aPlayStartExecute();
+  void aPlayStopExecute();
+  void aPlayInstantReplayExecute();
+  void aPlaySegmentExecute();
+  void aButtonStopBothExecute();
+  // Plays from the moment of the text at the active page's caret.
+  void PlayFromCaretExecute();
+  bool TranscriptionHintActive() const;
+  int Speed() const;
+  void SetSpeed(int Speed);
+  QSlider *TempoTrackBar() const { return FTempoTrackBar; }
+  QLabel *TempoDisplayLbl() const { return FTempoDisplayLbl; }
+  QSlider *VolumeTB() const { return FVolumeTB; }
+  // Shows the options window on the page whose caption contains Page.
+  void ShowOptions(const QString &Page);
+  TOptionsFm *OptionsWindow() const;
+
+  // The event broker: the track a new bookmark goes to, the moment a character typed at the
+  // active page's caret gets, and the rule the document model asks through its broker seam.
+  TBrokerTrack NewEventBroker_Track() const;
+  TDateTime NewEventBroker_When(QChar Ch) const;
+  TDateTime BrokeredEffectiveWhen(TDateTime DocumentContextDT) const;
+  RBrokerState BrokerState() const;
+  // Start-up has finished preparing the window (the broker answers "now" until then).
+  void SetPreparedForBroker(bool Prepared) { FPreparedForBroker = Prepared; }
+
+  // Text.
+  void FontStyleExecute(TFontStyle Style);
+  void TextFontSizeExecute(double DeltaPercent);
+  void TextFontColorExecute(TColor Color);
+  void TextHighlightColorExecute(TColor Highlight);
+  void aTextBulletsExecute();
+  // The text buttons follow the font at the caret, and that font becomes the typing font.
+  void UpdateFontButtonState(TDocument *Doc, TFontIndex FontIndex);
+  void aEditCutExecute();
+  void aEditCopyExecute();
+  void aEditPasteExecute();
+
+  // Search.
+  void aEditFindExecute();
+  void SearchClose();
+  TSearchPanel *SearchPanel() const { return FSearchPanel; }
+
+  // How Help opens a page or address; tests replace it. The default asks the desktop.
+  std::function<bool(const QUrl &Url)> OpenUrl;
+
  Q_SIGNALS:
   // The staged audio start has ended, with audio ready or failed.
   void AudioStartFinished(bool Ready);
@@ -215,6 +340,21 @@ class TVellomarFm : public QMainWindow {
   void FormCreate();
   void FormShow();
   void CreateActions();
+  // The commands' actions, menus, tool bars and bars (vl09_MainCommands.cpp).
+  void CreateCommandActions();
+  void CreateCommandPanels();
+  QAction *NewAction(const char *Name, const QString &Caption, const QKeySequence &Key = {},
+                     bool Checkable = false);
+  void RefreshVolumeBar();
+  void ApplyJumpBackKey();
+  bool CommandKeyFilter(QObject *Watched, QEvent *Event);
+  void ShowTranscriptionHint();
+  void SetCaptionForBinder();
+  void UpdateRecentAfterSaveAs(const QString &OldPath, const QString &NewPath);
+  TDocument *ActiveDocument() const;
+  QWidget *ActiveView() const;
+  void RedrawActiveView();
+  void ReleaseCommandSeams();
   void CreatePanels();
   void DoScheduledAudioInitialization();
   // Runs one stage's work guarded; the reason it failed, empty when it worked.
@@ -297,4 +437,27 @@ class TVellomarFm : public QMainWindow {
   QWidget *vlTrackNow = nullptr;
   QWidget *VertTimeline = nullptr;
   QWidget *FSearchResults = nullptr;
+
+  // The commands' state.
+  QHash<QString, QAction *> FActions;
+  QMenu *FEditMenu = nullptr;
+  QMenu *FOptionsMenu = nullptr;
+  QMenu *FHelpMenu = nullptr;
+  QSlider *FTempoTrackBar = nullptr;
+  QLabel *FTempoDisplayLbl = nullptr;
+  QSlider *FVolumeTB = nullptr;
+  bool FVolumeRefreshing = false;
+  TSearchPanel *FSearchPanel = nullptr;
+  QPointer<TOptionsFm> FOptionsFm;
+  std::unique_ptr<TNotebookLink> FOwnNotebookLink;
+  std::unique_ptr<TMainWindowBroker> FBroker;
+  std::unique_ptr<TScopedEffectiveTimeBroker> FBrokerInstalled;
+  std::unique_ptr<IEditorHost> FEditorHost;
+  IEditorHost *FPreviousEditorHost = nullptr;
+  bool FPreparedForBroker = false;
+  int FWheelAccumulated = 0;
+  // A drag of the strip under the tracks: where it began and the label-area height then.
+  bool FFauxSplitterDragging = false;
+  int FFauxSplitterStartY = 0;
+  int FFauxSplitterStartHeight = 0;
 };

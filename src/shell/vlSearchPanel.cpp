@@ -1,0 +1,186 @@
+#include "vlSearchPanel.h"
+
+#include "vl09_Notebook.h"
+#include "vlGuard.h"
+#include "vlWindowView.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// Draws a result line as plain text with its hit in bold.
+class TResultDelegate final : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter *Painter, const QStyleOptionViewItem &Option,
+             const QModelIndex &Index) const override {
+    const int length = Index.data(TSearchPanel::HitLengthRole).toInt();
+    if (length <= 0) {
+      QStyledItemDelegate::paint(Painter, Option, Index);
+      return;
+    }
+    QStyleOptionViewItem option = Option;
+    initStyleOption(&option, Index);
+    const QString text = option.text;
+    option.text.clear();
+    const QWidget *widget = option.widget;
+    QStyle *style = widget ? widget->style() : nullptr;
+    if (style) style->drawControl(QStyle::CE_ItemViewItem, &option, Painter, widget);
+
+    const int start = std::clamp(Index.data(TSearchPanel::HitStartRole).toInt(), 0,
+                                 static_cast<int>(text.size()));
+    const int end = std::min(static_cast<int>(text.size()), start + length);
+    Painter->save();
+    Painter->setPen(option.palette.color(
+        (option.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text));
+    QRect area = option.rect.adjusted(3, 0, -2, 0);
+    QFont bold = option.font;
+    bold.setBold(true);
+    const QString pieces[3] = {text.left(start), text.mid(start, end - start), text.mid(end)};
+    for (int i = 0; i < 3 && area.width() > 0; ++i) {
+      Painter->setFont(i == 1 ? bold : option.font);
+      Painter->drawText(area, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, pieces[i]);
+      area.setLeft(area.left() + QFontMetrics(Painter->font()).horizontalAdvance(pieces[i]));
+    }
+    Painter->restore();
+  }
+};
+
+}  // namespace
+
+TSearchPanel::TSearchPanel(QWidget *Parent) : QWidget(Parent) {
+  setObjectName(QStringLiteral("SearchPanel"));
+  SearchCmBx = new QComboBox(this);
+  SearchCmBx->setObjectName(QStringLiteral("SearchCmBx"));
+  SearchCmBx->setEditable(true);
+  SearchCmBx->setInsertPolicy(QComboBox::NoInsert);
+  SearchCmBx->lineEdit()->setPlaceholderText(QStringLiteral("Search"));
+  SearchCmBx->lineEdit()->installEventFilter(this);
+  SearchBtn = new QToolButton(this);
+  SearchBtn->setObjectName(QStringLiteral("SearchBtn"));
+  SearchBtn->setText(QStringLiteral("L"));
+  SearchBtn->setToolTip(QStringLiteral("Search"));
+  CloseBtn = new QToolButton(this);
+  CloseBtn->setObjectName(QStringLiteral("CloseBtn"));
+  CloseBtn->setText(QStringLiteral("X"));
+  CloseBtn->setToolTip(QStringLiteral("Close"));
+  ResultsLB = new QListWidget(this);
+  ResultsLB->setObjectName(QStringLiteral("ResultsLB"));
+  // Results may run to thousands of lines: one height for all keeps the list fast.
+  ResultsLB->setUniformItemSizes(true);
+  ResultsLB->setItemDelegate(new TResultDelegate(ResultsLB));
+
+  auto *top = new QHBoxLayout;
+  top->setContentsMargins(0, 0, 0, 0);
+  top->setSpacing(1);
+  top->addWidget(SearchCmBx, 1);
+  top->addWidget(SearchBtn);
+  top->addWidget(CloseBtn);
+  auto *column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(2);
+  column->addLayout(top);
+  column->addWidget(ResultsLB, 1);
+
+  connect(SearchBtn, &QToolButton::clicked, this,
+          [this] { RunGuarded([this] { SearchFromBox(); }); });
+  connect(CloseBtn, &QToolButton::clicked, this, [this] { Q_EMIT CloseRequested(); });
+  connect(ResultsLB, &QListWidget::itemClicked, this,
+          [this](QListWidgetItem *Item) { RunGuarded([this, Item] { OpenResult(Item); }); });
+  connect(ResultsLB, &QListWidget::itemActivated, this,
+          [this](QListWidgetItem *Item) { RunGuarded([this, Item] { OpenResult(Item); }); });
+}
+
+void TSearchPanel::SetNotebook(TvlNotebook *Notebook) {
+  FNotebook = Notebook;
+  if (!FNotebook) return;
+  FNotebook->DocumentSearch = [](TDocument &Doc, int TabIndex, const QString &Header,
+                                 QListWidget *ListBox, const QString &Query) {
+    const std::vector<TDocument::RSearchHit> hits = Doc.Search_Hits(Query);
+    if (hits.empty() || !ListBox) return static_cast<int>(hits.size());
+    ListBox->addItem(QStringLiteral("* H=") + Header);
+    for (const TDocument::RSearchHit &h : hits) {
+      const QString prefix =
+          QStringLiteral("- T=%1 S=%2 C=%3 D=").arg(TabIndex).arg(h.SN).arg(h.CX) + h.Before;
+      auto *item = new QListWidgetItem(prefix + h.Hit + h.After, ListBox);
+      item->setData(TabRole, TabIndex);
+      item->setData(SectionRole, h.SN);
+      item->setData(CharRole, h.CX);
+      item->setData(HitStartRole, static_cast<int>(prefix.size()));
+      item->setData(HitLengthRole, static_cast<int>(h.Hit.size()));
+    }
+    return static_cast<int>(hits.size());
+  };
+}
+
+QString TSearchPanel::NotFoundText(const QString &Text) {
+  return QStringLiteral("* H=Search string \"") + Text + QStringLiteral("\" not found.");
+}
+
+void TSearchPanel::RememberInHistory(const QString &Text) {
+  for (int i = 0; i < SearchCmBx->count(); ++i)
+    if (SearchCmBx->itemText(i).compare(Text, Qt::CaseInsensitive) == 0) return;
+  SearchCmBx->insertItem(0, Text);
+  SearchCmBx->setCurrentIndex(0);
+  SearchCmBx->setEditText(Text);
+}
+
+void TSearchPanel::SearchFromBox() { Search(SearchCmBx->currentText()); }
+
+void TSearchPanel::Search(const QString &Text) {
+  if (Text.isEmpty()) return;
+  RememberInHistory(Text);
+  ResultsLB->clear();
+  const int hits = FNotebook ? FNotebook->Search_AppendResults(Text, ResultsLB) : 0;
+  if (hits == 0) {
+    ResultsLB->clear();
+    ResultsLB->addItem(QString());
+    ResultsLB->addItem(NotFoundText(Text));
+  }
+}
+
+bool TSearchPanel::OpenResult(const QListWidgetItem *Item) {
+  if (!Item || !FNotebook || !Item->data(TabRole).isValid()) return false;
+  const int tab = Item->data(TabRole).toInt();
+  RvlPage *page = FNotebook->GetPageFromIndex(tab);
+  if (!page || !page->mtcDoc) return false;
+  FNotebook->ActivatePage(tab);
+  TDocument &doc = *page->mtcDoc;
+  const TCaretPos at{Item->data(SectionRole).toInt(), Item->data(CharRole).toInt(), false};
+  if (!doc.IsValidCaretPosition_Silent(at)) return false;
+  doc.AtPos_NoSelectionSet(at);
+  // The page's view, or the editor view inside it.
+  auto *view = qobject_cast<TWindowView *>(page->MyWindowView);
+  if (!view && page->MyWindowView) view = page->MyWindowView->findChild<TWindowView *>();
+  if (view) {
+    view->Caret_MoveToPos(at);
+    view->Caret_ScrollIntoView_TimelineFollows();
+    view->setFocus();
+  }
+  Q_EMIT ResultOpened();
+  return true;
+}
+
+bool TSearchPanel::eventFilter(QObject *Watched, QEvent *Event) {
+  if (Watched == SearchCmBx->lineEdit() && Event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent *>(Event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      RunGuarded([this] { SearchFromBox(); });
+      return true;
+    }
+    if (key == Qt::Key_Escape) {
+      Q_EMIT CloseRequested();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(Watched, Event);
+}
