@@ -349,7 +349,7 @@ void TVellomarFm::CreateCommandActions() {
   QAction *aPlayViewRecordings =
       NewAction("aPlayViewRecordings", QStringLiteral("&View Recordings ..."));
   QAction *aPlayStop = NewAction("aPlayStop", QStringLiteral("S&top / Pause"));
-  QAction *aPlayFromCaret = NewAction("aPlayFromCaret", QStringLiteral("Play from the &Caret"));
+  QAction *aPlayFromCaret = NewAction("aPlayFromCaret", QStringLiteral("Play &from the Caret"));
   QAction *aPlaySpeedFaster =
       NewAction("aPlaySpeedFaster", QStringLiteral("Speed:  &Accelerate 5%"),
                 QKeySequence(QStringLiteral("Ctrl+A")));

@@ -6,6 +6,7 @@
 #include "vl09_RecentFiles.h"
 #include "vl09_Registry.h"
 #include "vl09_SilenceActions.h"
+#include "vl09_SilenceConfigFm.h"
 #include "vl09_SilenceFm.h"
 #include "vlAppPaths.h"
 #include "vlClock.h"
@@ -154,6 +155,23 @@ void TvlProgram::InstallHooks(TVellomarFm &Window) {
   };
   hooks.SilenceProtectionLevelNow = [this] { return FSilence.ScheduleLevelNow(); };
   hooks.ReloadCurrentMediaMonth = [this] { FFolders.Month_Reload(); };
+  hooks.BinderSavedOrOpened = [this] { RememberSavedBookmarks(); };
+  hooks.OptionsApplied = [this] { FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions)); };
+  hooks.ViewRecordings = [this] {
+    const TVertTimeline *timeline = FTimelines->VertTimeline();
+    FTimelines->ViewRecordings(timeline && timeline->FeatureDT() > 100 ? timeline->FeatureDT()
+                                                                       : Now());
+  };
+  hooks.VertTimelineFeatureMoment = [this] {
+    const TVertTimeline *timeline = FTimelines->VertTimeline();
+    return timeline ? timeline->FeatureDT() : TDateTime(0);
+  };
+  if (FSilenceActions)
+    FSilenceActions->SetOnConfigureSchedule([this] {
+      TSilenceSettingsOf<TRegistryData> store(FStore);
+      TSilenceConfigFm window(FSchedule, &store, FWindow);
+      window.exec();
+    });
 }
 
 // ---------------------------------------------------------------------------------------------

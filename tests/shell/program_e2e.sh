@@ -3,8 +3,8 @@
 #   1. a first start with an empty home; recording starts from the Record menu while speech is
 #      played into the daemon's microphone; a sentence is typed into the example notes; recording
 #      stops; closing the program answers Yes to the save question, which saves the binder;
-#   2. a second start reopens the binder; the caret goes to the start of the sentence and
-#      Play > Start plays from there.
+#   2. a second start reopens the binder and shows the audio controls; the caret goes to the
+#      start of the sentence and Play > Play from the Caret plays from there.
 # Checks: the binder holds the sentence at a moment of today; the recording exists and is as long
 # as the time it ran; the play starts in that recording within 50 ms of the sentence's moment.
 #
@@ -85,8 +85,9 @@ if [[ $step == 1 ]]; then
   sleep 1
   key y
 else
+  key alt+t a
   key ctrl+End Home
-  key alt+p s
+  key alt+p f
   sleep 1.5
   import -window root "$work/shot2.png" 2>/dev/null || true
   key alt+f x
