@@ -246,13 +246,14 @@ bool TvlMediaFoldersInfo::Month_LoadMonthsOf(TDateTime PlayDT, TDateTime RecDT, 
 }
 
 bool TvlMediaFoldersInfo::Month_AddMonthOf(TDateTime AnyDT) {
-  AddMonthFolder(MonthStart(AnyDT));
-  SortEntries();
+  // A month listed already costs a look-up only: views ask on every rebuild.
+  if (AddMonthFolder(MonthStart(AnyDT))) SortEntries();
   return !FEntries.empty();
 }
 
-void TvlMediaFoldersInfo::AddMonthFolder(TDateTime Month) {
-  if (std::find(FLoadedMonths.begin(), FLoadedMonths.end(), Month) != FLoadedMonths.end()) return;
+bool TvlMediaFoldersInfo::AddMonthFolder(TDateTime Month) {
+  if (std::find(FLoadedMonths.begin(), FLoadedMonths.end(), Month) != FLoadedMonths.end())
+    return false;
   FLoadedMonths.push_back(Month);
   const QString monthFolder = RecordingMonthFolder(Month);
   for (const QString &folder : FAudioFolders) {
@@ -262,6 +263,7 @@ void TvlMediaFoldersInfo::AddMonthFolder(TDateTime Month) {
       FEntries.push_back(std::move(e));
     }
   }
+  return true;
 }
 
 void TvlMediaFoldersInfo::SortEntries() {

@@ -138,7 +138,8 @@ class TvlMediaFoldersInfo {
   bool DeleteOneFileFromListing(TDateTime FromDT, int Duration);
 
  private:
-  void AddMonthFolder(TDateTime MonthStart);
+  // False when the month was listed already.
+  bool AddMonthFolder(TDateTime MonthStart);
   void SortEntries();
 
   QStringList FAudioFolders;

@@ -88,6 +88,8 @@ TvlProgram::TvlProgram(TRegistryData &Store, TvlOptions &Options,
   FOptions.SetAudioDeviceQuery(&FAudio);
   FDays.Clear();
   FTimelines = std::make_unique<TvlTimelineGlue>(FAudio, FFolders, FMedia, FOptions);
+  FTracks = std::make_unique<TvlTrackGlue>(FAudio, FFolders, FMedia);
+  FVertLevels = std::make_unique<TVisualizationVertLevelSource>(FTracks->Visualization());
   SetOtherEventsIO(this);
 }
 
@@ -140,6 +142,9 @@ void TvlProgram::Connect(TVellomarFm &Window, const QString &ExampleBinder) {
   Window.SetProgramParts(parts);
   InstallHooks(Window);
   FTimelines->Connect(Window, FNotebook);
+  FTracks->Connect(Window, FNotebook, *FTimelines);
+  FTimelines->SetLevelSource(FVertLevels.get());
+  FTimelines->SetAlsoFollow([this](TDateTime Moment) { FTracks->Follow(Moment); });
 }
 
 void TvlProgram::InstallHooks(TVellomarFm &Window) {
@@ -301,6 +306,7 @@ void TvlProgram::IO_SaveNonTypingEvents(TvlXmlOut &Out) { FDays.IO_SaveNonTyping
 QString TvlProgram::IO_LoadNonTypingEvents(TvlXmlIn &In) {
   // The bookmarks of the binder read before belong to it alone.
   FTimelines->EventsCleared();
+  FTracks->EventsCleared();
   for (const TKindOfEvent kind : NonTypingKinds) {
     std::vector<TEventID> ids;
     FDays.ByKind_GetListOfEvents(kind, ids);

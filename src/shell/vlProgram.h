@@ -25,6 +25,8 @@
 #include "vlMainWindowLinks.h"
 #include "vlOtherEventsIO.h"
 #include "vlTimelineGlue.h"
+#include "vlTrackGlue.h"
+#include "vlVertLevelsFromVisualization.h"
 
 #include <QPointer>
 #include <QString>
@@ -69,6 +71,7 @@ class TvlProgram final : public TAudioStartup,
   TvlDayFilesManager &DayFiles() { return FDays; }
   TSilenceProtection &Silence() { return FSilence; }
   TvlTimelineGlue &Timelines() { return *FTimelines; }
+  TvlTrackGlue &Tracks() { return *FTracks; }
 
   // TAudioStartup
   QString InitializeRecorder() override;
@@ -125,6 +128,8 @@ class TvlProgram final : public TAudioStartup,
   std::unique_ptr<TSilenceWindowPrompts> FSilencePrompts;
   TvlDayFilesManager FDays;
   std::unique_ptr<TvlTimelineGlue> FTimelines;
+  std::unique_ptr<TvlTrackGlue> FTracks;
+  std::unique_ptr<TVisualizationVertLevelSource> FVertLevels;
   TVellomarFm *FWindow = nullptr;
   QPointer<TvlNotebook> FNotebook;
   QPointer<TSilenceActions> FSilenceActions;

@@ -52,6 +52,10 @@ void TvlTimelineGlue::Connect(TVellomarFm &Window, TvlNotebook *Notebook) {
   };
 }
 
+void TvlTimelineGlue::SetLevelSource(TVertLevelSource *Source) {
+  if (FTimeline) FTimeline->SetLevelSource(Source ? Source : &FLevels);
+}
+
 void TvlTimelineGlue::EventsCleared() {
   if (FTimeline) FTimeline->OnEventsCleared();
 }

@@ -33,6 +33,12 @@ class TvlTimelineGlue final : public TVertTimelineLinks {
 
   // Creates the vertical timeline in Window's side panel and installs the editor's seams.
   void Connect(TVellomarFm &Window, TvlNotebook *Notebook);
+  // The level band from the tracks' visualisation rather than from the level files (not owned).
+  void SetLevelSource(TVertLevelSource *Source);
+  // Where the caret's moment goes besides the vertical timeline (the historical track).
+  void SetAlsoFollow(std::function<void(TDateTime)> AlsoFollow) {
+    FFollower.AlsoFollow = std::move(AlsoFollow);
+  }
   TVertTimeline *VertTimeline() const { return FTimeline; }
   // The bookmarks are about to be replaced: the timeline lets go of the ones it holds.
   void EventsCleared();

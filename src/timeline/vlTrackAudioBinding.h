@@ -1,7 +1,8 @@
 #pragma once
 // Wiring between the tracks and the recordings catalogue, so the main window connects them in
 // two calls:
-//   - after every rebuild of a track index, the catalogue lists the recordings touching the span
+//   - after every rebuild of a track index, the catalogue lists the months the span reaches and
+//     the recordings touching the span
 //     and sends the stored level readings of those it has not sent yet to the visualisation;
 //   - when the visualisation drops sections (its cap, or ClearAllVu when a binder closes), the
 //     catalogue marks that span as not sent, so it is sent again when a track shows it.
@@ -24,6 +25,9 @@ inline void BindVisualizationToCatalogue(TVisualization &Vis, TvlMediaInfo &Medi
 inline void BindTrackToCatalogue(TvlTrackIndex &Index, TvlMediaFoldersInfo &Folders,
                                  TvlMediaInfo &Media) {
   Index.SetSpanHook([&Folders, &Media](TDateTime From, TDateTime Till, TAudioRole) {
+    // The months the span reaches into are listed first.
+    Folders.Month_AddMonthOf(From);
+    Folders.Month_AddMonthOf(Till);
     Folders.ListFilesTouchedByTimePeriod(From, Till, Media);
     Media.SendHistoricalVisualizationData(From, Till);
   });

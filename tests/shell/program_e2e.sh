@@ -41,66 +41,65 @@ cat >"$work/drive.sh" <<'DRIVE'
 #!/usr/bin/env bash
 set -euo pipefail
 work=$1 exe=$2 step=$3
-export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime
+# The real X platform on the virtual screen, whatever the tests around chose.
+export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb
 trace=$HOME/Documents/Vellomar/Trace.txt
 
-wait_for_window() {
-  for _ in $(seq 100); do
-    if xdotool search --onlyvisible --name '^Vellomar' >/dev/null 2>&1; then return 0; fi
+month=$HOME/.local/share/Vellomar/Audio/$(date +%Y-%m)
+
+# Waits up to $1 tenths of a second for the command after it to succeed.
+wait_until() {
+  local tenths=$1
+  shift
+  for _ in $(seq "$tenths"); do
+    if "$@" >/dev/null 2>&1; then return 0; fi
     sleep 0.1
   done
-  echo "no window" >&2
   return 1
 }
-# The audio start ends a little after the window shows; the menus wait for it.
-wait_for_audio() {
-  for _ in $(seq 100); do
-    grep -q "Audio ready\|Audio start failed" "$trace" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 0
-}
+visible_windows() { xdotool search --onlyvisible --name '.' 2>/dev/null | wc -l; }
 key() { xdotool key --delay 120 "$@"; sleep 0.4; }
 
 "$exe" >"$work/out$step.txt" 2>&1 &
 pid=$!
-wait_for_window
-sleep 1.5
-wait_for_audio
+# The main window is up and its audio start has ended; the splash has gone a little later.
+wait_until 600 grep -q "Audio ready\|Audio start failed" "$trace" || { echo "no start" >&2; exit 1; }
+sleep 1
 # No window manager: a click gives the window the keyboard. Below the example's text, so the
 # caret goes to the end of the first tab.
 xdotool mousemove 700 600 click 1
 sleep 0.5
 if [[ $step == 1 ]]; then
   key alt+r s
+  wait_until 100 compgen -G "$month/*.wav" || { echo "no recording started" >&2; exit 1; }
   (sleep 0.3; paplay -d vl_in "$work/speech.wav") &
   key ctrl+End Return
   xdotool type --delay 80 "The river carries sand"
   sleep 2.5
   key alt+r s
-  sleep 0.5
+  # A finished recording's name carries its length.
+  wait_until 100 compgen -G "$month/*).wav" || { echo "the recording did not stop" >&2; exit 1; }
   import -window root "$work/shot1.png" 2>/dev/null || true
+  before=$(visible_windows)
   key alt+f x
   # The save question: Yes saves the binder under its name.
-  sleep 1
+  wait_until 100 test "$(visible_windows)" -gt "$before" || { echo "no save question" >&2; exit 1; }
+  sleep 0.3
   key y
 else
   key alt+t a
   key ctrl+End Home
   key alt+p f
-  sleep 1.5
+  wait_until 100 grep -q "Play from" "$trace" || { echo "nothing played" >&2; exit 1; }
+  sleep 1
   import -window root "$work/shot2.png" 2>/dev/null || true
   key alt+f x
-  sleep 1
-  # Nothing changed, so nothing is asked; answer No in case the caret's move counted.
-  xdotool key n 2>/dev/null || true
 fi
-for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$pid" 2>/dev/null; then
+wait_until 300 bash -c "! kill -0 $pid" || {
   echo "the program did not end" >&2
   kill -9 "$pid"
   exit 1
-fi
+}
 wait "$pid"
 DRIVE
 chmod +x "$work/drive.sh"

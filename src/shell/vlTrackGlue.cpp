@@ -1,0 +1,150 @@
+#include "vlTrackGlue.h"
+
+#include "vl09_Hint.h"
+#include "vl09_Main.h"
+#include "vl09_MediaInfo.h"
+#include "vl09_MyAudio.h"
+#include "vl09_Notebook.h"
+#include "vlClock.h"
+#include "vlGuard.h"
+#include "vlTimelineGlue.h"
+#include "vlTrackAudioBinding.h"
+#include "vlTrackMapping.h"
+
+#include <QMenu>
+
+#include <cmath>
+
+TvlTrackGlue::TvlTrackGlue(TvlAudio &Audio, TvlMediaFoldersInfo &Folders, TvlMediaInfo &MediaInfo)
+    : FAudio(Audio),
+      FMediaInfo(MediaInfo),
+      FTrackOld(arHistorical, &FVis),
+      FTrackNow(arCurrent, &FVis),
+      FTrackAudio(Audio) {
+  BindVisualizationToCatalogue(FVis, MediaInfo);
+  BindTrackToCatalogue(FTrackOld.Index(), Folders, MediaInfo);
+  BindTrackToCatalogue(FTrackNow.Index(), Folders, MediaInfo);
+  FOfferAndSelect.OnAllTracksChanged = [this] { BookmarksChanged(); };
+}
+
+TvlTrackGlue::~TvlTrackGlue() {
+  // The catalogue outlives the visualisation it feeds.
+  FMediaInfo.SetVisualizationTarget(nullptr);
+}
+
+TvlTrackWindow *TvlTrackGlue::MakeWindow(TvlTrack &Track) {
+  auto *window = new TvlTrackWindow(Track);
+  window->SetAudio(&FTrackAudio);
+  window->SetOfferAndSelect(&FOfferAndSelect);
+  window->OnPopupRequested = [this, window](const QPoint &Global) { ShowPopup(window, Global); };
+  window->OnHint = [this](const QPoint &Global, const QString &Text, int MSecs) {
+    if (FWindow && FWindow->Hint()) FWindow->Hint()->ShowIt(Text, Global, MSecs);
+  };
+  window->OnCalendarRequested = [this](TDateTime At) {
+    if (FTimelines) FTimelines->ViewRecordings(At);
+  };
+  window->OnBookmarksChanged = [this] {
+    if (FTimelines && FTimelines->VertTimeline()) FTimelines->VertTimeline()->InvalidateRendering();
+  };
+  window->OnLabelToolHidden = [this] {
+    if (FNotebook) FNotebook->FocusActivePage();
+  };
+  return window;
+}
+
+void TvlTrackGlue::Connect(TVellomarFm &Window, TvlNotebook *Notebook, TvlTimelineGlue &Timelines) {
+  FWindow = &Window;
+  FNotebook = Notebook;
+  FTimelines = &Timelines;
+  FOld = MakeWindow(FTrackOld);
+  FOld->setObjectName(QStringLiteral("vlTrackOld"));
+  FNow = MakeWindow(FTrackNow);
+  FNow->setObjectName(QStringLiteral("vlTrackNow"));
+  Window.AttachHistoricalTrack(FOld);
+  Window.AttachCurrentTrack(FNow);
+
+  RMainWindowHooks &hooks = Window.Hooks();
+  hooks.SetupHistoricalTrack = [this](TDateTime When, double Zoom) {
+    FTrackOld.InitializeAtFirstShow_AndSetZoomLevelTo(ZoomLevelFromPixelDuration(Zoom));
+    FTrackNow.InitializeAtFirstShow_AndSetZoomLevelTo(ZoomLevelFromPixelDuration(Zoom));
+    if (FOld) FOld->MoveTrackTo(When);
+    if (FNow) FNow->MoveTrackTo(Now());
+  };
+  hooks.HistoricalTrackWhen = [this] {
+    return FOld ? FOld->DateTimeScrollableInView_Earliest() : TDateTime(0);
+  };
+  hooks.HistoricalTrackZoom = [this] { return FTrackOld.Render().Zoom_PixelDuration(); };
+  hooks.EnableTrackTimers = [this] {
+    for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
+      if (w) w->TimersEnable(true);
+  };
+  hooks.StopTrackTimers = [this] {
+    for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
+      if (w) w->TimersEnable(false);
+  };
+  hooks.RepaintInvalidatedTracks = [this] {
+    for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
+      if (w && w->vlTrack().PaintIfInvalid()) w->update();
+  };
+  hooks.TrackShowsMoment = [this](TBrokerTrack Track, TDateTime When) {
+    const TvlTrackWindow *w = Track == btkHistorical ? FOld.data() : FNow.data();
+    return w && When >= w->DateTimeScrollableInView_Earliest() &&
+           When <= w->DateTimeScrolledInView_Last();
+  };
+  hooks.RecordingStarted_MoveCurrentTrack = [this] {
+    if (FNow) FNow->MoveTrackTo(Now());
+  };
+  hooks.HeightOfLabelAreaChanged = [this](int) {
+    for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
+      if (w) w->InvalidateRebuildAndRedrawWithoutFlicker();
+  };
+}
+
+void TvlTrackGlue::Follow(TDateTime Moment) {
+  if (!FOld || Moment < 100) return;
+  // Only when the moment has left the visible span: small caret moves keep the track still.
+  if (Moment < FOld->DateTimeScrollableInView_Earliest() ||
+      Moment > FOld->DateTimeScrolledInView_Last())
+    FOld->MoveTrackTo(Moment);
+  FOld->PointOutSpecificTimeOnTrack(Moment);
+}
+
+void TvlTrackGlue::EventsCleared() {
+  FOfferAndSelect.ClearAll();
+  for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
+    if (w) w->OnEventsCleared();
+}
+
+void TvlTrackGlue::BookmarksChanged() {
+  for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
+    if (w) w->InvalidateRebuildAndRedrawWithoutFlicker();
+  if (FTimelines && FTimelines->VertTimeline()) FTimelines->VertTimeline()->InvalidateRendering();
+}
+
+void TvlTrackGlue::ShowPopup(TvlTrackWindow *Window, const QPoint &Global) {
+  delete FPopup;
+  FPopup = new QMenu(Window);
+  const RTrackPopupState state = FOfferAndSelect.PopupState(FOfferAndSelect.FRightMouseDownOnSlot);
+  const auto item = [&](const QString &Caption, bool Enabled, std::function<void()> Do) {
+    QAction *a = FPopup->addAction(Caption);
+    a->setEnabled(Enabled);
+    QObject::connect(a, &QAction::triggered, FPopup, [Do = std::move(Do)] { RunGuarded(Do); });
+  };
+  item(QStringLiteral("&Add Bookmark ..."), state.AddBookmark, [this] {
+    FOfferAndSelect.PopupAddBookmark();
+    BookmarksChanged();
+  });
+  item(QStringLiteral("Edit Bookmark ..."), state.EditBookmark,
+       [this] { FOfferAndSelect.PopupEditBookmark(); });
+  item(QStringLiteral("&Delete Bookmark"), state.DeleteBookmark, [this] {
+    FOfferAndSelect.PopupDeleteBookmarks();
+    BookmarksChanged();
+  });
+  FPopup->addSeparator();
+  item(QStringLiteral("&Jump to Corresponding Point in Notes"), state.JumpToText, [this] {
+    if (FNotebook) FNotebook->Timestamp_FindDocAndJumpTextTo(FOfferAndSelect.FMouseDownTimelineDT);
+  });
+  item(state.PlayFromBeginning ? QStringLiteral("&Play from Beginning") : QStringLiteral("&Play"),
+       state.Play, [this, Global] { FOfferAndSelect.PopupPlay(Global); });
+  FPopup->popup(Global);
+}

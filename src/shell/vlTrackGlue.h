@@ -1,0 +1,62 @@
+#pragma once
+// TvlTrackGlue: the two tracks of the main window (the historical track, which follows the
+// notes, and the current-day track, which follows the recording), with the level visualisation
+// they share with the vertical timeline, the bookmark picking across both, and the track pop-up
+// menu. It puts the track windows into the window's panels and fills the window's track hooks.
+//
+// The window owns the track windows once attached; this object owns the tracks they draw and must
+// outlive the window (the program destroys it after the window). User-interface thread only.
+
+#include "vl09_OfferAndSelect.h"
+#include "vl09_Track.h"
+#include "vl09_TrackWindow.h"
+#include "vl09_Visualization.h"
+
+#include <QPointer>
+
+#include <memory>
+
+class QMenu;
+class TVellomarFm;
+class TvlAudio;
+class TvlMediaFoldersInfo;
+class TvlMediaInfo;
+class TvlNotebook;
+class TvlTimelineGlue;
+
+class TvlTrackGlue {
+ public:
+  TvlTrackGlue(TvlAudio &Audio, TvlMediaFoldersInfo &Folders, TvlMediaInfo &MediaInfo);
+  ~TvlTrackGlue();
+  TvlTrackGlue(const TvlTrackGlue &) = delete;
+  TvlTrackGlue &operator=(const TvlTrackGlue &) = delete;
+
+  void Connect(TVellomarFm &Window, TvlNotebook *Notebook, TvlTimelineGlue &Timelines);
+  TVisualization &Visualization() { return FVis; }
+  TvlTrackWindow *Historical() const { return FOld; }
+  TvlTrackWindow *Current() const { return FNow; }
+  // The caret's moment: the historical track shows it.
+  void Follow(TDateTime Moment);
+  // The bookmarks are about to be replaced: the tracks let go of the ones they hold.
+  void EventsCleared();
+  // Bookmarks changed elsewhere (the vertical timeline, a function key): redraw.
+  void BookmarksChanged();
+
+ private:
+  TvlTrackWindow *MakeWindow(TvlTrack &Track);
+  void ShowPopup(TvlTrackWindow *Window, const QPoint &Global);
+
+  TvlAudio &FAudio;
+  TvlMediaInfo &FMediaInfo;
+  TVisualization FVis;
+  TvlTrack FTrackOld;
+  TvlTrack FTrackNow;
+  TOfferAndSelect FOfferAndSelect;
+  TvlAudioForTrack FTrackAudio;
+  TVellomarFm *FWindow = nullptr;
+  QPointer<TvlNotebook> FNotebook;
+  TvlTimelineGlue *FTimelines = nullptr;
+  QPointer<TvlTrackWindow> FOld;
+  QPointer<TvlTrackWindow> FNow;
+  QPointer<QMenu> FPopup;
+};
