@@ -1,5 +1,7 @@
 #include "vlShellSettings.h"
 
+#include "vl09_SilenceConfig.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -17,9 +19,8 @@ const QRect *WorkAreaAt(const QPoint &P, const QList<QRect> &WorkAreas) {
 }  // namespace
 
 QString vlSetting::SilenceDayName(int DayOfWeek) {
-  static const char *const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  if (DayOfWeek < 1 || DayOfWeek > 7) return QString();
-  return QStringLiteral("Silence_") + QLatin1String(days[DayOfWeek - 1]);
+  // The schedule owns the names of its stored days.
+  return TvlSilenceConfigSchedule::DayValueName(DayOfWeek - 1);
 }
 
 QRect MainWindowBounds(const TRegistryData &Store, const QRect &PrimaryWorkArea,
