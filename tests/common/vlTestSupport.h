@@ -12,6 +12,8 @@
 #include "vlPrompts.h"
 
 #include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -73,3 +75,14 @@ RRun RunProgram(const QString &Program, const QStringList &Arguments, int Timeou
 // A notes file's or binder's bytes without the moments of their saving, so that two saves can be
 // compared.
 QByteArray WithoutWhenSaved(QByteArray Bytes);
+
+// Lets the event loop run until Done holds or LimitMSecs pass (generous: the machine may be
+// loaded); answers Done().
+template <typename TDone>
+bool WaitForEvents(TDone Done, int LimitMSecs = 10000) {
+  QElapsedTimer waited;
+  waited.start();
+  while (!Done() && waited.elapsed() < LimitMSecs)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  return Done();
+}

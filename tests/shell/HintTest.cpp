@@ -15,16 +15,6 @@ QString S(const char *Text) { return QString::fromUtf8(Text); }
 
 QRect ScreenRect() { return QGuiApplication::primaryScreen()->geometry(); }
 
-// Lets the event loop run until Done holds or a generous limit passes.
-template <typename TDone>
-bool WaitFor(TDone Done, int LimitMSecs = 10000) {
-  QElapsedTimer waited;
-  waited.start();
-  while (!Done() && waited.elapsed() < LimitMSecs)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return Done();
-}
-
 void SendMouse(QWidget &W, QEvent::Type Type, QPoint At, Qt::MouseButton Button) {
   const Qt::MouseButtons held =
       Type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Button);
@@ -71,7 +61,7 @@ TEST(Hint, AHintAtTheScreensCornerIsMovedOntoIt) {
 TEST(Hint, HidesByItselfAfterItsTime) {
   TvlHint hint;
   hint.ShowIt(S("Going"), QPoint(100, 100), 30);
-  EXPECT_TRUE(WaitFor([&] { return !hint.isVisible(); }));
+  EXPECT_TRUE(WaitForEvents([&] { return !hint.isVisible(); }));
   EXPECT_FALSE(hint.IsOnHint(hint.ActivatedRect().topLeft()));
 
   // Without a time it stays until hidden or replaced.
@@ -93,7 +83,7 @@ TEST(Hint, APauseKeyTextHoldsTranscriptionModeUntilTheHintHides) {
   hint.HideEarly();
   EXPECT_FALSE(hint.TranscriptionMode());
   hint.ShowIt(S("Pause key"), QPoint(100, 100), 20);
-  EXPECT_TRUE(WaitFor([&] { return !hint.TranscriptionMode(); }));
+  EXPECT_TRUE(WaitForEvents([&] { return !hint.TranscriptionMode(); }));
 }
 
 TEST(Hint, OnlyHintsLongEnoughAfterThePreviousOneAreAnimated) {

@@ -23,16 +23,12 @@
 
 namespace {
 
-QString S(const char *Text) { return QString::fromUtf8(Text); }
-
 template <typename TDone>
-bool WaitFor(TDone Done, int LimitMSecs = 30000) {
-  QElapsedTimer waited;
-  waited.start();
-  while (!Done() && waited.elapsed() < LimitMSecs)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return Done();
+bool WaitForLong(TDone Done) {
+  return WaitForEvents(Done, 30000);
 }
+
+QString S(const char *Text) { return QString::fromUtf8(Text); }
 
 // Answers each stage as scripted: a reason, or a report with a dialog, at FailAtStage.
 class TFakeAudio final : public TAudioStartup {
@@ -166,7 +162,7 @@ TEST(MainWindow, ACloseDuringTheAudioStartIsCarriedOutWhenTheStartEnds) {
     EXPECT_FALSE(rig.AudioActionsEnabled());
     EXPECT_EQ(fm.RecorderActivityLbl()->text(), S("Initializing"));
     if (closeAtStage == 0) askToClose();
-    ASSERT_TRUE(WaitFor([&] { return fm.FormCloseDone(); }));
+    ASSERT_TRUE(WaitForLong([&] { return fm.FormCloseDone(); }));
     EXPECT_EQ(stageWhenAsked, closeAtStage);
     EXPECT_EQ(fm.AudioInitializationStage(), 9);
     EXPECT_TRUE(fm.AudioReady());
@@ -200,7 +196,7 @@ TEST(MainWindow, AFailingAudioStageLeavesAWindowThatCloses) {
         if (Stage == 5) fm.close();
       };
     fm.show();
-    ASSERT_TRUE(WaitFor([&] { return finished; }));
+    ASSERT_TRUE(WaitForLong([&] { return finished; }));
     EXPECT_FALSE(readyWhenFinished);
     EXPECT_TRUE(fm.AudioFailed());
     EXPECT_FALSE(fm.AudioReady());
@@ -219,7 +215,7 @@ TEST(MainWindow, AFailingAudioStageLeavesAWindowThatCloses) {
     EXPECT_EQ(rig.Audio.StagesRun.last(), row.FailAt);
     if (!row.CloseAskedBefore) {
       EXPECT_TRUE(fm.isVisible());
-      ASSERT_TRUE(WaitFor([&] { return !fm.HasAudioInitializationTimer(); }));
+      ASSERT_TRUE(WaitForLong([&] { return !fm.HasAudioInitializationTimer(); }));
       fm.close();
     }
     EXPECT_TRUE(fm.FormCloseDone());
@@ -239,7 +235,7 @@ TEST(MainWindow, AudioReadyEnablesTheActionsAndRecordsOnlyWhenStoredSo) {
     if (row.Stored) rig.Store.SetValue(S("RecordStartAuto"), S(row.Stored));
     TVellomarFm &fm = rig.Make();
     fm.show();
-    ASSERT_TRUE(WaitFor([&] { return fm.AudioInitializationStage() == 9; }));
+    ASSERT_TRUE(WaitForLong([&] { return fm.AudioInitializationStage() == 9; }));
     EXPECT_TRUE(fm.AudioReady());
     EXPECT_TRUE(rig.AudioActionsEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);

@@ -30,15 +30,6 @@ RTypedEvent Ch(TDateTime When, const char *Text) {
 
 int SevenEach(const QString &S) { return int(S.size()) * 7; }
 
-template <typename TDone>
-bool WaitFor(TDone Done, int LimitMSecs = 10000) {
-  QElapsedTimer waited;
-  waited.start();
-  while (!Done() && waited.elapsed() < LimitMSecs)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return Done();
-}
-
 void SendMouse(QWidget &W, QEvent::Type Type, QPoint At, Qt::MouseButton Button,
                Qt::MouseButtons Held) {
   QMouseEvent event(Type, QPointF(At), W.mapToGlobal(QPointF(At)), Button, Held, Qt::NoModifier);
@@ -230,7 +221,7 @@ TEST(VertTimeline, FollowsOnIdleOrAnimatedAfterAClickOnALine) {
   EXPECT_FALSE(rig.Timeline.HasPendingChange());
   rig.Timeline.MaybeCauseTimelineToFollowDT(typedAt - 60 * Sec);
   EXPECT_EQ(rig.Timeline.FeatureDT(), before);
-  ASSERT_TRUE(WaitFor([&] { return !rig.Timeline.HasPendingChange(); }));
+  ASSERT_TRUE(WaitForEvents([&] { return !rig.Timeline.HasPendingChange(); }));
   EXPECT_EQ(rig.Timeline.FeatureDT(), typedAt - 60 * Sec);
 
   // A click on the line puts the caret at the clicked character; the follow that the caret's
@@ -247,7 +238,7 @@ TEST(VertTimeline, FollowsOnIdleOrAnimatedAfterAClickOnALine) {
   rig.Timeline.MaybeCauseTimelineToFollowDT(typedAt - 6 * Sec);
   EXPECT_TRUE(rig.Timeline.IsAnimating());
   rig.Clock.AdvanceMSecs(450);
-  ASSERT_TRUE(WaitFor([&] { return !rig.Timeline.IsAnimating(); }));
+  ASSERT_TRUE(WaitForEvents([&] { return !rig.Timeline.IsAnimating(); }));
   EXPECT_EQ(rig.Timeline.FeatureDT(), typedAt - 6 * Sec);
 }
 
