@@ -25,7 +25,6 @@ TvlTimelineGlue::TvlTimelineGlue(TvlAudio &Audio, TvlMediaFoldersInfo &Folders,
 TvlTimelineGlue::~TvlTimelineGlue() {
   SetTimelineFollower(nullptr);
   SetBookmarkSink(nullptr);
-  if (FTimeline) FAudio.RemoveLevelListener(FTimeline);
 }
 
 void TvlTimelineGlue::Connect(TVellomarFm &Window, TvlNotebook *Notebook) {
@@ -41,7 +40,12 @@ void TvlTimelineGlue::Connect(TVellomarFm &Window, TvlNotebook *Notebook) {
   timeline->SetWordsPerMinute(FOptions.WordsPerMinute());
   Window.AttachVertTimeline(timeline);
   if (QScrollBar *bar = Window.VertTimelineScrollBar()) timeline->SetExternalScrollbar(bar);
-  FAudio.AddLevelListener(timeline);
+  // The window frees the timeline when it closes, while the player's level tick may still run:
+  // it stops listening as it goes.
+  TAudioLevelListener *listener = timeline;
+  FAudio.AddLevelListener(listener);
+  QObject::connect(timeline, &QObject::destroyed, timeline,
+                   [this, listener] { FAudio.RemoveLevelListener(listener); });
   FBookmarks.SetTimeline(timeline);
   FFollower.SetTimeline(timeline);
   FOptions.OnWordsPerMinuteChanged = [this] {

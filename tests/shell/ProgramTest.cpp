@@ -140,3 +140,15 @@ TEST(Program, APageKeepsItsScrollPositionAtALineTop) {
   EXPECT_EQ(page.PageView_ScrollPos(), at);
   EXPECT_FALSE(page.PageView_SetScrollPos(-1));
 }
+
+TEST(Program, LevelReadingsAfterTheWindowClosedReachNoFreedView) {
+  TFreshFolder folder;
+  TRun run(folder);
+  run.Program.OpenBinder(QString());
+  ASSERT_NE(run.Program.Timelines().VertTimeline(), nullptr);
+  // Closing frees the vertical timeline while the player's level tick may still be due.
+  run.Window.FormClose();
+  EXPECT_EQ(run.Program.Timelines().VertTimeline(), nullptr);
+  run.Program.Audio().OnVuChange_Player(-1, 1000, 1000);
+  run.Program.Audio().OnVuChange_Recorder(1000, 1000, Now());
+}
