@@ -131,20 +131,14 @@ echo "second run: $play"
 asked=${play#*Play from }
 asked=${asked%% at *}
 reported=${play##* at }
-python3 - "$moment" "$asked" "$reported" <<'PY'
-import sys
-from datetime import datetime
-def parse(text):
-    for form in ("%Y-%m-%d %H:%M:%S.%f", "%Y-%m-%d %H:%M:%S"):
-        try:
-            return datetime.strptime(text.strip(), form)
-        except ValueError:
-            pass
-    raise SystemExit("cannot read the moment " + text)
-sentence, asked, reported = (parse(t) for t in sys.argv[1:4])
-if asked.replace(microsecond=0) != sentence:
-    raise SystemExit(f"played from {asked}, not from the sentence at {sentence}")
-off = abs((reported - asked).total_seconds()) * 1000
-print(f"play starts {off:.0f} ms from the sentence's moment")
-sys.exit(0 if off <= 50 else 1)
-PY
+# Milliseconds since the epoch of a local "YYYY-MM-DD HH:MM:SS[.zzz]".
+msecs() { date -d "$1" +%s%3N; }
+sentence_ms=$(msecs "$moment")
+asked_ms=$(msecs "$asked")
+reported_ms=$(msecs "$reported")
+((asked_ms / 1000 == sentence_ms / 1000)) ||
+  fail "played from $asked, not from the sentence at $moment"
+off=$((reported_ms - asked_ms))
+((off < 0)) && off=$((-off))
+echo "play starts $off ms from the sentence's moment"
+((off <= 50)) || fail "the play started $off ms away from the sentence's moment"
