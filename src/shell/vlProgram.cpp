@@ -23,12 +23,6 @@
 
 namespace {
 
-// The save question's and Save As's file dialog filter.
-const QString SaveFilter = QStringLiteral("Vellomar® Document (*.vl);;All files (*)");
-const QString SaveFailedPrefix = QStringLiteral(
-    "A problem was encountered when attempting to save your notes. The problem might be in the "
-    "following file name or tab names:\n\n");
-
 constexpr TKindOfEvent NonTypingKinds[] = {koeMarker,    koeLabel,      koeSketching, koeWebDings,
                                            koeWingDings, koeWingDings2, koeWingDings3};
 
@@ -117,7 +111,6 @@ void TvlProgram::Connect(TVellomarFm &Window, const QString &ExampleBinder) {
   };
   FNotebook->OnSettingsShouldBeWritten = [this] { FStore.OnApplicationClose_WriteToRegistry(); };
   Window.AttachNotebook(panel);
-  Window.SetNotebookLink(this);
   Window.SetEventsLink(this);
 
   if (TvlHint *hint = Window.Hint()) FHints = std::make_unique<TvlHintAsPointHints>(*hint);
@@ -216,41 +209,7 @@ void TvlProgram::StopRecording() { FAudio.Recording_Stop(); }
 void TvlProgram::StopPlaying() { FAudio.Play_Stop(); }
 
 // ---------------------------------------------------------------------------------------------
-// The notebook and its binder
-
-bool TvlProgram::HasUnsavedDocumentChanges() const {
-  return FNotebook && !FNotebook->Binder_IsCompeletelySaved();
-}
-
-bool TvlProgram::IsBinderNamed() const { return !BinderPathName().isEmpty(); }
-
-QString TvlProgram::BinderPathName() const {
-  return FNotebook ? FNotebook->BinderPathName() : QString();
-}
-
-bool TvlProgram::SaveBinderTo(const QString &PathName) {
-  if (!FNotebook || PathName.isEmpty()) return false;
-  const QString problem = FNotebook->Binder_Save(PathName);
-  if (!problem.isEmpty()) {
-    Prompts().Message(SaveFailedPrefix + problem, TPromptIcon::piWarning);
-    return false;
-  }
-  RememberSavedBookmarks();
-  if (FWindow && FWindow->RecentlyUsedFiles())
-    FWindow->RecentlyUsedFiles()->AccessingFile(PathName);
-  return true;
-}
-
-bool TvlProgram::SaveBinder() { return SaveBinderTo(BinderPathName()); }
-
-bool TvlProgram::SaveBinderAs() {
-  QString path = Prompts().SaveFileName(QStringLiteral("Save As"),
-                                        AppPaths().DocumentsFolder() + QStringLiteral("/Notes.vl"),
-                                        SaveFilter);
-  if (path.isEmpty()) return false;
-  if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".vl");
-  return SaveBinderTo(path);
-}
+// Opening a binder
 
 void TvlProgram::OpenBinder(const QString &PathName) {
   if (!FNotebook) return;
@@ -260,34 +219,6 @@ void TvlProgram::OpenBinder(const QString &PathName) {
     Prompts().Message(problems.trimmed(), TPromptIcon::piWarning);
   }
   RememberSavedBookmarks();
-}
-
-void TvlProgram::CloseBinderAtExit() {
-  if (!FNotebook) return;
-  if (FWindow && FWindow->RecentlyUsedFiles() && IsBinderNamed())
-    FWindow->RecentlyUsedFiles()->ClosingFile(BinderPathName());
-}
-
-void TvlProgram::DiscardBackupAfterNo() {
-  if (FNotebook) FNotebook->Binder().Binder_DiscardBackup();
-}
-
-void TvlProgram::SaveListOfOpenDocuments() {
-  if (FNotebook) FNotebook->SaveNotebook_SaveListOfOpenDocsToBinderFile();
-}
-
-void TvlProgram::SaveNotebookAsBackupMaybe() {
-  if (FNotebook) FNotebook->SaveNotebook_AsBackup_Maybe(btOnIdle_AsNeeded);
-}
-
-void TvlProgram::SaveNotebookAsBackupNow() {
-  if (FNotebook) FNotebook->SaveNotebook_AsBackup_Maybe(btASAP);
-}
-
-bool TvlProgram::FocusActivePage() {
-  if (!FNotebook || FNotebook->PageCount() == 0) return false;
-  FNotebook->FocusActivePage();
-  return true;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -5,9 +5,10 @@
 // and the day files manager; the notebook it creates is handed to the window, which owns it
 // from then on (the window frees its parts in a fixed order when it closes).
 //
-// It answers the window's questions about the audio start (TAudioStartup), the notebook and its
-// binder (TNotebookLink) and the bookmarks (TEventsLink); it is the binder's reader and writer of
-// the events that are not typing (TvlOtherEventsIO) and the editor's bookmark sink.
+// It answers the window's questions about the audio start (TAudioStartup) and the bookmarks
+// (TEventsLink), opens the binder when the window shows, and is the binder's reader and writer of
+// the events that are not typing (TvlOtherEventsIO). The save question and the file commands are
+// the window's own; the timelines beside the notes come with TvlTimelineGlue and TvlTrackGlue.
 //
 // Order: construct before the window, Connect once the window exists (before it is shown),
 // destroy after the window. User-interface thread only.
@@ -47,10 +48,7 @@ RAudioSettings AudioSettingsFromOptions(TvlOptions &Options);
 // or renamed: the bookmarks the binder holds. Selection does not count.
 QString NonTypingEventsFingerprint(const TvlDayFilesManager &Events);
 
-class TvlProgram final : public TAudioStartup,
-                         public TNotebookLink,
-                         public TEventsLink,
-                         public TvlOtherEventsIO {
+class TvlProgram final : public TAudioStartup, public TEventsLink, public TvlOtherEventsIO {
  public:
   // Store and Options are not owned and must outlive the program. AudioFolder is where new
   // recordings go (the data folder's "Audio").
@@ -83,19 +81,6 @@ class TvlProgram final : public TAudioStartup,
   void StopRecording() override;
   void StopPlaying() override;
 
-  // TNotebookLink
-  bool HasUnsavedDocumentChanges() const override;
-  bool IsBinderNamed() const override;
-  QString BinderPathName() const override;
-  bool SaveBinder() override;
-  bool SaveBinderAs() override;
-  void CloseBinderAtExit() override;
-  void DiscardBackupAfterNo() override;
-  void SaveListOfOpenDocuments() override;
-  void SaveNotebookAsBackupMaybe() override;
-  void SaveNotebookAsBackupNow() override;
-  bool FocusActivePage() override;
-
   // TEventsLink
   bool BookmarksChangedSinceSave() const override;
   void SaveChangedDayFiles() override;
@@ -105,8 +90,6 @@ class TvlProgram final : public TAudioStartup,
   void IO_SaveNonTypingEvents(TvlXmlOut &Out) override;
   QString IO_LoadNonTypingEvents(TvlXmlIn &In) override;
 
-  // Saves the binder to PathName and reports a failure to the user; true when saved.
-  bool SaveBinderTo(const QString &PathName);
   // Opens PathName (empty: the example on a first start, else an empty binder), telling the
   // user about problems.
   void OpenBinder(const QString &PathName);

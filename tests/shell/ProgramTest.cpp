@@ -9,6 +9,7 @@
 #include "vlClock.h"
 #include "vlEditorPage.h"
 #include "vlProgram.h"
+#include "vlPrompts.h"
 #include "vlSimBackend.h"
 #include "vlTestSupport.h"
 #include "vlWindowView.h"
@@ -42,6 +43,15 @@ struct TRun {
     TDocument &doc = ActiveDocument();
     return doc.CaretSpan_Plain(TCaretPos{0, 1}, doc.Document_LastCaretPos()).trimmed();
   }
+  bool Unsaved() { return !Program.Notebook()->Binder_IsCompeletelySaved(); }
+  QString BinderPathName() { return Program.Notebook()->BinderPathName(); }
+  // File > Save As, answering the file dialog with PathName.
+  bool SaveAs(const QString &PathName) {
+    TScriptedPrompts prompts;
+    TScopedPrompts use(prompts);
+    prompts.ScriptFileName(PathName);
+    return Window.aFileSaveAsExecute();
+  }
   int Markers() {
     std::vector<TEventID> ids;
     Program.DayFiles().ByKind_GetListOfEvents(koeMarker, ids);
@@ -67,14 +77,14 @@ TEST(Program, TypedTextAndBookmarksGoIntoTheBinderAndComeBackWithIt) {
     ASSERT_EQ(run.Program.Notebook()->PageCount(), 1);
     run.ActivePage().View().InsertCommittedText(S("Rivers and mountains"));
     EXPECT_EQ(run.Text(), S("Rivers and mountains"));
-    EXPECT_TRUE(run.Program.HasUnsavedDocumentChanges());
+    EXPECT_TRUE(run.Unsaved());
     ASSERT_NE(BookmarkSink().AddMarker('1', when), NoEventID);
     EXPECT_TRUE(run.Program.BookmarksChangedSinceSave());
 
-    ASSERT_TRUE(run.Program.SaveBinderTo(binder));
-    EXPECT_FALSE(run.Program.HasUnsavedDocumentChanges());
+    ASSERT_TRUE(run.SaveAs(binder));
+    EXPECT_FALSE(run.Unsaved());
     EXPECT_FALSE(run.Program.BookmarksChangedSinceSave());
-    EXPECT_EQ(run.Program.BinderPathName(), binder);
+    EXPECT_EQ(run.BinderPathName(), binder);
 
     // A bookmark alone is unsaved work; selecting one is not.
     std::vector<TEventID> ids;
@@ -83,14 +93,14 @@ TEST(Program, TypedTextAndBookmarksGoIntoTheBinderAndComeBackWithIt) {
     EXPECT_FALSE(run.Program.BookmarksChangedSinceSave());
     BookmarkSink().AddLabel(S("Question"), when + 5.0 / 1440);
     EXPECT_TRUE(run.Program.BookmarksChangedSinceSave());
-    EXPECT_FALSE(run.Program.HasUnsavedDocumentChanges());
+    EXPECT_FALSE(run.Unsaved());
 
     // A binder of its own with no bookmarks, to open later.
     run.Program.DayFiles().Event_Delete(ids.at(0));
     std::vector<TEventID> labels;
     run.Program.DayFiles().ByKind_GetListOfEvents(koeLabel, labels);
     for (const TEventID id : labels) run.Program.DayFiles().Event_Delete(id);
-    ASSERT_TRUE(run.Program.SaveBinderTo(other));
+    ASSERT_TRUE(run.SaveAs(other));
   }
   TRun run(folder);
   run.Program.OpenBinder(binder);
@@ -98,7 +108,7 @@ TEST(Program, TypedTextAndBookmarksGoIntoTheBinderAndComeBackWithIt) {
   EXPECT_EQ(run.Text(), S("Rivers and mountains"));
   EXPECT_EQ(run.Markers(), 1);
   EXPECT_FALSE(run.Program.BookmarksChangedSinceSave());
-  EXPECT_FALSE(run.Program.HasUnsavedDocumentChanges());
+  EXPECT_FALSE(run.Unsaved());
 
   // The other binder's bookmarks replace these: none are left over.
   run.Program.OpenBinder(other);
@@ -114,9 +124,9 @@ TEST(Program, ASaveThatFailsKeepsTheChangesUnsaved) {
   // A folder where the binder should be: the save cannot replace it.
   const QString blocked = folder.File(S("Blocked.vl"));
   QDir().mkpath(blocked);
-  EXPECT_FALSE(run.Program.SaveBinderTo(blocked));
-  EXPECT_TRUE(run.Program.HasUnsavedDocumentChanges());
-  EXPECT_TRUE(run.Program.BinderPathName().isEmpty());
+  EXPECT_FALSE(run.SaveAs(blocked));
+  EXPECT_TRUE(run.Unsaved());
+  EXPECT_TRUE(run.BinderPathName().isEmpty());
 }
 
 TEST(Program, APageKeepsItsScrollPositionAtALineTop) {
