@@ -47,6 +47,20 @@ void TvlAudio::ApplyAudioSettings(const RAudioSettings &Settings) {
   }
 }
 
+bool TvlAudio::AudioComponents_FreeAndReinitialize() {
+  if (FController.IsRecording() || FController.IsPlaying()) return false;
+  const bool hadComponents = FAudioComponentsExist;
+  const int wave = FController.GetWaveVolume();
+  const int master = FController.GetMasterVolume();
+  FController.AudioComponents_FreeAndReinitialize();
+  if (hadComponents && FAudioComponentsExist) {
+    FController.SetWaveVolume(wave);
+    FController.SetMasterVolume(master);
+  }
+  ApplyAudioSettings(FSettings);
+  return FAudioComponentsExist;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Recording
 

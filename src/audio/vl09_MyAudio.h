@@ -67,6 +67,10 @@ class TvlAudio final : public TActiveSoundEvents, public TAudioDeviceQuery {
   // Applies the options' audio settings: the recording's device, source, format, sampling and
   // encodings, the output device, and the two play policies.
   void ApplyAudioSettings(const RAudioSettings &Settings);
+  // Reads the device lists afresh ("Refresh List" in the options): the components are made again
+  // with the volume and the settings they had. Refused (false, nothing changed) while a recording
+  // or a playback runs, which making them again would cut off.
+  bool AudioComponents_FreeAndReinitialize();
   const RAudioSettings &Settings() const { return FSettings; }
 
   // Recording.

@@ -984,6 +984,9 @@ void TVellomarFm::ShowOptions(const QString &Page) {
     FOptionsFm->Hooks.IsRecording = [this] {
       return FParts.Audio ? FParts.Audio->IsRecording() : FAudio.IsRecording();
     };
+    FOptionsFm->Hooks.RecreateAudioComponents = [this] {
+      if (FParts.Audio) FParts.Audio->AudioComponents_FreeAndReinitialize();
+    };
     connect(FOptionsFm, &QDialog::accepted, this, [this] {
       RunGuarded([this] {
         ApplyJumpBackKey();

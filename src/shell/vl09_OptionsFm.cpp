@@ -265,7 +265,9 @@ QWidget *TOptionsFm::MakePlayingPage() {
   });
   connect(OutputRefreshBtn, &QPushButton::clicked, this, [this] {
     Changed([&] {
+      // While recording the lists stay as they are, and the hint says why.
       if (Hooks.RecreateAudioComponents) Hooks.RecreateAudioComponents();
+      RecordingControlChanged();
       FillOutputDevices();
     });
   });
@@ -367,6 +369,7 @@ QWidget *TOptionsFm::MakeRecordingPage() {
   connect(InputRefreshBtn, &QPushButton::clicked, this, [this] {
     Changed([&] {
       if (Hooks.RecreateAudioComponents) Hooks.RecreateAudioComponents();
+      RecordingControlChanged();
       FFilling = true;
       FillInputDevice();
       FFilling = false;

@@ -1,12 +1,16 @@
-// The audio facade over the simulated machine: the silence gate before every play, what a play
+// The audio facade over the simulated machine: silence protection before every play, what a play
 // request answers, stopping the recording for playback only when playback started, restarting it
 // afterwards without ever starting a second one, transcription segments that continue, level
-// readings routed to the catalogue and the listeners, and the combined volume.
+// readings routed to the catalogue and the listeners, the combined volume, and what a recording
+// that breaks off during playback is blamed on.
 
 #include "vl09_MediaFoldersInfo.h"
 #include "vl09_MediaInfo.h"
 #include "vl09_MyAudio.h"
+#include "vl09_Silence.h"
+#include "vl09_SilenceConfig.h"
 #include "vlAudioTestSupport.h"
+#include "vlPrompts.h"
 #include "vlTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -15,10 +19,12 @@
 
 namespace {
 
-struct TRefuse final : TSilenceGate {
-  int Asked = 0;
-  bool OkayToBreakSilence() override {
-    ++Asked;
+// The protection window, answered "No" every time.
+struct TAnswerNo final : TSilencePrompts {
+  int Windows = 0;
+  void ShowHint(const QString &, int) override {}
+  bool AskToBreakSilence(int, const QString &) override {
+    ++Windows;
     return false;
   }
 };
@@ -69,13 +75,25 @@ TEST(Facade, PlayPolicies_GateFirst_AvoidSecondRecording_RecordAfterPlay) {
   ASSERT_TRUE(rig.Audio.Recording_Start());
   rig.Run(3000);
   EXPECT_EQ(rig.Audio.LatestOperationStarted(), aoRecord);
-  // Refused by silence protection: nothing plays and the recording goes on.
-  TRefuse refuse;
-  rig.Audio.SetSilenceGate(&refuse);
+  // The schedule asks for the password now (Thursday 13:00-14:00) and the user answers No:
+  // nothing is loaded or played, and the recording goes on.
+  TvlSilenceConfigSchedule schedule;
+  TDaySchedule thursday{};
+  for (int m = 780; m <= 840; ++m) thursday[m] = slPassword;
+  schedule.SetSchedule(4, thursday);
+  TSilenceProtection protection(schedule);
+  TAnswerNo no;
+  protection.SetPrompts(&no);
+  rig.Audio.SetSilenceGate(&protection);
   EXPECT_EQ(rig.Audio.Play_From(EncodeDateTime(2009, 9, 3, 10, 0, 5), 100), prSilenceProtection);
   EXPECT_EQ(rig.Audio.Play_Segment(2, 5), prSilenceProtection);
-  rig.Audio.Play_Resume();
-  EXPECT_EQ(refuse.Asked, 3);
+  EXPECT_EQ(rig.Audio.Play_Resume(), prSilenceProtection);
+  EXPECT_EQ(no.Windows, 3);
+  rig.Run(1000);
+  EXPECT_FALSE(rig.Audio.IsPlaying());
+  EXPECT_TRUE(rig.Fm.LoadedPath().isEmpty());
+  EXPECT_EQ(rig.Audio.LatestOperationStarted(), aoRecord);
+  EXPECT_TRUE(rig.Audio.IsRecording());
   rig.Audio.SetSilenceGate(nullptr);
   // Nothing under the moment: no audio, and the recording still runs.
   EXPECT_EQ(rig.Audio.Play_From(EncodeDateTime(2009, 9, 3, 11, 0, 0), 100), prNoAudio);
@@ -88,7 +106,7 @@ TEST(Facade, PlayPolicies_GateFirst_AvoidSecondRecording_RecordAfterPlay) {
   EXPECT_EQ(rig.Audio.Play_From(EncodeDateTime(2009, 9, 3, 10, 0, 5), 100), prOkay);
   DeliverEvents();
   ASSERT_EQ(rig.Stopped.size(), 1u);
-  EXPECT_TRUE(rig.Stopped[0].endsWith(QLatin1String("13.47 36.5 (3).wav")));
+  EXPECT_TRUE(rig.Stopped[0].endsWith(QLatin1String("13.47 36.5 (4).wav")));
   EXPECT_FALSE(rig.Audio.IsRecording());
   rig.Run(1000);
   EXPECT_EQ(rig.Audio.LatestOperationStarted(), aoPlay);
@@ -100,6 +118,34 @@ TEST(Facade, PlayPolicies_GateFirst_AvoidSecondRecording_RecordAfterPlay) {
   DeliverEvents();
   EXPECT_EQ(rig.Stopped.size(), 2u);
   EXPECT_EQ(rig.Audio.LatestOperationStopped(), aoRecord);
+}
+
+// A recording that breaks off while playing runs (recording kept on for playback) is blamed on
+// recording and playing at the same time only when the playback started at most 3 s before;
+// the loaded recording itself is hours older than that.
+TEST(Facade, ARecordingBrokenOffJustAfterPlaybackStarted_NamesPlayingAtTheSameTime) {
+  for (const int breaksAfterPlayMSecs : {1000, 5000}) {
+    SCOPED_TRACE(breaksAfterPlayMSecs);
+    TFacadeRig rig;
+    TScriptedPrompts prompts;
+    TScopedPrompts installed(prompts);
+    rig.WriteRecording(QStringLiteral("2009-09/2009-09-03 10.00 00.0 (60).wav"), 60);
+    RAudioSettings settings;
+    settings.AvoidGen2Record = false;
+    rig.Audio.ApplyAudioSettings(settings);
+    rig.Sim->FailCaptureAtMSecs(2000 + breaksAfterPlayMSecs);
+    ASSERT_TRUE(rig.Audio.Recording_Start());
+    rig.Run(2000);
+    ASSERT_EQ(rig.Audio.Play_From(EncodeDateTime(2009, 9, 3, 10, 0, 5), 100), prOkay);
+    // In small steps, so that each event arrives near the moment it happened.
+    for (int t = 0; t < breaksAfterPlayMSecs + 1000; t += 100) rig.Run(100);
+    EXPECT_FALSE(rig.Audio.IsRecording());
+    EXPECT_EQ(rig.Stopped.size(), 1u);
+    ASSERT_EQ(prompts.Asked().size(), 1);
+    EXPECT_EQ(prompts.Asked().front().Text.contains(QLatin1String("at the same time")),
+              breaksAfterPlayMSecs < 3000)
+        << prompts.Asked().front().Text.toStdString();
+  }
 }
 
 TEST(Facade, SegmentsContinueWhereTheLastEnded_MinusTheOverlap) {
@@ -160,6 +206,34 @@ TEST(Facade, ReadingsGoToTheCatalogueAndListeners_VolumeCombinesTwoGains) {
   rig.Fm.AudioComponents_Free();
   EXPECT_EQ(rig.Audio.GetCombinedVolume(), 0.5);
   EXPECT_EQ(rig.Audio.GetPlay_Position(), 0);
+}
+
+TEST(Facade, RefreshingTheDevicesFindsAMicrophonePluggedInLater_ButNeverCutsARecording) {
+  TFacadeRig rig;
+  const QString usb = QStringLiteral("USB Microphone");
+  rig.Fm.SetWaveVolume(40);
+  rig.Sim->AddSource(QStringLiteral("usb_mic"), usb, SineGenerator(440, 3000));
+  EXPECT_FALSE(rig.Audio.InputDeviceNames().contains(usb));  // the lists are read at start
+  ASSERT_TRUE(rig.Audio.Recording_Start());
+  rig.Run(1000);
+  EXPECT_FALSE(rig.Audio.AudioComponents_FreeAndReinitialize());
+  rig.Run(1000);
+  EXPECT_TRUE(rig.Audio.IsRecording());
+  EXPECT_TRUE(rig.Stopped.empty());
+  rig.Audio.Recording_Stop();
+  DeliverEvents();
+
+  EXPECT_TRUE(rig.Audio.AudioComponents_FreeAndReinitialize());
+  DeliverEvents();
+  EXPECT_TRUE(rig.Audio.InputDeviceNames().contains(usb));
+  EXPECT_EQ(rig.Fm.GetWaveVolume(), 40);
+  // The new components record as the old ones did.
+  ASSERT_TRUE(rig.Audio.Recording_Start());
+  rig.Run(2000);
+  rig.Audio.Recording_Stop();
+  DeliverEvents();
+  ASSERT_EQ(rig.Stopped.size(), 2u);
+  EXPECT_TRUE(rig.Stopped[1].endsWith(QLatin1String(" (2).wav"))) << rig.Stopped[1].toStdString();
 }
 
 TEST(Facade, NoAudioFolder_RecordsNothing) {

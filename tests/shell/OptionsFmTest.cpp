@@ -224,6 +224,13 @@ TEST(OptionsWindow, ARecordingControlChangedWhileRecordingSaysItAppliesToTheNext
   EXPECT_EQ(rig.Hints.Shown, QStringList(2, TOptionsFm::RecordingInProgressHint()));
   EXPECT_EQ(rig.Options.FAudioSamplingRate, 8000);
   EXPECT_EQ(rig.Options.FAudioSamplingChannels, 2);
+  // "Refresh List" asks for the devices afresh; while recording the hint says why nothing came.
+  int refreshes = 0;
+  w.Hooks.RecreateAudioComponents = [&] { ++refreshes; };
+  w.InputRefreshBtn->click();
+  w.OutputRefreshBtn->click();
+  EXPECT_EQ(refreshes, 2);
+  EXPECT_EQ(rig.Hints.Shown.size(), 4);
 }
 
 TEST(OptionsWindow, TheRecordingHintShowsInTheProgramsHintWindow) {
