@@ -6,6 +6,7 @@
 #include "vl09_MediaInfo.h"
 #include "vl09_MyAudio.h"
 #include "vl09_Notebook.h"
+#include "vlCalendarMonth.h"
 #include "vlClock.h"
 #include "vlGuard.h"
 #include "vlTimelineGlue.h"
@@ -67,6 +68,7 @@ void TvlTrackGlue::Connect(TVellomarFm &Window, TvlNotebook *Notebook, TvlTimeli
   FOld->setObjectName(QStringLiteral("vlTrackOld"));
   FNow = MakeWindow(FTrackNow);
   FNow->setObjectName(QStringLiteral("vlTrackNow"));
+  Timelines.SetCalendarLinks(&FCalendarLinks);
   Window.AttachHistoricalTrack(FOld);
   Window.AttachCurrentTrack(FNow);
 
@@ -174,6 +176,20 @@ void TvlTrackGlue::ShowPopup(TvlTrackWindow *Window, const QPoint &Global) {
   item(QStringLiteral("Open Audio Recording's Containing Folder"), state.RecordingItems,
        [this, path] { FRecordings.ShowInFolder(path); });
   FPopup->popup(Global);
+}
+
+void TvlTrackGlue::TCalendarToTracks::ShowSpanOnHistoricalTrack(TDateTime StartDT,
+                                                                TDateTime EndDT) {
+  if (!FGlue.FOld) return;
+  const vlCalendar::RLoadSpanPlan plan =
+      vlCalendar::PlanLoadSpan(StartDT, EndDT, FGlue.FOld->Columns(), PixelDurationFromZoomLevel);
+  FGlue.FOld->MoveAndZoomTrackTo(0, plan.PixelDuration, plan.LeftDT);
+  if (FGlue.FTimelines && FGlue.FTimelines->VertTimeline())
+    FGlue.FTimelines->VertTimeline()->SetFromDT(StartDT);
+}
+
+void TvlTrackGlue::TCalendarToTracks::MoveHistoricalTrackTo(TDateTime When) {
+  if (FGlue.FOld) FGlue.FOld->MoveTrackTo(When);
 }
 
 void TvlTrackGlue::RecordingsChanged(TDateTime From, TDateTime To) {

@@ -7,6 +7,7 @@
 // The window owns the track windows once attached; this object owns the tracks they draw and must
 // outlive the window (the program destroys it after the window). User-interface thread only.
 
+#include "vl09_Calendar.h"
 #include "vl09_OfferAndSelect.h"
 #include "vl09_Track.h"
 #include "vl09_TrackWindow.h"
@@ -62,6 +63,18 @@ class TvlTrackGlue {
   TvlAudioForTrack FTrackAudio;
   TvlRecordingCommands FRecordings;
   QString FSelectedAudioPathName;
+  // A recording chosen in the calendar fills the historical track and tops the vertical
+  // timeline; a day double-clicked starts the historical track.
+  class TCalendarToTracks final : public TCalendarLinks {
+   public:
+    explicit TCalendarToTracks(TvlTrackGlue &Glue) : FGlue(Glue) {}
+    void ShowSpanOnHistoricalTrack(TDateTime StartDT, TDateTime EndDT) override;
+    void MoveHistoricalTrackTo(TDateTime When) override;
+
+   private:
+    TvlTrackGlue &FGlue;
+  };
+  TCalendarToTracks FCalendarLinks{*this};
   TVellomarFm *FWindow = nullptr;
   QPointer<TvlNotebook> FNotebook;
   TvlTimelineGlue *FTimelines = nullptr;
