@@ -11,6 +11,7 @@
 #include "vl09_Track.h"
 #include "vl09_TrackWindow.h"
 #include "vl09_Visualization.h"
+#include "vlRecordingCommands.h"
 
 #include <QPointer>
 
@@ -41,10 +42,16 @@ class TvlTrackGlue {
   void EventsCleared();
   // Bookmarks changed elsewhere (the vertical timeline, a function key): redraw.
   void BookmarksChanged();
+  // The pop-up's commands on the recording under the right press.
+  TvlRecordingCommands &Recordings() { return FRecordings; }
+  // The recording under the last right press on a track's recording band; empty when none.
+  const QString &SelectedAudioPathName() const { return FSelectedAudioPathName; }
 
  private:
   TvlTrackWindow *MakeWindow(TvlTrack &Track);
   void ShowPopup(TvlTrackWindow *Window, const QPoint &Global);
+  // Recordings moved or went between From and To: their levels and the tracks are drawn again.
+  void RecordingsChanged(TDateTime From, TDateTime To);
 
   TvlAudio &FAudio;
   TvlMediaInfo &FMediaInfo;
@@ -53,6 +60,8 @@ class TvlTrackGlue {
   TvlTrack FTrackNow;
   TOfferAndSelect FOfferAndSelect;
   TvlAudioForTrack FTrackAudio;
+  TvlRecordingCommands FRecordings;
+  QString FSelectedAudioPathName;
   TVellomarFm *FWindow = nullptr;
   QPointer<TvlNotebook> FNotebook;
   TvlTimelineGlue *FTimelines = nullptr;

@@ -533,6 +533,20 @@ void TVertTimeline::RenderAnew() {
     }
   }
 
+  // Paragraph breaks file no event: the active document says where its paragraphs start.
+  if (const TDocument *doc = FLinks->ActiveDocument(); doc && !typed.empty()) {
+    const TDateTime from = typed.front().When, to = typed.back().When;
+    std::vector<RParagraphStart> starts;
+    for (int sn = doc->Section_Low(); sn <= doc->Section_High(); ++sn) {
+      const TParagraph *para = doc->Paragraph_FromSectionNum(sn);
+      if (!para || para->High() == 0) continue;
+      const TDateTime when = TypingEventMoment(para->Timestamp_Get(1));
+      if (when >= from && when <= to)
+        starts.push_back(RParagraphStart{when, TypingEventText(para->Char_GetChar(1))});
+    }
+    MarkParagraphStarts(typed, std::move(starts));
+  }
+
   // 2, 3. The lines of text.
   const QFontMetrics fm(FBands.FKeyboardingBand.Font);
   FLineHeight = fm.height() + 1;
