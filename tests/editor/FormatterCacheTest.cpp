@@ -151,6 +151,45 @@ TEST(FormatterCache, TypingRewrapsOneParagraphAndNothingMovesWithoutPictures) {
   EXPECT_TRUE(f->Debug_VerifyAgainstFullLayout());
 }
 
+TEST(FormatterCache, LinesAddedAboveRewrapOnlyTheParagraphsBesidePictures) {
+  // Forty paragraphs of two lines (40 px each) and pictures over the right half at three heights.
+  // Lines typed or taken away above them move the text past the pictures: the paragraphs that
+  // come to lie beside one (or leave it) wrap again, those far from any keep their lines.
+  std::mt19937 rng(77);
+  TDocument doc;
+  BuildDoc(doc, std::vector<std::string>(40, "aaaa bbbb cccc"));
+  AddPicture(doc, 5, TextLeft + 50, 210, 50, 30);
+  AddPicture(doc, 20, TextLeft + 70, 800, 30, 90);
+  AddPicture(doc, -1, TextLeft + 40, 815, 20, 10);
+  auto f = FixedFormatter(doc);
+  f->EnsureLayout();
+  for (int step = 0; step < 300; ++step) {
+    SCOPED_TRACE(testing::Message() << "step " << step);
+    const int sn = std::uniform_int_distribution<int>(0, 3)(rng);
+    switch (step % 4) {
+      case 0: doc.Char_Insert(u'\n', DocFont, TCaretPos{sn, 1, false}); break;
+      case 1: {
+        TCaretPos newAt;
+        doc.SubStr_InsertPlain(QStringLiteral("xxxx yyyy "), TCaretPos{sn, 1, false}, newAt);
+        break;
+      }
+      case 2:
+        if (doc.Paragraph_Length(sn) > 0) doc.Char_Delete(TCaretPos{sn, 1, false});
+        break;
+      case 3:
+        if (doc.Section_High() > 40)
+          doc.Char_Delete(TCaretPos{sn, doc.Paragraph_Length(sn) + 1, false});
+        break;
+    }
+    const auto before = f->WrapCount();
+    f->EnsureLayout();
+    // The edited paragraphs and those beside the pictures, never the whole document.
+    EXPECT_LE(f->WrapCount() - before, 12);
+    ExpectSameAsFresh(*f, doc, 100, 1);
+    if (HasFailure()) return;
+  }
+}
+
 TEST(FormatterCache, ReplacingAFontEntryRewrapsTheTextThatUsesIt) {
   TDocument doc;
   BuildDoc(doc, {"aaaa bbbb cccc"});
