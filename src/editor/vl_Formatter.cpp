@@ -921,6 +921,9 @@ void TEditFormatter::DrawWindow(QPainter &Canvas, const QRect &ViewRect,
                                 std::int32_t FirstVisibleLine, std::int32_t &LastVisibleLine,
                                 std::int64_t &TopPixel, std::vector<RLineSignature> *Drawn) {
   EnsureLayout();
+  // Checked before anything is drawn from it: a faulty cache is laid out afresh and reported
+  // (which ends this paint in DebugMode), so the next paint shows the right layout.
+  if (ErrorLog().DebugSwitch()) Debug_VerifyAgainstFullLayout();
   const std::int32_t high = Lines_High();
   const std::int32_t fvl = std::clamp(FirstVisibleLine, 1, high);
   std::int32_t y = ViewRect.top();
@@ -964,7 +967,6 @@ void TEditFormatter::DrawWindow(QPainter &Canvas, const QRect &ViewRect,
   // The first visible line's top (a line number clamped, never a pixel value).
   TopPixel = std::clamp<std::int64_t>(Lines_TopPixel(fvl), 0, INT32_MAX);
   DrawGraphics(Canvas, ViewRect, TopPixel);
-  if (ErrorLog().DebugSwitch()) Debug_VerifyAgainstFullLayout();
 }
 
 std::vector<TvlGraphic *> TEditFormatter::GraphicsBackToFront() const {

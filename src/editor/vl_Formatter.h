@@ -20,7 +20,7 @@
 //    look-ups are binary searches;
 //  - EnsureLayout() brings all of it up to date and is O(1) when nothing changed anywhere.
 // Debug_VerifyAgainstFullLayout() compares the cache with a layout made from scratch; the
-// "DebugMode" switch runs it after every paint.
+// "DebugMode" switch runs it at every paint, before anything is drawn.
 //
 // Pictures: all picture insets of the document count, anchored or not (a picture whose
 // paragraph was deleted is still saved, so it is still drawn and still takes clicks), and only

@@ -1,10 +1,14 @@
 // The layout cache against layouts made from scratch: random edits of every kind, and after each
 // the cached lines, tops and mappings equal those of a fresh formatter.
 
+#include "vlGlobals.h"
 #include "vldGraphic.h"
 #include "vleTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
 
 #include <random>
 
@@ -188,6 +192,52 @@ TEST(FormatterCache, LinesAddedAboveRewrapOnlyTheParagraphsBesidePictures) {
     ExpectSameAsFresh(*f, doc, 100, 1);
     if (HasFailure()) return;
   }
+}
+
+TEST(FormatterCache, SafetyNetFindsAFaultyCacheReportsItAndLaysOutAfresh) {
+  QTemporaryDir dir;
+  TErrorLog log(dir.path());
+  TScopedErrorLog useLog(log);
+  TDocument doc;
+  BuildDoc(doc, {"aaaa bbbb cccc", "dd", "eeee ffff gggg hhhh"});
+  auto f = FixedFormatter(doc);
+  const RDocumentLayout good = f->Layout_Full();
+  // Cache faults: the first paragraph's record breaks its lines in the wrong place, or claims one
+  // line where its text needs two (the line numbers after it then disagree with it too).
+  const auto spoil = [&](bool LineLost) {
+    f->EnsureLayout();
+    TEditParagraphInfo &i = *f->Info(0);
+    i.WrapPoints.Clear();
+    i.WrapPoints.AppendDatum(LineLost ? 15 : 5);
+    if (!LineLost) i.WrapPoints.AppendDatum(15);
+    if (LineLost) {
+      i.LineHeights.Clear();
+      i.LineHeights.AppendDatum(20);
+      i.LineCount = 1;
+    }
+    ASSERT_NE(f->Layout_Cached(), good);
+  };
+  spoil(false);
+  EXPECT_FALSE(f->Debug_VerifyAgainstFullLayout());
+  EXPECT_EQ(log.ReportCount(), 1);
+  EXPECT_EQ(f->Layout_Cached(), good);
+  EXPECT_TRUE(f->Debug_VerifyAgainstFullLayout());
+
+  // With DebugMode on, every paint checks before it draws: the report interrupts that paint, and
+  // the next one draws the right layout.
+  log.SetDebugSwitch(true);
+  spoil(true);
+  QImage img(200, 120, QImage::Format_RGB32);
+  const auto paint = [&] {
+    QPainter p(&img);
+    std::int32_t last = 0;
+    std::int64_t top = 0;
+    f->DrawWindow(p, img.rect(), 1, last, top);
+  };
+  EXPECT_THROW(paint(), ReportedError);
+  EXPECT_EQ(f->Layout_Cached(), good);
+  EXPECT_NO_THROW(paint());
+  EXPECT_EQ(log.ReportCount(), 2);
 }
 
 TEST(FormatterCache, ReplacingAFontEntryRewrapsTheTextThatUsesIt) {
