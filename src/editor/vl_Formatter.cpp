@@ -301,8 +301,10 @@ bool TEditFormatter::WrapParagraph(const TParagraph &P, std::int64_t Top,
         if (height != nearHeight && !FInsets.empty()) {
           nearHeight = height;
           near.clear();
-          for (const RInsetBox &b : FInsets)
-            if (b.Rect.vTop < y + height && y < b.Rect.vBottom) near.push_back(&b.Rect);
+          // Most lines meet no picture: one binary search says so.
+          if (InsetInBand(y, y + height))
+            for (const RInsetBox &b : FInsets)
+              if (b.Rect.vTop < y + height && y < b.Rect.vBottom) near.push_back(&b.Rect);
         }
         right += FMetrics->TextWidth(end ? QChar(u'\n') : text[c - 1]);
         // The paragraph's end always ends the current line: stopping at it would leave the end
