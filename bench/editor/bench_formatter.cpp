@@ -17,7 +17,7 @@
 
 namespace {
 
-std::unique_ptr<TDocument> MakeDocument(int Paragraphs) {
+std::unique_ptr<TDocument> MakeDocument(int Paragraphs, bool Pictures = true) {
   auto doc = std::make_unique<TDocument>();
   const TFontIndex fonts[] = {
       doc->Font_GetIndex(QStringLiteral("Comic Sans MS"), 0, 10, 0x800000, 0xFFFFFF, {}),
@@ -36,7 +36,7 @@ std::unique_ptr<TDocument> MakeDocument(int Paragraphs) {
     }
     p.FNLFont = fonts[0];
   }
-  for (int i = 250; i < Paragraphs; i += 500) {
+  for (int i = 250; Pictures && i < Paragraphs; i += 500) {
     TInsetHandle h = -1;
     doc->InsetsStorage.MakeNewGraphicAndGetHandle(doc->Paragraph_FromSectionNum(i), h);
     TvlGraphic *g = doc->InsetsStorage.GetIfGraphic(h);
@@ -97,6 +97,34 @@ void BM_TypedCharacterRelayout(benchmark::State &State) {
       static_cast<double>(f->WrapCount() - wrapsBefore) / static_cast<double>(State.iterations());
 }
 BENCHMARK(BM_TypedCharacterRelayout)->Arg(5000)->Arg(50000)->Unit(benchmark::kMicrosecond);
+
+// Enter typed in the middle of a paragraph and taken back: every later line moves, and with
+// pictures further down the pass must look at the paragraphs beside them. Arguments: paragraphs,
+// pictures (1) or none (0).
+void BM_TypedEnterRelayout(benchmark::State &State) {
+  auto doc = MakeDocument(static_cast<int>(State.range(0)), State.range(1) != 0);
+  auto f = MakeFormatter(*doc);
+  f->EnsureLayout();
+  const int sn = doc->Section_High() / 2;
+  int k = 0;
+  const std::int64_t wrapsBefore = f->WrapCount();
+  for (auto _ : State) {
+    if (k++ % 2 == 0)
+      doc->Char_Insert(u'\n', 1, TCaretPos{sn, 20, false});
+    else
+      doc->Char_Delete(TCaretPos{sn, doc->Paragraph_Length(sn) + 1, false});  // joins again
+    f->EnsureLayout();
+    benchmark::DoNotOptimize(f->Lines_High());
+  }
+  State.counters["wraps_per_key"] =
+      static_cast<double>(f->WrapCount() - wrapsBefore) / static_cast<double>(State.iterations());
+}
+BENCHMARK(BM_TypedEnterRelayout)
+    ->Args({5000, 1})
+    ->Args({50000, 1})
+    ->Args({5000, 0})
+    ->Args({50000, 0})
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_LineUnderPixelNearEnd(benchmark::State &State) {
   auto doc = MakeDocument(5000);

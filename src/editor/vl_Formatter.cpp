@@ -211,11 +211,43 @@ void TEditFormatter::IndexInsets() {
   for (const RInsetBox &b : FInsets) spans.emplace_back(b.Rect.vTop, b.Rect.vBottom);
   std::sort(spans.begin(), spans.end());
   std::int64_t maxBottom = INT64_MIN;
+  FInsetSpanTops.clear();
+  FInsetSpanBottoms.clear();
   for (const auto &[top, bottom] : spans) {
     maxBottom = std::max(maxBottom, bottom);
     FInsetTops.push_back(top);
     FInsetMaxBottoms.push_back(maxBottom);
+    if (FInsetSpanTops.empty() || top > FInsetSpanBottoms.back()) {
+      FInsetSpanTops.push_back(top);
+      FInsetSpanBottoms.push_back(bottom);
+    } else {
+      FInsetSpanBottoms.back() = std::max(FInsetSpanBottoms.back(), bottom);
+    }
   }
+}
+
+std::size_t TEditFormatter::NextNearInset(std::size_t K, std::int64_t Shift) const {
+  const std::size_t n = FTop.size();
+  if (K >= n) return n;
+  std::size_t best = n;
+  for (const std::int64_t shift : {std::int64_t{0}, Shift}) {
+    // In the arrays' coordinates a span [top, bottom) lies at [top - shift, bottom - shift): the
+    // first one ending below this paragraph's top, and the paragraph holding its first row.
+    const std::int64_t from = FTop[K] + shift;
+    const auto it = std::upper_bound(FInsetSpanBottoms.begin(), FInsetSpanBottoms.end(), from);
+    if (it == FInsetSpanBottoms.end()) continue;
+    const std::int64_t y =
+        std::max(FInsetSpanTops[static_cast<std::size_t>(it - FInsetSpanBottoms.begin())], from) -
+        shift;
+    std::size_t k = static_cast<std::size_t>(
+        std::upper_bound(FTop.begin() + static_cast<std::ptrdiff_t>(K), FTop.end(), y) -
+        FTop.begin());
+    k = k > K ? k - 1 : K;
+    // Paragraphs without height share their top: take the first of them.
+    while (k > K && FTop[k - 1] == FTop[k]) --k;
+    best = std::min(best, k);
+  }
+  return best;
 }
 
 bool TEditFormatter::InsetInBand(std::int64_t Top, std::int64_t Bottom) const {
@@ -269,8 +301,10 @@ bool TEditFormatter::WrapParagraph(const TParagraph &P, std::int64_t Top,
         if (height != nearHeight && !FInsets.empty()) {
           nearHeight = height;
           near.clear();
-          for (const RInsetBox &b : FInsets)
-            if (b.Rect.vTop < y + height && y < b.Rect.vBottom) near.push_back(&b.Rect);
+          // Most lines meet no picture: one binary search says so.
+          if (InsetInBand(y, y + height))
+            for (const RInsetBox &b : FInsets)
+              if (b.Rect.vTop < y + height && y < b.Rect.vBottom) near.push_back(&b.Rect);
         }
         right += FMetrics->TextWidth(end ? QChar(u'\n') : text[c - 1]);
         // The paragraph's end always ends the current line: stopping at it would leave the end
@@ -473,11 +507,8 @@ bool TEditFormatter::PartialPass(std::int32_t High) {
   if (j < k0) return false;
   const std::int64_t dTop = j < FTop.size() ? top - FTop[j] : 0;
   const std::int32_t dLine = j < FFirstLine.size() ? line - FFirstLine[j] : 0;
-  if (dTop != 0 && j < FTop.size() && !FInsetMaxBottoms.empty() &&
-      FInsetMaxBottoms.back() > std::min(top, FTop[j]))
-    return false;
 
-  // Splice the range in; shift what follows.
+  // Splice the range in.
   const std::size_t oldCount = j - k0;
   if (oldCount != midSN.size()) {
     FParaSN.erase(FParaSN.begin() + static_cast<std::ptrdiff_t>(k0),
@@ -499,16 +530,42 @@ bool TEditFormatter::PartialPass(std::int32_t High) {
     std::copy(midTop.begin(), midTop.end(), FTop.begin() + static_cast<std::ptrdiff_t>(k0));
     std::copy(midInfo.begin(), midInfo.end(), FInfos.begin() + static_cast<std::ptrdiff_t>(k0));
   }
-  const std::size_t from = k0 + midSN.size();
-  // Plain additions over flat arrays: a line more in one paragraph costs microseconds even in a
-  // long document. The records of these paragraphs keep their older tops and line numbers; the
+
+  // Shift what follows: plain additions over flat arrays, so a line more in one paragraph costs
+  // microseconds even in a long document. A paragraph keeps its lines when no picture lies in its
+  // band where it was nor where it goes (its record's wrap then holds at either top); only those
+  // beside a picture are looked at, and wrapped again when they must, which may move the rest by
+  // a different amount. The records of shifted paragraphs keep older tops and line numbers; the
   // arrays are the truth.
-  if (dTop != 0)
-    for (std::size_t k = from; k < FTop.size(); ++k) FTop[k] += dTop;
-  if (dLine != 0)
-    for (std::size_t k = from; k < FFirstLine.size(); ++k) FFirstLine[k] += dLine;
-  if (dSN != 0)
-    for (std::size_t k = from; k < FParaSN.size(); ++k) FParaSN[k] += dSN;
+  const std::size_t n = FTop.size();
+  std::int64_t shift = dTop;
+  std::int32_t lineShift = dLine;
+  std::size_t k = k0 + midSN.size();
+  while (k < n && (shift != 0 || lineShift != 0 || dSN != 0)) {
+    const std::size_t next = shift != 0 ? NextNearInset(k, shift) : n;
+    for (; k < next; ++k) {
+      FTop[k] += shift;
+      FFirstLine[k] += lineShift;
+      FParaSN[k] += dSN;
+    }
+    if (k == n) break;
+    FTop[k] += shift;
+    FFirstLine[k] += lineShift;
+    FParaSN[k] += dSN;
+    TEditParagraphInfo *i = FInfos[k];
+    const TParagraph *p = FDocument->Paragraph_FromSectionNum(FParaSN[k]);
+    // Not the paragraph it was: the arrays are thrown away by the complete pass that follows.
+    if (!p || p->GetStorage(FRegistrationHandle) != i) return false;
+    if (!IsCurrent(*p, *i, FTop[k])) {
+      const std::int64_t oldHeight = i->FPixelHeight;
+      const std::int32_t oldLines = i->LineCount;
+      WrapInto(*p, *i, FTop[k]);
+      shift += i->FPixelHeight - oldHeight;
+      lineShift += i->LineCount - oldLines;
+    }
+    i->FirstLineNum = FFirstLine[k];
+    ++k;
+  }
   return true;
 }
 
@@ -866,6 +923,9 @@ void TEditFormatter::DrawWindow(QPainter &Canvas, const QRect &ViewRect,
                                 std::int32_t FirstVisibleLine, std::int32_t &LastVisibleLine,
                                 std::int64_t &TopPixel, std::vector<RLineSignature> *Drawn) {
   EnsureLayout();
+  // Checked before anything is drawn from it: a faulty cache is laid out afresh and reported
+  // (which ends this paint in DebugMode), so the next paint shows the right layout.
+  if (ErrorLog().DebugSwitch()) Debug_VerifyAgainstFullLayout();
   const std::int32_t high = Lines_High();
   const std::int32_t fvl = std::clamp(FirstVisibleLine, 1, high);
   std::int32_t y = ViewRect.top();
@@ -909,7 +969,6 @@ void TEditFormatter::DrawWindow(QPainter &Canvas, const QRect &ViewRect,
   // The first visible line's top (a line number clamped, never a pixel value).
   TopPixel = std::clamp<std::int64_t>(Lines_TopPixel(fvl), 0, INT32_MAX);
   DrawGraphics(Canvas, ViewRect, TopPixel);
-  if (ErrorLog().DebugSwitch()) Debug_VerifyAgainstFullLayout();
 }
 
 std::vector<TvlGraphic *> TEditFormatter::GraphicsBackToFront() const {

@@ -20,7 +20,7 @@
 //    look-ups are binary searches;
 //  - EnsureLayout() brings all of it up to date and is O(1) when nothing changed anywhere.
 // Debug_VerifyAgainstFullLayout() compares the cache with a layout made from scratch; the
-// "DebugMode" switch runs it after every paint.
+// "DebugMode" switch runs it at every paint, before anything is drawn.
 //
 // Pictures: all picture insets of the document count, anchored or not (a picture whose
 // paragraph was deleted is still saved, so it is still drawn and still takes clicks), and only
@@ -235,7 +235,11 @@ class TEditFormatter {
   bool InsetsUnchanged() const;
   void IndexInsets();
   bool InsetInBand(std::int64_t Top, std::int64_t Bottom) const;
-  // Re-lays out only the notified range and shifts what follows; false when it cannot be sure.
+  // The first index from K on of a paragraph whose band, where the arrays put it or Shift pixels
+  // lower, may meet a picture (it may name one that does not); FTop.size() when none can.
+  std::size_t NextNearInset(std::size_t K, std::int64_t Shift) const;
+  // Re-lays out only the notified range and shifts what follows, wrapping again only the
+  // paragraphs that move beside a picture; false when it cannot be sure.
   bool PartialPass(std::int32_t High);
   void FinishPass(std::int32_t High);
   // Lays out sections First..Last from Top and line Line (both moved on), appending each
@@ -286,6 +290,9 @@ class TEditFormatter {
   std::vector<const TInset *> FInsetSources;   // the pictures behind FInsets, in order
   std::vector<std::int64_t> FInsetTops;        // sorted
   std::vector<std::int64_t> FInsetMaxBottoms;  // running maximum in that order
+  // The pictures' vertical extents merged into disjoint spans, in order.
+  std::vector<std::int64_t> FInsetSpanTops;
+  std::vector<std::int64_t> FInsetSpanBottoms;
   std::vector<std::int32_t> FParaSN;
   std::vector<std::int32_t> FFirstLine;
   std::vector<std::int64_t> FTop;

@@ -1,10 +1,14 @@
 // The layout cache against layouts made from scratch: random edits of every kind, and after each
 // the cached lines, tops and mappings equal those of a fresh formatter.
 
+#include "vlGlobals.h"
 #include "vldGraphic.h"
 #include "vleTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
 
 #include <random>
 
@@ -149,6 +153,91 @@ TEST(FormatterCache, TypingRewrapsOneParagraphAndNothingMovesWithoutPictures) {
   f->Lines_High();
   EXPECT_EQ(f->WrapCount(), settled);
   EXPECT_TRUE(f->Debug_VerifyAgainstFullLayout());
+}
+
+TEST(FormatterCache, LinesAddedAboveRewrapOnlyTheParagraphsBesidePictures) {
+  // Forty paragraphs of two lines (40 px each) and pictures over the right half at three heights.
+  // Lines typed or taken away above them move the text past the pictures: the paragraphs that
+  // come to lie beside one (or leave it) wrap again, those far from any keep their lines.
+  std::mt19937 rng(77);
+  TDocument doc;
+  BuildDoc(doc, std::vector<std::string>(40, "aaaa bbbb cccc"));
+  AddPicture(doc, 5, TextLeft + 50, 210, 50, 30);
+  AddPicture(doc, 20, TextLeft + 70, 800, 30, 90);
+  AddPicture(doc, -1, TextLeft + 40, 815, 20, 10);
+  auto f = FixedFormatter(doc);
+  f->EnsureLayout();
+  for (int step = 0; step < 300; ++step) {
+    SCOPED_TRACE(testing::Message() << "step " << step);
+    const int sn = std::uniform_int_distribution<int>(0, 3)(rng);
+    switch (step % 4) {
+      case 0: doc.Char_Insert(u'\n', DocFont, TCaretPos{sn, 1, false}); break;
+      case 1: {
+        TCaretPos newAt;
+        doc.SubStr_InsertPlain(QStringLiteral("xxxx yyyy "), TCaretPos{sn, 1, false}, newAt);
+        break;
+      }
+      case 2:
+        if (doc.Paragraph_Length(sn) > 0) doc.Char_Delete(TCaretPos{sn, 1, false});
+        break;
+      case 3:
+        if (doc.Section_High() > 40)
+          doc.Char_Delete(TCaretPos{sn, doc.Paragraph_Length(sn) + 1, false});
+        break;
+    }
+    const auto before = f->WrapCount();
+    f->EnsureLayout();
+    // The edited paragraphs and those beside the pictures, never the whole document.
+    EXPECT_LE(f->WrapCount() - before, 12);
+    ExpectSameAsFresh(*f, doc, 100, 1);
+    if (HasFailure()) return;
+  }
+}
+
+TEST(FormatterCache, SafetyNetFindsAFaultyCacheReportsItAndLaysOutAfresh) {
+  QTemporaryDir dir;
+  TErrorLog log(dir.path());
+  TScopedErrorLog useLog(log);
+  TDocument doc;
+  BuildDoc(doc, {"aaaa bbbb cccc", "dd", "eeee ffff gggg hhhh"});
+  auto f = FixedFormatter(doc);
+  const RDocumentLayout good = f->Layout_Full();
+  // Cache faults: the first paragraph's record breaks its lines in the wrong place, or claims one
+  // line where its text needs two (the line numbers after it then disagree with it too).
+  const auto spoil = [&](bool LineLost) {
+    f->EnsureLayout();
+    TEditParagraphInfo &i = *f->Info(0);
+    i.WrapPoints.Clear();
+    i.WrapPoints.AppendDatum(LineLost ? 15 : 5);
+    if (!LineLost) i.WrapPoints.AppendDatum(15);
+    if (LineLost) {
+      i.LineHeights.Clear();
+      i.LineHeights.AppendDatum(20);
+      i.LineCount = 1;
+    }
+    ASSERT_NE(f->Layout_Cached(), good);
+  };
+  spoil(false);
+  EXPECT_FALSE(f->Debug_VerifyAgainstFullLayout());
+  EXPECT_EQ(log.ReportCount(), 1);
+  EXPECT_EQ(f->Layout_Cached(), good);
+  EXPECT_TRUE(f->Debug_VerifyAgainstFullLayout());
+
+  // With DebugMode on, every paint checks before it draws: the report interrupts that paint, and
+  // the next one draws the right layout.
+  log.SetDebugSwitch(true);
+  spoil(true);
+  QImage img(200, 120, QImage::Format_RGB32);
+  const auto paint = [&] {
+    QPainter p(&img);
+    std::int32_t last = 0;
+    std::int64_t top = 0;
+    f->DrawWindow(p, img.rect(), 1, last, top);
+  };
+  EXPECT_THROW(paint(), ReportedError);
+  EXPECT_EQ(f->Layout_Cached(), good);
+  EXPECT_NO_THROW(paint());
+  EXPECT_EQ(log.ReportCount(), 2);
 }
 
 TEST(FormatterCache, ReplacingAFontEntryRewrapsTheTextThatUsesIt) {

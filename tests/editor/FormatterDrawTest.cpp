@@ -121,6 +121,32 @@ TEST(FormatterDraw, PicturesLandAtTheirPlaceWhenScrolled) {
   EXPECT_NE(img.pixel(250 + 61, 2 * h + 5 + 20), qRgb(0, 255, 0));
 }
 
+TEST(FormatterDraw, PicturesWithoutAParagraphOrAnOrderAreDrawnBehindTheOthers) {
+  TDocument doc;
+  BuildDoc(doc, {"text", "more text"});
+  TEditFormatter f(&doc);
+  f.SetCanvasWidth(400);
+  // Green, ordered: in front. Blue, stacking order 0 and overlapping it: drawn, but behind.
+  // Red-brown, its paragraph deleted: still drawn where it lies.
+  TvlGraphic &front = AddPicture(doc, 0, 200, 10, 60, 40, 1);
+  front.FclBackground = 0x00FF00;
+  TvlGraphic &unordered = AddPicture(doc, 1, 230, 30, 60, 40, 0);
+  unordered.FclBackground = 0xFF0000;  // blue ($00BBGGRR)
+  TvlGraphic &orphan = AddPicture(doc, -1, 320, 60, 30, 30, 2);
+  orphan.FclBackground = 0x000080;
+  // Each new picture came to the front; the orders wanted here are set once all are made.
+  front.FZOrder = 1;
+  unordered.FZOrder = 0;
+  orphan.FZOrder = 2;
+  const QImage img = Draw(f, 400, 120, 1);
+  EXPECT_EQ(f.Graphic_FindTouched(TVirtualPos{240, 40}), &front);
+  EXPECT_EQ(img.pixel(240, 40), qRgb(0, 255, 0));  // where both lie: the ordered one
+  EXPECT_EQ(img.pixel(280, 60), qRgb(0, 0, 255));  // the unordered one's own part
+  EXPECT_EQ(img.pixel(210, 20), qRgb(0, 255, 0));
+  EXPECT_EQ(img.pixel(330, 70), qRgb(128, 0, 0));  // the orphan
+  EXPECT_EQ(img.pixel(360, 100), qRgb(255, 255, 255));
+}
+
 TEST(FormatterDraw, RedrawingOnlyChangedLinesGivesTheSamePictureAsDrawingAll) {
   TDocument doc;
   BuildDoc(doc,

@@ -40,6 +40,19 @@ TEST(FormatterWrap, LinesEndAfterTheLastBreakThatFits) {
   }
 }
 
+TEST(FormatterWrap, ABulletIsTextOfItsParagraphsFirstLine) {
+  TDocument doc;
+  BuildDoc(doc, {"aaaa bbbb cccc", "dd"});
+  auto f = FixedFormatter(doc);
+  EXPECT_EQ(WrapsOf(*f, 0), (std::vector<int>{10, 15}));
+  // The bullet's text comes first and pushes the words along: "* aaaa " then "bbbb cccc".
+  doc.Paragraph_Outline_Set(0, oBullet, QStringLiteral("* "));
+  EXPECT_EQ(doc.Paragraph_FromSectionNum(0)->Text().left(2), QStringLiteral("* "));
+  EXPECT_EQ(WrapsOf(*f, 0), (std::vector<int>{7, 17}));
+  EXPECT_EQ(f->Lines_High(), 3);
+  EXPECT_TRUE(f->Debug_VerifyAgainstFullLayout());
+}
+
 TEST(FormatterWrap, LineHeightsFollowEveryFontRunOnTheLine) {
   TDocument doc;
   BuildDoc(doc, {"aaaa bbbb cccc"});

@@ -1,4 +1,4 @@
-// "vlnotes render" run as a process on the hand-made sample tab.
+// "vlnotes render" run as a process on the hand-made sample tab and on the example binder.
 
 #include "vlNotesToolRun.h"
 
@@ -29,6 +29,46 @@ TEST(RenderTool, DrawsTheSampleTabAtTheGivenWidthAndRefusesBadUse) {
             2);
   EXPECT_EQ(
       RunTool({QStringLiteral("render"), dir.filePath(QStringLiteral("none.vlTab")), png}).Exit, 3);
+}
+
+TEST(RenderTool, DrawsATabOfABinderAndRefusesATabItDoesNotHave) {
+#ifndef VL_SAMPLES_DIR
+  GTEST_SKIP() << "the example binder is not built";
+#else
+  QTemporaryDir dir;
+  const QString png = dir.filePath(QStringLiteral("tab.png"));
+  const QString binder = QStringLiteral(VL_SAMPLES_DIR "/Example.vl");
+  int previousHeight = 0;
+  for (const char *tab : {"1", "2"}) {
+    SCOPED_TRACE(tab);
+    const RRun run = RunTool(
+        {QStringLiteral("render"), binder, png, QStringLiteral("--tab"), QLatin1String(tab)});
+    EXPECT_EQ(run.Exit, 0) << run.Out.toStdString();
+    const QImage img(png);
+    ASSERT_FALSE(img.isNull());
+    EXPECT_EQ(img.width(), 800);
+    // Typed text: some rows hold ink in the text area, the link column stays blank.
+    int inked = 0;
+    for (int y = 0; y < img.height(); ++y) {
+      bool ink = false;
+      for (int x = 25; x < img.width() && !ink; ++x) ink = img.pixel(x, y) != qRgb(255, 255, 255);
+      inked += ink ? 1 : 0;
+      for (int x = 0; x < 20; ++x) ASSERT_EQ(img.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
+    }
+    EXPECT_GT(inked, 10);
+    EXPECT_NE(img.height(), previousHeight);  // two different tabs
+    previousHeight = img.height();
+  }
+  EXPECT_EQ(RunTool({QStringLiteral("render"), binder, png}).Exit, 0);
+  EXPECT_EQ(
+      RunTool({QStringLiteral("render"), binder, png, QStringLiteral("--tab"), QStringLiteral("3")})
+          .Exit,
+      2);
+  EXPECT_EQ(
+      RunTool({QStringLiteral("render"), binder, png, QStringLiteral("--tab"), QStringLiteral("0")})
+          .Exit,
+      2);
+#endif
 }
 
 }  // namespace

@@ -59,9 +59,9 @@ void Err(const QString &Text) {
 }
 
 int Usage() {
-  Err(
-      QStringLiteral("usage: vlnotes text FILE | vlnotes check FILE | vlnotes resave IN OUT"
-                     " | vlnotes events FILE | vlnotes render FILE OUT.png [--width PX]"));
+  Err(QStringLiteral(
+      "usage: vlnotes text FILE | vlnotes check FILE | vlnotes resave IN OUT"
+      " | vlnotes events FILE | vlnotes render FILE OUT.png [--width PX] [--tab N]"));
   return exUsage;
 }
 
@@ -297,9 +297,9 @@ int main(int argc, char **argv) {
   const QStringList args = app.arguments().mid(1);
   if (args.size() == 1 &&
       (args[0] == QStringLiteral("--help") || args[0] == QStringLiteral("help"))) {
-    Out(
-        QStringLiteral("usage: vlnotes text FILE | vlnotes check FILE | vlnotes resave IN OUT"
-                       " | vlnotes events FILE | vlnotes render FILE OUT.png [--width PX]"));
+    Out(QStringLiteral(
+        "usage: vlnotes text FILE | vlnotes check FILE | vlnotes resave IN OUT"
+        " | vlnotes events FILE | vlnotes render FILE OUT.png [--width PX] [--tab N]"));
     return exOk;
   }
 

@@ -1,8 +1,11 @@
 #include "vlNotesRender.h"
 
+#include "vl09_NotebookBinder.h"
 #include "vlGlobals.h"
+#include "vlKeptEventsIO.h"
 #include "vl_Document.h"
 #include "vl_Formatter.h"
+#include "vlnotesBinder.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -28,7 +31,7 @@ void Err(const QString &Text) {
 }
 
 int Usage() {
-  Err(QStringLiteral("usage: vlnotes render FILE OUT.png [--width PX]"));
+  Err(QStringLiteral("usage: vlnotes render FILE OUT.png [--width PX] [--tab N]"));
   return exUsage;
 }
 
@@ -41,9 +44,18 @@ int RenderMain(int argc, char **argv) {
   QGuiApplication app(argc, argv);
   const QStringList args = app.arguments().mid(2);  // after "render"
   int width = 800;
+  int tab = 0;  // 0: a binder's active tab
   QStringList files;
   for (int i = 0; i < args.size(); ++i) {
-    if (args[i] == QStringLiteral("--width")) {
+    if (args[i] == QStringLiteral("--tab")) {
+      bool ok = false;
+      tab = i + 1 < args.size() ? args[i + 1].toInt(&ok) : 0;
+      if (!ok || tab < 1) {
+        Err(QStringLiteral("--tab takes the number of a tab, from 1"));
+        return exUsage;
+      }
+      ++i;
+    } else if (args[i] == QStringLiteral("--width")) {
       bool ok = false;
       width = i + 1 < args.size() ? args[i + 1].toInt(&ok) : 0;
       if (!ok || width < 100 || width > 10000) {
@@ -73,21 +85,46 @@ int RenderMain(int argc, char **argv) {
   TErrorLog log(logFolder.path());
   TScopedErrorLog scopedLog(log);
 
-  TDocument doc;
-  QString title;
-  int scroll = 0;
-  const QString problems = doc.IO_Load(in, title, scroll);
-  if (!doc.IO_LastLoad().Opened) {
-    Err(in + QStringLiteral(": cannot be read"));
-    return exUnreadable;
-  }
-  if (!doc.IO_LastLoad().IsNotesDoc) {
-    Err(in + QStringLiteral(": not an isolated tab file (render takes one tab)"));
-    return exUnreadable;
+  // A binder: one of its tabs, read as the program reads it (its backup is never looked at).
+  TvlTabList tabs;
+  TDocument single;
+  TDocument *doc = &single;
+  QString problems;
+  if (IsBinderFile(in)) {
+    TvlKeptEventsIO events;
+    TvlNotebookBinder binder(tabs, &events);
+    problems = binder.Binder_OpenWithoutRecovery(in);
+    if (tabs.Tabs.empty()) {
+      Err(in + QStringLiteral(": cannot be read"));
+      return exUnreadable;
+    }
+    const int count = static_cast<int>(tabs.Tabs.size());
+    const int chosen = tab > 0 ? tab : std::clamp(tabs.ActiveTab + 1, 1, count);
+    if (chosen > count) {
+      Err(in + QStringLiteral(": has %1 tabs; there is no tab %2").arg(count).arg(chosen));
+      return exUsage;
+    }
+    doc = tabs.Tabs[static_cast<std::size_t>(chosen - 1)].Doc.get();
+  } else {
+    QString title;
+    int scroll = 0;
+    problems = single.IO_Load(in, title, scroll);
+    if (!single.IO_LastLoad().Opened) {
+      Err(in + QStringLiteral(": cannot be read"));
+      return exUnreadable;
+    }
+    if (!single.IO_LastLoad().IsNotesDoc) {
+      Err(in + QStringLiteral(": neither a tab file nor a binder"));
+      return exUnreadable;
+    }
+    if (tab > 1) {
+      Err(in + QStringLiteral(": a tab file holds one tab; there is no tab %1").arg(tab));
+      return exUsage;
+    }
   }
 
   // The editor view's margins.
-  TEditFormatter formatter(&doc);
+  TEditFormatter formatter(doc);
   formatter.MultipleWrappingChanges_Begin();
   formatter.SetLinkColumnWidth(20);
   formatter.SetTextMarginLeft(2);
@@ -97,7 +134,7 @@ int RenderMain(int argc, char **argv) {
   formatter.EnsureLayout();
   // Pictures may reach below the last line.
   std::int64_t total = formatter.TotalPixelHeight();
-  for (const auto &inset : doc.InsetsStorage.Insets())
+  for (const auto &inset : doc->InsetsStorage.Insets())
     if (inset && inset->HasDrawableSize()) total = std::max(total, inset->EditorsData.vBottom());
   const int height = static_cast<int>(std::clamp<std::int64_t>(total, 1, MaxRenderHeight));
   if (total > MaxRenderHeight)
