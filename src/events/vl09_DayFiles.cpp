@@ -54,7 +54,10 @@ bool TvlDayFile::IsFull() const {
 
 TEventID TvlDayFile::AddEvent(TKindOfEvent Kind, QChar What, TDateTime When, QStringView Text) {
   if (!IsEventMoment(When)) return NoEventID;
-  if (FDayFileWhen == 0) ErrorReportInDebug(QStringLiteral("DayFile start time unknown"));
+  // Logged, never raised: the day of 1899-12-30 starts at 0, and moments that small come from
+  // text loaded without real moments. A report that interrupted (DebugMode) would leave a typed
+  // character half inserted or a binder half loaded.
+  if (FDayFileWhen == 0) ErrorReport(false, QStringLiteral("DayFile start time unknown"));
 
   // An identical live event stands for this one: callers get its ID and may edit it.
   TEventID existing = NoEventID;

@@ -67,11 +67,20 @@ void TvlTimelineGlue::EventsCleared() {
 void TvlTimelineGlue::ViewRecordings(TDateTime When) {
   // Until the tracks are in the window, a chosen recording has nowhere to be shown but the
   // calendar's own hint; the default links do that.
-  ::OpenCalendar(FWindow, &FFolders, nullptr, When);
+  ::OpenCalendar(FWindow, &FFolders, FCalendarLinks, When);
 }
 
 TDocument *TvlTimelineGlue::ActiveDocument() {
   return FNotebook ? FNotebook->GetActiveDocument() : nullptr;
+}
+
+std::vector<const TDocument *> TvlTimelineGlue::Documents() {
+  std::vector<const TDocument *> docs;
+  if (!FNotebook) return docs;
+  for (int i = 0; i < FNotebook->PageCount(); ++i)
+    if (RvlPage *page = FNotebook->GetPageFromIndex(i); page && page->mtcDoc)
+      docs.push_back(page->mtcDoc.get());
+  return docs;
 }
 
 void TvlTimelineGlue::MoveCaretTo(const TCaretPos &Pos) {

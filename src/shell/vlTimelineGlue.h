@@ -21,6 +21,7 @@ class TvlAudio;
 class TvlMediaFoldersInfo;
 class TvlMediaInfo;
 class TvlNotebook;
+class TCalendarLinks;
 class TvlOptions;
 
 class TvlTimelineGlue final : public TVertTimelineLinks {
@@ -44,9 +45,12 @@ class TvlTimelineGlue final : public TVertTimelineLinks {
   void EventsCleared();
   // "&View Recordings ...": the calendar, seeded with When's month.
   void ViewRecordings(TDateTime When);
+  // Where a recording or day chosen in the calendar is shown (the tracks; not owned).
+  void SetCalendarLinks(TCalendarLinks *Links) { FCalendarLinks = Links; }
 
   // TVertTimelineLinks
   TDocument *ActiveDocument() override;
+  std::vector<const TDocument *> Documents() override;
   void MoveCaretTo(const TCaretPos &Pos) override;
   void FocusActiveEditor() override;
   void OpenCalendar(TDateTime SeedWhen) override;
@@ -64,4 +68,5 @@ class TvlTimelineGlue final : public TVertTimelineLinks {
   TVellomarFm *FWindow = nullptr;
   QPointer<TvlNotebook> FNotebook;
   QPointer<TVertTimeline> FTimeline;
+  TCalendarLinks *FCalendarLinks = nullptr;
 };

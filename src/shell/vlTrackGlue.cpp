@@ -2,9 +2,11 @@
 
 #include "vl09_Hint.h"
 #include "vl09_Main.h"
+#include "vl09_MediaFoldersInfo.h"
 #include "vl09_MediaInfo.h"
 #include "vl09_MyAudio.h"
 #include "vl09_Notebook.h"
+#include "vlCalendarMonth.h"
 #include "vlClock.h"
 #include "vlGuard.h"
 #include "vlTimelineGlue.h"
@@ -20,11 +22,17 @@ TvlTrackGlue::TvlTrackGlue(TvlAudio &Audio, TvlMediaFoldersInfo &Folders, TvlMed
       FMediaInfo(MediaInfo),
       FTrackOld(arHistorical, &FVis),
       FTrackNow(arCurrent, &FVis),
-      FTrackAudio(Audio) {
+      FTrackAudio(Audio),
+      FRecordings(Audio, Folders, MediaInfo) {
   BindVisualizationToCatalogue(FVis, MediaInfo);
   BindTrackToCatalogue(FTrackOld.Index(), Folders, MediaInfo);
   BindTrackToCatalogue(FTrackNow.Index(), Folders, MediaInfo);
   FOfferAndSelect.OnAllTracksChanged = [this] { BookmarksChanged(); };
+  FRecordings.Refreshed = [this](TDateTime From, TDateTime To) { RecordingsChanged(From, To); };
+  FRecordings.BookmarksMoved = [this] {
+    if (FNotebook) FNotebook->IncrementChangeCountOfActiveDoc();
+    BookmarksChanged();
+  };
 }
 
 TvlTrackGlue::~TvlTrackGlue() {
@@ -60,6 +68,7 @@ void TvlTrackGlue::Connect(TVellomarFm &Window, TvlNotebook *Notebook, TvlTimeli
   FOld->setObjectName(QStringLiteral("vlTrackOld"));
   FNow = MakeWindow(FTrackNow);
   FNow->setObjectName(QStringLiteral("vlTrackNow"));
+  Timelines.SetCalendarLinks(&FCalendarLinks);
   Window.AttachHistoricalTrack(FOld);
   Window.AttachCurrentTrack(FNow);
 
@@ -124,7 +133,11 @@ void TvlTrackGlue::BookmarksChanged() {
 void TvlTrackGlue::ShowPopup(TvlTrackWindow *Window, const QPoint &Global) {
   delete FPopup;
   FPopup = new QMenu(Window);
-  const RTrackPopupState state = FOfferAndSelect.PopupState(FOfferAndSelect.FRightMouseDownOnSlot);
+  FSelectedAudioPathName = FOfferAndSelect.FRightMouseDownOnSlot
+                               ? FRecordings.RecordingAt(FOfferAndSelect.FMouseDownTimelineDT)
+                               : QString();
+  const QString path = FSelectedAudioPathName;
+  const RTrackPopupState state = FOfferAndSelect.PopupState(!path.isEmpty());
   const auto item = [&](const QString &Caption, bool Enabled, std::function<void()> Do) {
     QAction *a = FPopup->addAction(Caption);
     a->setEnabled(Enabled);
@@ -144,7 +157,46 @@ void TvlTrackGlue::ShowPopup(TvlTrackWindow *Window, const QPoint &Global) {
   item(QStringLiteral("&Jump to Corresponding Point in Notes"), state.JumpToText, [this] {
     if (FNotebook) FNotebook->Timestamp_FindDocAndJumpTextTo(FOfferAndSelect.FMouseDownTimelineDT);
   });
-  item(state.PlayFromBeginning ? QStringLiteral("&Play from Beginning") : QStringLiteral("&Play"),
-       state.Play, [this, Global] { FOfferAndSelect.PopupPlay(Global); });
+  if (state.PlayFromBeginning) {
+    item(QStringLiteral("&Play from Beginning"), state.Play, [Window, path, Global] {
+      const TDateTime start = RecordingStartFromName(path);
+      if (start != kInvalidRecordingStart) Window->PlayFrom(start, Global);
+    });
+  } else {
+    item(QStringLiteral("&Play"), state.Play,
+         [this, Global] { FOfferAndSelect.PopupPlay(Global); });
+  }
+  FPopup->addSeparator();
+  item(QStringLiteral("Adjust Audio Recording's Starting Time or Date ..."), state.RecordingItems,
+       [this, path] { FRecordings.Adjust(path); });
+  item(QStringLiteral("Copy Audio Recording's Path && File Name"), state.RecordingItems,
+       [this, path] { FRecordings.CopyPath(path); });
+  item(QStringLiteral("Delete Audio Recording ..."), state.RecordingItems,
+       [this, path] { FRecordings.Delete(path); });
+  item(QStringLiteral("Open Audio Recording's Containing Folder"), state.RecordingItems,
+       [this, path] { FRecordings.ShowInFolder(path); });
   FPopup->popup(Global);
+}
+
+void TvlTrackGlue::TCalendarToTracks::ShowSpanOnHistoricalTrack(TDateTime StartDT,
+                                                                TDateTime EndDT) {
+  if (!FGlue.FOld) return;
+  const vlCalendar::RLoadSpanPlan plan =
+      vlCalendar::PlanLoadSpan(StartDT, EndDT, FGlue.FOld->Columns(), PixelDurationFromZoomLevel);
+  FGlue.FOld->MoveAndZoomTrackTo(0, plan.PixelDuration, plan.LeftDT);
+  if (FGlue.FTimelines && FGlue.FTimelines->VertTimeline())
+    FGlue.FTimelines->VertTimeline()->SetFromDT(StartDT);
+}
+
+void TvlTrackGlue::TCalendarToTracks::MoveHistoricalTrackTo(TDateTime When) {
+  if (FGlue.FOld) FGlue.FOld->MoveTrackTo(When);
+}
+
+void TvlTrackGlue::RecordingsChanged(TDateTime From, TDateTime To) {
+  // The old levels go; the rebuilds below list the span's recordings again and send theirs.
+  FVis.EraseVisualization(From, int((To - From) * SecsPerDay) + 1);
+  FMediaInfo.InvalidateVisualization(From, To);
+  for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
+    if (w) w->InvalidateRebuildAndRedrawWithoutFlicker();
+  if (FTimelines && FTimelines->VertTimeline()) FTimelines->VertTimeline()->InvalidateRendering();
 }

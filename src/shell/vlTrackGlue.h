@@ -7,10 +7,12 @@
 // The window owns the track windows once attached; this object owns the tracks they draw and must
 // outlive the window (the program destroys it after the window). User-interface thread only.
 
+#include "vl09_Calendar.h"
 #include "vl09_OfferAndSelect.h"
 #include "vl09_Track.h"
 #include "vl09_TrackWindow.h"
 #include "vl09_Visualization.h"
+#include "vlRecordingCommands.h"
 
 #include <QPointer>
 
@@ -41,10 +43,16 @@ class TvlTrackGlue {
   void EventsCleared();
   // Bookmarks changed elsewhere (the vertical timeline, a function key): redraw.
   void BookmarksChanged();
+  // The pop-up's commands on the recording under the right press.
+  TvlRecordingCommands &Recordings() { return FRecordings; }
+  // The recording under the last right press on a track's recording band; empty when none.
+  const QString &SelectedAudioPathName() const { return FSelectedAudioPathName; }
 
  private:
   TvlTrackWindow *MakeWindow(TvlTrack &Track);
   void ShowPopup(TvlTrackWindow *Window, const QPoint &Global);
+  // Recordings moved or went between From and To: their levels and the tracks are drawn again.
+  void RecordingsChanged(TDateTime From, TDateTime To);
 
   TvlAudio &FAudio;
   TvlMediaInfo &FMediaInfo;
@@ -53,6 +61,20 @@ class TvlTrackGlue {
   TvlTrack FTrackNow;
   TOfferAndSelect FOfferAndSelect;
   TvlAudioForTrack FTrackAudio;
+  TvlRecordingCommands FRecordings;
+  QString FSelectedAudioPathName;
+  // A recording chosen in the calendar fills the historical track and tops the vertical
+  // timeline; a day double-clicked starts the historical track.
+  class TCalendarToTracks final : public TCalendarLinks {
+   public:
+    explicit TCalendarToTracks(TvlTrackGlue &Glue) : FGlue(Glue) {}
+    void ShowSpanOnHistoricalTrack(TDateTime StartDT, TDateTime EndDT) override;
+    void MoveHistoricalTrackTo(TDateTime When) override;
+
+   private:
+    TvlTrackGlue &FGlue;
+  };
+  TCalendarToTracks FCalendarLinks{*this};
   TVellomarFm *FWindow = nullptr;
   QPointer<TvlNotebook> FNotebook;
   TvlTimelineGlue *FTimelines = nullptr;

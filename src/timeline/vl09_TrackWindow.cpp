@@ -682,13 +682,16 @@ void TvlTrackWindow::PaintCaptionBlock(QPainter &P) {
          AudioRole() == arCurrent ? QStringLiteral("Record Timeline")
                                   : QStringLiteral("Play Timeline"));
   static const char *const days[] = {"Su", "M ", "Tu", "W ", "Th", "F ", "Sa"};
-  textAt(2, 12, QString::fromLatin1(days[(DayOfWeek(m.When) + 6) % 7]));
+  const QString day = QString::fromLatin1(days[(DayOfWeek(m.When) + 6) % 7]);
+  textAt(2, 12, day);
+  // At 17 pixels unless the weekday is wider in the face drawn ("Th" in a wide Arial stand-in).
+  const int dateX = std::max(17, 2 + fm.horizontalAdvance(day.trimmed()) + 2);
   // The short date, with the century taken off a four-digit year.
   QString date = QLocale::system().toString(at.date(), QLocale::ShortFormat);
   const QString year4 = QString::number(at.date().year());
   if (year4.size() == 4 && year4.startsWith(QStringLiteral("20")) && date.contains(year4))
     date.replace(year4, year4.mid(2));
-  textAt(17, 12, date);
+  textAt(dateX, 12, date);
   const int hour12 = at.time().hour() % 12 == 0 ? 12 : at.time().hour() % 12;
   textAt(2, 24,
          QStringLiteral("%1:%2%3")
@@ -697,7 +700,7 @@ void TvlTrackWindow::PaintCaptionBlock(QPainter &P) {
              .arg(at.time().hour() < 12 ? QStringLiteral("am") : QStringLiteral("pm")));
   if (AudioRole() == arHistorical) {
     // A small calendar glyph after the date.
-    const int x = fm.horizontalAdvance(date) + 18;
+    const int x = dateX + fm.horizontalAdvance(date) + 1;
     P.setPen(QColor(11, 31, 46));
     P.setBrush(Qt::NoBrush);
     P.drawRect(x, 13, 10, 9);

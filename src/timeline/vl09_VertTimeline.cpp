@@ -201,6 +201,11 @@ TVertTimeline::TVertTimeline(QWidget *Parent)
 
 TVertTimeline::~TVertTimeline() = default;
 
+std::vector<const TDocument *> TVertTimelineLinks::Documents() {
+  if (const TDocument *doc = ActiveDocument()) return {doc};
+  return {};
+}
+
 void TVertTimeline::SetLinks(TVertTimelineLinks *Links) { FLinks = Links ? Links : &FDefaultLinks; }
 void TVertTimeline::SetAudio(TVertTimelineAudio *Audio) { FAudio = Audio ? Audio : &FDefaultAudio; }
 void TVertTimeline::SetLevelSource(TVertLevelSource *Source) {
@@ -531,6 +536,23 @@ void TVertTimeline::RenderAnew() {
       if (events[i].Kind == koeTyping)
         typed.push_back(RTypedEvent{ids[i], events[i].When, events[i].What, events[i].Text});
     }
+  }
+
+  // Paragraph breaks file no event: the active document says where its paragraphs start.
+  if (!typed.empty()) {
+    const TDateTime from = typed.front().When, to = typed.back().When;
+    std::vector<RParagraphStart> starts;
+    for (const TDocument *doc : FLinks->Documents()) {
+      if (!doc) continue;
+      for (int sn = doc->Section_Low(); sn <= doc->Section_High(); ++sn) {
+        const TParagraph *para = doc->Paragraph_FromSectionNum(sn);
+        if (!para || para->High() == 0) continue;
+        const TDateTime when = TypingEventMoment(para->Timestamp_Get(1));
+        if (when >= from && when <= to)
+          starts.push_back(RParagraphStart{when, TypingEventText(para->Char_GetChar(1))});
+      }
+    }
+    MarkParagraphStarts(typed, std::move(starts));
   }
 
   // 2, 3. The lines of text.

@@ -52,6 +52,8 @@ class TVertTimelineLinks {
   virtual ~TVertTimelineLinks() = default;
   // The document of the active tab; nullptr when there is none.
   virtual TDocument *ActiveDocument() { return nullptr; }
+  // Every open document (the text of every tab is drawn); the active one by default.
+  virtual std::vector<const TDocument *> Documents();
   // Puts the active editor's caret at Pos with nothing selected, focuses the editor and scrolls
   // the caret into view.
   virtual void MoveCaretTo(const TCaretPos & /*Pos*/) {}

@@ -125,6 +125,25 @@ int RTextLine::RedFrom(TDateTime Feature) const {
   return int(Text.size());
 }
 
+void MarkParagraphStarts(std::vector<RTypedEvent> &Events, std::vector<RParagraphStart> Starts) {
+  const auto earlier = [](const RParagraphStart &A, const RParagraphStart &B) {
+    return A.When < B.When;
+  };
+  std::sort(Starts.begin(), Starts.end(), earlier);
+  std::vector<bool> used(Starts.size(), false);
+  for (RTypedEvent &e : Events) {
+    auto at = std::lower_bound(Starts.begin(), Starts.end(), RParagraphStart{e.When, {}}, earlier);
+    for (; at != Starts.end() && at->When == e.When; ++at) {
+      const std::size_t i = std::size_t(at - Starts.begin());
+      if (!used[i] && at->Text == e.Text) {
+        used[i] = true;
+        e.StartsParagraph = true;
+        break;
+      }
+    }
+  }
+}
+
 std::vector<RTextLine> BuildTextLines(const std::vector<RTypedEvent> &Events,
                                       const TVertRowMap &Map, int Height, int LineHeight,
                                       int AvailableWidth,
@@ -137,11 +156,16 @@ std::vector<RTextLine> BuildTextLines(const std::vector<RTypedEvent> &Events,
   for (const RTypedEvent &e : Events) {
     const int row = Map.RowOf(e.When);
     const bool word = e.What != QLatin1Char('1');
-    if (newAnchor || word) anchor = row;
+    if (newAnchor || word || e.StartsParagraph) anchor = row;
     newAnchor = e.Text == QStringLiteral(" ");
     if (anchor < first || anchor > last) continue;
     RTextLine &line = rows[std::size_t(anchor - first)];
-    if (line.IDs.empty()) line.Row = anchor;
+    if (line.IDs.empty()) {
+      line.Row = anchor;
+      line.StartsParagraph = e.StartsParagraph;
+    }
+    if (e.StartsParagraph && !line.Text.isEmpty() && !line.Text.endsWith(QLatin1Char(' ')))
+      line.Text += QLatin1Char(' ');
     line.IDs.push_back(e.ID);
     line.Whens.push_back(e.When);
     line.Starts.push_back(int(line.Text.size()));
@@ -155,9 +179,11 @@ std::vector<RTextLine> BuildTextLines(const std::vector<RTypedEvent> &Events,
     if (row.IDs.empty()) continue;
     if (!kept.empty()) {
       RTextLine &k = kept.back();
-      const QString joined = k.Text + row.Text;
+      const bool apart = row.StartsParagraph && !k.Text.endsWith(QLatin1Char(' '));
+      const QString head = apart ? k.Text + QLatin1Char(' ') : k.Text;
+      const QString joined = head + row.Text;
       if (row.Row - k.Row < mergeRows && Measure(joined) <= AvailableWidth) {
-        const int offset = int(k.Text.size());
+        const int offset = int(head.size());
         k.Text = joined;
         for (std::size_t i = 0; i < row.IDs.size(); ++i) {
           k.IDs.push_back(row.IDs[i]);

@@ -85,6 +85,9 @@ struct RTypedEvent {
   TDateTime When = 0;
   QChar What;  // "1" for one typed character; anything else is a whole word
   QString Text;
+  // The first character of a paragraph: a paragraph break stores no character of its own, so
+  // without this the last word of one paragraph and the first of the next run together.
+  bool StartsParagraph = false;
 };
 
 // One drawn line of text: the row of its first event, its text, and where each event's text
@@ -94,18 +97,30 @@ struct RTextLine {
   QString Text;
   std::vector<TEventID> IDs;
   std::vector<TDateTime> Whens;
-  std::vector<int> Starts;  // character offset of each event's text
+  std::vector<int> Starts;       // character offset of each event's text
+  bool StartsParagraph = false;  // its first event begins a paragraph
   TDateTime FirstWhen() const { return Whens.empty() ? 0 : Whens.front(); }
   // The character offset from which the text is red: the first event later than Feature; the
   // text's length when none is.
   int RedFrom(TDateTime Feature) const;
 };
 
+// A paragraph's first character as its typing event was filed.
+struct RParagraphStart {
+  TDateTime When = 0;
+  QString Text;
+};
+// Sets StartsParagraph on the events (time order) of the paragraph starts: each start marks one
+// event of its moment and text, so text pasted under one moment is not split at every copy of
+// that character.
+void MarkParagraphStarts(std::vector<RTypedEvent> &Events, std::vector<RParagraphStart> Starts);
+
 // Builds the lines of the events (time order) for a control Height rows high:
 // 1. Rows -99 .. Height + 19 collect text; events whose row lies outside are left out (a row
 //    rounded just past the listing window must not index outside it).
 // 2. An anchor row takes each event's text: the anchor becomes the event's own row at the first
-//    event, at every word event, and after every typed space.
+//    event, at every word event, after every typed space and at the start of a paragraph (whose
+//    text, joined after other text, is set apart by a space).
 // 3. Walking down, a row joins the last kept row when it starts less than round(1.5 x
 //    LineHeight) rows below it and the joined text fits AvailableWidth (by Measure).
 std::vector<RTextLine> BuildTextLines(const std::vector<RTypedEvent> &Events,

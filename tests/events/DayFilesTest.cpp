@@ -290,3 +290,16 @@ TEST_F(DayFilesTest, OneManagerAtATimeAndItIsTheTypingEventSink) {
   TypingEventSink().DeleteTypingEventAt(At(11, 0), u"w");
   EXPECT_EQ(M.EventKind_FromEventID(id), koeNone);
 }
+
+TEST_F(DayFilesTest, TodaysSpanFollowsTheClockButNeverOutlastsItsDay) {
+  M.Clear();  // today's day file, 2009-09-03, at 18:00
+  TvlDayFile &today = *M.DayFile(0);
+  const int yesterday = M.Files_LoadDayFileForDateOrCreateIt(Day0 - 1);
+  EXPECT_EQ(today.GetDayFileDuration(), 18 * 3600 + 5);
+  // Still "today" after midnight, as the program keeps running.
+  Clock.Set(Day0 + 1 + 1 / 24.0);
+  EXPECT_EQ(today.GetDayFileDuration(), 86400);
+  EXPECT_EQ(today.DayFileEnd(), Day0 + 1);
+  EXPECT_TRUE(M.DayFile(yesterday)->Historical());
+  EXPECT_EQ(M.DayFile(yesterday)->GetDayFileDuration(), 0);
+}

@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
+#include <sys/stat.h>
+
 namespace {
 
 class NotesEventsToolTest : public EventsRig {};
@@ -43,4 +47,14 @@ TEST_F(NotesEventsToolTest, ListsBookmarksInTimeOrderAndSaysWhatItCouldNotRead) 
   EXPECT_TRUE(run.Out.isEmpty());
   EXPECT_TRUE(run.Err.contains(QStringLiteral("no OtherEvents block")));
   EXPECT_EQ(RunTool({QStringLiteral("events"), folder.File(QStringLiteral("missing.vl"))}).Exit, 3);
+
+  // A folder or a pipe is refused at once, saying what it is rather than that it is missing.
+  const QString pipe = folder.File(QStringLiteral("pipe.vl"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+  for (const QString &odd : {folder.Path(), pipe}) {
+    SCOPED_TRACE(odd.toStdString());
+    run = RunTool({QStringLiteral("events"), odd});
+    EXPECT_EQ(run.Exit, 3);
+    EXPECT_TRUE(run.Err.contains(QStringLiteral("not a regular file"))) << run.Err.toStdString();
+  }
 }

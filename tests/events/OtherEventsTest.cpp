@@ -4,6 +4,7 @@
 #include "vlEventsTestSupport.h"
 
 #include "FormatsTestSupport.h"
+#include "vlGlobals.h"
 
 #include <gtest/gtest.h>
 
@@ -122,6 +123,21 @@ TEST_F(OtherEventsTest, DamagedLinesAreSkippedOneByOne) {
       LoadBlock("<OtherEvents>\r\n<Event K=\"Marker\" C=\"2\" W=\"40059.5\">\r\n").isEmpty());
   EXPECT_EQ(Events(), std::vector<std::string>{"2 2 40059.5000000000 "});
   EXPECT_EQ(LoadBlock("<DocTab>\r\n"), QString());
+}
+
+TEST_F(OtherEventsTest, EventsOfTheFirstDayLoadInDebugModeToo) {
+  // The day of 1899-12-30 starts at 0, which a day file reports as an unknown start; in
+  // DebugMode that report must not interrupt the load (nor typing) half way.
+  TFreshFolder folder;
+  TErrorLog log(folder.Path());
+  TScopedErrorLog useLog(log);
+  log.SetDebugSwitch(true);
+  EXPECT_EQ(LoadBlock(Block("<Event K=\"Marker\" C=\"1\" W=\"0.5\">\r\n"
+                            "<Event K=\"Label\" C=\"*\" W=\"40060.25\" T=\"after\">\r\n")),
+            QString());
+  EXPECT_EQ(Events(),
+            (std::vector<std::string>{"2 1 0.5000000000 ", "3 * 40060.2500000000 after"}));
+  EXPECT_NE(M.AddTypingEvent(1e-5, u"x"), NoEventID);
 }
 
 TEST_F(OtherEventsTest, BytesDoNotDependOnTheLocale) {

@@ -28,6 +28,11 @@ RTypedEvent Ch(TDateTime When, const char *Text) {
   return RTypedEvent{0, When, QLatin1Char('1'), QString::fromUtf8(Text)};
 }
 
+RTypedEvent Para(RTypedEvent E) {
+  E.StartsParagraph = true;
+  return E;
+}
+
 int SevenEach(const QString &S) { return int(S.size()) * 7; }
 
 void SendMouse(QWidget &W, QEvent::Type Type, QPoint At, Qt::MouseButton Button,
@@ -137,6 +142,12 @@ TEST(VertTimelineLayout, LinesGatherWordsMergeWhenTheyFitAndSplitRed) {
        200,
        {QStringLiteral("a"), QStringLiteral("word ")},
        {10, 50}},
+      {"a paragraph's first word is set apart from the last one, in a merged line or its own row",
+       {Ch(Day + 10 * Sec, "a"), Ch(Day + 10.2 * Sec, "b"), Para(Ch(Day + 11 * Sec, "c")),
+        Ch(Day + 11.3 * Sec, "d"), Para(Ch(Day + 11.4 * Sec, "e"))},
+       200,
+       {QStringLiteral("ab cd e")},
+       {10}},
       {"rows outside the listing window are left out",
        {Ch(Day - 100 * Sec, "x"), Ch(Day - 99 * Sec, " "), Ch(Day + 5 * Sec, "z"),
         Ch(Day + 6 * Sec, " "), Ch(Day + (h + 20) * Sec, "y")},
@@ -158,6 +169,17 @@ TEST(VertTimelineLayout, LinesGatherWordsMergeWhenTheyFitAndSplitRed) {
   EXPECT_EQ(lines[0].RedFrom(Day + 10.5 * Sec), 3);
   EXPECT_EQ(lines[0].RedFrom(Day), 0);
   EXPECT_EQ(lines[0].RedFrom(Day + 20 * Sec), 5);
+}
+
+TEST(VertTimelineLayout, ParagraphStartsMarkOneEventEachByMomentAndText) {
+  // Pasted text shares one moment: only one "x" of that moment starts the paragraph.
+  std::vector<RTypedEvent> events{Ch(Day, "x"), Ch(Day, "y"), Ch(Day, "x"), Ch(Day + Sec, "z")};
+  MarkParagraphStarts(events, {{Day + Sec, QStringLiteral("z")},
+                               {Day, QStringLiteral("x")},
+                               {Day + 2 * Sec, QStringLiteral("q")}});
+  std::vector<bool> marked;
+  for (const RTypedEvent &e : events) marked.push_back(e.StartsParagraph);
+  EXPECT_EQ(marked, (std::vector<bool>{true, false, false, true}));
 }
 
 TEST(VertTimelineLayout, ZoomLockAndRulerRules) {

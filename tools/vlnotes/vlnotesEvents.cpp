@@ -49,14 +49,20 @@ QString Visible(const QString &Text) {
 
 int CommandEvents(const QString &Path) {
   const QFileInfo info(Path);
-  if (!info.exists() || !info.isFile()) {
+  if (!info.exists()) {
     Print(stderr, QStringLiteral("vlnotes: ") + Path + QStringLiteral(": no such file"));
+    return 3;
+  }
+  // Checked without opening: a FIFO or a device would make the reading wait for ever.
+  if (const QString problem = TvlXmlIn::RegularFileProblem(Path); !problem.isEmpty()) {
+    Print(stderr, QStringLiteral("vlnotes: ") + problem);
     return 3;
   }
   TvlXmlIn in;
   QString note;
   if (!in.File_OpenOrDoErrorDialogs(Path, note)) {
-    Print(stderr, QStringLiteral("vlnotes: ") + Path + QStringLiteral(": cannot be read"));
+    Print(stderr, QStringLiteral("vlnotes: ") + Path + QStringLiteral(": cannot be read") +
+                      (note.isEmpty() ? QString() : QStringLiteral(": ") + note.simplified()));
     return 3;
   }
   if (!in.Next_SearchFor(xtOtherEventsBegin)) {
