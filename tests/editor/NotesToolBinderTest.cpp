@@ -96,6 +96,9 @@ TEST(NotesToolBinderTest, DamagedTabFramesAreListedAndEveryParagraphShown) {
        "(tab 2 \"???\"): The DocTab line is missing"},
       {"first DocTab doubled", QByteArray(bytes).replace(first, first + first),
        "(tab 1 \"Lecture\"): A second DocTab line, skipped"},
+      {"first line missing", bytes.mid(bytes.indexOf('\n') + 1),
+       "The BoundNotes line is missing (the program will not open the file); the tabs start at "
+       "Line No."},
       {"three tabs announced", QByteArray(bytes).replace("TabCount=\"2\"", "TabCount=\"3\""),
        "The binder announces 3 tabs and holds 2"},
   };

@@ -117,9 +117,17 @@ QStringList TabProblems(const QString &Answered, const TDocument &Doc) {
 // not load: that is said).
 void ReadBinder(TvlXmlIn &In, RFile &File) {
   File.Binder = true;
+  const bool headed = In.CurrentTag() == xtBoundNotesBegin_;
   int tabCount = 0;
-  if (!In.Get("TabCount", tabCount)) tabCount = 0;
-  In.NextRecognizedTag();
+  if (headed) {
+    if (!In.Get("TabCount", tabCount)) tabCount = 0;
+    In.NextRecognizedTag();
+  } else {
+    File.Problems.append(
+        QStringLiteral("The BoundNotes line is missing (the program will not open the file); "
+                       "the tabs start at ") +
+        In.TraceLine());
+  }
   for (;;) {
     RTab tab;
     const qsizetype beforeFrame = In.ProblemCount();
@@ -134,7 +142,7 @@ void ReadBinder(TvlXmlIn &In, RFile &File) {
   }
   if (File.Tabs.empty())
     File.Problems.append(QStringLiteral("The binder holds no tab"));
-  else if (static_cast<int>(File.Tabs.size()) != tabCount)
+  else if (headed && static_cast<int>(File.Tabs.size()) != tabCount)
     File.Problems.append(QStringLiteral("The binder announces %1 tabs and holds %2")
                              .arg(tabCount)
                              .arg(File.Tabs.size()));
@@ -168,7 +176,9 @@ int ReadNotesFile(const QString &Path, RFile &File) {
     }
     return exUnreadable;
   }
-  if (in.CurrentTag() == xtBoundNotesBegin_) {
+  // A binder whose first line is lost still starts with its first tab. The program does not open
+  // it (the line holds the count of tabs); its notes are shown here so that they can be saved.
+  if (in.CurrentTag() == xtBoundNotesBegin_ || in.CurrentTag() == xtDocTabBegin_) {
     ReadBinder(in, File);
     return -1;
   }
