@@ -1,7 +1,8 @@
 // The recordings catalogue over an audio folder of 120 month folders holding 5,000 recordings and
-// their ".vu" files (empty files: only names are read): the full listing of every month, and the
-// look-up of the recording under a moment among them. Budgets: a full listing under 50 ms, a
-// look-up under 10 us (Release, this machine).
+// their ".vu" files (empty files: only names are read): the full listing of every month (first
+// found, then reloaded), and the look-up of the recording under a moment among them, in the
+// listing and from the disk (the day and the day before, as playing from a moment does). Budgets:
+// a full listing under 50 ms, a look-up in the listing under 10 us (Release, this machine).
 
 #include "vl09_MediaFoldersInfo.h"
 
@@ -55,6 +56,18 @@ void BM_FullListing(benchmark::State &State) {
 }
 BENCHMARK(BM_FullListing)->Unit(benchmark::kMillisecond);
 
+void BM_MonthReloadOfEveryMonth(benchmark::State &State) {
+  TvlMediaFoldersInfo info;
+  info.AddAudioFolder(Folder().Dir.path());
+  info.LoadAllMonths();
+  for (auto _ : State) {
+    info.Month_Reload();
+    benchmark::DoNotOptimize(info.Count());
+  }
+  State.counters["recordings"] = info.Count();
+}
+BENCHMARK(BM_MonthReloadOfEveryMonth)->Unit(benchmark::kMillisecond);
+
 void BM_LookUpUnderAMoment(benchmark::State &State) {
   TvlMediaFoldersInfo info;
   info.AddAudioFolder(Folder().Dir.path());
@@ -69,6 +82,21 @@ void BM_LookUpUnderAMoment(benchmark::State &State) {
   State.counters["found"] = benchmark::Counter(found, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_LookUpUnderAMoment)->Unit(benchmark::kMicrosecond);
+
+void BM_LookUpFromTheDisk(benchmark::State &State) {
+  TvlMediaFoldersInfo info;
+  info.AddAudioFolder(Folder().Dir.path());
+  std::size_t i = 0;
+  int found = 0;
+  for (auto _ : State) {
+    const QStringList touching =
+        info.ListFilesTouchingTime(Folder().Starts[i++ % Folder().Starts.size()], 3);
+    found += !touching.isEmpty();
+    benchmark::DoNotOptimize(touching);
+  }
+  State.counters["found"] = benchmark::Counter(found, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_LookUpFromTheDisk)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

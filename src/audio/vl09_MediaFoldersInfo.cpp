@@ -170,10 +170,11 @@ int MeasureAndNameRecording(QString &Path) {
   const int named = RecordingLengthFromName(Path);
   if (named >= 0) return named;
   const std::int64_t msecs = SoundFileDurationMSecs(Path);
-  // A file that cannot be read, or a header with no samples, has no length worth writing down.
-  if (msecs <= 0) return 0;
-  const int seconds =
-      static_cast<int>(std::min<std::int64_t>(msecs / 1000, kMaxRecordingLengthSecs));
+  // A file that cannot be read, a header with no samples, or less than a second of sound has no
+  // length worth writing down ("(0)" would say the recording covers no moment at all).
+  const int seconds = static_cast<int>(
+      std::min<std::int64_t>(std::max<std::int64_t>(msecs, 0) / 1000, kMaxRecordingLengthSecs));
+  if (seconds <= 0) return 0;
   const QString renamed = RecordingNameWithLength(Path, seconds);
   if (RenameNoReplace(Path, renamed)) {
     Path = renamed;
@@ -433,6 +434,14 @@ int TvlMediaFoldersInfo::LengthOf(QString &Path) {
   if (IsRecordingInProgressFile(Path))
     return static_cast<int>(
         std::max<std::int64_t>(0, MilliSecondsBetween(FInProgressBeganAt, Now())) / 1000);
+  if (FMeasureOnly) {
+    const int named = RecordingLengthFromName(Path);
+    if (named >= 0) return named;
+    const std::int64_t msecs = SoundFileDurationMSecs(Path);
+    return msecs > 0
+               ? static_cast<int>(std::min<std::int64_t>(msecs / 1000, kMaxRecordingLengthSecs))
+               : 0;
+  }
   return MeasureAndNameRecording(Path);
 }
 

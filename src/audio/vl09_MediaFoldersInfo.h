@@ -62,8 +62,8 @@ std::vector<RRecordingEntry> ListRecordingsIn(const QString &Folder,
 
 // Measures a recording whose name lacks its length (from the file's header, never by decoding)
 // and renames it to carry it. Answers the length in seconds; Path becomes the new name when the
-// rename succeeded. A file that cannot be measured, or measures 0, answers 0 and keeps its name:
-// a failed measurement never goes into a name.
+// rename succeeded. A file that cannot be measured, or holds less than a second, answers 0 and
+// keeps its name: a failed measurement never goes into a name.
 int MeasureAndNameRecording(QString &Path);
 
 // The audio folders, the months loaded for the views, and the recordings listed in them.
@@ -83,6 +83,11 @@ class TvlMediaFoldersInfo {
   // The first folder with more than 100 MB free, else the last usable one; -1 when none exists
   // or can be created.
   int FindIndexOfBestOutputFolder() const;
+
+  // Lookups measure a file lacking its length and leave its name alone. For tools that run beside
+  // the program: they cannot know which file it records into, and renaming that one would leave
+  // the recording under a wrong length.
+  void SetMeasureOnly(bool MeasureOnly) { FMeasureOnly = MeasureOnly; }
 
   // The recording being made now: lookups never measure, rename, re-date or delete it; its length
   // is taken from the clock. Empty path: none.
@@ -123,7 +128,7 @@ class TvlMediaFoldersInfo {
   QStringList ListFilesTouchingTimeBest(TDateTime When, double WithinSlushSec);
   bool DoesDateTimeTouchFile(TDateTime When, double WithinSlushSec, const QString &Path) const;
   // The length in seconds of a listed or found file: the recording in progress from the clock,
-  // else from its name, else measured (and the file renamed; Path follows).
+  // else from its name, else measured (and the file renamed unless measure-only; Path follows).
   int LengthOf(QString &Path);
   // The recordings of the day of When and the day before, from disk, names parsed, sorted.
   std::vector<RRecordingEntry> RecordingsOfDayAndDayBefore(TDateTime When) const;
@@ -152,4 +157,5 @@ class TvlMediaFoldersInfo {
   int FIteratorX = 0;
   QString FInProgressPath;
   TDateTime FInProgressBeganAt = 0;
+  bool FMeasureOnly = false;
 };

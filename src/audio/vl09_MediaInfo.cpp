@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QStandardPaths>
 #include <QtEndian>
 
 #include <algorithm>
@@ -348,26 +349,56 @@ RRedateResult RedateRecording(
   return r;
 }
 
+namespace {
+
+// QFile::moveToTrash (Qt 6.4) cannot tell a missing home trash from the working folder: when it
+// cannot set up "$XDG_DATA_HOME/Trash" it moves the file into "files/" under the working folder
+// and answers success. So the home trash is made first (a trash on another file system falls back
+// to it), and a file that still lands outside a trash is put back where it was.
+bool MoveFileToTrash(const QString &Path, QString &Error) {
+  const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+  const QString trash = dataHome + QStringLiteral("/Trash");
+  if (dataHome.isEmpty() || !QDir().mkpath(trash) || !QFileInfo(trash).isDir()) {
+    Error = QStringLiteral("no usable trash folder ") + trash;
+    return false;
+  }
+  QFile file(Path);
+  if (!file.moveToTrash()) {
+    Error = file.errorString();
+    return false;
+  }
+  const QFileInfo landed(file.fileName());
+  if (landed.isAbsolute()) return true;
+  const QString strayInfo = landed.absoluteDir().absoluteFilePath(
+      QStringLiteral("../info/") + landed.fileName() + QStringLiteral(".trashinfo"));
+  if (RenameNoReplace(landed.absoluteFilePath(), Path)) {
+    QFile::remove(strayInfo);
+  } else {
+    ErrorReport(false, QStringLiteral("A file meant for the trash could not be put back: \"") +
+                           Path + QStringLiteral("\" is now \"") + landed.absoluteFilePath() +
+                           QLatin1Char('"'));
+  }
+  Error = QStringLiteral("the trash could not be used");
+  return false;
+}
+
+}  // namespace
+
 bool TrashRecording(const QString &Path, bool IsInProgress, QString &Message) {
   if (IsInProgress) {
     Message = QStringLiteral("The recording in progress cannot be deleted.");
     return false;
   }
   const QString vu = FindVuFileFor(Path, true);
-  QFile audio(Path);
-  if (!audio.moveToTrash()) {
+  QString error;
+  if (!MoveFileToTrash(Path, error)) {
     Message = QStringLiteral("Can't delete audio file \"") + Path + QStringLiteral("\"");
-    ErrorReportInDebug(QStringLiteral("Trash failed: ") + audio.errorString() +
-                       QStringLiteral(". ") + Message);
+    ErrorReportInDebug(QStringLiteral("Trash failed: ") + error + QStringLiteral(". ") + Message);
     return false;
   }
-  if (!vu.isEmpty()) {
-    QFile level(vu);
-    if (!level.moveToTrash()) {
-      Message = QStringLiteral("Can't delete audio VU file \"") + vu + QStringLiteral("\"");
-      ErrorReportInDebug(QStringLiteral("Trash failed: ") + level.errorString() +
-                         QStringLiteral(". ") + Message);
-    }
+  if (!vu.isEmpty() && !MoveFileToTrash(vu, error)) {
+    Message = QStringLiteral("Can't delete audio VU file \"") + vu + QStringLiteral("\"");
+    ErrorReportInDebug(QStringLiteral("Trash failed: ") + error + QStringLiteral(". ") + Message);
   }
   return true;
 }

@@ -185,6 +185,8 @@ bool TActiveSoundFm::IsRecording() const {
 }
 
 TDateTime TActiveSoundFm::GetCurrentRecordingBeganAt_AfterSettingItToNow() {
+  // A running recording's start never moves: its file is named by it at the stop.
+  if (IsRecording()) return FCurrentRecordingBeganAt;
   FCurrentRecordingBeganAt = Now();
   return FCurrentRecordingBeganAt;
 }
@@ -452,19 +454,30 @@ bool TActiveSoundFm::LoadAudioFileAndGetParametersFor(TDateTime DateTime, double
                                                       int &FileDurationMS) {
   if (!FPlayer) return false;
   bool ok = false;
-  if (FRecordingActive && FRecorder && FCurrentRecordingBeganAt != 0 &&
-      DateTime >= FCurrentRecordingBeganAt) {
+  const bool recording = FRecordingActive && FRecorder && FCurrentRecordingBeganAt != 0;
+  // The recording in progress plays from its session, never from its half-written file.
+  auto loadSession = [&] {
     AudioFilePathName.clear();
     FileBeganAt = FCurrentFilePlayingBeganAt = FCurrentRecordingBeganAt;
-    MSecIntoIt = static_cast<int>(MilliSecondsBetween(FCurrentRecordingBeganAt, DateTime));
+    MSecIntoIt = static_cast<int>(std::clamp<std::int64_t>(
+        MilliSecondsBetween(FCurrentRecordingBeganAt, DateTime), 0, INT32_MAX));
     FileDurationMS = GetDurationOfRecordingInMSec();
     const TOleEnum rc = FPlayer->LoadSoundFromRecordingSession(0, *FRecorder);
     LogIfError(rc, QStringLiteral("AS.LAFAGPF LoadSoundFrom.."));
     ok = rc == NOERROR;
     FLoadedPath = ok ? FAudioOutputPathName : QString();
+  };
+  if (recording && DateTime >= FCurrentRecordingBeganAt) {
+    loadSession();
   } else {
     AudioFilePathName = FindPathAndAudioFileHavingDateTime(DateTime, SlushSec);
     if (AudioFilePathName.isEmpty()) return false;
+    // A moment just before the recording's start, within the slush.
+    if (recording && FFolders.IsRecordingInProgressFile(AudioFilePathName)) {
+      loadSession();
+      FOnSoundLoaded_PlayMSecIntoIt = MSecIntoIt;
+      return ok;
+    }
     FileBeganAt = FCurrentFilePlayingBeganAt = RecordingStartFromName(AudioFilePathName);
     MSecIntoIt = static_cast<int>(
         std::clamp<std::int64_t>(MilliSecondsBetween(FileBeganAt, DateTime), 0, INT32_MAX));

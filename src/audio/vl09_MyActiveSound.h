@@ -129,6 +129,7 @@ class TActiveSoundFm : public QObject {
   void StopRecording();
   // Recording or about to (busy counts).
   bool IsRecording() const;
+  // The start of the next recording; while one runs, its start, unchanged.
   TDateTime GetCurrentRecordingBeganAt_AfterSettingItToNow();
   TDateTime GetCurrentRecordingBeganAt() const { return FCurrentRecordingBeganAt; }
   int GetDurationOfRecordingInMSec() const;

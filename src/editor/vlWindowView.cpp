@@ -458,6 +458,8 @@ void TWindowView::InsertCommittedText(const QString &Text) {
   if (rs.Length() == 0) return;
   TCaretPos newAt = at;
   doc->SubStr_Insert(rs, at, newAt);
+  // Typed text, as much as typed keys: every character is listed as a typing event of the day.
+  if (!TDocument::IsSamePos(newAt, at)) doc->Events_AddManyToListIfNotDuplicating(rs);
   doc->AtPos_NoSelectionSet(newAt);
   ViewManager().InvalidateAll(this);
   SetDesiredXFromCaret();

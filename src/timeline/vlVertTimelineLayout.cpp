@@ -192,6 +192,9 @@ std::vector<RTextLine> BuildTextLines(const std::vector<RTypedEvent> &Events,
         }
         continue;
       }
+      // A line that did not join is never drawn over the one above: text typed faster than the
+      // rows go is pushed down to the next free line.
+      row.Row = std::max(row.Row, k.Row + LineHeight);
     }
     kept.push_back(std::move(row));
   }

@@ -122,7 +122,8 @@ void MarkParagraphStarts(std::vector<RTypedEvent> &Events, std::vector<RParagrap
 //    event, at every word event, after every typed space and at the start of a paragraph (whose
 //    text, joined after other text, is set apart by a space).
 // 3. Walking down, a row joins the last kept row when it starts less than round(1.5 x
-//    LineHeight) rows below it and the joined text fits AvailableWidth (by Measure).
+//    LineHeight) rows below it and the joined text fits AvailableWidth (by Measure); a row that
+//    does not join starts at least LineHeight rows below the last kept one.
 std::vector<RTextLine> BuildTextLines(const std::vector<RTypedEvent> &Events,
                                       const TVertRowMap &Map, int Height, int LineHeight,
                                       int AvailableWidth,

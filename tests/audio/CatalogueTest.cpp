@@ -79,17 +79,21 @@ TEST(RecordingNames, RenamesNeverReplaceAFile_AndFailedMeasurementsStayOutOfName
   EXPECT_FALSE(RenameNoReplace(a, b));
   EXPECT_EQ(ReadAllBytes(b), QByteArray("second"));
 
-  // A header-only WAV (length 0), a damaged file and a real one.
+  // A header-only WAV (length 0), a damaged file, half a second and a real one.
   QString empty = folder.File(QStringLiteral("2009-09-03 13.47 36.5.wav"));
   ASSERT_TRUE(WriteSound(empty, 22050, 1, {}));
   QString junk = folder.File(QStringLiteral("2009-09-03 14.00 00.0.wav"));
   Touch(junk, "not audio at all");
   QString real = folder.File(QStringLiteral("2009-09-03 15.00 00.0.wav"));
   ASSERT_TRUE(WriteSound(real, 8000, 1, std::vector<std::int16_t>(8000 * 3 + 100, 5)));
+  QString blip = folder.File(QStringLiteral("2009-09-03 14.30 00.0.wav"));
+  ASSERT_TRUE(WriteSound(blip, 8000, 1, std::vector<std::int16_t>(4000, 5)));
   EXPECT_EQ(MeasureAndNameRecording(empty), 0);
   EXPECT_EQ(MeasureAndNameRecording(junk), 0);
+  EXPECT_EQ(MeasureAndNameRecording(blip), 0);
   EXPECT_TRUE(empty.endsWith(QLatin1String("36.5.wav")));
   EXPECT_TRUE(junk.endsWith(QLatin1String("00.0.wav")));
+  EXPECT_TRUE(QFile::exists(folder.File(QStringLiteral("2009-09-03 14.30 00.0.wav"))));
   EXPECT_EQ(MeasureAndNameRecording(real), 3);
   EXPECT_TRUE(real.endsWith(QLatin1String("(3).wav")));
   EXPECT_TRUE(QFile::exists(real));
@@ -300,6 +304,24 @@ TEST(Deleting, BothFilesGoToTheTrash_AndAFailedTrashKeepsTheFile) {
   // A file that does not exist cannot be trashed; nothing else happens.
   EXPECT_FALSE(TrashRecording(rec, false, message));
   EXPECT_FALSE(message.isEmpty());
+
+  // A trash that cannot be used (here "Trash" is a plain file): the recording and its level file
+  // stay where they are, nothing is deleted for good.
+  const QString other = m + QStringLiteral("2009-09-04 09.00 00.0 (60).wav");
+  const QString otherVu = m + QStringLiteral("2009-09-04 09.00 00.0 (60).vu");
+  Touch(other, "kept");
+  Touch(otherVu, VuBytes({{1, 0}}));
+  const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+  const QString brokenHome = folder.File(QStringLiteral("broken-data"));
+  Touch(brokenHome + QStringLiteral("/Trash"), "not a folder");
+  qputenv("XDG_DATA_HOME", QFile::encodeName(brokenHome));
+  message.clear();
+  const bool trashed2 = TrashRecording(other, false, message);
+  qputenv("XDG_DATA_HOME", dataHome);
+  EXPECT_FALSE(trashed2);
+  EXPECT_FALSE(message.isEmpty());
+  EXPECT_EQ(ReadAllBytes(other), QByteArray("kept"));
+  EXPECT_TRUE(QFile::exists(otherVu));
 }
 
 TEST(GainHistory, EmptyValues_WrapAtSlot3600_AndWalksStopAtTheWrap) {

@@ -248,9 +248,33 @@ TEST(Controller, FindingTheRecordingUnderAMoment) {
   EXPECT_TRUE(QFile::exists(growing));
   ASSERT_TRUE(rig.Fm->StartPlayingFrom(EncodeDateTime(2009, 9, 3, 14, 0, 5), 100));
   EXPECT_EQ(rig.Fm->LoadedPath(), growing);
+  // 2 s before its start, within the slush: from its beginning, out of the session that grows
+  // with it, not out of the half-written file.
+  ASSERT_TRUE(rig.Fm->StartPlayingFrom(EncodeDateTime(2009, 9, 3, 13, 59, 58), 100));
+  EXPECT_EQ(rig.Fm->LoadedPath(), growing);
+  EXPECT_EQ(rig.Fm->GetCurrentFilePlayingBeganAt(), EncodeDateTime(2009, 9, 3, 14, 0, 0));
+  const int loadedLength = rig.Fm->Player()->GetSoundDuration(0);
+  rig.Run(2000);
+  EXPECT_GE(rig.Fm->Player()->GetSoundDuration(0), loadedLength + 1900);
+  // Asking for a new start moment while recording leaves the running one alone.
+  EXPECT_EQ(rig.Fm->GetCurrentRecordingBeganAt_AfterSettingItToNow(),
+            EncodeDateTime(2009, 9, 3, 14, 0, 0));
   rig.Fm->StopRecording();
   DeliverEvents();
-  EXPECT_TRUE(rig.Events.NewPath.endsWith(QLatin1String("14.00 00.0 (10).wav")));
+  EXPECT_TRUE(rig.Events.NewPath.endsWith(QLatin1String("14.00 00.0 (12).wav")))
+      << rig.Events.NewPath.toStdString();
+}
+
+TEST(Controller, APlayThatCannotStart_AnswersFalse) {
+  TControllerRig rig;
+  rig.WriteRecording(QStringLiteral("2009-09/2009-09-03 13.47 36.5 (108).wav"), 108);
+  const TDateTime from = EncodeDateTime(2009, 9, 3, 13, 48, 0);
+  // No output device: the file loads, the sound cannot start, and nothing claims it did.
+  rig.Sim->RemoveSink(QStringLiteral("alsa_output.pci"));
+  rig.Sim->RemoveSink(QStringLiteral("alsa_output.hdmi"));
+  EXPECT_FALSE(rig.Fm->StartPlayingFrom(from, 100));
+  EXPECT_FALSE(rig.Fm->PlaySegment(from, 3000));
+  EXPECT_FALSE(rig.Fm->IsPlaying());
 }
 
 TEST(Controller, GainLoop_LoudUnclippedAndSettled_QuietRaised_ClippingGoneWithin2Seconds) {

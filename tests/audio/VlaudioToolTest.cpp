@@ -1,6 +1,6 @@
 // vlaudio's catalogue commands run as a process over a folder of real files: list prints every
-// recording in time order, at finds the one under a moment (exit 1 when none), and foreign files
-// are never touched.
+// recording in time order, at finds the one under a moment (exit 1 when none), foreign files are
+// never touched and nothing is renamed (the program may be recording into a name without length).
 
 #include "vlAudioTestSupport.h"
 #include "vlTestSupport.h"
@@ -26,13 +26,16 @@ TEST(VlaudioTool, ListsRecordingsInTimeOrder_FindsTheOneUnderAMoment_LeavesForei
   ASSERT_TRUE(WriteSound(audio + QStringLiteral("/2009-09/2009-09-03 13.47 36.5.wav"), 8000, 1,
                          fiveSeconds));
   ASSERT_TRUE(WriteSound(audio + QStringLiteral("/2009-09/lecture.wav"), 8000, 1, fiveSeconds));
+  ASSERT_TRUE(
+      WriteSound(audio + QStringLiteral("/2009-09/2009-09-03 15.00 00.0.wav"), 8000, 1, {}));
 
   RRun r = Vlaudio({QStringLiteral("list"), QStringLiteral("--folder"), audio});
   ASSERT_EQ(r.Exit, 0);
   const QStringList lines = r.Out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-  ASSERT_EQ(lines.size(), 2) << r.Out.toStdString();
+  ASSERT_EQ(lines.size(), 3) << r.Out.toStdString();
   EXPECT_TRUE(lines[0].startsWith(QLatin1String("2009-09-03 13:47:36.5\t5\t")));
-  EXPECT_TRUE(lines[1].startsWith(QLatin1String("2009-10-01 08:00:00.0\t5\t")));
+  EXPECT_TRUE(lines[1].startsWith(QLatin1String("2009-09-03 15:00:00.0\t0\t")));
+  EXPECT_TRUE(lines[2].startsWith(QLatin1String("2009-10-01 08:00:00.0\t5\t")));
   r = Vlaudio(
       {QStringLiteral("list"), QStringLiteral("--folder"), audio, QStringLiteral("2009-10")});
   EXPECT_EQ(r.Out.count(QLatin1Char('\n')), 1);
@@ -40,11 +43,15 @@ TEST(VlaudioTool, ListsRecordingsInTimeOrder_FindsTheOneUnderAMoment_LeavesForei
   r = Vlaudio({QStringLiteral("at"), QStringLiteral("--folder"), audio,
                QStringLiteral("2009-09-03 13:47:39.2")});
   ASSERT_EQ(r.Exit, 0);
-  EXPECT_EQ(r.Out.trimmed(),
-            audio + QStringLiteral("/2009-09/2009-09-03 13.47 36.5 (5).wav\t2700"));
+  EXPECT_EQ(r.Out.trimmed(), audio + QStringLiteral("/2009-09/2009-09-03 13.47 36.5.wav\t2700"));
+  EXPECT_TRUE(QFile::exists(audio + QStringLiteral("/2009-09/2009-09-03 13.47 36.5.wav")));
   r = Vlaudio({QStringLiteral("at"), QStringLiteral("--folder"), audio,
                QStringLiteral("2009-09-03 14:00:00")});
   EXPECT_EQ(r.Exit, 1);
+  // A header without sound covers no moment, not even its own start.
+  r = Vlaudio({QStringLiteral("at"), QStringLiteral("--folder"), audio,
+               QStringLiteral("2009-09-03 15:00:00")});
+  EXPECT_EQ(r.Exit, 1) << r.Out.toStdString();
   EXPECT_EQ(Vlaudio({QStringLiteral("at"), QStringLiteral("--folder"), audio,
                      QStringLiteral("2009-13-03 14:00:00")})
                 .Exit,

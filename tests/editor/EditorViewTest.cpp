@@ -3,11 +3,14 @@
 // margin 2), a text area of 200 px (20 characters) in a view 225 px wide and 100 px high.
 
 #include "vlEditorHost.h"
+#include "vlGuard.h"
 #include "vlKeyBehavior.h"
+#include "vlTestSupport.h"
 #include "vlWindowView.h"
 #include "vlWindowViewManager.h"
 #include "vldGraphic.h"
 #include "vleTestSupport.h"
+#include "vlwAtData.h"
 
 #include <gtest/gtest.h>
 #include <QHBoxLayout>
@@ -79,7 +82,7 @@ class TTypingSink final : public TTypingEventSink {
 };
 
 struct TRig {
-  explicit TRig(const std::vector<std::string> &Paragraphs, int Height = 100) {
+  explicit TRig(const std::vector<std::string> &Paragraphs, int Height = 100, int Width = 225) {
     BuildDoc(Doc, Paragraphs);
     Formatter = std::make_unique<TEditFormatter>(&Doc, std::make_unique<TFixedPitchMetrics>());
     auto *layout = new QHBoxLayout(&Window);
@@ -89,7 +92,7 @@ struct TRig {
     Bar = new QScrollBar(Qt::Vertical, &Window);
     layout->addWidget(View);
     layout->addWidget(Bar);
-    View->setFixedSize(225, Height);
+    View->setFixedSize(Width, Height);
     View->SetScrollbar(Bar);
     View->SetFormatter(Formatter.get());
     Doc.FontsInUse.CurrentFont_SetFromIndex(DocFont);
@@ -157,6 +160,26 @@ TEST(EditorView, TypedSequenceEditsTheDocumentAndFilesTypingEvents) {
   const RvlTimestamp w = rig.Doc.Paragraph_FromSectionNum(0)->Timestamp_Get(7);
   EXPECT_GT(w.FEffectiveDT, 45000.0);
   EXPECT_LT(w.FEffectiveDT, 45000.6);
+
+  // Overwriting: the character after the caret is replaced and keeps its place on the
+  // recording; nothing new is listed. At the paragraph's end there is nothing to overwrite, so
+  // the character is typed as usual.
+  const std::size_t added = typing.Added.size(), deleted = typing.Deleted.size();
+  const RvlTimestamp h = rig.Doc.Paragraph_FromSectionNum(0)->Timestamp_Get(1);
+  rig.View->TypingMode = tmOverstrike;
+  rig.Caret(0, 1);
+  rig.Type("J");
+  EXPECT_EQ(Texts(rig.Doc), (std::vector<std::string>{"Jello wor~d"}));
+  EXPECT_EQ(rig.At().FGN, 2);
+  EXPECT_DOUBLE_EQ(rig.Doc.Paragraph_FromSectionNum(0)->Timestamp_Get(1).FEffectiveDT,
+                   h.FEffectiveDT);
+  EXPECT_EQ(typing.Added.size(), added);
+  EXPECT_EQ(typing.Deleted.size(), deleted);
+  rig.Key(Qt::Key_End);
+  rig.Type("!");
+  EXPECT_EQ(Texts(rig.Doc), (std::vector<std::string>{"Jello wor~d!"}));
+  ASSERT_EQ(typing.Added.size(), added + 1);
+  EXPECT_EQ(typing.Added.back().second, QStringLiteral("!"));
 }
 
 TEST(EditorView, UpAndDownKeepTheColumnThroughShortLines) {
@@ -305,8 +328,36 @@ TEST(EditorView, ALineTallerThanTheWindowStaysInViewWithItsCaret) {
   EXPECT_LE(rig.View->FirstVisibleLine(), 2);
 }
 
+TEST(EditorView, ALineBelowTheCaretTallerThanTheWindowLeavesTheCaretsLineInView) {
+  // Line 4 is 80 px high in a 30 px window: the caret's line 3 must not end above the window.
+  TRig rig({"a", "b", "c", "d", "e", "f"}, 30);
+  const TFontIndex huge =
+      rig.Doc.Font_GetIndex(QStringLiteral("Arial"), 0, 40, 0, clWhite, TFontStyles());
+  rig.Doc.Font_Change(TCharSpan{{3, 1}, {3, 1}}, huge);
+  rig.Caret(2, 2);
+  rig.View->Caret_ScrollIntoView();
+  EXPECT_EQ(rig.View->FirstVisibleLine(), 3);
+  const QRect caret = rig.View->ezCaret().Rect();
+  EXPECT_GE(caret.top(), 0);
+  EXPECT_LT(caret.top(), 30);
+}
+
+TEST(EditorView, EndReachesTheLineEndInAVeryWideWindow) {
+  // 1,100 characters of 10 px: the line ends near x = 11,000, far right of any fixed aim.
+  TRig rig({std::string(1100, 'a'), "b"}, 60, 11500);
+  ASSERT_EQ(rig.Formatter->Lines_High(), 2);
+  rig.Caret(0, 1);
+  rig.Key(Qt::Key_End);
+  EXPECT_EQ(rig.At().SN, 0);
+  EXPECT_EQ(rig.At().FGN, 1101);
+  rig.Key(Qt::Key_Home);
+  EXPECT_EQ(rig.At().FGN, 1);
+}
+
 TEST(EditorView, InputMethodCommitsInsertTheirTextWithOneMoment) {
   TRig rig({""});
+  TTypingSink typing;
+  TScopedTypingEventSink scoped(typing);
   QInputMethodEvent e;
   e.setCommitString(QStringLiteral("h\u00e9llo \u4e2d"));
   QCoreApplication::sendEvent(rig.View, &e);
@@ -315,6 +366,20 @@ TEST(EditorView, InputMethodCommitsInsertTheirTextWithOneMoment) {
   for (int i = 2; i <= p.High(); ++i) EXPECT_EQ(p.Timestamp_Get(i), p.Timestamp_Get(1));
   EXPECT_DOUBLE_EQ(p.Timestamp_Get(1).FEffectiveDT, BrokerMoment);
   EXPECT_EQ(rig.At().FGN, p.High() + 1);
+  // Committed text is typed text: every character is a typing event at the commit's moment.
+  ASSERT_EQ(typing.Added.size(), 7u);
+  QString listed;
+  for (const auto &[when, text] : typing.Added) {
+    EXPECT_DOUBLE_EQ(when, typing.Added[0].first);
+    listed += text;
+  }
+  EXPECT_EQ(listed, p.Text());
+  // A commit of nothing typeable changes nothing and lists nothing.
+  QInputMethodEvent empty;
+  empty.setCommitString(QStringLiteral("\n"));
+  QCoreApplication::sendEvent(rig.View, &empty);
+  EXPECT_EQ(typing.Added.size(), 7u);
+  EXPECT_EQ(p.Text(), QStringLiteral("h\u00e9llo \u4e2d"));
 }
 
 TEST(EditorView, MouseClicksPlaceTheCaretAndDragsSelectEvenAboveTheWindow) {
@@ -351,6 +416,54 @@ TEST(EditorView, MouseClicksPlaceTheCaretAndDragsSelectEvenAboveTheWindow) {
   EXPECT_FALSE(rig.Doc.Select_IsAnyTextSelected());
 }
 
+TEST(EditorView, ADragLockNeverReachesAPictureThatWentAway) {
+  TRig rig({"first line here", "second line"});
+  TvlGraphic &picture = AddPicture(rig.Doc, 0, ViewLeft + 150, 0, 40, 40);
+  const TInsetHandle handle = rig.Doc.InsetsStorage.HandleOfInset(&picture);
+  rig.View->InvalidateAllOfMe();
+  // Pressed on the picture, and the picture is deleted before the release (a lost mouse-up).
+  QTest::mousePress(rig.View, Qt::LeftButton, Qt::NoModifier, QPoint(ViewLeft + 160, 10));
+  ASSERT_TRUE(AtDataLock().Valid());
+  EXPECT_EQ(AtDataLock().GetGraphic(), &picture);
+  EXPECT_EQ(rig.View->cursor().shape(), Qt::ArrowCursor);
+  rig.Doc.InsetsStorage.Delete(handle);
+  EXPECT_EQ(AtDataLock().GetGraphic(), nullptr);
+  QMouseEvent move(QEvent::MouseMove, QPointF(ViewLeft + 160, 12),
+                   rig.View->mapToGlobal(QPointF(ViewLeft + 160, 12)), Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
+  QCoreApplication::sendEvent(rig.View, &move);
+  QTest::mouseRelease(rig.View, Qt::LeftButton, Qt::NoModifier, QPoint(ViewLeft + 160, 12));
+  EXPECT_FALSE(AtDataLock().Valid());
+  // A lock on a picture of a document that a view lets go of is forgotten with it.
+  TvlGraphic &again = AddPicture(rig.Doc, 0, ViewLeft + 150, 0, 40, 40);
+  rig.View->InvalidateAllOfMe();
+  QTest::mousePress(rig.View, Qt::LeftButton, Qt::NoModifier, QPoint(ViewLeft + 160, 10));
+  ASSERT_EQ(AtDataLock().GetGraphic(), &again);
+  rig.View->SetFormatter(nullptr);
+  EXPECT_FALSE(AtDataLock().Valid());
+  EXPECT_EQ(AtDataLock().GetGraphic(), nullptr);
+  QTest::mouseRelease(rig.View, Qt::LeftButton, Qt::NoModifier, QPoint(ViewLeft + 160, 10));
+}
+
+TEST(EditorView, AReportRaisedInAHandlerIsShownAndTheViewGoesOn) {
+  class TFailingHost final : public IEditorHost {
+   public:
+    void FileSave() override { throw ReportedError(QStringLiteral("The disk is full.")); }
+  } host;
+  TRig rig({"text"});
+  SetEditorHost(&host);
+  TTestEnvironment::TestPrompts().Clear();
+  rig.Caret(0, 5);
+  EXPECT_NO_THROW(rig.Key(Qt::Key_S, Qt::ControlModifier));
+  QCoreApplication::processEvents();  // the report is shown from the event loop
+  const QStringList asked = TTestEnvironment::TestPrompts().AskedTexts();
+  ASSERT_EQ(asked.size(), 1);
+  EXPECT_TRUE(asked[0].startsWith(QStringLiteral("The disk is full.")));
+  rig.Type("s");
+  EXPECT_EQ(Texts(rig.Doc), (std::vector<std::string>{"texts"}));
+  TTestEnvironment::TestPrompts().Clear();
+}
+
 TEST(ViewManager, ManyViewsOnOneDocumentRepaintTogether) {
   TRig rig({"shared text"});
   std::vector<std::unique_ptr<TWindowView>> more;
@@ -377,6 +490,44 @@ TEST(ViewManager, ManyViewsOnOneDocumentRepaintTogether) {
   other.SetFormatter(nullptr);
   more.clear();
   EXPECT_EQ(ViewManager().Count(), 1);
+}
+
+TEST(ViewManager, FocusMovesBetweenViewsOfOneDocumentAndTheCaretGoesWithIt) {
+  TRig rig({"shared text"});
+  auto second = std::make_unique<TEditFormatter>(&rig.Doc, std::make_unique<TFixedPitchMetrics>());
+  auto *other = new TWindowView(&rig.Window, QStringLiteral("other"));
+  rig.Window.layout()->addWidget(other);
+  other->setFixedSize(225, 100);
+  other->SetFormatter(second.get());
+  other->show();
+  QCoreApplication::processEvents();
+  rig.View->setFocus();
+  QCoreApplication::processEvents();
+  ASSERT_EQ(ViewManager().GetFocusedWindowView(), rig.View);
+  EXPECT_TRUE(rig.View->ezCaret().Visible());
+
+  // A click in the other view takes the focus there, with the caret.
+  QTest::mouseClick(other, Qt::LeftButton, Qt::NoModifier, QPoint(ViewLeft + 21, 5));
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(other->hasFocus());
+  EXPECT_EQ(ViewManager().GetFocusedWindowView(), other);
+  EXPECT_EQ(ViewManager().GetLatestFocusedWindowView(), other);
+  EXPECT_TRUE(other->ezCaret().Visible());
+  EXPECT_FALSE(rig.View->ezCaret().Visible());
+  EXPECT_EQ(rig.At().FGN, 3);
+
+  // Typing there edits the shared document and repaints the first view.
+  QCoreApplication::processEvents();
+  const int before = rig.View->PaintCount();
+  QTest::keyClicks(other, QStringLiteral("x"));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Texts(rig.Doc), (std::vector<std::string>{"shxared text"}));
+  EXPECT_GT(rig.View->PaintCount(), before);
+
+  // The view that goes away leaves the first one as the latest focused fallback.
+  other->SetFormatter(nullptr);
+  delete other;
+  EXPECT_EQ(ViewManager().GetLatestFocusedWindowView(), rig.View);
 }
 
 TEST(KeyCodes, EveryKeyOfTheTableMapsToItsCode) {

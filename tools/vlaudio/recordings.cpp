@@ -57,9 +57,11 @@ QString MomentText(TDateTime DT) {
                            d.Minute, d.Second, d.MSec / 100);
 }
 
+// Nothing here renames: the program may be recording into one of these files right now.
 TvlMediaFoldersInfo FoldersFor(const QString &Folder) {
   TvlMediaFoldersInfo folders;
   folders.AddAudioFolder(Folder);
+  folders.SetMeasureOnly(true);
   return folders;
 }
 
@@ -103,11 +105,12 @@ int RecordingAt(const QStringList &Arguments) {
   }
   TvlMediaFoldersInfo folders = FoldersFor(folder);
   // The same look-up as playing from a moment, without the slush: the recording must cover it.
+  // A file with no sound in it (a header only, or unreadable) covers nothing.
   const std::vector<RRecordingEntry> day = folders.RecordingsOfDayAndDayBefore(when);
   for (auto it = day.rbegin(); it != day.rend(); ++it) {
     QString path = it->Path;
     const int length = folders.LengthOf(path);
-    if (it->Start <= when && when <= it->Start + length / SecsPerDay) {
+    if (length > 0 && it->Start <= when && when <= it->Start + length / SecsPerDay) {
       Out(path + QLatin1Char('\t') + QString::number(MilliSecondsBetween(it->Start, when)));
       return 0;
     }

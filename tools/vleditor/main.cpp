@@ -6,7 +6,7 @@
 // type and move about as in the program, and saves back to FILE with Ctrl+S (through the
 // program's atomic writer: a failed save keeps the old file). Without FILE, Ctrl+S saves to
 // "Untitled.vlTab" in the current folder. Typed characters get the moment of typing; no
-// recording runs here.
+// recording runs here. Closing the window with unsaved changes asks whether to save them first.
 //
 // VLEDITOR_TYPE, when set, is typed into the window as key events right after it opens (a line
 // feed as Enter, a "|" as Shift+Left selecting one character): a way to look at typing under a
@@ -24,6 +24,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -39,10 +40,12 @@ class TToolHost final : public IEditorHost {
       : FDoc(Doc), FWindow(Window), FPath(std::move(Path)), FTitle(std::move(Title)) {
     ShowTitle(QString());
   }
-  void FileSave() override {
+  void FileSave() override { Save(); }
+  bool Save() {
     const bool ok = FDoc.IO_Save(FPath, FTitle, 0);
     ShowTitle(ok ? QStringLiteral(" (saved)") : QStringLiteral(" (NOT saved)"));
     std::fprintf(stderr, "vleditor: %s %s\n", ok ? "saved" : "could not save", qPrintable(FPath));
+    return ok;
   }
   void ShowTitle(const QString &Note) {
     FWindow.setWindowTitle(FTitle + QStringLiteral(" - ") + FPath + Note);
@@ -53,6 +56,32 @@ class TToolHost final : public IEditorHost {
   QWidget &FWindow;
   QString FPath;
   QString FTitle;
+};
+
+// Closing with unsaved changes asks first: Save (the window stays when the save fails),
+// Discard, or Cancel.
+class TCloseQuestion final : public QObject {
+ public:
+  TCloseQuestion(TDocument &Doc, TToolHost &Host, QString Path)
+      : FDoc(Doc), FHost(Host), FPath(std::move(Path)) {}
+
+ protected:
+  bool eventFilter(QObject *Watched, QEvent *Event) override {
+    if (Event->type() != QEvent::Close || FDoc.ChangeCount() == 0) return false;
+    const auto answer = QMessageBox::question(
+        qobject_cast<QWidget *>(Watched), QStringLiteral("vleditor"),
+        QStringLiteral("Save the changes to %1 before closing?").arg(FPath),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Discard || (answer == QMessageBox::Save && FHost.Save()))
+      return false;
+    Event->ignore();
+    return true;
+  }
+
+ private:
+  TDocument &FDoc;
+  TToolHost &FHost;
+  QString FPath;
 };
 
 }  // namespace
@@ -99,6 +128,8 @@ int main(int argc, char **argv) {
   view->SetFormatter(&formatter);
   TToolHost host(doc, window, path, title);
   SetEditorHost(&host);
+  TCloseQuestion question(doc, host, path);
+  window.installEventFilter(&question);
   window.resize(900, 600);
   window.show();
   view->setFocus();
