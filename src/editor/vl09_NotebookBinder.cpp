@@ -16,6 +16,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -311,6 +312,43 @@ void TvlNotebookBinder::Binder_SeekMoreRecentBackupAndRotateIfFound(const QStrin
 
 // ---- Opening ---------------------------------------------------------------------------------
 
+bool TvlNotebookBinder::ReadTabFrame(TvlXmlIn &In, QString &Title, int &VertScrollbar) {
+  Title = QStringLiteral("???");
+  VertScrollbar = 0;
+  // The lines a tab's notes start with, in their order in a binder.
+  static constexpr TvlXmlTags FirstLines[] = {xtScrollPos_, xtCaretPos_, xtSectionsBegin,
+                                              xtParagraphBegin_};
+  for (;;) {
+    const TvlXmlTags tag = In.CurrentTag();
+    if (tag == xtOtherEventsBegin || tag == xtEvent_ || tag == xtBoundNotesEnd || In.EndOfFile())
+      return false;
+    if (tag == xtDocTabBegin_) {
+      QString title;
+      if (In.GetE("TabTitle", title)) Title = title;
+      In.NextRecognizedTag();
+      // Another DocTab line right after it: a doubled line, not a tab without notes. Taking it
+      // for a tab would shift every later tab by one.
+      while (In.CurrentTag() == xtDocTabBegin_)
+        In.SkipLine(QStringLiteral("A second DocTab line, skipped"));
+      break;
+    }
+    if (std::find(std::begin(FirstLines), std::end(FirstLines), tag) != std::end(FirstLines)) {
+      // Its notes are all there: they make a tab, which only lacks its title.
+      In.ReportProblem(QStringLiteral("The DocTab line is missing; the tab starts at ") +
+                       In.TraceLine());
+      break;
+    }
+    In.NextRecognizedTag();
+  }
+  if (In.Next_SearchForBefore(xtScrollPos_,
+                              {xtCaretPos_, xtSectionsBegin, xtDocTabEnd, xtDocTabBegin_,
+                               xtOtherEventsBegin, xtBoundNotesEnd})) {
+    if (!In.Get("VSB", VertScrollbar)) VertScrollbar = 0;
+    In.NextRecognizedTag();
+  }
+  return true;
+}
+
 QString TvlNotebookBinder::ReadBinder(TvlXmlIn &In, bool &Usable, std::vector<RvlLoadedTab> &Tabs,
                                       int &ActiveTab) {
   Usable = false;
@@ -324,21 +362,16 @@ QString TvlNotebookBinder::ReadBinder(TvlXmlIn &In, bool &Usable, std::vector<Rv
     return QStringLiteral("The file format appears to be wrong.");
   In.NextRecognizedTag();
 
-  // Tabs come from DocTab lines that are there, never from the count alone.
-  while (static_cast<int>(Tabs.size()) < tabCount &&
-         In.Next_SearchForBefore(xtDocTabBegin_, {xtOtherEventsBegin, xtBoundNotesEnd})) {
+  // Tabs come from the tabs that are there, never from the count alone.
+  while (static_cast<int>(Tabs.size()) < tabCount) {
     RvlLoadedTab tab;
-    if (!In.GetE("TabTitle", tab.Title)) tab.Title = QStringLiteral("???");
-    In.NextRecognizedTag();
-    if (In.Next_SearchForBefore(xtScrollPos_,
-                                {xtCaretPos_, xtSectionsBegin, xtDocTabEnd, xtDocTabBegin_,
-                                 xtOtherEventsBegin, xtBoundNotesEnd})) {
-      if (!In.Get("VSB", tab.VertScrollbar)) tab.VertScrollbar = 0;
-      In.NextRecognizedTag();
-    }
+    const qsizetype before = In.ProblemCount();
+    if (!ReadTabFrame(In, tab.Title, tab.VertScrollbar)) break;
+    // A repaired frame (a missing or doubled DocTab line) is said with the tab's problems.
+    QString tabProblems = In.ProblemsSince(before).join(QLatin1Char('\n'));
     tab.Doc = std::make_unique<TDocument>();
-    AddLine(problems,
-            TabProblems(static_cast<int>(Tabs.size()), tab.Title, tab.Doc->IO_LoadEmbedded(In)));
+    AddLine(tabProblems, tab.Doc->IO_LoadEmbedded(In));
+    AddLine(problems, TabProblems(static_cast<int>(Tabs.size()), tab.Title, tabProblems));
     if (In.CurrentTag() == xtDocTabEnd) In.NextRecognizedTag();
     Tabs.push_back(std::move(tab));
   }
@@ -348,7 +381,7 @@ QString TvlNotebookBinder::ReadBinder(TvlXmlIn &In, bool &Usable, std::vector<Rv
   }
   // Tabs beyond the count are stepped over so that the events after them are still read.
   int extra = 0;
-  while (!In.EndOfFile() && In.CurrentTag() != xtOtherEventsBegin &&
+  while (!In.EndOfFile() && In.CurrentTag() != xtOtherEventsBegin && In.CurrentTag() != xtEvent_ &&
          In.CurrentTag() != xtBoundNotesEnd) {
     if (In.CurrentTag() == xtDocTabBegin_) ++extra;
     In.NextRecognizedTag();

@@ -169,6 +169,13 @@ class TvlNotebookBinder {
   // Told about every binder that was opened (the recent files list).
   std::function<void(const QString &PathName)> OnFileAccessed;
 
+  // Reads the frame of a binder's next tab: its title from the DocTab line and its scroll
+  // position from the ScrollPos line, leaving the reader at the tab's notes block. A tab whose
+  // DocTab line is missing starts at its first line of its own (title "???"); a doubled DocTab
+  // line is skipped; both are reported to the reader. False at the events block, at the binder's
+  // end or at the end of the file. VertScrollbar is 0 without a ScrollPos line.
+  static bool ReadTabFrame(TvlXmlIn &In, QString &Title, int &VertScrollbar);
+
   // The file's bytes end with the line "</BoundNotes>" (blank lines after it allowed).
   static bool IsCompleteBinderFile(const QString &PathName);
   // "<base>.as saved <date>.vl" and "<base>.Latest <date>.vl": PathName with its extension

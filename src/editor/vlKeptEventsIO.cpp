@@ -25,8 +25,8 @@ void TvlKeptEventsIO::IO_SaveNonTypingEvents(TvlXmlOut &Out) {
 
 QString TvlKeptEventsIO::IO_LoadNonTypingEvents(TvlXmlIn &In) {
   Events.clear();
-  if (In.CurrentTag() != xtOtherEventsBegin) return {};
-  In.NextRecognizedTag();
+  // A missing or doubled header line costs none of the events.
+  if (!In.BeginBlock(xtOtherEventsBegin, xtEvent_)) return {};
   int unreadable = 0;
   while (In.CurrentTag() == xtEvent_) {
     REvent e;

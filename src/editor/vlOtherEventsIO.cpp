@@ -23,8 +23,7 @@ void TvlOtherEventsIO::IO_SaveNonTypingEvents(TvlXmlOut &Out) {
 }
 
 QString TvlOtherEventsIO::IO_LoadNonTypingEvents(TvlXmlIn &In) {
-  if (In.CurrentTag() != xtOtherEventsBegin) return {};
-  In.NextRecognizedTag();
+  if (!In.BeginBlock(xtOtherEventsBegin, xtEvent_)) return {};
   while (In.CurrentTag() == xtEvent_) In.NextRecognizedTag();
   if (In.CurrentTag() == xtOtherEventsEnd) In.NextRecognizedTag();
   return {};

@@ -397,9 +397,9 @@ void TvlDayFilesManager::IO_SaveNonTypingEvents(TvlXmlOut &vlXmlOut) const {
 }
 
 QString TvlDayFilesManager::IO_LoadNonTypingEvents(TvlXmlIn &vlXmlIn) {
-  if (vlXmlIn.CurrentTag() != xtOtherEventsBegin) return QString();
+  // A missing or doubled header line costs none of the events.
+  if (!vlXmlIn.BeginBlock(xtOtherEventsBegin, xtEvent_)) return QString();
   QStringList problems;
-  vlXmlIn.NextRecognizedTag();
   while (vlXmlIn.CurrentTag() == xtEvent_) {
     QString k;
     TDateTime when = -0.5;

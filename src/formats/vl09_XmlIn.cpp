@@ -381,6 +381,21 @@ void TvlXmlIn::SkipLine(const QString &Reason) {
   NextRecognizedTag();
 }
 
+bool TvlXmlIn::BeginBlock(TvlXmlTags Header, TvlXmlTags FirstElement) {
+  const std::string_view header = TagText(Header);
+  const QString name = QString::fromLatin1(header.data(), static_cast<qsizetype>(header.size()));
+  if (FCurrentTag == FirstElement) {
+    ReportProblem(QStringLiteral("The ") + name +
+                  QStringLiteral(" line is missing; the block starts at ") + TraceLine());
+    return true;
+  }
+  if (FCurrentTag != Header) return false;
+  NextRecognizedTag();
+  while (FCurrentTag == Header)
+    SkipLine(QStringLiteral("A second ") + name + QStringLiteral(" line, skipped"));
+  return true;
+}
+
 void TvlXmlIn::WarnIfCurrentTagIsNot(TvlXmlTags vlXmlTag) { CurrentTagStrictlyIs(vlXmlTag); }
 
 QString TvlXmlIn::Line() const { return DecodeWin1252(FLine); }

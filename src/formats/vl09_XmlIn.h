@@ -85,6 +85,10 @@ class TvlXmlIn {
   void ReportProblemInDebug(const QString &Text);
   // Reports the current line as skipped, Reason first, then advances.
   void SkipLine(const QString &Reason);
+  // At the start of a block whose elements are FirstElement lines: true past its header line
+  // (and past a doubled header, reported), or at its first element when the header line is
+  // missing (reported); false, without moving, anywhere else.
+  bool BeginBlock(TvlXmlTags Header, TvlXmlTags FirstElement);
   qsizetype ProblemCount() const { return FProblems.size(); }
   QStringList ProblemsSince(qsizetype Count) const { return FProblems.mid(Count); }
   bool EndOfFile() const { return FCurrentTag == xtFlag_Done; }

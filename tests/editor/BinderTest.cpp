@@ -481,6 +481,83 @@ TEST_F(BinderTest, DamagedBindersKeepTheTabsOrLoadWhatIsThere) {
   TTestEnvironment::TestPrompts().Clear();
 }
 
+// A binder the program wrote, with each line missing once and each line doubled once: every tab
+// comes back with every paragraph the damaged line does not belong to, and the repair is said.
+// A tab without its DocTab line starts at its first line (losing only its title); a doubled
+// DocTab line makes no extra tab that would push the last tab beyond the count.
+TEST_F(BinderTest, EveryLineMissingOrDoubledCostsOnlyItsOwnElement) {
+  TFreshFolder folder;
+  TvlTabList tabs;
+  FillThreeTabs(tabs, MakePicture(folder));
+  TvlKeptEventsIO events;
+  events.Add(QStringLiteral("Marker"), QChar(u'1'), SavedAt - 0.01);
+  events.Add(QStringLiteral("Label"), QChar(u'1'), SavedAt - 0.02, QStringLiteral("kept"));
+  const QString path = folder.File(QStringLiteral("Notes.vl"));
+  ASSERT_EQ(TvlNotebookBinder(tabs, &events).Binder_Save(path), QString());
+  const QList<QByteArray> lines = ReadAllBytes(path).split('\n');
+
+  // The tab of each DocTab line and the paragraph of each line of a paragraph (-1: none).
+  std::vector<std::pair<int, int>> owner;
+  int tab = -1, paragraph = -1;
+  bool inParagraph = false;
+  for (const QByteArray &line : lines) {
+    if (line.startsWith("<DocTab ")) ++tab, paragraph = -1;
+    if (line.startsWith("<P ")) ++paragraph, inParagraph = true;
+    owner.emplace_back(line.startsWith("<DocTab ") ? tab : -1, inParagraph ? paragraph : -1);
+    if (line.startsWith("</P>")) inParagraph = false;
+  }
+  for (const bool doubled : {false, true}) {
+    for (qsizetype damaged = 0; damaged + 1 < lines.size(); ++damaged) {
+      const QByteArray &line = lines[damaged];
+      SCOPED_TRACE((doubled ? "doubled line " : "without line ") + std::to_string(damaged + 1) +
+                   ": " + line.left(40).toStdString());
+      if (line.startsWith("<BoundNotes ")) continue;  // refused as a whole, tested elsewhere
+      QByteArray bytes;
+      for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        if (i == damaged && !doubled) continue;
+        bytes += lines[i] + '\n';
+        if (i == damaged) bytes += lines[i] + '\n';
+      }
+      const QString variant = folder.File(QStringLiteral("Variant.vl"));
+      WriteAllBytes(variant, bytes);
+      TvlTabList loaded;
+      TvlKeptEventsIO loadedEvents;
+      const QString problems =
+          TvlNotebookBinder(loaded, &loadedEvents).Binder_OpenWithoutRecovery(variant);
+      ASSERT_EQ(loaded.Tabs.size(), 3u) << problems.toStdString();
+      // The tab a damaged paragraph line sits in: found by the DocTab line before it.
+      int damagedTab = -1;
+      for (qsizetype i = damaged; i >= 0 && damagedTab < 0; --i)
+        if (lines[i].startsWith("<DocTab ")) damagedTab = owner[static_cast<std::size_t>(i)].first;
+      const int damagedParagraph = owner[static_cast<std::size_t>(damaged)].second;
+      bool changed = false;
+      for (int t = 0; t < 3; ++t) {
+        const auto was = ParagraphTexts(*tabs.Tabs[static_cast<std::size_t>(t)].Doc);
+        const auto is = ParagraphTexts(*loaded.Tabs[static_cast<std::size_t>(t)].Doc);
+        ASSERT_EQ(is.size(), was.size()) << "tab " << t;
+        for (std::size_t p = 0; p < was.size(); ++p) {
+          if (t == damagedTab && static_cast<int>(p) == damagedParagraph) continue;
+          EXPECT_EQ(is[p], was[p]) << "tab " << t << " paragraph " << p;
+        }
+        const QString &title = loaded.Tabs[static_cast<std::size_t>(t)].Title;
+        const QString &titleWas = tabs.Tabs[static_cast<std::size_t>(t)].Title;
+        EXPECT_TRUE(title == titleWas || owner[static_cast<std::size_t>(damaged)].first == t)
+            << "tab " << t << " titled " << title.toStdString();
+        changed = changed || is != was || title != titleWas;
+      }
+      EXPECT_TRUE(loadedEvents.Events.size() == 2u || line.startsWith("<Event "));
+      // A lost title is said; so is every change to the text.
+      EXPECT_TRUE(!changed || !problems.isEmpty()) << "a change nobody is told of";
+      if (line.startsWith("<DocTab ")) {
+        EXPECT_TRUE(problems.contains(doubled ? QStringLiteral("A second DocTab line, skipped")
+                                              : QStringLiteral("The DocTab line is missing")))
+            << problems.toStdString();
+      }
+    }
+  }
+  TTestEnvironment::TestPrompts().Clear();
+}
+
 TEST_F(BinderTest, OpeningWithoutAName_GivesOneBlankUnnamedTabOrTheExample) {
   TvlTabList tabs;
   TvlNotebookBinder binder(tabs);

@@ -69,4 +69,52 @@ TEST(NotesToolBinderTest, TextResaveEventsAndCheckOnABinderTheProgramWrites) {
   EXPECT_EQ(ReadAllBytes(backup), ReadAllBytes(path));
 }
 
+// A binder whose tab lost or doubled its DocTab line, or that announces a wrong count: check says
+// so, and text still shows every tab's paragraphs, each once.
+TEST(NotesToolBinderTest, DamagedTabFramesAreListedAndEveryParagraphShown) {
+  TFreshFolder folder;
+  TvlTabList tabs;
+  BuildDocument(*tabs.Add(QStringLiteral("Lecture")).Doc, {"first line", "second line"});
+  BuildDocument(*tabs.Add(QStringLiteral("Questions")).Doc, {"why?", "how?"});
+  const QString path = folder.File(QStringLiteral("notes.vl"));
+  ASSERT_EQ(TvlNotebookBinder(tabs).Binder_Save(path), QString());
+  const QByteArray bytes = ReadAllBytes(path);
+  const auto lineOf = [&bytes](const char *Start) {
+    const qsizetype at = bytes.indexOf(Start);
+    return bytes.mid(at, bytes.indexOf('\n', at) + 1 - at);
+  };
+  const QByteArray first = lineOf("<DocTab TabTitle=\"Lecture\""),
+                   second = lineOf("<DocTab TabTitle=\"Questions\"");
+  struct {
+    const char *Name;
+    QByteArray Bytes;
+    const char *Problem;
+  } rows[] = {
+      {"first DocTab missing", QByteArray(bytes).replace(first, ""),
+       "(tab 1 \"???\"): The DocTab line is missing; the tab starts at Line No."},
+      {"second DocTab missing", QByteArray(bytes).replace(second, ""),
+       "(tab 2 \"???\"): The DocTab line is missing"},
+      {"first DocTab doubled", QByteArray(bytes).replace(first, first + first),
+       "(tab 1 \"Lecture\"): A second DocTab line, skipped"},
+      {"first line missing", bytes.mid(bytes.indexOf('\n') + 1),
+       "The BoundNotes line is missing (the program will not open the file); the tabs start at "
+       "Line No."},
+      {"three tabs announced", QByteArray(bytes).replace("TabCount=\"2\"", "TabCount=\"3\""),
+       "The binder announces 3 tabs and holds 2"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.Name);
+    const QString damaged = folder.File(QString::fromLatin1(row.Name) + QStringLiteral(".vl"));
+    WriteAllBytes(damaged, row.Bytes);
+    RRun run = RunTool({QStringLiteral("check"), damaged});
+    EXPECT_EQ(run.Exit, 1);
+    EXPECT_TRUE(run.Out.contains(QString::fromLatin1(row.Problem))) << run.Out.toStdString();
+    run = RunTool({QStringLiteral("text"), damaged});
+    EXPECT_EQ(run.Exit, 1);
+    EXPECT_EQ(run.Out.count(QStringLiteral("# Tab ")), 2) << run.Out.toStdString();
+    for (const char *paragraph : {"  first line\n", "  second line\n", "  why?\n", "  how?\n"})
+      EXPECT_EQ(run.Out.count(QString::fromLatin1(paragraph)), 1) << run.Out.toStdString();
+  }
+}
+
 }  // namespace

@@ -41,6 +41,16 @@ TEST_F(NotesEventsToolTest, ListsBookmarksInTimeOrderAndSaysWhatItCouldNotRead) 
   EXPECT_EQ(run.Out, QStringLiteral("2009-09-03 12:00:00.000  Label       1  ok\n"));
   EXPECT_TRUE(run.Err.contains(QStringLiteral("Line No. 2"))) << run.Err.toStdString();
 
+  // A block that lost its header line: its events are listed, and the loss is said.
+  WriteAllBytes(path,
+                "<BoundNotes Version=\"1\">\r\n<Event K=\"Label\" W=\"40059.5\" T=\"ok\">\r\n"
+                "</OtherEvents>\r\n</BoundNotes>\r\n");
+  run = RunTool({QStringLiteral("events"), path});
+  EXPECT_EQ(run.Exit, 1);
+  EXPECT_EQ(run.Out, QStringLiteral("2009-09-03 12:00:00.000  Label       1  ok\n"));
+  EXPECT_TRUE(run.Err.contains(QStringLiteral("The <OtherEvents> line is missing")))
+      << run.Err.toStdString();
+
   WriteAllBytes(path, "<BoundNotes Version=\"1\">\r\n</BoundNotes>\r\n");
   run = RunTool({QStringLiteral("events"), path});
   EXPECT_EQ(run.Exit, 0);

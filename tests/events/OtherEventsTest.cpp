@@ -4,6 +4,7 @@
 #include "vlEventsTestSupport.h"
 
 #include "FormatsTestSupport.h"
+#include "vl09_XmlIn.h"
 #include "vlGlobals.h"
 
 #include <gtest/gtest.h>
@@ -123,6 +124,19 @@ TEST_F(OtherEventsTest, DamagedLinesAreSkippedOneByOne) {
       LoadBlock("<OtherEvents>\r\n<Event K=\"Marker\" C=\"2\" W=\"40059.5\">\r\n").isEmpty());
   EXPECT_EQ(Events(), std::vector<std::string>{"2 2 40059.5000000000 "});
   EXPECT_EQ(LoadBlock("<DocTab>\r\n"), QString());
+  // Nor does a block whose header line is missing or doubled.
+  const QByteArray marker("<Event K=\"Marker\" C=\"2\" W=\"40059.5\">\r\n");
+  for (const QByteArray &block :
+       {marker + "</OtherEvents>\r\n", "<OtherEvents>\r\n" + Block(marker.constData())}) {
+    SCOPED_TRACE(block.left(20).toStdString());
+    M.Clear();
+    TvlXmlIn in;  // at the block's first line, as a binder's loader is
+    QString err;
+    ASSERT_TRUE(in.Bytes_Open(block, QStringLiteral("block"), err));
+    EXPECT_EQ(M.IO_LoadNonTypingEvents(in), QString());
+    EXPECT_EQ(Events(), std::vector<std::string>{"2 2 40059.5000000000 "});
+    EXPECT_EQ(in.ProblemCount(), 1);
+  }
 }
 
 TEST_F(OtherEventsTest, EventsOfTheFirstDayLoadInDebugModeToo) {

@@ -289,6 +289,32 @@ TEST_F(XmlIn, SearchesStopAtTheEndAndBoundedSearchesStopBeforeTheNextBlock) {
   EXPECT_EQ(index, 5);
 }
 
+// A block is entered past its header, past a doubled header, or at its first element when the
+// header is missing; each repair is kept as a problem. Anything else is no start of the block.
+TEST_F(XmlIn, ABlockBeginsAtItsHeaderOrAtItsFirstElement) {
+  const struct {
+    const char *Bytes;
+    bool Begins;
+    int Line;  // current after BeginBlock
+    const char *Problem;
+  } rows[] = {
+      {"<Fonts>\r\n<Font v=\"1\">\r\n", true, 2, ""},
+      {"<Fonts>\r\n<Fonts>\r\n<Font v=\"1\">\r\n", true, 3,
+       "A second <Fonts> line, skipped: Line No. 2:  \"<Fonts>\""},
+      {"<Font v=\"1\">\r\n</Fonts>\r\n", true, 1,
+       "The <Fonts> line is missing; the block starts at Line No. 1:  \"<Font v=\"1\">\""},
+      {"<Insets>\r\n<Font v=\"1\">\r\n", false, 1, ""},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.Bytes);
+    TvlXmlIn in;
+    OpenBytes(in, row.Bytes);
+    EXPECT_EQ(in.BeginBlock(xtFontsBegin, xtFont_), row.Begins);
+    EXPECT_EQ(in.LineNum(), row.Line);
+    EXPECT_EQ(in.ProblemsSince(0).join(u'\n'), QString::fromLatin1(row.Problem));
+  }
+}
+
 TEST_F(XmlIn, TheEmptyBinderIsWrittenByteForByteAndReadsAsOneEmptyTab) {
   const QByteArray expected =
       "<BoundNotes Version=\"2\" Generator=\"Vellomar\xAE Software for Taking Notes\" "

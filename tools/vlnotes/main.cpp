@@ -16,6 +16,7 @@
 // FIFO or a device, refused without waiting on it); 4 the file is
 // not a notes file, or one of the earlier binary format; 5 the output could not be written.
 
+#include "vl09_NotebookBinder.h"
 #include "vl09_XmlIn.h"
 #include "vl09_XmlOut.h"
 #include "vlGlobals.h"
@@ -111,27 +112,40 @@ QStringList TabProblems(const QString &Answered, const TDocument &Doc) {
   return ProblemLines(Answered) + Doc.IO_LastLoad().StructuralTexts;
 }
 
-// The tabs of a binder, each through the embedded loader, as the binder reads them.
+// The tabs of a binder, each through the embedded loader, as the binder reads them. Every tab
+// that is there is listed, also beyond the count the binder announces (which the program would
+// not load: that is said).
 void ReadBinder(TvlXmlIn &In, RFile &File) {
   File.Binder = true;
-  while (In.Next_SearchForBefore(xtDocTabBegin_, {xtOtherEventsBegin, xtBoundNotesEnd})) {
-    RTab tab;
-    if (!In.GetE("TabTitle", tab.Title)) tab.Title = QStringLiteral("???");
+  const bool headed = In.CurrentTag() == xtBoundNotesBegin_;
+  int tabCount = 0;
+  if (headed) {
+    if (!In.Get("TabCount", tabCount)) tabCount = 0;
     In.NextRecognizedTag();
-    if (In.Next_SearchForBefore(xtScrollPos_,
-                                {xtCaretPos_, xtSectionsBegin, xtDocTabEnd, xtDocTabBegin_,
-                                 xtOtherEventsBegin, xtBoundNotesEnd})) {
-      if (!In.Get("VSB", tab.VertScrollbar)) tab.VertScrollbar = 0;
-      In.NextRecognizedTag();
-    }
+  } else {
+    File.Problems.append(
+        QStringLiteral("The BoundNotes line is missing (the program will not open the file); "
+                       "the tabs start at ") +
+        In.TraceLine());
+  }
+  for (;;) {
+    RTab tab;
+    const qsizetype beforeFrame = In.ProblemCount();
+    if (!TvlNotebookBinder::ReadTabFrame(In, tab.Title, tab.VertScrollbar)) break;
+    tab.Problems = In.ProblemsSince(beforeFrame);
     const QString answered = tab.Doc->IO_LoadEmbedded(In);
-    tab.Problems = TabProblems(answered, *tab.Doc);
+    tab.Problems += TabProblems(answered, *tab.Doc);
     const qsizetype atEnd = In.ProblemCount();
     if (In.CurrentTagStrictlyIs(xtDocTabEnd)) In.NextRecognizedTag();
     tab.Problems += In.ProblemsSince(atEnd);
     File.Tabs.push_back(std::move(tab));
   }
-  if (File.Tabs.empty()) File.Problems.append(QStringLiteral("The binder holds no tab"));
+  if (File.Tabs.empty())
+    File.Problems.append(QStringLiteral("The binder holds no tab"));
+  else if (headed && static_cast<int>(File.Tabs.size()) != tabCount)
+    File.Problems.append(QStringLiteral("The binder announces %1 tabs and holds %2")
+                             .arg(tabCount)
+                             .arg(File.Tabs.size()));
   if (!In.Next_SearchFor(xtBoundNotesEnd))
     File.Problems.append(
         QStringLiteral("The file appears incomplete: its closing </BoundNotes> "
@@ -162,7 +176,9 @@ int ReadNotesFile(const QString &Path, RFile &File) {
     }
     return exUnreadable;
   }
-  if (in.CurrentTag() == xtBoundNotesBegin_) {
+  // A binder whose first line is lost still starts with its first tab. The program does not open
+  // it (the line holds the count of tabs); its notes are shown here so that they can be saved.
+  if (in.CurrentTag() == xtBoundNotesBegin_ || in.CurrentTag() == xtDocTabBegin_) {
     ReadBinder(in, File);
     return -1;
   }

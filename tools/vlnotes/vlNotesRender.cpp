@@ -1,6 +1,7 @@
 #include "vlNotesRender.h"
 
 #include "vl09_NotebookBinder.h"
+#include "vl09_XmlIn.h"
 #include "vlGlobals.h"
 #include "vlKeptEventsIO.h"
 #include "vl_Document.h"
@@ -70,9 +71,13 @@ int RenderMain(int argc, char **argv) {
   if (files.size() != 2) return Usage();
   const QString &in = files[0];
   const QString &out = files[1];
-  const QFileInfo info(in);
-  if (!info.exists() || !info.isFile()) {
+  if (!QFileInfo::exists(in)) {
     Err(in + QStringLiteral(": no such file"));
+    return exUnreadable;
+  }
+  // Checked without opening: a FIFO or a device would make the reading wait for ever.
+  if (const QString problem = TvlXmlIn::RegularFileProblem(in); !problem.isEmpty()) {
+    Err(problem);
     return exUnreadable;
   }
 

@@ -65,13 +65,22 @@ int CommandEvents(const QString &Path) {
                       (note.isEmpty() ? QString() : QStringLiteral(": ") + note.simplified()));
     return 3;
   }
-  if (!in.Next_SearchFor(xtOtherEventsBegin)) {
+  // The block starts at its header line, or at its first event when that line is lost.
+  while (!in.EndOfFile() && in.CurrentTag() != xtOtherEventsBegin && in.CurrentTag() != xtEvent_)
+    in.NextRecognizedTag();
+  if (in.EndOfFile()) {
     Print(stderr,
           QStringLiteral("vlnotes: ") + Path + QStringLiteral(": holds no OtherEvents block"));
     return 0;
   }
   TvlDayFilesManager events;
-  const QString problems = events.IO_LoadNonTypingEvents(in);
+  const qsizetype before = in.ProblemCount();
+  QString problems = events.IO_LoadNonTypingEvents(in);
+  // A repaired block (a header line lost or doubled) is said as well.
+  const QStringList repaired = in.ProblemsSince(before);
+  if (!repaired.isEmpty())
+    problems =
+        repaired.join(u'\n') + (problems.isEmpty() ? QString() : QStringLiteral("\n")) + problems;
 
   struct RLine {
     TDateTime When;
