@@ -363,10 +363,10 @@ QString TvlNotebookBinder::ReadBinder(TvlXmlIn &In, bool &Usable, std::vector<Rv
   In.NextRecognizedTag();
 
   // Tabs come from the tabs that are there, never from the count alone.
-  while (static_cast<int>(Tabs.size()) < tabCount) {
+  const auto readTab = [&] {
     RvlLoadedTab tab;
     const qsizetype before = In.ProblemCount();
-    if (!ReadTabFrame(In, tab.Title, tab.VertScrollbar)) break;
+    if (!ReadTabFrame(In, tab.Title, tab.VertScrollbar)) return false;
     // A repaired frame (a missing or doubled DocTab line) is said with the tab's problems.
     QString tabProblems = In.ProblemsSince(before).join(QLatin1Char('\n'));
     tab.Doc = std::make_unique<TDocument>();
@@ -374,22 +374,26 @@ QString TvlNotebookBinder::ReadBinder(TvlXmlIn &In, bool &Usable, std::vector<Rv
     AddLine(problems, TabProblems(static_cast<int>(Tabs.size()), tab.Title, tabProblems));
     if (In.CurrentTag() == xtDocTabEnd) In.NextRecognizedTag();
     Tabs.push_back(std::move(tab));
+    return true;
+  };
+  while (static_cast<int>(Tabs.size()) < tabCount && readTab()) {
   }
   if (Tabs.empty()) {
     AddLine(problems, QStringLiteral("The file format appears to be wrong."));
     return problems;
   }
-  // Tabs beyond the count are stepped over so that the events after them are still read.
-  int extra = 0;
-  while (!In.EndOfFile() && In.CurrentTag() != xtOtherEventsBegin && In.CurrentTag() != xtEvent_ &&
-         In.CurrentTag() != xtBoundNotesEnd) {
-    if (In.CurrentTag() == xtDocTabBegin_) ++extra;
-    In.NextRecognizedTag();
+  // Whole tabs after the announced count are read too: skipped, they would be gone for good at
+  // the next save. (A damaged count is the likelier fault than tabs that should not be there.)
+  while (In.CurrentTag() == xtDocTabBegin_ && readTab()) {
   }
-  if (static_cast<int>(Tabs.size()) < tabCount || extra > 0)
+  // Whatever else lies before the events is stepped over, so that the events are still read.
+  while (!In.EndOfFile() && In.CurrentTag() != xtOtherEventsBegin && In.CurrentTag() != xtEvent_ &&
+         In.CurrentTag() != xtBoundNotesEnd)
+    In.NextRecognizedTag();
+  if (static_cast<int>(Tabs.size()) != tabCount)
     AddLine(problems, QStringLiteral("The binder announces %1 tabs and holds %2")
                           .arg(tabCount)
-                          .arg(static_cast<int>(Tabs.size()) + extra));
+                          .arg(static_cast<int>(Tabs.size())));
   AddLine(problems, Events().IO_LoadNonTypingEvents(In));
   if (!In.Next_SearchFor(xtBoundNotesEnd))
     AddLine(problems,

@@ -437,10 +437,10 @@ TEST_F(BinderTest, DamagedBindersKeepTheTabsOrLoadWhatIsThere) {
        "<BoundNotes TabCount=\"1000000\" ActiveTab=\"0\">\r\n<DocTab TabTitle=\"T\">\r\n" + docTab +
            events + "</BoundNotes>\r\n",
        false, 1, "T", 1, "The binder announces 1000000 tabs and holds 1"},
-      {"two tabs where one is announced",
+      {"two tabs where one is announced: both are kept",
        "<BoundNotes TabCount=\"1\" ActiveTab=\"0\">\r\n<DocTab TabTitle=\"T\">\r\n" + docTab +
            "<DocTab TabTitle=\"U\">\r\n" + docTab + events + "</BoundNotes>\r\n",
-       false, 1, "T", 1, "The binder announces 1 tabs and holds 2"},
+       false, 2, "T", 1, "The binder announces 1 tabs and holds 2"},
       {"tab without a title",
        "<BoundNotes TabCount=\"1\" ActiveTab=\"5\">\r\n<DocTab TabIndex=\"0\">\r\n" + docTab +
            events + "</BoundNotes>\r\n",

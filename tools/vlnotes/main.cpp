@@ -113,8 +113,8 @@ QStringList TabProblems(const QString &Answered, const TDocument &Doc) {
 }
 
 // The tabs of a binder, each through the embedded loader, as the binder reads them. Every tab
-// that is there is listed, also beyond the count the binder announces (which the program would
-// not load: that is said).
+// that is there is listed, also beyond the count the binder announces (the program loads those
+// too; the wrong count is said).
 void ReadBinder(TvlXmlIn &In, RFile &File) {
   File.Binder = true;
   const bool headed = In.CurrentTag() == xtBoundNotesBegin_;
