@@ -88,7 +88,9 @@ QChar TypedCharacter(const QKeyEvent &E) {
   const QString t = E.text();
   if (t.size() != 1) return {};
   const char16_t c = t[0].unicode();
-  return c >= 32 && c <= 126 ? t[0] : QChar();
+  if (c >= 32 && c <= 126) return t[0];
+  // A layout with accents (or a compose key) types "é" or "ß" as one key without an input method.
+  return c >= 0xA0 && t[0].isPrint() && !t[0].isSurrogate() ? t[0] : QChar();
 }
 
 TKeyBehavior::TKeyBehavior(TWindowView &View)

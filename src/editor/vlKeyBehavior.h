@@ -19,8 +19,10 @@ class TEasyCaret;
 std::uint16_t BehaviorKeyCode(const QKeyEvent &E);
 // Keys the editor keeps even where an application shortcut would take them.
 bool EditorKeepsShortcut(const QKeyEvent &E);
-// The character a key press types, or a null QChar: one code unit from space to tilde, and no
-// Ctrl, Alt or Meta held (X11 gives text for Alt+letter, tests even for Ctrl+letter).
+// The character a key press types, or a null QChar: one printable code unit (space to tilde, or
+// a printable letter or sign from U+00A0 on, as a keyboard layout with accents or a compose key
+// gives it), and no Ctrl, Alt or Meta held (X11 gives text for Alt+letter, tests even for
+// Ctrl+letter). Control characters and halves of surrogate pairs are never typed.
 QChar TypedCharacter(const QKeyEvent &E);
 
 class TKeyBehavior {

@@ -140,11 +140,14 @@ TEST(EditorView, TypedSequenceEditsTheDocumentAndFilesTypingEvents) {
   rig.Key(Qt::Key_Left);
   rig.Key(Qt::Key_Left);
   rig.Key(Qt::Key_Delete);  // the "l" of "ld"
-  // Nothing typed by: a character outside space..tilde, Alt+letter, Ctrl+letter (its command).
+  // An accented letter from the keyboard layout is typed; nothing is typed by Alt+letter or by
+  // Ctrl+letter (its command).
   QTest::keyClick(rig.View, Qt::Key_E, Qt::NoModifier);
   rig.Key(Qt::Key_Backspace);
   QKeyEvent accented(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("\u00e9"));
   QCoreApplication::sendEvent(rig.View, &accented);
+  EXPECT_EQ(Texts(rig.Doc), (std::vector<std::string>{"hello wor~\u00e9d"}));
+  rig.Key(Qt::Key_Backspace);
   rig.Key(Qt::Key_A, Qt::AltModifier);
   rig.Key(Qt::Key_B, Qt::ControlModifier);
   rig.Key(Qt::Key_S, Qt::ControlModifier);
@@ -546,6 +549,15 @@ TEST(KeyCodes, EveryKeyOfTheTableMapsToItsCode) {
   QKeyEvent ctrlB(QEvent::ShortcutOverride, Qt::Key_B, Qt::ControlModifier, QStringLiteral("b"));
   EXPECT_TRUE(EditorKeepsShortcut(ctrlB));
   EXPECT_TRUE(TypedCharacter(ctrlB).isNull());
+  // A layout with accents types them without an input method; control characters type nothing.
+  for (const char16_t c : {u'\u00e9', u'\u00df', u'\u0436', u'\u20ac'}) {
+    QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(QChar(c)));
+    EXPECT_EQ(TypedCharacter(typed), QChar(c)) << int(c);
+  }
+  for (const char16_t c : {char16_t(0x7f), char16_t(0x85), char16_t(0xd83d)}) {
+    QKeyEvent control(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(QChar(c)));
+    EXPECT_TRUE(TypedCharacter(control).isNull()) << int(c);
+  }
   // Alt with a letter is a menu's underlined letter; typed letters and Alt+Home stay the editor's.
   QKeyEvent altR(QEvent::ShortcutOverride, Qt::Key_R, Qt::AltModifier, QStringLiteral("r"));
   EXPECT_FALSE(EditorKeepsShortcut(altR));
