@@ -220,7 +220,9 @@ std::uint64_t TRichString::LayoutGenerationOfAll() {
   return LayoutCounter.load(std::memory_order_relaxed);
 }
 
-void TRichString::TouchLayout() {
+void TRichString::TouchLayout(int ChangedFrom) {
+  FLayoutGenBefore = FLayoutGen;
+  FLayoutChangedFrom = std::max(ChangedFrom, 1);
   FLayoutGen = LayoutCounter.fetch_add(1, std::memory_order_relaxed) + 1;
   LayoutTouched();
 }
@@ -312,7 +314,7 @@ TFontIndex TRichString::Char_GetFont(int CXorGN) const {
 }
 
 void TRichString::Char_SetFont(int CXorGN, TFontIndex Font) {
-  TouchLayout();
+  TouchLayout(CXorGN);
   if (IsValidCharIndex_Silent(CXorGN))
     FFonts[static_cast<std::size_t>(CXorGN - 1)] = Font;
   else
@@ -333,7 +335,7 @@ void TRichString::Timestamp_Set(int CaretPos, const RvlTimestamp &Timemark) {
 
 void TRichString::Char_Insert(QChar Ch, TFontIndex Font, const RvlTimestamp &Timemark,
                               int CaretPos) {
-  TouchLayout();
+  TouchLayout(CaretPos);
   if (!IsValidCaretPosition(CaretPos)) return;
   FText.insert(CaretPos - 1, Ch);
   FFonts.insert(FFonts.begin() + (CaretPos - 1), Font);
@@ -346,7 +348,7 @@ void TRichString::Char_Append(QChar Ch, TFontIndex Font, const RvlTimestamp &Tim
 
 void TRichString::Char_Replace(QChar Ch, TFontIndex Font, const RvlTimestamp &Timemark,
                                int CharPos) {
-  TouchLayout();
+  TouchLayout(CharPos);
   if (!IsValidCharIndex(CharPos)) return;
   FText[CharPos - 1] = Ch;
   FFonts[static_cast<std::size_t>(CharPos - 1)] = Font;
@@ -354,7 +356,7 @@ void TRichString::Char_Replace(QChar Ch, TFontIndex Font, const RvlTimestamp &Ti
 }
 
 void TRichString::Char_Delete(int CharPos) {
-  TouchLayout();
+  TouchLayout(CharPos);
   if (!IsValidCharIndex(CharPos)) return;
   FText.remove(CharPos - 1, 1);
   FFonts.erase(FFonts.begin() + (CharPos - 1));
@@ -375,7 +377,7 @@ bool TRichString::Char_LastOfWord(int At) const {
 
 void TRichString::InsertRun(int At, QStringView Chars, const TFontIndex *Fonts,
                             const TTemporalString &Whens, int WhensFirst) {
-  TouchLayout();
+  TouchLayout(At);
   const int n = static_cast<int>(Chars.size());
   if (n <= 0) return;
   FText.insert(At - 1, Chars);
@@ -432,7 +434,7 @@ void TRichString::SubStr_InsertPlain(QStringView S, int At, int &NewAt) {
 }
 
 void TRichString::SubStr_Delete(int First, int Last) {
-  TouchLayout();
+  TouchLayout(First);
   if (!IsValidCharRange(First, Last)) return;
   FText.remove(First - 1, Last - First + 1);
   FFonts.erase(FFonts.begin() + (First - 1), FFonts.begin() + Last);
@@ -482,13 +484,13 @@ std::vector<TFontIndex> TRichString::Substr_Fonts(int First, int Last) const {
 }
 
 void TRichString::Substr_ChangeFont(TFontIndex NewFontIndex, int First, int Last) {
-  TouchLayout();
+  TouchLayout(First);
   if (!IsValidCharRange(First, Last)) return;
   std::fill(FFonts.begin() + (First - 1), FFonts.begin() + Last, NewFontIndex);
 }
 
 int TRichString::Substr_ChangeFontOfSameFontGroup(TFontIndex NewFontIndex, int First, int Limit) {
-  TouchLayout();
+  TouchLayout(First);
   if (!(1 <= First && First <= Limit && Limit <= High())) {
     ErrorReportInDebug(QStringLiteral("Substr_ChangeFontOfSameFontGroup has bad First"));
     return First;

@@ -97,6 +97,12 @@ class TRichString : public TSection {
   // anywhere. Timestamps and the end-of-line fields (public) are not covered: formatters compare
   // the end-of-line font themselves.
   std::uint64_t LayoutGen() const { return FLayoutGen; }
+  // Whether characters 1..LastChar are as they were at generation Gen: Gen is this generation,
+  // or the one before the latest change and that change began after LastChar. A drawn line
+  // ending before a typed character need not be drawn again.
+  bool LayoutUnchangedThrough(std::uint64_t Gen, int LastChar) const {
+    return Gen == FLayoutGen || (Gen == FLayoutGenBefore && LastChar < FLayoutChangedFrom);
+  }
   static std::uint64_t LayoutGenerationOfAll();
 
   void MyAssign(const TSection &Source) override;
@@ -227,7 +233,8 @@ class TRichString : public TSection {
   void InsertRun(int At, QStringView Chars, const TFontIndex *Fonts, const TTemporalString &Whens,
                  int WhensFirst);
 
-  void TouchLayout();
+  // ChangedFrom: the first character the change touches (1 when it may touch any).
+  void TouchLayout(int ChangedFrom = 1);
   // Called by every change after the generation moved (not from construction or destruction).
   virtual void LayoutTouched() {}
 
@@ -235,4 +242,6 @@ class TRichString : public TSection {
   std::vector<TFontIndex> FFonts;
   TTemporalString FWhens;
   std::uint64_t FLayoutGen = 0;
+  std::uint64_t FLayoutGenBefore = 0;
+  int FLayoutChangedFrom = 1;
 };

@@ -938,18 +938,29 @@ void TEditFormatter::DrawWindow(QPainter &Canvas, const QRect &ViewRect,
     drawnCount = i + 1;
     if (Drawn) {
       RLineSignature sig;
+      const TParagraph *para = nullptr;
       const int idx = IndexOfLine(ln);
-      if (idx >= 0) {
+      std::int32_t sn = 0;
+      if (idx >= 0 && Lines_Locate(ln, sn, sig.First, sig.Last) &&
+          (para = FDocument->Paragraph_FromSectionNum(sn)) != nullptr) {
         const TEditParagraphInfo *info = FInfos[static_cast<std::size_t>(idx)];
         sig.Paragraph = info;
-        sig.Gen = info->WrapGen;
+        sig.Gen = para->LayoutGen();
         sig.Epoch = info->WrapEpoch;
-        sig.K = ln - FFirstLine[static_cast<std::size_t>(idx)];
       }
       sig.Y = y;
       sig.Height = Lines_Height(ln);
       if (!Select_PixelSpan(ln, sig.SelX1, sig.SelX2)) sig.SelX1 = sig.SelX2 = 0;
-      if (i < Drawn->size() && (*Drawn)[i] == sig && sig.Paragraph) {
+      const auto unchanged = [&](const RLineSignature &Old) {
+        // Everything but the generation must be equal; the characters may have been stamped
+        // anew by a change that began after them.
+        RLineSignature same = Old;
+        same.Gen = sig.Gen;
+        return sig.Paragraph && same == sig && para->LayoutUnchangedThrough(Old.Gen, sig.Last);
+      };
+      if (i < Drawn->size() && unchanged((*Drawn)[i])) {
+        // Kept with today's generation, so that the next change is again one step away.
+        (*Drawn)[i].Gen = sig.Gen;
         y += sig.Height;
       } else {
         DrawOneLine(Canvas, ViewRect, ln, y);

@@ -80,14 +80,16 @@ struct RDocumentLayout {
   friend bool operator==(const RDocumentLayout &, const RDocumentLayout &) = default;
 };
 
-// What a drawn line looked like: a line whose signature is unchanged since it was drawn into the
-// same place of the same picture need not be drawn again.
+// What a drawn line looked like: a line drawn into the same place of the same picture, with the
+// same characters of the same paragraph (their text and fonts unchanged since) and the same
+// widths, height and selection, need not be drawn again. Typing at the end of a long paragraph
+// so draws only the line typed into, not the lines above it.
 struct RLineSignature {
-  const void *Paragraph = nullptr;  // its layout record
-  std::uint64_t Gen = 0;            // the text and fonts it was wrapped for
-  std::uint64_t Epoch = 0;          // widths, fonts table, pictures
-  std::int32_t K = 0;               // which of the paragraph's lines
-  std::int32_t Y = 0;               // where in the picture
+  const void *Paragraph = nullptr;   // its layout record
+  std::uint64_t Gen = 0;             // the paragraph's text and fonts when drawn
+  std::uint64_t Epoch = 0;           // widths, fonts table, pictures
+  std::int32_t First = 0, Last = 0;  // its characters
+  std::int32_t Y = 0;                // where in the picture
   std::int32_t Height = 0;
   std::int32_t SelX1 = 0, SelX2 = 0;  // the selected band (both 0: none)
   friend bool operator==(const RLineSignature &, const RLineSignature &) = default;

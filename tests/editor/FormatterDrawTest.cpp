@@ -9,6 +9,7 @@
 #include <QPainter>
 
 #include <functional>
+#include <random>
 
 namespace {
 
@@ -184,6 +185,56 @@ TEST(FormatterDraw, RedrawingOnlyChangedLinesGivesTheSamePictureAsDrawingAll) {
     edits[k]();
     drawKept();
     EXPECT_EQ(kept, Draw(f, 200, 150, 1));
+  }
+}
+
+TEST(FormatterDraw, LinesKeptAcrossRandomEditsOfALongParagraphMatchAFullDraw) {
+  // Lines before a change are kept from the last paint; every paint must still equal a full one,
+  // whether one or several changes (typing, overwriting, deleting, fonts, Enter) came between.
+  TDocument doc;
+  BuildDoc(doc, {"a paragraph long enough to wrap into many lines at this narrow width, with "
+                 "words of every length and a few more words to make it longer still",
+                 "short", "another paragraph that wraps over two or three lines here"});
+  const TFontIndex plain = PlainFont(doc);
+  TEditFormatter f(&doc);
+  f.SetCanvasWidth(220);
+  QImage kept(220, 260, QImage::Format_RGB32);
+  std::vector<RLineSignature> drawn;
+  const auto drawKept = [&] {
+    QPainter p(&kept);
+    std::int32_t last = 0;
+    std::int64_t top = 0;
+    f.DrawWindow(p, kept.rect(), 1, last, top, &drawn);
+  };
+  drawKept();
+  std::mt19937 random(20261209);
+  const auto pick = [&](int N) { return std::uniform_int_distribution<int>(0, N - 1)(random); };
+  for (int step = 0; step < 300; ++step) {
+    SCOPED_TRACE(step);
+    const int edits = pick(4) == 0 ? 2 : 1;
+    for (int e = 0; e < edits; ++e) {
+      const int sn = pick(doc.Section_High() + 1);
+      const int len = doc.Paragraph_Length(sn);
+      const int at = 1 + pick(len + 1);
+      switch (pick(6)) {
+        case 0:
+        case 1: doc.Char_Insert(QChar(u'a' + pick(26)), DocFont, TCaretPos{sn, at, false}); break;
+        case 2:
+          if (at <= len) doc.Char_Replace(u'W', DocFont, TCaretPos{sn, at, false});
+          break;
+        case 3:
+          if (at <= len)
+            doc.CaretSpan_Delete(TCaretPos{sn, at, false}, TCaretPos{sn, at + 1, false});
+          break;
+        case 4:
+          if (at <= len) doc.Font_Change(TCharSpan{{sn, at}, {sn, std::min(len, at + 3)}}, plain);
+          break;
+        default:
+          if (doc.Section_High() < 8) doc.Char_Insert(u'\n', DocFont, TCaretPos{sn, at, false});
+      }
+    }
+    drawKept();
+    ASSERT_EQ(kept, Draw(f, 220, 260, 1));
   }
 }
 
