@@ -74,11 +74,17 @@ int TSilenceProtection::CurrentLevelOfProtection() const {
 
 void TSilenceProtection::SetChoice(TSilenceChoice Choice) {
   if (Choice == FChoice) return;
+  if (Choice == TSilenceChoice::scGrantPermission && FChoice != TSilenceChoice::scNone)
+    FChoiceBeforePermission = FChoice;
   FChoice = Choice;
   if (FOnChoiceChanged) FOnChoiceChanged(FChoice);
 }
 
 void TSilenceProtection::GrantPermission() { SetChoice(TSilenceChoice::scGrantPermission); }
+
+void TSilenceProtection::NewRecordingStarted() {
+  if (GetGavePermission()) SetChoice(FChoiceBeforePermission);
+}
 
 bool TSilenceProtection::OkayToBreakSilence() {
   if (GetGavePermission()) return true;

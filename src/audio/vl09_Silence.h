@@ -79,6 +79,11 @@ class TSilenceProtection final : public TSilenceGate {
   bool GetGavePermission() const { return FChoice == TSilenceChoice::scGrantPermission; }
   // Checks "grant permission", unchecking the other four.
   void GrantPermission();
+  // The user starts making a new recording: a permission given earlier ends, as the protection
+  // window promises ("... until you close the program or start making a new recording."), and
+  // the choice made before it is back. Recordings the audio restarts by itself after playing
+  // are not new ones: the caller asks only for the user's own start.
+  void NewRecordingStarted();
   bool OkayToBreakSilence() override;
 
   TSilenceChoice Choice() const { return FChoice; }
@@ -100,5 +105,6 @@ class TSilenceProtection final : public TSilenceGate {
   const TClock *FClock;
   TSilencePrompts *FPrompts;
   TSilenceChoice FChoice = TSilenceChoice::scScheduled;
+  TSilenceChoice FChoiceBeforePermission = TSilenceChoice::scScheduled;
   std::function<void(TSilenceChoice)> FOnChoiceChanged;
 };

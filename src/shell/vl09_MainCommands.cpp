@@ -848,6 +848,8 @@ void TVellomarFm::RecordingStartBtnClick() {
       started = FAudio.IsRecording();
     }
     if (started) {
+      // The protection window promised that permission to play ends with a new recording.
+      if (FParts.Silence) FParts.Silence->NewRecordingStarted();
       QCoreApplication::processEvents();
       if (FHooks.RecordingStarted_MoveCurrentTrack) FHooks.RecordingStarted_MoveCurrentTrack();
     } else if (Prompts().Ask(RecordingFailedText, {TPromptButton::pbYes, TPromptButton::pbNo},

@@ -160,6 +160,20 @@ TEST(SilenceGate, PermissionHoldsUntilAnotherChoiceAndTheChoiceIsReported) {
   EXPECT_FALSE(protection.OkayToBreakSilence());
   EXPECT_EQ(prompts.Windows, 2);
   EXPECT_EQ(reported.size(), 2);
+
+  // A new recording ends a permission, as the window says, and the choice before it is back: a
+  // fixed "Ask" stays "Ask"; without a permission nothing changes.
+  protection.NewRecordingStarted();
+  EXPECT_EQ(reported.size(), 2);
+  protection.SetChoice(TSilenceChoice::scOnAsk);
+  prompts.Answer = true;
+  EXPECT_TRUE(protection.OkayToBreakSilence());
+  EXPECT_TRUE(protection.GetGavePermission());
+  protection.NewRecordingStarted();
+  EXPECT_EQ(protection.Choice(), TSilenceChoice::scOnAsk);
+  prompts.Answer = false;
+  EXPECT_FALSE(protection.OkayToBreakSilence());
+  EXPECT_EQ(prompts.Windows, 4);
 }
 
 TEST(SilenceGate, WithoutWidgetsTheProgramsPromptsAskAndAcceptThePasswordInCapitals) {
