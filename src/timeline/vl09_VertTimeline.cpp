@@ -538,7 +538,7 @@ void TVertTimeline::RenderAnew() {
     }
   }
 
-  // Paragraph breaks file no event: the active document says where its paragraphs start.
+  // Paragraph breaks file no event: the open documents say where their paragraphs start.
   if (!typed.empty()) {
     const TDateTime from = typed.front().When, to = typed.back().When;
     std::vector<RParagraphStart> starts;

@@ -31,6 +31,23 @@ QImage Draw(TEditFormatter &F, int Width, int Height, int FirstLine,
   return img;
 }
 
+// A view's picture painted again and again, drawing only the lines whose signature changed.
+struct TKeptPicture {
+  TEditFormatter &F;
+  QImage Image;
+  std::vector<RLineSignature> Drawn;
+  TKeptPicture(TEditFormatter &Formatter, int Width, int Height)
+      : F(Formatter), Image(Width, Height, QImage::Format_RGB32) {
+    Paint();
+  }
+  void Paint() {
+    QPainter p(&Image);
+    std::int32_t last = 0;
+    std::int64_t top = 0;
+    F.DrawWindow(p, Image.rect(), 1, last, top, &Drawn);
+  }
+};
+
 // Black on white for the checks below.
 TFontIndex PlainFont(TDocument &Doc) {
   return Doc.Font_GetIndex(QStringLiteral("Verdana"), 0, 10, 0x000000, 0xFFFFFF, TFontStyles());
@@ -154,15 +171,7 @@ TEST(FormatterDraw, RedrawingOnlyChangedLinesGivesTheSamePictureAsDrawingAll) {
            {"first paragraph of some length that wraps", "second", "third one here", "fourth"});
   TEditFormatter f(&doc);
   f.SetCanvasWidth(200);
-  QImage kept(200, 150, QImage::Format_RGB32);
-  std::vector<RLineSignature> drawn;
-  const auto drawKept = [&] {
-    QPainter p(&kept);
-    std::int32_t last = 0;
-    std::int64_t top = 0;
-    f.DrawWindow(p, kept.rect(), 1, last, top, &drawn);
-  };
-  drawKept();
+  TKeptPicture kept(f, 200, 150);
   // Edits of every kind between two paints: typing, a new paragraph, a selection, a deletion.
   const std::vector<std::function<void()>> edits = {
       [&] {
@@ -183,8 +192,8 @@ TEST(FormatterDraw, RedrawingOnlyChangedLinesGivesTheSamePictureAsDrawingAll) {
   for (std::size_t k = 0; k < edits.size(); ++k) {
     SCOPED_TRACE(k);
     edits[k]();
-    drawKept();
-    EXPECT_EQ(kept, Draw(f, 200, 150, 1));
+    kept.Paint();
+    EXPECT_EQ(kept.Image, Draw(f, 200, 150, 1));
   }
 }
 
@@ -198,15 +207,7 @@ TEST(FormatterDraw, LinesKeptAcrossRandomEditsOfALongParagraphMatchAFullDraw) {
   const TFontIndex plain = PlainFont(doc);
   TEditFormatter f(&doc);
   f.SetCanvasWidth(220);
-  QImage kept(220, 260, QImage::Format_RGB32);
-  std::vector<RLineSignature> drawn;
-  const auto drawKept = [&] {
-    QPainter p(&kept);
-    std::int32_t last = 0;
-    std::int64_t top = 0;
-    f.DrawWindow(p, kept.rect(), 1, last, top, &drawn);
-  };
-  drawKept();
+  TKeptPicture kept(f, 220, 260);
   std::mt19937 random(20261209);
   const auto pick = [&](int N) { return std::uniform_int_distribution<int>(0, N - 1)(random); };
   for (int step = 0; step < 300; ++step) {
@@ -233,8 +234,8 @@ TEST(FormatterDraw, LinesKeptAcrossRandomEditsOfALongParagraphMatchAFullDraw) {
           if (doc.Section_High() < 8) doc.Char_Insert(u'\n', DocFont, TCaretPos{sn, at, false});
       }
     }
-    drawKept();
-    ASSERT_EQ(kept, Draw(f, 220, 260, 1));
+    kept.Paint();
+    ASSERT_EQ(kept.Image, Draw(f, 220, 260, 1));
   }
 }
 
