@@ -63,7 +63,8 @@ const QString &FilterText(TExportFormat Format) {
 
 QString ExportDialogFilters() {
   QStringList filters;
-  for (TExportFormat f : {efMarkdown, efHtml, efWebVTT, efSrt, efTsv}) filters.append(FilterText(f));
+  for (TExportFormat f : {efMarkdown, efHtml, efWebVTT, efSrt, efTsv})
+    filters.append(FilterText(f));
   return filters.join(QStringLiteral(";;"));
 }
 
@@ -75,7 +76,8 @@ TExportFormat ExportFormatFromDialog(const QString &Filter, const QString &Path)
 
 std::vector<RExportTab> ExportTabsOf(TvlBinderTabs &Tabs) {
   std::vector<RExportTab> out;
-  for (int i = 0; i < Tabs.Tabs_Count(); ++i) out.push_back({Tabs.Tabs_Title(i), &Tabs.Tabs_Document(i)});
+  for (int i = 0; i < Tabs.Tabs_Count(); ++i)
+    out.push_back({Tabs.Tabs_Title(i), &Tabs.Tabs_Document(i)});
   return out;
 }
 
@@ -118,8 +120,9 @@ std::vector<RExportBookmark> ExportBookmarksOf(const TvlDayFilesManager &Events)
   for (auto walk = Events.Walk(); walk.Next(id);)
     if (Events.Event_FromEventID(id, ev) && IsBookmarkKind(ev.Kind) && ev.When > 0)
       out.push_back({ev.Kind, ev.What, ev.When, ev.Text});
-  std::stable_sort(out.begin(), out.end(),
-                   [](const RExportBookmark &A, const RExportBookmark &B) { return A.When < B.When; });
+  std::stable_sort(out.begin(), out.end(), [](const RExportBookmark &A, const RExportBookmark &B) {
+    return A.When < B.When;
+  });
   return out;
 }
 
@@ -127,10 +130,12 @@ QString BookmarkCaption(const RExportBookmark &Bookmark) {
   switch (Bookmark.Kind) {
     case koeMarker: return QStringLiteral("Bookmark ") + Bookmark.What;
     case koeLabel:
-      return Bookmark.Text.trimmed().isEmpty() ? QStringLiteral("Label") : Bookmark.Text.simplified();
+      return Bookmark.Text.trimmed().isEmpty() ? QStringLiteral("Label")
+                                               : Bookmark.Text.simplified();
     default:
-      return QStringLiteral("Symbol") +
-             (Bookmark.Text.isEmpty() ? QString() : QStringLiteral(" ") + Bookmark.Text.simplified());
+      return QStringLiteral("Symbol") + (Bookmark.Text.isEmpty()
+                                             ? QString()
+                                             : QStringLiteral(" ") + Bookmark.Text.simplified());
   }
 }
 
@@ -267,7 +272,8 @@ bool WritePcmWavCopy(const QString &Source, const QString &Target, QString &Erro
     ok = false;
   }
   // rename() replaces an earlier copy of this export in one step.
-  if (ok && std::rename(QFile::encodeName(part).constData(), QFile::encodeName(Target).constData()) != 0) {
+  if (ok && std::rename(QFile::encodeName(part).constData(),
+                        QFile::encodeName(Target).constData()) != 0) {
     Error = Target + QStringLiteral(": cannot be put in place");
     ok = false;
   }
@@ -333,8 +339,7 @@ RStretch StretchOf(const TDocument &Doc, const TParagraph &P, int First, int Las
     const QString text = Visible(P.Char_GetChar(i));
     if (!s.When) s.When = CharMoment(P, i);
     if (text.isEmpty()) continue;
-    TFontStyles style = Doc.FontsInUse.GetFontStyle(P.Char_GetFont(i));
-    if (text == u" ") style &= ~TFontStyles(fsBold | fsItalic);  // spaces carry no emphasis
+    const TFontStyles style = Doc.FontsInUse.GetFontStyle(P.Char_GetFont(i));
     if (s.Runs.empty() || s.Runs.back().Style != style)
       s.Runs.push_back({text, style});
     else
@@ -406,7 +411,6 @@ std::vector<RTabOut> BuildTabs(const std::vector<RExportTab> &Tabs,
                                const std::vector<RExportBookmark> &Bookmarks, int OnlyTab) {
   std::vector<RTabOut> out;
   for (int t = 0; t < static_cast<int>(Tabs.size()); ++t) {
-    if (OnlyTab >= 0 && t != OnlyTab) continue;
     RTabOut tab;
     tab.Title = Tabs[t].Title;
     if (const TDocument *doc = Tabs[t].Doc)
@@ -448,6 +452,12 @@ std::vector<RTabOut> BuildTabs(const std::vector<RExportTab> &Tabs,
       out[t].Items.push_back({false, p});
     }
     while (next < marks.size()) out[t].Items.push_back({true, marks[next++]});
+  }
+  // One tab asked for: it keeps the bookmarks that are its own among all tabs.
+  if (OnlyTab >= 0) {
+    RTabOut only = std::move(out[static_cast<std::size_t>(OnlyTab)]);
+    out.clear();
+    out.push_back(std::move(only));
   }
   return out;
 }
@@ -523,14 +533,15 @@ QString PictureReference(const QString &Path) {
 QString Markdown(const std::vector<RTabOut> &Tabs, const std::vector<RExportBookmark> &Bookmarks,
                  const QString &Title) {
   QString out;
-  if (!Title.isEmpty()) out += QStringLiteral("# ") + MarkdownEscaped(Title) + QStringLiteral("\n\n");
+  if (!Title.isEmpty())
+    out += QStringLiteral("# ") + MarkdownEscaped(Title) + QStringLiteral("\n\n");
   for (const RTabOut &tab : Tabs) {
     out += QStringLiteral("## ") + MarkdownEscaped(tab.Title.simplified()) + QStringLiteral("\n\n");
     TDateTime lastDay = -1;
     bool inList = false;
     for (const RItem &item : tab.Items) {
-      const TDateTime when = item.IsBookmark ? Bookmarks[item.Index].When
-                                             : tab.Paras[item.Index].Whole.When;
+      const TDateTime when =
+          item.IsBookmark ? Bookmarks[item.Index].When : tab.Paras[item.Index].Whole.When;
       if (when && DateOf(when) != lastDay) {
         if (inList) out += u'\n';
         inList = false;
@@ -596,7 +607,8 @@ QString HtmlRuns(const std::vector<RRun> &Runs) {
 // A path as a URL reference: relative to the page when it can be, every segment percent-encoded.
 QString UrlOf(const QString &Path, const QString &PageFolder) {
   const QString relative = PageFolder.isEmpty() ? Path : QDir(PageFolder).relativeFilePath(Path);
-  if (QDir::isAbsolutePath(relative)) return QUrl::fromLocalFile(relative).toString(QUrl::FullyEncoded);
+  if (QDir::isAbsolutePath(relative))
+    return QUrl::fromLocalFile(relative).toString(QUrl::FullyEncoded);
   QStringList parts = relative.split(u'/');
   for (QString &part : parts) part = QString::fromLatin1(QUrl::toPercentEncoding(part));
   return parts.join(u'/');
@@ -678,8 +690,8 @@ QString Html(const std::vector<RTabOut> &Tabs, const std::vector<RExportBookmark
     TDateTime lastDay = -1;
     bool inList = false;
     for (const RItem &item : tab.Items) {
-      const TDateTime when = item.IsBookmark ? Bookmarks[item.Index].When
-                                             : tab.Paras[item.Index].Whole.When;
+      const TDateTime when =
+          item.IsBookmark ? Bookmarks[item.Index].When : tab.Paras[item.Index].Whole.When;
       const bool newDay = when && DateOf(when) != lastDay;
       if (inList && (!item.IsBookmark || newDay)) {
         body += QStringLiteral("</ul>\n");
@@ -719,18 +731,21 @@ QString Html(const std::vector<RTabOut> &Tabs, const std::vector<RExportBookmark
                 u'}');
 
   const QString title = Title.isEmpty() ? QStringLiteral("Notes") : Title;
-  return QStringLiteral("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"
-                        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-                        "<title>") +
-         HtmlEscaped(title) + QStringLiteral("</title>\n<style>\n") + QString::fromLatin1(kPageStyle) +
+  return QStringLiteral(
+             "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"
+             "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+             "<title>") +
+         HtmlEscaped(title) + QStringLiteral("</title>\n<style>\n") +
+         QString::fromLatin1(kPageStyle) +
          QStringLiteral("</style>\n</head>\n<body>\n<div id=\"bar\"><span id=\"now\">") +
          (all.empty() ? QStringLiteral("No recording covers these notes")
                       : QStringLiteral("Click a time to play from it")) +
-         QStringLiteral("</span><audio id=\"audio\" controls preload=\"none\"></audio></div>\n<h1>") +
+         QStringLiteral(
+             "</span><audio id=\"audio\" controls preload=\"none\"></audio></div>\n<h1>") +
          HtmlEscaped(title) + QStringLiteral("</h1>\n") + body +
-         QStringLiteral("<script type=\"application/json\" id=\"recordings\">[") +
-         recs.join(u',') + QStringLiteral("]</script>\n<script>\n") +
-         QString::fromLatin1(kPageScript) + QStringLiteral("</script>\n</body>\n</html>\n");
+         QStringLiteral("<script type=\"application/json\" id=\"recordings\">[") + recs.join(u',') +
+         QStringLiteral("]</script>\n<script>\n") + QString::fromLatin1(kPageScript) +
+         QStringLiteral("</script>\n</body>\n</html>\n");
 }
 
 // ---- Subtitles and labels ----
@@ -754,8 +769,9 @@ int ReferenceRecording(const std::vector<RTabOut> &Tabs, TvlExportRecordings &Re
   if (!Named.isEmpty()) {
     const int r = Recordings.Named(Named);
     if (r < 0)
-      Error = Named + QStringLiteral(": not a recording (its name carries no start, or it cannot "
-                                     "be read)");
+      Error = Named + QStringLiteral(
+                          ": not a recording (its name carries no start, or it cannot "
+                          "be read)");
     return r;
   }
   std::map<int, int> counts;
@@ -801,7 +817,8 @@ std::vector<RCue> Cues(const std::vector<RTabOut> &Tabs, const RExportRecording 
     std::int64_t end = cues[i].Start + ReadingMSecs(cues[i].Text);
     if (i + 1 < cues.size() && cues[i + 1].Start > cues[i].Start)
       end = std::min(end, cues[i + 1].Start);
-    cues[i].End = std::max(cues[i].Start + 1, std::min(end, std::max(Recording.LengthMSecs, cues[i].Start + 1)));
+    cues[i].End = std::max(cues[i].Start + 1,
+                           std::min(end, std::max(Recording.LengthMSecs, cues[i].Start + 1)));
   }
   if (outside > 0 && Notes)
     Notes->append(QStringLiteral("%1 paragraph(s) or sentence(s) lie outside %2 and were left out.")
@@ -812,7 +829,8 @@ std::vector<RCue> Cues(const std::vector<RTabOut> &Tabs, const RExportRecording 
 
 QString WebVtt(const std::vector<RCue> &Cues, const RExportRecording &Recording) {
   QString out = QStringLiteral("WEBVTT\n\nNOTE\nTimed from the start of ") +
-                HtmlEscaped(QFileInfo(Recording.Path).fileName()).replace(QStringLiteral("-->"), QStringLiteral("--&gt;")) +
+                HtmlEscaped(QFileInfo(Recording.Path).fileName())
+                    .replace(QStringLiteral("-->"), QStringLiteral("--&gt;")) +
                 QStringLiteral("\n");
   for (const RCue &c : Cues)
     out += u'\n' + CueTime(c.Start, u'.') + QStringLiteral(" --> ") + CueTime(c.End, u'.') + u'\n' +
@@ -872,9 +890,10 @@ RTextResult Render(const std::vector<RExportTab> &Tabs,
                    const RExportRequest &Request, QStringList *Notes,
                    const std::function<QString(int)> &UrlOfRecording) {
   if (Request.Tab >= static_cast<int>(Tabs.size()))
-    return {{}, QStringLiteral("There is no tab %1 (the binder has %2).")
-                    .arg(Request.Tab + 1)
-                    .arg(Tabs.size())};
+    return {{},
+            QStringLiteral("There is no tab %1 (the binder has %2).")
+                .arg(Request.Tab + 1)
+                .arg(Tabs.size())};
   const std::vector<RTabOut> tabs = BuildTabs(Tabs, Bookmarks, Request.Tab);
   // Subtitles and labels: one tab's bookmarks only when one tab is asked for.
   std::vector<RExportBookmark> marks;
@@ -906,9 +925,8 @@ QString ExportText(const std::vector<RExportTab> &Tabs,
                    const RExportRequest &Request, QStringList *Notes) {
   const QString folder =
       Request.OutPath.isEmpty() ? QString() : QFileInfo(Request.OutPath).absolutePath();
-  return Render(Tabs, Bookmarks, Recordings, Request, Notes, [&](int R) {
-           return UrlOf(Recordings.Recordings()[R].Path, folder);
-         })
+  return Render(Tabs, Bookmarks, Recordings, Request, Notes,
+                [&](int R) { return UrlOf(Recordings.Recordings()[R].Path, folder); })
       .Text;
 }
 
@@ -942,8 +960,8 @@ RExportResult ExportNotes(const std::vector<RExportTab> &Tabs,
   QSaveFile file(Request.OutPath);
   QByteArray bytes = text.Text.toUtf8();
   if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-    result.Error = Request.OutPath + QStringLiteral(": cannot be written (") + file.errorString() +
-                   u')';
+    result.Error =
+        Request.OutPath + QStringLiteral(": cannot be written (") + file.errorString() + u')';
     return result;
   }
   result.Written = true;
