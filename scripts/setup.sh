@@ -17,6 +17,8 @@ packages=(
   pulseaudio pulseaudio-utils espeak-ng sox
   # looking at the program headless
   xvfb xauth xdotool imagemagick
+  # the exported notes page clicked in a real browser
+  chromium chromium-driver python3-selenium
   # the fonts the notes are drawn with
   fonts-dejavu fonts-liberation2 fonts-comic-neue
 )
