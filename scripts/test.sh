@@ -42,7 +42,7 @@ export QT_QPA_PLATFORM=offscreen
 
 echo "== Release build and tests"
 "$root/scripts/build.sh" "$root/build/release" -DCMAKE_BUILD_TYPE=Release -DVL_TESTS=ON -DVL_BENCH=ON
-check_labels "$root/build/release" base formats document shell audio audio-pulse widgets events editor timeline
+check_labels "$root/build/release" base formats document shell audio audio-pulse widgets events editor timeline export
 (cd "$root/build/release" && ctest --parallel "$jobs" --timeout 600 --repeat until-pass:2)
 
 echo "== Sanitizer build (address, undefined) and tests of the libraries without widgets"
@@ -54,7 +54,7 @@ fi
   -DVL_SANITIZE=ON -DVL_TESTS=ON -DVL_BENCH=OFF "${sanitizer_compiler[@]}"
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-labels=(base formats document shell audio audio-pulse events editor timeline)
+labels=(base formats document shell audio audio-pulse events editor timeline export)
 if command -v clang++ >/dev/null; then labels+=(fuzz); fi
 check_labels "$root/build/sanitize" "${labels[@]}"
 (cd "$root/build/sanitize" && ctest --parallel "$jobs" --timeout 900 --repeat until-pass:2)

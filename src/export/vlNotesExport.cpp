@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QUrl>
 
@@ -396,7 +397,8 @@ std::vector<RStretch> Sentences(const TDocument &Doc, const TParagraph &P) {
 RPara ParaOf(const TDocument &Doc, const TParagraph &P) {
   RPara para;
   para.Whole = StretchOf(Doc, P, 1, P.High());
-  if (!para.Whole.When) {
+  // Only a paragraph without characters goes by its end of line (a picture's line).
+  if (!para.Whole.When && P.High() == 0) {
     const TDateTime eol = TypingEventMoment(P.FNLWhen);
     if (HasMoment(eol)) para.Whole.When = eol;
   }
@@ -525,6 +527,16 @@ QString MarkdownRuns(const std::vector<RRun> &Runs) {
   return out;
 }
 
+// A paragraph without a moment that starts like a list item ("- ", "+ ", "3. ") stays a
+// paragraph.
+QString WithoutBlockMarker(const QString &Line) {
+  static const QRegularExpression marker(QStringLiteral("^(?:[-+]|\\d{1,9}[.)])(?:\\s|$)"));
+  const QRegularExpressionMatch m = marker.match(Line);
+  if (!m.hasMatch()) return Line;
+  const qsizetype sign = m.captured(0).trimmed().size() - 1;
+  return Line.left(sign) + u'\\' + Line.mid(sign);
+}
+
 QString PictureReference(const QString &Path) {
   return QStringLiteral("![picture](<") + QString(Path).replace(u'>', QStringLiteral("%3E")) +
          QStringLiteral(">)");
@@ -559,7 +571,10 @@ QString Markdown(const std::vector<RTabOut> &Tabs, const std::vector<RExportBook
       inList = false;
       const RPara &p = tab.Paras[item.Index];
       QString line = MarkdownRuns(p.Whole.Runs).trimmed();
-      if (when) line = u'[' + TimeOfDay(when) + QStringLiteral("] ") + line;
+      if (when)
+        line = u'[' + TimeOfDay(when) + QStringLiteral("] ") + line;
+      else
+        line = WithoutBlockMarker(line);
       for (const QString &picture : p.Pictures)
         line += (line.isEmpty() ? QString() : QStringLiteral("\n")) + PictureReference(picture);
       out += line + QStringLiteral("\n\n");

@@ -7,6 +7,8 @@
 #include "vlTestSupport.h"
 
 #include "vl09_MediaFoldersInfo.h"
+#include "vl_Document.h"
+#include "vldGraphic.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -237,6 +239,31 @@ TEST(Export, NoRecordingUnderTheNotes_SubtitlesRefused_PagesAndMarkdownStillWrit
       EXPECT_EQ(result.Error, QStringLiteral("No recording covers the moments of these notes."));
     }
   }
+}
+
+TEST(Export, SmallTabWithoutMoments_KeepsItsParagraphsAndPictures) {
+  // Typed without a recording, with text that looks like Markdown's own blocks, and a picture.
+  TvlTabList tabs;
+  TDocument &doc = *tabs.Add(QStringLiteral("Sketches")).Doc;
+  const QStringList lines{QStringLiteral("- not a list"), QStringLiteral("3. not a count"),
+                          QStringLiteral("# not a heading, *not* emphasis_")};
+  for (int i = 0; i < lines.size(); ++i) {
+    TParagraph &p = i == 0 ? *doc.Paragraph_FromSectionNum(0) : doc.Paragraph_Append();
+    for (const QChar c : lines[i]) p.Char_Append(c, 0, RvlTimestamp{0.5, 0.5});  // no moment
+  }
+  TInsetHandle handle = -1;
+  ASSERT_TRUE(
+      doc.InsetsStorage.MakeNewGraphicAndGetHandle(doc.Paragraph_FromSectionNum(1), handle));
+  doc.InsetsStorage.GetIfGraphic(handle)->JpegPathName = QStringLiteral("/pictures/board (1).jpg");
+  TvlExportRecordings none(nullptr);
+  RExportRequest request;
+  request.Format = efMarkdown;
+  ExpectGolden(ExportText(ExportTabsOf(tabs), {}, none, request), QStringLiteral("small.md"));
+  request.Format = efHtml;
+  const QString page = ExportText(ExportTabsOf(tabs), {}, none, request);
+  EXPECT_TRUE(page.contains(
+      QStringLiteral("<img alt=\"picture\" src=\"file:///pictures/board%20(1).jpg\">")));
+  EXPECT_TRUE(page.contains(QStringLiteral("No recording covers these notes")));
 }
 
 TEST(Export, DialogFilterChoosesTheFormat) {
