@@ -158,20 +158,20 @@ int TvlExportRecordings::IndexOf(const QString &Path, TDateTime Start, std::int6
   return static_cast<int>(FRecordings.size()) - 1;
 }
 
-std::int64_t TvlExportRecordings::LengthMSecsOf(QString &Path) {
+std::int64_t TvlExportRecordings::LengthMSecsOf(QString &Path, std::int64_t &CatalogueMSecs) {
   if (const auto known = FLengths.find(Path); known != FLengths.end()) {
-    Path = known->second.first;
-    return known->second.second;
+    Path = known->second.Path;
+    CatalogueMSecs = known->second.CatalogueMSecs;
+    return known->second.MSecs;
   }
   const QString asListed = Path;
-  const int seconds = FFolders->LengthOf(Path);
-  std::int64_t length = 0;
-  if (seconds > 0) {
-    // Names keep whole seconds; the header has the milliseconds.
-    const std::int64_t header = SoundFileDurationMSecs(Path);
-    length = header > 0 ? header : std::int64_t{seconds} * 1000;
-  }
-  FLengths[asListed] = {Path, length};
+  // What playback goes by: the whole seconds of the name (or measured, for a name without them).
+  CatalogueMSecs = std::int64_t{std::max(FFolders->LengthOf(Path), 0)} * 1000;
+  // The milliseconds the name cannot hold, from the header when it agrees with the name.
+  const std::int64_t header = CatalogueMSecs > 0 ? SoundFileDurationMSecs(Path) : 0;
+  const std::int64_t length =
+      header >= CatalogueMSecs && header < CatalogueMSecs + 1000 ? header : CatalogueMSecs;
+  FLengths[asListed] = {Path, length, CatalogueMSecs};
   return length;
 }
 
@@ -190,12 +190,13 @@ int TvlExportRecordings::Cover(TDateTime When, std::int64_t &OffsetMSecs) {
   for (const RRecordingEntry &e : day->second) {
     if (When < e.Start) continue;
     QString path = e.Path;
-    const std::int64_t length = LengthMSecsOf(path);
-    if (length <= 0) continue;
+    std::int64_t catalogue = 0;
+    const std::int64_t length = LengthMSecsOf(path, catalogue);
+    if (catalogue <= 0) continue;
     const std::int64_t into = MilliSecondsBetween(e.Start, When);
-    if (into > length) continue;
-    if (length - into >= bestLeft) {
-      bestLeft = length - into;
+    if (into > catalogue) continue;
+    if (catalogue - into >= bestLeft) {
+      bestLeft = catalogue - into;
       best = path;
       bestStart = e.Start;
       bestLength = length;

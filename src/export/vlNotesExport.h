@@ -89,7 +89,8 @@ struct RExportRecording {
 
 // The recordings under the notes' moments, found through the catalogue as playback finds them:
 // the recordings of the moment's day and the day before, a recording covering a moment when
-// start <= moment <= start + length; among several, the one with the most left to play. The
+// start <= moment <= start + its length in the catalogue (the whole seconds of its name); among
+// several, the one with the most left to play. The
 // offset is the moment's milliseconds after the recording's start as the catalogue reads it from
 // the name. Lengths come from names, else from headers: nothing is renamed (the program may be
 // recording into one of these files).
@@ -109,14 +110,20 @@ class TvlExportRecordings {
 
  private:
   int IndexOf(const QString &Path, TDateTime Start, std::int64_t LengthMSecs);
-  // The header's length in milliseconds, else the name's whole seconds; 0 when neither.
-  std::int64_t LengthMSecsOf(QString &Path);
+  // The length in milliseconds: the header's when it agrees with the catalogue's whole seconds
+  // (CatalogueMSecs, what playback goes by), else those. 0 when there is none.
+  std::int64_t LengthMSecsOf(QString &Path, std::int64_t &CatalogueMSecs);
 
   TvlMediaFoldersInfo *FFolders;
   std::vector<RExportRecording> FRecordings;
   // Looked up once per day and per file: a binder has thousands of paragraphs.
   std::map<TDateTime, std::vector<RRecordingEntry>> FDays;
-  std::map<QString, std::pair<QString, std::int64_t>> FLengths;
+  struct RLength {
+    QString Path;  // the name after a lookup that gave it its length
+    std::int64_t MSecs = 0;
+    std::int64_t CatalogueMSecs = 0;
+  };
+  std::map<QString, RLength> FLengths;
 };
 
 struct RExportRequest {

@@ -219,6 +219,24 @@ TEST(Export, HtmlPage_EscapesText_RefersToPlayableRecordings_ConvertsAdpcmBeside
   }
 }
 
+TEST(Export, SeveralRecordings_EachTimePlaysTheOneCoveringIt_SubtitlesTimedFromTheOneCoveringMost) {
+  TExportRig rig;
+  // A second recording from 10:00:28 to 10:00:48 overlaps the first one's end: at 10:00:30 and
+  // 10:00:33 it has more left to play, so playback (and the page) takes it there.
+  const QString second = rig.Audio() + QStringLiteral("/2024-03/2024-03-05 10.00 28.0 (20).wav");
+  // Its sound lasts 40 s, but the catalogue (and playback) go by the 20 s of its name.
+  ASSERT_TRUE(QFile::copy(rig.Recording, second));
+  const QString page = rig.Text(efHtml);
+  EXPECT_TRUE(page.contains(QStringLiteral("data-r=\"0\" data-at=\"9.000\"")));
+  EXPECT_TRUE(page.contains(QStringLiteral("data-r=\"1\" data-at=\"2.000\"")));  // 10:00:30
+  EXPECT_TRUE(page.contains(QStringLiteral("data-r=\"1\" data-at=\"5.000\"")));  // 10:00:33
+  EXPECT_TRUE(page.contains(QStringLiteral("%2028.0%20%2820%29.wav")));
+  // The first recording covers four paragraphs, the second two: cues are timed from the first.
+  const std::vector<RCueRead> cues = ReadCues(rig.Text(efWebVTT));
+  ASSERT_FALSE(cues.empty());
+  EXPECT_EQ(cues.front().Start, 1500);
+}
+
 TEST(Export, NoRecordingUnderTheNotes_SubtitlesRefused_PagesAndMarkdownStillWritten) {
   TFreshFolder folder;
   RTestBinder binder;
