@@ -1,6 +1,7 @@
 #include "vlImportRecording.h"
 
 #include "vl09_MediaFoldersInfo.h"
+#include "vl09_MediaInfo.h"
 #include "vlSoundFile.h"
 
 #include <QDate>
@@ -9,10 +10,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QTimeZone>
+#include <QtEndian>
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -141,6 +145,40 @@ bool Convert(const QString &Source, const QString &Target, QString &Error) {
 
 }  // namespace
 
+bool WriteLevelFileFor(const QString &Recording) {
+  const QString vu = VuPathFor(Recording);
+  if (QFileInfo::exists(vu)) return false;  // never over another recording's readings
+  SF_INFO info{};
+  SNDFILE *file = sf_open(QFile::encodeName(Recording).constData(), SFM_READ, &info);
+  if (!file) return false;
+  // One reading per 100 ms, as the recorder's level meter gives them: the mean of the first two
+  // channels' peaks.
+  const sf_count_t window = std::max(1, info.samplerate / 10);
+  const int channels = info.channels;
+  std::vector<float> block(static_cast<std::size_t>(window) * static_cast<std::size_t>(channels));
+  QByteArray bytes;
+  std::int64_t frames = 0;
+  for (;;) {
+    const sf_count_t got = sf_readf_float(file, block.data(), window);
+    if (got <= 0) break;
+    float peaks[2] = {0, 0};
+    for (sf_count_t f = 0; f < got; ++f)
+      for (int c = 0; c < std::min(channels, 2); ++c)
+        peaks[c] = std::max(peaks[c], std::abs(block[static_cast<std::size_t>(f * channels + c)]));
+    const float peak = channels > 1 ? (peaks[0] + peaks[1]) / 2 : peaks[0];
+    char record[8];
+    qToLittleEndian<qint16>(
+        static_cast<qint16>(std::clamp(std::lround(peak * 32767.0f), 0L, 32767L)), record);
+    qToLittleEndian<qint16>(0, record + 2);
+    qToLittleEndian<qint32>(static_cast<qint32>(frames * 1000 / info.samplerate), record + 4);
+    bytes.append(record, 8);
+    frames += got;
+  }
+  sf_close(file);
+  QSaveFile out(vu);
+  return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit();
+}
+
 RImportPlan PlanRecordingImport(const QString &Source, const QString &AudioFolder,
                                 std::optional<TDateTime> GivenStart) {
   RImportPlan plan;
@@ -217,6 +255,8 @@ QString ImportRecording(const RImportPlan &Plan) {
     QFile::remove(part);
     return Plan.Source + QStringLiteral(": not imported (") + error + u')';
   }
+  // Without its level file the tracks would draw a placeholder wave.
+  WriteLevelFileFor(Plan.Target);
   return {};
 }
 

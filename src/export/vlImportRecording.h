@@ -14,9 +14,11 @@
 // rounded to the tenth of a second, which is what the name can hold and what the catalogue reads
 // back.
 //
-// A name already taken is refused (nothing is replaced); a file that cannot be read as audio is
-// refused with libsndfile's reason. The copy goes to a temporary name in the month folder and is
-// renamed into place only when complete. User-interface thread only (or a tool's main).
+// Its level readings are written beside it as the recorder would (a ".vu" file), so the tracks
+// draw its waveform. A name already taken is refused (nothing is replaced); a file that cannot be
+// read as audio is refused with libsndfile's reason. The copy goes to a temporary name in the month
+// folder and is renamed into place only when complete. User-interface thread only (or a tool's
+// main).
 
 #include "vlDateTime.h"
 
@@ -45,6 +47,10 @@ RImportPlan PlanRecordingImport(const QString &Source, const QString &AudioFolde
 // The target is checked again: a name taken meanwhile is still refused.
 QString ImportRecording(const RImportPlan &Plan);
 
+// The ".vu" level file beside an imported recording, read from its samples (one reading per
+// 100 ms), so that the tracks draw its real waveform. Never replaces an existing one; false when
+// none was written (the tracks then draw their placeholder).
+bool WriteLevelFileFor(const QString &Recording);
 // "2009-09-03 13:47:36.5 (from the file's recording date)", for the confirmation and the tool.
 QString ImportStartText(const RImportPlan &Plan);
 // A recording date as files carry it ("2024-05-01T10:20:30", "2024-05-01 10:20:30Z",

@@ -6,6 +6,7 @@
 #include "vlTestSupport.h"
 
 #include "vl09_MediaFoldersInfo.h"
+#include "vl09_MediaInfo.h"
 #include "vl09_MyActiveSound.h"
 #include "vlAudioTestSupport.h"
 
@@ -100,6 +101,12 @@ TEST(ImportRecording, FlacAndOggWithAndWithoutDates_LandUnderTheCataloguesNames_
     ASSERT_EQ(ImportRecording(plan), QString());
     EXPECT_TRUE(QFileInfo::exists(plan.Target));
     EXPECT_FALSE(QFileInfo::exists(plan.Target + QStringLiteral(".importing")));
+    // Its level readings, ten a second, at the tone's level (3000 of 32767).
+    std::vector<TvuDatum> levels;
+    ASSERT_TRUE(ReadVuFile(VuPathFor(plan.Target), levels));
+    ASSERT_EQ(levels.size(), 30u);
+    EXPECT_EQ(levels[10].MS, 1000);
+    EXPECT_NEAR(levels[10].Peak, 3000, 150);
     // The catalogue reads the name back as the start planned.
     EXPECT_EQ(RecordingStartFromName(plan.Target), plan.Start);
     EXPECT_EQ(RecordingLengthFromName(plan.Target), 3);
