@@ -6,14 +6,20 @@
 #include "vlTestSupport.h"
 
 #include "vl09_DayFilesManager.h"
+#include "vl09_Main.h"
 #include "vl09_MediaFoldersInfo.h"
 #include "vl09_Notebook.h"
+#include "vl09_Options.h"
+#include "vl09_Registry.h"
+#include "vlAudioStartup.h"
 #include "vlImportRecording.h"
 #include "vlMainWindowLinks.h"
 #include "vl_Document.h"
 
 #include <gtest/gtest.h>
+#include <QAction>
 #include <QFileInfo>
+#include <QMenu>
 #include <QWidget>
 
 #include <sndfile.h>
@@ -118,4 +124,35 @@ TEST(ExchangeCommands, ImportRecording_AsksWithItsStart_CopiesOnlyWhenConfirmed)
   EXPECT_TRUE(
       rig.Prompts.Asked().back().Text.contains(QStringLiteral("already in the audio folder")));
   EXPECT_EQ(rig.Prompts.UnscriptedCount(), 0);
+}
+
+TEST(ExchangeCommands, TheFileMenuHoldsBoth_AfterTabExport_AndExportAsksWithTheFormats) {
+  TFreshFolder folder;
+  TRegistryData store{folder.File(QStringLiteral("2009.ini"))};
+  TvlOptions options;
+  TNoAudioServer audio;
+  TScriptedPrompts &prompts = TTestEnvironment::TestPrompts();
+  prompts.Clear();
+  {
+    TVellomarFm fm(store, options, audio);
+    QStringList names;
+    for (const QAction *a : fm.FileMenu()->actions()) names.append(a->objectName());
+    const qsizetype tabExport = names.indexOf(QStringLiteral("aFileTabExport"));
+    ASSERT_GE(tabExport, 0);
+    EXPECT_EQ(names.value(tabExport + 1), QStringLiteral("aFileExportNotes"));
+    EXPECT_EQ(names.value(tabExport + 2), QStringLiteral("aFileImportRecording"));
+
+    QWidget host;
+    TvlNotebook notebook{&host};
+    notebook.Page_Create(QStringLiteral("Lecture"), QString());
+    RProgramParts parts;
+    parts.Notebook = &notebook;
+    fm.SetProgramParts(parts);
+    fm.findChild<QAction *>(QStringLiteral("aFileExportNotes"))->trigger();  // cancelled
+    ASSERT_EQ(prompts.Asked().size(), 1);
+    EXPECT_EQ(prompts.Asked()[0].Kind, TScriptedPrompts::RAsked::akSaveFile);
+    EXPECT_EQ(prompts.Asked()[0].Filter, ExportDialogFilters());
+    fm.SetProgramParts(RProgramParts{});
+  }
+  TVellomarFm::SetMainLoopRunning(false);
 }
