@@ -649,7 +649,8 @@ QString MomentLink(TDateTime When, TvlExportRecordings &Recordings) {
 }
 
 const char *const kPageStyle =
-    "body{font-family:'DejaVu Sans',Verdana,sans-serif;max-width:48em;margin:0 auto;"
+    "body{font-family:'DejaVu Sans',Verdana,'Noto Sans','Noto Sans CJK JP',sans-serif;"
+    "max-width:48em;margin:0 auto;"
     "padding:5.5em 1.2em 3em;line-height:1.55;color:#222;background:#fff}\n"
     "#bar{position:fixed;top:0;left:0;right:0;background:#f3f5f7;border-bottom:1px solid #cdd;"
     "padding:.5em 1.2em;display:flex;gap:1em;align-items:center}\n"
