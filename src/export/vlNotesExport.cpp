@@ -18,7 +18,6 @@
 #include <sndfile.h>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -629,10 +628,6 @@ QString UrlOf(const QString &Path, const QString &PageFolder) {
   for (QString &part : parts) part = QString::fromLatin1(QUrl::toPercentEncoding(part));
   return parts.join(u'/');
 }
-
-struct RPageAudio {
-  QStringList Urls;  // per recording index, as the page refers to it
-};
 
 // The link on a moment: plays the recording covering it from there; plain text when none does.
 QString MomentLink(TDateTime When, TvlExportRecordings &Recordings) {
