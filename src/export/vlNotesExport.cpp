@@ -839,14 +839,32 @@ std::vector<RCue> Cues(const std::vector<RTabOut> &Tabs, const RExportRecording 
   return cues;
 }
 
+// A cue over 42 characters goes on two lines, broken at the space nearest its middle (no
+// break in text written without spaces).
+QString TwoLines(const QString &Text) {
+  if (Text.size() <= 42) return Text;
+  const qsizetype middle = Text.size() / 2;
+  qsizetype best = -1;
+  for (qsizetype i = 0; i < Text.size(); ++i)
+    if (Text[i] == u' ' && (best < 0 || std::abs(i - middle) < std::abs(best - middle))) best = i;
+  if (best <= 0) return Text;
+  return Text.left(best) + u'\n' + Text.mid(best + 1);
+}
+
+// Cue text needs only these three (a "-->" cannot survive them).
+QString VttEscaped(const QString &Text) {
+  return QString(Text)
+      .replace(u'&', QStringLiteral("&amp;"))
+      .replace(u'<', QStringLiteral("&lt;"))
+      .replace(u'>', QStringLiteral("&gt;"));
+}
+
 QString WebVtt(const std::vector<RCue> &Cues, const RExportRecording &Recording) {
   QString out = QStringLiteral("WEBVTT\n\nNOTE\nTimed from the start of ") +
-                HtmlEscaped(QFileInfo(Recording.Path).fileName())
-                    .replace(QStringLiteral("-->"), QStringLiteral("--&gt;")) +
-                QStringLiteral("\n");
+                VttEscaped(QFileInfo(Recording.Path).fileName()) + QStringLiteral("\n");
   for (const RCue &c : Cues)
     out += u'\n' + CueTime(c.Start, u'.') + QStringLiteral(" --> ") + CueTime(c.End, u'.') + u'\n' +
-           HtmlEscaped(c.Text) + u'\n';
+           VttEscaped(TwoLines(c.Text)) + u'\n';
   return out;
 }
 
@@ -855,7 +873,7 @@ QString Srt(const std::vector<RCue> &Cues) {
   for (std::size_t i = 0; i < Cues.size(); ++i)
     out += QString::number(i + 1) + u'\n' + CueTime(Cues[i].Start, u',') + QStringLiteral(" --> ") +
            CueTime(Cues[i].End, u',') + u'\n' +
-           QString(Cues[i].Text).replace(QStringLiteral("-->"), QStringLiteral("->")) +
+           TwoLines(Cues[i].Text).replace(QStringLiteral("-->"), QStringLiteral("->")) +
            QStringLiteral("\n\n");
   return out;
 }

@@ -77,7 +77,10 @@ std::vector<RCueRead> ReadCues(const QString &Text) {
                  1000 +
              m.captured(First + 3).toLongLong();
     };
-    cues.push_back({ms(1), ms(5), lines[i + 1]});
+    // The cue's lines, up to the blank line after them, joined again.
+    QStringList text;
+    for (qsizetype j = i + 1; j < lines.size() && !lines[j].isEmpty(); ++j) text.append(lines[j]);
+    cues.push_back({ms(1), ms(5), text.join(u' ')});
   }
   return cues;
 }
@@ -112,7 +115,11 @@ TEST(Export, CueStarts_AreTheMomentsTypedMinusTheRecordingsStart_ToTheMillisecon
   for (const TExportFormat format : {efWebVTT, efSrt}) {
     SCOPED_TRACE(ExportFormatExtension(format).toStdString());
     QStringList notes;
-    const std::vector<RCueRead> cues = ReadCues(rig.Text(format, -1, &notes));
+    const QString text = rig.Text(format, -1, &notes);
+    // Cues over 42 characters are on two lines, broken at the space nearest the middle.
+    EXPECT_TRUE(text.contains(
+        QStringLiteral("\nThe first sentence is here, and it\nis long enough to matter.\n")));
+    const std::vector<RCueRead> cues = ReadCues(text);
     // Six paragraphs inside the recording, the long one in two pieces (its second and third
     // sentences fit one cue); the paragraph typed before the recording began is left out, and
     // said so.
