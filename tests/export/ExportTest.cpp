@@ -118,7 +118,7 @@ TEST(Export, CueStarts_AreTheMomentsTypedMinusTheRecordingsStart_ToTheMillisecon
     const QString text = rig.Text(format, -1, &notes);
     // Cues over 42 characters are on two lines, broken at the space nearest the middle.
     EXPECT_TRUE(text.contains(
-        QStringLiteral("\nThe first sentence is here, and it\nis long enough to matter.\n")));
+        QStringLiteral("\nThe first sentence is here, and\nit is long enough to matter.\n")));
     const std::vector<RCueRead> cues = ReadCues(text);
     // Six paragraphs inside the recording, the long one in two pieces (its second and third
     // sentences fit one cue); the paragraph typed before the recording began is left out, and
