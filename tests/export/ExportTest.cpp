@@ -7,6 +7,7 @@
 #include "vlTestSupport.h"
 
 #include "vl09_MediaFoldersInfo.h"
+#include "vl09_XmlOut.h"
 #include "vl_Document.h"
 #include "vldGraphic.h"
 
@@ -337,8 +338,18 @@ TEST(ExportTool, WritesEveryFormat_AndAnswersTheToolsExitCodes) {
     QStringList Args;
     int Exit;
   };
+  // An isolated tab exports as a binder of one tab.
+  const QString isolated = rig.Folder.File(QStringLiteral("Questions.vlTab"));
+  {
+    TvlXmlOut writer;
+    ASSERT_TRUE(
+        rig.Binder.Tabs.Tabs_Document(1).IO_Save(writer, isolated, QStringLiteral("Questions"), 0));
+  }
   const QString md = out(QStringLiteral("x.md"));
   const std::vector<RRow> rows{
+      {"isolated tab",
+       {isolated, QStringLiteral("--format"), QStringLiteral("md"), QStringLiteral("-o"), md},
+       0},
       {"one tab",
        {binder, QStringLiteral("--format"), QStringLiteral("md"), QStringLiteral("--tab"),
         QStringLiteral("2"), QStringLiteral("-o"), md},

@@ -5,6 +5,7 @@
 #include "vlAppPaths.h"
 #include "vlKeptEventsIO.h"
 #include "vlNotesExport.h"
+#include "vl_Document.h"
 
 #include <QFileInfo>
 
@@ -78,10 +79,17 @@ int CommandExport(const QStringList &Args) {
   TvlKeptEventsIO events;
   // Never the recovery of a backup: a tool renames none of the user's files.
   TvlNotebookBinder reader(tabs, &events);
-  const QString problems = reader.Binder_OpenWithoutRecovery(binder);
+  QString problems = reader.Binder_OpenWithoutRecovery(binder);
   if (tabs.Tabs.empty()) {
-    Err(binder + QStringLiteral(": not a binder (") + problems.simplified() + u')');
-    return exNotNotes;
+    // An isolated tab (".vlTab") exports as a binder of one tab.
+    TvlTabList::RTab &only = tabs.Add(QString());
+    int scroll = 0;
+    const QString tabProblems = only.Doc->IO_Load(binder, only.Title, scroll);
+    if (!only.Doc->IO_LastLoad().IsNotesDoc) {
+      Err(binder + QStringLiteral(": not a notes file (") + problems.simplified() + u')');
+      return exNotNotes;
+    }
+    problems = tabProblems;
   }
   if (tab >= tabs.Tabs_Count()) {
     Err(QStringLiteral("there is no tab %1: the binder has %2")
