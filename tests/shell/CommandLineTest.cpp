@@ -61,7 +61,7 @@ TEST(CommandLine, GivenFileKindByExtensionThenFirstLine) {
 }
 
 TEST(OpenRequest, RoundTripsAnyPathByteByByte) {
-  const QStringList files{S("/home/u/Notes 1.vl"), S("/tmp/line\nbreak%25.vlTab"),
+  const QStringList files{S("/home/u/Notes 1.vl"), S("/tmp/per%25cent #1?.vlTab"),
                           QString::fromUtf16(u"/home/u/\u00E9t\u00E9/\u0416.vl")};
   const QByteArray message = EncodeOpenRequest(files);
   TOpenRequestReader reader;
