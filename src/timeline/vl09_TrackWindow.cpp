@@ -669,7 +669,7 @@ void TvlTrackWindow::paintEvent(QPaintEvent *) {
 }
 
 int CaptionCalendarGlyphX(const QFontMetrics &Metrics, int DateX, const QString &Date) {
-  const int inkRight = DateX + Metrics.boundingRect(Date).right();
+  const int inkRight = DateX + Metrics.tightBoundingRect(Date).right();
   return std::max(DateX + Metrics.horizontalAdvance(Date), inkRight + 1) + 4;
 }
 
@@ -695,14 +695,15 @@ RTrackCaptionLayout TrackCaptionLayout(const QFontMetrics &Metrics, TAudioRole R
   // Lines 12 pixels apart, as the caption block has always been laid out; the rectangles are
   // those of the ink.
   const auto inkAt = [&](int X, int Y, const QString &Text) {
-    return Metrics.boundingRect(Text).translated(X, Y + Metrics.ascent());
+    return Metrics.tightBoundingRect(Text).translated(X, Y + Metrics.ascent());
   };
   l.TitleRect = inkAt(2, 0, l.Title);
   l.DayRect = inkAt(2, 12, l.Day.trimmed());
   l.DateRect = inkAt(dateX, 12, l.Date);
   l.TimeRect = inkAt(2, 24, l.Time);
+  // The glyph stands on the date's line, its top level with the top of the date's figures.
   if (Role == arHistorical)
-    l.GlyphRect = QRect(CaptionCalendarGlyphX(Metrics, dateX, l.Date), 13, 11, 10);
+    l.GlyphRect = QRect(CaptionCalendarGlyphX(Metrics, dateX, l.Date), l.DateRect.top(), 11, 10);
   return l;
 }
 
@@ -717,15 +718,15 @@ void TvlTrackWindow::PaintCaptionBlock(QPainter &P) {
   auto textAt = [&](int X, int Y, const QString &S) { P.drawText(X, Y + fm.ascent(), S); };
   textAt(2, 0, l.Title);
   textAt(2, 12, l.Day);
-  textAt(l.DateRect.left() - fm.boundingRect(l.Date).left(), 12, l.Date);
+  textAt(l.DateRect.left() - fm.tightBoundingRect(l.Date).left(), 12, l.Date);
   textAt(2, 24, l.Time);
   if (!l.GlyphRect.isNull()) {
     // A small calendar glyph after the date.
-    const int x = l.GlyphRect.left();
+    const int x = l.GlyphRect.left(), y = l.GlyphRect.top();
     P.setPen(QColor(11, 31, 46));
     P.setBrush(Qt::NoBrush);
-    P.drawRect(x, 13, 10, 9);
-    P.fillRect(QRect(x, 13, 11, 3), QColor(11, 31, 46));
+    P.drawRect(x, y, 10, 9);
+    P.fillRect(QRect(x, y, 11, 3), QColor(11, 31, 46));
   }
   // The find-slider button, hot while the mouse is over it.
   const QRect fa = FindSliderArea();
