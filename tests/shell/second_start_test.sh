@@ -7,8 +7,8 @@
 # second_start_test.sh VELLOMAR SAMPLES_DIR
 # Needs xvfb-run and xdotool (scripts/setup.sh installs them).
 set -euo pipefail
-exe=$1
-samples=$2
+exe=$(realpath "$1")
+samples=$(realpath "$2")
 
 fail() {
   echo "FAIL: $*" >&2
