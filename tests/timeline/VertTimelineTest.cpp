@@ -462,6 +462,9 @@ TEST(VertTimeline, RendersAtTheScreensPixelRatioWithTheLayoutOfScaleOne) {
   rig.Timeline.SetFeatureDT(rig.Clock.Now());
   rig.Timeline.RenderAnew();
   const qreal ratio = rig.Timeline.devicePixelRatioF();
+  if (qEnvironmentVariable("QT_SCALE_FACTOR") == QStringLiteral("2")) {
+    EXPECT_EQ(ratio, 2.0);
+  }
   EXPECT_EQ(rig.Timeline.Rendered().devicePixelRatio(), ratio);
   EXPECT_EQ(rig.Timeline.Rendered().size(), rig.Timeline.size() * ratio);
   EXPECT_EQ(rig.Timeline.RenderedSize(), rig.Timeline.size());
