@@ -273,6 +273,23 @@ TEST(Commands, EveryActionHasItsCaptionAndShortcut_ToolBarsHoldTheirActionsInOrd
             (QStringList{S("aButtonsRabbit"), S("|"), S("aEditFind"), S("aFontBold")}));
 }
 
+// The tool-bar pictures drawn in code come at the pixel densities of ordinary and high-density
+// screens: at a scale of 2 they are drawn with twice the pixels, not enlarged.
+TEST(Commands, ToolBarPicturesHaveTheirOwnPixelsAtScaleTwo) {
+  TRig rig;
+  for (const char *name :
+       {"aRecordStart", "aFontBold", "aTextFontColorRed", "aTextHighlightColorYellow"}) {
+    SCOPED_TRACE(name);
+    const QIcon icon = rig.A(name)->icon();
+    ASSERT_FALSE(icon.isNull());
+    for (const qreal ratio : {1.0, 2.0}) {
+      const QPixmap picture = icon.pixmap(QSize(20, 20), ratio);
+      EXPECT_EQ(picture.devicePixelRatio(), ratio);
+      EXPECT_EQ(picture.size(), QSize(20, 20) * ratio);
+    }
+  }
+}
+
 TEST(Commands, SpeedCommandsStepWithinTheLimitsAndTheLabelFollows) {
   TRig rig;
   struct RRow {
