@@ -55,7 +55,7 @@ fail() {
 first=$!
 trap 'kill "$first" 2>/dev/null || true' EXIT
 # Running once its audio start has ended (no sound server here) and its window shows.
-wait_until 900 grep -q "Audio start failed" "$trace" || fail "the first start did not come up"
+wait_until 900 grep -Eq "Audio start failed|Audio ready" "$trace" || fail "the first start did not come up"
 wait_until 300 xdotool search --onlyvisible --name "Vellomar" || fail "no window"
 
 cd "$work/elsewhere"
