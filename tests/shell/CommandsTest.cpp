@@ -290,6 +290,26 @@ TEST(Commands, ToolBarPicturesHaveTheirOwnPixelsAtScaleTwo) {
   }
 }
 
+// The speed bar's scale labels never run into each other, however narrow the window: a few
+// pixels of space stay between them.
+TEST(Commands, TheSpeedScaleLabelsKeepApart) {
+  TRig rig;
+  if (!rig.A("aToolsAudioControls")->isChecked()) rig.A("aToolsAudioControls")->trigger();
+  rig.Fm->resize(300, 400);
+  rig.Fm->show();
+  QApplication::processEvents();
+  const QWidget *tempo = rig.Fm->findChild<QWidget *>(S("TempoPnl"));
+  ASSERT_NE(tempo, nullptr);
+  ASSERT_TRUE(tempo->isVisible());
+  const QList<QLabel *> labels = tempo->findChildren<QLabel *>();
+  ASSERT_EQ(labels.size(), 5);
+  for (qsizetype i = 0; i < labels.size(); ++i)
+    for (qsizetype j = i + 1; j < labels.size(); ++j)
+      EXPECT_FALSE(labels[i]->geometry().adjusted(-4, 0, 4, 0).intersects(labels[j]->geometry()))
+          << labels[i]->text().toStdString() << " and " << labels[j]->text().toStdString();
+  rig.Fm->hide();
+}
+
 TEST(Commands, SpeedCommandsStepWithinTheLimitsAndTheLabelFollows) {
   TRig rig;
   struct RRow {
