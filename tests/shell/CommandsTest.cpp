@@ -22,6 +22,7 @@
 #include "vlWindowView.h"
 
 #include <gtest/gtest.h>
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -33,6 +34,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
@@ -307,6 +309,48 @@ TEST(Commands, TheSpeedScaleLabelsKeepApart) {
     for (qsizetype j = i + 1; j < labels.size(); ++j)
       EXPECT_FALSE(labels[i]->geometry().adjusted(-4, 0, 4, 0).intersects(labels[j]->geometry()))
           << labels[i]->text().toStdString() << " and " << labels[j]->text().toStdString();
+  rig.Fm->hide();
+}
+
+// The main window with its audio controls, grabbed as a screenshot at the screen's pixel ratio
+// (run again with QT_SCALE_FACTOR=2 as a test of its own): the picture has the screen's pixels,
+// the window is laid out as at scale 1, and no two captions (labels, buttons) overlap.
+TEST(Commands, MainWindowScreenshotHasNoOverlappingCaptions) {
+  TRig rig;
+  if (!rig.A("aToolsAudioControls")->isChecked()) rig.A("aToolsAudioControls")->trigger();
+  rig.Fm->resize(1280, 760);
+  rig.Fm->show();
+  QApplication::processEvents();
+  const qreal ratio = rig.Fm->devicePixelRatioF();
+  if (qEnvironmentVariable("QT_SCALE_FACTOR") == S("2")) {
+    EXPECT_EQ(ratio, 2.0);
+  }
+  const QPixmap shot = rig.Fm->grab();
+  EXPECT_EQ(shot.devicePixelRatio(), ratio);
+  EXPECT_EQ(shot.size(), rig.Fm->size() * ratio);
+
+  struct RCaption {
+    QString What;
+    QRect Rect;
+  };
+  std::vector<RCaption> captions;
+  for (QWidget *w : rig.Fm->findChildren<QWidget *>()) {
+    if (!w->isVisibleTo(rig.Fm.get()) || w->window() != rig.Fm.get()) continue;
+    QString what;
+    if (const auto *label = qobject_cast<QLabel *>(w))
+      what = label->text();
+    else if (const auto *button = qobject_cast<QAbstractButton *>(w))
+      what = button->text().isEmpty() ? button->objectName() : button->text();
+    else
+      continue;
+    if (what.isEmpty() && !qobject_cast<QAbstractButton *>(w)) continue;
+    captions.push_back({what, QRect(w->mapTo(rig.Fm.get(), QPoint(0, 0)), w->size())});
+  }
+  ASSERT_GE(captions.size(), 5u);
+  for (std::size_t i = 0; i < captions.size(); ++i)
+    for (std::size_t j = i + 1; j < captions.size(); ++j)
+      EXPECT_FALSE(captions[i].Rect.intersects(captions[j].Rect))
+          << captions[i].What.toStdString() << " and " << captions[j].What.toStdString();
   rig.Fm->hide();
 }
 
