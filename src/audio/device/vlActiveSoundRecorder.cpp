@@ -1,6 +1,7 @@
 #include "vlActiveSoundRecorder.h"
 
 #include "vlAudioRing.h"
+#include "vlClock.h"
 #include "vlGlobals.h"
 #include "vlLevelMeter.h"
 #include "vlSessionSpool.h"
@@ -13,6 +14,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cmath>
 #include <mutex>
 
 namespace {
@@ -27,6 +29,20 @@ constexpr int kUnityPermyriad = 100 * 100;
 
 QString DefaultChannelName() { return QStringLiteral("Default"); }
 
+TDateTime IncMicroseconds(TDateTime Moment, std::int64_t USecs) {
+  return Moment + double(USecs) / (SecsPerDay * 1e6);
+}
+
+// The tenth of a second at or before Moment: recording names keep tenths.
+TDateTime FloorToTenth(TDateTime Moment) {
+  constexpr double tenthsPerDay = SecsPerDay * 10;
+  return std::floor(Moment * tenthsPerDay + 1e-6) / tenthsPerDay;
+}
+
+// Drift readings are smoothed over about two seconds: the stream's timing jitters by a few
+// milliseconds from block to block, a device clock's drift moves by 2 ms in two seconds at 0.1 %.
+constexpr double kDriftSmoothingMSecs = 2000;
+
 }  // namespace
 
 // One recording: the file, the spool, and the ring the audio thread fills. Created and destroyed
@@ -34,12 +50,14 @@ QString DefaultChannelName() { return QStringLiteral("Default"); }
 // the worker, or on the user-interface thread once the worker is gone (at Stop).
 class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
  public:
-  TSession(TActiveSoundRecorder &Owner, std::uint64_t Id, int Rate, int Channels)
+  TSession(TActiveSoundRecorder &Owner, std::uint64_t Id, int Rate, int Channels,
+           TDateTime RequestedStart)
       : FOwner(Owner),
         FId(Id),
         FRate(Rate),
         FChannels(Channels),
-        FRing(static_cast<std::size_t>(Rate) * static_cast<std::size_t>(Channels) * kRingSeconds) {
+        FRing(static_cast<std::size_t>(Rate) * static_cast<std::size_t>(Channels) * kRingSeconds),
+        FRequestedStart(RequestedStart) {
     FPeaks.Configure(Rate, Channels);
     FBlock.resize(kBlockFrames * static_cast<std::size_t>(Channels));
   }
@@ -58,7 +76,13 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
   // Audio the ring cannot take is lost; it is recorded as silence of the same length in its own
   // place: the silence goes into the ring before any later audio, once there is room again, and
   // everything captured until then is owed as well. Only whole frames go into the ring.
+  void CaptureDelay(std::int64_t DelayUSecs) override {
+    FBlockCapturedAt = IncMicroseconds(Clock().Now(), -DelayUSecs);
+    FBlockTimed = true;
+  }
+
   void Captured(const std::int16_t *Frames, std::size_t Count) override {
+    Align(Count);
     const std::size_t width = static_cast<std::size_t>(FChannels);
     std::size_t room = FRing.Free() / width;
     std::int64_t owed = FSilenceOwed.load(std::memory_order_relaxed);
@@ -75,6 +99,45 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
   }
 
   void CaptureFailed() override { FCaptureFailed.store(true); }
+
+  // Audio thread: where the block about to be delivered lies on the wall clock. The first block
+  // fixes the file's start and the silence before it; every later timed block measures how far
+  // the device's clock has moved from the file's time (the drift the level readings carry).
+  void Align(std::size_t Count) {
+    const bool timed = FBlockTimed;
+    FBlockTimed = false;
+    if (!FAligned) {
+      FAligned = true;
+      // Without the stream's timing: the block arrived now, so it began at the latest its length
+      // ago.
+      const TDateTime first =
+          timed
+              ? FBlockCapturedAt
+              : IncMicroseconds(Clock().Now(), -static_cast<std::int64_t>(Count) * 1000000 / FRate);
+      TDateTime start = FRequestedStart;
+      const double ahead = (first - start) * SecsPerDay * 1000;
+      if (start == 0 || ahead < 0 || ahead > kMaxPaddingMSecs) start = FloorToTenth(first);
+      FFileStart = start;
+      const auto padding =
+          static_cast<std::int64_t>(std::llround((first - start) * SecsPerDay * FRate));
+      FDeviceFrames = padding;
+      FSilenceOwed.fetch_add(padding, std::memory_order_relaxed);
+      FOwner.FFileStart.store(start);
+      FOwner.FFirstCaptured.store(first);
+      FOwner.FFirstDelayMSecs.store(timed ? (Clock().Now() - first) * SecsPerDay * 1000 : -1.0);
+      FOwner.FPaddingMSecs.store(double(padding) * 1000 / FRate);
+      FOwner.FDriftMSecs.store(0);
+    } else if (timed) {
+      const double nominal = double(FDeviceFrames) * 1000 / FRate;
+      const double drift = (FBlockCapturedAt - FFileStart) * SecsPerDay * 1000 - nominal;
+      const double weight = std::min(1.0, double(Count) * 1000 / FRate / kDriftSmoothingMSecs);
+      FDrift = FDriftKnown ? FDrift + (drift - FDrift) * weight : drift;
+      FDriftKnown = true;
+      FDriftMicros.store(std::llround(FDrift * 1000), std::memory_order_relaxed);
+      FOwner.FDriftMSecs.store(FDrift);
+    }
+    FDeviceFrames += static_cast<std::int64_t>(Count);
+  }
 
   // Moves everything captured so far into the file. Ends the recording as broken off when the
   // file cannot take more or the device is gone.
@@ -141,6 +204,7 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
     int Left;
     int Right;
     std::int64_t MSecs;
+    std::int64_t HeardMSecs;
   };
 
   bool Process(std::size_t Frames) {
@@ -153,8 +217,10 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
       }
     }
     FReadings.clear();
-    FPeaks.Feed(FBlock.data(), Frames, [this](int Left, int Right, std::int64_t MSecs) {
-      FReadings.push_back({Left, Right, MSecs});
+    const std::int64_t drift = FDriftMicros.load(std::memory_order_relaxed);
+    FPeaks.Feed(FBlock.data(), Frames, [this, drift](int Left, int Right, std::int64_t MSecs) {
+      FReadings.push_back(
+          {Left, Right, MSecs, MSecs + (drift >= 0 ? drift + 500 : drift - 500) / 1000});
     });
 
     if (!FWriter.Write(FBlock.data(), Frames)) {
@@ -175,7 +241,10 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
     TActiveSoundRecorder *owner = &FOwner;
     for (const RReading &r : FReadings) {
       QMetaObject::invokeMethod(
-          owner, [owner, r] { Q_EMIT owner->OnVUMeterValueChange(r.Left, r.Right, r.MSecs); },
+          owner,
+          [owner, r] {
+            Q_EMIT owner->OnVUMeterValueChange(r.Left, r.Right, r.MSecs, r.HeardMSecs);
+          },
           Qt::QueuedConnection);
     }
     FFramesSinceHeader += static_cast<std::int64_t>(Frames);
@@ -194,6 +263,17 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
   std::atomic<std::int64_t> FSilenceOwed{0};  // frames lost and not yet in the ring
   std::atomic<bool> FCaptureFailed{false};
   std::atomic<int> FGain{kUnityPermyriad};
+  const TDateTime FRequestedStart;
+  // Audio thread only.
+  bool FAligned = false;
+  bool FBlockTimed = false;
+  TDateTime FBlockCapturedAt = 0;
+  TDateTime FFileStart = 0;
+  std::int64_t FDeviceFrames = 0;  // file frames up to the block being delivered
+  double FDrift = 0;
+  bool FDriftKnown = false;
+  // Written on the audio thread, read by whoever pumps: wall minus file time, microseconds.
+  std::atomic<std::int64_t> FDriftMicros{0};
 
   // Used by whoever pumps, under FPumpMutex.
   std::mutex FPumpMutex;
@@ -422,7 +502,14 @@ TOleEnum TActiveSoundRecorder::StartFromDirectSoundDevice(int Dev, int Ch, const
   const TOleEnum resolved = ResolveEncodeFormats(FFormats, format);
   if (resolved != NOERROR) return resolved;
 
-  auto session = std::make_unique<TSession>(*this, FNextSessionId++, format.Rate, format.Channels);
+  auto session = std::make_unique<TSession>(*this, FNextSessionId++, format.Rate, format.Channels,
+                                            FRequestedFileStart);
+  FRequestedFileStart = 0;
+  FFileStart.store(0);
+  FFirstCaptured.store(0);
+  FFirstDelayMSecs.store(-1);
+  FPaddingMSecs.store(0);
+  FDriftMSecs.store(0);
   QString error;
   const TOleEnum created = session->Writer().Create(Path, format, error);
   if (created != NOERROR) {
@@ -487,6 +574,16 @@ void TActiveSoundRecorder::EndSession(bool Broken) {
   const int result = broken ? 0 : 1;
   QMetaObject::invokeMethod(
       this, [this, result] { Q_EMIT OnRecordingStopped(result); }, Qt::QueuedConnection);
+}
+
+RCaptureTiming TActiveSoundRecorder::CaptureTiming() const {
+  RCaptureTiming timing;
+  timing.FileStart = FFileStart.load();
+  timing.FirstCaptured = FFirstCaptured.load();
+  timing.FirstDelayMSecs = FFirstDelayMSecs.load();
+  timing.PaddingMSecs = FPaddingMSecs.load();
+  timing.DriftMSecs = FDriftMSecs.load();
+  return timing;
 }
 
 QString TActiveSoundRecorder::ControlVersion() const { return QStringLiteral("Vellomar 1.0"); }

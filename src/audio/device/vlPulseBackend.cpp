@@ -117,8 +117,10 @@ class TPulseBackend::TCapture final : public TAudioCaptureStream {
     attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(
         static_cast<pa_usec_t>(FBackend.FCaptureFragmentMSecs) * PA_USEC_PER_MSEC, &sampleFormat));
     const QByteArray name = Source.toUtf8();
+    // Timing updates let every block say when its first frame was captured (Readable).
     const auto flags =
-        static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+        static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE |
+                                       PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
     if (pa_stream_connect_record(FStream, Source.isEmpty() ? nullptr : name.constData(), &attr,
                                  flags) < 0) {
       Error = FBackend.ContextError();
@@ -147,6 +149,15 @@ class TPulseBackend::TCapture final : public TAudioCaptureStream {
       const void *data = nullptr;
       std::size_t bytes = 0;
       if (pa_stream_peek(Stream, &data, &bytes) < 0 || bytes == 0) break;
+      // For a record stream the latency is the time from the capture of the next frame the client
+      // reads (the first of this block: the read index moves at the drop) until now: the data in
+      // the device, in the server's queue and in transport. Unknown until the first timing update.
+      pa_usec_t latency = 0;
+      int negative = 0;
+      if (pa_stream_get_latency(Stream, &latency, &negative) == 0) {
+        const auto delay = static_cast<std::int64_t>(latency);
+        self->FClient.CaptureDelay(negative ? -delay : delay);
+      }
       // No data but a length is a hole the server could not fill: silence of that length.
       self->FClient.Captured(static_cast<const std::int16_t *>(data), bytes / self->FFrameBytes);
       pa_stream_drop(Stream);
