@@ -14,6 +14,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <mutex>
 
@@ -29,19 +30,20 @@ constexpr int kUnityPermyriad = 100 * 100;
 
 QString DefaultChannelName() { return QStringLiteral("Default"); }
 
-TDateTime IncMicroseconds(TDateTime Moment, std::int64_t USecs) {
-  return Moment + double(USecs) / (SecsPerDay * 1e6);
-}
-
 // The tenth of a second at or before Moment: recording names keep tenths.
 TDateTime FloorToTenth(TDateTime Moment) {
   constexpr double tenthsPerDay = SecsPerDay * 10;
   return std::floor(Moment * tenthsPerDay + 1e-6) / tenthsPerDay;
 }
 
-// Drift readings are smoothed over about two seconds: the stream's timing jitters by a few
-// milliseconds from block to block, a device clock's drift moves by 2 ms in two seconds at 0.1 %.
+// Drift readings are smoothed over about two seconds: the estimate moves in steps of a few
+// milliseconds, a device clock's drift by 2 ms in two seconds at 0.1 %.
 constexpr double kDriftSmoothingMSecs = 2000;
+// Seconds of arrivals over which the first frame's moment is estimated.
+constexpr int kBoundSeconds = 8;
+// Audio captured before the file's start is fixed: the first blocks of a stream often come in a
+// burst, late; a little more tells when the stream really began.
+constexpr int kSettleMSecs = 300;
 
 }  // namespace
 
@@ -73,16 +75,15 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
   std::unique_ptr<TAudioCaptureStream> Stream;
   std::unique_ptr<TAudioWorker> Worker;
 
+  void CaptureDelay(std::int64_t DelayUSecs) override {
+    FBlockDelayUSecs = std::max<std::int64_t>(0, DelayUSecs);
+  }
+
   // Audio the ring cannot take is lost; it is recorded as silence of the same length in its own
   // place: the silence goes into the ring before any later audio, once there is room again, and
   // everything captured until then is owed as well. Only whole frames go into the ring.
-  void CaptureDelay(std::int64_t DelayUSecs) override {
-    FBlockCapturedAt = IncMicroseconds(Clock().Now(), -DelayUSecs);
-    FBlockTimed = true;
-  }
-
   void Captured(const std::int16_t *Frames, std::size_t Count) override {
-    Align(Count);
+    Measure(Count);
     const std::size_t width = static_cast<std::size_t>(FChannels);
     std::size_t room = FRing.Free() / width;
     std::int64_t owed = FSilenceOwed.load(std::memory_order_relaxed);
@@ -100,49 +101,85 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
 
   void CaptureFailed() override { FCaptureFailed.store(true); }
 
-  // Audio thread: where the block about to be delivered lies on the wall clock. The first block
-  // fixes the file's start and the silence before it; every later timed block measures how far
-  // the device's clock has moved from the file's time (the drift the level readings carry).
-  void Align(std::size_t Count) {
-    const bool timed = FBlockTimed;
-    FBlockTimed = false;
-    if (!FAligned) {
-      FAligned = true;
-      // Without the stream's timing: the block arrived now, so it began at the latest its length
-      // ago.
-      const TDateTime first =
-          timed
-              ? FBlockCapturedAt
-              : IncMicroseconds(Clock().Now(), -static_cast<std::int64_t>(Count) * 1000000 / FRate);
-      TDateTime start = FRequestedStart;
-      const double ahead = (first - start) * SecsPerDay * 1000;
-      if (start == 0 || ahead < 0 || ahead > kMaxPaddingMSecs) start = FloorToTenth(first);
-      FFileStart = start;
-      const auto padding =
-          static_cast<std::int64_t>(std::llround((first - start) * SecsPerDay * FRate));
-      FDeviceFrames = padding;
-      FSilenceOwed.fetch_add(padding, std::memory_order_relaxed);
-      FOwner.FFileStart.store(start);
-      FOwner.FFirstCaptured.store(first);
-      FOwner.FFirstDelayMSecs.store(timed ? (Clock().Now() - first) * SecsPerDay * 1000 : -1.0);
-      FOwner.FPaddingMSecs.store(double(padding) * 1000 / FRate);
-      FOwner.FDriftMSecs.store(0);
-    } else if (timed) {
-      const double nominal = double(FDeviceFrames) * 1000 / FRate;
-      const double drift = (FBlockCapturedAt - FFileStart) * SecsPerDay * 1000 - nominal;
-      const double weight = std::min(1.0, double(Count) * 1000 / FRate / kDriftSmoothingMSecs);
-      FDrift = FDriftKnown ? FDrift + (drift - FDrift) * weight : drift;
-      FDriftKnown = true;
-      FDriftMicros.store(std::llround(FDrift * 1000), std::memory_order_relaxed);
-      FOwner.FDriftMSecs.store(FDrift);
-    }
+  // Audio thread: when the stream's first frame was captured, as this block tells it. Its last
+  // frame was captured no later than now less what the device still held (the stream's delay):
+  // the block's end, counted back by the frames before it, bounds the first frame's moment from
+  // above. The smallest bound over a stretch is the best estimate: a block that arrived late
+  // raises its own bound only. Bounds are kept per second for the last kBoundSeconds, so that a
+  // device clock running fast or slow moves the estimate with it.
+  void Measure(std::size_t Count) {
+    const TDateTime now = Clock().Now();
+    const std::int64_t delay = FBlockDelayUSecs;
+    FBlockDelayUSecs = 0;
     FDeviceFrames += static_cast<std::int64_t>(Count);
+    const double bound = now - (double(delay) / 1e6 + double(FDeviceFrames) / FRate) / SecsPerDay;
+    if (FFirstArrival == 0) FFirstArrival = now;
+    const std::int64_t second = FDeviceFrames / FRate;
+    if (second != FBoundSecond) {
+      FBoundSecond = second;
+      FBounds[static_cast<std::size_t>(second % kBoundSeconds)] = bound;
+    } else {
+      double &slot = FBounds[static_cast<std::size_t>(second % kBoundSeconds)];
+      slot = std::min(slot, bound);
+    }
+    double best = bound;
+    for (const double b : FBounds)
+      if (b != 0) best = std::min(best, b);
+    FFirstFrameAt.store(best, std::memory_order_release);
+    FMeasuredFrames.store(FDeviceFrames, std::memory_order_release);
+  }
+
+  // Worker: once enough has been captured to know when it began, fixes the file's start (the
+  // moment asked for, or the tenth before the first frame) and writes the silence from there to
+  // the first frame. False while it waits; what was captured waits in the ring meanwhile.
+  bool Align(bool CaptureEnded) {
+    if (FAligned) return true;
+    const std::int64_t measured = FMeasuredFrames.load(std::memory_order_acquire);
+    if (measured == 0 && !CaptureEnded) return false;
+    if (measured < std::int64_t{FRate} * kSettleMSecs / 1000 && !CaptureEnded) return false;
+    FAligned = true;
+    const TDateTime first =
+        measured > 0 ? FFirstFrameAt.load(std::memory_order_acquire) : Clock().Now();
+    TDateTime start = FRequestedStart;
+    const double ahead = (first - start) * SecsPerDay * 1000;
+    if (start == 0 || ahead < 0 || ahead > kMaxPaddingMSecs) start = FloorToTenth(first);
+    FFileStart = start;
+    FFirstFrame = first;
+    const auto padding =
+        static_cast<std::int64_t>(std::llround((first - start) * SecsPerDay * FRate));
+    FOwner.FFileStart.store(start);
+    FOwner.FFirstCaptured.store(first);
+    FOwner.FFirstDelayMSecs.store(FFirstArrival == 0 ? -1.0
+                                                     : (FFirstArrival - first) * SecsPerDay * 1000);
+    FOwner.FPaddingMSecs.store(double(padding) * 1000 / FRate);
+    FOwner.FDriftMSecs.store(0);
+    const std::size_t width = static_cast<std::size_t>(FChannels);
+    for (std::int64_t left = padding; left > 0;) {
+      const auto frames = static_cast<std::size_t>(std::min<std::int64_t>(left, kBlockFrames));
+      std::fill_n(FBlock.begin(), frames * width, std::int16_t{0});
+      if (!Process(frames)) return true;
+      left -= static_cast<std::int64_t>(frames);
+    }
+    return true;
+  }
+
+  // Worker: how far the estimate of the first frame's moment has moved since the start was fixed
+  // (a device clock running fast moves it earlier), smoothed; wall-clock minus file time.
+  void FollowDrift(std::size_t Frames) {
+    if (FFirstFrame == 0) return;
+    const double drift =
+        (FFirstFrameAt.load(std::memory_order_acquire) - FFirstFrame) * SecsPerDay * 1000;
+    const double weight = std::min(1.0, double(Frames) * 1000 / FRate / kDriftSmoothingMSecs);
+    FDrift += (drift - FDrift) * weight;
+    FOwner.FDriftMSecs.store(FDrift);
   }
 
   // Moves everything captured so far into the file. Ends the recording as broken off when the
   // file cannot take more or the device is gone.
   void Pump() {
     std::lock_guard<std::mutex> lock(FPumpMutex);
+    if (FFinalized) return;
+    if (!Align(FOnUiThread || FCaptureFailed.load())) return;
     if (FFinalized) return;
     const std::size_t width = static_cast<std::size_t>(FChannels);
     for (;;) {
@@ -217,7 +254,8 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
       }
     }
     FReadings.clear();
-    const std::int64_t drift = FDriftMicros.load(std::memory_order_relaxed);
+    FollowDrift(Frames);
+    const std::int64_t drift = std::llround(FDrift * 1000);
     FPeaks.Feed(FBlock.data(), Frames, [this, drift](int Left, int Right, std::int64_t MSecs) {
       FReadings.push_back(
           {Left, Right, MSecs, MSecs + (drift >= 0 ? drift + 500 : drift - 500) / 1000});
@@ -265,15 +303,19 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
   std::atomic<int> FGain{kUnityPermyriad};
   const TDateTime FRequestedStart;
   // Audio thread only.
+  std::int64_t FBlockDelayUSecs = 0;
+  std::int64_t FDeviceFrames = 0;  // frames the stream delivered, holes included
+  TDateTime FFirstArrival = 0;
+  std::array<double, kBoundSeconds> FBounds{};  // per second of frames; 0: none yet
+  std::int64_t FBoundSecond = -1;
+  // Written on the audio thread, read by the worker.
+  std::atomic<double> FFirstFrameAt{0};
+  std::atomic<std::int64_t> FMeasuredFrames{0};
+  // The worker's (under FPumpMutex).
   bool FAligned = false;
-  bool FBlockTimed = false;
-  TDateTime FBlockCapturedAt = 0;
   TDateTime FFileStart = 0;
-  std::int64_t FDeviceFrames = 0;  // file frames up to the block being delivered
+  TDateTime FFirstFrame = 0;
   double FDrift = 0;
-  bool FDriftKnown = false;
-  // Written on the audio thread, read by whoever pumps: wall minus file time, microseconds.
-  std::atomic<std::int64_t> FDriftMicros{0};
 
   // Used by whoever pumps, under FPumpMutex.
   std::mutex FPumpMutex;

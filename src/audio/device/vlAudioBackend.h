@@ -49,9 +49,10 @@ class TAudioCaptureClient {
   virtual void Captured(const std::int16_t *Frames, std::size_t Count) = 0;
   // Called on the audio thread once, when the stream broke (device removed, server gone).
   virtual void CaptureFailed() = 0;
-  // Called on the audio thread just before Captured, by streams that know their timing: the first
-  // frame of the block that follows was captured DelayUSecs before this call (what the device,
-  // the server's queue and the transport held back). Streams that cannot tell never call it.
+  // Called on the audio thread just before Captured, by streams that know their timing: the last
+  // frame of the block that follows was captured at least DelayUSecs before this call (what the
+  // device still held when the block was taken, and the transport). Without it a block counts as
+  // captured no later than it arrives, which is what the client measures from arrivals alone.
   virtual void CaptureDelay(std::int64_t DelayUSecs) { static_cast<void>(DelayUSecs); }
 };
 

@@ -117,7 +117,7 @@ class TPulseBackend::TCapture final : public TAudioCaptureStream {
     attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(
         static_cast<pa_usec_t>(FBackend.FCaptureFragmentMSecs) * PA_USEC_PER_MSEC, &sampleFormat));
     const QByteArray name = Source.toUtf8();
-    // Timing updates let every block say when its first frame was captured (Readable).
+    // Timing updates tell how much the device still held when a block was taken (Readable).
     const auto flags =
         static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE |
                                        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
@@ -149,14 +149,13 @@ class TPulseBackend::TCapture final : public TAudioCaptureStream {
       const void *data = nullptr;
       std::size_t bytes = 0;
       if (pa_stream_peek(Stream, &data, &bytes) < 0 || bytes == 0) break;
-      // For a record stream the latency is the time from the capture of the next frame the client
-      // reads (the first of this block: the read index moves at the drop) until now: the data in
-      // the device, in the server's queue and in transport. Unknown until the first timing update.
-      pa_usec_t latency = 0;
-      int negative = 0;
-      if (pa_stream_get_latency(Stream, &latency, &negative) == 0) {
-        const auto delay = static_cast<std::int64_t>(latency);
-        self->FClient.CaptureDelay(negative ? -delay : delay);
+      // What the device still held when the server took this block (newer than its last frame)
+      // and the transport: the part of the timing the server measures. The interpolated stream
+      // latency is not used: on sources that keep a history for rewinds (a remapped monitor) it
+      // counts that history as delay, hundreds of milliseconds that never were.
+      if (const pa_timing_info *timing = pa_stream_get_timing_info(Stream)) {
+        self->FClient.CaptureDelay(static_cast<std::int64_t>(timing->source_usec) +
+                                   static_cast<std::int64_t>(timing->transport_usec));
       }
       // No data but a length is a hole the server could not fill: silence of that length.
       self->FClient.Captured(static_cast<const std::int16_t *>(data), bytes / self->FFrameBytes);

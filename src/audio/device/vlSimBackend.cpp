@@ -98,10 +98,10 @@ class TSimBackend::TCapture final : public TAudioCaptureStream {
     if (count == 0) return;
     FBuffer.resize(count * static_cast<std::size_t>(FChannels));
     source->Generator(FFrames, FBuffer.data(), count, FRate, FChannels);
-    const double capturedUSecs =
-        double(FStartMSecs) * 1000 +
-        double(FFrames) * 1e12 / (double(FRate) * (1e6 + FPartsPerMillion));
-    FClient.CaptureDelay(std::llround(double(FMSecs) * 1000 - capturedUSecs));
+    // The block's last frame ends where frame upTo would begin.
+    const double endUSecs = double(FStartMSecs) * 1000 +
+                            double(upTo) * 1e12 / (double(FRate) * (1e6 + FPartsPerMillion));
+    FClient.CaptureDelay(std::llround(double(FMSecs) * 1000 - endUSecs));
     FFrames = upTo;
     FClient.Captured(FBuffer.data(), count);
   }
