@@ -336,8 +336,11 @@ void TActiveSoundFm::FinishRecording(int Result) {
   // busy window). A recording that broke off, or whose events were delivered late, must not be
   // named longer than its sound.
   std::int64_t msecs = GetDurationOfRecordingInMSec();
+  // The length in the name is wall-clock time (the span the timelines show): the file's own time
+  // through the recording's clock, which differs when the device's clock runs fast or slow.
   if (FRecorder && FRecorder->RecordingRate() > 0 && FRecorder->RecordedFrames() > 0)
-    msecs = FRecorder->RecordedFrames() * 1000 / FRecorder->RecordingRate();
+    msecs = static_cast<std::int64_t>(FSessionClock.WallMSecsAt(
+        double(FRecorder->RecordedFrames()) * 1000 / FRecorder->RecordingRate()));
   const int seconds = static_cast<int>(msecs / 1000);
   const QFileInfo info(oldPath);
   if (seconds > 0 && info.isFile()) {
@@ -514,7 +517,9 @@ bool TActiveSoundFm::LoadAudioFileAndGetParametersFor(TDateTime DateTime, double
     LoadClockOf(AudioFilePathName);
     MSecIntoIt = ClockMSecsToInt(FPlayingClock.FileMSecsAt((DateTime - FileBeganAt) * MSecsPerDay));
     FileDurationMS = std::max(0, RecordingLengthFromName(AudioFilePathName)) * 1000;
-    if (FileDurationMS != 0 && MSecIntoIt >= FileDurationMS) return false;
+    // The name's length is wall-clock time, like the moment's distance from the start.
+    if (FileDurationMS != 0 && MilliSecondsBetween(FileBeganAt, DateTime) >= FileDurationMS)
+      return false;
     const TOleEnum rc = FPlayer->LoadSound(0, AudioFilePathName);
     LogIfError(rc, QStringLiteral("AS.LAFAGPF LoadSound"));
     ok = rc == NOERROR;

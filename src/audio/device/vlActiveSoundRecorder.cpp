@@ -140,9 +140,15 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
     FAligned = true;
     const TDateTime first =
         measured > 0 ? FFirstFrameAt.load(std::memory_order_acquire) : Clock().Now();
+    // A first frame a little before the moment asked for (the stream's own history, or the
+    // estimate's rounding) is left out of the file rather than moving its start.
     TDateTime start = FRequestedStart;
     const double ahead = (first - start) * SecsPerDay * 1000;
-    if (start == 0 || ahead < 0 || ahead > kMaxPaddingMSecs) start = FloorToTenth(first);
+    if (start == 0) {
+      start = first;  // no name to agree with: the file begins with its first frame
+    } else if (ahead < -kSettleMSecs || ahead > kMaxPaddingMSecs) {
+      start = FloorToTenth(first);
+    }
     FFileStart = start;
     FFirstFrame = first;
     const auto padding =
@@ -154,6 +160,12 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
     FOwner.FPaddingMSecs.store(double(padding) * 1000 / FRate);
     FOwner.FDriftMSecs.store(0);
     const std::size_t width = static_cast<std::size_t>(FChannels);
+    for (std::int64_t skip = -padding; skip > 0;) {
+      const auto frames = static_cast<std::size_t>(std::min<std::int64_t>(skip, kBlockFrames));
+      const std::size_t got = FRing.Pop(FBlock.data(), frames * width) / width;
+      if (got == 0) break;
+      skip -= static_cast<std::int64_t>(got);
+    }
     for (std::int64_t left = padding; left > 0;) {
       const auto frames = static_cast<std::size_t>(std::min<std::int64_t>(left, kBlockFrames));
       std::fill_n(FBlock.begin(), frames * width, std::int16_t{0});

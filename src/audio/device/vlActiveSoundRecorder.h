@@ -93,9 +93,10 @@ class TActiveSoundRecorder : public QObject {
   // ERR_ENCODER_ERROR, ERR_CANNOT_CREATE_FILE. On failure nothing is left on disk.
   TOleEnum StartFromDirectSoundDevice(int Dev, int Ch, const QString &Path);
   // The moment the next recording's file is to begin at (its name's stamp): the file then begins
-  // with silence up to its first captured frame. 0, or a moment more than kMaxPaddingMSecs before
-  // that frame: the file begins at the tenth of a second at or before that frame. The moment
-  // actually used is in CaptureTiming() once the started event has come.
+  // with silence up to its first captured frame (frames captured up to 300 ms before it are left
+  // out). A moment more than kMaxPaddingMSecs before that frame, or after it by more than 300 ms:
+  // the file begins at the tenth of a second at or before that frame. 0: it begins with that
+  // frame. The moment used is in CaptureTiming() once the started event has come.
   static constexpr int kMaxPaddingMSecs = 5000;
   void SetFileStartMoment(TDateTime Moment) { FRequestedFileStart = Moment; }
   RCaptureTiming CaptureTiming() const;
