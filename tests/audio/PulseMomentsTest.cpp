@@ -239,7 +239,8 @@ TEST_F(PulseMoments, EveryClickMapsToTheMomentItSounded_WhileRecordingAfterTheSt
   ASSERT_TRUE(fm.Output_Devices_SetCurrent(output).isEmpty());
   for (const int tempo : {100, 150}) {
     std::printf("tempo %d %%: play start in the file - (click - lead), ms:", tempo);
-    for (std::size_t k = 0; k < kClicks.size(); ++k) {
+    // The last click has too little after it to tell where a play began.
+    for (std::size_t k = 0; k + 1 < kClicks.size(); ++k) {
       SCOPED_TRACE(testing::Message() << "tempo " << tempo << " click " << k);
       TCaptureLog heard(44100);
       std::unique_ptr<TAudioCaptureStream> monitor =

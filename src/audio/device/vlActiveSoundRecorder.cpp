@@ -41,9 +41,7 @@ TDateTime FloorToTenth(TDateTime Moment) {
 constexpr double kDriftSmoothingMSecs = 2000;
 // Seconds of arrivals over which the first frame's moment is estimated.
 constexpr int kBoundSeconds = 8;
-// Audio captured before the file's start is fixed: the first blocks of a stream often come in a
-// burst, late; a little more tells when the stream really began.
-constexpr int kSettleMSecs = 300;
+constexpr int kSettleMSecs = TActiveSoundRecorder::kStartSettleMSecs;
 
 }  // namespace
 

@@ -98,6 +98,9 @@ class TActiveSoundRecorder : public QObject {
   // the file begins at the tenth of a second at or before that frame. 0: it begins with that
   // frame. The moment used is in CaptureTiming() once the started event has come.
   static constexpr int kMaxPaddingMSecs = 5000;
+  // Audio captured before the file's start is fixed and the started event comes: the first
+  // blocks of a stream often arrive in a burst, late; a little more tells when it really began.
+  static constexpr int kStartSettleMSecs = 300;
   void SetFileStartMoment(TDateTime Moment) { FRequestedFileStart = Moment; }
   RCaptureTiming CaptureTiming() const;
 
