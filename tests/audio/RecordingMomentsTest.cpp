@@ -66,10 +66,14 @@ struct TMomentsRig : TSimMachine {
   explicit TMomentsRig(const QString &WavMode = QStringLiteral("PCM 16 bit"), bool Spool = true) {
     Folders.AddAudioFolder(Folder.File(QStringLiteral("Audio/")));
     Fm = std::make_unique<TActiveSoundFm>(Sim, Folders);
-    // Without a spool (a folder that cannot be made) the recording in progress cannot be played,
-    // and three hours of it do not fill the disk.
+    // Without a spool (its folder cannot be made under a file) the recording in progress cannot
+    // be played, and three hours of it do not fill the disk.
+    if (!Spool) {
+      QFile blocker(Folder.File(QStringLiteral("blocker")));
+      EXPECT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
     Fm->SetSpoolFolder(Spool ? Folder.File(QStringLiteral("spool"))
-                             : Folder.File(QStringLiteral("Audio/2009-09/x.wav/spool")));
+                             : Folder.File(QStringLiteral("blocker/spool")));
     Events.Fm = Fm.get();
     Fm->SetEvents(&Events);
     EXPECT_TRUE(Fm->AudioComponents_Initialize(isPlayer));
