@@ -50,9 +50,9 @@ class TAudioCaptureClient {
   // Called on the audio thread once, when the stream broke (device removed, server gone).
   virtual void CaptureFailed() = 0;
   // Called on the audio thread just before Captured, by streams that know their timing: the last
-  // frame of the block that follows was captured at least DelayUSecs before this call (what the
-  // device still held when the block was taken, and the transport). Without it a block counts as
-  // captured no later than it arrives, which is what the client measures from arrivals alone.
+  // frame of the block that follows was captured at least DelayUSecs before this call (the
+  // transport from the server, a device's latency). Without it a block's last frame counts as
+  // captured no later than the block arrives, which is what arrivals alone tell.
   virtual void CaptureDelay(std::int64_t DelayUSecs) { static_cast<void>(DelayUSecs); }
 };
 

@@ -117,7 +117,7 @@ class TPulseBackend::TCapture final : public TAudioCaptureStream {
     attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(
         static_cast<pa_usec_t>(FBackend.FCaptureFragmentMSecs) * PA_USEC_PER_MSEC, &sampleFormat));
     const QByteArray name = Source.toUtf8();
-    // Timing updates tell how much the device still held when a block was taken (Readable).
+    // Timing updates tell the transport delay of a block (Readable).
     const auto flags =
         static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE |
                                        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
@@ -149,14 +149,14 @@ class TPulseBackend::TCapture final : public TAudioCaptureStream {
       const void *data = nullptr;
       std::size_t bytes = 0;
       if (pa_stream_peek(Stream, &data, &bytes) < 0 || bytes == 0) break;
-      // What the device still held when the server took this block (newer than its last frame)
-      // and the transport: the part of the timing the server measures. The interpolated stream
-      // latency is not used: on sources that keep a history for rewinds (a remapped monitor) it
-      // counts that history as delay, hundreds of milliseconds that never were.
-      if (const pa_timing_info *timing = pa_stream_get_timing_info(Stream)) {
-        self->FClient.CaptureDelay(static_cast<std::int64_t>(timing->source_usec) +
-                                   static_cast<std::int64_t>(timing->transport_usec));
-      }
+      // A block leaves the server as soon as the server has read it from the device, so its last
+      // frame was captured just before: its age on arrival is the transport. The device's own
+      // latency (source_usec) is data captured after that frame, not a delay of it; the
+      // interpolated stream latency is not used either: on sources that keep a history for
+      // rewinds (a remapped monitor) it counts that history as delay, hundreds of milliseconds
+      // that never were.
+      if (const pa_timing_info *timing = pa_stream_get_timing_info(Stream))
+        self->FClient.CaptureDelay(static_cast<std::int64_t>(timing->transport_usec));
       // No data but a length is a hole the server could not fill: silence of that length.
       self->FClient.Captured(static_cast<const std::int16_t *>(data), bytes / self->FFrameBytes);
       pa_stream_drop(Stream);
