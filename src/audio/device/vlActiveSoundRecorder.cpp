@@ -100,11 +100,11 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
   void CaptureFailed() override { FCaptureFailed.store(true); }
 
   // Audio thread: when the stream's first frame was captured, as this block tells it. Its last
-  // frame was captured no later than now less what the device still held (the stream's delay):
-  // the block's end, counted back by the frames before it, bounds the first frame's moment from
-  // above. The smallest bound over a stretch is the best estimate: a block that arrived late
-  // raises its own bound only. Bounds are kept per second for the last kBoundSeconds, so that a
-  // device clock running fast or slow moves the estimate with it.
+  // frame was captured no later than now less the stream's delay: the block's end, counted back
+  // by the frames before it, bounds the first frame's moment from above. The smallest bound over a
+  // stretch is the best estimate: a block that arrived late raises its own bound only. Bounds are
+  // kept per second for the last kBoundSeconds, so that a device clock running fast or slow moves
+  // the estimate with it.
   void Measure(std::size_t Count) {
     const TDateTime now = Clock().Now();
     const std::int64_t delay = FBlockDelayUSecs;
