@@ -85,6 +85,7 @@ void TWindowView::SetFormatter(TEditFormatter *Formatter) {
   FFormatter = Formatter;
   FFirstVisibleLine = 1;
   FPendingTopPixel = -1;
+  FPendingCaretScroll = false;
   FViewHandle = 0;
   FFirstDoEnter = true;
   if (!FFormatter) return;
@@ -157,7 +158,9 @@ void TWindowView::Scrollbar_Update() {
 
 void TWindowView::SetFirstVisibleLine(std::int32_t LN) {
   if (!FFormatter) return;
-  FPendingTopPixel = -1;  // a line asked for now wins over a position kept for the first paint
+  // A line asked for now wins over a position kept for the first paint.
+  FPendingTopPixel = -1;
+  FPendingCaretScroll = false;
   const std::int32_t high = FFormatter->Lines_High();
   FFirstVisibleLine = std::clamp(LN, 1, std::max(1, high - 1));
   Scrollbar_Update();
@@ -168,6 +171,7 @@ void TWindowView::SetFirstVisibleLine(std::int32_t LN) {
 void TWindowView::RestoreScrollPosition(std::int64_t TopPixel) {
   if (!FFormatter) return;
   FPendingTopPixel = std::max<std::int64_t>(0, TopPixel);
+  FPendingCaretScroll = false;
   // Shown and painted: the size is the real one, so the position is taken at once.
   if (isVisible() && FPaintCount > 0) ApplyPendingScrollPosition();
 }
@@ -182,7 +186,13 @@ void TWindowView::ApplyPendingScrollPosition() {
       std::clamp(FFormatter->Lines_LineNumFromVirtualY(y), 1, std::max(1, high - 1));
   Scrollbar_Update();
   InvalidateAllOfMe();
-  Caret_ScrollIntoView();
+  // The caret scrolls asked for meanwhile, done now that the size is known.
+  if (FPendingCaretScroll) {
+    FPendingCaretScroll = false;
+    Caret_ScrollIntoView();
+  } else if (Document()) {
+    Caret_MoveToPos_AllowPastLine(Document()->FAtPos);
+  }
 }
 
 void TWindowView::ScrollByLines(int N) { SetFirstVisibleLine(FFirstVisibleLine + N); }
@@ -305,6 +315,7 @@ void TWindowView::Caret_ScrollIntoView() {
   if (!FFormatter || !Document()) return;
   if (FPendingTopPixel >= 0) {
     // Not at its real size yet: the first paint restores the position, then does this.
+    FPendingCaretScroll = true;
     Caret_MoveToPos_AllowPastLine(Document()->FAtPos);
     return;
   }

@@ -94,7 +94,8 @@ class TWindowView final : public QWidget {
   // binder) taken back. A view not yet shown at its real size keeps it until its first paint
   // there: a line number worked out at Qt's provisional size would not be the one the user
   // saw, and scrolling the caret into view in a window a few pixels high would leave only the
-  // caret's line in view. The caret is then scrolled into view, so it shows with the text above.
+  // caret's line in view. Caret scrolls asked for meanwhile are done after the position is
+  // taken, so the caret shows with the text above it.
   void RestoreScrollPosition(std::int64_t TopPixel);
   // The position kept for the first paint; -1 when none is waiting.
   std::int64_t PendingScrollPosition() const { return FPendingTopPixel; }
@@ -169,6 +170,7 @@ class TWindowView final : public QWidget {
   std::int32_t FFirstVisibleLine = 1;
   std::int32_t FLastVisibleLine = 1;
   std::int64_t FPendingTopPixel = -1;
+  bool FPendingCaretScroll = false;  // a caret scroll waits for the pending position
   int FPaintCount = 0;
   int FWheelAccumulated = 0;
   QString FInstanceName;
