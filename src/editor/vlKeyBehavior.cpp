@@ -137,6 +137,7 @@ void TKeyBehavior::Key_Printable(QChar Ch) {
   else
     next = TCaretPos{at.SN, at.FGN + 1, false};
   Document.AtPos_NoSelectionSet(next);
+  if (Ch == u' ') Bullet_FromTypedPrefix(Document);  // "* " or "- " starting a paragraph
   Repaint();
   CommonEnding();
 }

@@ -68,6 +68,31 @@ bool Bullet_Remove(TDocument &Doc, int SN) {
   return true;
 }
 
+namespace {
+bool AutoBulletsOn = true;
+}  // namespace
+
+bool AutoBullets() { return AutoBulletsOn; }
+void SetAutoBullets(bool On) { AutoBulletsOn = On; }
+
+bool Bullet_FromTypedPrefix(TDocument &Doc) {
+  if (!AutoBulletsOn || Doc.Select_IsAnyTextSelected()) return false;
+  const int sn = Doc.FAtPos.SN;
+  const TParagraph *p = Doc.Paragraph_FromSectionNum(sn);
+  if (!p || Doc.FAtPos.FGN != 3) return false;
+  QString init;
+  if (p->Outline_Get(init) != oNone || Bullet_MarkerLength(Doc, sn) > 0) return false;
+  const QString &text = p->Text();
+  if (text.size() < 2 || (text[0] != u'*' && text[0] != u'-') || text[1] != u' ') return false;
+  // The typed prefix goes as typed characters go (its typing events with it), then the bullet
+  // takes its place.
+  Doc.Char_Delete(TCaretPos{sn, 1, false});
+  Doc.Char_Delete(TCaretPos{sn, 1, false});
+  Doc.AtPos_NoSelectionSet(TCaretPos{sn, 1, false});
+  SetOutline(Doc, sn, oBullet, BulletMarker());
+  return true;
+}
+
 bool Bullets_Toggle(TDocument &Doc) {
   int first = Doc.FAtPos.SN;
   int last = first;

@@ -35,6 +35,16 @@ bool Bullets_Toggle(TDocument &Doc);
 // The same on the view's document, which then repaints and shows its caret, scrolled into view.
 void Bullets_Toggle(TWindowView &View);
 
+// "* " or "- " typed at the start of a paragraph starts a bulleted list: the two characters
+// become the paragraph's bullet. An option, on unless the program turns it off; this switch is
+// all the editor keeps of it (the program stores it with its other options).
+bool AutoBullets();
+void SetAutoBullets(bool On);
+// After a blank was typed: when the caret's paragraph has no outline and begins with "* " or
+// "- " just before the caret, those two characters give way to a bullet, with the caret behind
+// it. Answers whether it did. Does nothing while AutoBullets is off.
+bool Bullet_FromTypedPrefix(TDocument &Doc);
+
 // Takes paragraph SN's bullet away (marker text and outline); positions in the paragraph move
 // with the text. False when the paragraph has none.
 bool Bullet_Remove(TDocument &Doc, int SN);

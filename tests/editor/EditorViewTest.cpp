@@ -837,3 +837,45 @@ TEST(EditorView, AMarkerReadBackFromAFileIsABulletAgain) {
   EXPECT_EQ(Texts(rig.Doc)[0], "read back");
   EXPECT_EQ(rig.At().FGN, 2);
 }
+
+TEST(EditorView, StarOrDashAndABlankStartingAParagraphStartABulletedList) {
+  const struct {
+    const char *Name;
+    bool Option;
+    const char *Before;  // the paragraph, the caret at its start
+    const char *Typed;
+    std::string After;
+  } rows[] = {
+      {"star", true, "", "* item", B("item")},
+      {"dash", true, "", "- item", B("item")},
+      {"before text already there", true, "text", "* ", B("text")},
+      {"option off", false, "", "* item", "* item"},
+      {"not at the start", true, "", "a * b", "a * b"},
+      {"no blank after the dash", true, "", "-x - y", "-x - y"},
+      {"another sign", true, "", "+ item", "+ item"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.Name);
+    TRig rig({row.Before, "next"});
+    TBulletsHost host;
+    host.View = rig.View;
+    SetEditorHost(&host);
+    SetAutoBullets(row.Option);
+    rig.Caret(0, 1);
+    rig.Type(row.Typed);
+    EXPECT_EQ(Texts(rig.Doc)[0], row.After);
+    SetAutoBullets(true);
+  }
+  // The list goes on with Enter, and Backspace behind the new marker ends it.
+  TRig rig({""});
+  TBulletsHost host;
+  host.View = rig.View;
+  SetEditorHost(&host);
+  rig.Type("- one");
+  rig.Key(Qt::Key_Return);
+  rig.Type("two");
+  EXPECT_EQ(Texts(rig.Doc), (std::vector<std::string>{B("one"), B("two")}));
+  rig.Caret(1, 5);
+  rig.Key(Qt::Key_Backspace);
+  EXPECT_EQ(Texts(rig.Doc)[1], "two");
+}
