@@ -27,7 +27,6 @@ namespace {
 QString BlankCaption() { return QStringLiteral(" "); }
 QString UnnamedPrefix() { return QStringLiteral("Click To Name (Created "); }
 
-// Qt reads "&" in tab and menu texts as a mnemonic marker.
 // Whether a page's view can take the keyboard. A view made of parts (the editor page: the text
 // and its scroll bar) hands its focus to the part named as its focus proxy, and keeps Qt's
 // NoFocus itself: the part that receives the focus decides.
@@ -38,6 +37,7 @@ bool CanTakeFocus(const QWidget *View) {
   return target && target->focusPolicy() != Qt::NoFocus && target->isEnabled();
 }
 
+// Qt reads "&" in tab and menu texts as a mnemonic marker.
 QString Shown(const QString &Caption) {
   return QString(Caption).replace(QLatin1Char('&'), QStringLiteral("&&"));
 }

@@ -99,7 +99,10 @@ void TWindowView::SetFormatter(TEditFormatter *Formatter) {
 }
 
 void TWindowView::SetScrollbar(QScrollBar *Bar) {
-  if (FScrollBar) disconnect(FScrollBar, nullptr, this, nullptr);
+  if (FScrollBar) {
+    disconnect(FScrollBar, nullptr, this, nullptr);
+    FScrollBar->removeEventFilter(this);
+  }
   FScrollBar = Bar;
   if (!Bar) return;
   Bar->setFocusPolicy(Qt::NoFocus);
@@ -223,9 +226,10 @@ bool TWindowView::eventFilter(QObject *Watched, QEvent *E) {
   return QWidget::eventFilter(Watched, E);
 }
 
-void TWindowView::ScrollByWheel(int dy) {
+void TWindowView::ScrollByWheel(int AngleDeltaY) {
   // Vertical only: a sideways swipe (y = 0) never scrolls the notes. Fine-grained wheels add up
   // to a notch (120) per line.
+  const int dy = AngleDeltaY;
   if (dy == 0 || FBlockEvents || !FFormatter) return;
   Guarded([this, dy] {
     FWheelAccumulated += dy;
