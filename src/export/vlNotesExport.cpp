@@ -2,6 +2,7 @@
 
 #include "vl09_DayFilesManager.h"
 #include "vl09_MediaFoldersInfo.h"
+#include "vl09_MediaInfo.h"
 #include "vl09_NotebookBinder.h"
 #include "vlKeptEventsIO.h"
 #include "vlSoundFile.h"
@@ -145,15 +146,23 @@ QString BookmarkCaption(const RExportBookmark &Bookmark) {
 TvlExportRecordings::TvlExportRecordings(TvlMediaFoldersInfo *Folders) : FFolders(Folders) {}
 
 std::int64_t TvlExportRecordings::OffsetInto(const RExportRecording &Recording, TDateTime When) {
-  // The catalogue's start of the recording (from its name) and the moment, in whole milliseconds:
-  // what playback seeks to.
-  return MilliSecondsBetween(Recording.Start, When);
+  // Playback's mapping: wall milliseconds since the start named, through the clock record.
+  const double wall = (When - Recording.Start) * MSecsPerDay;
+  if (wall < 0) return std::llround(wall);
+  return Recording.Clock ? ClockMSecsToInt(Recording.Clock->FileMSecsAt(wall))
+                         : ClockMSecsToInt(wall);
 }
 
 int TvlExportRecordings::IndexOf(const QString &Path, TDateTime Start, std::int64_t LengthMSecs) {
   for (std::size_t i = 0; i < FRecordings.size(); ++i)
     if (FRecordings[i].Path == Path) return static_cast<int>(i);
-  FRecordings.push_back({Path, Start, LengthMSecs});
+  // The clock record of the recording itself (the exact name or one overlapping it almost
+  // wholly), never a neighbour's, as playback loads it.
+  std::vector<TvuDatum> readings;
+  const QString vu = FindVuFileFor(Path, true);
+  if (vu.isEmpty() || !ReadVuFile(vu, readings)) readings.clear();
+  FRecordings.push_back(
+      {Path, Start, LengthMSecs, std::make_shared<const TRecordingClock>(readings)});
   return static_cast<int>(FRecordings.size()) - 1;
 }
 

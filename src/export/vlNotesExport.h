@@ -32,6 +32,7 @@
 #include "vl09_MediaFoldersInfo.h"
 #include "vl09_XmlTags.h"
 #include "vlDateTime.h"
+#include "vlRecordingClock.h"
 
 #include <QString>
 #include <QStringList>
@@ -39,6 +40,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -85,15 +87,18 @@ struct RExportRecording {
   QString Path;
   TDateTime Start = 0;
   std::int64_t LengthMSecs = 0;
+  // Its clock record (from its own ".vu" file), as playback loads it; linear without one.
+  std::shared_ptr<const TRecordingClock> Clock;
 };
 
 // The recordings under the notes' moments, found through the catalogue as playback finds them:
 // the recordings of the moment's day and the day before, a recording covering a moment when
 // start <= moment <= start + its length in the catalogue (the whole seconds of its name); among
 // several, the one with the most left to play. The
-// offset is the moment's milliseconds after the recording's start as the catalogue reads it from
-// the name. Lengths come from names, else from headers: nothing is renamed (the program may be
-// recording into one of these files).
+// offset is the moment's position in the file: its milliseconds after the recording's start (as
+// the catalogue reads it from the name) mapped through the recording's clock record
+// (TRecordingClock, from its ".vu" file), exactly as playback seeks. Lengths come from names, else
+// from headers: nothing is renamed (the program may be recording into one of these files).
 class TvlExportRecordings {
  public:
   // Folders: the catalogue to ask, not owned; nullptr: no recordings at all.
@@ -105,7 +110,7 @@ class TvlExportRecordings {
   // carries a start or it cannot be read.
   int Named(const QString &Path);
   const std::vector<RExportRecording> &Recordings() const { return FRecordings; }
-  // Milliseconds from the recording's start to When (negative before it).
+  // The file position of When in milliseconds (negative before the recording's start).
   static std::int64_t OffsetInto(const RExportRecording &Recording, TDateTime When);
 
  private:

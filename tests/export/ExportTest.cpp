@@ -7,7 +7,10 @@
 #include "vlTestSupport.h"
 
 #include "vl09_MediaFoldersInfo.h"
+#include "vl09_MediaInfo.h"
+#include "vl09_MyActiveSound.h"
 #include "vl09_XmlOut.h"
+#include "vlAudioTestSupport.h"
 #include "vl_Document.h"
 #include "vldGraphic.h"
 
@@ -18,6 +21,7 @@
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QtEndian>
 
 #include <sndfile.h>
 
@@ -243,6 +247,47 @@ TEST(Export, SeveralRecordings_EachTimePlaysTheOneCoveringIt_SubtitlesTimedFromT
   const std::vector<RCueRead> cues = ReadCues(rig.Text(efWebVTT));
   ASSERT_FALSE(cues.empty());
   EXPECT_EQ(cues.front().Start, 1500);
+}
+
+TEST(Export, ARecordingsClockRecord_MovesEveryTime_ExactlyAsPlaybackSeeks) {
+  TSimMachine machine;
+  TExportRig rig;
+  // The sound card ran 0.1 % fast: a reading every second, its sound 1 ms further into the file
+  // for each second of the wall clock.
+  QByteArray vu;
+  for (qint32 ms = 0; ms <= 40000; ms += 1000) {
+    char record[8];
+    qToLittleEndian<qint16>(1000, record);
+    qToLittleEndian<qint16>(static_cast<qint16>(ms / 1000), record + 2);
+    qToLittleEndian<qint32>(ms, record + 4);
+    vu.append(record, 8);
+  }
+  WriteAllBytes(VuPathFor(rig.Recording), vu);
+
+  const std::vector<RCueRead> cues = ReadCues(rig.Text(efWebVTT));
+  ASSERT_EQ(cues.size(), 7u);
+  EXPECT_EQ(cues[2].Start, 9009);
+  EXPECT_EQ(cues[4].Start, 20020);
+  EXPECT_TRUE(rig.Text(efHtml).contains(QStringLiteral("data-at=\"9.009\"")));
+  EXPECT_TRUE(rig.Text(efTsv).startsWith(QStringLiteral("1.502000\t")));
+
+  // The controller, finding and loading the same recording for the same moments, seeks to the
+  // same milliseconds.
+  TActiveSoundFm fm(machine.Sim, rig.Folders);
+  ASSERT_TRUE(fm.AudioComponents_Initialize(isPlayer));
+  DeliverEvents();
+  TvlExportRecordings recordings(&rig.Folders);
+  for (const std::int64_t ms : {1500, 5250, 9000, 12050, 20000, 33000, 39999}) {
+    SCOPED_TRACE(ms);
+    QString path;
+    TDateTime began = 0;
+    int into = 0, duration = 0;
+    ASSERT_TRUE(
+        fm.LoadAudioFileAndGetParametersFor(AtRecording(ms), 0, path, began, into, duration));
+    std::int64_t offset = 0;
+    ASSERT_EQ(recordings.Cover(AtRecording(ms), offset), 0);
+    EXPECT_EQ(offset, into);
+  }
 }
 
 TEST(Export, NoRecordingUnderTheNotes_SubtitlesRefused_PagesAndMarkdownStillWritten) {
