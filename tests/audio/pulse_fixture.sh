@@ -22,18 +22,19 @@ dir=
 if [[ -f "$meeting/daemon" ]]; then dir=$(cat "$meeting/daemon"); fi
 
 # Every process the fixture started has its id in a file "pid" or "pid.N-NAME" of its folder
-# (N in the order of starting); the last started is stopped first.
+# (N in the order of starting). All are asked to end at once, the last started first; one that
+# has not ended after 5 s is killed.
 stop_daemon() {
   [[ -n "$dir" && -d "$dir" ]] || return 0
   local file pid
+  local -a pids=()
   for file in $(ls -r "$dir"/pid "$dir"/pid.* 2>/dev/null); do
     pid=$(cat "$file")
-    [[ -n "$pid" ]] || continue
-    if kill -0 "$pid" 2>/dev/null; then
-      kill "$pid" 2>/dev/null
-      for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-      kill -9 "$pid" 2>/dev/null
-    fi
+    [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null && kill "$pid" 2>/dev/null && pids+=("$pid")
+  done
+  for pid in "${pids[@]}"; do
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$pid" 2>/dev/null
   done
 }
 

@@ -57,10 +57,22 @@ class TCaptureLog final : public TAudioCaptureClient {
   void CaptureFailed() override {}
   std::vector<std::int16_t> Samples();
   std::int64_t StartMicros();
+  // The earliest moment the frame at MSecs into the capture can have been captured, bounded by
+  // the deliveries of the next 250 ms alone: each delivery that holds it, or comes after it,
+  // bounds it by its arrival less the frames since. Counting from the start instead would carry
+  // every late delivery and every frame the server dropped or added over the whole capture into
+  // the moment; nearby deliveries measure it against the stream's own pace where it happened.
+  // -1 when no delivery holds it.
+  std::int64_t MicrosAt(double MSecs);
 
  private:
+  struct RDelivery {
+    std::int64_t ArrivedMicros;
+    std::int64_t FramesSoFar;  // frames delivered up to and including this delivery
+  };
   const int FRate;
   std::mutex FMutex;
   std::vector<std::int16_t> FSamples;
+  std::vector<RDelivery> FDeliveries;
   std::int64_t FStartMicros = INT64_MAX;
 };
