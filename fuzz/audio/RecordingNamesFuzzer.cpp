@@ -28,9 +28,11 @@ void CheckName(const QString &Name) {
     // (the separators between them may differ in a name a user typed).
     const QString stamp = RecordingStamp(start);
     Check(stamp.size() == 21);
-    for (int i : {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18, 20}) Check(stamp[i] == Name[i]);
+    const QString fileName = Name.mid(Name.lastIndexOf(QLatin1Char('/')) + 1);
+    for (int i : {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18, 20})
+      Check(stamp[i] == fileName[i]);
     Check(RecordingStartFromName(RecordingStamp(start)) == start);
-    Check(RecordingMonthFolder(start) == Name.left(7));
+    Check(RecordingMonthFolder(start) == fileName.left(7));
   }
   const int length = RecordingLengthFromName(Name);
   Check(length >= -1 && length <= kMaxRecordingLengthSecs);
