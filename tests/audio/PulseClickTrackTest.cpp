@@ -109,7 +109,7 @@ TEST_F(PulseController, PlayingFromTheMomentOfAClick_StartsWithThatClick) {
     const std::int64_t until = SteadyMicros() + 1500000;
     WaitFor(
         [&] {
-          positions.emplace_back(SteadyMicros(), fm.Player()->GetCurrentPos(0));
+          SamplePosition(positions, [&] { return fm.Player()->GetCurrentPos(0); });
           return SteadyMicros() > until;
         },
         5000);

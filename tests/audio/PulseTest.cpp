@@ -165,7 +165,7 @@ TEST_F(PulseDaemon, BurstsArriveWhereTheReportedPositionSays_AtNaturalAndOneAndA
     std::vector<std::pair<std::int64_t, int>> positions;  // (moment, reported position)
     WaitFor(
         [&] {
-          positions.emplace_back(SteadyMicros(), player.GetCurrentPos());
+          SamplePosition(positions, [&] { return player.GetCurrentPos(); });
           return log.Count(QStringLiteral("Done")) == 1;
         },
         15000);

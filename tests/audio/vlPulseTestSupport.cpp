@@ -39,6 +39,14 @@ void PulseDaemon::SetUp() {
     return FailOrSkip(QStringLiteral("the private PulseAudio daemon does not answer: ") + error);
 }
 
+void SamplePosition(std::vector<std::pair<std::int64_t, int>> &Positions,
+                    const std::function<int()> &Read, std::int64_t MaxMicros) {
+  const std::int64_t before = SteadyMicros();
+  const int position = Read();
+  const std::int64_t after = SteadyMicros();
+  if (after - before <= MaxMicros) Positions.emplace_back((before + after) / 2, position);
+}
+
 void TCaptureLog::Captured(const std::int16_t *Frames, std::size_t Count) {
   const std::int64_t now = SteadyMicros();
   std::lock_guard<std::mutex> lock(FMutex);

@@ -11,8 +11,10 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 // Microseconds of the steady clock.
@@ -46,6 +48,12 @@ class PulseDaemon : public ::testing::Test {
   std::shared_ptr<TPulseBackend> Backend = std::make_shared<TPulseBackend>();
   TFreshFolder Folder;
 };
+
+// Appends (moment, Read()) to Positions when the read took at most MaxMicros, the moment being
+// the middle of the read. A read the scheduler interrupted (a loaded machine) would pair a
+// position with a moment it does not belong to, so it is left out.
+void SamplePosition(std::vector<std::pair<std::int64_t, int>> &Positions,
+                    const std::function<int()> &Read, std::int64_t MaxMicros = 1000);
 
 // Everything a source delivers. The start is the earliest moment the first frame can have been
 // captured: each delivery bounds it by its arrival less the length of all frames so far.
