@@ -67,7 +67,7 @@ std::int64_t TCaptureLog::MicrosAt(double MSecs) {
   for (const RDelivery &d : FDeliveries) {
     if (double(d.FramesSoFar) <= frame) continue;
     if (firstArrival < 0) firstArrival = d.ArrivedMicros;
-    if (d.ArrivedMicros > firstArrival + 250000) break;
+    if (d.ArrivedMicros > firstArrival + 500000) break;
     const double after = (double(d.FramesSoFar) - frame) * 1e6 / FRate;
     best = std::min(best, d.ArrivedMicros - static_cast<std::int64_t>(after));
   }

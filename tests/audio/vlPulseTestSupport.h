@@ -66,10 +66,11 @@ class TCaptureLog final : public TAudioCaptureClient {
   std::vector<std::int16_t> Samples();
   std::int64_t StartMicros();
   // The earliest moment the frame at MSecs into the capture can have been captured, bounded by
-  // the deliveries of the next 250 ms alone: each delivery that holds it, or comes after it,
+  // the deliveries of the next 500 ms alone: each delivery that holds it, or comes after it,
   // bounds it by its arrival less the frames since. Counting from the start instead would carry
-  // every late delivery and every frame the server dropped or added over the whole capture into
-  // the moment; nearby deliveries measure it against the stream's own pace where it happened.
+  // every frame the server dropped or added over the whole capture into the moment; nearby
+  // deliveries measure it against the stream's own pace where it happened, and half a second of
+  // them still holds one that arrived promptly when the machine is loaded.
   // -1 when no delivery holds it.
   std::int64_t MicrosAt(double MSecs);
 
