@@ -18,6 +18,7 @@
 #include "vlClock.h"
 #include "vlColorConversion.h"
 #include "vlEditorHost.h"
+#include "vlExchangeCommands.h"
 #include "vlGlobals.h"
 #include "vlGuard.h"
 #include "vlHelpTexts.h"
@@ -291,6 +292,7 @@ void TVellomarFm::CreateCommandActions() {
   FFileMenu->insertSeparator(beforeRecent);
   for (QAction *a : {aFileTabNew, aFileTabImport, aFileTabExport})
     FFileMenu->insertAction(beforeRecent, a);
+  AddExchangeCommands(*this, *FFileMenu, beforeRecent);  // Export Notes, Import Recording
   guarded(aFileOpen, [this] { aFileOpenExecute(); });
   guarded(aFileSave, [this] { aFileSaveExecute(); });
   guarded(aFileSaveAs, [this] { aFileSaveAsExecute(); });
