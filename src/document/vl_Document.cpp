@@ -370,6 +370,7 @@ void TDocument::Positions_KeepValid() {
 void TDocument::ChangeCount_Increment() {
   ++FChangeCount;
   ++FChangeCountSinceBackup;
+  for (TDocumentEditObserver *o : FObservers) o->Document_ChangeCounted(*this);
 }
 
 void TDocument::Notify_Formatters(const TCaretPos &FromPos, const TCaretPos &OldToPos,

@@ -97,4 +97,7 @@ class TDocumentEditObserver {
  public:
   virtual ~TDocumentEditObserver() = default;
   virtual void Document_Edited(const TDocument &Doc, const RDocumentEdit &Edit) = 0;
+  // A change was counted. Every edit counts; so do changes no record tells, which others make
+  // count as a change of the active document (bookmarks).
+  virtual void Document_ChangeCounted(const TDocument & /*Doc*/) {}
 };

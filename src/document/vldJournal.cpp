@@ -563,6 +563,7 @@ RJournalRead Journal_Read(const QByteArray &Bytes) {
     }
     r.Records.push_back(std::move(rec));
     at += PrefixSize + n;
+    r.Ends.push_back(at);
   }
   r.GoodBytes = at;
   if (r.TornEnd) r.GoodBytes = at;
@@ -754,6 +755,7 @@ void TJournalWriter::TimerFired() {
 
 bool TJournalWriter::Flush(bool Sync) {
   if (FFd < 0) return false;
+  if (BeforeFlush) BeforeFlush();
   FEncoder.FlushRun(FPending);
   qsizetype done = 0;
   while (done < FPending.size()) {

@@ -36,6 +36,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -104,11 +105,12 @@ struct RJournalRecord {
 struct RJournalRead {
   bool IsJournal = false;  // the magic was there
   std::vector<RJournalRecord> Records;
-  qsizetype GoodBytes = 0;   // magic + the whole, sound records
-  bool TornEnd = false;      // bytes after the last whole record that do not make one
-  bool Damaged = false;      // a record whose length or checksum does not hold
-  qsizetype DamagedAt = -1;  // its byte offset
-  QString Problem;           // says so in a sentence; empty when clean or merely torn
+  std::vector<qsizetype> Ends;  // per record, the byte offset just after it
+  qsizetype GoodBytes = 0;      // magic + the whole, sound records
+  bool TornEnd = false;         // bytes after the last whole record that do not make one
+  bool Damaged = false;         // a record whose length or checksum does not hold
+  qsizetype DamagedAt = -1;     // its byte offset
+  QString Problem;              // says so in a sentence; empty when clean or merely torn
 };
 RJournalRead Journal_Read(const QByteArray &Bytes);
 
@@ -221,6 +223,9 @@ class TJournalWriter final {
   bool Flush(bool Sync = true);
   // Bytes written so far (magic included).
   std::int64_t BytesWritten() const { return FWritten; }
+
+  // Called before each flush: the owner adds what it collects lazily.
+  std::function<void()> BeforeFlush;
 
   // Called after a write failed (disk full): the journal keeps the records in memory and tries
   // again at the next flush.

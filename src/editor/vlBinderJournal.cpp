@@ -1,0 +1,190 @@
+#include "vlBinderJournal.h"
+
+#include "vl09_NotebookBinder.h"
+#include "vl09_XmlOut.h"
+#include "vlAppPaths.h"
+#include "vlClock.h"
+#include "vlGlobals.h"
+#include "vlOtherEventsIO.h"
+#include "vlSaveTarget.h"
+#include "vl_Document.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+QByteArray EventsBlock(TvlOtherEventsIO &Events) {
+  auto target = std::make_unique<TvlMemoryTarget>();
+  const TvlMemoryTarget *memory = target.get();
+  TvlXmlOut out(std::move(target));
+  if (!out.File_OpenForRewritingOrDoErrorDialogs(QStringLiteral("events"))) return QByteArray();
+  Events.IO_SaveNonTypingEvents(out);
+  if (!out.File_Close()) return QByteArray();
+  return memory->Bytes();
+}
+
+}  // namespace
+
+TvlBinderJournal::TvlBinderJournal(TvlBinderTabs &Tabs, TvlOtherEventsIO &Events)
+    : FTabs(Tabs), FEvents(Events) {
+  FWriter.BeforeFlush = [this] { EventsIfChanged(); };
+}
+
+TvlBinderJournal::~TvlBinderJournal() { End(); }
+
+QString TvlBinderJournal::JournalPathFor(const QString &BinderPathName) {
+  if (BinderPathName.isEmpty())
+    return AppPaths().DataFolder() + QStringLiteral("/Document Backups/Unnamed Binder.vlJournal");
+  const QFileInfo info(BinderPathName);
+  const QString suffix = info.suffix();
+  const QString base = suffix.isEmpty()
+                           ? BinderPathName
+                           : BinderPathName.left(BinderPathName.size() - suffix.size() - 1);
+  return base + QStringLiteral(".vlJournal");
+}
+
+QString TvlBinderJournal::UnnamedBackupPathName() {
+  return AppPaths().DataFolder() + QStringLiteral("/Document Backups/Unnamed Binder.vlBackup");
+}
+
+bool TvlBinderJournal::Begin(const QString &JournalPath, const RJournalBase &Base,
+                             const QByteArray &Records) {
+  End();
+  QDir().mkpath(QFileInfo(JournalPath).absolutePath());
+  RJournalBase base = Base;
+  base.Tabs.clear();
+  for (int i = 0; i < FTabs.Tabs_Count(); ++i) base.Tabs.push_back(FTabs.Tabs_Title(i));
+  if (!FWriter.Start(JournalPath, FWriter.Encoder().Header(base, Now()), Records)) {
+    ErrorReport(false, QStringLiteral("The journal ") + JournalPath +
+                           QStringLiteral(" could not be started: ") + FWriter.ErrorString());
+    return false;
+  }
+  FActive = true;
+  FRecords = !Records.isEmpty();
+  FLastEvents = EventsBlock(FEvents);
+  FEventsMayHaveChanged = false;
+  FLastDoc = nullptr;
+  FLastTab = -1;
+  for (int i = 0; i < FTabs.Tabs_Count(); ++i) Listen(i);
+  return true;
+}
+
+void TvlBinderJournal::End() {
+  if (!FActive) return;
+  EventsIfChanged();
+  for (int i = 0; i < FTabs.Tabs_Count(); ++i) FTabs.Tabs_Document(i).EditObserver_Remove(this);
+  FWriter.Close();
+  FActive = false;
+  if (!FRecords && !FWriter.PathName().isEmpty()) QFile::remove(FWriter.PathName());
+}
+
+void TvlBinderJournal::Discard() {
+  const QString path = FWriter.PathName();
+  const bool had = FActive;
+  End();
+  if (!had || path.isEmpty() || !QFileInfo(path).isFile()) return;
+  if (QFile::moveToTrash(path)) return;
+  const QString target =
+      TvlNotebookBinder::FreeRenameTarget(path, QStringLiteral(".discarded "), Now()) +
+      QStringLiteral("Journal");
+  if (!QFile::rename(path, target))
+    TraceWrite(QStringLiteral("Discarded journal could not be set aside: ") + path);
+}
+
+void TvlBinderJournal::Flush() {
+  if (!FActive) return;
+  EventsIfChanged();
+  FWriter.Flush(true);
+}
+
+void TvlBinderJournal::Listen(int Index) {
+  if (Index >= 0 && Index < FTabs.Tabs_Count()) FTabs.Tabs_Document(Index).EditObserver_Add(this);
+}
+
+int TvlBinderJournal::TabOf(const TDocument &Doc) {
+  // Typing stays in one tab: the last answer is checked first.
+  if (FLastDoc == &Doc && FLastTab >= 0 && FLastTab < FTabs.Tabs_Count() &&
+      &FTabs.Tabs_Document(FLastTab) == &Doc)
+    return FLastTab;
+  for (int i = 0; i < FTabs.Tabs_Count(); ++i)
+    if (&FTabs.Tabs_Document(i) == &Doc) {
+      FLastDoc = &Doc;
+      FLastTab = i;
+      return i;
+    }
+  return -1;
+}
+
+void TvlBinderJournal::Changed() {
+  FRecords = true;
+  FWriter.Changed();
+}
+
+void TvlBinderJournal::Document_Edited(const TDocument &Doc, const RDocumentEdit &Edit) {
+  if (!FActive) return;
+  const int tab = TabOf(Doc);
+  if (tab < 0) return;
+  FWriter.Encoder().Edit(FWriter.Pending(), tab, Doc, Edit, Now());
+  // An edit's own count is told before its record: it was no bookmark.
+  FEventsMayHaveChanged = false;
+  Changed();
+}
+
+void TvlBinderJournal::Document_ChangeCounted(const TDocument & /*Doc*/) {
+  if (!FActive) return;
+  FEventsMayHaveChanged = true;
+  FWriter.Changed();
+}
+
+void TvlBinderJournal::EventsIfChanged() {
+  if (!FEventsMayHaveChanged) return;
+  FEventsMayHaveChanged = false;
+  const QByteArray now = EventsBlock(FEvents);
+  if (now == FLastEvents) return;
+  FLastEvents = now;
+  FWriter.Encoder().Events(FWriter.Pending(), now, Now());
+  Changed();
+}
+
+void TvlBinderJournal::TabAdded(int Index) {
+  if (!FActive) return;
+  FLastDoc = nullptr;
+  FWriter.Encoder().TabAdded(FWriter.Pending(), Index, FTabs.Tabs_Title(Index), Now());
+  Listen(Index);
+  Changed();
+}
+
+void TvlBinderJournal::TabImported(int Index) {
+  if (!FActive) return;
+  FLastDoc = nullptr;
+  FWriter.Encoder().TabImported(FWriter.Pending(), Index, FTabs.Tabs_Document(Index),
+                                FTabs.Tabs_Title(Index), Now());
+  Listen(Index);
+  Changed();
+}
+
+void TvlBinderJournal::TabRenamed(int Index) {
+  if (!FActive) return;
+  FWriter.Encoder().TabRenamed(FWriter.Pending(), Index, FTabs.Tabs_Title(Index), Now());
+  Changed();
+}
+
+void TvlBinderJournal::TabMoved(int From, int To) {
+  if (!FActive || From == To) return;
+  FLastDoc = nullptr;
+  FWriter.Encoder().TabMoved(FWriter.Pending(), From, To, Now());
+  Changed();
+}
+
+void TvlBinderJournal::TabDeleted(int Index) {
+  if (!FActive || Index < 0 || Index >= FTabs.Tabs_Count()) return;
+  FLastDoc = nullptr;
+  TDocument &doc = FTabs.Tabs_Document(Index);
+  doc.EditObserver_Remove(this);
+  // The record first: it writes the tab's typed run, which must come before the tab goes.
+  FWriter.Encoder().TabDeleted(FWriter.Pending(), Index, Now());
+  FWriter.Encoder().ForgetDocument(&doc);
+  Changed();
+}
