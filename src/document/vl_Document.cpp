@@ -180,11 +180,18 @@ void TDocument::Paragraph_Outline_Set(int N, TOutline Outline, const QString &In
   // The prefix is text like any other: the formatters must hear of it.
   Notify_Formatters(Paragraph_FirstPos(N), Paragraph_FirstPos(N), Paragraph_LastCaretPos(N));
   if (!HasObservers()) return;
+  // The prefix a bullet or number puts in front is stamped now: the record keeps its moments.
+  QString prefix;
+  p->Outline_Get(prefix);
+  TRichString stamped;
+  if (!prefix.isEmpty() && prefix.size() <= p->High())
+    p->Substr_Rich(1, static_cast<int>(prefix.size()), stamped);
   RDocumentEdit e;
   e.Kind = TEditKind::Outline;
   e.At = Paragraph_FirstPos(N);
   e.Outline = Outline;
   e.Str = InitStr;
+  e.Text = &stamped;
   Tell(e);
 }
 

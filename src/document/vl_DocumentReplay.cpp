@@ -6,6 +6,8 @@
 
 #include "vldParagraph.h"
 
+#include <algorithm>
+
 namespace {
 
 QString PosText(const TCaretPos &P) { return QStringLiteral("(%1,%2)").arg(P.SN).arg(P.FGN); }
@@ -111,6 +113,10 @@ bool TDocument::Edit_Apply(const RDocumentEdit &Edit, QString &Why) {
     case TEditKind::Outline:
       if (!IsParagraph(Edit.At.SN)) return fail(QStringLiteral("no paragraph"));
       Paragraph_Outline_Set(Edit.At.SN, Edit.Outline, Edit.Str);
+      if (Edit.Text)
+        if (TParagraph *p = Paragraph_FromSectionNum(Edit.At.SN))
+          for (int i = 1; i <= std::min(Edit.Text->High(), p->High()); ++i)
+            p->Timestamp_Set(i, Edit.Text->Timestamp_Get(i));
       return true;
     case TEditKind::CharMoment: {
       const TParagraph *p = Paragraph_FromSectionNum(Edit.At.SN);

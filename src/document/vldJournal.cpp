@@ -347,10 +347,15 @@ void TJournalEncoder::Edit(QByteArray &Out, int TabIndex, const TDocument &Doc,
       put.I32(E.Highlight);
       put.Str(E.Str);
       break;
-    case TEditKind::Outline:
+    case TEditKind::Outline: {
       put.U8(static_cast<std::uint8_t>(E.Outline));
       put.Str(E.Str);
+      // The prefix's moments, one per character of it.
+      const int n = E.Text ? E.Text->High() : 0;
+      put.U32(static_cast<std::uint32_t>(n));
+      for (int i = 1; i <= n; ++i) put.Moment(E.Text->Timestamp_Get(i));
       break;
+    }
     case TEditKind::CharMoment:
     case TEditKind::ParagraphMoment: put.Moment(E.Moment); break;
     case TEditKind::Content: put.Bytes(E.Bytes); break;
@@ -490,6 +495,11 @@ bool DecodePayload(const char *Data, qsizetype Size, RJournalRecord &R) {
           if (o > oRoman) return false;
           e.Outline = static_cast<TOutline>(o);
           e.Str = get.Str();
+          const std::uint32_t n = get.U32();
+          R.Text = std::make_shared<TRichString>();
+          for (std::uint32_t i = 0; i < n && !get.Bad; ++i)
+            R.Text->Char_Append(u' ', 0, get.Moment());
+          e.Text = R.Text.get();
           break;
         }
         case TEditKind::CharMoment:
@@ -566,7 +576,6 @@ RJournalRead Journal_Read(const QByteArray &Bytes) {
     r.Ends.push_back(at);
   }
   r.GoodBytes = at;
-  if (r.TornEnd) r.GoodBytes = at;
   return r;
 }
 
@@ -593,7 +602,7 @@ RJournalReplay Journal_Replay(const RJournalRead &Read, TJournalTabs &Tabs) {
         fonts[static_cast<std::size_t>(r.Tab)][r.FontIndex] =
             doc.Font_GetIndex(r.Font.Name, r.Font.Rotation, r.Font.Size, r.Font.Color,
                               r.Font.Highlight, TFontStyles::fromInt(r.Font.Style));
-        continue;
+        break;
       }
       case TJournalKind::Edit: {
         if (!tabOk(r.Tab)) return stop(QStringLiteral("no such tab"), i);
@@ -630,7 +639,7 @@ RJournalReplay Journal_Replay(const RJournalRead &Read, TJournalTabs &Tabs) {
         if (r.Tab < 0 || r.Tab > Tabs.JournalTabs_Count())
           return stop(QStringLiteral("no such tab"), i);
         Tabs.JournalTabs_Insert(r.Tab, r.Title, std::make_unique<TDocument>());
-        fonts.insert(fonts.begin() + r.Tab, {});
+        fonts.insert(fonts.begin() + r.Tab, std::map<TFontIndex, TFontIndex>());
         ++out.OtherEdits;
         break;
       case TJournalKind::TabImported: {
@@ -641,7 +650,7 @@ RJournalReplay Journal_Replay(const RJournalRead &Read, TJournalTabs &Tabs) {
         int scroll = 0;
         doc->IO_LoadFromBytes(r.Bytes, r.Title, title, scroll);
         Tabs.JournalTabs_Insert(r.Tab, r.Title, std::move(doc));
-        fonts.insert(fonts.begin() + r.Tab, {});
+        fonts.insert(fonts.begin() + r.Tab, std::map<TFontIndex, TFontIndex>());
         ++out.OtherEdits;
         break;
       }
