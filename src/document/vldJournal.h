@@ -195,8 +195,8 @@ class TJournalWriter final {
  public:
   // A record waits at most this long before it is written (and, unless a sync ran within
   // MinSyncMSecs, synced).
-  static constexpr int FlushMSecs = 100;
-  static constexpr int MinSyncMSecs = 200;
+  static constexpr int FlushMSecs = 50;
+  static constexpr int MinSyncMSecs = 250;
 
   TJournalWriter();
   ~TJournalWriter();
