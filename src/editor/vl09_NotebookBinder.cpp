@@ -202,6 +202,9 @@ QString TvlNotebookBinder::Binder_Save(const QString &PathName, bool IsBackup) {
       doc.ChangeCountSinceBackup_Clear();
     }
     FTabsChanged = false;
+    // An unnamed binder's backup is in the binder that now has a name.
+    if (FBinderPathName.isEmpty() && FJournal->IsActive())
+      QFile::remove(TvlBinderJournal::UnnamedBackupPathName());
     FBinderPathName = PathName;
     // The backup holds an older state of this same binder. Left behind, a later opening could
     // take it for a crash's leftovers and "recover" it over the newer binder. Only a backup this
@@ -215,8 +218,11 @@ QString TvlNotebookBinder::Binder_Save(const QString &PathName, bool IsBackup) {
         TraceWrite(QStringLiteral("Old backup could not be removed: ") + backup);
     }
     FBackupJudged = true;
-    BeginJournal(PathName, base);
-    if (!oldJournal.isEmpty() && oldJournal != FJournal->PathName()) QFile::remove(oldJournal);
+    // Tools save without a journal: only a binder that keeps one starts the next.
+    if (FJournal->IsActive()) {
+      BeginJournal(PathName, base);
+      if (!oldJournal.isEmpty() && oldJournal != FJournal->PathName()) QFile::remove(oldJournal);
+    }
   } else if (FJournal->IsActive()) {
     FBackupJudged = true;
     BeginJournal(FBinderPathName, base);
