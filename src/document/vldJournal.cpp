@@ -703,8 +703,6 @@ bool TJournalWriter::Start(const QString &PathName, const QByteArray &HeaderReco
                            const QByteArray &Records) {
   Close();
   FError.clear();
-  FPending.clear();
-  FEncoder = TJournalEncoder();
   FPathName = PathName;
   // A fresh journal appears whole or not at all: written beside, synced, renamed over.
   const QString temporary = PathName + QStringLiteral(".new");
@@ -750,8 +748,14 @@ void TJournalWriter::Close() {
   FFd = -1;
 }
 
+void TJournalWriter::Reset() {
+  Close();
+  FPending.clear();
+  FEncoder = TJournalEncoder();
+}
+
 void TJournalWriter::Changed() {
-  if (FFd >= 0 && !FTimer->isActive()) FTimer->start();
+  if (!FTimer->isActive()) FTimer->start();
 }
 
 void TJournalWriter::TimerFired() {
@@ -763,8 +767,9 @@ void TJournalWriter::TimerFired() {
 }
 
 bool TJournalWriter::Flush(bool Sync) {
-  if (FFd < 0) return false;
+  // The owner may add records, and open the file for them, first.
   if (BeforeFlush) BeforeFlush();
+  if (FFd < 0) return false;
   FEncoder.FlushRun(FPending);
   qsizetype done = 0;
   while (done < FPending.size()) {

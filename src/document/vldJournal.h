@@ -204,12 +204,14 @@ class TJournalWriter final {
   TJournalWriter &operator=(const TJournalWriter &) = delete;
 
   // Creates PathName afresh (through a temporary file renamed over it) with the magic, the
-  // header and Records (bytes of whole records, e.g. kept from an older journal). False, with
-  // ErrorString, when it could not.
+  // header and Records (bytes of whole records, e.g. kept from an older journal); what waits in
+  // Pending() follows at the next flush. False, with ErrorString, when it could not.
   bool Start(const QString &PathName, const QByteArray &HeaderRecord,
              const QByteArray &Records = QByteArray());
   // Stops writing (what waits is written first); the file stays.
   void Close();
+  // Closes and forgets what waits and what the encoder knows: for a journal about to begin.
+  void Reset();
   bool IsOpen() const { return FFd >= 0; }
   QString PathName() const { return FPathName; }
   QString ErrorString() const { return FError; }
@@ -217,7 +219,8 @@ class TJournalWriter final {
   // The encoder the records are made with; Append after encoding into Pending().
   TJournalEncoder &Encoder() { return FEncoder; }
   QByteArray &Pending() { return FPending; }
-  // There is something to write: arms the timer.
+  // There is something to write (or something the owner adds before a flush): arms the timer,
+  // whether the file is open yet or not.
   void Changed();
   // Writes what waits now (and syncs when Sync); false when the write failed.
   bool Flush(bool Sync = true);

@@ -52,22 +52,35 @@ QString TvlBinderJournal::UnnamedBackupPathName() {
 bool TvlBinderJournal::Begin(const QString &JournalPath, const RJournalBase &Base,
                              const QByteArray &Records) {
   End();
-  QDir().mkpath(QFileInfo(JournalPath).absolutePath());
-  RJournalBase base = Base;
-  base.Tabs.clear();
-  for (int i = 0; i < FTabs.Tabs_Count(); ++i) base.Tabs.push_back(FTabs.Tabs_Title(i));
-  if (!FWriter.Start(JournalPath, FWriter.Encoder().Header(base, Now()), Records)) {
-    ErrorReport(false, QStringLiteral("The journal ") + JournalPath +
-                           QStringLiteral(" could not be started: ") + FWriter.ErrorString());
-    return false;
-  }
+  FWriter.Reset();
+  FPathName = JournalPath;
+  FHeader = Base;
+  FHeader.Tabs.clear();
+  for (int i = 0; i < FTabs.Tabs_Count(); ++i) FHeader.Tabs.push_back(FTabs.Tabs_Title(i));
+  FBegan = Now();
   FActive = true;
-  FRecords = !Records.isEmpty();
+  FRecords = false;
   FLastEvents = EventsBlock(FEvents);
   FEventsMayHaveChanged = false;
   FLastDoc = nullptr;
   FLastTab = -1;
   for (int i = 0; i < FTabs.Tabs_Count(); ++i) Listen(i);
+  if (!Records.isEmpty()) return Open(Records);
+  // Nothing to keep: the file appears with the first change. An older journal at this place
+  // holds nothing the file just written or read lacks.
+  if (QFileInfo::exists(JournalPath) && !QFile::remove(JournalPath))
+    TraceWrite(QStringLiteral("An older journal could not be removed: ") + JournalPath);
+  return true;
+}
+
+bool TvlBinderJournal::Open(const QByteArray &Records) {
+  QDir().mkpath(QFileInfo(FPathName).absolutePath());
+  if (!FWriter.Start(FPathName, FWriter.Encoder().Header(FHeader, FBegan), Records)) {
+    ErrorReport(false, QStringLiteral("The journal ") + FPathName +
+                           QStringLiteral(" could not be started: ") + FWriter.ErrorString());
+    return false;
+  }
+  FRecords = true;
   return true;
 }
 
@@ -75,13 +88,13 @@ void TvlBinderJournal::End() {
   if (!FActive) return;
   EventsIfChanged();
   for (int i = 0; i < FTabs.Tabs_Count(); ++i) FTabs.Tabs_Document(i).EditObserver_Remove(this);
+  if (FRecords && !FWriter.IsOpen()) Open(QByteArray());
   FWriter.Close();
   FActive = false;
-  if (!FRecords && !FWriter.PathName().isEmpty()) QFile::remove(FWriter.PathName());
 }
 
 void TvlBinderJournal::Discard() {
-  const QString path = FWriter.PathName();
+  const QString path = FPathName;
   const bool had = FActive;
   End();
   if (!had || path.isEmpty() || !QFileInfo(path).isFile()) return;
@@ -96,6 +109,7 @@ void TvlBinderJournal::Discard() {
 void TvlBinderJournal::Flush() {
   if (!FActive) return;
   EventsIfChanged();
+  if (FRecords && !FWriter.IsOpen()) Open(QByteArray());
   FWriter.Flush(true);
 }
 
@@ -118,6 +132,9 @@ int TvlBinderJournal::TabOf(const TDocument &Doc) {
 }
 
 void TvlBinderJournal::Changed() {
+  // A journal that cannot be started keeps its records waiting and tries again at the next
+  // change or flush.
+  if (!FWriter.IsOpen()) Open(QByteArray());
   FRecords = true;
   FWriter.Changed();
 }

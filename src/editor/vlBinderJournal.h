@@ -4,8 +4,9 @@
 // tabs since the binder or its backup was last written (vldJournal.h has the file's form).
 //
 // - It begins when a binder is opened, and again after every save and backup, continuing the
-//   file just written (its size and CRC32 are in the header); the fresh journal replaces the old
-//   one in one rename, so a completed save leaves no older journal behind.
+//   file just written (its size and CRC32 are in the header). The older journal is removed when
+//   the new one begins; the new file appears with the first change after it (in one rename), so
+//   a binder that is only read leaves no journal behind.
 // - It listens to every document of the binder (TDocumentEditObserver) and is told of every tab
 //   change by the notebook; the records reach the kernel within TJournalWriter::FlushMSecs and
 //   the disk soon after.
@@ -39,7 +40,8 @@ class TvlBinderJournal final : public TDocumentEditObserver {
   // Stops listening and writing. A journal that holds nothing after its header is removed.
   void End();
   bool IsActive() const { return FActive; }
-  QString PathName() const { return FWriter.PathName(); }
+  // Where the journal is (or will be, from the first change).
+  QString PathName() const { return FPathName; }
   // Writes what waits (and syncs).
   void Flush();
   // The journal is no longer wanted (the user chose not to save): to the trash, or set aside.
@@ -62,6 +64,7 @@ class TvlBinderJournal final : public TDocumentEditObserver {
 
  private:
   int TabOf(const TDocument &Doc);
+  bool Open(const QByteArray &Records);
   void Listen(int Index);
   void Changed();
   void EventsIfChanged();
@@ -70,7 +73,10 @@ class TvlBinderJournal final : public TDocumentEditObserver {
   TvlOtherEventsIO &FEvents;
   TJournalWriter FWriter;
   bool FActive = false;
-  bool FRecords = false;  // something after the header
+  bool FRecords = false;  // something after the header: the file must exist
+  QString FPathName;
+  RJournalBase FHeader;
+  TDateTime FBegan = 0;
   bool FEventsMayHaveChanged = false;
   QByteArray FLastEvents;  // the bookmarks block last journalled (or read)
   const TDocument *FLastDoc = nullptr;
