@@ -553,6 +553,12 @@ QString TvlNotebookBinder::Open(const QString &PathName, bool Recover) {
       // Recovered changes are unsaved changes.
       if (!kept.isEmpty()) FTabsChanged = true;
       if (Recover) BeginJournal(named, base, kept);
+      // Typing into an unnamed binder that the program left unsaved is offered back: File >
+      // Close opens the unnamed binder, which replays it.
+      if (Recover && !named.isEmpty() && UnnamedJournalHoldsChanges())
+        AddLine(FRecoveryMessage,
+                QStringLiteral("Notes typed into an unnamed binder before the program ended are "
+                               "kept; File > Close brings them back."));
     }
   }
   in.File_Close();
@@ -684,6 +690,12 @@ void TvlNotebookBinder::RecoverJournal(const QString &JournalPath, const RJourna
                                   (copied ? aside : JournalPath) + QLatin1Char('"'));
     TraceWrite(QStringLiteral("Journal stopped: ") + r.Problem);
   }
+}
+
+bool TvlNotebookBinder::UnnamedJournalHoldsChanges() {
+  QFile file(TvlBinderJournal::JournalPathFor(QString()));
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  return Journal_Read(file.readAll()).Records.size() > 1;
 }
 
 void TvlNotebookBinder::BeginJournal(const QString &BinderPathName, const RJournalBase &Base,

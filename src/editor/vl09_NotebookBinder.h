@@ -211,6 +211,7 @@ class TvlNotebookBinder {
   void BeginJournal(const QString &BinderPathName, const RJournalBase &Base,
                     const QByteArray &Kept = QByteArray());
   QString BackupPathForSaving() const;
+  static bool UnnamedJournalHoldsChanges();
   TvlOtherEventsIO &Events() const;
 
   TvlBinderTabs &FTabs;

@@ -214,17 +214,10 @@ void TvlProgram::StopPlaying() { FAudio.Play_Stop(); }
 void TvlProgram::OpenBinder(const QString &PathName) {
   if (!FNotebook) return;
   const QString problems = FNotebook->Binder_Open(PathName);
-  if (!problems.trimmed().isEmpty())
+  if (!problems.trimmed().isEmpty()) {
     TraceWrite(QStringLiteral("Opening the binder ") + PathName + QStringLiteral(": ") + problems);
-  // What a journal gave back after the program ended unexpectedly, with the problems, in one
-  // message.
-  const QString recovered = FNotebook->Binder().LastRecoveryMessage();
-  QString message = recovered;
-  if (!problems.trimmed().isEmpty())
-    message += (message.isEmpty() ? QString() : QStringLiteral("\n\n")) + problems.trimmed();
-  if (!message.isEmpty())
-    Prompts().Message(message, problems.trimmed().isEmpty() ? TPromptIcon::piInformation
-                                                            : TPromptIcon::piWarning);
+    Prompts().Message(problems.trimmed(), TPromptIcon::piWarning);
+  }
   RememberSavedBookmarks();
 }
 
