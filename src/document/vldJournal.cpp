@@ -640,7 +640,9 @@ RJournalReplay Journal_Replay(const RJournalRead &Read, TJournalTabs &Tabs) {
           return stop(QStringLiteral("no such tab"), i);
         Tabs.JournalTabs_Insert(r.Tab, r.Title, std::make_unique<TDocument>());
         fonts.insert(fonts.begin() + r.Tab, std::map<TFontIndex, TFontIndex>());
-        ++out.OtherEdits;
+        // An empty tab without a title (the blank tab a notebook keeps on offer) is nothing the
+        // user would miss: it is not counted as a change.
+        if (!r.Title.trimmed().isEmpty()) ++out.OtherEdits;
         break;
       case TJournalKind::TabImported: {
         if (r.Tab < 0 || r.Tab > Tabs.JournalTabs_Count())

@@ -91,7 +91,10 @@ TvlNotebook::TvlNotebook(QWidget *Parent, TvlPageViewFactory Views, TvlOtherEven
 
 TvlNotebook::~TvlNotebook() {
   // The journal keeps what was not saved; closing the pages is no deletion of tabs.
-  FBinder.Journal().End();
+  if (FBinder.Binder_IsCompeletelySaved())
+    FBinder.Journal().EndAndRemove();
+  else
+    FBinder.Journal().End();
   if (FPageControl) {
     Page_DestroyAll();
     // Nothing of the notebook may run while Qt takes the widgets down.

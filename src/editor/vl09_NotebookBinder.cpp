@@ -535,7 +535,10 @@ QString TvlNotebookBinder::Open(const QString &PathName, bool Recover) {
       if (!useTemplate && OnFileAccessed) OnFileAccessed(readPath);
       // The old binder's journal ends before its tabs go; the new one's begins once its tabs
       // are in place, continuing the file just read.
-      FJournal->End();
+      if (Binder_IsCompeletelySaved())
+        FJournal->EndAndRemove();
+      else
+        FJournal->End();
       FOpenedWithProblems = !errorText.isEmpty();
       FTabsChanged = false;
       FBackupJudged = Recover;

@@ -93,6 +93,13 @@ void TvlBinderJournal::End() {
   FActive = false;
 }
 
+void TvlBinderJournal::EndAndRemove() {
+  if (!FActive) return;
+  End();
+  if (QFileInfo::exists(FPathName) && !QFile::remove(FPathName))
+    TraceWrite(QStringLiteral("A journal of a saved binder could not be removed: ") + FPathName);
+}
+
 void TvlBinderJournal::Discard() {
   const QString path = FPathName;
   const bool had = FActive;

@@ -37,8 +37,10 @@ class TvlBinderJournal final : public TDocumentEditObserver {
   // from the journal replayed at opening). Every tab's document is listened to from now on.
   bool Begin(const QString &JournalPath, const RJournalBase &Base,
              const QByteArray &Records = QByteArray());
-  // Stops listening and writing. A journal that holds nothing after its header is removed.
+  // Stops listening and writing; the file stays for the next opening.
   void End();
+  // The same when everything is saved: the file goes, so that no false recovery follows.
+  void EndAndRemove();
   bool IsActive() const { return FActive; }
   // Where the journal is (or will be, from the first change).
   QString PathName() const { return FPathName; }
