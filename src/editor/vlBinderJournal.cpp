@@ -151,12 +151,12 @@ void TvlBinderJournal::Document_Edited(const TDocument &Doc, const RDocumentEdit
   const int tab = TabOf(Doc);
   if (tab < 0) return;
   FWriter.Encoder().Edit(FWriter.Pending(), tab, Doc, Edit, Now());
-  // An edit's own count is told before its record: it was no bookmark.
-  FEventsMayHaveChanged = false;
   Changed();
 }
 
 void TvlBinderJournal::Document_ChangeCounted(const TDocument & /*Doc*/) {
+  // Edits count too, so the bookmarks are compared at the next flush whenever anything
+  // counted: once per flush, never per keystroke.
   if (!FActive) return;
   FEventsMayHaveChanged = true;
   FWriter.Changed();

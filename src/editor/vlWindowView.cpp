@@ -489,6 +489,8 @@ void TWindowView::DispatchMouse(int Kind, QMouseEvent *E) {
       TAtData at(lmCreateLock, *this, button, buttons, mods, pt);
       if (TvlGraphic *g = at.FGraphicAtXY; g && g->FZOrder > 1) {
         Document()->InsetsStorage.BringGraphicToFront(g);
+        // The order of pictures is saved: the journal keeps it like any other change.
+        Document()->Edit_TellContentChanged();
         InvalidateAllOfMe();
       }
       TargetBehaviorFor(at.Element()).MouseDown(at);

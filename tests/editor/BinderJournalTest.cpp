@@ -5,6 +5,7 @@
 #include "vlBinderJournal.h"
 #include "vlClock.h"
 #include "vlDateTime.h"
+#include "vlKeptEventsIO.h"
 #include "vlTestSupport.h"
 #include "vl_Document.h"
 #include "vldTestDoc.h"
@@ -255,4 +256,33 @@ TEST_F(BinderJournalTest, ASaveKeepsABackupItNeverRead) {
   EXPECT_TRUE(tool.LastSaveNote().contains(backup));
   // Tools keep no journal.
   EXPECT_FALSE(QFileInfo::exists(Folder.File(QStringLiteral("Notes.vlJournal"))));
+}
+
+TEST_F(BinderJournalTest, BookmarksChangedAfterTheLastSaveComeBack) {
+  {
+    TvlTabList tabs;
+    TvlKeptEventsIO events;
+    TvlNotebookBinder binder(tabs, &events);
+    ASSERT_TRUE(binder.Binder_Open(Path).isEmpty());
+    // A bookmark set, and typing right after it in the same moment of the journal.
+    events.Add(QStringLiteral("Marker"), u'1', Start + 0.001);
+    tabs.Tabs[0].Doc->ChangeCount_Increment();
+    Type(*tabs.Tabs[0].Doc, QStringLiteral("x"));
+    events.Add(QStringLiteral("Label"), u'L', Start + 0.002, QStringLiteral("said here"));
+    tabs.Tabs[0].Doc->ChangeCount_Increment();
+    binder.Journal().Flush();
+    const QByteArray journal = ReadAllBytes(binder.Journal().PathName());
+    WriteAllBytes(Folder.File(QStringLiteral("kept")), journal);
+  }
+  QFile::remove(Folder.File(QStringLiteral("Notes.vlJournal")));
+  QFile::rename(Folder.File(QStringLiteral("kept")),
+                Folder.File(QStringLiteral("Notes.vlJournal")));
+  TvlTabList tabs;
+  TvlKeptEventsIO events;
+  TvlNotebookBinder binder(tabs, &events);
+  ASSERT_TRUE(binder.Binder_Open(Path).isEmpty());
+  ASSERT_EQ(events.Events.size(), 2u);
+  EXPECT_EQ(events.Events[0].Kind, QStringLiteral("Marker"));
+  EXPECT_EQ(events.Events[1].Text, QStringLiteral("said here"));
+  EXPECT_EQ(TabText(tabs, 0), QStringLiteral("saved textx"));
 }
