@@ -1,5 +1,6 @@
 #include "vlClock.h"
 #include "vlDateTime.h"
+#include "vlTestSupport.h"
 #include "vl_Document.h"
 #include "vldJournal.h"
 #include "vldJournalTestSupport.h"
@@ -7,6 +8,7 @@
 #include "vldTestDoc.h"
 
 #include <gtest/gtest.h>
+#include <QFileInfo>
 
 #include <functional>
 #include <string>
@@ -335,4 +337,44 @@ TEST_F(JournalTest, TypedRunsMergeIntoFewRecords) {
   int edits = 0;
   for (const RJournalRecord &r : read.Records) edits += r.Kind == TJournalKind::Edit ? 1 : 0;
   EXPECT_EQ(edits, 1);
+}
+
+TEST_F(JournalTest, AFullDiskKeepsTheRecordsWaitingAndNeverLeavesHalfARecord) {
+  TFreshFolder folder;
+  const QString path = folder.File(QStringLiteral("full.vlJournal"));
+  TJournalWriter writer;
+  ASSERT_TRUE(writer.Start(path, writer.Encoder().Header(RJournalBase{}, 45000)));
+  TDocument doc;
+  struct TJournalling final : TDocumentEditObserver {
+    TJournalWriter *W = nullptr;
+    void Document_Edited(const TDocument &D, const RDocumentEdit &E) override {
+      W->Encoder().Edit(W->Pending(), 0, D, E, 45000.5);
+    }
+  } journalling;
+  journalling.W = &writer;
+  doc.EditObserver_Add(&journalling);
+  doc.Text_Type(u"before the disk filled\n", 0, false);
+  ASSERT_TRUE(writer.Flush());
+  const qint64 room = QFileInfo(path).size() + 100;
+  {
+    TFullDisk full(room);
+    ASSERT_TRUE(full.Active());
+    for (int i = 0; i < 20; ++i) doc.Text_Type(u"while the disk is full ", 0, false);
+    EXPECT_FALSE(writer.Flush());
+    EXPECT_TRUE(writer.WriteFailed());
+    // What is on disk is whole records only.
+    const RJournalRead partial = Journal_Read(ReadAllBytes(path));
+    EXPECT_FALSE(partial.Damaged);
+    EXPECT_FALSE(partial.TornEnd);
+  }
+  // Room again: the next flush writes everything that waited.
+  EXPECT_TRUE(writer.Flush());
+  EXPECT_FALSE(writer.WriteFailed());
+  doc.EditObserver_Remove(&journalling);
+  const RJournalRead read = Journal_Read(ReadAllBytes(path));
+  ASSERT_FALSE(read.Damaged);
+  TTestJournalTabs tabs;
+  tabs.Add(QStringLiteral("Notes"));
+  ASSERT_FALSE(Journal_Replay(read, tabs).Stopped);
+  ExpectSameContent(doc, *tabs.Tabs[0].second);
 }
