@@ -60,6 +60,7 @@ bool TvlBinderJournal::Begin(const QString &JournalPath, const RJournalBase &Bas
   FBegan = Now();
   FActive = true;
   FRecords = false;
+  FOpenFailed.invalidate();
   FLastEvents = EventsBlock(FEvents);
   FEventsMayHaveChanged = false;
   FLastDoc = nullptr;
@@ -74,12 +75,19 @@ bool TvlBinderJournal::Begin(const QString &JournalPath, const RJournalBase &Bas
 }
 
 bool TvlBinderJournal::Open(const QByteArray &Records) {
+  // A folder that cannot be written is tried again now and then, not at every keystroke; the
+  // records wait in memory meanwhile.
+  constexpr qint64 RetryMSecs = 5000;
+  if (FOpenFailed.isValid() && FOpenFailed.elapsed() < RetryMSecs) return false;
   QDir().mkpath(QFileInfo(FPathName).absolutePath());
   if (!FWriter.Start(FPathName, FWriter.Encoder().Header(FHeader, FBegan), Records)) {
-    ErrorReport(false, QStringLiteral("The journal ") + FPathName +
-                           QStringLiteral(" could not be started: ") + FWriter.ErrorString());
+    if (!FOpenFailed.isValid())
+      ErrorReport(false, QStringLiteral("The journal ") + FPathName +
+                             QStringLiteral(" could not be started: ") + FWriter.ErrorString());
+    FOpenFailed.start();
     return false;
   }
+  FOpenFailed.invalidate();
   FRecords = true;
   return true;
 }

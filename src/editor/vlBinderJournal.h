@@ -18,6 +18,7 @@
 #include "vldJournal.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 
 #include <memory>
@@ -79,6 +80,7 @@ class TvlBinderJournal final : public TDocumentEditObserver {
   QString FPathName;
   RJournalBase FHeader;
   TDateTime FBegan = 0;
+  QElapsedTimer FOpenFailed;  // running since the last failed start of the file
   bool FEventsMayHaveChanged = false;
   QByteArray FLastEvents;  // the bookmarks block last journalled (or read)
   const TDocument *FLastDoc = nullptr;
