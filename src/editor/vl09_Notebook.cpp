@@ -620,11 +620,6 @@ QString TvlNotebook::Binder_Open(const QString &PathName) {
   Rename_Finish();
   const QString problems = FBinder.Binder_Open(PathName);
   MakeSureABlankTabIsOffered();
-  // What a journal gave back after the program ended unexpectedly, in one message.
-  if (const QString recovered = FBinder.LastRecoveryMessage(); !recovered.isEmpty()) {
-    TraceWrite(recovered);
-    Prompts().Message(recovered, TPromptIcon::piInformation);
-  }
   if (ActivePageIndex() >= 0) FocusActivePage_ByMovingAwayAndBack_KludgeForToughCases();
   FBinder.Binder_ChangeCountSinceBackupSum_Clear();
   return problems;

@@ -314,6 +314,15 @@ QString TvlNotebookBinder::FreeRenameTarget(const QString &PathName, const QStri
   return target;
 }
 
+void TvlNotebookBinder::Say(const QString &Text, TPromptIcon Icon) {
+  if (!FCollecting) {
+    Prompts().Message(Text, Icon);
+    return;
+  }
+  FCollected += (FCollected.isEmpty() ? QString() : QStringLiteral("\n\n")) + Text;
+  if (Icon == TPromptIcon::piWarning) FCollectedIcon = Icon;
+}
+
 void TvlNotebookBinder::Binder_SeekMoreRecentBackupAndRotateIfFound(const QString &PathName) {
   QString backup = BinderBackupPathNameFor(PathName);
   if (backup.isEmpty()) return;
@@ -327,8 +336,7 @@ void TvlNotebookBinder::Binder_SeekMoreRecentBackupAndRotateIfFound(const QStrin
   // A backup cut short (a crash or a full disk while it was written) must not replace a binder
   // that is whole.
   if (!IsCompleteBinderFile(backup)) {
-    Prompts().Message(
-        QStringLiteral("A backup of your notes was found that is newer than the file \"") +
+    Say(QStringLiteral("A backup of your notes was found that is newer than the file \"") +
             PathName +
             QStringLiteral("\", but the backup is incomplete, so it was not used.  Both files "
                            "are kept as they are; the backup is:\n\n") +
@@ -344,8 +352,7 @@ void TvlNotebookBinder::Binder_SeekMoreRecentBackupAndRotateIfFound(const QStrin
            QString::number(binderSize - backupSize) +
            QStringLiteral(" bytes larger.  This is unusual, so you might want to check out why.");
   const QString newName = FreeRenameTarget(PathName, QStringLiteral(".as saved "), binderWhen);
-  Prompts().Message(
-      QStringLiteral("Last time the program closed unexpectedly, possibly leaving unsaved changes "
+  Say(QStringLiteral("Last time the program closed unexpectedly, possibly leaving unsaved changes "
                      "in the multi-tabbed document \"") +
       PathName + QStringLiteral("\".  \n\nAt least some of these changes will now be recovered.") +
       QStringLiteral("\n\nYour original file (before recovery) will be renamed to \n \"") +
@@ -355,15 +362,13 @@ void TvlNotebookBinder::Binder_SeekMoreRecentBackupAndRotateIfFound(const QStrin
   if (!QFile::rename(PathName, newName)) {
     const QString latest = FreeRenameTarget(backup, QStringLiteral(".Latest "), backupWhen);
     if (QFile::rename(backup, latest)) backup = latest;
-    Prompts().Message(
-        QStringLiteral("Unable to rename file to recover automatically.  Please examine:\n\n") +
+    Say(QStringLiteral("Unable to rename file to recover automatically.  Please examine:\n\n") +
             backup,
         TPromptIcon::piWarning);
     return;
   }
   if (!QFile::rename(backup, PathName))
-    Prompts().Message(
-        QStringLiteral("Unable to rename file. Your document is now in a file named:\n\n") + backup,
+    Say(QStringLiteral("Unable to rename file. Your document is now in a file named:\n\n") + backup,
         TPromptIcon::piWarning);
 }
 
@@ -462,8 +467,19 @@ QString TvlNotebookBinder::ReadBinder(TvlXmlIn &In, bool &Usable, std::vector<Rv
 }
 
 QString TvlNotebookBinder::Binder_Open(const QString &PathName) {
+  // What the backup and the journal gave back is said in one message.
+  FCollecting = true;
+  FCollected.clear();
+  FCollectedIcon = TPromptIcon::piInformation;
   Binder_SeekMoreRecentBackupAndRotateIfFound(PathName);
-  return Open(PathName, true);
+  FCollecting = false;
+  const QString problems = Open(PathName, true);
+  QString message = FCollected;
+  if (!FRecoveryMessage.isEmpty())
+    message += (message.isEmpty() ? QString() : QStringLiteral("\n\n")) + FRecoveryMessage;
+  if (!FRecoveryMessage.isEmpty()) TraceWrite(FRecoveryMessage);
+  if (!message.isEmpty()) Prompts().Message(message, FCollectedIcon);
+  return problems;
 }
 
 QString TvlNotebookBinder::Binder_OpenWithoutRecovery(const QString &PathName) {

@@ -28,6 +28,7 @@
 
 #include "vlBinderJournal.h"
 #include "vlDateTime.h"
+#include "vlPrompts.h"
 #include "vlSaveTarget.h"
 #include "vl_Document.h"
 
@@ -111,7 +112,8 @@ class TvlNotebookBinder {
   // Active from a Binder_Open until the binder is left; the notebook tells it of tab changes.
   TvlBinderJournal &Journal() { return *FJournal; }
   // What the last Binder_Open recovered from a journal, or set aside, in a sentence for the
-  // user; empty when there was no journal to speak of.
+  // user; empty when there was no journal to speak of. Binder_Open says it (after what a
+  // recovered backup says, in the same message).
   QString LastRecoveryMessage() const { return FRecoveryMessage; }
   // A tab was deleted or moved: the binder has changes no document counts.
   void TabsChanged() { FTabsChanged = true; }
@@ -211,6 +213,8 @@ class TvlNotebookBinder {
   void BeginJournal(const QString &BinderPathName, const RJournalBase &Base,
                     const QByteArray &Kept = QByteArray());
   QString BackupPathForSaving() const;
+  // A message for the user; while a Binder_Open collects them, kept for its one message.
+  void Say(const QString &Text, TPromptIcon Icon = TPromptIcon::piInformation);
   static bool UnnamedJournalHoldsChanges();
   TvlOtherEventsIO &Events() const;
 
@@ -222,6 +226,9 @@ class TvlNotebookBinder {
   qsizetype FChunkSize = 0;  // 0: the writer's own
   std::unique_ptr<TvlBinderJournal> FJournal;
   QString FRecoveryMessage;
+  bool FCollecting = false;
+  QString FCollected;
+  TPromptIcon FCollectedIcon = TPromptIcon::piInformation;
   QString FSaveNote;
   bool FTabsChanged = false;
   // The binder opened with problems (lines skipped): its file is kept before it is replaced.

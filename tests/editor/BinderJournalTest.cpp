@@ -136,6 +136,11 @@ TEST_F(BinderJournalTest, ASaveDuringTypingStartsANewJournalAndABackupToo) {
   EXPECT_EQ(TabText(tabs, 0), QStringLiteral("saved text one two three"));
   EXPECT_EQ(binder->LastRecoveryMessage().left(37),
             QStringLiteral("Recovered 6 characters typed after th"));
+  // The backup's recovery and the journal's are said in one message.
+  const QStringList asked = TTestEnvironment::TestPrompts().AskedTexts();
+  ASSERT_EQ(asked.size(), 1) << asked.join(QStringLiteral(" // ")).toStdString();
+  EXPECT_TRUE(asked[0].startsWith(QStringLiteral("Last time the program closed unexpectedly")));
+  EXPECT_TRUE(asked[0].endsWith(binder->LastRecoveryMessage()));
 }
 
 TEST_F(BinderJournalTest, AFailedSaveLosesNothing) {
