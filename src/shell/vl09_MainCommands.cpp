@@ -96,53 +96,69 @@ constexpr RSpeedAction SpeedActions[] = {
 QString Text(const char16_t *Utf16) { return QString::fromUtf16(Utf16); }
 
 // Tool-bar pictures drawn here, so that the program needs no image files: a glyph in a colour,
-// or a swatch of a colour.
+// or a swatch of a colour. Each is drawn in 20 by 20 logical pixels at the pixel ratios of
+// ordinary and high-density screens (and the one in use), so it stays sharp when scaled.
+constexpr QRect IconArea(0, 0, 20, 20);
+
+template <typename TDraw>
+QIcon DrawnIcon(TDraw Draw) {
+  QList<qreal> ratios{1.0, 2.0};
+  const qreal screen = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+  if (!ratios.contains(screen)) ratios << screen;
+  QIcon icon;
+  for (const qreal ratio : ratios) {
+    QPixmap picture(IconArea.size() * ratio);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(Qt::transparent);
+    {
+      QPainter painter(&picture);
+      Draw(painter);
+    }
+    icon.addPixmap(picture);
+  }
+  return icon;
+}
+
 QIcon GlyphIcon(const QString &Glyph, const QColor &Color, TFontStyles Style = {}) {
-  QPixmap picture(20, 20);
-  picture.fill(Qt::transparent);
-  QPainter painter(&picture);
-  painter.setRenderHint(QPainter::Antialiasing);
-  QFont font = painter.font();
-  font.setPixelSize(14);
-  font.setBold(Style.testFlag(fsBold));
-  font.setItalic(Style.testFlag(fsItalic));
-  font.setUnderline(Style.testFlag(fsUnderline));
-  painter.setFont(font);
-  painter.setPen(Color);
-  painter.drawText(picture.rect(), Qt::AlignCenter, Glyph);
-  return QIcon(picture);
+  return DrawnIcon([&](QPainter &painter) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    QFont font = painter.font();
+    font.setPixelSize(14);
+    font.setBold(Style.testFlag(fsBold));
+    font.setItalic(Style.testFlag(fsItalic));
+    font.setUnderline(Style.testFlag(fsUnderline));
+    painter.setFont(font);
+    painter.setPen(Color);
+    painter.drawText(IconArea, Qt::AlignCenter, Glyph);
+  });
 }
 
 QIcon SwatchIcon(TColor Color, bool Highlight) {
-  QPixmap picture(20, 20);
-  picture.fill(Qt::transparent);
-  QPainter painter(&picture);
-  const QColor color = TColorToQColor(Color);
-  if (Highlight) {
-    painter.fillRect(QRect(2, 4, 16, 12), color);
-    painter.setPen(Qt::black);
-    painter.drawText(picture.rect(), Qt::AlignCenter, QStringLiteral("ab"));
-  } else {
-    painter.setPen(color);
-    QFont font = painter.font();
-    font.setPixelSize(14);
-    font.setBold(true);
-    painter.setFont(font);
-    painter.drawText(QRect(0, 0, 20, 16), Qt::AlignCenter, QStringLiteral("A"));
-    painter.fillRect(QRect(3, 16, 14, 3), color);
-  }
-  return QIcon(picture);
+  return DrawnIcon([&](QPainter &painter) {
+    const QColor color = TColorToQColor(Color);
+    if (Highlight) {
+      painter.fillRect(QRect(2, 4, 16, 12), color);
+      painter.setPen(Qt::black);
+      painter.drawText(IconArea, Qt::AlignCenter, QStringLiteral("ab"));
+    } else {
+      painter.setPen(color);
+      QFont font = painter.font();
+      font.setPixelSize(14);
+      font.setBold(true);
+      painter.setFont(font);
+      painter.drawText(QRect(0, 0, 20, 16), Qt::AlignCenter, QStringLiteral("A"));
+      painter.fillRect(QRect(3, 16, 14, 3), color);
+    }
+  });
 }
 
 QIcon RecordIcon() {
-  QPixmap picture(20, 20);
-  picture.fill(Qt::transparent);
-  QPainter painter(&picture);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setBrush(QColor(200, 0, 0));
-  painter.setPen(Qt::NoPen);
-  painter.drawEllipse(QRect(4, 4, 12, 12));
-  return QIcon(picture);
+  return DrawnIcon([](QPainter &painter) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(200, 0, 0));
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(QRect(4, 4, 12, 12));
+  });
 }
 
 // The editor view a notebook page shows: the page's view itself, or the view inside the page
@@ -566,6 +582,9 @@ void TVellomarFm::CreateCommandPanels() {
   const QString scaleTexts[] = {QStringLiteral("- 25 %"), QStringLiteral("Normal"),
                                 QStringLiteral("+ 25 %"), QStringLiteral("+ 50 %"),
                                 QStringLiteral("+ 75 %")};
+  // Wide enough for the labels side by side with a gap between them: a narrower bar would push
+  // them into each other.
+  int labelsWidth = 0;
   for (int i = 0; i < 5; ++i) {
     auto *label = new QLabel(scaleTexts[i], tempo);
     QFont small = label->font();
@@ -573,7 +592,9 @@ void TVellomarFm::CreateCommandPanels() {
     label->setFont(small);
     scale->addWidget(label);
     if (i < 4) scale->addStretch(50 - 10);
+    labelsWidth += label->sizeHint().width() + 8;
   }
+  FTempoTrackBar->setMinimumWidth(std::max(FTempoTrackBar->minimumWidth(), labelsWidth + 16));
   scale->addStretch((vlSpeed::Max - vlSpeed::ScalePositions[4]) * 2 - 10);
   tempoColumn->addWidget(FTempoTrackBar);
   tempoColumn->addLayout(scale);

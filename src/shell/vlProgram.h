@@ -94,9 +94,19 @@ class TvlProgram final : public TAudioStartup, public TEventsLink, public TvlOth
   // user about problems.
   void OpenBinder(const QString &PathName);
 
+  // Files given on the command line or handed over by a later start (absolute paths): a binder
+  // opens in place of the current one after the save question (of several, the last given);
+  // isolated tabs are imported as tabs, in order. A file that cannot be opened is reported here,
+  // by the window. Files arriving before SetReadyForGivenFiles, or while earlier ones are being
+  // opened (a question is open), wait their turn.
+  void OpenGivenFiles(const QStringList &Files);
+  // The window shows and has opened its binder: the files waiting are opened now.
+  void SetReadyForGivenFiles();
+
  private:
   void InstallHooks(TVellomarFm &Window);
   void RememberSavedBookmarks();
+  void OpenGivenFilesNow(const QStringList &Files);
 
   TRegistryData &FStore;
   TvlOptions &FOptions;
@@ -118,4 +128,7 @@ class TvlProgram final : public TAudioStartup, public TEventsLink, public TvlOth
   QPointer<TSilenceActions> FSilenceActions;
   QString FSavedBookmarks;
   bool FPlayerReady = false;
+  QStringList FGivenFiles;
+  bool FReadyForGivenFiles = false;
+  bool FOpeningGivenFiles = false;
 };
