@@ -370,3 +370,46 @@ TEST_F(NotebookTest, BinderSavedAndOpenedThroughTheNotebookKeepsActiveTabAndScro
 }
 
 }  // namespace
+
+TEST_F(NotebookTest, EveryTabChangeIsJournalledAndDeletingOrMovingATabIsAChange) {
+  TFreshFolder folder;
+  const QString path = folder.File(QStringLiteral("Tabs.vl"));
+  {
+    TvlTabList tabs;
+    for (const char *title : {"A", "B", "C"})
+      BuildDocument(*tabs.Add(QString::fromLatin1(title)).Doc, {title});
+    TvlNotebookBinder writer(tabs);
+    ASSERT_TRUE(writer.Binder_Save(path).isEmpty());
+  }
+  ASSERT_TRUE(Notebook.Binder_Open(path).isEmpty());
+  EXPECT_TRUE(Notebook.Binder_IsCompeletelySaved());
+
+  Notebook.PageControl()->tabBar()->moveTab(0, 2);  // B C A
+  EXPECT_FALSE(Notebook.Binder_IsCompeletelySaved());
+  ASSERT_TRUE(Notebook.Binder_Save(path).isEmpty());
+  EXPECT_TRUE(Notebook.Binder_IsCompeletelySaved());
+
+  Notebook.TabIndexSelected = 0;
+  Notebook.DeleteSelectedPage();  // C A
+  EXPECT_FALSE(Notebook.Binder_IsCompeletelySaved());
+  Notebook.SetCaption(1, QStringLiteral("A renamed"));
+  TDocument &c = *Notebook.GetPageFromIndex(0)->mtcDoc;
+  c.AtPos_NoSelectionSet(c.Document_LastCaretPos());
+  c.Text_Type(u" typed", 0, false);
+  RvlPage &added = Notebook.Page_Create(QStringLiteral("New"), QString());
+  added.mtcDoc->Text_Type(u"fresh", 0, false);
+  Notebook.Binder().Journal().Flush();
+
+  // What the next start finds: the saved binder and this journal.
+  TvlTabList back;
+  TvlNotebookBinder reader(back);
+  ASSERT_TRUE(reader.Binder_Open(path).isEmpty());
+  EXPECT_FALSE(reader.LastRecoveryMessage().isEmpty());
+  ASSERT_EQ(back.Tabs_Count(), Notebook.PageCount());
+  for (int i = 0; i < back.Tabs_Count(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(back.Tabs_Title(i), Notebook.GetPageFromIndex(i)->Caption);
+    EXPECT_EQ(ParagraphTexts(back.Tabs_Document(i)),
+              ParagraphTexts(*Notebook.GetPageFromIndex(i)->mtcDoc));
+  }
+}
