@@ -53,8 +53,6 @@ constexpr int LastAudioStage = 9;
 constexpr int IdleTickMSecs = 100;
 // The backup check and the day files' save alternate, one every five minutes.
 constexpr std::int64_t IdleJobIntervalMSecs = 5 * 60 * 1000;
-// Resize events closer than this belong to one move or resize.
-constexpr int ResizeSettleMSecs = 200;
 // The track panels' height until the tracks say what they need.
 constexpr int PlaceholderTrackHeight = 110;
 
@@ -186,14 +184,6 @@ void TVellomarFm::FormCreate() {
   FIdleTimer->setInterval(IdleTickMSecs);
   connect(FIdleTimer, &QTimer::timeout, this,
           [this] { RunGuarded([this] { ApplicationEvents1Idle(); }); });
-  FResizeEndTimer = new QTimer(this);
-  FResizeEndTimer->setSingleShot(true);
-  FResizeEndTimer->setInterval(ResizeSettleMSecs);
-  connect(FResizeEndTimer, &QTimer::timeout, this, [this] {
-    RunGuarded([this] {
-      if (FHooks.ResizeEnded) FHooks.ResizeEnded();
-    });
-  });
   qApp->installEventFilter(this);
   Progress(95, QStringLiteral("Finished creating main window"));
 }
@@ -252,7 +242,7 @@ void TVellomarFm::CreateActions() {
   // on every click anywhere in the program.
   connect(FSilenceMenu, &QMenu::aboutToShow, this, [this] {
     RunGuarded([this] {
-      const int level = FHooks.SilenceProtectionLevelNow ? FHooks.SilenceProtectionLevelNow() : 0;
+      const int level = FProgram ? FProgram->SilenceProtectionLevelNow() : 0;
       aSilenceScheduled->setText(SilenceScheduledCaption(level));
     });
   });
@@ -356,8 +346,8 @@ void TVellomarFm::CreatePanels() {
   FBodySplitter->setChildrenCollapsible(false);
   FTimelineSidePnl = MakePanel(QStringLiteral("TimelineSidePnl"), FBodySplitter);
   FTimelineSidePnl->setMinimumWidth(1);
-  FHorizontalVuPnl = new QWidget(FTimelineSidePnl);
-  FHorizontalVuPnl->setObjectName(QStringLiteral("HorizontalVuPnl"));
+  // The input level strip; the level meter goes in with the vertical timeline.
+  FHorizontalVuPnl = MakePanel(QStringLiteral("HorizontalVuPnl"), FTimelineSidePnl);
   FHorizontalVuPnl->setFixedHeight(5);
   FTranscriptionPnl = new QWidget(FTimelineSidePnl);
   FTranscriptionPnl->setObjectName(QStringLiteral("TranscriptionPnl"));
@@ -450,27 +440,25 @@ void TVellomarFm::FormShow() {
   FBodySplitter->setSizes({sideWidth, std::max(1, width() - sideWidth), 0});
 
   Progress(20, QStringLiteral("Reading Registry"));
-  if (FHooks.LoadSilenceSchedule) FHooks.LoadSilenceSchedule();
+  if (FProgram) FProgram->LoadSilenceSchedule();
   FOptions.Registry_LoadFrom(FStore);
   aRecordStartAuto->setChecked(FOptions.RecordStartAuto);
   ApplyJumpBackKey();
 
   Progress(40, QStringLiteral("Load Notebook"));
-  if (FHooks.OpenBinder)
-    FHooks.OpenBinder(FStore.GetStringDef(Name(vlSetting::AutoOpenBinder), QString()));
+  if (FProgram)
+    FProgram->OpenBinder(FStore.GetStringDef(Name(vlSetting::AutoOpenBinder), QString()));
   FReopenWhen = ReopenWhen(FStore, Now());
   FReopenZoom = FStore.Get(vlSetting::ReopenZoom);
 
   Progress(60, QStringLiteral("Loading audio visualizations"));
   Progress(70, QStringLiteral("Setup timeline"));
-  if (FHooks.SetupHistoricalTrack) FHooks.SetupHistoricalTrack(FReopenWhen, FReopenZoom);
+  if (FTracks) FTracks->SetupHistoricalTrack(FReopenWhen, FReopenZoom);
   FPreparedForBroker = true;
 }
 
 void TVellomarFm::resizeEvent(QResizeEvent *Event) {
   QMainWindow::resizeEvent(Event);
-  if (!FResizeEndTimer->isActive() && FHooks.ResizeStarted) RunGuarded(FHooks.ResizeStarted);
-  FResizeEndTimer->start();
   // The side panel never takes all but 200 pixels of the window.
   if (FTimelineSidePnl->width() > width() - 200 && width() > 201) {
     QList<int> sizes = FBodySplitter->sizes();
@@ -491,19 +479,17 @@ bool TVellomarFm::eventFilter(QObject *Watched, QEvent *Event) {
   if (consumed) return true;
   switch (Event->type()) {
     case QEvent::KeyPress:
-      if (FHooks.KeyPressed) RunGuarded(FHooks.KeyPressed);
-      break;
-    case QEvent::MouseMove:
-      if (FHooks.MouseMoved && Watched->isWidgetType()) {
-        const QPoint at = static_cast<QMouseEvent *>(Event)->globalPosition().toPoint();
-        RunGuarded([this, at] { FHooks.MouseMoved(at); });
+      // A key reaches every object on its way up to the window: only the first one counts.
+      if (FTracks && Watched->isWidgetType() && !static_cast<QKeyEvent *>(Event)->isAutoRepeat() &&
+          Watched == QApplication::focusWidget()) {
+        const int key = static_cast<QKeyEvent *>(Event)->key();
+        RunGuarded([this, key] { FTracks->KeyPressed(key); });
       }
       break;
-    case QEvent::ApplicationActivate:
-    case QEvent::ApplicationDeactivate:
-      if (FHooks.ApplicationActivated && Watched == qApp) {
-        const bool active = Event->type() == QEvent::ApplicationActivate;
-        RunGuarded([this, active] { FHooks.ApplicationActivated(active); });
+    case QEvent::MouseMove:
+      if (FTracks && Watched->isWidgetType()) {
+        const QPoint at = static_cast<QMouseEvent *>(Event)->globalPosition().toPoint();
+        RunGuarded([this, at] { FTracks->MouseMoved(at); });
       }
       break;
     default: break;
@@ -590,7 +576,7 @@ void TVellomarFm::DoScheduledAudioInitialization() {
   // The system's microphone level is left as the user set it: the recorder's gain is its own.
   FAudioReady = true;
   if (aRecordStartAuto->isChecked() && !FAudio.IsRecording()) FAudio.StartRecording();
-  if (FHooks.EnableTrackTimers) FHooks.EnableTrackTimers();
+  if (FTracks) FTracks->SetTrackTimersEnabled(true);
 }
 
 void TVellomarFm::AudioInitializationFailed(const QString &Reason) {
@@ -627,8 +613,7 @@ void TVellomarFm::AudioStartEnded() {
 
 void TVellomarFm::ApplicationEvents1Idle() {
   if (!GMainLoopRunning || GClosingDown) return;
-  if (FHooks.RepaintInvalidatedTracks) FHooks.RepaintInvalidatedTracks();
-  if (FHooks.UpdateVolumeFromMixer) FHooks.UpdateVolumeFromMixer();
+  if (FTracks) FTracks->RepaintInvalidatedTracks();
   RefreshVolumeBar();
 
   // A clock set back must not hold the jobs off until it catches up again.
@@ -643,9 +628,6 @@ void TVellomarFm::ApplicationEvents1Idle() {
     FBackupTestLastDT = now;
   }
 
-  if (FAudioReady && FAudio.IsRecording() && FHooks.FlushPendingLevelData)
-    FHooks.FlushPendingLevelData();
-
   if (isVisible() && !FDidInitialSetFocus) {
     BarelyDidApplicationRun_ScheduleAudioInitialization();
     FDidInitialSetFocus = !FNotebook || FNotebook->FocusActivePage();
@@ -657,7 +639,7 @@ void TVellomarFm::ApplicationEvents1Idle() {
     AudioInitializationTimer = nullptr;
   }
 
-  if (FHooks.VertTimelinePendingChange) FHooks.VertTimelinePendingChange();
+  if (FTimelines) FTimelines->DoPendingTimelineChange();
 
   if (FAudioReady_StartRecording) {
     if (FAudioReady) {
@@ -678,8 +660,8 @@ void TVellomarFm::Callback_RecordingStarted() {
 }
 
 void TVellomarFm::Callback_RecordingStopped() {
-  if (FHooks.ReloadCurrentMediaMonth) FHooks.ReloadCurrentMediaMonth();
-  if (FHooks.FeedLevelMeter) FHooks.FeedLevelMeter(0);
+  if (FProgram) FProgram->ReloadCurrentMediaMonth();
+  if (FTimelines) FTimelines->ShowInputLevel(0);
   FLastRecordingStoppedDT = Now();
   aRecordStart->setChecked(false);
   UpdateTrackBarNowRecordingState();
@@ -798,7 +780,7 @@ void TVellomarFm::FormClose() {
   if (AudioInitializationTimer) AudioInitializationTimer->stop();
   SetWaitCursor(false);
   CloseStep([this] {
-    if (FHooks.StopTrackTimers) FHooks.StopTrackTimers();
+    if (FTracks) FTracks->SetTrackTimersEnabled(false);
   });
   CloseStep([this] { DebugCaption(QStringLiteral("About to call vlDayFilesManager")); });
   CloseStep([this] {
@@ -808,7 +790,7 @@ void TVellomarFm::FormClose() {
   CloseStep([this] { DebugCaption(QStringLiteral("About to call Registry_SaveTo")); });
   CloseStep([this] { FOptions.Registry_SaveTo(FStore); });
   CloseStep([this] {
-    if (FHooks.SaveSilenceSchedule) FHooks.SaveSilenceSchedule();
+    if (FProgram) FProgram->SaveSilenceSchedule();
   });
   // A window that was never shown has no bounds of the user's to keep.
   if (FShownOnce)
@@ -819,10 +801,8 @@ void TVellomarFm::FormClose() {
                             vlSetting::TimelineSidePnlWidth.Max));
     });
   CloseStep([this] {
-    StoreReopenWhen(FStore,
-                    FHooks.HistoricalTrackWhen ? FHooks.HistoricalTrackWhen() : FReopenWhen);
-    FStore.Set(vlSetting::ReopenZoom,
-               FHooks.HistoricalTrackZoom ? FHooks.HistoricalTrackZoom() : FReopenZoom);
+    StoreReopenWhen(FStore, FTracks ? FTracks->HistoricalTrackWhen() : FReopenWhen);
+    FStore.Set(vlSetting::ReopenZoom, FTracks ? FTracks->HistoricalTrackZoom() : FReopenZoom);
   });
   CloseStep([this] {
     FStore.Set(vlSetting::SearchResultsWidth, FSearchResultsWidthWhenVisible);

@@ -71,59 +71,6 @@ inline const QString SaveFailedText = QStringLiteral(
     "now.  You may wish to try saving your work to a different file name, folder or even storage "
     "device.");
 
-// What the window asks of parts that are not built into it. Every hook may be left empty.
-struct RMainWindowHooks {
-  // Idle work.
-  std::function<void()> RepaintInvalidatedTracks;
-  std::function<void()> UpdateVolumeFromMixer;
-  // While recording: append the level readings not yet written to the level file.
-  std::function<void()> FlushPendingLevelData;
-  std::function<void()> VertTimelinePendingChange;
-  // Showing: open the binder named by "AutoOpenBinder" (empty: the example binder on a first
-  // run, else an empty one); place the historical track at a moment and a zoom (seconds per
-  // pixel); load the silence schedule from the settings.
-  std::function<void(const QString &AutoOpenBinder)> OpenBinder;
-  std::function<void(TDateTime When, double Zoom)> SetupHistoricalTrack;
-  std::function<void()> LoadSilenceSchedule;
-  // Audio ready: the track windows' timers run; closing: they stop.
-  std::function<void()> EnableTrackTimers;
-  std::function<void()> StopTrackTimers;
-  // Recording stopped: the current month's recordings are listed again and the meter drops.
-  std::function<void()> ReloadCurrentMediaMonth;
-  std::function<void(int Level)> FeedLevelMeter;
-  // Closing: the silence schedule into the settings; the historical track's moment and zoom.
-  std::function<void()> SaveSilenceSchedule;
-  std::function<TDateTime()> HistoricalTrackWhen;
-  std::function<double()> HistoricalTrackZoom;
-  // Application-wide input, for the tracks (a key stops their gathering) and the label tools
-  // (a mouse gone far from one hides it); activation for the editor views.
-  std::function<void()> KeyPressed;
-  std::function<void(QPoint GlobalPos)> MouseMoved;
-  std::function<void(bool Active)> ApplicationActivated;
-  // A window move or resize starts and ends (the ends of a burst of resize events).
-  std::function<void()> ResizeStarted;
-  std::function<void()> ResizeEnded;
-  // The silence schedule's protection level now, 0..3, for the Silence menu's caption.
-  std::function<int()> SilenceProtectionLevelNow;
-
-  // The timelines' part of the commands. The vertical timeline's feature moment (0: none) is
-  // where playback starts when nothing is loaded; a track answers whether a moment lies in its
-  // view (the event broker asks); a started recording moves the current track to its index.
-  std::function<TDateTime()> VertTimelineFeatureMoment;
-  std::function<bool(TBrokerTrack Track, TDateTime When)> TrackShowsMoment;
-  std::function<void()> RecordingStarted_MoveCurrentTrack;
-  // "View Recordings ...": the calendar of recordings.
-  std::function<void()> ViewRecordings;
-  // The options window was closed with OK: the audio side takes the new settings.
-  std::function<void()> OptionsApplied;
-  // The file commands saved the binder under its name, or opened or closed a binder: the
-  // bookmarks it holds count as saved from now on.
-  std::function<void()> BinderSavedOrOpened;
-  // The strip under the tracks was dragged: the options' label-area height changed (10..200
-  // pixels) and the tracks lay themselves out again.
-  std::function<void(int HeightOfLabelArea)> HeightOfLabelAreaChanged;
-};
-
 // The texts of the file commands.
 inline const QString BinderFilter = QString::fromUtf16(
     u"Vellomar\u00AE Docs (*.vl *.vlBackup*);;Vellomar\u00AE backups (*.vlBackup*);;All files (*)");
@@ -165,7 +112,15 @@ class TVellomarFm : public QMainWindow {
   // Not owned; nullptr detaches.
   void SetNotebookLink(TNotebookLink *Link) { FNotebook = Link; }
   void SetEventsLink(TEventsLink *Link) { FEvents = Link; }
-  RMainWindowHooks &Hooks() { return FHooks; }
+  void SetProgramLink(TProgramLink *Link) { FProgram = Link; }
+  void SetTrackPanelLink(TTrackPanelLink *Link) { FTracks = Link; }
+  void SetTimelinePanelLink(TTimelinePanelLink *Link) { FTimelines = Link; }
+  // The installed links (the composition test checks that none is left out).
+  TNotebookLink *NotebookLink() const { return FNotebook; }
+  TEventsLink *EventsLink() const { return FEvents; }
+  TProgramLink *ProgramLink() const { return FProgram; }
+  TTrackPanelLink *TrackPanelLink() const { return FTracks; }
+  TTimelinePanelLink *TimelinePanelLink() const { return FTimelines; }
   // The parts the commands act on; set once, before the window is shown. A notebook given here
   // also serves as the notebook link when none was set, and fills the search panel.
   void SetProgramParts(const RProgramParts &Parts);
@@ -228,6 +183,8 @@ class TVellomarFm : public QMainWindow {
   QLabel *RecordingSourceLbl() const { return FRecordingSourceLbl; }
   QWidget *TimelineSidePnl() const { return FTimelineSidePnl; }
   QScrollBar *VertTimelineScrollBar() const { return FVertTimelineScrollBar; }
+  // The strip above the vertical timeline where the input level shows.
+  QWidget *HorizontalVuPnl() const { return FHorizontalVuPnl; }
   QWidget *NotebookPnl() const { return FNotebookPnl; }
   QWidget *SearchResultsPnl() const { return FSearchResultsPnl; }
   QWidget *AudioControlsPnl() const { return FAudioControlsPnl; }
@@ -374,7 +331,9 @@ class TVellomarFm : public QMainWindow {
   QPointer<TSplashFm> FSplash;
   TNotebookLink *FNotebook = nullptr;
   TEventsLink *FEvents = nullptr;
-  RMainWindowHooks FHooks;
+  TProgramLink *FProgram = nullptr;
+  TTrackPanelLink *FTracks = nullptr;
+  TTimelinePanelLink *FTimelines = nullptr;
   RProgramParts FParts;
 
   QString FProgramNameInCaptionStr;
@@ -398,7 +357,6 @@ class TVellomarFm : public QMainWindow {
   double FReopenZoom = 2;
   QString FHotSpotsSupressed;
   QTimer *FIdleTimer = nullptr;
-  QTimer *FResizeEndTimer = nullptr;
 
   TvlHint *vlHint = nullptr;
   std::unique_ptr<TRecentFiles> FRecentlyUsedFiles;

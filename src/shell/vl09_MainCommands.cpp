@@ -380,7 +380,7 @@ void TVellomarFm::CreateCommandActions() {
   guarded(aPlayFromCaret, [this] { PlayFromCaretExecute(); });
   guarded(aPlayConfigure, [this] { ShowOptions(QStringLiteral("Play")); });
   guarded(aPlayViewRecordings, [this] {
-    if (FHooks.ViewRecordings) FHooks.ViewRecordings();
+    if (FTimelines) FTimelines->ViewRecordings();
   });
   guarded(aPlaySpeedFaster, [this] { SetSpeed(Speed() + vlSpeed::LineStep); });
   guarded(aPlaySpeedSlower, [this] { SetSpeed(Speed() - vlSpeed::LineStep); });
@@ -695,7 +695,7 @@ bool TVellomarFm::OpenBinderFile(const QString &PathName) {
   const QString problems = nb->Binder_Open(PathName);
   const bool opened =
       TRecentFiles::NormalizedPath(nb->BinderPathName()) == TRecentFiles::NormalizedPath(PathName);
-  if (opened && FHooks.BinderSavedOrOpened) FHooks.BinderSavedOrOpened();
+  if (opened && FProgram) FProgram->BinderSavedOrOpened();
   if (opened && FRecentlyUsedFiles) {
     // The list holds the binders that are not open: the one left comes back on top.
     if (TRecentFiles::NormalizedPath(old) != TRecentFiles::NormalizedPath(PathName))
@@ -720,7 +720,7 @@ bool TVellomarFm::aFileSaveExecute() {
     Prompts().Message(SaveProblemText + problem, TPromptIcon::piWarning);
     return false;
   }
-  if (FHooks.BinderSavedOrOpened) FHooks.BinderSavedOrOpened();
+  if (FProgram) FProgram->BinderSavedOrOpened();
   if (vlHint) vlHint->ShowIt(QStringLiteral("Saved"), mapToGlobal(rect().center()), 2000);
   return true;
 }
@@ -740,7 +740,7 @@ bool TVellomarFm::aFileSaveAsExecute() {
     Prompts().Message(SaveProblemText + problem, TPromptIcon::piWarning);
     return false;
   }
-  if (FHooks.BinderSavedOrOpened) FHooks.BinderSavedOrOpened();
+  if (FProgram) FProgram->BinderSavedOrOpened();
   UpdateRecentAfterSaveAs(old, path);
   SetCaptionForBinder();
   if (vlHint) vlHint->ShowIt(QStringLiteral("Saved"), mapToGlobal(rect().center()), 2000);
@@ -763,7 +763,7 @@ void TVellomarFm::aFileCloseExecute() {
   // The notebook is never left without pages: an unnamed, empty binder takes the closed one's
   // place.
   const QString problems = nb->Binder_Open(QString());
-  if (FHooks.BinderSavedOrOpened) FHooks.BinderSavedOrOpened();
+  if (FProgram) FProgram->BinderSavedOrOpened();
   if (!problems.isEmpty()) Prompts().Message(OpenErrorsText + problems, TPromptIcon::piWarning);
   if (FSearchPanel) FSearchPanel->ResultsLB->clear();
   SetCaptionForBinder();
@@ -851,7 +851,7 @@ void TVellomarFm::RecordingStartBtnClick() {
       // The protection window promised that permission to play ends with a new recording.
       if (FParts.Silence) FParts.Silence->NewRecordingStarted();
       QCoreApplication::processEvents();
-      if (FHooks.RecordingStarted_MoveCurrentTrack) FHooks.RecordingStarted_MoveCurrentTrack();
+      if (FTracks) FTracks->RecordingStarted_MoveCurrentTrack();
     } else if (Prompts().Ask(RecordingFailedText, {TPromptButton::pbYes, TPromptButton::pbNo},
                              TPromptButton::pbNo) == TPromptButton::pbYes) {
       ShowOptions(QStringLiteral("Record"));
@@ -871,8 +871,8 @@ void TVellomarFm::RecordingStartBtnClick() {
 
 namespace {
 
-TDateTime FeatureMoment(const RMainWindowHooks &Hooks) {
-  return Hooks.VertTimelineFeatureMoment ? Hooks.VertTimelineFeatureMoment() : 0;
+TDateTime FeatureMoment(const TTimelinePanelLink *Timelines) {
+  return Timelines ? Timelines->FeatureMoment() : 0;
 }
 
 }  // namespace
@@ -883,7 +883,7 @@ void TVellomarFm::aPlayStartExecute() {
   // A retry only when nothing could play; after silence protection refused, asking again would
   // override the user's answer.
   if (audio->Play_Resume() != prNoAudio) return;
-  const TDateTime feature = FeatureMoment(FHooks);
+  const TDateTime feature = FeatureMoment(FTimelines);
   if (feature < 100) return;
   audio->SetPlay_Position(feature);
   audio->Play_Resume();
@@ -897,7 +897,7 @@ void TVellomarFm::aPlayInstantReplayExecute() {
   TvlAudio *audio = FParts.Audio;
   if (!audio) return;
   const double jumpBack = FOptions.FJumpBack / SecsPerDay;
-  const TDateTime feature = FeatureMoment(FHooks);
+  const TDateTime feature = FeatureMoment(FTimelines);
   if (audio->GetPlay_Position() < 100 && feature >= 100) audio->SetPlay_Position(feature);
   // From where playback is now, so that pressing again while it plays goes farther back.
   TDateTime target = audio->GetPlay_Position() - jumpBack;
@@ -920,7 +920,7 @@ void TVellomarFm::aPlaySegmentExecute() {
     return;
   }
   TPlayResult result = audio->Play_Segment(FOptions.FLockstepOverlap, FOptions.FLockstepLength);
-  const TDateTime feature = FeatureMoment(FHooks);
+  const TDateTime feature = FeatureMoment(FTimelines);
   if (result == prNoAudio && feature >= 100) {
     audio->SetPlay_Position(feature);
     result = audio->Play_Segment(FOptions.FLockstepOverlap, FOptions.FLockstepLength);
@@ -986,13 +986,16 @@ void TVellomarFm::ShowOptions(const QString &Page) {
     FOptionsFm->Hooks.IsRecording = [this] {
       return FParts.Audio ? FParts.Audio->IsRecording() : FAudio.IsRecording();
     };
+    FOptionsFm->Hooks.RedrawTracks = [this] {
+      if (FTracks) FTracks->RedrawTracks();
+    };
     FOptionsFm->Hooks.RecreateAudioComponents = [this] {
       if (FParts.Audio) FParts.Audio->AudioComponents_FreeAndReinitialize();
     };
     connect(FOptionsFm, &QDialog::accepted, this, [this] {
       RunGuarded([this] {
         ApplyJumpBackKey();
-        if (FHooks.OptionsApplied) FHooks.OptionsApplied();
+        if (FProgram) FProgram->OptionsApplied();
       });
     });
   }
@@ -1044,10 +1047,10 @@ TBrokerTrack TVellomarFm::NewEventBroker_Track() const {
   const RBrokerState audio = BrokerState();
   state.Recording = audio.Recording;
   state.Playing = audio.Playing;
-  if (FHooks.TrackShowsMoment) {
+  if (FTracks) {
     state.PlayPositionVisibleOnHistorical =
-        audio.Playing && FHooks.TrackShowsMoment(btkHistorical, audio.PlayPosition);
-    state.NowVisibleOnCurrent = FHooks.TrackShowsMoment(btkCurrent, Now());
+        audio.Playing && FTracks->TrackShowsMoment(btkHistorical, audio.PlayPosition);
+    state.NowVisibleOnCurrent = FTracks->TrackShowsMoment(btkCurrent, Now());
   }
   state.LatestStopped = FParts.Audio ? FParts.Audio->LatestOperationStopped() : aoNoneYet;
   const TBrokerTrack track = ::NewEventBroker_Track(state);
@@ -1309,7 +1312,7 @@ bool TVellomarFm::CommandKeyFilter(QObject *Watched, QEvent *Event) {
             10, 200);
         if (height != FOptions.FHeightOfLabelArea) {
           FOptions.FHeightOfLabelArea = height;
-          if (FHooks.HeightOfLabelAreaChanged) FHooks.HeightOfLabelAreaChanged(height);
+          if (FTracks) FTracks->RedrawTracks();
         }
         return true;
       }

@@ -133,44 +133,37 @@ void TvlProgram::Connect(TVellomarFm &Window, const QString &ExampleBinder) {
   parts.Silence = &FSilence;
   parts.SilenceActions = FSilenceActions;
   Window.SetProgramParts(parts);
-  InstallHooks(Window);
-  FTimelines->Connect(Window, FNotebook);
-  FTracks->Connect(Window, FNotebook, *FTimelines);
-  FTimelines->SetLevelSource(FVertLevels.get());
-  FTimelines->SetAlsoFollow([this](TDateTime Moment) { FTracks->Follow(Moment); });
-}
-
-void TvlProgram::InstallHooks(TVellomarFm &Window) {
-  RMainWindowHooks &hooks = Window.Hooks();
-  hooks.OpenBinder = [this](const QString &AutoOpenBinder) { OpenBinder(AutoOpenBinder); };
-  hooks.LoadSilenceSchedule = [this] {
-    const TSilenceSettingsOf<TRegistryData> store(FStore);
-    for (const QString &problem : FSchedule.Registry_LoadFrom(store)) TraceWrite(problem);
-  };
-  hooks.SaveSilenceSchedule = [this] {
-    TSilenceSettingsOf<TRegistryData> store(FStore);
-    FSchedule.Registry_SaveTo(store);
-  };
-  hooks.SilenceProtectionLevelNow = [this] { return FSilence.ScheduleLevelNow(); };
-  hooks.ReloadCurrentMediaMonth = [this] { FFolders.Month_Reload(); };
-  hooks.BinderSavedOrOpened = [this] { RememberSavedBookmarks(); };
-  hooks.OptionsApplied = [this] { FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions)); };
-  hooks.ViewRecordings = [this] {
-    const TVertTimeline *timeline = FTimelines->VertTimeline();
-    FTimelines->ViewRecordings(timeline && timeline->FeatureDT() > 100 ? timeline->FeatureDT()
-                                                                       : Now());
-  };
-  hooks.VertTimelineFeatureMoment = [this] {
-    const TVertTimeline *timeline = FTimelines->VertTimeline();
-    return timeline ? timeline->FeatureDT() : TDateTime(0);
-  };
+  Window.SetProgramLink(this);
   if (FSilenceActions)
     FSilenceActions->SetOnConfigureSchedule([this] {
       TSilenceSettingsOf<TRegistryData> store(FStore);
       TSilenceConfigFm window(FSchedule, &store, FWindow);
       window.exec();
     });
+  FTimelines->Connect(Window, FNotebook);
+  FTracks->Connect(Window, FNotebook, *FTimelines);
+  FTimelines->SetLevelSource(FVertLevels.get());
+  FTimelines->SetAlsoFollow([this](TDateTime Moment) { FTracks->Follow(Moment); });
+  FTimelines->SetOnBookmarksChanged([this] { FTracks->BookmarksChanged(); });
 }
+
+void TvlProgram::LoadSilenceSchedule() {
+  const TSilenceSettingsOf<TRegistryData> store(FStore);
+  for (const QString &problem : FSchedule.Registry_LoadFrom(store)) TraceWrite(problem);
+}
+
+void TvlProgram::SaveSilenceSchedule() {
+  TSilenceSettingsOf<TRegistryData> store(FStore);
+  FSchedule.Registry_SaveTo(store);
+}
+
+int TvlProgram::SilenceProtectionLevelNow() { return FSilence.ScheduleLevelNow(); }
+
+void TvlProgram::ReloadCurrentMediaMonth() { FFolders.Month_Reload(); }
+
+void TvlProgram::OptionsApplied() { FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions)); }
+
+void TvlProgram::BinderSavedOrOpened() { RememberSavedBookmarks(); }
 
 // ---------------------------------------------------------------------------------------------
 // The staged audio start

@@ -48,7 +48,10 @@ RAudioSettings AudioSettingsFromOptions(TvlOptions &Options);
 // or renamed: the bookmarks the binder holds. Selection does not count.
 QString NonTypingEventsFingerprint(const TvlDayFilesManager &Events);
 
-class TvlProgram final : public TAudioStartup, public TEventsLink, public TvlOtherEventsIO {
+class TvlProgram final : public TAudioStartup,
+                         public TEventsLink,
+                         public TProgramLink,
+                         public TvlOtherEventsIO {
  public:
   // Store and Options are not owned and must outlive the program. AudioFolder is where new
   // recordings go (the data folder's "Audio").
@@ -85,17 +88,22 @@ class TvlProgram final : public TAudioStartup, public TEventsLink, public TvlOth
   bool BookmarksChangedSinceSave() const override;
   void SaveChangedDayFiles() override;
 
+  // TProgramLink. OpenBinder opens PathName (empty: the example on a first start, else an empty
+  // binder), telling the user about problems.
+  void OpenBinder(const QString &PathName) override;
+  void LoadSilenceSchedule() override;
+  void SaveSilenceSchedule() override;
+  int SilenceProtectionLevelNow() override;
+  void ReloadCurrentMediaMonth() override;
+  void OptionsApplied() override;
+  void BinderSavedOrOpened() override;
+
   // TvlOtherEventsIO: the binder's bookmarks are the day files manager's. Opening a binder
   // replaces the bookmarks of the one before.
   void IO_SaveNonTypingEvents(TvlXmlOut &Out) override;
   QString IO_LoadNonTypingEvents(TvlXmlIn &In) override;
 
-  // Opens PathName (empty: the example on a first start, else an empty binder), telling the
-  // user about problems.
-  void OpenBinder(const QString &PathName);
-
  private:
-  void InstallHooks(TVellomarFm &Window);
   void RememberSavedBookmarks();
 
   TRegistryData &FStore;

@@ -12,6 +12,7 @@
 #include "vl09_Track.h"
 #include "vl09_TrackWindow.h"
 #include "vl09_Visualization.h"
+#include "vlMainWindowLinks.h"
 #include "vlRecordingCommands.h"
 
 #include <QPointer>
@@ -26,10 +27,10 @@ class TvlMediaInfo;
 class TvlNotebook;
 class TvlTimelineGlue;
 
-class TvlTrackGlue {
+class TvlTrackGlue final : public TTrackPanelLink {
  public:
   TvlTrackGlue(TvlAudio &Audio, TvlMediaFoldersInfo &Folders, TvlMediaInfo &MediaInfo);
-  ~TvlTrackGlue();
+  ~TvlTrackGlue() override;
   TvlTrackGlue(const TvlTrackGlue &) = delete;
   TvlTrackGlue &operator=(const TvlTrackGlue &) = delete;
 
@@ -47,6 +48,18 @@ class TvlTrackGlue {
   TvlRecordingCommands &Recordings() { return FRecordings; }
   // The recording under the last right press on a track's recording band; empty when none.
   const QString &SelectedAudioPathName() const { return FSelectedAudioPathName; }
+
+  // TTrackPanelLink
+  void SetupHistoricalTrack(TDateTime When, double Zoom) override;
+  TDateTime HistoricalTrackWhen() override;
+  double HistoricalTrackZoom() override;
+  void SetTrackTimersEnabled(bool Enabled) override;
+  void RepaintInvalidatedTracks() override;
+  bool TrackShowsMoment(TBrokerTrack Track, TDateTime When) const override;
+  void RecordingStarted_MoveCurrentTrack() override;
+  void RedrawTracks() override;
+  void KeyPressed(int Key) override;
+  void MouseMoved(QPoint GlobalPos) override;
 
  private:
   TvlTrackWindow *MakeWindow(TvlTrack &Track);

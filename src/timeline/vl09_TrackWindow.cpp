@@ -360,7 +360,6 @@ bool TvlTrackWindow::PlayFrom(TDateTime When, const QPoint &Global) {
   }
   PlaySlider_MoveToDesiredDateTime(When);
   if (OnTempoBarSet) OnTempoBarSet(static_cast<int>(tempo));
-  if (OnMomentChosen) OnMomentChosen(When);
   return true;
 }
 

@@ -137,8 +137,6 @@ class TvlTrackWindow : public QWidget, public TEventsListHost {
   std::function<void(int Tempo)> OnTempoBarSet;
   // The historical track's calendar area was pressed: open the calendar at this moment.
   std::function<void(TDateTime At)> OnCalendarRequested;
-  // Playback started from a moment chosen on this track.
-  std::function<void(TDateTime At)> OnMomentChosen;
   // The label tool closed: the main window returns the focus to the last text control.
   std::function<void()> OnLabelToolHidden;
   // Bookmarks were added, changed, moved or deleted on this track.

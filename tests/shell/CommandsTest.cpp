@@ -17,6 +17,7 @@
 #include "vlAudioTestSupport.h"
 #include "vlEditorHost.h"
 #include "vlEditorPage.h"
+#include "vlFakeLinks.h"
 #include "vlSearchPanel.h"
 #include "vlTestSupport.h"
 #include "vlWindowView.h"
@@ -310,8 +311,8 @@ TEST(Commands, SpeedCommandsStepWithinTheLimitsAndTheLabelFollows) {
   auto *strip = rig.Fm->findChild<QWidget *>(S("TrackBarsHeightFauxSplitterPnl"));
   ASSERT_NE(strip, nullptr);
   rig.Options.FHeightOfLabelArea = 40;
-  QList<int> heights;
-  rig.Fm->Hooks().HeightOfLabelAreaChanged = [&](int Height) { heights << Height; };
+  TFakeTrackPanel tracks;
+  rig.Fm->SetTrackPanelLink(&tracks);
   const auto mouse = [&](QEvent::Type Type, int Y) {
     QMouseEvent event(Type, QPointF(1, Y), strip->mapToGlobal(QPointF(1, Y)), Qt::LeftButton,
                       Type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
@@ -323,8 +324,9 @@ TEST(Commands, SpeedCommandsStepWithinTheLimitsAndTheLabelFollows) {
   mouse(QEvent::MouseMove, -100);
   mouse(QEvent::MouseButtonRelease, -100);
   mouse(QEvent::MouseMove, 50);
-  EXPECT_EQ(heights, (QList<int>{60, 10}));
+  EXPECT_EQ(tracks.Redraws, 2);
   EXPECT_EQ(rig.Options.FHeightOfLabelArea, 10);
+  rig.Fm->SetTrackPanelLink(nullptr);
   // The volume bar sets the player's own gain; the idle refresh shows it without setting it.
   rig.Fm->VolumeTB()->setValue(300);
   EXPECT_NEAR(rig.Audio.GetCombinedVolume(), 0.3, 0.01);
@@ -580,10 +582,12 @@ TEST(Commands, InstantReplayGoesBackFromThePositionAndNoRetryFollowsARefusal) {
   TRefusingGate gate;
   rig.Audio.SetSilenceGate(&gate);
   int featureAsked = 0;
-  rig.Fm->Hooks().VertTimelineFeatureMoment = [&] {
+  TFakeTimelinePanel timelines;
+  timelines.Feature = [&] {
     ++featureAsked;
     return fileStart + 30 / SecsPerDay;
   };
+  rig.Fm->SetTimelinePanelLink(&timelines);
   rig.A("aPlayStart")->trigger();
   EXPECT_EQ(gate.Asked, 1);
   rig.A("aPlayInstantReplay")->trigger();
@@ -603,6 +607,7 @@ TEST(Commands, InstantReplayGoesBackFromThePositionAndNoRetryFollowsARefusal) {
   QKeyEvent pause(QEvent::KeyPress, Qt::Key_Pause, Qt::NoModifier);
   QApplication::sendEvent(rig.Fm->TempoTrackBar(), &pause);
   EXPECT_FALSE(rig.Audio.IsPlaying());
+  rig.Fm->SetTimelinePanelLink(nullptr);
 }
 
 TEST(Commands, ARecordingThatCannotStartOffersTheRecordingOptions) {

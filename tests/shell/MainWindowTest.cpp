@@ -6,6 +6,7 @@
 #include "vl09_Options.h"
 #include "vl09_Registry.h"
 #include "vlClock.h"
+#include "vlFakeLinks.h"
 #include "vlGlobals.h"
 #include "vlShellSettings.h"
 #include "vlTestSupport.h"
@@ -299,8 +300,10 @@ TEST(MainWindow, RecorderLabelFollowsTheRecordingCallbacks) {
   TScopedClock useClock(clock);
   TRig rig;
   TVellomarFm &fm = rig.Make();
-  int reloads = 0;
-  fm.Hooks().ReloadCurrentMediaMonth = [&] { ++reloads; };
+  TFakeProgramLink program;
+  TFakeTimelinePanel timelines;
+  fm.SetProgramLink(&program);
+  fm.SetTimelinePanelLink(&timelines);
   struct RRow {
     bool Recording;
     const char *Source;
@@ -320,7 +323,8 @@ TEST(MainWindow, RecorderLabelFollowsTheRecordingCallbacks) {
     EXPECT_EQ(fm.RecorderActivityLbl()->text(), S(row.Label));
     EXPECT_EQ(fm.aRecordStart->isChecked(), row.Recording);
   }
-  EXPECT_EQ(reloads, 1);
+  EXPECT_EQ(program.Reloads, 1);
+  EXPECT_EQ(timelines.Levels, QList<int>{0});
   EXPECT_EQ(fm.LastRecordingStoppedDT(), 40000.25);
 }
 
@@ -385,9 +389,11 @@ TEST(MainWindow, TeardownStepsThatReportStillLetTheSettingsBeWritten) {
   rig.Audio.StopRecordingReports = true;
   rig.Notebook.ListReports = true;
   TVellomarFm &fm = rig.Make();
-  int scheduleSaves = 0;
-  fm.Hooks().SaveSilenceSchedule = [&] { ++scheduleSaves; };
-  fm.Hooks().HistoricalTrackZoom = [] { return 0.5; };
+  TFakeProgramLink program;
+  TFakeTrackPanel tracks;
+  tracks.Zoom = 0.5;
+  fm.SetProgramLink(&program);
+  fm.SetTrackPanelLink(&tracks);
   auto *notebook = new QTextEdit;
   fm.AttachNotebook(notebook);
   fm.show();
@@ -395,7 +401,7 @@ TEST(MainWindow, TeardownStepsThatReportStillLetTheSettingsBeWritten) {
   fm.FormClose();
   EXPECT_EQ(TTestEnvironment::TestPrompts().Asked().size(), 2);
   EXPECT_EQ(rig.Notebook.Lists, 1);
-  EXPECT_EQ(scheduleSaves, 1);
+  EXPECT_EQ(program.ScheduleSaves, 1);
   EXPECT_EQ(fm.NotebookPnl()->findChild<QTextEdit *>(), nullptr);
   EXPECT_EQ(fm.RecentlyUsedFiles(), nullptr);
   EXPECT_TRUE(TVellomarFm::ClosingDown());
