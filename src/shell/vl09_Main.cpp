@@ -14,6 +14,7 @@
 #include "vlPrompts.h"
 #include "vlShellSettings.h"
 #include "vlSplash.h"
+#include "vlWindowView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -446,8 +447,11 @@ void TVellomarFm::FormShow() {
   ApplyJumpBackKey();
 
   Progress(40, QStringLiteral("Load Notebook"));
-  if (FProgram)
+  if (FProgram) {
+    const TMouseEventsBlock block;
     FProgram->OpenBinder(FStore.GetStringDef(Name(vlSetting::AutoOpenBinder), QString()));
+  }
+  SetCaptionForBinder();
   FReopenWhen = ReopenWhen(FStore, Now());
   FReopenZoom = FStore.Get(vlSetting::ReopenZoom);
 

@@ -229,6 +229,9 @@ class TVellomarFm : public QMainWindow {
   bool OpenBinderFile(const QString &PathName);
   bool aFileSaveExecute();
   bool aFileSaveAsExecute();
+  // File > New: an empty unnamed binder, after the save question.
+  void aFileNewExecute();
+  // File > Close: the binder goes; an empty unnamed one takes its place.
   void aFileCloseExecute();
   void aFileTabNewExecute();
   void aFileTabImportExecute();
@@ -307,6 +310,7 @@ class TVellomarFm : public QMainWindow {
   bool CommandKeyFilter(QObject *Watched, QEvent *Event);
   void ShowTranscriptionHint();
   void SetCaptionForBinder();
+  void OpenEmptyBinder();
   void UpdateRecentAfterSaveAs(const QString &OldPath, const QString &NewPath);
   TDocument *ActiveDocument() const;
   QWidget *ActiveView() const;

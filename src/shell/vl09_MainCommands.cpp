@@ -259,9 +259,7 @@ void TVellomarFm::CreateCommandActions() {
 
   // File: the binder's commands go before the recent files.
   QAction *beforeRecent = FRecentSeparator;
-  QAction *aFileNew = NewAction("aFileNew", QStringLiteral("New"));
-  aFileNew->setVisible(false);
-  aFileNew->setEnabled(false);
+  QAction *aFileNew = NewAction("aFileNew", QStringLiteral("&New"));
   QAction *aFileOpen = NewAction("aFileOpen", QStringLiteral("&Open ..."));
   QAction *aFileSave = NewAction("aFileSave", QStringLiteral("&Save"));
   QAction *aFileSaveAs = NewAction("aFileSaveAs", QStringLiteral("Save &As ..."));
@@ -274,6 +272,7 @@ void TVellomarFm::CreateCommandActions() {
   FFileMenu->insertSeparator(beforeRecent);
   for (QAction *a : {aFileTabNew, aFileTabImport, aFileTabExport})
     FFileMenu->insertAction(beforeRecent, a);
+  guarded(aFileNew, [this] { aFileNewExecute(); });
   guarded(aFileOpen, [this] { aFileOpenExecute(); });
   guarded(aFileSave, [this] { aFileSaveExecute(); });
   guarded(aFileSaveAs, [this] { aFileSaveAsExecute(); });
@@ -692,9 +691,15 @@ bool TVellomarFm::OpenBinderFile(const QString &PathName) {
   TvlNotebook *nb = FParts.Notebook;
   if (!nb) return false;
   const QString old = nb->BinderPathName();
-  const QString problems = nb->Binder_Open(PathName);
+  QString problems;
+  {
+    // No click may reach a half-loaded tab; the wait cursor shows meanwhile.
+    const TMouseEventsBlock block;
+    problems = nb->Binder_Open(PathName);
+  }
   const bool opened =
       TRecentFiles::NormalizedPath(nb->BinderPathName()) == TRecentFiles::NormalizedPath(PathName);
+  if (opened) nb->Binder().SetExampleBinderPathName(QString());
   if (opened && FProgram) FProgram->BinderSavedOrOpened();
   if (opened && FRecentlyUsedFiles) {
     // The list holds the binders that are not open: the one left comes back on top.
@@ -721,6 +726,7 @@ bool TVellomarFm::aFileSaveExecute() {
     return false;
   }
   if (FProgram) FProgram->BinderSavedOrOpened();
+  SetCaptionForBinder();
   if (vlHint) vlHint->ShowIt(QStringLiteral("Saved"), mapToGlobal(rect().center()), 2000);
   return true;
 }
@@ -756,13 +762,29 @@ void TVellomarFm::UpdateRecentAfterSaveAs(const QString &OldPath, const QString 
   FRecentlyUsedFiles->AccessingFile(NewPath);
 }
 
+void TVellomarFm::aFileNewExecute() {
+  TvlNotebook *nb = FParts.Notebook;
+  if (!nb || !SaveQuestion_MayLeaveBinder()) return;
+  OpenEmptyBinder();
+}
+
 void TVellomarFm::aFileCloseExecute() {
   TvlNotebook *nb = FParts.Notebook;
   if (!nb || !SaveQuestion_MayLeaveBinder()) return;
+  OpenEmptyBinder();
+}
+
+void TVellomarFm::OpenEmptyBinder() {
+  TvlNotebook *nb = FParts.Notebook;
   if (FRecentlyUsedFiles) FRecentlyUsedFiles->ClosingFile(nb->BinderPathName());
   // The notebook is never left without pages: an unnamed, empty binder takes the closed one's
-  // place.
-  const QString problems = nb->Binder_Open(QString());
+  // place. The example binder opens on the first start only, never in place of the user's.
+  nb->Binder().SetExampleBinderPathName(QString());
+  QString problems;
+  {
+    const TMouseEventsBlock block;
+    problems = nb->Binder_Open(QString());
+  }
   if (FProgram) FProgram->BinderSavedOrOpened();
   if (!problems.isEmpty()) Prompts().Message(OpenErrorsText + problems, TPromptIcon::piWarning);
   if (FSearchPanel) FSearchPanel->ResultsLB->clear();

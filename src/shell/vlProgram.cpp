@@ -207,6 +207,8 @@ void TvlProgram::StopPlaying() { FAudio.Play_Stop(); }
 void TvlProgram::OpenBinder(const QString &PathName) {
   if (!FNotebook) return;
   const QString problems = FNotebook->Binder_Open(PathName);
+  // The example is for the first opening only: a later Close or New must not bring it back.
+  FNotebook->Binder().SetExampleBinderPathName(QString());
   if (!problems.trimmed().isEmpty()) {
     TraceWrite(QStringLiteral("Opening the binder ") + PathName + QStringLiteral(": ") + problems);
     Prompts().Message(problems.trimmed(), TPromptIcon::piWarning);

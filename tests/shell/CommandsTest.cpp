@@ -160,7 +160,7 @@ TEST(Commands, EveryActionHasItsCaptionAndShortcut_ToolBarsHoldTheirActionsInOrd
     const char *Name, *Caption, *Key;
   };
   const RRow rows[] = {
-      {"aFileNew", "New", ""},
+      {"aFileNew", "&New", ""},
       {"aFileOpen", "&Open ...", ""},
       {"aFileSave", "&Save", ""},
       {"aFileSaveAs", "Save &As ...", ""},
@@ -241,7 +241,7 @@ TEST(Commands, EveryActionHasItsCaptionAndShortcut_ToolBarsHoldTheirActionsInOrd
             S("Rewind a little and play again. Click several times to go back farther."));
   EXPECT_EQ(rig.A("aButtonStopBoth")->toolTip(), S("Stop both playing and recording.  "));
   // What Linux has no use for, or what has no handler, is not offered.
-  for (const char *hidden : {"aFileNew", "aEditUndo", "aEditRedo", "aRecordMicrophoneSensitivity",
+  for (const char *hidden : {"aEditUndo", "aEditRedo", "aRecordMicrophoneSensitivity",
                              "aPlayOpenWindowsVolume", "aOptionsSketching", "aTextNumbered"})
     EXPECT_FALSE(rig.A(hidden)->isVisible()) << hidden;
 

@@ -28,6 +28,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QCursor>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
@@ -58,11 +59,14 @@ struct TStartedProgram : TSimMachine {
   std::unique_ptr<TvlProgram> Program;
   std::unique_ptr<TVellomarFm> Window;
 
-  TStartedProgram() {
+  // Example: the example binder of a first start; AutoOpen: the binder the settings name.
+  explicit TStartedProgram(const QString &Example = QString(),
+                           const QString &AutoOpen = QString()) {
     TTestEnvironment::TestPrompts().Clear();
+    if (!AutoOpen.isEmpty()) Store.SetValue(S("AutoOpenBinder"), AutoOpen);
     Program = std::make_unique<TvlProgram>(Store, Options, Sim, Folder.File(S("Audio")));
     Window = std::make_unique<TVellomarFm>(Store, Options, *Program);
-    Program->Connect(*Window, QString());
+    Program->Connect(*Window, Example);
     Window->show();
     TVellomarFm::SetMainLoopRunning(true);
     Window->RunIdleSoon();
@@ -230,5 +234,66 @@ TEST(Composition, EditCopyCopiesAndKeepsTheSelectedNotes) {
     row.Copy();
     EXPECT_EQ(text(), S("keep these words"));
     EXPECT_EQ(QGuiApplication::clipboard()->text().trimmed(), S("keep these words"));
+  }
+}
+
+TEST(Composition, TheTitleNamesTheBinderAfterStartUpAndAfterEveryFileCommand) {
+  TFreshFolder files;
+  const QString lecture = files.File(S("Lecture.vl"));
+  TScriptedPrompts &prompts = TTestEnvironment::TestPrompts();
+  const auto titleNames = [](const TStartedProgram &Run, const char *File) {
+    return Run.Window->windowTitle().contains(S(File));
+  };
+  {
+    TStartedProgram run;
+    EXPECT_FALSE(titleNames(run, ".vl"));
+    run.ActivePage()->View().InsertCommittedText(S("first notes"));
+    prompts.ScriptFileName(lecture);
+    run.MenuItem(S("&File"), S("Save &As ..."))->trigger();
+    EXPECT_TRUE(titleNames(run, "Lecture.vl"));
+    run.ActivePage()->View().InsertCommittedText(S(" and more"));
+    run.MenuItem(S("&File"), S("&Save"))->trigger();
+    EXPECT_TRUE(titleNames(run, "Lecture.vl"));
+    EXPECT_TRUE(run.Program->Notebook()->Binder_IsCompeletelySaved());
+
+    // File > New: an empty unnamed binder, and a title without a binder's name.
+    run.MenuItem(S("&File"), S("&New"))->trigger();
+    EXPECT_FALSE(titleNames(run, "Lecture.vl"));
+    EXPECT_TRUE(run.Program->Notebook()->BinderPathName().isEmpty());
+    EXPECT_TRUE(run.Program->Notebook()->GetActiveDocument()->Document_IsBlank());
+  }
+  {
+    // The binder the settings name opens at start-up, named in the title; opening it blocked
+    // the mouse and showed the wait cursor.
+    TStartedProgram run(QString(), lecture);
+    EXPECT_EQ(run.Program->Notebook()->BinderPathName(), lecture);
+    EXPECT_TRUE(titleNames(run, "Lecture.vl"));
+    int blockedWhileLoading = -1;
+    bool waitCursor = false;
+    TvlNotebook &notebook = *run.Program->Notebook();
+    const auto accessed = notebook.OnFileAccessed;
+    notebook.OnFileAccessed = [&](const QString &PathName) {
+      blockedWhileLoading = TMouseEventsBlock::Depth();
+      waitCursor = QGuiApplication::overrideCursor() &&
+                   QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+      accessed(PathName);
+    };
+    prompts.ScriptFileName(lecture);
+    run.MenuItem(S("&File"), S("&Open ..."))->trigger();
+    EXPECT_GT(blockedWhileLoading, 0);
+    EXPECT_TRUE(waitCursor);
+    EXPECT_EQ(TMouseEventsBlock::Depth(), 0);
+    notebook.OnFileAccessed = accessed;
+  }
+  {
+    // The example of a first start opens once; File > Close leaves an empty unnamed binder, not
+    // the example again.
+    TStartedProgram run(lecture);
+    EXPECT_NE(run.Program->Notebook()->PageCount(), 0);
+    EXPECT_FALSE(run.Program->Notebook()->GetActiveDocument()->Document_IsBlank());
+    run.MenuItem(S("&File"), S("&Close"))->trigger();
+    EXPECT_TRUE(run.Program->Notebook()->BinderPathName().isEmpty());
+    EXPECT_TRUE(run.Program->Notebook()->GetActiveDocument()->Document_IsBlank());
+    EXPECT_FALSE(titleNames(run, "Lecture.vl"));
   }
 }
