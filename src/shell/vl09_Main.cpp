@@ -490,6 +490,20 @@ bool TVellomarFm::eventFilter(QObject *Watched, QEvent *Event) {
         RunGuarded([this, key] { FTracks->KeyPressed(key); });
       }
       break;
+    case QEvent::WindowActivate:
+      // The window is active again after a dialog, a message or another program: the keyboard
+      // goes back into the notes unless the user had it in another control of this window (the
+      // search box, a bar).
+      if (Watched == this && FNotebook) {
+        const QWidget *focus = QApplication::focusWidget();
+        if (!focus || focus == this || !isAncestorOf(focus))
+          QTimer::singleShot(0, this, [this] {
+            RunGuarded([this] {
+              if (FNotebook && isActiveWindow()) FNotebook->FocusActivePage();
+            });
+          });
+      }
+      break;
     case QEvent::MouseMove:
       if (FTracks && Watched->isWidgetType()) {
         const QPoint at = static_cast<QMouseEvent *>(Event)->globalPosition().toPoint();

@@ -424,6 +424,12 @@ void TVellomarFm::CreateCommandActions() {
   FHelpMenu->addActions({aHelpGettingStarted, aHelpMicrophoneTips});
   QMenu *markers = FHelpMenu->addMenu(QStringLiteral("&Show or Hide Tip Markers"));
   markers->addActions({aHelpMarkersRestoreAll, aHelpMarkersHideAll});
+  // The program shows no tip markers (the small marks that open a tip where a feature lives), so
+  // an item that shows or hides them would change nothing a user can see: the submenu stays out
+  // of the Help menu until the markers exist. The stored choice ("HotSpotsSupressed") is kept.
+  markers->menuAction()->setVisible(false);
+  aHelpMarkersRestoreAll->setVisible(false);
+  aHelpMarkersHideAll->setVisible(false);
   FHelpMenu->addActions({aHelpContactSupport, aHelpAbout});
   QMenu *videos = FHelpMenu->addMenu(QStringLiteral("V&ideos"));
   videos->menuAction()->setVisible(false);
@@ -443,7 +449,6 @@ void TVellomarFm::CreateCommandActions() {
   guarded(aHelpMicrophoneTips, [] { Prompts().Message(MicrophoneTipsText()); });
   guarded(aHelpContactSupport, [] { Prompts().Message(ContactSupportText()); });
   guarded(aHelpAbout, [] { Prompts().Message(AboutText(QCoreApplication::applicationVersion())); });
-  // The tip markers' own windows are not part of this program yet; the choice is kept for them.
   guarded(aHelpMarkersRestoreAll, [this] { FHotSpotsSupressed.clear(); });
   guarded(aHelpMarkersHideAll, [this] { FHotSpotsSupressed = QStringLiteral("All"); });
   OpenUrl = [](const QUrl &Url) { return QDesktopServices::openUrl(Url); };

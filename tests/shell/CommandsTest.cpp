@@ -241,8 +241,9 @@ TEST(Commands, EveryActionHasItsCaptionAndShortcut_ToolBarsHoldTheirActionsInOrd
             S("Rewind a little and play again. Click several times to go back farther."));
   EXPECT_EQ(rig.A("aButtonStopBoth")->toolTip(), S("Stop both playing and recording.  "));
   // What Linux has no use for, or what has no handler, is not offered.
-  for (const char *hidden : {"aEditUndo", "aEditRedo", "aRecordMicrophoneSensitivity",
-                             "aPlayOpenWindowsVolume", "aOptionsSketching", "aTextNumbered"})
+  for (const char *hidden : {"aHelpMarkersRestoreAll", "aHelpMarkersHideAll", "aEditUndo",
+                             "aEditRedo", "aRecordMicrophoneSensitivity", "aPlayOpenWindowsVolume",
+                             "aOptionsSketching", "aTextNumbered"})
     EXPECT_FALSE(rig.A(hidden)->isVisible()) << hidden;
 
   // The Silence menu holds the protection's own items once the parts are set.
