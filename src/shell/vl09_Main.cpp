@@ -115,6 +115,9 @@ TVellomarFm::TVellomarFm(TRegistryData &Store, TvlOptions &Options, TAudioStartu
                          TSplashFm *Splash, QWidget *Parent)
     : QMainWindow(Parent), FStore(Store), FOptions(Options), FAudio(Audio), FSplash(Splash) {
   GClosingDown = false;
+  FFiles = std::make_unique<TvlFileCommands>(*this);
+  FPlayback = std::make_unique<TvlPlaybackCommands>(*this, Options);
+  FText = std::make_unique<TvlTextCommands>(*this);
   FormCreate();
 }
 
@@ -221,7 +224,7 @@ void TVellomarFm::CreateActions() {
   FRecordMenu->addAction(aRecordStart);
   FRecordMenu->addAction(aRecordStartAuto);
   connect(aRecordStart, &QAction::triggered, this,
-          [this] { RunGuarded([this] { RecordingStartBtnClick(); }); });
+          [this] { RunGuarded([this] { FPlayback->RecordingStartBtnClick(); }); });
   connect(aRecordStartAuto, &QAction::toggled, this,
           [this](bool On) { FOptions.RecordStartAuto = On; });
 
@@ -234,7 +237,7 @@ void TVellomarFm::CreateActions() {
   FPlayMenu->addAction(aPlayInstantReplay);
   FPlayMenu->addAction(aPlaySegment);
   connect(aButtonStopBoth, &QAction::triggered, this,
-          [this] { RunGuarded([this] { aButtonStopBothExecute(); }); });
+          [this] { RunGuarded([this] { FPlayback->aButtonStopBothExecute(); }); });
 
   aSilenceScheduled = MakeAction(this, "aSilenceScheduled", QStringLiteral("S&cheduled:"), true);
   aSilenceScheduled->setChecked(true);
@@ -451,7 +454,7 @@ void TVellomarFm::FormShow() {
     const TMouseEventsBlock block;
     FProgram->OpenBinder(FStore.GetStringDef(Name(vlSetting::AutoOpenBinder), QString()));
   }
-  SetCaptionForBinder();
+  FFiles->SetCaptionForBinder();
   FReopenWhen = ReopenWhen(FStore, Now());
   FReopenZoom = FStore.Get(vlSetting::ReopenZoom);
 
@@ -730,35 +733,9 @@ bool TVellomarFm::FormCloseQuery() {
     return false;
   }
   if (!FNotebook) return true;
-  if (!SaveQuestion_MayLeaveBinder()) return false;
+  if (!FFiles->SaveQuestion_MayLeaveBinder()) return false;
   FStore.SetValue(Name(vlSetting::AutoOpenBinder), FNotebook->BinderPathName());
   FNotebook->CloseBinderAtExit();
-  return true;
-}
-
-bool TVellomarFm::SaveQuestion_MayLeaveBinder() {
-  if (!FNotebook) return true;
-  // Bookmarks live only in the binder, so changed bookmarks are unsaved work like changed text.
-  const bool unsaved =
-      FNotebook->HasUnsavedDocumentChanges() || (FEvents && FEvents->BookmarksChangedSinceSave());
-  if (unsaved) {
-    const bool named = FNotebook->IsBinderNamed();
-    const TPromptButton answer =
-        Prompts().Ask(named ? SaveQuestionNamedText : SaveQuestionUnnamedText,
-                      {TPromptButton::pbYes, TPromptButton::pbNo, TPromptButton::pbCancel},
-                      TPromptButton::pbCancel);
-    if (answer == TPromptButton::pbYes) {
-      const bool saved = named ? FNotebook->SaveBinder() : FNotebook->SaveBinderAs();
-      if (!saved) {
-        Prompts().Message(SaveFailedText, TPromptIcon::piWarning);
-        return false;
-      }
-    } else if (answer == TPromptButton::pbNo) {
-      FNotebook->DiscardBackupAfterNo();
-    } else {
-      return false;
-    }
-  }
   return true;
 }
 

@@ -21,7 +21,10 @@
 #include "vlAudioStartup.h"
 #include "vlDateTime.h"
 #include "vlEventBroker.h"
+#include "vlFileCommands.h"
 #include "vlMainWindowLinks.h"
+#include "vlPlaybackCommands.h"
+#include "vlTextCommands.h"
 #include "vldFontsInUse.h"
 
 #include <QHash>
@@ -186,6 +189,7 @@ class TVellomarFm : public QMainWindow {
   // The strip above the vertical timeline where the input level shows.
   QWidget *HorizontalVuPnl() const { return FHorizontalVuPnl; }
   QWidget *NotebookPnl() const { return FNotebookPnl; }
+  QWidget *TranscriptionPnl() const { return FTranscriptionPnl; }
   QWidget *SearchResultsPnl() const { return FSearchResultsPnl; }
   QWidget *AudioControlsPnl() const { return FAudioControlsPnl; }
   QWidget *TrackBarOldPnl() const { return FTrackBarOldPnl; }
@@ -219,35 +223,14 @@ class TVellomarFm : public QMainWindow {
   QAction *Action(const QString &Name) const { return FActions.value(Name); }
   QList<QAction *> CommandActions() const { return FActions.values(); }
 
-  // File.
-  // The save question before the binder is left: true when the work is saved or the user chose
-  // not to save; false when the user cancelled or the save failed.
-  bool SaveQuestion_MayLeaveBinder();
-  void aFileOpenExecute();
-  // Opens PathName in place of the current binder (the caller asked the save question); false
-  // when the file did not become the binder.
-  bool OpenBinderFile(const QString &PathName);
-  bool aFileSaveExecute();
-  bool aFileSaveAsExecute();
-  // File > New: an empty unnamed binder, after the save question.
-  void aFileNewExecute();
-  // File > Close: the binder goes; an empty unnamed one takes its place.
-  void aFileCloseExecute();
-  void aFileTabNewExecute();
-  void aFileTabImportExecute();
-  void aFileTabExportExecute();
-  void aFileRecentAnyExecute(const QAction *Item);
+  // The commands, by responsibility; the window's actions run them.
+  TvlFileCommands &FileCommands() { return *FFiles; }
+  TvlPlaybackCommands &PlaybackCommands() { return *FPlayback; }
+  TvlTextCommands &TextCommands() { return *FText; }
+  // What the staged audio start and the recording commands ask of the audio side.
+  TAudioStartup &AudioStartup() { return FAudio; }
 
-  // Recording and playback.
-  void RecordingStartBtnClick();
-  void aPlayStartExecute();
-  void aPlayStopExecute();
-  void aPlayInstantReplayExecute();
-  void aPlaySegmentExecute();
-  void aButtonStopBothExecute();
-  // Plays from the moment of the text at the active page's caret.
-  void PlayFromCaretExecute();
-  bool TranscriptionHintActive() const;
+  // The speed bar (percent) and the volume bar.
   int Speed() const;
   void SetSpeed(int Speed);
   QSlider *TempoTrackBar() const { return FTempoTrackBar; }
@@ -265,18 +248,6 @@ class TVellomarFm : public QMainWindow {
   RBrokerState BrokerState() const;
   // Start-up has finished preparing the window (the broker answers "now" until then).
   void SetPreparedForBroker(bool Prepared) { FPreparedForBroker = Prepared; }
-
-  // Text.
-  void FontStyleExecute(TFontStyle Style);
-  void TextFontSizeExecute(double DeltaPercent);
-  void TextFontColorExecute(TColor Color);
-  void TextHighlightColorExecute(TColor Highlight);
-  void aTextBulletsExecute();
-  // The text buttons follow the font at the caret, and that font becomes the typing font.
-  void UpdateFontButtonState(TDocument *Doc, TFontIndex FontIndex);
-  void aEditCutExecute();
-  void aEditCopyExecute();
-  void aEditPasteExecute();
 
   // Search.
   void aEditFindExecute();
@@ -308,13 +279,6 @@ class TVellomarFm : public QMainWindow {
   void RefreshVolumeBar();
   void ApplyJumpBackKey();
   bool CommandKeyFilter(QObject *Watched, QEvent *Event);
-  void ShowTranscriptionHint();
-  void SetCaptionForBinder();
-  void OpenEmptyBinder();
-  void UpdateRecentAfterSaveAs(const QString &OldPath, const QString &NewPath);
-  TDocument *ActiveDocument() const;
-  QWidget *ActiveView() const;
-  void RedrawActiveView();
   void ReleaseCommandSeams();
   void CreatePanels();
   void DoScheduledAudioInitialization();
@@ -401,6 +365,9 @@ class TVellomarFm : public QMainWindow {
   QWidget *FSearchResults = nullptr;
 
   // The commands' state.
+  std::unique_ptr<TvlFileCommands> FFiles;
+  std::unique_ptr<TvlPlaybackCommands> FPlayback;
+  std::unique_ptr<TvlTextCommands> FText;
   QHash<QString, QAction *> FActions;
   QMenu *FEditMenu = nullptr;
   QMenu *FOptionsMenu = nullptr;

@@ -56,27 +56,6 @@
 
 namespace {
 
-// The text colours and highlights of the text tool bar, as TColor values (red in the low byte).
-struct RColorAction {
-  const char *Name;
-  const char16_t *Caption;
-  TColor Value;
-};
-constexpr RColorAction FontColorActions[] = {
-    {"aTextFontColorAuto", u"&Automatic", 0x800000},
-    {"aTextFontColorOrange", u"&Orange", 35051},
-    {"aTextFontColorRed", u"&Red", 224},
-    {"aTextFontColorGreen", u"&Green", 0x9900},
-    {"aTextFontColorBlack", u"Blac&k", 0},
-};
-constexpr RColorAction HighlightColorActions[] = {
-    {"aTextHighlightColorNone", u"&No Highlight", 0xFFFFFF},
-    {"aTextHighlightColorYellow", u"&Yellow", 0x7FFFFF},
-    {"aTextHighlightColorLime", u"&Lime", 1179460},
-    {"aTextHighlightColorAqua", u"A&qua", 0xFFFF66},
-    {"aTextHighlightColorPink", u"&Pink", 0xFFB4FF},
-};
-
 // The fifteen fixed speeds of the "Speed" submenu, by action name and caption.
 struct RSpeedAction {
   const char *Name;
@@ -145,22 +124,6 @@ QIcon RecordIcon() {
   return QIcon(picture);
 }
 
-// The editor view a notebook page shows: the page's view itself, or the view inside the page
-// (the program's pages hold the view with its scroll bar).
-TWindowView *WindowViewOf(QWidget *PageView) {
-  if (auto *view = qobject_cast<TWindowView *>(PageView)) return view;
-  return PageView ? PageView->findChild<TWindowView *>() : nullptr;
-}
-
-// A path the binder treats as a backup of another: saving to it would never count as saved.
-bool IsBackupPath(const QString &PathName) {
-  return QFileInfo(PathName).suffix().startsWith(QStringLiteral("vlBackup"), Qt::CaseInsensitive);
-}
-
-QString WithDefaultSuffix(const QString &PathName, const QString &Suffix) {
-  return QFileInfo(PathName).suffix().isEmpty() ? PathName + QLatin1Char('.') + Suffix : PathName;
-}
-
 // The notebook link over the program's notebook, for a program that installs none of its own:
 // the save question and closing go through the window's own file commands.
 class TWindowNotebookLink final : public TNotebookLink {
@@ -179,8 +142,8 @@ class TWindowNotebookLink final : public TNotebookLink {
     const TvlNotebook *nb = FFm.Parts().Notebook;
     return nb ? nb->BinderPathName() : QString();
   }
-  bool SaveBinder() override { return FFm.aFileSaveExecute(); }
-  bool SaveBinderAs() override { return FFm.aFileSaveAsExecute(); }
+  bool SaveBinder() override { return FFm.FileCommands().aFileSaveExecute(); }
+  bool SaveBinderAs() override { return FFm.FileCommands().aFileSaveAsExecute(); }
   void CloseBinderAtExit() override {
     if (FFm.RecentlyUsedFiles()) FFm.RecentlyUsedFiles()->ClosingFile(BinderPathName());
   }
@@ -211,16 +174,16 @@ class TWindowNotebookLink final : public TNotebookLink {
 class TWindowEditorHost final : public IEditorHost {
  public:
   explicit TWindowEditorHost(TVellomarFm &Fm) : FFm(Fm) {}
-  void FontBold() override { FFm.FontStyleExecute(fsBold); }
-  void FontItalic() override { FFm.FontStyleExecute(fsItalic); }
-  void FontUnderline() override { FFm.FontStyleExecute(fsUnderline); }
-  void FileSave() override { FFm.aFileSaveExecute(); }
-  void TextBullets() override { FFm.aTextBulletsExecute(); }
+  void FontBold() override { FFm.TextCommands().FontStyleExecute(fsBold); }
+  void FontItalic() override { FFm.TextCommands().FontStyleExecute(fsItalic); }
+  void FontUnderline() override { FFm.TextCommands().FontStyleExecute(fsUnderline); }
+  void FileSave() override { FFm.FileCommands().aFileSaveExecute(); }
+  void TextBullets() override { FFm.TextCommands().aTextBulletsExecute(); }
   void SearchClose() override { FFm.SearchClose(); }
   void UpdateFontButtonState(TFontIndex Font) override {
     TvlNotebook *nb = FFm.Parts().Notebook;
     RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
-    FFm.UpdateFontButtonState(page ? page->mtcDoc.get() : nullptr, Font);
+    FFm.TextCommands().UpdateFontButtonState(page ? page->mtcDoc.get() : nullptr, Font);
   }
   void IncrementChangeCountOfActiveDoc() override {
     if (TvlNotebook *nb = FFm.Parts().Notebook) nb->IncrementChangeCountOfActiveDoc();
@@ -272,16 +235,16 @@ void TVellomarFm::CreateCommandActions() {
   FFileMenu->insertSeparator(beforeRecent);
   for (QAction *a : {aFileTabNew, aFileTabImport, aFileTabExport})
     FFileMenu->insertAction(beforeRecent, a);
-  guarded(aFileNew, [this] { aFileNewExecute(); });
-  guarded(aFileOpen, [this] { aFileOpenExecute(); });
-  guarded(aFileSave, [this] { aFileSaveExecute(); });
-  guarded(aFileSaveAs, [this] { aFileSaveAsExecute(); });
-  guarded(aFileClose, [this] { aFileCloseExecute(); });
-  guarded(aFileTabNew, [this] { aFileTabNewExecute(); });
-  guarded(aFileTabImport, [this] { aFileTabImportExecute(); });
-  guarded(aFileTabExport, [this] { aFileTabExportExecute(); });
+  guarded(aFileNew, [this] { FFiles->aFileNewExecute(); });
+  guarded(aFileOpen, [this] { FFiles->aFileOpenExecute(); });
+  guarded(aFileSave, [this] { FFiles->aFileSaveExecute(); });
+  guarded(aFileSaveAs, [this] { FFiles->aFileSaveAsExecute(); });
+  guarded(aFileClose, [this] { FFiles->aFileCloseExecute(); });
+  guarded(aFileTabNew, [this] { FFiles->aFileTabNewExecute(); });
+  guarded(aFileTabImport, [this] { FFiles->aFileTabImportExecute(); });
+  guarded(aFileTabExport, [this] { FFiles->aFileTabExportExecute(); });
   for (QAction *recent : aFileRecent)
-    guarded(recent, [this, recent] { aFileRecentAnyExecute(recent); });
+    guarded(recent, [this, recent] { FFiles->aFileRecentAnyExecute(recent); });
   // "Other Recent Files" shows only while it holds a file.
   connect(FFileMenu, &QMenu::aboutToShow, this, [this] {
     FRecentSubmenu->menuAction()->setVisible(
@@ -308,9 +271,9 @@ void TVellomarFm::CreateCommandActions() {
       NewAction("aEditFind", QStringLiteral("&Find"), QKeySequence(QStringLiteral("Ctrl+F")));
   aEditFind->setIcon(GlyphIcon(QStringLiteral("\U0001F50D"), Qt::black));
   FEditMenu->addActions({aEditUndo, aEditRedo, aFileCut, aEditCopy, aEditPaste, aEditFind});
-  guarded(aFileCut, [this] { aEditCutExecute(); });
-  guarded(aEditCopy, [this] { aEditCopyExecute(); });
-  guarded(aEditPaste, [this] { aEditPasteExecute(); });
+  guarded(aFileCut, [this] { FText->aEditCutExecute(); });
+  guarded(aEditCopy, [this] { FText->aEditCopyExecute(); });
+  guarded(aEditPaste, [this] { FText->aEditPasteExecute(); });
   guarded(aEditFind, [this] { aEditFindExecute(); });
   // The vertical timeline's pop-up menu carries these two; the timeline connects them.
   NewAction("aEditBookmarkRename", QStringLiteral("Rename Bookmark"));
@@ -372,11 +335,11 @@ void TVellomarFm::CreateCommandActions() {
   aPlayInstantReplay->setIcon(style()->standardIcon(QStyle::SP_MediaSeekBackward));
   aPlaySegment->setIcon(style()->standardIcon(QStyle::SP_MediaSkipForward));
   aButtonStopBoth->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
-  guarded(aPlayStart, [this] { aPlayStartExecute(); });
-  guarded(aPlayStop, [this] { aPlayStopExecute(); });
-  guarded(aPlayInstantReplay, [this] { aPlayInstantReplayExecute(); });
-  guarded(aPlaySegment, [this] { aPlaySegmentExecute(); });
-  guarded(aPlayFromCaret, [this] { PlayFromCaretExecute(); });
+  guarded(aPlayStart, [this] { FPlayback->aPlayStartExecute(); });
+  guarded(aPlayStop, [this] { FPlayback->aPlayStopExecute(); });
+  guarded(aPlayInstantReplay, [this] { FPlayback->aPlayInstantReplayExecute(); });
+  guarded(aPlaySegment, [this] { FPlayback->aPlaySegmentExecute(); });
+  guarded(aPlayFromCaret, [this] { FPlayback->PlayFromCaretExecute(); });
   guarded(aPlayConfigure, [this] { ShowOptions(QStringLiteral("Play")); });
   guarded(aPlayViewRecordings, [this] {
     if (FTimelines) FTimelines->ViewRecordings();
@@ -468,7 +431,7 @@ void TVellomarFm::CreateCommandActions() {
         const QSignalBlocker quiet(Action);
         Action->setChecked(!Checked);
       }
-      RunGuarded([this, Style] { FontStyleExecute(Style); });
+      RunGuarded([this, Style] { FText->FontStyleExecute(Style); });
     });
   };
   styleCommand(aFontBold, fsBold);
@@ -476,15 +439,15 @@ void TVellomarFm::CreateCommandActions() {
   styleCommand(aFontUnderline, fsUnderline);
   QAction *aTextBullets = NewAction("aTextBullets", QStringLiteral("Bu&lleted List"));
   aTextBullets->setIcon(GlyphIcon(QStringLiteral("\u2022"), Qt::black, fsBold));
-  guarded(aTextBullets, [this] { aTextBulletsExecute(); });
+  guarded(aTextBullets, [this] { FText->aTextBulletsExecute(); });
   QAction *aTextNumbered = NewAction("aTextNumbered", QStringLiteral("&Numbered List"));
   aTextNumbered->setVisible(false);
   QAction *aTextFontIncrease = NewAction("aTextFontIncrease", QStringLiteral("F&ont Increase"));
   QAction *aTextFontDecrease = NewAction("aTextFontDecrease", QStringLiteral("&Font Decrease"));
   aTextFontIncrease->setIcon(GlyphIcon(QStringLiteral("A+"), Qt::black));
   aTextFontDecrease->setIcon(GlyphIcon(QStringLiteral("a\u2212"), Qt::black));
-  guarded(aTextFontIncrease, [this] { TextFontSizeExecute(25); });
-  guarded(aTextFontDecrease, [this] { TextFontSizeExecute(-20); });
+  guarded(aTextFontIncrease, [this] { FText->TextFontSizeExecute(25); });
+  guarded(aTextFontDecrease, [this] { FText->TextFontSizeExecute(-20); });
   // One colour and one highlight checked at a time; none when the caret's font has another.
   auto *colors = new QActionGroup(this);
   colors->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
@@ -493,7 +456,7 @@ void TVellomarFm::CreateCommandActions() {
     a->setData(static_cast<uint>(c.Value));
     a->setIcon(SwatchIcon(c.Value, false));
     colors->addAction(a);
-    guarded(a, [this, value = c.Value] { TextFontColorExecute(value); });
+    guarded(a, [this, value = c.Value] { FText->TextFontColorExecute(value); });
   }
   auto *highlights = new QActionGroup(this);
   highlights->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
@@ -502,7 +465,7 @@ void TVellomarFm::CreateCommandActions() {
     a->setData(static_cast<uint>(c.Value));
     a->setIcon(SwatchIcon(c.Value, true));
     highlights->addAction(a);
-    guarded(a, [this, value = c.Value] { TextHighlightColorExecute(value); });
+    guarded(a, [this, value = c.Value] { FText->TextHighlightColorExecute(value); });
   }
 
   // Silence: the protection's own actions replace the window's "Scheduled" once the parts are
@@ -654,339 +617,15 @@ void TVellomarFm::SetProgramParts(const RProgramParts &Parts) {
     if (!nb->OnExportRequested)
       nb->OnExportRequested = [this](int TabIndex) {
         if (FParts.Notebook) FParts.Notebook->ActivatePage(TabIndex);
-        aFileTabExportExecute();
+        FFiles->aFileTabExportExecute();
       };
-    SetCaptionForBinder();
+    FFiles->SetCaptionForBinder();
   }
   if (FParts.SilenceActions) {
     FSilenceMenu->clear();
     FSilenceMenu->addActions(FParts.SilenceActions->Actions());
     for (QAction *a : FParts.SilenceActions->Actions()) FActions.insert(a->objectName(), a);
   }
-}
-
-// ---------------------------------------------------------------------------------------------
-// File
-
-void TVellomarFm::SetCaptionForBinder() {
-  const QString path = FParts.Notebook ? FParts.Notebook->BinderPathName() : QString();
-  setWindowTitle(path.isEmpty() ? FProgramNameInCaptionStr
-                                : FProgramNameInCaptionStr + QStringLiteral("  -  ") +
-                                      QFileInfo(path).fileName());
-}
-
-namespace {
-
-QString DialogFolderFor(const QString &PathName) {
-  return PathName.isEmpty() ? AppPaths().DocumentsFolder() : QFileInfo(PathName).absolutePath();
-}
-
-}  // namespace
-
-void TVellomarFm::aFileOpenExecute() {
-  if (!FParts.Notebook || !SaveQuestion_MayLeaveBinder()) return;
-  const QString path =
-      Prompts().OpenFileName(QStringLiteral("Open file"),
-                             DialogFolderFor(FParts.Notebook->BinderPathName()), BinderFilter);
-  if (path.isEmpty()) return;
-  OpenBinderFile(path);
-}
-
-bool TVellomarFm::OpenBinderFile(const QString &PathName) {
-  TvlNotebook *nb = FParts.Notebook;
-  if (!nb) return false;
-  const QString old = nb->BinderPathName();
-  QString problems;
-  {
-    // No click may reach a half-loaded tab; the wait cursor shows meanwhile.
-    const TMouseEventsBlock block;
-    problems = nb->Binder_Open(PathName);
-  }
-  const bool opened =
-      TRecentFiles::NormalizedPath(nb->BinderPathName()) == TRecentFiles::NormalizedPath(PathName);
-  if (opened) nb->Binder().SetExampleBinderPathName(QString());
-  if (opened && FProgram) FProgram->BinderSavedOrOpened();
-  if (opened && FRecentlyUsedFiles) {
-    // The list holds the binders that are not open: the one left comes back on top.
-    if (TRecentFiles::NormalizedPath(old) != TRecentFiles::NormalizedPath(PathName))
-      FRecentlyUsedFiles->ClosingFile(old);
-    FRecentlyUsedFiles->AccessingFile(PathName);
-  }
-  if (!problems.isEmpty()) Prompts().Message(OpenErrorsText + problems, TPromptIcon::piWarning);
-  if (FSearchPanel) FSearchPanel->ResultsLB->clear();
-  SetCaptionForBinder();
-  return opened;
-}
-
-bool TVellomarFm::aFileSaveExecute() {
-  TvlNotebook *nb = FParts.Notebook;
-  if (!nb) return false;
-  const QString path = nb->BinderPathName();
-  // A backup opened directly is no binder of its own: saving to it would report success while
-  // the work stayed unsaved, so it is saved under a name the user gives.
-  if (path.isEmpty() || IsBackupPath(path)) return aFileSaveAsExecute();
-  const QString problem = nb->Binder_Save(path);
-  if (!problem.isEmpty()) {
-    Prompts().Message(SaveProblemText + problem, TPromptIcon::piWarning);
-    return false;
-  }
-  if (FProgram) FProgram->BinderSavedOrOpened();
-  SetCaptionForBinder();
-  if (vlHint) vlHint->ShowIt(QStringLiteral("Saved"), mapToGlobal(rect().center()), 2000);
-  return true;
-}
-
-bool TVellomarFm::aFileSaveAsExecute() {
-  TvlNotebook *nb = FParts.Notebook;
-  if (!nb) return false;
-  const QString old = nb->BinderPathName();
-  const QString suggested = old.isEmpty() || IsBackupPath(old)
-                                ? DialogFolderFor(IsBackupPath(old) ? old : QString())
-                                : old;
-  QString path = Prompts().SaveFileName(QStringLiteral("Save as ..."), suggested, BinderSaveFilter);
-  if (path.isEmpty()) return false;
-  path = WithDefaultSuffix(path, QStringLiteral("vl"));
-  const QString problem = nb->Binder_Save(path);
-  if (!problem.isEmpty()) {
-    Prompts().Message(SaveProblemText + problem, TPromptIcon::piWarning);
-    return false;
-  }
-  if (FProgram) FProgram->BinderSavedOrOpened();
-  UpdateRecentAfterSaveAs(old, path);
-  SetCaptionForBinder();
-  if (vlHint) vlHint->ShowIt(QStringLiteral("Saved"), mapToGlobal(rect().center()), 2000);
-  return true;
-}
-
-void TVellomarFm::UpdateRecentAfterSaveAs(const QString &OldPath, const QString &NewPath) {
-  if (!FRecentlyUsedFiles) return;
-  // The binder left under its old name is one the user may switch back to; the new name is
-  // open and so not listed.
-  if (TRecentFiles::NormalizedPath(OldPath) != TRecentFiles::NormalizedPath(NewPath))
-    FRecentlyUsedFiles->ClosingFile(OldPath);
-  FRecentlyUsedFiles->AccessingFile(NewPath);
-}
-
-void TVellomarFm::aFileNewExecute() {
-  TvlNotebook *nb = FParts.Notebook;
-  if (!nb || !SaveQuestion_MayLeaveBinder()) return;
-  OpenEmptyBinder();
-}
-
-void TVellomarFm::aFileCloseExecute() {
-  TvlNotebook *nb = FParts.Notebook;
-  if (!nb || !SaveQuestion_MayLeaveBinder()) return;
-  OpenEmptyBinder();
-}
-
-void TVellomarFm::OpenEmptyBinder() {
-  TvlNotebook *nb = FParts.Notebook;
-  if (FRecentlyUsedFiles) FRecentlyUsedFiles->ClosingFile(nb->BinderPathName());
-  // The notebook is never left without pages: an unnamed, empty binder takes the closed one's
-  // place. The example binder opens on the first start only, never in place of the user's.
-  nb->Binder().SetExampleBinderPathName(QString());
-  QString problems;
-  {
-    const TMouseEventsBlock block;
-    problems = nb->Binder_Open(QString());
-  }
-  if (FProgram) FProgram->BinderSavedOrOpened();
-  if (!problems.isEmpty()) Prompts().Message(OpenErrorsText + problems, TPromptIcon::piWarning);
-  if (FSearchPanel) FSearchPanel->ResultsLB->clear();
-  SetCaptionForBinder();
-}
-
-void TVellomarFm::aFileTabNewExecute() {
-  if (FParts.Notebook) FParts.Notebook->ForceCreationOfNewTab();
-}
-
-void TVellomarFm::aFileTabImportExecute() {
-  TvlNotebook *nb = FParts.Notebook;
-  if (!nb) return;
-  const QString path = Prompts().OpenFileName(QStringLiteral("Open file"),
-                                              DialogFolderFor(nb->BinderPathName()), TabFilter);
-  if (path.isEmpty()) return;
-  if (nb->OpenOneTabDocument(path) >= 0) nb->SaveNotebook_SaveListOfOpenDocsToBinderFile();
-}
-
-void TVellomarFm::aFileTabExportExecute() {
-  TvlNotebook *nb = FParts.Notebook;
-  RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
-  if (!page || !page->mtcDoc) {
-    Prompts().Message(NoDocumentToExportText);
-    return;
-  }
-  const QString caption = page->Caption.trimmed().isEmpty() ? QStringLiteral("Tab") : page->Caption;
-  const QString suggested = page->PathName.isEmpty()
-                                ? DialogFolderFor(nb->BinderPathName()) + QLatin1Char('/') +
-                                      caption + QStringLiteral(".vlTab")
-                                : page->PathName;
-  QString path = Prompts().SaveFileName(QStringLiteral("Save as ..."), suggested, TabFilter);
-  if (path.isEmpty()) return;
-  path = WithDefaultSuffix(path, QStringLiteral("vlTab"));
-  const int index = nb->ActivePageIndex();
-  if (!page->mtcDoc->IO_Save(path, page->Caption, nb->Tabs_ScrollPosForSaving(index))) {
-    Prompts().Message(SaveProblemText + QStringLiteral("File ") + path, TPromptIcon::piWarning);
-    return;
-  }
-  nb->UpdateDueToSaveAs(*page, path, page->Caption);
-}
-
-void TVellomarFm::aFileRecentAnyExecute(const QAction *Item) {
-  if (!FRecentlyUsedFiles || !FParts.Notebook) return;
-  const QString path = FRecentlyUsedFiles->GetFullPath(Item);
-  if (path.isEmpty()) return;
-  if (!QFileInfo(path).isFile()) {
-    TvlNotebookBinder::MyFileNotFoundMessage(path);
-    FRecentlyUsedFiles->UnlistFile(path);
-    return;
-  }
-  if (!SaveQuestion_MayLeaveBinder()) return;
-  if (!OpenBinderFile(path)) FRecentlyUsedFiles->UnlistFile(path);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Recording and playback
-
-void TVellomarFm::RecordingStartBtnClick() {
-  const bool recording = FParts.Audio ? FParts.Audio->IsRecording() : FAudio.IsRecording();
-  // The check follows the recorder through the callbacks, not the click.
-  aRecordStart->setChecked(recording);
-  if (recording) {
-    if (FParts.Audio)
-      FParts.Audio->Recording_Stop();
-    else
-      FAudio.StopRecording();
-    return;
-  }
-  // The notes as they are now are kept before anything may go wrong with the recording.
-  if (FNotebook) FNotebook->SaveNotebookAsBackupNow();
-  if (!FAudioReady) {
-    FAudioReady_StartRecording = true;
-  } else {
-    TvlAudio *audio = FParts.Audio;
-    // Playing through the speakers into a recording records the playback a second time.
-    if (audio && FOptions.FAvoidGen2Record && audio->IsPlaying()) audio->Play_Pause();
-    bool started = false;
-    if (audio) {
-      started = audio->Recording_Start();
-    } else {
-      FAudio.StartRecording();
-      started = FAudio.IsRecording();
-    }
-    if (started) {
-      // The protection window promised that permission to play ends with a new recording.
-      if (FParts.Silence) FParts.Silence->NewRecordingStarted();
-      QCoreApplication::processEvents();
-      if (FTracks) FTracks->RecordingStarted_MoveCurrentTrack();
-    } else if (Prompts().Ask(RecordingFailedText, {TPromptButton::pbYes, TPromptButton::pbNo},
-                             TPromptButton::pbNo) == TPromptButton::pbYes) {
-      ShowOptions(QStringLiteral("Record"));
-    }
-  }
-  // Notes for the new recording start on a new line at the end of the active document.
-  TvlNotebook *nb = FParts.Notebook;
-  RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
-  auto *view = page ? WindowViewOf(page->MyWindowView) : nullptr;
-  if (view && view->hasFocus() && page->mtcDoc) {
-    const TCaretPos last = page->mtcDoc->Document_LastCaretPos();
-    page->mtcDoc->AtPos_NoSelectionSet(last);
-    view->Caret_MoveToPos(last);
-    ViewManager().FeedKey(view, 14, Qt::NoModifier);
-  }
-}
-
-namespace {
-
-TDateTime FeatureMoment(const TTimelinePanelLink *Timelines) {
-  return Timelines ? Timelines->FeatureMoment() : 0;
-}
-
-}  // namespace
-
-void TVellomarFm::aPlayStartExecute() {
-  TvlAudio *audio = FParts.Audio;
-  if (!audio) return;
-  // A retry only when nothing could play; after silence protection refused, asking again would
-  // override the user's answer.
-  if (audio->Play_Resume() != prNoAudio) return;
-  const TDateTime feature = FeatureMoment(FTimelines);
-  if (feature < 100) return;
-  audio->SetPlay_Position(feature);
-  audio->Play_Resume();
-}
-
-void TVellomarFm::aPlayStopExecute() {
-  if (FParts.Audio) FParts.Audio->Play_Stop();
-}
-
-void TVellomarFm::aPlayInstantReplayExecute() {
-  TvlAudio *audio = FParts.Audio;
-  if (!audio) return;
-  const double jumpBack = FOptions.FJumpBack / SecsPerDay;
-  const TDateTime feature = FeatureMoment(FTimelines);
-  if (audio->GetPlay_Position() < 100 && feature >= 100) audio->SetPlay_Position(feature);
-  // From where playback is now, so that pressing again while it plays goes farther back.
-  TDateTime target = audio->GetPlay_Position() - jumpBack;
-  const TDateTime fileStart = audio->Play_Position_AudioStartsAt();
-  if (target <= fileStart) target = fileStart;
-  const TPlayResult result = audio->Play_From(target, vlSpeed::Natural);
-  if (result == prNoAudio && feature >= 100) {
-    audio->SetPlay_Position(feature - jumpBack);
-    audio->Play_Resume();
-  }
-  SetSpeed(vlSpeed::Natural);
-}
-
-void TVellomarFm::aPlaySegmentExecute() {
-  TvlAudio *audio = FParts.Audio;
-  if (!audio) return;
-  if (audio->IsPlaying()) {
-    audio->Play_Pause();
-    ShowTranscriptionHint();
-    return;
-  }
-  TPlayResult result = audio->Play_Segment(FOptions.FLockstepOverlap, FOptions.FLockstepLength);
-  const TDateTime feature = FeatureMoment(FTimelines);
-  if (result == prNoAudio && feature >= 100) {
-    audio->SetPlay_Position(feature);
-    result = audio->Play_Segment(FOptions.FLockstepOverlap, FOptions.FLockstepLength);
-  }
-  if (result == prOkay) ShowTranscriptionHint();
-}
-
-void TVellomarFm::ShowTranscriptionHint() {
-  if (vlHint) {
-    const QPoint topCentre = mapToGlobal(QPoint(width() / 2, 40));
-    vlHint->ShowIt(TranscriptionHintText, topCentre, 30000);
-  }
-  FTranscriptionPnl->hide();
-}
-
-bool TVellomarFm::TranscriptionHintActive() const { return vlHint && vlHint->TranscriptionMode(); }
-
-void TVellomarFm::aButtonStopBothExecute() {
-  if (TvlAudio *audio = FParts.Audio) {
-    if (audio->IsPlaying()) audio->Play_Pause();
-    if (audio->IsRecording()) audio->Recording_Stop();
-    return;
-  }
-  FAudio.StopPlaying();
-  FAudio.StopRecording();
-}
-
-void TVellomarFm::PlayFromCaretExecute() {
-  TvlAudio *audio = FParts.Audio;
-  TvlNotebook *nb = FParts.Notebook;
-  RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
-  if (!audio || !page || !page->mtcDoc) return;
-  TDateTime when = 0;
-  if (auto *view = WindowViewOf(page->MyWindowView))
-    when = view->CaretMoment();
-  else
-    when = page->mtcDoc->Timestamp_GetForCharacter(page->mtcDoc->FAtPos).FEffectiveDT;
-  if (when < 100) return;
-  audio->Play_From(when, Speed());
 }
 
 int TVellomarFm::Speed() const { return FTempoTrackBar->value(); }
@@ -1061,7 +700,7 @@ TDateTime TVellomarFm::BrokeredEffectiveWhen(TDateTime DocumentContextDT) const 
 
 TDateTime TVellomarFm::NewEventBroker_When(QChar Ch) const {
   const TDateTime now = Now();
-  TDocument *doc = ActiveDocument();
+  TDocument *doc = FText->ActiveDocument();
   if (!doc) return now;
   return ::NewEventBroker_When(BrokerState(), doc->Timestamp_Effective_ContextAtPos(Ch), now);
 }
@@ -1083,185 +722,6 @@ TBrokerTrack TVellomarFm::NewEventBroker_Track() const {
   const TBrokerTrack track = ::NewEventBroker_Track(state);
   if (track == btkNone) ErrorReportInDebug(QStringLiteral("VL.NETB nil!"));
   return track;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Text
-
-TDocument *TVellomarFm::ActiveDocument() const {
-  TvlNotebook *nb = FParts.Notebook;
-  RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
-  return page ? page->mtcDoc.get() : nullptr;
-}
-
-QWidget *TVellomarFm::ActiveView() const {
-  TvlNotebook *nb = FParts.Notebook;
-  RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
-  return page ? page->MyWindowView : nullptr;
-}
-
-void TVellomarFm::RedrawActiveView() {
-  if (auto *view = WindowViewOf(ActiveView()))
-    view->InvalidateAllOfMe();
-  else if (QWidget *plain = ActiveView())
-    plain->update();
-}
-
-namespace {
-
-QAction *StyleAction(const TVellomarFm &Fm, TFontStyle Style) {
-  switch (Style) {
-    case fsBold: return Fm.Action(QStringLiteral("aFontBold"));
-    case fsItalic: return Fm.Action(QStringLiteral("aFontItalic"));
-    case fsUnderline: return Fm.Action(QStringLiteral("aFontUnderline"));
-    default: return nullptr;
-  }
-}
-
-}  // namespace
-
-void TVellomarFm::FontStyleExecute(TFontStyle Style) {
-  TDocument *doc = ActiveDocument();
-  QAction *action = StyleAction(*this, Style);
-  if (!doc || !action) return;
-  bool on = false;
-  if (doc->Select_IsAnyTextSelected()) {
-    const TCharSpan span = doc->SelectionCharSpan();
-    on = !doc->FontStyleAt(span.First).testFlag(Style);
-    switch (Style) {
-      case fsBold: doc->Font_ChangeBold(span, on); break;
-      case fsItalic: doc->Font_ChangeItalics(span, on); break;
-      default: doc->Font_ChangeUnderline(span, on); break;
-    }
-  } else {
-    on = !action->isChecked();
-    TFontsInUse &fonts = doc->Font_GetFontsInUseObjectReference();
-    TFontStyles styles = fonts.CurrentFont.Style;
-    styles.setFlag(Style, on);
-    fonts.CurrentFont_ChangeStyle(styles);
-  }
-  action->setChecked(on);
-  RedrawActiveView();
-}
-
-void TVellomarFm::TextFontSizeExecute(double DeltaPercent) {
-  TDocument *doc = ActiveDocument();
-  if (!doc || !doc->Select_IsAnyTextSelected()) return;
-  doc->Font_ChangeSizeRelative(doc->SelectionCharSpan(), DeltaPercent);
-  RedrawActiveView();
-}
-
-void TVellomarFm::TextFontColorExecute(TColor Color) {
-  TDocument *doc = ActiveDocument();
-  if (!doc) return;
-  if (doc->Select_IsAnyTextSelected())
-    doc->Font_ChangeColor(doc->SelectionCharSpan(), Color);
-  else
-    doc->Font_GetFontsInUseObjectReference().CurrentFont_ChangeColor(Color);
-  RedrawActiveView();
-}
-
-void TVellomarFm::TextHighlightColorExecute(TColor Highlight) {
-  TDocument *doc = ActiveDocument();
-  if (!doc) return;
-  if (doc->Select_IsAnyTextSelected())
-    doc->Font_ChangeHighlight(doc->SelectionCharSpan(), Highlight);
-  else
-    doc->Font_GetFontsInUseObjectReference().CurrentFont_ChangeHighlight(Highlight);
-  RedrawActiveView();
-}
-
-void TVellomarFm::aTextBulletsExecute() {
-  TDocument *doc = ActiveDocument();
-  if (!doc) return;
-  int first = doc->FAtPos.SN;
-  int last = first;
-  if (doc->Select_IsAnyTextSelected()) {
-    TCaretPos from, to;
-    doc->Select_GetFirstAndLastCaretPos(from, to);
-    first = from.SN;
-    last = to.SN;
-  }
-  QString marker;
-  const bool remove = doc->Paragraph_Outline_Get(first, marker) == oBullet;
-  bool changed = false;
-  for (int sn = first; sn <= last; ++sn) {
-    if (!doc->IsParagraph(sn)) continue;
-    doc->Paragraph_Outline_Set(sn, remove ? oNone : oBullet,
-                               remove ? QString() : QStringLiteral("  \u2022 "));
-    changed = true;
-  }
-  if (changed) doc->ChangeCount_Increment();
-  RedrawActiveView();
-}
-
-void TVellomarFm::UpdateFontButtonState(TDocument *Doc, TFontIndex FontIndex) {
-  if (!Doc) return;
-  TFontsInUse &fonts = Doc->Font_GetFontsInUseObjectReference();
-  const TFontStyles styles = fonts.GetFontStyle(FontIndex);
-  // Only changes are set: each change repaints a tool-bar button, and this runs on every caret
-  // move.
-  const auto check = [](QAction *Action, bool On) {
-    if (Action && Action->isChecked() != On) Action->setChecked(On);
-  };
-  check(Action(QStringLiteral("aFontBold")), styles.testFlag(fsBold));
-  check(Action(QStringLiteral("aFontItalic")), styles.testFlag(fsItalic));
-  check(Action(QStringLiteral("aFontUnderline")), styles.testFlag(fsUnderline));
-  const TColor color = fonts.GetFontColor(FontIndex);
-  for (const RColorAction &c : FontColorActions)
-    check(Action(QLatin1String(c.Name)), c.Value == color);
-  const TColor highlight = fonts.GetFontHighlight(FontIndex);
-  for (const RColorAction &c : HighlightColorActions)
-    check(Action(QLatin1String(c.Name)), c.Value == highlight);
-  fonts.CurrentFont_SetFromIndex(FontIndex);
-}
-
-namespace {
-
-// A line edit has the keyboard (the search box): the clipboard commands are its own.
-QLineEdit *FocusedLineEdit() { return qobject_cast<QLineEdit *>(QApplication::focusWidget()); }
-
-}  // namespace
-
-void TVellomarFm::aEditCutExecute() {
-  if (QLineEdit *edit = FocusedLineEdit()) {
-    edit->cut();
-    return;
-  }
-  TDocument *doc = ActiveDocument();
-  if (!doc || !doc->Select_IsAnyTextSelected()) return;
-  doc->Clipboard_Cut();
-  if (auto *view = WindowViewOf(ActiveView())) {
-    view->Caret_MoveToPos(doc->FAtPos);
-    view->Caret_ScrollIntoView();
-  }
-  RedrawActiveView();
-}
-
-void TVellomarFm::aEditCopyExecute() {
-  if (QLineEdit *edit = FocusedLineEdit()) {
-    edit->copy();
-    return;
-  }
-  TDocument *doc = ActiveDocument();
-  if (doc && doc->Select_IsAnyTextSelected()) doc->Clipboard_Copy();
-}
-
-void TVellomarFm::aEditPasteExecute() {
-  if (QLineEdit *edit = FocusedLineEdit()) {
-    edit->paste();
-    return;
-  }
-  TDocument *doc = ActiveDocument();
-  if (!doc || !doc->Clipboard_CanPaste()) return;
-  doc->Clipboard_Paste();
-  auto *view = WindowViewOf(ActiveView());
-  ViewManager().InvalidateAll(view);
-  if (view) {
-    view->Caret_MoveToPos(doc->FAtPos);
-    view->Caret_ScrollIntoView();
-  }
-  RedrawActiveView();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1308,9 +768,9 @@ bool TVellomarFm::CommandKeyFilter(QObject *Watched, QEvent *Event) {
       TvlAudio *audio = FParts.Audio;
       if (audio && audio->IsPlaying()) {
         audio->Play_Pause();
-        ShowTranscriptionHint();
-      } else if (TranscriptionHintActive()) {
-        aPlaySegmentExecute();
+        FPlayback->ShowTranscriptionHint();
+      } else if (FPlayback->TranscriptionHintActive()) {
+        FPlayback->aPlaySegmentExecute();
       }
       return true;
     }
@@ -1318,7 +778,7 @@ bool TVellomarFm::CommandKeyFilter(QObject *Watched, QEvent *Event) {
     const int jumpBackKey = FOptions.FJumpBackKey;
     if (jumpBackKey != 0 && jumpBackKey != 18 && key->text().size() == 1 &&
         key->text().at(0).unicode() == jumpBackKey && !FSearchResultsPnl->isAncestorOf(widget)) {
-      aPlayInstantReplayExecute();
+      FPlayback->aPlayInstantReplayExecute();
       return true;
     }
     return false;

@@ -344,21 +344,21 @@ TEST(Commands, SaveAsAndOpenKeepTheRecentListToTheBindersNotOpen) {
 
   // Save As without an extension gets ".vl"; the dialog offers the binder filter.
   rig.Prompts.ScriptFileName(one);
-  ASSERT_TRUE(rig.Fm->aFileSaveAsExecute());
+  ASSERT_TRUE(rig.Fm->FileCommands().aFileSaveAsExecute());
   EXPECT_EQ(rig.Prompts.Asked().last().Text, S("Save as ..."));
   EXPECT_EQ(rig.Prompts.Asked().last().Filter, BinderSaveFilter);
   EXPECT_EQ(rig.Notebook->BinderPathName(), one);
   EXPECT_TRUE(rig.Fm->windowTitle().endsWith(S("  -  one.vl")));
   EXPECT_EQ(rig.Fm->RecentlyUsedFiles()->FileCount(), 0);
   rig.Prompts.ScriptFileName(two);
-  ASSERT_TRUE(rig.Fm->aFileSaveAsExecute());
+  ASSERT_TRUE(rig.Fm->FileCommands().aFileSaveAsExecute());
   EXPECT_EQ(rig.Notebook->BinderPathName(), two + S(".vl"));
   EXPECT_EQ(rig.Fm->RecentlyUsedFiles()->File(1), one);
   EXPECT_EQ(rig.Fm->RecentlyUsedFiles()->FileCount(), 1);
 
   // Opening the first binder again: it leaves the list and the one left takes the top.
   rig.Prompts.ScriptFileName(one);
-  rig.Fm->aFileOpenExecute();
+  rig.Fm->FileCommands().aFileOpenExecute();
   EXPECT_EQ(rig.Prompts.Asked().last().Filter, BinderFilter);
   EXPECT_EQ(rig.Notebook->BinderPathName(), one);
   EXPECT_EQ(rig.Fm->RecentlyUsedFiles()->File(1), two + S(".vl"));
@@ -374,10 +374,10 @@ TEST(Commands, SaveAsAndOpenKeepTheRecentListToTheBindersNotOpen) {
   // A backup opened directly is saved under a name the user gives, never "saved" onto itself.
   const QString backup = rig.Folder.File(S("copy.vlBackup"));
   ASSERT_TRUE(QFile::copy(one, backup));
-  ASSERT_TRUE(rig.Fm->OpenBinderFile(backup));
+  ASSERT_TRUE(rig.Fm->FileCommands().OpenBinderFile(backup));
   rig.Prompts.Clear();
   rig.Prompts.ScriptFileName(rig.Folder.File(S("rescued.vl")));
-  EXPECT_TRUE(rig.Fm->aFileSaveExecute());
+  EXPECT_TRUE(rig.Fm->FileCommands().aFileSaveExecute());
   EXPECT_EQ(rig.Prompts.Asked().value(0).Kind, TScriptedPrompts::RAsked::akSaveFile);
   EXPECT_EQ(rig.Notebook->BinderPathName(), rig.Folder.File(S("rescued.vl")));
   EXPECT_EQ(rig.Prompts.UnscriptedCount(), 0);
@@ -387,7 +387,7 @@ TEST(Commands, TheSaveQuestionComesBeforeOpenCloseAndExit) {
   TRig rig;
   const QString named = rig.Folder.File(S("named.vl"));
   rig.Prompts.ScriptFileName(named);
-  ASSERT_TRUE(rig.Fm->aFileSaveAsExecute());
+  ASSERT_TRUE(rig.Fm->FileCommands().aFileSaveAsExecute());
   const auto change = [&] {
     FillDocument(rig.Doc(), {S("changed")}, 40059.4);
     rig.Doc().ChangeCount_Increment();
@@ -397,14 +397,14 @@ TEST(Commands, TheSaveQuestionComesBeforeOpenCloseAndExit) {
   change();
   rig.Prompts.Clear();
   rig.Prompts.ScriptAnswer(TPromptButton::pbCancel);
-  rig.Fm->aFileOpenExecute();
+  rig.Fm->FileCommands().aFileOpenExecute();
   EXPECT_EQ(rig.Prompts.AskedTexts(), QStringList{SaveQuestionNamedText});
   EXPECT_EQ(rig.Asked(TScriptedPrompts::RAsked::akOpenFile), 0);
 
   // Yes: saved under its name, then the dialog (cancelled here).
   rig.Prompts.Clear();
   rig.Prompts.ScriptAnswer(TPromptButton::pbYes);
-  rig.Fm->aFileOpenExecute();
+  rig.Fm->FileCommands().aFileOpenExecute();
   EXPECT_EQ(rig.Asked(TScriptedPrompts::RAsked::akOpenFile), 1);
   EXPECT_TRUE(rig.Notebook->Binder_IsCompeletelySaved());
 
@@ -412,7 +412,7 @@ TEST(Commands, TheSaveQuestionComesBeforeOpenCloseAndExit) {
   change();
   rig.Prompts.Clear();
   rig.Prompts.ScriptAnswer(TPromptButton::pbNo);
-  rig.Fm->aFileCloseExecute();
+  rig.Fm->FileCommands().aFileCloseExecute();
   EXPECT_EQ(rig.Prompts.AskedTexts().value(0), SaveQuestionNamedText);
   EXPECT_TRUE(rig.Notebook->BinderPathName().isEmpty());
   EXPECT_EQ(rig.Fm->RecentlyUsedFiles()->File(1), named);
@@ -448,7 +448,7 @@ TEST(Commands, TextButtonsFollowTheCaretAndStyleTheSelectionOrTheTypingFont) {
   EXPECT_FALSE(rig.A("aFontBold")->isChecked());
   EXPECT_FALSE(rig.A("aTextFontColorRed")->isChecked());
   EXPECT_FALSE(rig.A("aTextHighlightColorYellow")->isChecked());
-  rig.Fm->UpdateFontButtonState(nullptr, 0);  // no document: nothing changes
+  rig.Fm->TextCommands().UpdateFontButtonState(nullptr, 0);  // no document: nothing changes
   EXPECT_FALSE(rig.A("aFontBold")->isChecked());
 
   // Without a selection the typing font changes and the button shows it.
@@ -603,7 +603,7 @@ TEST(Commands, InstantReplayGoesBackFromThePositionAndNoRetryFollowsARefusal) {
   rig.A("aPlaySegment")->trigger();
   EXPECT_TRUE(rig.Audio.IsPlaying());
   EXPECT_EQ(rig.Fm->Hint()->HintText(), TranscriptionHintText);
-  EXPECT_TRUE(rig.Fm->TranscriptionHintActive());
+  EXPECT_TRUE(rig.Fm->PlaybackCommands().TranscriptionHintActive());
   TVellomarFm::SetMainLoopRunning(true);
   QKeyEvent pause(QEvent::KeyPress, Qt::Key_Pause, Qt::NoModifier);
   QApplication::sendEvent(rig.Fm->TempoTrackBar(), &pause);
