@@ -249,6 +249,9 @@ class TVellomarFm : public QMainWindow {
   // Start-up has finished preparing the window (the broker answers "now" until then).
   void SetPreparedForBroker(bool Prepared) { FPreparedForBroker = Prepared; }
 
+  // Help > Show or Hide Tip Markers: the markers the user hid ("All": every one).
+  void SetHotSpotsSupressed(const QString &Which) { FHotSpotsSupressed = Which; }
+
   // Search.
   void aEditFindExecute();
   void SearchClose();

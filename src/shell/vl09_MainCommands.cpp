@@ -6,6 +6,7 @@
 // do nothing, so the window also runs as a bare frame in tests and before the parts exist.
 
 #include "vl09_Main.h"
+#include "vlActionTable.h"
 
 #include "vl09_Hint.h"
 #include "vl09_Notebook.h"
@@ -55,24 +56,6 @@
 #include <cmath>
 
 namespace {
-
-// The fifteen fixed speeds of the "Speed" submenu, by action name and caption.
-struct RSpeedAction {
-  const char *Name;
-  const char16_t *Caption;
-};
-constexpr RSpeedAction SpeedActions[] = {
-    {"aPlaySpeed050", u"&50 % Slower"}, {"aPlaySpeed060", u"&40 % Slower"},
-    {"aPlaySpeed070", u"&30 % Slower"}, {"aPlaySpeed080", u"&20 % Slower"},
-    {"aPlaySpeed090", u"&10 % Slower"}, {"aPlaySpeed100", u"&Natural"},
-    {"aPlaySpeed110", u"1&0 % Faster"}, {"aPlaySpeed120", u"20 % &Faster"},
-    {"aPlaySpeed130", u"30 % F&aster"}, {"aPlaySpeed140", u"40 % Fa&ster"},
-    {"aPlaySpeed150", u"50 % Fas&ter"}, {"aPlaySpeed160", u"&60 % Faster"},
-    {"aPlaySpeed170", u"&70 % Faster"}, {"aPlaySpeed180", u"&80 % Faster"},
-    {"aPlaySpeed190", u"&90 % Faster"},
-};
-
-QString Text(const char16_t *Utf16) { return QString::fromUtf16(Utf16); }
 
 // Tool-bar pictures drawn here, so that the program needs no image files: a glyph in a colour,
 // or a swatch of a colour.
@@ -215,36 +198,10 @@ void TVellomarFm::CreateCommandActions() {
         aButtonStopBoth, aSilenceScheduled, aToolsTimeline, aToolsAudioControls})
     FActions.insert(made->objectName(), made);
   for (QAction *recent : aFileRecent) FActions.insert(recent->objectName(), recent);
-
-  const auto guarded = [this](QAction *Action, auto Body) {
-    connect(Action, &QAction::triggered, this, [Body] { RunGuarded(Body); });
-  };
-
-  // File: the binder's commands go before the recent files.
-  QAction *beforeRecent = FRecentSeparator;
-  QAction *aFileNew = NewAction("aFileNew", QStringLiteral("&New"));
-  QAction *aFileOpen = NewAction("aFileOpen", QStringLiteral("&Open ..."));
-  QAction *aFileSave = NewAction("aFileSave", QStringLiteral("&Save"));
-  QAction *aFileSaveAs = NewAction("aFileSaveAs", QStringLiteral("Save &As ..."));
-  QAction *aFileClose = NewAction("aFileClose", QStringLiteral("&Close"));
-  QAction *aFileTabNew = NewAction("aFileTabNew", QStringLiteral("&Tab New"));
-  QAction *aFileTabImport = NewAction("aFileTabImport", QStringLiteral("Ta&b Import ..."));
-  QAction *aFileTabExport = NewAction("aFileTabExport", QStringLiteral("Tab &Export ..."));
-  for (QAction *a : {aFileNew, aFileOpen, aFileSave, aFileSaveAs, aFileClose})
-    FFileMenu->insertAction(beforeRecent, a);
-  FFileMenu->insertSeparator(beforeRecent);
-  for (QAction *a : {aFileTabNew, aFileTabImport, aFileTabExport})
-    FFileMenu->insertAction(beforeRecent, a);
-  guarded(aFileNew, [this] { FFiles->aFileNewExecute(); });
-  guarded(aFileOpen, [this] { FFiles->aFileOpenExecute(); });
-  guarded(aFileSave, [this] { FFiles->aFileSaveExecute(); });
-  guarded(aFileSaveAs, [this] { FFiles->aFileSaveAsExecute(); });
-  guarded(aFileClose, [this] { FFiles->aFileCloseExecute(); });
-  guarded(aFileTabNew, [this] { FFiles->aFileTabNewExecute(); });
-  guarded(aFileTabImport, [this] { FFiles->aFileTabImportExecute(); });
-  guarded(aFileTabExport, [this] { FFiles->aFileTabExportExecute(); });
   for (QAction *recent : aFileRecent)
-    guarded(recent, [this, recent] { FFiles->aFileRecentAnyExecute(recent); });
+    connect(recent, &QAction::triggered, this, [this, recent] {
+      RunGuarded([this, recent] { FFiles->aFileRecentAnyExecute(recent); });
+    });
   // "Other Recent Files" shows only while it holds a file.
   connect(FFileMenu, &QMenu::aboutToShow, this, [this] {
     FRecentSubmenu->menuAction()->setVisible(
@@ -252,220 +209,117 @@ void TVellomarFm::CreateCommandActions() {
                     [](const QAction *r) { return r->isVisible(); }));
   });
 
-  // Edit, after File.
+  // The menus the table fills, in the menu bar's order: Edit after File, Options before Tools,
+  // Help last. Record and Play are filled again in the table's order.
   FEditMenu = new QMenu(QStringLiteral("&Edit"), this);
   menuBar()->insertMenu(FRecordMenu->menuAction(), FEditMenu);
-  QAction *aEditUndo =
-      NewAction("aEditUndo", QStringLiteral("&Undo"), QKeySequence(QStringLiteral("Ctrl+Z")));
-  QAction *aEditRedo =
-      NewAction("aEditRedo", QStringLiteral("&Redo"), QKeySequence(QStringLiteral("Ctrl+Y")));
-  aEditUndo->setVisible(false);
-  aEditRedo->setVisible(false);
-  QAction *aFileCut =
-      NewAction("aFileCut", QStringLiteral("&Cut"), QKeySequence(QStringLiteral("Ctrl+X")));
-  QAction *aEditCopy =
-      NewAction("aEditCopy", QStringLiteral("C&opy"), QKeySequence(QStringLiteral("Ctrl+C")));
-  QAction *aEditPaste =
-      NewAction("aEditPaste", QStringLiteral("&Paste"), QKeySequence(QStringLiteral("Ctrl+V")));
-  QAction *aEditFind =
-      NewAction("aEditFind", QStringLiteral("&Find"), QKeySequence(QStringLiteral("Ctrl+F")));
-  aEditFind->setIcon(GlyphIcon(QStringLiteral("\U0001F50D"), Qt::black));
-  FEditMenu->addActions({aEditUndo, aEditRedo, aFileCut, aEditCopy, aEditPaste, aEditFind});
-  guarded(aFileCut, [this] { FText->aEditCutExecute(); });
-  guarded(aEditCopy, [this] { FText->aEditCopyExecute(); });
-  guarded(aEditPaste, [this] { FText->aEditPasteExecute(); });
-  guarded(aEditFind, [this] { aEditFindExecute(); });
-  // The vertical timeline's pop-up menu carries these two; the timeline connects them.
-  NewAction("aEditBookmarkRename", QStringLiteral("Rename Bookmark"));
-  NewAction("aEditBookmarkDelete", QStringLiteral("Delete Bookmark"));
+  FOptionsMenu = new QMenu(QStringLiteral("&Options"), this);
+  menuBar()->insertMenu(FToolsMenu->menuAction(), FOptionsMenu);
+  FHelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+  FRecordMenu->clear();
+  FPlayMenu->clear();
+  QMenu *speedMenu = nullptr;
+  QMenu *markersMenu = nullptr;
+  QMenu *videosMenu = nullptr;
+  QAction *beforeRecent = FRecentSeparator;
+  bool tabsSeparated = false;
+  for (const RActionRow &row : CommandActionTable(*this)) {
+    QAction *a = FActions.value(row.Name);
+    if (!a) a = NewAction(row.Name.toLatin1().constData(), row.Caption);
+    a->setText(row.Caption);
+    a->setCheckable(a->isCheckable() || (row.Flags & afCheckable));
+    if (!row.Shortcut.isEmpty()) a->setShortcut(row.Shortcut);
+    if (row.Flags & afHidden) a->setVisible(false);
+    switch (row.Place) {
+      case TActionPlace::apFile: FFileMenu->insertAction(beforeRecent, a); break;
+      case TActionPlace::apFileTabs:
+        if (!tabsSeparated) FFileMenu->insertSeparator(beforeRecent);
+        tabsSeparated = true;
+        FFileMenu->insertAction(beforeRecent, a);
+        break;
+      case TActionPlace::apEdit: FEditMenu->addAction(a); break;
+      case TActionPlace::apRecord: FRecordMenu->addAction(a); break;
+      case TActionPlace::apPlay: FPlayMenu->addAction(a); break;
+      case TActionPlace::apSpeed:
+        if (!speedMenu) speedMenu = FPlayMenu->addMenu(QStringLiteral("Sp&eed"));
+        speedMenu->addAction(a);
+        break;
+      case TActionPlace::apOptions: FOptionsMenu->addAction(a); break;
+      case TActionPlace::apHelp: FHelpMenu->addAction(a); break;
+      case TActionPlace::apTipMarkers:
+        if (!markersMenu) {
+          markersMenu = FHelpMenu->addMenu(QStringLiteral("&Show or Hide Tip Markers"));
+          markersMenu->menuAction()->setVisible(false);
+        }
+        markersMenu->addAction(a);
+        break;
+      case TActionPlace::apVideos:
+        if (!videosMenu) {
+          videosMenu = FHelpMenu->addMenu(QStringLiteral("V&ideos"));
+          videosMenu->menuAction()->setVisible(false);
+        }
+        videosMenu->addAction(a);
+        break;
+      case TActionPlace::apToolBar:
+      case TActionPlace::apNowhere: break;
+    }
+    if (!row.Handler) continue;
+    if (row.Flags & afCommandSetsCheck) {
+      connect(a, &QAction::triggered, this, [a, Handler = row.Handler](bool Checked) {
+        {
+          const QSignalBlocker quiet(a);
+          a->setChecked(!Checked);
+        }
+        RunGuarded(Handler);
+      });
+    } else {
+      connect(a, &QAction::triggered, this, [Handler = row.Handler] { RunGuarded(Handler); });
+    }
+  }
+  OpenUrl = [](const QUrl &Url) { return QDesktopServices::openUrl(Url); };
 
-  // Record: Start, Stop, Configure, Start Automatically.
-  QAction *aRecordStop = NewAction("aRecordStop", QStringLiteral("S&top"));
-  QAction *aRecordConfigure = NewAction("aRecordConfigure", QStringLiteral("&Configure ..."));
-  // The system mixer is never opened from here (nothing of the system's is changed).
-  QAction *aRecordMicrophoneSensitivity =
-      NewAction("aRecordMicrophoneSensitivity", QStringLiteral("&Microphone Sensitivity ..."));
-  aRecordMicrophoneSensitivity->setVisible(false);
-  FRecordMenu->insertAction(aRecordStartAuto, aRecordStop);
-  FRecordMenu->insertAction(aRecordStartAuto, aRecordConfigure);
-  FRecordMenu->addAction(aRecordMicrophoneSensitivity);
+  // Pictures and tips.
+  Action(QStringLiteral("aEditFind"))->setIcon(GlyphIcon(QStringLiteral("\U0001F50D"), Qt::black));
   aRecordStart->setIcon(RecordIcon());
-  guarded(aRecordStop, [this] {
-    if (FParts.Audio)
-      FParts.Audio->Recording_Stop();
-    else
-      FAudio.StopRecording();
-  });
-  guarded(aRecordConfigure, [this] { ShowOptions(QStringLiteral("Record")); });
-
-  // Play, in menu order.
-  aPlayInstantReplay->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
   aPlayInstantReplay->setToolTip(QStringLiteral("Instant Replay"));
   aPlayInstantReplay->setStatusTip(
       QStringLiteral("Rewind a little and play again. Click several times to go back farther."));
-  aPlaySegment->setShortcut(QKeySequence(QStringLiteral("Ctrl+T")));
-  QAction *aPlayConfigure = NewAction("aPlayConfigure", QStringLiteral("&Configure ..."));
-  QAction *aPlayOpenWindowsVolume =
-      NewAction("aPlayOpenWindowsVolume", QStringLiteral("&Open Windows' Volume Control"));
-  aPlayOpenWindowsVolume->setVisible(false);
-  QAction *aPlayViewRecordings =
-      NewAction("aPlayViewRecordings", QStringLiteral("&View Recordings ..."));
-  QAction *aPlayStop = NewAction("aPlayStop", QStringLiteral("S&top / Pause"));
-  QAction *aPlayFromCaret = NewAction("aPlayFromCaret", QStringLiteral("Play &from the Caret"));
-  QAction *aPlaySpeedFaster =
-      NewAction("aPlaySpeedFaster", QStringLiteral("Speed:  &Accelerate 5%"),
-                QKeySequence(QStringLiteral("Ctrl+A")));
-  QAction *aPlaySpeedSlower =
-      NewAction("aPlaySpeedSlower", QStringLiteral("Speed:  Dece&lerate 5%"),
-                QKeySequence(QStringLiteral("Ctrl+D")));
-  QAction *aPlaySpeedNatural = NewAction("aPlaySpeedNatural", QStringLiteral("Spee&d:  Natural"),
-                                         QKeySequence(QStringLiteral("Ctrl+N")));
-  FPlayMenu->clear();
-  FPlayMenu->addActions({aPlayInstantReplay, aPlaySegment, aPlayConfigure, aPlayOpenWindowsVolume,
-                         aPlayViewRecordings, aPlayStart, aPlayStop, aPlayFromCaret,
-                         aPlaySpeedFaster, aPlaySpeedSlower, aPlaySpeedNatural});
-  QMenu *speedMenu = FPlayMenu->addMenu(QStringLiteral("Sp&eed"));
-  for (const RSpeedAction &s : SpeedActions) {
-    QAction *a = NewAction(s.Name, Text(s.Caption));
-    speedMenu->addAction(a);
-    const int speed = SpeedFromActionName(a->objectName());
-    guarded(a, [this, speed] { SetSpeed(speed); });
-  }
   aPlayStart->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
   aPlayInstantReplay->setIcon(style()->standardIcon(QStyle::SP_MediaSeekBackward));
   aPlaySegment->setIcon(style()->standardIcon(QStyle::SP_MediaSkipForward));
   aButtonStopBoth->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
-  guarded(aPlayStart, [this] { FPlayback->aPlayStartExecute(); });
-  guarded(aPlayStop, [this] { FPlayback->aPlayStopExecute(); });
-  guarded(aPlayInstantReplay, [this] { FPlayback->aPlayInstantReplayExecute(); });
-  guarded(aPlaySegment, [this] { FPlayback->aPlaySegmentExecute(); });
-  guarded(aPlayFromCaret, [this] { FPlayback->PlayFromCaretExecute(); });
-  guarded(aPlayConfigure, [this] { ShowOptions(QStringLiteral("Play")); });
-  guarded(aPlayViewRecordings, [this] {
-    if (FTimelines) FTimelines->ViewRecordings();
-  });
-  guarded(aPlaySpeedFaster, [this] { SetSpeed(Speed() + vlSpeed::LineStep); });
-  guarded(aPlaySpeedSlower, [this] { SetSpeed(Speed() - vlSpeed::LineStep); });
-  guarded(aPlaySpeedNatural, [this] { SetSpeed(vlSpeed::Natural); });
-
-  // The audio tool bar's own buttons.
-  QAction *aButtonTurtle = NewAction("aButtonTurtle", QStringLiteral("T&urtle"));
-  QAction *aButtonsRabbit = NewAction("aButtonsRabbit", QStringLiteral("&Rabbit"));
-  aButtonTurtle->setIcon(GlyphIcon(QStringLiteral("\u2212"), QColor(0, 100, 0)));
-  aButtonsRabbit->setIcon(GlyphIcon(QStringLiteral("+"), QColor(0, 100, 0)));
-  aButtonTurtle->setToolTip(QStringLiteral("Turtle: play 10 % slower"));
-  aButtonsRabbit->setToolTip(QStringLiteral("Rabbit: play 10 % faster"));
-  guarded(aButtonTurtle, [this] { SetSpeed(SpeedAfterTurtle(Speed())); });
-  guarded(aButtonsRabbit, [this] { SetSpeed(SpeedAfterRabbit(Speed())); });
-
-  // Options, before Tools.
-  FOptionsMenu = new QMenu(QStringLiteral("&Options"), this);
-  menuBar()->insertMenu(FToolsMenu->menuAction(), FOptionsMenu);
-  QAction *aOptionsSketching = NewAction("aOptionsSketching", QStringLiteral("&Sketching ..."));
-  aOptionsSketching->setVisible(false);
-  QAction *aOptionsPlaying = NewAction("aOptionsPlaying", QStringLiteral("&Playing ..."));
-  QAction *aOptionsRecording = NewAction("aOptionsRecording", QStringLiteral("&Recording ..."));
-  QAction *aOptionsTimeline = NewAction("aOptionsTimeline", QStringLiteral("&Timeline ..."));
-  FOptionsMenu->addActions(
-      {aOptionsSketching, aOptionsPlaying, aOptionsRecording, aOptionsTimeline});
-  guarded(aOptionsPlaying, [this] { ShowOptions(QStringLiteral("Play")); });
-  guarded(aOptionsRecording, [this] { ShowOptions(QStringLiteral("Record")); });
-  guarded(aOptionsTimeline, [this] { ShowOptions(QStringLiteral("Timeline")); });
-
-  // Help, last.
-  FHelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
-  QAction *aHelpGettingStarted =
-      NewAction("aHelpGettingStarted", QStringLiteral("&Getting Started ..."));
-  QAction *aHelpMicrophoneTips =
-      NewAction("aHelpMicrophoneTips", QStringLiteral("&Three Tips about Microphones"));
-  QAction *aHelpMarkersRestoreAll =
-      NewAction("aHelpMarkersRestoreAll", QStringLiteral("&Restore All"));
-  QAction *aHelpMarkersHideAll = NewAction("aHelpMarkersHideAll", QStringLiteral("&Hide All"));
-  QAction *aHelpContactSupport =
-      NewAction("aHelpContactSupport", QStringLiteral("&Contact Support ..."));
-  QAction *aHelpAbout = NewAction("aHelpAbout", QStringLiteral("&About ..."));
-  FHelpMenu->addActions({aHelpGettingStarted, aHelpMicrophoneTips});
-  QMenu *markers = FHelpMenu->addMenu(QStringLiteral("&Show or Hide Tip Markers"));
-  markers->addActions({aHelpMarkersRestoreAll, aHelpMarkersHideAll});
-  // The program shows no tip markers (the small marks that open a tip where a feature lives), so
-  // an item that shows or hides them would change nothing a user can see: the submenu stays out
-  // of the Help menu until the markers exist. The stored choice ("HotSpotsSupressed") is kept.
-  markers->menuAction()->setVisible(false);
-  aHelpMarkersRestoreAll->setVisible(false);
-  aHelpMarkersHideAll->setVisible(false);
-  FHelpMenu->addActions({aHelpContactSupport, aHelpAbout});
-  QMenu *videos = FHelpMenu->addMenu(QStringLiteral("V&ideos"));
-  videos->menuAction()->setVisible(false);
-  for (int i = 1; i <= 3; ++i) {
-    const QByteArray name = "aHelpVideo" + QByteArray::number(i);
-    videos->addAction(NewAction(name.constData(), QStringLiteral("Video %1").arg(i)));
-  }
-  guarded(aHelpGettingStarted, [this] {
-    const QString page = GettingStartedPagePath();
-    const bool opened = !page.isEmpty() && OpenUrl && OpenUrl(QUrl::fromLocalFile(page));
-    if (!opened)
-      Prompts().Message(
-          BrowserNotOpenedText(page.isEmpty() ? QStringLiteral("GettingStarted/index.html")
-                                              : QUrl::fromLocalFile(page).toString()),
-          TPromptIcon::piWarning);
-  });
-  guarded(aHelpMicrophoneTips, [] { Prompts().Message(MicrophoneTipsText()); });
-  guarded(aHelpContactSupport, [] { Prompts().Message(ContactSupportText()); });
-  guarded(aHelpAbout, [] { Prompts().Message(AboutText(QCoreApplication::applicationVersion())); });
-  guarded(aHelpMarkersRestoreAll, [this] { FHotSpotsSupressed.clear(); });
-  guarded(aHelpMarkersHideAll, [this] { FHotSpotsSupressed = QStringLiteral("All"); });
-  OpenUrl = [](const QUrl &Url) { return QDesktopServices::openUrl(Url); };
-
-  // Text actions (the text tool bar).
-  QAction *aFontBold = NewAction("aFontBold", QStringLiteral("&Bold"), {}, true);
-  QAction *aFontItalic = NewAction("aFontItalic", QStringLiteral("&Italic"), {}, true);
-  QAction *aFontUnderline = NewAction("aFontUnderline", QStringLiteral("&Underline"), {}, true);
-  aFontBold->setIcon(GlyphIcon(QStringLiteral("B"), Qt::black, fsBold));
-  aFontItalic->setIcon(GlyphIcon(QStringLiteral("I"), Qt::black, fsItalic));
-  aFontUnderline->setIcon(GlyphIcon(QStringLiteral("U"), Qt::black, fsUnderline));
-  // A click has already flipped the check; the command decides the check itself (with a
-  // selection it follows the selected text), so the flip is undone first.
-  const auto styleCommand = [this](QAction *Action, TFontStyle Style) {
-    connect(Action, &QAction::triggered, this, [this, Action, Style](bool Checked) {
-      {
-        const QSignalBlocker quiet(Action);
-        Action->setChecked(!Checked);
-      }
-      RunGuarded([this, Style] { FText->FontStyleExecute(Style); });
-    });
-  };
-  styleCommand(aFontBold, fsBold);
-  styleCommand(aFontItalic, fsItalic);
-  styleCommand(aFontUnderline, fsUnderline);
-  QAction *aTextBullets = NewAction("aTextBullets", QStringLiteral("Bu&lleted List"));
-  aTextBullets->setIcon(GlyphIcon(QStringLiteral("\u2022"), Qt::black, fsBold));
-  guarded(aTextBullets, [this] { FText->aTextBulletsExecute(); });
-  QAction *aTextNumbered = NewAction("aTextNumbered", QStringLiteral("&Numbered List"));
-  aTextNumbered->setVisible(false);
-  QAction *aTextFontIncrease = NewAction("aTextFontIncrease", QStringLiteral("F&ont Increase"));
-  QAction *aTextFontDecrease = NewAction("aTextFontDecrease", QStringLiteral("&Font Decrease"));
-  aTextFontIncrease->setIcon(GlyphIcon(QStringLiteral("A+"), Qt::black));
-  aTextFontDecrease->setIcon(GlyphIcon(QStringLiteral("a\u2212"), Qt::black));
-  guarded(aTextFontIncrease, [this] { FText->TextFontSizeExecute(25); });
-  guarded(aTextFontDecrease, [this] { FText->TextFontSizeExecute(-20); });
+  QAction *turtle = Action(QStringLiteral("aButtonTurtle"));
+  QAction *rabbit = Action(QStringLiteral("aButtonsRabbit"));
+  turtle->setIcon(GlyphIcon(QStringLiteral("\u2212"), QColor(0, 100, 0)));
+  rabbit->setIcon(GlyphIcon(QStringLiteral("+"), QColor(0, 100, 0)));
+  turtle->setToolTip(QStringLiteral("Turtle: play 10 % slower"));
+  rabbit->setToolTip(QStringLiteral("Rabbit: play 10 % faster"));
+  Action(QStringLiteral("aFontBold"))->setIcon(GlyphIcon(QStringLiteral("B"), Qt::black, fsBold));
+  Action(QStringLiteral("aFontItalic"))
+      ->setIcon(GlyphIcon(QStringLiteral("I"), Qt::black, fsItalic));
+  Action(QStringLiteral("aFontUnderline"))
+      ->setIcon(GlyphIcon(QStringLiteral("U"), Qt::black, fsUnderline));
+  Action(QStringLiteral("aTextBullets"))
+      ->setIcon(GlyphIcon(QStringLiteral("\u2022"), Qt::black, fsBold));
+  Action(QStringLiteral("aTextFontIncrease"))->setIcon(GlyphIcon(QStringLiteral("A+"), Qt::black));
+  Action(QStringLiteral("aTextFontDecrease"))
+      ->setIcon(GlyphIcon(QStringLiteral("a\u2212"), Qt::black));
   // One colour and one highlight checked at a time; none when the caret's font has another.
   auto *colors = new QActionGroup(this);
   colors->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
   for (const RColorAction &c : FontColorActions) {
-    QAction *a = NewAction(c.Name, Text(c.Caption), {}, true);
+    QAction *a = Action(QLatin1String(c.Name));
     a->setData(static_cast<uint>(c.Value));
     a->setIcon(SwatchIcon(c.Value, false));
     colors->addAction(a);
-    guarded(a, [this, value = c.Value] { FText->TextFontColorExecute(value); });
   }
   auto *highlights = new QActionGroup(this);
   highlights->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
   for (const RColorAction &c : HighlightColorActions) {
-    QAction *a = NewAction(c.Name, Text(c.Caption), {}, true);
+    QAction *a = Action(QLatin1String(c.Name));
     a->setData(static_cast<uint>(c.Value));
     a->setIcon(SwatchIcon(c.Value, true));
     highlights->addAction(a);
-    guarded(a, [this, value = c.Value] { FText->TextHighlightColorExecute(value); });
   }
 
   // Silence: the protection's own actions replace the window's "Scheduled" once the parts are

@@ -14,6 +14,7 @@
 #include "vl09_Silence.h"
 #include "vl09_SilenceActions.h"
 #include "vl09_SilenceConfig.h"
+#include "vlActionTable.h"
 #include "vlAudioTestSupport.h"
 #include "vlEditorHost.h"
 #include "vlEditorPage.h"
@@ -40,6 +41,7 @@
 #include <QToolBar>
 #include <QWheelEvent>
 
+#include <map>
 #include <memory>
 
 namespace {
@@ -153,6 +155,48 @@ struct TRig : TSimMachine {
                                           [Kind](const auto &A) { return A.Kind == Kind; }));
   }
 };
+
+TEST(Commands, EveryRowOfTheActionTableIsAnActionInItsMenu) {
+  TRig rig;
+  const auto menuTitled = [&](const char *Title) -> QMenu * {
+    for (QAction *top : rig.Fm->menuBar()->actions())
+      if (top->text() == S(Title)) return top->menu();
+    return nullptr;
+  };
+  const auto subMenuTitled = [&](QMenu *Menu, const char *Title) -> QMenu * {
+    for (QAction *item : Menu ? Menu->actions() : QList<QAction *>())
+      if (item->text() == S(Title)) return item->menu();
+    return nullptr;
+  };
+  QMenu *help = menuTitled("&Help");
+  const std::map<TActionPlace, QMenu *> menus = {
+      {TActionPlace::apFile, menuTitled("&File")},
+      {TActionPlace::apFileTabs, menuTitled("&File")},
+      {TActionPlace::apEdit, menuTitled("&Edit")},
+      {TActionPlace::apRecord, menuTitled("&Record")},
+      {TActionPlace::apPlay, menuTitled("&Play")},
+      {TActionPlace::apSpeed, subMenuTitled(menuTitled("&Play"), "Sp&eed")},
+      {TActionPlace::apOptions, menuTitled("&Options")},
+      {TActionPlace::apHelp, help},
+      {TActionPlace::apTipMarkers, subMenuTitled(help, "&Show or Hide Tip Markers")},
+      {TActionPlace::apVideos, subMenuTitled(help, "V&ideos")},
+  };
+  const std::vector<RActionRow> table = CommandActionTable(*rig.Fm);
+  EXPECT_GT(table.size(), 70u);
+  for (const RActionRow &row : table) {
+    SCOPED_TRACE(qPrintable(row.Name));
+    QAction *a = rig.Fm->Action(row.Name);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->text(), row.Caption);
+    EXPECT_EQ(a->shortcut(), row.Shortcut);
+    EXPECT_EQ(a->isVisible(), !(row.Flags & afHidden));
+    EXPECT_EQ(a->isCheckable(), bool(row.Flags & afCheckable));
+    if (const auto menu = menus.find(row.Place); menu != menus.end()) {
+      ASSERT_NE(menu->second, nullptr);
+      EXPECT_TRUE(menu->second->actions().contains(a));
+    }
+  }
+}
 
 TEST(Commands, EveryActionHasItsCaptionAndShortcut_ToolBarsHoldTheirActionsInOrder) {
   TRig rig;
