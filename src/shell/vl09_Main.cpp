@@ -123,7 +123,6 @@ TVellomarFm::TVellomarFm(TRegistryData &Store, TvlOptions &Options, TAudioStartu
 
 TVellomarFm::~TVellomarFm() {
   qApp->removeEventFilter(this);
-  ReleaseCommandSeams();
   SetWaitCursor(false);
 }
 

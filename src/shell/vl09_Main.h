@@ -8,12 +8,12 @@
 // where they belong until each is put in with its Attach call; the parts whose logic the window
 // consults install their links (TNotebookLink, TEventsLink) and hooks (RMainWindowHooks).
 //
-// The window also carries every command: the action list behind the menu bar and the two tool
-// bars, the speed and volume bars, the search panel, the keys caught for the whole window, and
-// the event broker that gives new text and bookmarks their moment and track. Those live in
-// vl09_MainCommands.cpp and act on the parts set with SetProgramParts. Constructing the window
-// installs its broker (vldTemporal.h) and its editor host (vlEditorHost.h); destroying it puts
-// back the ones it found.
+// The window makes the actions of the action table (vlActionTable.h), whose commands live in
+// three classes by responsibility (vlFileCommands.h, vlPlaybackCommands.h, vlTextCommands.h) and
+// act on the parts set with SetProgramParts. vl09_MainCommands.cpp holds the menus, tool bars,
+// speed and volume bars, the search panel, the keys caught for the whole window, and the event
+// broker that gives new text and bookmarks their moment and track. The broker and the editor
+// host are the window's; the program installs them behind their seams (vlSeam.h).
 //
 // Called on the user-interface thread only. Every entry point Qt calls runs guarded: a report
 // with a dialog ends the operation in progress, never the program.
@@ -53,7 +53,7 @@ class TOptionsFm;
 class TRecentFiles;
 class TRegistryData;
 class TSearchPanel;
-class TScopedEffectiveTimeBroker;
+class TEffectiveTimeBroker;
 class TSplashFm;
 class TvlHint;
 class TvlOptions;
@@ -246,6 +246,10 @@ class TVellomarFm : public QMainWindow {
   TDateTime NewEventBroker_When(QChar Ch) const;
   TDateTime BrokeredEffectiveWhen(TDateTime DocumentContextDT) const;
   RBrokerState BrokerState() const;
+  // The window's parts behind the document's and the editor's seams (vlSeam.h); the program
+  // installs them at start-up.
+  TEffectiveTimeBroker &EventBroker() { return *FBroker; }
+  IEditorHost &EditorHostPart() { return *FEditorHost; }
   // Start-up has finished preparing the window (the broker answers "now" until then).
   void SetPreparedForBroker(bool Prepared) { FPreparedForBroker = Prepared; }
 
@@ -282,7 +286,6 @@ class TVellomarFm : public QMainWindow {
   void RefreshVolumeBar();
   void ApplyJumpBackKey();
   bool CommandKeyFilter(QObject *Watched, QEvent *Event);
-  void ReleaseCommandSeams();
   void CreatePanels();
   void DoScheduledAudioInitialization();
   // Runs one stage's work guarded; the reason it failed, empty when it worked.
@@ -383,9 +386,7 @@ class TVellomarFm : public QMainWindow {
   QPointer<TOptionsFm> FOptionsFm;
   std::unique_ptr<TNotebookLink> FOwnNotebookLink;
   std::unique_ptr<TMainWindowBroker> FBroker;
-  std::unique_ptr<TScopedEffectiveTimeBroker> FBrokerInstalled;
   std::unique_ptr<IEditorHost> FEditorHost;
-  IEditorHost *FPreviousEditorHost = nullptr;
   bool FPreparedForBroker = false;
   int FWheelAccumulated = 0;
   // A drag of the strip under the tracks: where it began and the label-area height then.

@@ -333,16 +333,8 @@ void TVellomarFm::CreateCommandActions() {
   // The moment new text and bookmarks get, and what the editor's keys ask of the window.
   FBroker = std::make_unique<TMainWindowBroker>();
   FBroker->ReadState = [this](RBrokerState &State) { State = BrokerState(); };
-  FBrokerInstalled = std::make_unique<TScopedEffectiveTimeBroker>(*FBroker);
-  FPreviousEditorHost = &EditorHost();
   FEditorHost = std::make_unique<TWindowEditorHost>(*this);
-  SetEditorHost(FEditorHost.get());
   ApplyJumpBackKey();
-}
-
-void TVellomarFm::ReleaseCommandSeams() {
-  if (&EditorHost() == FEditorHost.get()) SetEditorHost(FPreviousEditorHost);
-  FBrokerInstalled.reset();
 }
 
 void TVellomarFm::CreateCommandPanels() {

@@ -14,7 +14,10 @@
 #include "vlGlobals.h"
 #include "vlGuard.h"
 #include "vlHintAsPointHints.h"
+#include "vlOptions.h"
 #include "vlPrompts.h"
+#include "vldGraphic.h"
+#include "vldTemporal.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -84,11 +87,14 @@ TvlProgram::TvlProgram(TRegistryData &Store, TvlOptions &Options,
   FTimelines = std::make_unique<TvlTimelineGlue>(FAudio, FFolders, FMedia, FOptions);
   FTracks = std::make_unique<TvlTrackGlue>(FAudio, FFolders, FMedia);
   FVertLevels = std::make_unique<TVisualizationVertLevelSource>(FTracks->Visualization());
-  SetOtherEventsIO(this);
+  // Pictures are fitted and padded as the sketching options say.
+  const TOptions sketching;
+  FInsetOptions.AutoEnlarge = sketching.AutoEnlarge;
+  FInsetOptions.SketchPadding = sketching.SketchPadding;
 }
 
 TvlProgram::~TvlProgram() {
-  SetOtherEventsIO(nullptr);
+  FSeams.reset();
   FOptions.SetAudioDeviceQuery(nullptr);
   FAudio.SetShuttingDown(true);
   FAudio.OnRecordingStarted = nullptr;
@@ -145,6 +151,31 @@ void TvlProgram::Connect(TVellomarFm &Window, const QString &ExampleBinder) {
   FTimelines->SetLevelSource(FVertLevels.get());
   FTimelines->SetAlsoFollow([this](TDateTime Moment) { FTracks->Follow(Moment); });
   FTimelines->SetOnBookmarksChanged([this] { FTracks->BookmarksChanged(); });
+  InstallSeams(Window);
+}
+
+// The parts the lower libraries reach through their seams, installed here and nowhere else. The
+// window's two go with the window: the seams are put back when it is destroyed.
+struct TvlProgram::RSeams {
+  RSeams(TvlProgram &Program, TVellomarFm &Window)
+      : Broker(EffectiveTimeBrokerSeam(), Window.EventBroker()),
+        Host(EditorHostSeam(), Window.EditorHostPart()),
+        Bookmarks(BookmarkSinkSeam(), Program.Timelines().BookmarkSinkPart()),
+        Follower(TimelineFollowerSeam(), Program.Timelines().FollowerPart()),
+        EventsIO(OtherEventsIOSeam(), Program),
+        Insets(InsetOptionsSeam(), Program.FInsetOptions) {}
+  TSeamInstall<TEffectiveTimeBroker> Broker;
+  TSeamInstall<IEditorHost> Host;
+  TSeamInstall<IBookmarkSink> Bookmarks;
+  TSeamInstall<ITimelineFollower> Follower;
+  TSeamInstall<TvlOtherEventsIO> EventsIO;
+  TSeamInstall<RInsetOptions> Insets;
+};
+
+void TvlProgram::InstallSeams(TVellomarFm &Window) {
+  FSeams.reset();
+  FSeams = std::make_unique<RSeams>(*this, Window);
+  QObject::connect(&Window, &QObject::destroyed, &Window, [this] { FSeams.reset(); });
 }
 
 void TvlProgram::LoadSilenceSchedule() {

@@ -28,6 +28,7 @@
 #include "vlTimelineGlue.h"
 #include "vlTrackGlue.h"
 #include "vlVertLevelsFromVisualization.h"
+#include "vldGraphic.h"
 
 #include <QPointer>
 #include <QString>
@@ -105,6 +106,9 @@ class TvlProgram final : public TAudioStartup,
 
  private:
   void RememberSavedBookmarks();
+  // Installs the parts behind the seams of the document and the editor (vlSeam.h).
+  void InstallSeams(TVellomarFm &Window);
+  struct RSeams;
 
   TRegistryData &FStore;
   TvlOptions &FOptions;
@@ -125,5 +129,7 @@ class TvlProgram final : public TAudioStartup,
   QPointer<TvlNotebook> FNotebook;
   QPointer<TSilenceActions> FSilenceActions;
   QString FSavedBookmarks;
+  RInsetOptions FInsetOptions;
+  std::unique_ptr<RSeams> FSeams;
   bool FPlayerReady = false;
 };

@@ -20,15 +20,9 @@ TvlTimelineGlue::TvlTimelineGlue(TvlAudio &Audio, TvlMediaFoldersInfo &Folders,
       FMediaInfo(MediaInfo),
       FOptions(Options),
       FTimelineAudio(Audio),
-      FLevels(MediaInfo) {
-  SetBookmarkSink(&FBookmarks);
-  SetTimelineFollower(&FFollower);
-}
+      FLevels(MediaInfo) {}
 
-TvlTimelineGlue::~TvlTimelineGlue() {
-  SetTimelineFollower(nullptr);
-  SetBookmarkSink(nullptr);
-}
+TvlTimelineGlue::~TvlTimelineGlue() = default;
 
 void TvlTimelineGlue::Connect(TVellomarFm &Window, TvlNotebook *Notebook) {
   FWindow = &Window;

@@ -46,6 +46,9 @@ class TvlTimelineGlue final : public TVertTimelineLinks,
     FFollower.AlsoFollow = std::move(AlsoFollow);
   }
   TVertTimeline *VertTimeline() const { return FTimeline; }
+  // Behind the editor's seams: the function keys' bookmarks and the caret's moment.
+  IBookmarkSink &BookmarkSinkPart() { return FBookmarks; }
+  ITimelineFollower &FollowerPart() { return FFollower; }
   // The bookmarks are about to be replaced: the timeline lets go of the ones it holds.
   void EventsCleared();
   // "&View Recordings ...": the calendar, seeded with When's month.

@@ -22,6 +22,7 @@
 #include "vlSearchPanel.h"
 #include "vlTestSupport.h"
 #include "vlWindowView.h"
+#include "vldTemporal.h"
 
 #include <gtest/gtest.h>
 #include <QAction>
@@ -99,6 +100,8 @@ struct TRig : TSimMachine {
   TFacadeStartup Startup{Audio};
   std::unique_ptr<TvlNotebook> Notebook;
   std::unique_ptr<TVellomarFm> Fm;
+  std::unique_ptr<TSeamInstall<TEffectiveTimeBroker>> BrokerSeam;
+  std::unique_ptr<TSeamInstall<IEditorHost>> HostSeam;
   TScriptedPrompts &Prompts = TTestEnvironment::TestPrompts();
 
   TRig() {
@@ -113,6 +116,10 @@ struct TRig : TSimMachine {
     DeliverEvents();
 
     Fm = std::make_unique<TVellomarFm>(Store, Options, Startup);
+    // What the program installs at start-up: the window's broker and editor host.
+    BrokerSeam = std::make_unique<TSeamInstall<TEffectiveTimeBroker>>(EffectiveTimeBrokerSeam(),
+                                                                      Fm->EventBroker());
+    HostSeam = std::make_unique<TSeamInstall<IEditorHost>>(EditorHostSeam(), Fm->EditorHostPart());
     Notebook = std::make_unique<TvlNotebook>(Fm->NotebookPnl(), MakeEditorPageFactory());
     Fm->AttachNotebook(Notebook->PageControl());
     RProgramParts parts;
@@ -128,6 +135,8 @@ struct TRig : TSimMachine {
   }
   ~TRig() {
     Notebook.reset();
+    HostSeam.reset();
+    BrokerSeam.reset();
     Fm.reset();
     TVellomarFm::SetMainLoopRunning(false);
   }

@@ -21,6 +21,7 @@
 #include "vlProgram.h"
 #include "vlTestSupport.h"
 #include "vlWindowView.h"
+#include "vldGraphic.h"
 #include "vldRichString.h"
 #include "vldTemporal.h"
 
@@ -80,7 +81,11 @@ struct TStartedProgram : TSimMachine {
   ~TStartedProgram() {
     Window->close();
     Window.reset();
+    // The window's parts behind the seams went with it.
+    EXPECT_FALSE(EffectiveTimeBrokerSeam().IsInstalled());
+    EXPECT_FALSE(EditorHostSeam().IsInstalled());
     Program.reset();
+    EXPECT_FALSE(OtherEventsIOSeam().IsInstalled());
     TVellomarFm::SetMainLoopRunning(false);
   }
   QAction *MenuItem(const QString &Menu, const QString &Caption) const {
@@ -118,7 +123,23 @@ TEST(Composition, EveryLinkSeamAndCallbackIsInstalledAfterStartUp) {
         static_cast<const void *>(parts.Silence), static_cast<const void *>(parts.SilenceActions)})
     EXPECT_NE(part, nullptr);
 
-  // The seams through which the document and the editor reach the program: none is its default.
+  // The seams through which the document and the editor reach the program: every one is
+  // installed, and none answers with its default.
+  struct RInstalled {
+    const char *Name;
+    bool Installed;
+  };
+  const RInstalled installed[] = {
+      {"EffectiveTimeBroker", EffectiveTimeBrokerSeam().IsInstalled()},
+      {"TypingEventSink", TypingEventSinkSeam().IsInstalled()},
+      {"EditorHost", EditorHostSeam().IsInstalled()},
+      {"BookmarkSink", BookmarkSinkSeam().IsInstalled()},
+      {"TimelineFollower", TimelineFollowerSeam().IsInstalled()},
+      {"OtherEventsIO", OtherEventsIOSeam().IsInstalled()},
+      {"InsetOptions", InsetOptionsSeam().IsInstalled()},
+  };
+  for (const RInstalled &seam : installed) EXPECT_TRUE(seam.Installed) << seam.Name;
+  EXPECT_EQ(&EffectiveTimeBroker(), &fm.EventBroker());
   struct RSeam {
     const char *Name;
     const std::type_info &Installed;
