@@ -210,7 +210,13 @@ void TvlNotebookBinder::Binder_ChangeCountSinceBackupSum_Clear() {
 bool TvlNotebookBinder::Binder_IsCompeletelySaved() const {
   for (int i = 0; i < FTabs.Tabs_Count(); ++i) {
     const TDocument &doc = FTabs.Tabs_Document(i);
-    if (!doc.Document_IsBlank() && doc.ChangeCount() != 0) return false;
+    if (doc.ChangeCount() == 0) continue;
+    // A blank page is nothing to lose, unless the user named its tab: a tab named for notes to
+    // come is work the binder would otherwise drop without a word.
+    const QString title = FTabs.Tabs_Title(i);
+    const bool named =
+        !title.trimmed().isEmpty() && !title.startsWith(QStringLiteral("Click To Name (Created "));
+    if (named || !doc.Document_IsBlank()) return false;
   }
   return true;
 }

@@ -459,7 +459,10 @@ void TVellomarFm::FormShow() {
 
   Progress(60, QStringLiteral("Loading audio visualizations"));
   Progress(70, QStringLiteral("Setup timeline"));
-  if (FTracks) FTracks->SetupHistoricalTrack(FReopenWhen, FReopenZoom);
+  if (FTracks) {
+    FTracks->SetupHistoricalTrack(FReopenWhen, FReopenZoom);
+    FTracks->TempoChanged(FOptions.FWantTempo, Speed());
+  }
   FPreparedForBroker = true;
 }
 

@@ -55,128 +55,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-// Tool-bar pictures drawn here, so that the program needs no image files: a glyph in a colour,
-// or a swatch of a colour.
-QIcon GlyphIcon(const QString &Glyph, const QColor &Color, TFontStyles Style = {}) {
-  QPixmap picture(20, 20);
-  picture.fill(Qt::transparent);
-  QPainter painter(&picture);
-  painter.setRenderHint(QPainter::Antialiasing);
-  QFont font = painter.font();
-  font.setPixelSize(14);
-  font.setBold(Style.testFlag(fsBold));
-  font.setItalic(Style.testFlag(fsItalic));
-  font.setUnderline(Style.testFlag(fsUnderline));
-  painter.setFont(font);
-  painter.setPen(Color);
-  painter.drawText(picture.rect(), Qt::AlignCenter, Glyph);
-  return QIcon(picture);
-}
-
-QIcon SwatchIcon(TColor Color, bool Highlight) {
-  QPixmap picture(20, 20);
-  picture.fill(Qt::transparent);
-  QPainter painter(&picture);
-  const QColor color = TColorToQColor(Color);
-  if (Highlight) {
-    painter.fillRect(QRect(2, 4, 16, 12), color);
-    painter.setPen(Qt::black);
-    painter.drawText(picture.rect(), Qt::AlignCenter, QStringLiteral("ab"));
-  } else {
-    painter.setPen(color);
-    QFont font = painter.font();
-    font.setPixelSize(14);
-    font.setBold(true);
-    painter.setFont(font);
-    painter.drawText(QRect(0, 0, 20, 16), Qt::AlignCenter, QStringLiteral("A"));
-    painter.fillRect(QRect(3, 16, 14, 3), color);
-  }
-  return QIcon(picture);
-}
-
-QIcon RecordIcon() {
-  QPixmap picture(20, 20);
-  picture.fill(Qt::transparent);
-  QPainter painter(&picture);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setBrush(QColor(200, 0, 0));
-  painter.setPen(Qt::NoPen);
-  painter.drawEllipse(QRect(4, 4, 12, 12));
-  return QIcon(picture);
-}
-
-// The notebook link over the program's notebook, for a program that installs none of its own:
-// the save question and closing go through the window's own file commands.
-class TWindowNotebookLink final : public TNotebookLink {
- public:
-  explicit TWindowNotebookLink(TVellomarFm &Fm) : FFm(Fm) {}
-
-  bool HasUnsavedDocumentChanges() const override {
-    const TvlNotebook *nb = FFm.Parts().Notebook;
-    return nb && !nb->Binder_IsCompeletelySaved();
-  }
-  bool IsBinderNamed() const override {
-    const QString path = BinderPathName();
-    return !path.isEmpty() && !IsBackupPath(path);
-  }
-  QString BinderPathName() const override {
-    const TvlNotebook *nb = FFm.Parts().Notebook;
-    return nb ? nb->BinderPathName() : QString();
-  }
-  bool SaveBinder() override { return FFm.FileCommands().aFileSaveExecute(); }
-  bool SaveBinderAs() override { return FFm.FileCommands().aFileSaveAsExecute(); }
-  void CloseBinderAtExit() override {
-    if (FFm.RecentlyUsedFiles()) FFm.RecentlyUsedFiles()->ClosingFile(BinderPathName());
-  }
-  void DiscardBackupAfterNo() override {
-    if (TvlNotebook *nb = FFm.Parts().Notebook) nb->Binder().Binder_DiscardBackup();
-  }
-  void SaveListOfOpenDocuments() override {
-    if (TvlNotebook *nb = FFm.Parts().Notebook) nb->SaveNotebook_SaveListOfOpenDocsToBinderFile();
-  }
-  void SaveNotebookAsBackupMaybe() override {
-    if (TvlNotebook *nb = FFm.Parts().Notebook) nb->SaveNotebook_AsBackup_Maybe(btOnIdle_AsNeeded);
-  }
-  void SaveNotebookAsBackupNow() override {
-    if (TvlNotebook *nb = FFm.Parts().Notebook) nb->SaveNotebook_AsBackup_Maybe(btASAP);
-  }
-  bool FocusActivePage() override {
-    TvlNotebook *nb = FFm.Parts().Notebook;
-    if (!nb || !nb->GetActivePagePtr()) return false;
-    nb->FocusActivePage();
-    return true;
-  }
-
- private:
-  TVellomarFm &FFm;
-};
-
-// What the editor asks of the window: the text commands its keys run and the font buttons.
-class TWindowEditorHost final : public IEditorHost {
- public:
-  explicit TWindowEditorHost(TVellomarFm &Fm) : FFm(Fm) {}
-  void FontBold() override { FFm.TextCommands().FontStyleExecute(fsBold); }
-  void FontItalic() override { FFm.TextCommands().FontStyleExecute(fsItalic); }
-  void FontUnderline() override { FFm.TextCommands().FontStyleExecute(fsUnderline); }
-  void FileSave() override { FFm.FileCommands().aFileSaveExecute(); }
-  void TextBullets() override { FFm.TextCommands().aTextBulletsExecute(); }
-  void SearchClose() override { FFm.SearchClose(); }
-  void UpdateFontButtonState(TFontIndex Font) override {
-    TvlNotebook *nb = FFm.Parts().Notebook;
-    RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
-    FFm.TextCommands().UpdateFontButtonState(page ? page->mtcDoc.get() : nullptr, Font);
-  }
-  void IncrementChangeCountOfActiveDoc() override {
-    if (TvlNotebook *nb = FFm.Parts().Notebook) nb->IncrementChangeCountOfActiveDoc();
-  }
-
- private:
-  TVellomarFm &FFm;
-};
-
-}  // namespace
+namespace {}  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // The action list, the menus and the tool bars
@@ -333,7 +212,7 @@ void TVellomarFm::CreateCommandActions() {
   // The moment new text and bookmarks get, and what the editor's keys ask of the window.
   FBroker = std::make_unique<TMainWindowBroker>();
   FBroker->ReadState = [this](RBrokerState &State) { State = BrokerState(); };
-  FEditorHost = std::make_unique<TWindowEditorHost>(*this);
+  FEditorHost = MakeWindowEditorHost(*this);
   ApplyJumpBackKey();
 }
 
@@ -398,6 +277,7 @@ void TVellomarFm::CreateCommandPanels() {
     RunGuarded([this, Value] {
       FTempoDisplayLbl->setText(TempoDisplayText(Value));
       if (FParts.Audio) FParts.Audio->NewTempo(Value);
+      if (FTracks) FTracks->TempoChanged(FOptions.FWantTempo, Value);
     });
   });
 
@@ -448,7 +328,7 @@ void TVellomarFm::SetProgramParts(const RProgramParts &Parts) {
   FParts = Parts;
   if (TvlNotebook *nb = FParts.Notebook) {
     if (!FNotebook) {
-      FOwnNotebookLink = std::make_unique<TWindowNotebookLink>(*this);
+      FOwnNotebookLink = MakeWindowNotebookLink(*this);
       FNotebook = FOwnNotebookLink.get();
     }
     FSearchPanel->SetNotebook(nb);
@@ -507,6 +387,7 @@ void TVellomarFm::ShowOptions(const QString &Page) {
     connect(FOptionsFm, &QDialog::accepted, this, [this] {
       RunGuarded([this] {
         ApplyJumpBackKey();
+        if (FTracks) FTracks->TempoChanged(FOptions.FWantTempo, Speed());
         if (FProgram) FProgram->OptionsApplied();
       });
     });

@@ -2,11 +2,15 @@
 
 #include "vl09_Main.h"
 #include "vl09_MyAudio.h"
+#include "vlColorConversion.h"
 #include "vlHelpTexts.h"
 #include "vlPlaybackSpeed.h"
 #include "vlPrompts.h"
 
 #include <QCoreApplication>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
 #include <QUrl>
 
 namespace {
@@ -31,6 +35,56 @@ QString S(const char16_t *Utf16) { return QString::fromUtf16(Utf16); }
 QKeySequence Key(const char *Text) { return QKeySequence(QLatin1String(Text)); }
 
 }  // namespace
+
+// Tool-bar pictures drawn here, so that the program needs no image files: a glyph in a colour,
+// or a swatch of a colour.
+QIcon GlyphIcon(const QString &Glyph, const QColor &Color, TFontStyles Style) {
+  QPixmap picture(20, 20);
+  picture.fill(Qt::transparent);
+  QPainter painter(&picture);
+  painter.setRenderHint(QPainter::Antialiasing);
+  QFont font = painter.font();
+  font.setPixelSize(14);
+  font.setBold(Style.testFlag(fsBold));
+  font.setItalic(Style.testFlag(fsItalic));
+  font.setUnderline(Style.testFlag(fsUnderline));
+  painter.setFont(font);
+  painter.setPen(Color);
+  painter.drawText(picture.rect(), Qt::AlignCenter, Glyph);
+  return QIcon(picture);
+}
+
+QIcon SwatchIcon(TColor Color, bool Highlight) {
+  QPixmap picture(20, 20);
+  picture.fill(Qt::transparent);
+  QPainter painter(&picture);
+  const QColor color = TColorToQColor(Color);
+  if (Highlight) {
+    painter.fillRect(QRect(2, 4, 16, 12), color);
+    painter.setPen(Qt::black);
+    painter.drawText(picture.rect(), Qt::AlignCenter, QStringLiteral("ab"));
+  } else {
+    painter.setPen(color);
+    QFont font = painter.font();
+    font.setPixelSize(14);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(QRect(0, 0, 20, 16), Qt::AlignCenter, QStringLiteral("A"));
+    painter.fillRect(QRect(3, 16, 14, 3), color);
+  }
+  return QIcon(picture);
+}
+
+QIcon RecordIcon() {
+  QPixmap picture(20, 20);
+  picture.fill(Qt::transparent);
+  QPainter painter(&picture);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setBrush(QColor(200, 0, 0));
+  painter.setPen(Qt::NoPen);
+  painter.drawEllipse(QRect(4, 4, 12, 12));
+  return QIcon(picture);
+}
 
 std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
   using P = TActionPlace;

@@ -7,12 +7,17 @@
 //
 // User-interface thread only.
 
+#include "vlColor.h"
+#include "vldFontsInUse.h"
+
 #include <QKeySequence>
 #include <QString>
 
 #include <functional>
 #include <vector>
 
+class QColor;
+class QIcon;
 class TVellomarFm;
 
 // Where an action goes. Tool-bar places are separate from the menus: the text tool bar's
@@ -50,6 +55,12 @@ struct RActionRow {
   std::function<void()> Handler;
   unsigned Flags = 0;
 };
+
+// Tool-bar pictures drawn here, so that the program needs no image files: a glyph in a colour,
+// a swatch of a text colour or highlight, the red dot of recording.
+QIcon GlyphIcon(const QString &Glyph, const QColor &Color, TFontStyles Style = {});
+QIcon SwatchIcon(TColor Color, bool Highlight);
+QIcon RecordIcon();
 
 // The window's command actions, in menu order. The handlers act on Window's commands and parts.
 std::vector<RActionRow> CommandActionTable(TVellomarFm &Window);

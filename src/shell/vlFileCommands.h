@@ -8,13 +8,20 @@
 
 #include <QString>
 
+#include <memory>
+
 class QAction;
+class TNotebookLink;
 class TVellomarFm;
 
 // A path the binder treats as a backup of another: saving to it would never count as saved.
 bool IsBackupPath(const QString &PathName);
 // PathName with ".Suffix" when it has no suffix of its own.
 QString WithDefaultSuffix(const QString &PathName, const QString &Suffix);
+
+// The notebook link over the window's notebook, for a program that installs none of its own: the
+// save question and closing go through the window's file commands.
+std::unique_ptr<TNotebookLink> MakeWindowNotebookLink(TVellomarFm &Window);
 
 class TvlFileCommands {
  public:

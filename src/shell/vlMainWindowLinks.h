@@ -112,6 +112,9 @@ class TTrackPanelLink {
   // The strip under the tracks was dragged (the label-area height changed, 10..200 pixels), or
   // the options changed the label angle or the band heights: the tracks lay themselves out again.
   virtual void RedrawTracks() = 0;
+  // The options' wanted tempo (100 natural speed, 999 the speed bar's, else a favourite speed)
+  // or the speed bar (percent) changed: playback started on a track goes at the tempo they give.
+  virtual void TempoChanged(int WantedTempo, int SpeedBarTempo) = 0;
   // Any key pressed anywhere in the program (Qt key code): a label being gathered from typing
   // may end with it.
   virtual void KeyPressed(int Key) = 0;

@@ -2,6 +2,7 @@
 
 #include "vl09_Main.h"
 #include "vl09_Notebook.h"
+#include "vlEditorHost.h"
 #include "vlWindowView.h"
 #include "vlWindowViewManager.h"
 #include "vl_Document.h"
@@ -9,6 +10,37 @@
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+
+namespace {
+
+// What the editor asks of the window: the text commands its keys run and the font buttons.
+class TWindowEditorHost final : public IEditorHost {
+ public:
+  explicit TWindowEditorHost(TVellomarFm &Fm) : FFm(Fm) {}
+  void FontBold() override { FFm.TextCommands().FontStyleExecute(fsBold); }
+  void FontItalic() override { FFm.TextCommands().FontStyleExecute(fsItalic); }
+  void FontUnderline() override { FFm.TextCommands().FontStyleExecute(fsUnderline); }
+  void FileSave() override { FFm.FileCommands().aFileSaveExecute(); }
+  void TextBullets() override { FFm.TextCommands().aTextBulletsExecute(); }
+  void SearchClose() override { FFm.SearchClose(); }
+  void UpdateFontButtonState(TFontIndex Font) override {
+    TvlNotebook *nb = FFm.Parts().Notebook;
+    RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
+    FFm.TextCommands().UpdateFontButtonState(page ? page->mtcDoc.get() : nullptr, Font);
+  }
+  void IncrementChangeCountOfActiveDoc() override {
+    if (TvlNotebook *nb = FFm.Parts().Notebook) nb->IncrementChangeCountOfActiveDoc();
+  }
+
+ private:
+  TVellomarFm &FFm;
+};
+
+}  // namespace
+
+std::unique_ptr<IEditorHost> MakeWindowEditorHost(TVellomarFm &Window) {
+  return std::make_unique<TWindowEditorHost>(Window);
+}
 
 TWindowView *WindowViewOf(QWidget *PageView) {
   if (auto *view = qobject_cast<TWindowView *>(PageView)) return view;

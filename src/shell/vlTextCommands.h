@@ -9,6 +9,9 @@
 #include "vlColor.h"
 #include "vldFontsInUse.h"
 
+#include <memory>
+
+class IEditorHost;
 class QWidget;
 class TDocument;
 class TVellomarFm;
@@ -38,6 +41,10 @@ inline constexpr RColorAction HighlightColorActions[] = {
 // The editor view a notebook page shows: the page's view itself, or the view inside the page
 // (the program's pages hold the view with its scroll bar).
 TWindowView *WindowViewOf(QWidget *PageView);
+
+// What the editor asks of the window (vlEditorHost.h): the text commands its keys run, Save, the
+// search panel's close and the font buttons.
+std::unique_ptr<IEditorHost> MakeWindowEditorHost(TVellomarFm &Window);
 
 class TvlTextCommands {
  public:

@@ -120,6 +120,14 @@ void TvlTrackGlue::RedrawTracks() {
     if (w) w->InvalidateRebuildAndRedrawWithoutFlicker();
 }
 
+void TvlTrackGlue::TempoChanged(int WantedTempo, int SpeedBarTempo) {
+  for (TvlTrackWindow *w : {FOld.data(), FNow.data()}) {
+    if (!w) continue;
+    w->WantedTempo = WantedTempo;
+    w->TempoBarPosition = SpeedBarTempo;
+  }
+}
+
 void TvlTrackGlue::KeyPressed(int Key) {
   for (TvlTrack *track : {&FTrackOld, &FTrackNow})
     track->Process_OtherWaysToCatchKeystrokesAndMaybeStopGathering(Key);

@@ -58,6 +58,7 @@ class TvlTrackGlue final : public TTrackPanelLink {
   bool TrackShowsMoment(TBrokerTrack Track, TDateTime When) const override;
   void RecordingStarted_MoveCurrentTrack() override;
   void RedrawTracks() override;
+  void TempoChanged(int WantedTempo, int SpeedBarTempo) override;
   void KeyPressed(int Key) override;
   void MouseMoved(QPoint GlobalPos) override;
 

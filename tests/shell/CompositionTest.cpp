@@ -171,6 +171,9 @@ TEST(Composition, EveryLinkSeamAndCallbackIsInstalledAfterStartUp) {
     EXPECT_TRUE(track->OnLabelToolHidden);
     EXPECT_TRUE(track->OnBookmarksChanged);
     EXPECT_NE(track->OfferAndSelect(), nullptr);
+    // A click on a track plays at the options' wanted tempo, not at a default of its own.
+    EXPECT_EQ(track->WantedTempo, run.Options.FWantTempo);
+    EXPECT_EQ(track->TempoBarPosition, fm.Speed());
   }
   // The vertical timeline, its level strip and its bookmarks.
   EXPECT_NE(run.Program->Timelines().VertTimeline(), nullptr);
@@ -187,6 +190,12 @@ TEST(Composition, EveryLinkSeamAndCallbackIsInstalledAfterStartUp) {
   EXPECT_TRUE(run.Program->Audio().OnRecordingStopped);
 
   // The options window's links, once it is open.
+  run.Options.FWantTempo = TvlOptions::WantTempoNoChange;
+  fm.SetSpeed(80);
+  for (TvlTrackWindow *track :
+       {run.Program->Tracks().Historical(), run.Program->Tracks().Current()}) {
+    EXPECT_EQ(track->TempoBarPosition, 80);
+  }
   fm.ShowOptions(S("Recording"));
   TOptionsFm *options = fm.OptionsWindow();
   ASSERT_NE(options, nullptr);
@@ -194,7 +203,10 @@ TEST(Composition, EveryLinkSeamAndCallbackIsInstalledAfterStartUp) {
   EXPECT_TRUE(options->Hooks.RecreateAudioComponents);
   EXPECT_TRUE(options->Hooks.SetRecordStartAuto);
   EXPECT_TRUE(options->Hooks.IsRecording);
-  options->reject();
+  options->accept();
+  for (TvlTrackWindow *track :
+       {run.Program->Tracks().Historical(), run.Program->Tracks().Current()})
+    EXPECT_EQ(track->WantedTempo, TvlOptions::WantTempoNoChange);
 }
 
 TEST(Composition, EveryPlayCommandAsksSilenceProtectionFirst) {
@@ -305,6 +317,18 @@ TEST(Composition, TheTitleNamesTheBinderAfterStartUpAndAfterEveryFileCommand) {
     EXPECT_TRUE(waitCursor);
     EXPECT_EQ(TMouseEventsBlock::Depth(), 0);
     notebook.OnFileAccessed = accessed;
+  }
+  {
+    // A tab the user named for notes to come is work: Close asks before it goes.
+    TStartedProgram run;
+    TvlNotebook &notebook = *run.Program->Notebook();
+    notebook.SetCaption(notebook.ActivePageIndex(), S("Questions"));
+    notebook.GetActiveDocument()->ChangeCount_Increment();
+    prompts.ScriptAnswer(TPromptButton::pbCancel);
+    run.MenuItem(S("&File"), S("&Close"))->trigger();
+    EXPECT_EQ(prompts.Asked().size(), 1u);
+    ASSERT_NE(notebook.GetActivePagePtr(), nullptr);
+    EXPECT_EQ(notebook.GetActivePagePtr()->Caption, S("Questions"));
   }
   {
     // The example of a first start opens once; File > Close leaves an empty unnamed binder, not

@@ -30,12 +30,16 @@ struct TFakeTrackPanel final : TTrackPanelLink {
   bool TrackShowsMoment(TBrokerTrack, TDateTime) const override { return false; }
   void RecordingStarted_MoveCurrentTrack() override {}
   void RedrawTracks() override { ++Redraws; }
+  void TempoChanged(int Wanted, int SpeedBar) override {
+    Tempos << QPair<int, int>(Wanted, SpeedBar);
+  }
   void KeyPressed(int Key) override { Keys << Key; }
   void MouseMoved(QPoint) override {}
   TDateTime When = 0;
   double Zoom = 2;
   int Redraws = 0;
   QList<int> Keys;
+  QList<QPair<int, int>> Tempos;
 };
 
 struct TFakeTimelinePanel final : TTimelinePanelLink {
