@@ -30,6 +30,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
+#include <QDir>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
@@ -65,6 +66,8 @@ struct TStartedProgram : TSimMachine {
                            const QString &AutoOpen = QString()) {
     TTestEnvironment::TestPrompts().Clear();
     if (!AutoOpen.isEmpty()) Store.SetValue(S("AutoOpenBinder"), AutoOpen);
+    // The data folder's "Audio", made by the first-run set-up.
+    QDir().mkpath(Folder.File(S("Audio")));
     Program = std::make_unique<TvlProgram>(Store, Options, Sim, Folder.File(S("Audio")));
     Window = std::make_unique<TVellomarFm>(Store, Options, *Program);
     Program->Connect(*Window, Example);
@@ -341,4 +344,23 @@ TEST(Composition, TheTitleNamesTheBinderAfterStartUpAndAfterEveryFileCommand) {
     EXPECT_TRUE(run.Program->Notebook()->GetActiveDocument()->Document_IsBlank());
     EXPECT_FALSE(titleNames(run, "Lecture.vl"));
   }
+}
+
+TEST(Composition, TheLevelStripAboveTheVerticalTimelineShowsTheInputLevelWhileRecording) {
+  TStartedProgram run;
+  ASSERT_TRUE(run.Window->AudioReady());
+  TVuMeter *meter = run.Program->Timelines().LevelMeter();
+  ASSERT_NE(meter, nullptr);
+  EXPECT_TRUE(run.Window->HorizontalVuPnl()->isAncestorOf(meter));
+  EXPECT_EQ(meter->LatestVolume(), 0);
+  run.MenuItem(S("&Record"), S("&Start"))->trigger();
+  run.Run(1000);
+  ASSERT_TRUE(run.Program->Audio().IsRecording())
+      << qPrintable(TTestEnvironment::TestPrompts().AskedTexts().join(S(" | ")));
+  // The simulated microphone's tone.
+  EXPECT_GT(meter->LatestVolume(), 1000);
+  run.MenuItem(S("&Record"), S("S&top"))->trigger();
+  run.Run(500);
+  EXPECT_FALSE(run.Program->Audio().IsRecording());
+  EXPECT_EQ(meter->LatestVolume(), 0);
 }
