@@ -5,10 +5,13 @@
 // and the day files manager; the notebook it creates is handed to the window, which owns it
 // from then on (the window frees its parts in a fixed order when it closes).
 //
-// It answers the window's questions about the audio start (TAudioStartup) and the bookmarks
-// (TEventsLink), opens the binder when the window shows, and is the binder's reader and writer of
-// the events that are not typing (TvlOtherEventsIO). The save question and the file commands are
-// the window's own; the timelines beside the notes come with TvlTimelineGlue and TvlTrackGlue.
+// It answers the window's questions about the audio start (TAudioStartup), the bookmarks
+// (TEventsLink), the binder, the silence schedule and the audio settings (TProgramLink), and is
+// the binder's reader and writer of the events that are not typing (TvlOtherEventsIO). The
+// timelines beside the notes come with TvlTimelineGlue (TTimelinePanelLink) and TvlTrackGlue
+// (TTrackPanelLink). Connect installs every link of the window (vlMainWindowLinks.h) and, in one
+// place, every part behind the seams of the document and the editor (vlSeam.h); the composition
+// test fails while one of them is left at its default.
 //
 // Order: construct before the window, Connect once the window exists (before it is shown),
 // destroy after the window. User-interface thread only.
