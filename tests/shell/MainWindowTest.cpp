@@ -14,9 +14,12 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScreen>
+#include <QTest>
 #include <QTextEdit>
 
 #include <functional>
@@ -98,7 +101,11 @@ class TFakeNotebook final : public TNotebookLink {
   }
   void SaveNotebookAsBackupMaybe() override { ++Backups; }
   void SaveNotebookAsBackupNow() override { ++BackupsNow; }
-  bool FocusActivePage() override { return true; }
+  bool FocusActivePage() override {
+    ++Focused;
+    return true;
+  }
+  int Focused = 0;
 };
 
 class TFakeEvents final : public TEventsLink {
@@ -454,4 +461,26 @@ TEST(MainWindow, AttachedPartsTakeThePlaceOfTheirPlaceholders) {
   EXPECT_EQ(fm.TrackBarOldPnl()->findChild<QLabel *>(S("Placeholder")), nullptr);
   EXPECT_TRUE(gone.isNull());
   EXPECT_EQ(fm.NotebookPnl()->findChildren<QTextEdit *>().size(), 1);
+}
+
+TEST(MainWindow, TheKeyboardGoesBackToTheNotesWhenTheWindowIsActiveAgainAfterADialog) {
+  TRig rig;
+  TVellomarFm &fm = rig.Make();
+  fm.show();
+  fm.activateWindow();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return fm.isActiveWindow(); }, 5000));
+  // The start puts the keyboard into the notes once.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return rig.Notebook.Focused > 0; }, 5000));
+  QTest::qWait(250);
+  // A dialog of the window's (a message, the options, the protection window) comes and goes.
+  QDialog dialog(&fm);
+  auto *field = new QLineEdit(&dialog);
+  dialog.show();
+  dialog.activateWindow();
+  field->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.isActiveWindow(); }, 5000));
+  const int before = rig.Notebook.Focused;
+  dialog.close();
+  fm.activateWindow();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return rig.Notebook.Focused > before; }, 5000));
 }
