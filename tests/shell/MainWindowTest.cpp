@@ -484,3 +484,21 @@ TEST(MainWindow, TheKeyboardGoesBackToTheNotesWhenTheWindowIsActiveAgainAfterADi
   fm.activateWindow();
   EXPECT_TRUE(QTest::qWaitFor([&] { return rig.Notebook.Focused > before; }, 5000));
 }
+
+TEST(MainWindow, EveryKeyReachesTheTracksOnceWhateverHasTheKeyboard) {
+  TRig rig;
+  TVellomarFm &fm = rig.Make();
+  TFakeTrackPanel tracks;
+  fm.SetTrackPanelLink(&tracks);
+  auto *notes = new QTextEdit;
+  fm.AttachNotebook(notes);
+  fm.show();
+  fm.activateWindow();
+  notes->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return notes->hasFocus(); }, 5000));
+  // A key the text box does not take goes on to its parents: the tracks still hear it once.
+  QTest::keyClick(notes, Qt::Key_F5);
+  QTest::keyClick(notes, Qt::Key_A);
+  EXPECT_EQ(tracks.Keys, (QList<int>{Qt::Key_F5, Qt::Key_A}));
+  fm.SetTrackPanelLink(nullptr);
+}
