@@ -45,20 +45,30 @@ TvlTrackWindow *TvlTrackGlue::MakeWindow(TvlTrack &Track) {
   auto *window = new TvlTrackWindow(Track);
   window->SetAudio(&FTrackAudio);
   window->SetOfferAndSelect(&FOfferAndSelect);
-  window->OnPopupRequested = [this, window](const QPoint &Global) { ShowPopup(window, Global); };
-  window->OnHint = [this](const QPoint &Global, const QString &Text, int MSecs) {
-    if (FWindow && FWindow->Hint()) FWindow->Hint()->ShowIt(Text, Global, MSecs);
-  };
-  window->OnCalendarRequested = [this](TDateTime At) {
-    if (FTimelines) FTimelines->ViewRecordings(At);
-  };
-  window->OnBookmarksChanged = [this] {
-    if (FTimelines && FTimelines->VertTimeline()) FTimelines->VertTimeline()->InvalidateRendering();
-  };
-  window->OnLabelToolHidden = [this] {
-    if (FNotebook) FNotebook->FocusActivePage();
-  };
+  window->SetLinks(this);
   return window;
+}
+
+void TvlTrackGlue::PopupRequested(TvlTrackWindow &Window, const QPoint &Global) {
+  ShowPopup(&Window, Global);
+}
+
+void TvlTrackGlue::ShowHint(const QPoint &Global, const QString &Text, int MSecs) {
+  if (FWindow && FWindow->Hint()) FWindow->Hint()->ShowIt(Text, Global, MSecs);
+}
+
+void TvlTrackGlue::ShowTempo(int Tempo) {
+  // A speed chosen on a track (a click in the level band plays at the wanted tempo) shows on the
+  // window's speed bar.
+  if (FWindow) FWindow->SetSpeed(Tempo);
+}
+
+void TvlTrackGlue::CalendarRequested(TDateTime At) {
+  if (FTimelines) FTimelines->ViewRecordings(At);
+}
+
+void TvlTrackGlue::LabelToolHidden() {
+  if (FNotebook) FNotebook->FocusActivePage();
 }
 
 void TvlTrackGlue::Connect(TVellomarFm &Window, TvlNotebook *Notebook, TvlTimelineGlue &Timelines) {
@@ -74,12 +84,6 @@ void TvlTrackGlue::Connect(TVellomarFm &Window, TvlNotebook *Notebook, TvlTimeli
   Window.AttachCurrentTrack(FNow);
 
   Window.SetTrackPanelLink(this);
-  // A speed chosen on a track (a click in the level band plays at the wanted tempo) shows on the
-  // window's speed bar.
-  for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
-    w->OnTempoBarSet = [this](int Tempo) {
-      if (FWindow) FWindow->SetSpeed(Tempo);
-    };
 }
 
 void TvlTrackGlue::SetupHistoricalTrack(TDateTime When, double Zoom) {

@@ -27,7 +27,7 @@ class TvlMediaInfo;
 class TvlNotebook;
 class TvlTimelineGlue;
 
-class TvlTrackGlue final : public TTrackPanelLink {
+class TvlTrackGlue final : public TTrackPanelLink, public TTrackWindowLinks {
  public:
   TvlTrackGlue(TvlAudio &Audio, TvlMediaFoldersInfo &Folders, TvlMediaInfo &MediaInfo);
   ~TvlTrackGlue() override;
@@ -42,12 +42,20 @@ class TvlTrackGlue final : public TTrackPanelLink {
   void Follow(TDateTime Moment);
   // The bookmarks are about to be replaced: the tracks let go of the ones they hold.
   void EventsCleared();
-  // Bookmarks changed elsewhere (the vertical timeline, a function key): redraw.
-  void BookmarksChanged();
+  // Bookmarks changed on a track or elsewhere (the vertical timeline, a function key): both
+  // tracks and the vertical timeline draw them again.
+  void BookmarksChanged() override;
   // The pop-up's commands on the recording under the right press.
   TvlRecordingCommands &Recordings() { return FRecordings; }
   // The recording under the last right press on a track's recording band; empty when none.
   const QString &SelectedAudioPathName() const { return FSelectedAudioPathName; }
+
+  // TTrackWindowLinks
+  void PopupRequested(TvlTrackWindow &Window, const QPoint &Global) override;
+  void ShowHint(const QPoint &Global, const QString &Text, int MSecs) override;
+  void ShowTempo(int Tempo) override;
+  void CalendarRequested(TDateTime At) override;
+  void LabelToolHidden() override;
 
   // TTrackPanelLink
   void SetupHistoricalTrack(TDateTime When, double Zoom) override;

@@ -167,12 +167,7 @@ TEST(Composition, EveryLinkSeamAndCallbackIsInstalledAfterStartUp) {
        {run.Program->Tracks().Historical(), run.Program->Tracks().Current()}) {
     ASSERT_NE(track, nullptr);
     SCOPED_TRACE(qPrintable(track->objectName()));
-    EXPECT_TRUE(track->OnPopupRequested);
-    EXPECT_TRUE(track->OnHint);
-    EXPECT_TRUE(track->OnTempoBarSet);
-    EXPECT_TRUE(track->OnCalendarRequested);
-    EXPECT_TRUE(track->OnLabelToolHidden);
-    EXPECT_TRUE(track->OnBookmarksChanged);
+    EXPECT_EQ(track->Links(), static_cast<TTrackWindowLinks *>(&run.Program->Tracks()));
     EXPECT_NE(track->OfferAndSelect(), nullptr);
     // A click on a track plays at the options' wanted tempo, not at a default of its own.
     EXPECT_EQ(track->WantedTempo, run.Options.FWantTempo);
