@@ -6,7 +6,8 @@
 //
 // The notebook, the two tracks and the vertical timeline are labelled placeholders in the panels
 // where they belong until each is put in with its Attach call; the parts whose logic the window
-// consults install their links (TNotebookLink, TEventsLink) and hooks (RMainWindowHooks).
+// consults are links the program installs (vlMainWindowLinks.h): the notebook, the bookmarks,
+// the program itself, the track panel and the timeline panel.
 //
 // The window makes the actions of the action table (vlActionTable.h), whose commands live in
 // three classes by responsibility (vlFileCommands.h, vlPlaybackCommands.h, vlTextCommands.h) and

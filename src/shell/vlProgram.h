@@ -65,7 +65,7 @@ class TvlProgram final : public TAudioStartup,
   TvlProgram(const TvlProgram &) = delete;
   TvlProgram &operator=(const TvlProgram &) = delete;
 
-  // Creates the notebook in the window, installs the links, hooks and parts. ExampleBinder is
+  // Creates the notebook in the window, installs the links, parts and seams. ExampleBinder is
   // opened when no binder is named at the first start (empty: none).
   void Connect(TVellomarFm &Window, const QString &ExampleBinder);
 

@@ -2,7 +2,8 @@
 // TvlTrackGlue: the two tracks of the main window (the historical track, which follows the
 // notes, and the current-day track, which follows the recording), with the level visualisation
 // they share with the vertical timeline, the bookmark picking across both, and the track pop-up
-// menu. It puts the track windows into the window's panels and fills the window's track hooks.
+// menu. It puts the track windows into the window's panels and is their links (TTrackWindowLinks)
+// and the window's track panel (TTrackPanelLink).
 //
 // The window owns the track windows once attached; this object owns the tracks they draw and must
 // outlive the window (the program destroys it after the window). User-interface thread only.
