@@ -163,12 +163,14 @@ struct TvlProgram::RSeams {
         Bookmarks(BookmarkSinkSeam(), Program.Timelines().BookmarkSinkPart()),
         Follower(TimelineFollowerSeam(), Program.Timelines().FollowerPart()),
         EventsIO(OtherEventsIOSeam(), Program),
+        Typing(TypingEventSinkSeam(), Program.FDays.TypingSink()),
         Insets(InsetOptionsSeam(), Program.FInsetOptions) {}
   TSeamInstall<TEffectiveTimeBroker> Broker;
   TSeamInstall<IEditorHost> Host;
   TSeamInstall<IBookmarkSink> Bookmarks;
   TSeamInstall<ITimelineFollower> Follower;
   TSeamInstall<TvlOtherEventsIO> EventsIO;
+  TSeamInstall<TTypingEventSink> Typing;
   TSeamInstall<RInsetOptions> Insets;
 };
 
