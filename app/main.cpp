@@ -5,9 +5,12 @@
 //   the main window, created behind the splash and then shown;
 //   the event loop, during which audio comes up in stages.
 //
-// Options: --quit-after-start closes the window as soon as start-up has finished (audio ready
-// or failed) and exits with status 0; it prints how long start-up took. Scripts and tests use
-// it, as does the start-up benchmark. VELLOMAR_QUIT_AFTER_START=1 does the same.
+// Command line (vlCommandLine.h): vellomar [--quit-after-start] [FILE...], --help, --version.
+// The files (binders and isolated tabs) open once the window shows; when the program already
+// runs, they are handed to it and this start ends quietly with status 0.
+// --quit-after-start closes the window as soon as start-up has finished (audio ready or failed)
+// and exits with status 0; it prints how long start-up took. Scripts and tests use it, as does
+// the start-up benchmark. VELLOMAR_QUIT_AFTER_START=1 does the same.
 
 #include "vl09_Main.h"
 #include "vl09_Options.h"
@@ -15,6 +18,7 @@
 #include "vlAppPaths.h"
 #include "vlAudioStartup.h"
 #include "vlClock.h"
+#include "vlCommandLine.h"
 #include "vlFirstRun.h"
 #include "vlGlobals.h"
 #include "vlGuard.h"
@@ -27,6 +31,8 @@
 #include "vlTermination.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QIcon>
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
@@ -57,6 +63,16 @@ void CenterOnPrimaryScreen(QWidget &Window) {
   }
 }
 
+// The program's icon for the window, its dialogs and the splash: the PNG sizes built into the
+// program, else the desktop theme's copy.
+QIcon ProgramIcon() {
+  QIcon icon;
+  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
+    icon.addFile(QStringLiteral(":/icons/hicolor/%1x%1/apps/org.vellomar.Vellomar.png").arg(size),
+                 QSize(size, size));
+  return icon.isNull() ? QIcon::fromTheme(QStringLiteral("org.vellomar.Vellomar")) : icon;
+}
+
 void BringForward(QWidget *Window) {
   if (!Window) return;
   if (Window->isMinimized()) Window->showNormal();
@@ -71,15 +87,36 @@ int main(int argc, char *argv[]) {
   // X11 or XWayland unless the user chose a platform.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
 
+  // Help and version need no window system: answered before one is opened.
+  if (AsksForHelpOrVersion(argc, argv)) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const RCommandLine line = ParseCommandLine(arguments, QDir::currentPath());
+    const QString text = line.Help ? CommandLineHelpText()
+                                   : CommandLineVersionText(QStringLiteral(VELLOMAR_VERSION));
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    return 0;
+  }
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Vellomar"));
   QApplication::setOrganizationName(QStringLiteral("Vellomar"));
   // The window title carries the name already, so the platform adds nothing to it.
   QApplication::setApplicationDisplayName(QStringLiteral("Vellomar"));
+  QApplication::setApplicationVersion(QStringLiteral(VELLOMAR_VERSION));
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.vellomar.Vellomar"));
+  QApplication::setWindowIcon(ProgramIcon());
+  const RCommandLine commandLine =
+      ParseCommandLine(QApplication::arguments().mid(1), QDir::currentPath());
+  if (!commandLine.Error.isEmpty()) {
+    std::fprintf(stderr, "%s\n%s", commandLine.Error.toLocal8Bit().constData(),
+                 CommandLineHelpText().toLocal8Bit().constData());
+    return 2;
+  }
   const std::int64_t launchSteady = Clock().SteadyMSecs();
   const TDateTime launchMoment = Now();
   const bool quitAfterStart =
-      QApplication::arguments().contains(QStringLiteral("--quit-after-start")) ||
+      commandLine.QuitAfterStart ||
       qEnvironmentVariable("VELLOMAR_QUIT_AFTER_START") == QStringLiteral("1");
   const bool askUser = CanAskUser(quitAfterStart);
 
@@ -97,12 +134,20 @@ int main(int argc, char *argv[]) {
   const bool storeRead = store.OnApplicationOpen_ReadFromRegistry();
   errorLog.SetDebugSwitch(store.Get(vlSetting::DebugMode));
 
-  // One program per user; a later start brings the running one forward and ends.
+  // One program per user; a later start hands its files to the running one, which opens them
+  // and comes forward, and ends without a word but a line for whoever started it.
   TSingleInstance instance(TSingleInstance::DefaultLockPath(AppPaths().DocumentsFolder()),
                            TSingleInstance::DefaultServerPath());
-  switch (instance.Acquire()) {
-    case TSingleInstance::soAlreadyRunning: Tell(AlreadyRunningText, askUser, qtPrompts); return 0;
-    case TSingleInstance::soInUse: Tell(AlreadyInUseText, askUser, qtPrompts); return 0;
+  switch (instance.Acquire(commandLine.Files)) {
+    case TSingleInstance::soAlreadyRunning:
+      std::fprintf(stderr, "%s\n", AlreadyRunningText.toLocal8Bit().constData());
+      if (commandLine.Files.size() > MaxRequestFiles)
+        std::fprintf(stderr, "Only the first %d files were handed to it.\n", MaxRequestFiles);
+      return 0;
+    case TSingleInstance::soInUse:
+      Tell(AlreadyInUseText, askUser, qtPrompts);
+      if (!commandLine.Files.isEmpty()) std::fprintf(stderr, "The files given were not opened.\n");
+      return 0;
     case TSingleInstance::soFirst: break;
   }
   errorLog.OpenTrace();
@@ -122,10 +167,23 @@ int main(int argc, char *argv[]) {
   splash.show();
   FadeWindow(&splash, 0, 1, 200);
   QPointer<QWidget> raiseTarget = &splash;
-  QObject::connect(&instance, &TSingleInstance::RaiseRequested, &app, [&raiseTarget] {
-    TraceWrite(QStringLiteral("A later start asked this window to come forward"));
-    BringForward(raiseTarget);
-  });
+  // Files handed over by later starts wait here until the program's parts exist, then in the
+  // program until the window has opened its binder.
+  QStringList handedOver = commandLine.Files;
+  TvlProgram *opener = nullptr;
+  QObject::connect(&instance, &TSingleInstance::OpenRequested, &app,
+                   [&raiseTarget, &handedOver, &opener](const QStringList &Files) {
+                     TraceWrite(QStringLiteral("A later start asked this window to come forward") +
+                                (Files.isEmpty() ? QString()
+                                                 : QStringLiteral(" and to open ") +
+                                                       Files.join(QStringLiteral(", "))));
+                     BringForward(raiseTarget);
+                     if (!opener) {
+                       handedOver += Files;
+                       return;
+                     }
+                     RunGuarded([&] { opener->OpenGivenFiles(Files); });
+                   });
 
   splash.Progress_MajorStep(5, 10, QStringLiteral("Initializing"));
   QApplication::processEvents();
@@ -152,6 +210,8 @@ int main(int argc, char *argv[]) {
   // The example binder opens when no binder is named, on the first start only.
   program.Connect(fm, firstRun.Ran ? firstRun.ExampleBinderPath : QString());
   raiseTarget = &fm;
+  opener = &program;
+  program.OpenGivenFiles(handedOver);
   // Abort in an error dialog ends the program at once, after a backup of the notes.
   SetAbortHandler([&fm] {
     fm.EmergencyBackup();
@@ -203,6 +263,8 @@ int main(int argc, char *argv[]) {
       TraceWrite(QStringLiteral("Cannot write the launch log ") + name);
   }
   QTimer::singleShot(250, &splash, &QWidget::hide);
+  // The files given on the command line, once the window has opened its binder.
+  QTimer::singleShot(0, &fm, [&program] { RunGuarded([&] { program.SetReadyForGivenFiles(); }); });
 
   if (quitAfterStart) {
     QObject::connect(&fm, &TVellomarFm::AudioStartFinished, &fm, [&](bool Ready) {
@@ -219,6 +281,7 @@ int main(int argc, char *argv[]) {
   }
 
   const int status = app.exec();
+  opener = nullptr;
   TVellomarFm::SetMainLoopRunning(false);
   SetAbortHandler({});
   TraceWrite(QStringLiteral("End ") + TimeStampFull(Now()));

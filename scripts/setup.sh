@@ -17,6 +17,9 @@ packages=(
   pulseaudio pulseaudio-utils espeak-ng sox
   # looking at the program headless
   xvfb xauth xdotool imagemagick
+  # installing and packaging: the desktop entry, file types and AppStream checks, the file type
+  # queries the install test makes (gio), rendering the icon's sizes from its SVG
+  desktop-file-utils shared-mime-info xdg-utils appstream libglib2.0-bin librsvg2-bin
   # the fonts the notes are drawn with
   fonts-dejavu fonts-liberation2 fonts-comic-neue
 )

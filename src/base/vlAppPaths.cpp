@@ -7,6 +7,10 @@
 
 #include <optional>
 
+#ifndef VL_DATA_FROM_BIN
+#define VL_DATA_FROM_BIN "../share/vellomar"
+#endif
+
 namespace {
 
 std::optional<TAppPaths> &Installed() {
@@ -15,20 +19,39 @@ std::optional<TAppPaths> &Installed() {
 }
 
 QString ProgramSamplesFolder() {
-  // Next to the executable in the build tree; under share/vellomar when installed.
-  if (QCoreApplication::instance()) {
-    const QString besideProgram =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/Samples");
-    if (QFileInfo(besideProgram).isDir()) return besideProgram;
-    const QString installed = QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                                              QStringLiteral("/../share/vellomar/Samples"));
-    if (QFileInfo(installed).isDir()) return installed;
-    return besideProgram;
-  }
-  return QStringLiteral("Samples");
+  const QString found = ProgramDataPath(QStringLiteral("Samples"));
+  if (!found.isEmpty()) return found;
+  // Nothing shipped: first-run copies nothing, and says so in the trace.
+  return QCoreApplication::instance()
+             ? QCoreApplication::applicationDirPath() + QStringLiteral("/Samples")
+             : QStringLiteral("Samples");
 }
 
 }  // namespace
+
+QStringList ProgramDataCandidates(const QString &Relative) {
+  QStringList candidates;
+  if (QCoreApplication::instance()) {
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    candidates << programFolder + QLatin1Char('/') + Relative
+               << QDir::cleanPath(programFolder + QStringLiteral("/" VL_DATA_FROM_BIN "/") +
+                                  Relative);
+  }
+  // A program started through a link or moved away from its data: the data folders of the
+  // desktop (XDG_DATA_DIRS, /usr/local/share and /usr/share by default).
+  for (const QString &folder :
+       QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+    const QString path = QDir::cleanPath(folder + QStringLiteral("/vellomar/") + Relative);
+    if (!candidates.contains(path)) candidates << path;
+  }
+  return candidates;
+}
+
+QString ProgramDataPath(const QString &Relative) {
+  for (const QString &path : ProgramDataCandidates(Relative))
+    if (QFileInfo::exists(path)) return QFileInfo(path).absoluteFilePath();
+  return QString();
+}
 
 TAppPaths TAppPaths::FromSystem() {
   TAppPaths p;

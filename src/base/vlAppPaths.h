@@ -3,6 +3,7 @@
 // QStandardPaths; a test builds them under a folder of its own instead.
 
 #include <QString>
+#include <QStringList>
 
 class TAppPaths {
  public:
@@ -30,3 +31,10 @@ class TAppPaths {
 // The paths in use; FromSystem() unless others were installed.
 const TAppPaths &AppPaths();
 void SetAppPaths(const TAppPaths &Paths);
+
+// Files and folders shipped with the program ("Samples", "GettingStarted/index.html"): beside the
+// program in the build tree; in the installed data folder (share/vellomar) seen from the
+// installed program's folder; then in the desktop's data folders (XDG_DATA_DIRS) + "/vellomar".
+// The places in that order, and the first that exists (empty: none).
+QStringList ProgramDataCandidates(const QString &Relative);
+QString ProgramDataPath(const QString &Relative);

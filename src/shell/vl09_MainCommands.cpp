@@ -55,8 +55,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {}  // namespace
-
 // ---------------------------------------------------------------------------------------------
 // The action list, the menus and the tool bars
 
@@ -258,6 +256,9 @@ void TVellomarFm::CreateCommandPanels() {
   const QString scaleTexts[] = {QStringLiteral("- 25 %"), QStringLiteral("Normal"),
                                 QStringLiteral("+ 25 %"), QStringLiteral("+ 50 %"),
                                 QStringLiteral("+ 75 %")};
+  // Wide enough for the labels side by side with a gap between them: a narrower bar would push
+  // them into each other.
+  int labelsWidth = 0;
   for (int i = 0; i < 5; ++i) {
     auto *label = new QLabel(scaleTexts[i], tempo);
     QFont small = label->font();
@@ -265,7 +266,9 @@ void TVellomarFm::CreateCommandPanels() {
     label->setFont(small);
     scale->addWidget(label);
     if (i < 4) scale->addStretch(50 - 10);
+    labelsWidth += label->sizeHint().width() + 8;
   }
+  FTempoTrackBar->setMinimumWidth(std::max(FTempoTrackBar->minimumWidth(), labelsWidth + 16));
   scale->addStretch((vlSpeed::Max - vlSpeed::ScalePositions[4]) * 2 - 10);
   tempoColumn->addWidget(FTempoTrackBar);
   tempoColumn->addLayout(scale);

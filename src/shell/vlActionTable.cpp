@@ -8,7 +8,9 @@
 #include "vlPrompts.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QIcon>
+#include <QList>
 #include <QPainter>
 #include <QPixmap>
 #include <QUrl>
@@ -36,54 +38,73 @@ QKeySequence Key(const char *Text) { return QKeySequence(QLatin1String(Text)); }
 
 }  // namespace
 
-// Tool-bar pictures drawn here, so that the program needs no image files: a glyph in a colour,
-// or a swatch of a colour.
+// Each picture is drawn in 20 by 20 logical pixels at the pixel ratios of ordinary and
+// high-density screens (and the one in use), so it stays sharp when scaled.
+namespace {
+
+constexpr QRect IconArea(0, 0, 20, 20);
+
+template <typename TDraw>
+QIcon DrawnIcon(TDraw Draw) {
+  QList<qreal> ratios{1.0, 2.0};
+  const qreal screen = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+  if (!ratios.contains(screen)) ratios << screen;
+  QIcon icon;
+  for (const qreal ratio : ratios) {
+    QPixmap picture(IconArea.size() * ratio);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(Qt::transparent);
+    {
+      QPainter painter(&picture);
+      Draw(painter);
+    }
+    icon.addPixmap(picture);
+  }
+  return icon;
+}
+
+}  // namespace
+
 QIcon GlyphIcon(const QString &Glyph, const QColor &Color, TFontStyles Style) {
-  QPixmap picture(20, 20);
-  picture.fill(Qt::transparent);
-  QPainter painter(&picture);
-  painter.setRenderHint(QPainter::Antialiasing);
-  QFont font = painter.font();
-  font.setPixelSize(14);
-  font.setBold(Style.testFlag(fsBold));
-  font.setItalic(Style.testFlag(fsItalic));
-  font.setUnderline(Style.testFlag(fsUnderline));
-  painter.setFont(font);
-  painter.setPen(Color);
-  painter.drawText(picture.rect(), Qt::AlignCenter, Glyph);
-  return QIcon(picture);
+  return DrawnIcon([&](QPainter &painter) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    QFont font = painter.font();
+    font.setPixelSize(14);
+    font.setBold(Style.testFlag(fsBold));
+    font.setItalic(Style.testFlag(fsItalic));
+    font.setUnderline(Style.testFlag(fsUnderline));
+    painter.setFont(font);
+    painter.setPen(Color);
+    painter.drawText(IconArea, Qt::AlignCenter, Glyph);
+  });
 }
 
 QIcon SwatchIcon(TColor Color, bool Highlight) {
-  QPixmap picture(20, 20);
-  picture.fill(Qt::transparent);
-  QPainter painter(&picture);
-  const QColor color = TColorToQColor(Color);
-  if (Highlight) {
-    painter.fillRect(QRect(2, 4, 16, 12), color);
-    painter.setPen(Qt::black);
-    painter.drawText(picture.rect(), Qt::AlignCenter, QStringLiteral("ab"));
-  } else {
-    painter.setPen(color);
-    QFont font = painter.font();
-    font.setPixelSize(14);
-    font.setBold(true);
-    painter.setFont(font);
-    painter.drawText(QRect(0, 0, 20, 16), Qt::AlignCenter, QStringLiteral("A"));
-    painter.fillRect(QRect(3, 16, 14, 3), color);
-  }
-  return QIcon(picture);
+  return DrawnIcon([&](QPainter &painter) {
+    const QColor color = TColorToQColor(Color);
+    if (Highlight) {
+      painter.fillRect(QRect(2, 4, 16, 12), color);
+      painter.setPen(Qt::black);
+      painter.drawText(IconArea, Qt::AlignCenter, QStringLiteral("ab"));
+    } else {
+      painter.setPen(color);
+      QFont font = painter.font();
+      font.setPixelSize(14);
+      font.setBold(true);
+      painter.setFont(font);
+      painter.drawText(QRect(0, 0, 20, 16), Qt::AlignCenter, QStringLiteral("A"));
+      painter.fillRect(QRect(3, 16, 14, 3), color);
+    }
+  });
 }
 
 QIcon RecordIcon() {
-  QPixmap picture(20, 20);
-  picture.fill(Qt::transparent);
-  QPainter painter(&picture);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setBrush(QColor(200, 0, 0));
-  painter.setPen(Qt::NoPen);
-  painter.drawEllipse(QRect(4, 4, 12, 12));
-  return QIcon(picture);
+  return DrawnIcon([](QPainter &painter) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(200, 0, 0));
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(QRect(4, 4, 12, 12));
+  });
 }
 
 std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {

@@ -244,7 +244,12 @@ void TvlFileCommands::aFileTabImportExecute() {
   const QString path = Prompts().OpenFileName(QStringLiteral("Open file"),
                                               DialogFolderFor(nb->BinderPathName()), TabFilter);
   if (path.isEmpty()) return;
-  if (nb->OpenOneTabDocument(path) >= 0) nb->SaveNotebook_SaveListOfOpenDocsToBinderFile();
+  if (ImportTabFile(path)) nb->SaveNotebook_SaveListOfOpenDocsToBinderFile();
+}
+
+bool TvlFileCommands::ImportTabFile(const QString &PathName) {
+  TvlNotebook *nb = FWindow.Parts().Notebook;
+  return nb && nb->OpenOneTabDocument(PathName) >= 0;
 }
 
 void TvlFileCommands::aFileTabExportExecute() {

@@ -44,6 +44,9 @@ class TvlFileCommands {
   void aFileCloseExecute();
   void aFileTabNewExecute();
   void aFileTabImportExecute();
+  // Imports the isolated tab PathName as a tab of the binder (Tab Import, a file given on the
+  // command line); false when it could not be read.
+  bool ImportTabFile(const QString &PathName);
   void aFileTabExportExecute();
   void aFileRecentAnyExecute(const QAction *Item);
   // The window's title: the program's name and the binder's file name.

@@ -1,6 +1,7 @@
 #include "vlHelpTexts.h"
 
-#include <QCoreApplication>
+#include "vlAppPaths.h"
+
 #include <QFileInfo>
 
 QString AboutText(const QString &Version) {
@@ -34,21 +35,8 @@ QString ContactSupportText() {
 }
 
 QString GettingStartedPagePath() {
-  const QString page = QStringLiteral("GettingStarted/index.html");
-  QStringList candidates;
-  if (QCoreApplication::instance()) {
-    const QString dir = QCoreApplication::applicationDirPath();
-    candidates << dir + QLatin1Char('/') + page
-               << dir + QStringLiteral("/../share/vellomar/") + page;
-  }
-#ifdef VL_SOURCE_ASSETS
-  candidates << QStringLiteral(VL_SOURCE_ASSETS "/") + page;
-#endif
-  for (const QString &path : candidates) {
-    const QFileInfo info(path);
-    if (info.isFile()) return info.absoluteFilePath();
-  }
-  return QString();
+  const QString page = ProgramDataPath(QStringLiteral("GettingStarted/index.html"));
+  return QFileInfo(page).isFile() ? page : QString();
 }
 
 QString BrowserNotOpenedText(const QString &Address) {

@@ -7,8 +7,8 @@
 QString AboutText(const QString &Version);
 QString MicrophoneTipsText();
 QString ContactSupportText();
-// The "Getting Started" page: next to the program in the build tree, then where an installed
-// program keeps its shared files, then the source tree's copy. Empty when none exists.
+// The "Getting Started" page shipped with the program (ProgramDataPath): beside the program in
+// the build tree, else in the installed data folder. Empty when none exists.
 QString GettingStartedPagePath();
 // What the user is told when no browser opened the page or address: the address up to its "?".
 QString BrowserNotOpenedText(const QString &Address);

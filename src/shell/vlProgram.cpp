@@ -1,5 +1,7 @@
 #include "vlProgram.h"
 
+#include "vlCommandLine.h"
+
 #include "vl09_Main.h"
 #include "vl09_Notebook.h"
 #include "vl09_Options.h"
@@ -21,8 +23,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -247,6 +251,57 @@ void TvlProgram::OpenBinder(const QString &PathName) {
     Prompts().Message(problems.trimmed(), TPromptIcon::piWarning);
   }
   RememberSavedBookmarks();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files given on the command line
+
+void TvlProgram::OpenGivenFiles(const QStringList &Files) {
+  FGivenFiles += Files;
+  if (!FReadyForGivenFiles || FOpeningGivenFiles || !FWindow || !FNotebook) return;
+  FOpeningGivenFiles = true;
+  // Reset even when an opening reports an error by throwing: the next request must be served.
+  const auto done = qScopeGuard([this] { FOpeningGivenFiles = false; });
+  while (!FGivenFiles.isEmpty()) {
+    const QStringList files = std::exchange(FGivenFiles, {});
+    OpenGivenFilesNow(files);
+  }
+}
+
+void TvlProgram::SetReadyForGivenFiles() {
+  FReadyForGivenFiles = true;
+  OpenGivenFiles({});
+}
+
+void TvlProgram::OpenGivenFilesNow(const QStringList &Files) {
+  QStringList binders;
+  QStringList tabs;
+  for (const QString &file : Files)
+    (GivenFileKind(file) == TGivenFileKind::gfTab ? tabs : binders) << file;
+  // One binder is open at a time: the last one given is the one the user is left with.
+  for (qsizetype i = 0; i + 1 < binders.size(); ++i)
+    TraceWrite(QStringLiteral("Given binder not opened, a later one was given too: ") + binders[i]);
+  if (!binders.isEmpty()) {
+    const QString binder = binders.last();
+    TraceWrite(QStringLiteral("Opening the given binder ") + binder);
+    const QFileInfo info(binder);
+    if (!info.exists()) {
+      // The binder open stays open rather than being replaced by an empty one.
+      TvlNotebookBinder::MyFileNotFoundMessage(binder);
+    } else if (!info.isFile()) {
+      Prompts().Message(QStringLiteral("This is not a file:  ") + binder, TPromptIcon::piWarning);
+    } else if (FWindow->FileCommands().SaveQuestion_MayLeaveBinder()) {
+      if (FWindow->FileCommands().OpenBinderFile(binder))
+        TraceWrite(QStringLiteral("Given binder opened; the window's title: ") +
+                   FWindow->windowTitle());
+    }
+  }
+  for (const QString &tab : tabs) {
+    if (!FNotebook) return;
+    TraceWrite(QStringLiteral("Importing the given tab ") + tab);
+    if (FWindow->FileCommands().ImportTabFile(tab))
+      TraceWrite(QStringLiteral("Given tab imported: ") + tab);
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

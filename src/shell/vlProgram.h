@@ -107,11 +107,21 @@ class TvlProgram final : public TAudioStartup,
   void IO_SaveNonTypingEvents(TvlXmlOut &Out) override;
   QString IO_LoadNonTypingEvents(TvlXmlIn &In) override;
 
+  // Files given on the command line or handed over by a later start (absolute paths): a binder
+  // opens in place of the current one after the save question (of several, the last given);
+  // isolated tabs are imported as tabs, in order. A file that cannot be opened is reported here,
+  // by the window. Files arriving before SetReadyForGivenFiles, or while earlier ones are being
+  // opened (a question is open), wait their turn.
+  void OpenGivenFiles(const QStringList &Files);
+  // The window shows and has opened its binder: the files waiting are opened now.
+  void SetReadyForGivenFiles();
+
  private:
   void RememberSavedBookmarks();
   // Installs the parts behind the seams of the document and the editor (vlSeam.h).
   void InstallSeams(TVellomarFm &Window);
   struct RSeams;
+  void OpenGivenFilesNow(const QStringList &Files);
 
   TRegistryData &FStore;
   TvlOptions &FOptions;
@@ -135,4 +145,7 @@ class TvlProgram final : public TAudioStartup,
   RInsetOptions FInsetOptions;
   std::unique_ptr<RSeams> FSeams;
   bool FPlayerReady = false;
+  QStringList FGivenFiles;
+  bool FReadyForGivenFiles = false;
+  bool FOpeningGivenFiles = false;
 };

@@ -1,5 +1,6 @@
 #include "vlSingleInstance.h"
 
+#include "vlCommandLine.h"
 #include "vlGlobals.h"
 
 #include <QDeadlineTimer>
@@ -9,12 +10,14 @@
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
+
+#include <memory>
 
 namespace {
 
-// One line each way: the later start asks, the holder answers once it has scheduled the raise.
-constexpr char RaiseRequest[] = "raise\n";
-constexpr char RaiseAnswer[] = "ok\n";
+// The holder answers a complete request with one line once it has taken the files.
+constexpr char RequestAnswer[] = "ok\n";
 
 }  // namespace
 
@@ -42,7 +45,7 @@ QString TSingleInstance::DefaultServerPath() {
 
 bool TSingleInstance::IsListening() const { return FServer && FServer->isListening(); }
 
-TSingleInstance::TOutcome TSingleInstance::Acquire(int AnswerMSecs) {
+TSingleInstance::TOutcome TSingleInstance::Acquire(const QStringList &Files, int AnswerMSecs) {
   QDir().mkpath(QFileInfo(FLock.fileName()).absolutePath());
   if (FLock.tryLock(0)) {
     Listen();
@@ -55,7 +58,7 @@ TSingleInstance::TOutcome TSingleInstance::Acquire(int AnswerMSecs) {
     Listen();
     return soFirst;
   }
-  return AskHolderToRaise(AnswerMSecs);
+  return AskHolder(Files, AnswerMSecs);
 }
 
 void TSingleInstance::Listen() {
@@ -73,24 +76,53 @@ void TSingleInstance::Listen() {
 }
 
 void TSingleInstance::OnNewConnection() {
-  while (QLocalSocket *socket = FServer->nextPendingConnection()) {
-    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    const auto answer = [this, socket] {
-      if (!socket->canReadLine()) return;
-      const QByteArray line = socket->readLine();
-      if (line == RaiseRequest) {
-        socket->write(RaiseAnswer);
-        socket->flush();
-        Q_EMIT RaiseRequested();
-      }
-      socket->disconnectFromServer();
-    };
-    connect(socket, &QLocalSocket::readyRead, this, answer);
-    answer();
-  }
+  while (QLocalSocket *socket = FServer->nextPendingConnection()) Serve(socket);
 }
 
-TSingleInstance::TOutcome TSingleInstance::AskHolderToRaise(int AnswerMSecs) {
+void TSingleInstance::Serve(QLocalSocket *Socket) {
+  // Everything about this connection lives with the socket: its reader and its deadline.
+  connect(Socket, &QLocalSocket::disconnected, Socket, &QObject::deleteLater);
+  auto reader = std::make_shared<TOpenRequestReader>();
+  auto *deadline = new QTimer(Socket);
+  deadline->setSingleShot(true);
+  const auto finish = [Socket, deadline] {
+    deadline->stop();
+    Socket->disconnectFromServer();
+    if (Socket->state() == QLocalSocket::UnconnectedState) Socket->deleteLater();
+  };
+  connect(deadline, &QTimer::timeout, Socket, [Socket, finish] {
+    TraceWrite(QStringLiteral("A later start sent no complete request in time; dropped"));
+    Socket->abort();
+    finish();
+  });
+  const auto take = [this, Socket, reader, finish] {
+    if (reader->State() != TOpenRequestReader::rsIncomplete) {
+      Socket->readAll();  // nothing more is wanted from this peer
+      return;
+    }
+    // Only what has arrived: never a wait on the peer.
+    const TOpenRequestReader::TState state =
+        reader->Feed(Socket->read(qMin<qint64>(Socket->bytesAvailable(), MaxRequestBytes + 1)));
+    for (const QString &dropped : reader->Dropped())
+      TraceWrite(QStringLiteral("A later start's request: ") + dropped);
+    if (state == TOpenRequestReader::rsIncomplete) return;
+    if (state == TOpenRequestReader::rsComplete) {
+      Socket->write(RequestAnswer);
+      Socket->flush();
+      const QStringList files = reader->Files();
+      finish();
+      Q_EMIT OpenRequested(files);
+      return;
+    }
+    Socket->abort();
+    finish();
+  };
+  connect(Socket, &QLocalSocket::readyRead, this, take);
+  deadline->start(FConnectionMSecs);
+  if (Socket->bytesAvailable() > 0) take();
+}
+
+TSingleInstance::TOutcome TSingleInstance::AskHolder(const QStringList &Files, int AnswerMSecs) {
   // The holder listens right after taking the lock; a start in that moment retries briefly.
   QDeadlineTimer deadline(AnswerMSecs);
   QLocalSocket socket;
@@ -100,13 +132,15 @@ TSingleInstance::TOutcome TSingleInstance::AskHolderToRaise(int AnswerMSecs) {
     if (deadline.hasExpired()) return soInUse;
     QThread::msleep(50);
   }
-  socket.write(RaiseRequest);
-  if (!socket.waitForBytesWritten(static_cast<int>(qMax<qint64>(1, deadline.remainingTime()))))
-    return soInUse;
+  socket.write(EncodeOpenRequest(Files));
+  while (socket.bytesToWrite() > 0) {
+    if (!socket.waitForBytesWritten(static_cast<int>(qMax<qint64>(1, deadline.remainingTime()))))
+      return soInUse;
+  }
   while (!socket.canReadLine()) {
     if (deadline.hasExpired() ||
         !socket.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime()))))
       return soInUse;
   }
-  return socket.readLine() == RaiseAnswer ? soAlreadyRunning : soInUse;
+  return socket.readLine() == RequestAnswer ? soAlreadyRunning : soInUse;
 }

@@ -3,7 +3,9 @@
 #include "vlClock.h"
 #include "vlGlobals.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPropertyAnimation>
@@ -56,6 +58,13 @@ TSplashFm::TSplashFm(TLaunchLog &Log, QWidget *Parent)
   big.setBold(true);
   name->setFont(big);
   name->setAlignment(Qt::AlignCenter);
+  // The program's icon (the application's window icon), drawn for the screen's pixel ratio.
+  auto *icon = new QLabel(this);
+  icon->setObjectName(QStringLiteral("SplashIcon"));
+  icon->setAlignment(Qt::AlignCenter);
+  const QIcon programIcon = QApplication::windowIcon();
+  if (!programIcon.isNull())
+    icon->setPixmap(programIcon.pixmap(QSize(64, 64), devicePixelRatioF()));
   auto *what = new QLabel(QStringLiteral("Notes that remember when they were written"), this);
   what->setAlignment(Qt::AlignCenter);
   FBar = new QProgressBar(this);
@@ -66,12 +75,13 @@ TSplashFm::TSplashFm(TLaunchLog &Log, QWidget *Parent)
 
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(24, 24, 24, 16);
+  layout->addWidget(icon);
   layout->addWidget(name);
   layout->addWidget(what);
   layout->addStretch(1);
   layout->addWidget(FBar);
   layout->addWidget(FMessage);
-  resize(420, 200);
+  resize(420, 280);
 }
 
 void TSplashFm::Progress_MajorStep(int AtPercent, int NextPercent, const QString &Msg) {

@@ -669,43 +669,65 @@ void TvlTrackWindow::paintEvent(QPaintEvent *) {
   });
 }
 
+int CaptionCalendarGlyphX(const QFontMetrics &Metrics, int DateX, const QString &Date) {
+  const int inkRight = DateX + Metrics.tightBoundingRect(Date).right();
+  return std::max(DateX + Metrics.horizontalAdvance(Date), inkRight + 1) + 4;
+}
+
+RTrackCaptionLayout TrackCaptionLayout(const QFontMetrics &Metrics, TAudioRole Role,
+                                       TDateTime When) {
+  RTrackCaptionLayout l;
+  const QDateTime at = DateTimeToQDateTime(When);
+  l.Title = Role == arCurrent ? QStringLiteral("Record Timeline") : QStringLiteral("Play Timeline");
+  static const char *const days[] = {"Su", "M ", "Tu", "W ", "Th", "F ", "Sa"};
+  l.Day = QString::fromLatin1(days[(DayOfWeek(When) + 6) % 7]);
+  // At 17 pixels unless the weekday is wider in the face drawn ("Th" in a wide Arial stand-in).
+  const int dateX = std::max(17, 2 + Metrics.horizontalAdvance(l.Day.trimmed()) + 2);
+  // The short date, with the century taken off a four-digit year.
+  l.Date = QLocale::system().toString(at.date(), QLocale::ShortFormat);
+  const QString year4 = QString::number(at.date().year());
+  if (year4.size() == 4 && year4.startsWith(QStringLiteral("20")) && l.Date.contains(year4))
+    l.Date.replace(year4, year4.mid(2));
+  const int hour12 = at.time().hour() % 12 == 0 ? 12 : at.time().hour() % 12;
+  l.Time = QStringLiteral("%1:%2%3")
+               .arg(hour12)
+               .arg(at.time().minute(), 2, 10, QLatin1Char('0'))
+               .arg(at.time().hour() < 12 ? QStringLiteral("am") : QStringLiteral("pm"));
+  // Lines 12 pixels apart, as the caption block has always been laid out; the rectangles are
+  // those of the ink.
+  const auto inkAt = [&](int X, int Y, const QString &Text) {
+    return Metrics.tightBoundingRect(Text).translated(X, Y + Metrics.ascent());
+  };
+  l.TitleRect = inkAt(2, 0, l.Title);
+  l.DayRect = inkAt(2, 12, l.Day.trimmed());
+  l.DateRect = inkAt(dateX, 12, l.Date);
+  l.TimeRect = inkAt(2, 24, l.Time);
+  // The glyph stands on the date's line, its top level with the top of the date's figures.
+  if (Role == arHistorical)
+    l.GlyphRect = QRect(CaptionCalendarGlyphX(Metrics, dateX, l.Date), l.DateRect.top(), 11, 10);
+  return l;
+}
+
 void TvlTrackWindow::PaintCaptionBlock(QPainter &P) {
-  const TTrackMapping m = FTrack.Index().Mapping();
-  const QDateTime at = DateTimeToQDateTime(m.When);
   QFont f(QStringLiteral("Arial"));
   f.setPixelSize(12);
   P.save();
   P.setFont(f);
   P.setPen(QColor(11, 31, 46));
   const QFontMetrics fm(f);
+  const RTrackCaptionLayout l = TrackCaptionLayout(fm, AudioRole(), FTrack.Index().Mapping().When);
   auto textAt = [&](int X, int Y, const QString &S) { P.drawText(X, Y + fm.ascent(), S); };
-  textAt(2, 0,
-         AudioRole() == arCurrent ? QStringLiteral("Record Timeline")
-                                  : QStringLiteral("Play Timeline"));
-  static const char *const days[] = {"Su", "M ", "Tu", "W ", "Th", "F ", "Sa"};
-  const QString day = QString::fromLatin1(days[(DayOfWeek(m.When) + 6) % 7]);
-  textAt(2, 12, day);
-  // At 17 pixels unless the weekday is wider in the face drawn ("Th" in a wide Arial stand-in).
-  const int dateX = std::max(17, 2 + fm.horizontalAdvance(day.trimmed()) + 2);
-  // The short date, with the century taken off a four-digit year.
-  QString date = QLocale::system().toString(at.date(), QLocale::ShortFormat);
-  const QString year4 = QString::number(at.date().year());
-  if (year4.size() == 4 && year4.startsWith(QStringLiteral("20")) && date.contains(year4))
-    date.replace(year4, year4.mid(2));
-  textAt(dateX, 12, date);
-  const int hour12 = at.time().hour() % 12 == 0 ? 12 : at.time().hour() % 12;
-  textAt(2, 24,
-         QStringLiteral("%1:%2%3")
-             .arg(hour12)
-             .arg(at.time().minute(), 2, 10, QLatin1Char('0'))
-             .arg(at.time().hour() < 12 ? QStringLiteral("am") : QStringLiteral("pm")));
-  if (AudioRole() == arHistorical) {
+  textAt(2, 0, l.Title);
+  textAt(2, 12, l.Day);
+  textAt(l.DateRect.left() - fm.tightBoundingRect(l.Date).left(), 12, l.Date);
+  textAt(2, 24, l.Time);
+  if (!l.GlyphRect.isNull()) {
     // A small calendar glyph after the date.
-    const int x = dateX + fm.horizontalAdvance(date) + 1;
+    const int x = l.GlyphRect.left(), y = l.GlyphRect.top();
     P.setPen(QColor(11, 31, 46));
     P.setBrush(Qt::NoBrush);
-    P.drawRect(x, 13, 10, 9);
-    P.fillRect(QRect(x, 13, 11, 3), QColor(11, 31, 46));
+    P.drawRect(x, y, 10, 9);
+    P.fillRect(QRect(x, y, 11, 3), QColor(11, 31, 46));
   }
   // The find-slider button, hot while the mouse is over it.
   const QRect fa = FindSliderArea();

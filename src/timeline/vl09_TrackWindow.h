@@ -26,7 +26,10 @@
 #include "vl09_TimeCursor.h"
 #include "vl09_Track.h"
 
+#include <QFontMetrics>
 #include <QPoint>
+#include <QRect>
+#include <QString>
 #include <QTimer>
 #include <QWidget>
 
@@ -54,7 +57,19 @@ class TTrackWindowLinks {
   // Bookmarks were added, changed, moved or deleted on a track.
   virtual void BookmarksChanged() = 0;
 };
-class TvlTrackWindow;
+
+// Where the caption's calendar glyph begins: a few pixels after the date drawn at DateX, past
+// both its advance and its ink (an italic or wide stand-in face can reach beyond the advance).
+int CaptionCalendarGlyphX(const QFontMetrics &Metrics, int DateX, const QString &Date);
+
+// The caption block at a track's top left: its texts and where their ink lies, in the window's
+// logical pixels (the same at every screen scale). The glyph is the historical track's only.
+struct RTrackCaptionLayout {
+  QString Title, Day, Date, Time;
+  QRect TitleRect, DayRect, DateRect, TimeRect, GlyphRect;
+};
+RTrackCaptionLayout TrackCaptionLayout(const QFontMetrics &Metrics, TAudioRole Role,
+                                       TDateTime When);
 
 // What a track window asks of the audio facade.
 class TTrackAudio {

@@ -520,7 +520,13 @@ void TVertTimeline::RenderAnew() {
   FRenderIsOld = false;
   ++FRenderCount;
   const int w = std::max(1, width()), h = std::max(1, height());
-  if (FImage.size() != QSize(w, h)) FImage = QImage(w, h, QImage::Format_RGB32);
+  // Drawn at the screen's pixel density (twice the pixels on a screen scaled by 2), in the
+  // widget's own coordinates: the text stays sharp and the layout is that of scale 1.
+  const qreal ratio = devicePixelRatioF();
+  if (RenderedSize() != QSize(w, h) || FImage.devicePixelRatio() != ratio) {
+    FImage = QImage(QSize(w, h) * ratio, QImage::Format_RGB32);
+    FImage.setDevicePixelRatio(ratio);
+  }
   const TVertRowMap map(FFromDT, FZoom_PixelSpanFD);
 
   // 1. The events of the view and a margin (none at all for a window of 3 hours or more).
@@ -575,9 +581,19 @@ void TVertTimeline::RenderAnew() {
   // 8. The level band over the full height.
   const TBand &audio = FBands.FAudioTrackBand;
   p.end();
-  FLevelSource->DrawAllVert(FImage, QRect(audio.Left, 0, audio.Width, h), FFromDT,
-                            FZoom_PixelSpanFD);
-  p.begin(&FImage);
+  const QRect band(audio.Left, 0, audio.Width, h);
+  if (FImage.devicePixelRatio() == 1) {
+    FLevelSource->DrawAllVert(FImage, band, FFromDT, FZoom_PixelSpanFD);
+    p.begin(&FImage);
+  } else {
+    // The level sources fill rows of pixels, one row a time step: they draw at the widget's
+    // own resolution, and the band is copied in with each pixel made a block.
+    QImage levels = FImage.scaled(QSize(w, h), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    levels.setDevicePixelRatio(1);
+    FLevelSource->DrawAllVert(levels, band, FFromDT, FZoom_PixelSpanFD);
+    p.begin(&FImage);
+    p.drawImage(band, levels, band);
+  }
   // 9. The lock handle.
   DrawLockHandle(p);
   p.end();
@@ -592,13 +608,13 @@ void TVertTimeline::RenderAnew() {
 }
 
 void TVertTimeline::DrawBackground(QPainter &P) {
-  P.fillRect(FImage.rect(), FBackground);
+  P.fillRect(QRect(QPoint(0, 0), RenderedSize()), FBackground);
   if (FSkin.isNull() || !FScrollingSkin) return;
-  for (int y = 0; y < FImage.height(); y += FSkin.height()) P.drawImage(0, y, FSkin);
+  for (int y = 0; y < RenderedSize().height(); y += FSkin.height()) P.drawImage(0, y, FSkin);
 }
 
 void TVertTimeline::DrawRuler(QPainter &P, const TVertRowMap &Map) {
-  const int h = FImage.height();
+  const int h = RenderedSize().height();
   const int first = -25, last = h + 19;
   std::vector<int> bestClass(std::size_t(last - first + 1), 0);
   std::vector<int> bestSecond(bestClass.size(), 0);
@@ -714,7 +730,7 @@ void TVertTimeline::DrawBookmarks(QPainter &P, const TVertRowMap &Map,
     const TvlEvent &e = Events[i];
     if (e.Kind == koeTyping || e.Kind == koeNone) continue;
     const int y = Map.RowOf(e.When);
-    if (y < -20 || y > FImage.height() + 20) continue;
+    if (y < -20 || y > RenderedSize().height() + 20) continue;
     RDrawnBookmark b;
     b.ID = IDs[i];
     b.Kind = e.Kind;
@@ -791,7 +807,9 @@ void TVertTimeline::DrawPlayMark(QPainter &P) {
 
 void TVertTimeline::paintEvent(QPaintEvent *) {
   RunGuardedDeferred([this] {
-    if (FRenderIsOld || FImage.size() != size()) RenderAnew();
+    if (FRenderIsOld || RenderedSize() != size() ||
+        FImage.devicePixelRatio() != devicePixelRatioF())
+      RenderAnew();
     QPainter p(this);
     p.drawImage(0, 0, FImage);
     DrawHotLine(p);

@@ -224,7 +224,9 @@ class TVertTimeline : public QWidget, public TAudioLevelListener {
   // ---- Rendering
   void RenderAnew();
   // The last render, without the hot line and the play mark.
+  // At the screen's pixel ratio; RenderedSize is in the widget's coordinates.
   const QImage &Rendered() const { return FImage; }
+  QSize RenderedSize() const { return FImage.deviceIndependentSize().toSize(); }
   int RenderCount() const { return FRenderCount; }
   bool RenderIsOld() const { return FRenderIsOld; }
   const std::vector<RTextLine> &Lines() const { return FLines; }

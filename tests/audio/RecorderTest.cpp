@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 
 #include <unistd.h>
@@ -164,10 +165,10 @@ TEST(Recorder, DevicesAndChannels_DefaultFirstThenSortedMonitorsLast) {
             QStringLiteral("22050 Hz, 16 bit, Mono"));
 }
 
-TEST(Recorder, MachineWithoutInput_WarnsAfterFormatsAvailable) {
+TEST(Recorder, MachineWithoutAnySource_WarnsAfterFormatsAvailable) {
   TSimMachine machine;
-  machine.Sim->RemoveSource(QStringLiteral("alsa_input.usb"));
-  machine.Sim->RemoveSource(QStringLiteral("alsa_input.pci"));
+  for (const char *name : {"alsa_input.usb", "alsa_input.pci", "alsa_output.pci.monitor"})
+    machine.Sim->RemoveSource(QString::fromUtf8(name));
   TActiveSoundRecorder recorder(machine.Sim);
   TEventLog log;
   log.Watch(recorder);
@@ -176,6 +177,23 @@ TEST(Recorder, MachineWithoutInput_WarnsAfterFormatsAvailable) {
   DeliverEvents();
   EXPECT_EQ(log.Names(), (std::vector<QString>{QStringLiteral("FormatsAvailable"),
                                                QStringLiteral("NoInputDevice")}));
+}
+
+// A desktop recording what it plays (an online lecture): its only sources are monitors, and the
+// server names no default source. "Default" records from the monitor, without the warning.
+TEST(Recorder, MachineWithOnlyAMonitor_RecordsFromItThroughDefaultWithoutWarning) {
+  TRecorderRig rig;
+  rig.Sim->RemoveSource(QStringLiteral("alsa_input.usb"));
+  rig.Sim->RemoveSource(QStringLiteral("alsa_input.pci"));
+  EXPECT_EQ(rig.Log.Call([&] { return rig.Recorder.InitRecordingSystem(); }), NOERROR);
+  DeliverEvents();
+  EXPECT_EQ(rig.Log.Names(), (std::vector<QString>{QStringLiteral("FormatsAvailable")}));
+  rig.Log.Clear();
+  ASSERT_EQ(rig.Recorder.GetInputDevicesCount(), 2);
+  EXPECT_EQ(rig.Recorder.GetInputDeviceDesc(0), QStringLiteral("Default"));
+  EXPECT_EQ(rig.Recorder.GetInputDeviceDesc(1), QStringLiteral("Monitor of Built-in Audio"));
+  const QString path = rig.Record(QStringLiteral("lecture.wav"), 1000);
+  EXPECT_TRUE(QFileInfo(path).size() > 44) << "the monitor's sound was written";
 }
 
 TEST(Recorder, ResultCodes_AndNothingLeftOnDiskAfterAFailedStart) {

@@ -25,6 +25,7 @@
 #include "vldTemporal.h"
 
 #include <gtest/gtest.h>
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -36,6 +37,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
@@ -326,6 +328,85 @@ TEST(Commands, EveryActionHasItsCaptionAndShortcut_ToolBarsHoldTheirActionsInOrd
                          S("aPlayInstantReplay"), S("aPlaySegment"), S("|"), S("aButtonTurtle")}));
   EXPECT_EQ(names(rig.Fm->TextActionToolBar()).mid(0, 4),
             (QStringList{S("aButtonsRabbit"), S("|"), S("aEditFind"), S("aFontBold")}));
+}
+
+// The tool-bar pictures drawn in code come at the pixel densities of ordinary and high-density
+// screens: at a scale of 2 they are drawn with twice the pixels, not enlarged.
+TEST(Commands, ToolBarPicturesHaveTheirOwnPixelsAtScaleTwo) {
+  TRig rig;
+  for (const char *name :
+       {"aRecordStart", "aFontBold", "aTextFontColorRed", "aTextHighlightColorYellow"}) {
+    SCOPED_TRACE(name);
+    const QIcon icon = rig.A(name)->icon();
+    ASSERT_FALSE(icon.isNull());
+    for (const qreal ratio : {1.0, 2.0}) {
+      const QPixmap picture = icon.pixmap(QSize(20, 20), ratio);
+      EXPECT_EQ(picture.devicePixelRatio(), ratio);
+      EXPECT_EQ(picture.size(), QSize(20, 20) * ratio);
+    }
+  }
+}
+
+// The speed bar's scale labels never run into each other, however narrow the window: a few
+// pixels of space stay between them.
+TEST(Commands, TheSpeedScaleLabelsKeepApart) {
+  TRig rig;
+  if (!rig.A("aToolsAudioControls")->isChecked()) rig.A("aToolsAudioControls")->trigger();
+  rig.Fm->resize(300, 400);
+  rig.Fm->show();
+  QApplication::processEvents();
+  const QWidget *tempo = rig.Fm->findChild<QWidget *>(S("TempoPnl"));
+  ASSERT_NE(tempo, nullptr);
+  ASSERT_TRUE(tempo->isVisible());
+  const QList<QLabel *> labels = tempo->findChildren<QLabel *>();
+  ASSERT_EQ(labels.size(), 5);
+  for (qsizetype i = 0; i < labels.size(); ++i)
+    for (qsizetype j = i + 1; j < labels.size(); ++j)
+      EXPECT_FALSE(labels[i]->geometry().adjusted(-4, 0, 4, 0).intersects(labels[j]->geometry()))
+          << labels[i]->text().toStdString() << " and " << labels[j]->text().toStdString();
+  rig.Fm->hide();
+}
+
+// The main window with its audio controls, grabbed as a screenshot at the screen's pixel ratio
+// (run again with QT_SCALE_FACTOR=2 as a test of its own): the picture has the screen's pixels,
+// the window is laid out as at scale 1, and no two captions (labels, buttons) overlap.
+TEST(Commands, MainWindowScreenshotHasNoOverlappingCaptions) {
+  TRig rig;
+  if (!rig.A("aToolsAudioControls")->isChecked()) rig.A("aToolsAudioControls")->trigger();
+  rig.Fm->resize(1280, 760);
+  rig.Fm->show();
+  QApplication::processEvents();
+  const qreal ratio = rig.Fm->devicePixelRatioF();
+  if (qEnvironmentVariable("QT_SCALE_FACTOR") == S("2")) {
+    EXPECT_EQ(ratio, 2.0);
+  }
+  const QPixmap shot = rig.Fm->grab();
+  EXPECT_EQ(shot.devicePixelRatio(), ratio);
+  EXPECT_EQ(shot.size(), rig.Fm->size() * ratio);
+
+  struct RCaption {
+    QString What;
+    QRect Rect;
+  };
+  std::vector<RCaption> captions;
+  for (QWidget *w : rig.Fm->findChildren<QWidget *>()) {
+    if (!w->isVisibleTo(rig.Fm.get()) || w->window() != rig.Fm.get()) continue;
+    QString what;
+    if (const auto *label = qobject_cast<QLabel *>(w))
+      what = label->text();
+    else if (const auto *button = qobject_cast<QAbstractButton *>(w))
+      what = button->text().isEmpty() ? button->objectName() : button->text();
+    else
+      continue;
+    if (what.isEmpty() && !qobject_cast<QAbstractButton *>(w)) continue;
+    captions.push_back({what, QRect(w->mapTo(rig.Fm.get(), QPoint(0, 0)), w->size())});
+  }
+  ASSERT_GE(captions.size(), 5u);
+  for (std::size_t i = 0; i < captions.size(); ++i)
+    for (std::size_t j = i + 1; j < captions.size(); ++j)
+      EXPECT_FALSE(captions[i].Rect.intersects(captions[j].Rect))
+          << captions[i].What.toStdString() << " and " << captions[j].What.toStdString();
+  rig.Fm->hide();
 }
 
 TEST(Commands, SpeedCommandsStepWithinTheLimitsAndTheLabelFollows) {
@@ -721,14 +802,21 @@ TEST(Commands, TabsExportAndImportThroughTheirDialogs_HelpOpensItsPage) {
   rig.A("aFileTabExport")->trigger();
   EXPECT_EQ(rig.Prompts.AskedTexts(), QStringList{NoDocumentToExportText});
 
-  // Getting Started opens our own page; a desktop that opens nothing gets the address told.
+  // Getting Started opens our own page where the installed program keeps it (here one of the
+  // desktop's data folders); a desktop that opens nothing gets the address told.
+  TFreshFolder installed;
+  const QString page = installed.File(S("vellomar/GettingStarted/index.html"));
+  WriteAllBytes(page, "<html></html>");
+  const QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
+  qputenv("XDG_DATA_DIRS", installed.Path().toLocal8Bit());
   QUrl opened;
   rig.Fm->OpenUrl = [&](const QUrl &Url) {
     opened = Url;
     return true;
   };
   rig.A("aHelpGettingStarted")->trigger();
-  EXPECT_TRUE(opened.toLocalFile().endsWith(S("GettingStarted/index.html")));
+  qputenv("XDG_DATA_DIRS", dataDirs);
+  EXPECT_EQ(opened, QUrl::fromLocalFile(page));
   rig.Fm->OpenUrl = [](const QUrl &) { return false; };
   rig.Prompts.Clear();
   rig.A("aHelpGettingStarted")->trigger();

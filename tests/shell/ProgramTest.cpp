@@ -162,3 +162,44 @@ TEST(Program, LevelReadingsAfterTheWindowClosedReachNoFreedView) {
   run.Program.Audio().OnVuChange_Player(-1, 1000, 1000);
   run.Program.Audio().OnVuChange_Recorder(1000, 1000, Now());
 }
+
+// Files from the command line or a later start: they wait until the window is ready; of several
+// binders the last is opened, after the save question; tabs are imported; a missing binder is
+// reported and the open one stays.
+TEST(Program, GivenFilesWaitThenOpenTheLastBinderImportTabsAndReportWhatIsMissing) {
+  TFreshFolder folder;
+  const QString a = folder.File(S("A.vl")), b = folder.File(S("B.vl"));
+  const QString tab = folder.File(S("Questions.vlTab")), missing = folder.File(S("Gone.vl"));
+  {
+    TRun run(folder);
+    run.Program.OpenBinder(QString());
+    run.ActivePage().View().InsertCommittedText(S("binder text"));
+    ASSERT_TRUE(run.SaveAs(a));
+    ASSERT_TRUE(run.SaveAs(b));
+    ASSERT_TRUE(run.ActiveDocument().IO_Save(tab, S("Questions"), 0));
+  }
+  TRun run(folder);
+  run.Program.OpenBinder(QString());
+  TScriptedPrompts prompts;
+  TScopedPrompts use(prompts);
+  const int pages = run.Program.Notebook()->PageCount();
+
+  run.Program.OpenGivenFiles({a, tab, b});
+  EXPECT_TRUE(run.BinderPathName().isEmpty()) << "nothing opens before the window is ready";
+  run.Program.SetReadyForGivenFiles();
+  EXPECT_EQ(run.BinderPathName(), b);
+  EXPECT_GT(run.Program.Notebook()->PageCount(), pages);
+  EXPECT_TRUE(prompts.AskedTexts().isEmpty()) << prompts.AskedTexts().join(S("|")).toStdString();
+
+  // The imported tab is unsaved work: the save question comes first, and Cancel keeps B.
+  prompts.ScriptAnswer(TPromptButton::pbCancel);
+  run.Program.OpenGivenFiles({a});
+  EXPECT_EQ(prompts.AskedTexts().value(0), SaveQuestionNamedText);
+  EXPECT_EQ(run.BinderPathName(), b);
+
+  prompts.Clear();
+  run.Program.OpenGivenFiles({missing});
+  EXPECT_TRUE(prompts.AskedTexts().value(0).startsWith(S("File not found:  Gone.vl")))
+      << prompts.AskedTexts().join(S("|")).toStdString();
+  EXPECT_EQ(run.BinderPathName(), b);
+}

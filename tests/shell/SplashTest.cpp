@@ -6,6 +6,10 @@
 #include "vlTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QPixmap>
 
 namespace {
 
@@ -35,4 +39,17 @@ TEST(Splash, StepsDrawTheirPercentAndGoToTheLaunchLog) {
   ASSERT_EQ(log.Lines().size(), 4);
   EXPECT_EQ(log.Lines()[2], S("  0.000  0.250  20%  Creating main window"));
   EXPECT_TRUE(log.Lines()[3].endsWith(S("30%  Customizing main window")));
+}
+
+TEST(Splash, ShowsTheProgramsIcon) {
+  QPixmap picture(64, 64);
+  picture.fill(Qt::red);
+  const QIcon before = QApplication::windowIcon();
+  QApplication::setWindowIcon(QIcon(picture));
+  TLaunchLog log;
+  TSplashFm splash(log);
+  const auto *icon = splash.findChild<QLabel *>(QStringLiteral("SplashIcon"));
+  ASSERT_NE(icon, nullptr);
+  EXPECT_EQ(icon->pixmap().toImage().pixelColor(32, 32), QColor(Qt::red));
+  QApplication::setWindowIcon(before);
 }

@@ -170,3 +170,37 @@ TEST(ProgramProcess, ALockHolderThatDoesNotAnswerIsReportedAndTheStartEnds) {
       << start.Err.toStdString();
   EXPECT_FALSE(start.Out.contains(S("Start-up:")));
 }
+
+TEST(ProgramProcess, HelpAndVersionPrintAndEndWithoutAWindowSystem_AWrongOptionIsRefused) {
+  TProgramHome home;
+  struct RCase {
+    QStringList Arguments;
+    int ExitCode;
+    const char *Out, *Err;
+  } cases[] = {
+      {{S("--version")}, 0, "vellomar ", ""},
+      {{S("B.vl"), S("--help")}, 0, "Usage: vellomar", ""},
+      {{S("--bogus")}, 2, "", "Unknown option: --bogus"},
+  };
+  for (const RCase &c : cases) {
+    SCOPED_TRACE(c.Arguments.join(QLatin1Char(' ')).toStdString());
+    QProcess program;
+    home.Prepare(program);
+    QProcessEnvironment env = program.processEnvironment();
+    // No display at all: help and version must not need one.
+    if (c.ExitCode == 0) {
+      env.insert(S("QT_QPA_PLATFORM"), S("xcb"));
+      env.remove(S("DISPLAY"));
+    }
+    program.setProcessEnvironment(env);
+    program.setArguments(c.Arguments);
+    program.start();
+    ASSERT_TRUE(program.waitForFinished(ProcessMSecs));
+    EXPECT_EQ(program.exitCode(), c.ExitCode);
+    const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    EXPECT_TRUE(out.startsWith(S(c.Out)) || !*c.Out) << out.toStdString();
+    EXPECT_TRUE(err.contains(S(c.Err)) || !*c.Err) << err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(home.Documents() + S("/Trace.txt"))) << "it did not start";
+  }
+}

@@ -3,6 +3,12 @@
 
 #include "vlTrackWindowTestSupport.h"
 
+#include <QFontMetrics>
+#include <QPixmap>
+
+#include <iterator>
+#include <utility>
+
 namespace {
 
 class TrackWindowTest : public TrackWindowRig {};
@@ -214,3 +220,35 @@ TEST_F(TrackWindowTest, BiggestGapLiesBetweenTheEventsShown) {
 }
 
 }  // namespace
+
+// The caption block's texts, the calendar glyph and the find-slider button never overlap, on an
+// ordinary screen and on one of twice the pixel density, for short and long dates and weekdays.
+TEST(TrackCaption, NoCaptionRectanglesOverlapAtScaleOneAndTwo) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(12);
+  const TDateTime dates[] = {
+      EncodeDateTime(2009, 9, 3, 13, 47, 36, 500), EncodeDateTime(2026, 12, 31, 23, 59, 0, 0),
+      EncodeDateTime(2025, 11, 26, 0, 5, 0, 0), EncodeDateTime(2024, 2, 28, 12, 0, 0, 0)};
+  for (const qreal ratio : {1.0, 2.0}) {
+    QPixmap screen(QSize(400, 100) * ratio);
+    screen.setDevicePixelRatio(ratio);
+    const QFontMetrics metrics(font, &screen);
+    for (const TAudioRole role : {arHistorical, arCurrent}) {
+      for (const TDateTime when : dates) {
+        const RTrackCaptionLayout l = TrackCaptionLayout(metrics, role, when);
+        SCOPED_TRACE(
+            (QStringLiteral("scale %1, %2 %3 %4").arg(ratio).arg(l.Title, l.Day + l.Date, l.Time))
+                .toStdString());
+        const QRect slider = TvlTrackWindow::FindSliderArea().adjusted(2, 2, -2, -2);
+        const std::pair<const char *, QRect> rects[] = {
+            {"title", l.TitleRect}, {"day", l.DayRect},     {"date", l.DateRect},
+            {"time", l.TimeRect},   {"glyph", l.GlyphRect}, {"find slider", slider}};
+        EXPECT_EQ(l.GlyphRect.isNull(), role == arCurrent);
+        for (std::size_t i = 0; i < std::size(rects); ++i)
+          for (std::size_t j = i + 1; j < std::size(rects); ++j)
+            EXPECT_FALSE(rects[i].second.intersects(rects[j].second))
+                << rects[i].first << " and " << rects[j].first;
+      }
+    }
+  }
+}

@@ -454,3 +454,26 @@ TEST(VertTimeline, LevelBandPlaysDateHeaderOpensCalendarPopupLeavesNoDrag) {
   EXPECT_EQ(rig.Timeline.MouseMarkerEID(), NoEventID);
   EXPECT_FALSE(rig.Timeline.BookmarkDelete());
 }
+
+// Run at scale 1 and again with QT_SCALE_FACTOR=2 (a ctest of its own): the render has the
+// screen's pixel density, the layout is the same in the widget's coordinates, and no two lines
+// of text overlap.
+TEST(VertTimeline, RendersAtTheScreensPixelRatioWithTheLayoutOfScaleOne) {
+  RRig rig;
+  for (int i = 0; i < 6; ++i) rig.Type(QStringLiteral("words typed at line %1 ").arg(i), 400);
+  rig.Timeline.SetFeatureDT(rig.Clock.Now());
+  rig.Timeline.RenderAnew();
+  const qreal ratio = rig.Timeline.devicePixelRatioF();
+  if (qEnvironmentVariable("QT_SCALE_FACTOR") == QStringLiteral("2")) {
+    EXPECT_EQ(ratio, 2.0);
+  }
+  EXPECT_EQ(rig.Timeline.Rendered().devicePixelRatio(), ratio);
+  EXPECT_EQ(rig.Timeline.Rendered().size(), rig.Timeline.size() * ratio);
+  EXPECT_EQ(rig.Timeline.RenderedSize(), rig.Timeline.size());
+  const std::vector<QRect> &lines = rig.Timeline.LineRects();
+  ASSERT_GE(lines.size(), 2u);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    for (std::size_t j = i + 1; j < lines.size(); ++j)
+      EXPECT_FALSE(lines[i].intersects(lines[j])) << i << " and " << j;
+  }
+}

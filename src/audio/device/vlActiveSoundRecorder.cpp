@@ -247,18 +247,27 @@ TOleEnum TActiveSoundRecorder::InitRecordingSystem() {
   FInputs.clear();
   RInput standard;
   standard.Description = QStringLiteral("Default");
+  bool defaultListed = false;
   for (const RAudioDevice &source : list.Sources) {
     if (source.Name == list.DefaultSource) {
       standard.Ports = source.Ports;
       standard.ActivePort = source.ActivePort;
+      defaultListed = true;
     }
   }
-  FInputs.push_back(standard);
-  bool anyInput = false;
-  for (const RAudioDevice &source : sources) {
-    FInputs.push_back({source.Name, source.Description, source.Ports, source.ActivePort});
-    anyInput = anyInput || !source.IsMonitor;
+  // A server that names no default source it has (a machine whose only sources are monitors of
+  // its outputs) still records: "Default" is then the first source listed.
+  if (!defaultListed && !sources.empty()) {
+    standard.SourceName = sources.front().Name;
+    standard.Ports = sources.front().Ports;
+    standard.ActivePort = sources.front().ActivePort;
   }
+  FInputs.push_back(standard);
+  for (const RAudioDevice &source : sources)
+    FInputs.push_back({source.Name, source.Description, source.Ports, source.ActivePort});
+  // Recording what the computer plays (a monitor) is recording too: the warning is for a
+  // machine with nothing at all to record from.
+  const bool anyInput = !sources.empty();
   if (FCurrentInput >= static_cast<int>(FInputs.size())) FCurrentInput = 0;
   FInitialized = true;
 

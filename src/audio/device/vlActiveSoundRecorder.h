@@ -38,7 +38,8 @@ class TActiveSoundRecorder : public QObject {
 
   // Set-up. Connects to the sound server and reads the devices: ERR_NOT_INITIALIZED when no
   // server answers. OnInputFormatsAvailable follows, and OnWarnNoInputDevice when the machine has
-  // no input device. Calling it again reads the devices afresh.
+  // no source at all to record from (monitors of outputs count as sources). Calling it again reads
+  // the devices afresh.
   TOleEnum InitRecordingSystem();
   // Stored; this recorder has a single mode.
   TOleEnum SetRecordingMode(int Mode);
