@@ -15,6 +15,8 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # audio tests: a private PulseAudio daemon with null sinks, speech to record, sound tools
   pulseaudio pulseaudio-utils espeak-ng sox
+  # and once more against PipeWire's PulseAudio server, which needs a session bus
+  pipewire pipewire-pulse wireplumber dbus
   # looking at the program headless
   xvfb xauth xdotool imagemagick
   # installing and packaging: the desktop entry, file types and AppStream checks, the file type

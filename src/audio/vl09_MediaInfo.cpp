@@ -59,9 +59,10 @@ bool ReadVuFile(const QString &Path, std::vector<TvuDatum> &Out) {
     if (got <= 0) break;
     for (qint64 at = 0; at + 8 <= got; at += 8) {
       const std::int16_t peak = qFromLittleEndian<qint16>(buffer + at);
+      const std::int16_t drift = qFromLittleEndian<qint16>(buffer + at + 2);
       const std::int32_t ms = qFromLittleEndian<qint32>(buffer + at + 4);
       if (ms < 0) continue;
-      Out.push_back({static_cast<std::int16_t>(std::clamp<int>(peak, 0, 32767)), 0, ms});
+      Out.push_back({static_cast<std::int16_t>(std::clamp<int>(peak, 0, 32767)), drift, ms});
     }
     if (got % 8 != 0) break;
   }
@@ -123,12 +124,16 @@ QString FindVuFileFor(const QString &RecordingPath, bool ExactOrClose) {
 
 // ---------------------------------------------------------------------------------------------
 
-void TvlMediaInfo_PerFile::NewVUReading(TDateTime NewWhen, int NewPeak) {
+void TvlMediaInfo_PerFile::NewVUReading(TDateTime NewWhen, int NewPeak, std::int64_t FileMSecs) {
   const std::int64_t ms = std::max<std::int64_t>(0, MilliSecondsBetween(StartDT, NewWhen));
   NumSeconds = static_cast<int>(ms / 1000);
   EndDT = NewWhen;
+  // Beyond what the record holds the drift saturates, which the mapping reads as "not known".
+  const std::int64_t drift =
+      FileMSecs < 0 ? 0 : std::clamp<std::int64_t>(FileMSecs - ms, -32768, 32767);
   if (VU.size() == VU.capacity()) VU.reserve(VU.size() + kGrowthRecords);
-  VU.push_back({static_cast<std::int16_t>(std::clamp(NewPeak, 0, 32767)), 0,
+  VU.push_back({static_cast<std::int16_t>(std::clamp(NewPeak, 0, 32767)),
+                static_cast<std::int16_t>(drift),
                 static_cast<std::int32_t>(std::min<std::int64_t>(ms, INT32_MAX))});
 }
 
@@ -145,7 +150,7 @@ bool TvlMediaInfo_PerFile::OnIdleOrClose_FlushToFile(QFile &File) {
   char *out = bytes.data();
   for (std::size_t i = VUToWrite; i < VU.size(); ++i, out += 8) {
     qToLittleEndian<qint16>(VU[i].Peak, out);
-    qToLittleEndian<qint16>(0, out + 2);
+    qToLittleEndian<qint16>(VU[i].Drift, out + 2);
     qToLittleEndian<qint32>(VU[i].MS, out + 4);
   }
   if (File.write(bytes) != bytes.size() || !File.flush()) return false;
@@ -188,10 +193,11 @@ void TvlMediaInfo::RecordingJustStarted_CreateNewCurrentFile(const QString &Path
                        QStringLiteral(": ") + FVuFile.errorString());
 }
 
-void TvlMediaInfo::Recording_AddNewVisualizationDatum(TDateTime When, int Value) {
+void TvlMediaInfo::Recording_AddNewVisualizationDatum(TDateTime When, int Value,
+                                                      std::int64_t FileMSecs) {
   if (FCurrentX != 0 || FOutOfMemory) return;
   try {
-    FFiles[0].NewVUReading(When, Value);
+    FFiles[0].NewVUReading(When, Value, FileMSecs);
   } catch (const std::bad_alloc &) {
     FOutOfMemory = true;
     ErrorReportInDebug(QStringLiteral("NewVuR OOM"));

@@ -6,8 +6,13 @@
 // sequence of 8-byte records, little-endian, in time order:
 //
 //   offset 0  int16  Peak  mean of the left and right peaks, 0..32767
-//   offset 2  int16  0
-//   offset 4  int32  MS    milliseconds from the recording's start
+//   offset 2  int16  Drift file milliseconds minus MS where the reading lies in the file
+//   offset 4  int32  MS    milliseconds from the recording's start, wall-clock time
+//
+// MS is when the reading's sound was heard, measured on the system's clock from the moment the
+// recording's name gives; Drift says where that sound lies in the file, so that a sound card whose
+// clock runs a little fast or slow still maps moment to file position exactly (TRecordingClock).
+// Files written before the drift was recorded hold 0 there and map linearly, as before.
 //
 // Reading trusts nothing: a file cut mid-record gives its whole records, peaks are limited to
 // 0..32767, and records with a negative time are skipped. A recording without a ".vu" file gets
@@ -30,7 +35,7 @@
 
 struct TvuDatum {
   std::int16_t Peak = 0;
-  std::int16_t Zero = 0;
+  std::int16_t Drift = 0;  // file milliseconds minus MS
   std::int32_t MS = 0;
 };
 static_assert(sizeof(TvuDatum) == 8);
@@ -64,7 +69,8 @@ class TvlMediaInfo_PerFile {
   std::size_t VUToWrite = 0;
   bool Visualized = false;
 
-  void NewVUReading(TDateTime NewWhen, int NewPeak);
+  // FileMSecs: where the reading lies in the file (negative: the same as its moment).
+  void NewVUReading(TDateTime NewWhen, int NewPeak, std::int64_t FileMSecs = -1);
   // Readings from the recording's ".vu" file, or placeholders when it has none or it cannot be
   // read.
   void FetchVuReadingsFromFile(const QString &RecordingPath);
@@ -85,7 +91,9 @@ class TvlMediaInfo {
   // The recording in progress.
   void RecordingJustStarted_CreateNewCurrentFile(const QString &PathNameNoExtension,
                                                  TDateTime StartedAt);
-  void Recording_AddNewVisualizationDatum(TDateTime When, int Value);
+  // When: the moment the reading was heard; FileMSecs: its place in the file (negative: unknown,
+  // taken as When's distance from the start).
+  void Recording_AddNewVisualizationDatum(TDateTime When, int Value, std::int64_t FileMSecs = -1);
   void OnIdle_WriteVuToFileIfRecording();
   // Flushes and closes the ".vu", moves slot 0 into a record of its own and renames the ".vu"
   // after NewPathName.

@@ -1,6 +1,7 @@
 #include "vl09_MyActiveSound.h"
 
 #include "vl09_MediaFoldersInfo.h"
+#include "vl09_MediaInfo.h"
 #include "vlClock.h"
 #include "vlEncodeFormats.h"
 #include "vlGlobals.h"
@@ -118,8 +119,8 @@ bool TActiveSoundFm::AudioComponents_Initialize(TInitSteps InitStep) {
       connect(r, &TActiveSoundRecorder::OnRecordingStopped, this,
               [this](int Result) { RunGuarded([&] { ASRecorderRecordingStopped(Result); }); });
       connect(r, &TActiveSoundRecorder::OnVUMeterValueChange, this,
-              [this](int l, int rr, qint64 ms) {
-                RunGuarded([&] { ASRecorderVUMeterValueChange(l, rr, ms); });
+              [this](int l, int rr, qint64 ms, qint64 heard) {
+                RunGuarded([&] { ASRecorderVUMeterValueChange(l, rr, ms, heard); });
               });
       connect(r, &TActiveSoundRecorder::OnInputFormatsAvailable, this,
               [this] { RunGuarded([&] { ASRecorderInputFormatsAvailable(); }); });
@@ -187,7 +188,7 @@ bool TActiveSoundFm::IsRecording() const {
 TDateTime TActiveSoundFm::GetCurrentRecordingBeganAt_AfterSettingItToNow() {
   // A running recording's start never moves: its file is named by it at the stop.
   if (IsRecording()) return FCurrentRecordingBeganAt;
-  FCurrentRecordingBeganAt = Now();
+  FCurrentRecordingBeganAt = RecordingStartFromName(RecordingStamp(Now()));
   return FCurrentRecordingBeganAt;
 }
 
@@ -243,6 +244,12 @@ TOleEnum TActiveSoundFm::StartRecordingTo(const QString &PathNameNoExtension) {
     ef.Rate = FSettings.SamplingRate;
   }
   const QString path = PathNameNoExtension + QLatin1Char('.') + ext;
+  // The file begins on the stamp its name will carry; a path named otherwise (a caller that named
+  // it itself) begins on that name's stamp, so that the name and the file agree in any case.
+  if (FCurrentRecordingBeganAt == 0)
+    FCurrentRecordingBeganAt = RecordingStartFromName(RecordingStamp(Now()));
+  const TDateTime named = RecordingStartFromName(path);
+  FRecorder->SetFileStartMoment(named > 0 ? named : FCurrentRecordingBeganAt);
   const TOleEnum rc = FRecorder->StartFromDirectSoundDevice(device, channel, path);
   if (rc != NOERROR) {
     FLastErrorText =
@@ -252,7 +259,8 @@ TOleEnum TActiveSoundFm::StartRecordingTo(const QString &PathNameNoExtension) {
   }
   FAudioOutputPathName = path;
   FRecordingActive = true;
-  if (FCurrentRecordingBeganAt == 0) FCurrentRecordingBeganAt = Now();
+  if (named > 0) FCurrentRecordingBeganAt = named;
+  FSessionClock.Clear();
   FFolders.SetRecordingInProgress(path, FCurrentRecordingBeganAt);
   FGain = kGainUnity;
   FGainEventCounter = 0;
@@ -274,10 +282,22 @@ void TActiveSoundFm::StopRecording() {
 
 void TActiveSoundFm::ASRecorderRecordingStarted() {
   if (!FRecordingActive) return;
-  // The recording's moment stays the one its start was asked at, which also names the file:
-  // capture begins then, while this event comes only once the first block is in the file (up
-  // to two seconds later on some servers), and taking it would shift every note against the
-  // audio by that delay.
+  // The file begins on the stamp asked for, silence filling it until the first captured frame:
+  // this event comes only once the first block is in the file (up to two seconds later on some
+  // servers), and neither its moment nor Record's may stand for the file's start. Only when the
+  // device took longer than the recorder pads does the file begin later, on the tenth before
+  // its first frame, and the name follows.
+  const RCaptureTiming timing = FRecorder ? FRecorder->CaptureTiming() : RCaptureTiming();
+  if (timing.FileStart > 0) FCurrentRecordingBeganAt = timing.FileStart;
+  const auto at = [](TDateTime Moment) {
+    return DateTimeToQDateTime(Moment).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+  };
+  TraceWrite(QStringLiteral("Recording started: %1, file begins %2, first sound captured %3 "
+                            "(stream delay %4 ms, %5 ms of silence before it)")
+                 .arg(FAudioOutputPathName, at(FCurrentRecordingBeganAt), at(timing.FirstCaptured))
+                 .arg(timing.FirstDelayMSecs < 0 ? QStringLiteral("unknown")
+                                                 : QString::number(timing.FirstDelayMSecs, 'f', 1))
+                 .arg(timing.PaddingMSecs, 0, 'f', 1));
   FFolders.SetRecordingInProgress(FAudioOutputPathName, FCurrentRecordingBeganAt);
   FIsRecording = true;
   FEvents->Recording_StartedEvent();
@@ -316,8 +336,11 @@ void TActiveSoundFm::FinishRecording(int Result) {
   // busy window). A recording that broke off, or whose events were delivered late, must not be
   // named longer than its sound.
   std::int64_t msecs = GetDurationOfRecordingInMSec();
+  // The length in the name is wall-clock time (the span the timelines show): the file's own time
+  // through the recording's clock, which differs when the device's clock runs fast or slow.
   if (FRecorder && FRecorder->RecordingRate() > 0 && FRecorder->RecordedFrames() > 0)
-    msecs = FRecorder->RecordedFrames() * 1000 / FRecorder->RecordingRate();
+    msecs = static_cast<std::int64_t>(FSessionClock.WallMSecsAt(
+        double(FRecorder->RecordedFrames()) * 1000 / FRecorder->RecordingRate()));
   const int seconds = static_cast<int>(msecs / 1000);
   const QFileInfo info(oldPath);
   if (seconds > 0 && info.isFile()) {
@@ -342,17 +365,27 @@ void TActiveSoundFm::FinishRecording(int Result) {
                          QStringLiteral("\" to \"") + finalName + QStringLiteral("\""));
     }
   }
+  TraceWrite(QStringLiteral("Recording stopped: %1, began %2, %3 ms in the file, device clock "
+                            "%4 ms off the system's at the end (%5)")
+                 .arg(newPath, DateTimeToQDateTime(FCurrentRecordingBeganAt)
+                                   .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")))
+                 .arg(msecs)
+                 .arg(FRecorder ? FRecorder->CaptureTiming().DriftMSecs : 0.0, 0, 'f', 1)
+                 .arg(FSessionClock.IsDamaged() ? QStringLiteral("clock record not usable, linear")
+                                                : QStringLiteral("mapped by the level readings")));
   FCurrentRecordingBeganAt = 0;
   FFolders.SetRecordingInProgress(QString(), 0);
   FEvents->Recording_StoppedEvent(oldPath, newPath);
 }
 
 void TActiveSoundFm::ASRecorderVUMeterValueChange(int PeakLeft, int PeakRight,
-                                                  qint64 MSecIntoRecording) {
+                                                  qint64 MSecIntoRecording, qint64 HeardMSecs) {
   ++FGainEventCounter;
   if (!FRecordingActive || FCurrentRecordingBeganAt == 0) return;
-  FEvents->OnVuChange_Recorder(PeakLeft, PeakRight,
-                               IncMilliSecond(FCurrentRecordingBeganAt, MSecIntoRecording));
+  FSessionClock.Add(static_cast<std::int32_t>(std::clamp<qint64>(HeardMSecs, 0, INT32_MAX)),
+                    static_cast<std::int32_t>(std::clamp<qint64>(MSecIntoRecording, 0, INT32_MAX)));
+  FEvents->OnVuChange_Recorder(
+      PeakLeft, PeakRight, IncMilliSecond(FCurrentRecordingBeganAt, HeardMSecs), MSecIntoRecording);
   AdjustGain(PeakLeft, PeakRight);
 }
 
@@ -459,8 +492,9 @@ bool TActiveSoundFm::LoadAudioFileAndGetParametersFor(TDateTime DateTime, double
   auto loadSession = [&] {
     AudioFilePathName.clear();
     FileBeganAt = FCurrentFilePlayingBeganAt = FCurrentRecordingBeganAt;
-    MSecIntoIt = static_cast<int>(std::clamp<std::int64_t>(
-        MilliSecondsBetween(FCurrentRecordingBeganAt, DateTime), 0, INT32_MAX));
+    FPlayingSession = true;
+    MSecIntoIt = ClockMSecsToInt(
+        FSessionClock.FileMSecsAt((DateTime - FCurrentRecordingBeganAt) * MSecsPerDay));
     FileDurationMS = GetDurationOfRecordingInMSec();
     const TOleEnum rc = FPlayer->LoadSoundFromRecordingSession(0, *FRecorder);
     LogIfError(rc, QStringLiteral("AS.LAFAGPF LoadSoundFrom.."));
@@ -479,10 +513,13 @@ bool TActiveSoundFm::LoadAudioFileAndGetParametersFor(TDateTime DateTime, double
       return ok;
     }
     FileBeganAt = FCurrentFilePlayingBeganAt = RecordingStartFromName(AudioFilePathName);
-    MSecIntoIt = static_cast<int>(
-        std::clamp<std::int64_t>(MilliSecondsBetween(FileBeganAt, DateTime), 0, INT32_MAX));
+    FPlayingSession = false;
+    LoadClockOf(AudioFilePathName);
+    MSecIntoIt = ClockMSecsToInt(FPlayingClock.FileMSecsAt((DateTime - FileBeganAt) * MSecsPerDay));
     FileDurationMS = std::max(0, RecordingLengthFromName(AudioFilePathName)) * 1000;
-    if (FileDurationMS != 0 && MSecIntoIt >= FileDurationMS) return false;
+    // The name's length is wall-clock time, like the moment's distance from the start.
+    if (FileDurationMS != 0 && MilliSecondsBetween(FileBeganAt, DateTime) >= FileDurationMS)
+      return false;
     const TOleEnum rc = FPlayer->LoadSound(0, AudioFilePathName);
     LogIfError(rc, QStringLiteral("AS.LAFAGPF LoadSound"));
     ok = rc == NOERROR;
@@ -564,7 +601,29 @@ bool TActiveSoundFm::IsPlayerReady() const { return FPlayer && FPlayer->GetPlaye
 
 TDateTime TActiveSoundFm::GetAbsolutePositionOfPlaying() const {
   const int pos = FPlayer ? FPlayer->GetCurrentPos(0) : 0;
-  return IncMilliSecond(FCurrentFilePlayingBeganAt, std::max(pos, 0));
+  return MomentOfPlayingFileMSecs(std::max(pos, 0));
+}
+
+TDateTime TActiveSoundFm::MomentOfPlayingFileMSecs(double FileMSecs) const {
+  return FCurrentFilePlayingBeganAt + PlayingClock().WallMSecsAt(FileMSecs) / MSecsPerDay;
+}
+
+const TRecordingClock &TActiveSoundFm::PlayingClock() const {
+  return FPlayingSession ? FSessionClock : FPlayingClock;
+}
+
+// The clock record of a finished recording is its ".vu" file: only its own (the exact name or one
+// overlapping it almost wholly), never a neighbour's. Kept while the same file stays loaded.
+void TActiveSoundFm::LoadClockOf(const QString &Path) {
+  if (Path == FPlayingClockPath) return;
+  FPlayingClockPath = Path;
+  std::vector<TvuDatum> readings;
+  const QString vu = FindVuFileFor(Path, true);
+  if (vu.isEmpty() || !ReadVuFile(vu, readings)) readings.clear();
+  FPlayingClock.Assign(readings);
+  if (FPlayingClock.IsDamaged())
+    TraceWrite(QStringLiteral("Clock record of ") + Path +
+               QStringLiteral(" not usable: the recording maps linearly"));
 }
 
 void TActiveSoundFm::ChangeTempoTo(double NewTempo) {

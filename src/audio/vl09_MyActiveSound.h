@@ -12,6 +12,13 @@
 // rename, the catalogue told), whether it was stopped, broke off, or the components were freed
 // under it.
 //
+// Moments and the file: a recording's file begins exactly at the moment its name's stamp gives
+// (the tenth of a second at or before Record was chosen; the recorder fills the time until its
+// first captured frame with silence), and its level readings pair wall-clock time with file
+// position, so that every moment maps to the place in the file where the sound of that moment
+// lies, through one mapping (TRecordingClock): playing from a moment, the play position, the
+// recording in progress and finished files alike.
+//
 // Start-up is staged (AudioComponents_Initialize with isPlayer, then isRecorder, then isMisc),
 // so that the window can show before the sound server is asked anything.
 //
@@ -23,6 +30,7 @@
 #include "vlAmp3dj.h"
 #include "vlAudioFileFormats.h"
 #include "vlDateTime.h"
+#include "vlRecordingClock.h"
 
 #include <QMap>
 #include <QObject>
@@ -63,11 +71,14 @@ class TActiveSoundEvents {
   }
   virtual void Play_StartedEvent() {}
   virtual void Play_StoppedEvent() {}
-  // Peaks 0..32767 and the moment the reading belongs to.
-  virtual void OnVuChange_Recorder(int PeakLeft, int PeakRight, TDateTime When) {
+  // Peaks 0..32767, the moment the reading's sound was heard, and its place in the file in
+  // milliseconds (-1: not known, the same as the moment's distance from the start).
+  virtual void OnVuChange_Recorder(int PeakLeft, int PeakRight, TDateTime When,
+                                   std::int64_t FileMSecs) {
     Q_UNUSED(PeakLeft);
     Q_UNUSED(PeakRight);
     Q_UNUSED(When);
+    Q_UNUSED(FileMSecs);
   }
   // Player -1 is the 50 ms tick that moves the play position on the views.
   virtual void OnVuChange_Player(int Player, int PeakLeft, int PeakRight) {
@@ -129,7 +140,9 @@ class TActiveSoundFm : public QObject {
   void StopRecording();
   // Recording or about to (busy counts).
   bool IsRecording() const;
-  // The start of the next recording; while one runs, its start, unchanged.
+  // The start of the next recording: now, down to the tenth of a second its name keeps, so that
+  // the name reads back exactly the moment of the file's first frame. While one runs, its start,
+  // unchanged.
   TDateTime GetCurrentRecordingBeganAt_AfterSettingItToNow();
   TDateTime GetCurrentRecordingBeganAt() const { return FCurrentRecordingBeganAt; }
   int GetDurationOfRecordingInMSec() const;
@@ -156,6 +169,10 @@ class TActiveSoundFm : public QObject {
   bool IsPlaying() const;
   bool IsPlayerReady() const;
   TDateTime GetAbsolutePositionOfPlaying() const;
+  // The moment of a position (ms) in the file loaded in the player.
+  TDateTime MomentOfPlayingFileMSecs(double FileMSecs) const;
+  // The mapping of the recording in progress (or the last one).
+  const TRecordingClock &SessionClock() const { return FSessionClock; }
   TDateTime GetCurrentFilePlayingBeganAt() const { return FCurrentFilePlayingBeganAt; }
   // The file loaded in the player (the recording's path when the session is loaded).
   QString LoadedPath() const { return FLoadedPath; }
@@ -220,7 +237,10 @@ class TActiveSoundFm : public QObject {
  private:
   void ASRecorderRecordingStarted();
   void ASRecorderRecordingStopped(int Result);
-  void ASRecorderVUMeterValueChange(int PeakLeft, int PeakRight, qint64 MSecIntoRecording);
+  void ASRecorderVUMeterValueChange(int PeakLeft, int PeakRight, qint64 MSecIntoRecording,
+                                    qint64 HeardMSecs);
+  const TRecordingClock &PlayingClock() const;
+  void LoadClockOf(const QString &Path);
   void ASRecorderInputFormatsAvailable();
   void ASRecorderWarnNoInputDevice();
   void ASPlayerSoundPlaying(int Player);
@@ -254,10 +274,15 @@ class TActiveSoundFm : public QObject {
   TDateTime FLastRecordingEndTimeOrZero = 0;
   QString FAudioOutputPathName;
   TDateTime FCurrentRecordingBeganAt = 0;
+  TRecordingClock FSessionClock;
   int FGain = kGainUnity;
   int FGainEventCounter = 0;
 
   QString FLoadedPath;
+  // The mapping of the file in the player: the session's own while the session is loaded.
+  bool FPlayingSession = false;
+  TRecordingClock FPlayingClock;
+  QString FPlayingClockPath;
   int FOnSoundLoaded_PlayMSecIntoIt = 0;
   TDateTime FCurrentFilePlayingBeganAt = 0;
   int FPlaySoundRangeEndsAtMS = -1;

@@ -161,7 +161,7 @@ TPlayResult TvlAudio::Play_Segment(int OverlapInSeconds, int DurationInSeconds) 
   TDateTime start = FController.GetAbsolutePositionOfPlaying() - OverlapInSeconds / SecsPerDay;
   if (start <= fileStart) {
     start = FController.PlaySegmentRecentlyEnded()
-                ? IncMilliSecond(fileStart, FController.PlaySoundRangeEndsAtMS()) -
+                ? FController.MomentOfPlayingFileMSecs(FController.PlaySoundRangeEndsAtMS()) -
                       OverlapInSeconds / SecsPerDay
                 : fileStart;
   }
@@ -215,11 +215,13 @@ void TvlAudio::Play_StoppedEvent() { FLatestOperationStopped = aoPlay; }
 // ---------------------------------------------------------------------------------------------
 // Levels and volume
 
-void TvlAudio::OnVuChange_Recorder(int PeakLeft, int PeakRight, TDateTime When) {
+void TvlAudio::OnVuChange_Recorder(int PeakLeft, int PeakRight, TDateTime When,
+                                   std::int64_t FileMSecs) {
   if (FShuttingDown) return;
   const int level = (PeakLeft + PeakRight) / 2;
   if (FMediaInfo) {
-    if (FController.IsRecording()) FMediaInfo->Recording_AddNewVisualizationDatum(When, level);
+    if (FController.IsRecording())
+      FMediaInfo->Recording_AddNewVisualizationDatum(When, level, FileMSecs);
   } else {
     ErrorReportInDebug(QStringLiteral("vlMFL_C is nil!"));
   }

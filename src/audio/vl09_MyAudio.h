@@ -147,7 +147,8 @@ class TvlAudio final : public TActiveSoundEvents, public TAudioDeviceQuery {
   void Recording_StoppedEvent(const QString &OldPathName, const QString &NewPathName) override;
   void Play_StartedEvent() override;
   void Play_StoppedEvent() override;
-  void OnVuChange_Recorder(int PeakLeft, int PeakRight, TDateTime When) override;
+  void OnVuChange_Recorder(int PeakLeft, int PeakRight, TDateTime When,
+                           std::int64_t FileMSecs = -1) override;
   void OnVuChange_Player(int Player, int PeakLeft, int PeakRight) override;
   void AudioComponentsExist(bool Exist) override { FAudioComponentsExist = Exist; }
 

@@ -145,6 +145,10 @@ RvlTimestamp TimestampForNewText(TDateTime DocumentContextDT) {
   // "Not below 100" is false for NaN as well, so a broken answer falls back to now too.
   if (!(r.FEffectiveDT >= NoRealMomentBelow) || !IsValidDateTime(r.FEffectiveDT))
     r.FEffectiveDT = r.RealDT;
+  // Stepping on from the text around (a step per character, about a second per word) must not
+  // carry fast typing into the future, where no recording can hold it: never after the moment
+  // of typing.
+  if (r.FEffectiveDT > r.RealDT) r.FEffectiveDT = r.RealDT;
   return r;
 }
 

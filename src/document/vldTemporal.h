@@ -77,7 +77,7 @@ class TScopedEffectiveTimeBroker {
 
 TDateTime TimestampNow();
 // RealDT := now; FEffectiveDT := the broker's answer, or now when that is below 100 days (that
-// is, no real moment) or not a number.
+// is, no real moment) or not a number, and never after now.
 RvlTimestamp TimestampForNewText(TDateTime DocumentContextDT);
 RvlTimestamp TimestampFromDateTime(TDateTime X);
 bool TimestampIsSet(const RvlTimestamp &Timemark);

@@ -27,6 +27,16 @@ namespace {
 QString BlankCaption() { return QStringLiteral(" "); }
 QString UnnamedPrefix() { return QStringLiteral("Click To Name (Created "); }
 
+// Whether a page's view can take the keyboard. A view made of parts (the editor page: the text
+// and its scroll bar) hands its focus to the part named as its focus proxy, and keeps Qt's
+// NoFocus itself: the part that receives the focus decides.
+bool CanTakeFocus(const QWidget *View) {
+  const QWidget *target = View;
+  for (int depth = 0; target && target->focusProxy() && depth < 8; ++depth)
+    target = target->focusProxy();
+  return target && target->focusPolicy() != Qt::NoFocus && target->isEnabled();
+}
+
 // Qt reads "&" in tab and menu texts as a mnemonic marker.
 QString Shown(const QString &Caption) {
   return QString(Caption).replace(QLatin1Char('&'), QStringLiteral("&&"));
@@ -224,8 +234,8 @@ void TvlNotebook::FocusActivePage() {
   }
   RvlPage &page = (*FvlPages[static_cast<std::size_t>(index)]);
   QWidget *view = page.MyWindowView;
-  if (!view || view->focusPolicy() == Qt::NoFocus || !view->isEnabled()) return;
-  view->setFocus();
+  if (!CanTakeFocus(view)) return;
+  view->setFocus(Qt::OtherFocusReason);
   if (TvlPageView *pageView = ViewOf(page)) pageView->PageView_ScrollCaretIntoView(true);
 }
 
@@ -566,8 +576,7 @@ void TvlNotebook::Timestamp_FindDocAndJumpTextTo(TDateTime TargetWhen) {
   }
   if (best.FGN == 0) return;
   doc.AtPos_NoSelectionSet(best);
-  if (page->MyWindowView && page->MyWindowView->focusPolicy() != Qt::NoFocus)
-    page->MyWindowView->setFocus();
+  if (CanTakeFocus(page->MyWindowView)) page->MyWindowView->setFocus(Qt::OtherFocusReason);
   if (TvlPageView *view = ViewOf(*page)) view->PageView_ScrollCaretIntoView(false);
 }
 

@@ -1,6 +1,7 @@
 #include "vlKeyBehavior.h"
 
 #include "vlEditorHost.h"
+#include "vlTextBullets.h"
 #include "vlWindowView.h"
 #include "vlWindowViewManager.h"
 #include "vl_Document.h"
@@ -121,6 +122,10 @@ void TKeyBehavior::ApplyMove(const TCaretPos &Pos) {
 
 void TKeyBehavior::Key_Printable(QChar Ch) {
   if (Document.Select_IsAnyTextSelected()) Document.Select_DeleteSelectedText();
+  // Text never goes in front of a bullet's marker (or into it): it goes behind.
+  if (const int marker = Bullet_MarkerLength(Document, Document.FAtPos.SN);
+      marker > 0 && Document.FAtPos.FGN <= marker)
+    Document.AtPos_NoSelectionSet(TCaretPos{Document.FAtPos.SN, marker + 1, false});
   const TCaretPos at = Document.FAtPos;
   if (WV.TypingMode == tmOverstrike && Ch != u'\n' && at.FGN <= Document.Paragraph_Length(at.SN))
     Document.Char_Replace(Ch, Document.FontsInUse.CurrentFont_GetIndex(), at);
@@ -132,6 +137,7 @@ void TKeyBehavior::Key_Printable(QChar Ch) {
   else
     next = TCaretPos{at.SN, at.FGN + 1, false};
   Document.AtPos_NoSelectionSet(next);
+  if (Ch == u' ') Bullet_FromTypedPrefix(Document);  // "* " or "- " starting a paragraph
   Repaint();
   CommonEnding();
 }
@@ -218,6 +224,15 @@ void TKeyBehavior::KeyDown(std::uint16_t Key, Qt::KeyboardModifiers ShiftState) 
       }
       return;
     case 8: {  // Backspace
+      // Just behind a bullet's marker (or in it) the bullet goes, as a whole.
+      if (const int marker = Bullet_MarkerLength(Document, pos.SN);
+          marker > 0 && pos.FGN <= marker + 1) {
+        Bullet_Remove(Document, pos.SN);
+        Document.Select_Clear();
+        Repaint();
+        CommonEnding();
+        return;
+      }
       if (!ctrl || TDocument::Position_AtStartOfParagraph(pos)) {
         if (Document.CaretPosition_TryPrevious(pos)) {
           Document.Char_Delete(pos);
@@ -239,7 +254,11 @@ void TKeyBehavior::KeyDown(std::uint16_t Key, Qt::KeyboardModifiers ShiftState) 
     }
     case 46: {  // Delete
       const TCaretPos last = Document.Document_LastCaretPos();
-      if (!ctrl && Document.Select_IsAnyTextSelected()) {
+      if (const int marker = Bullet_MarkerLength(Document, pos.SN);
+          marker > 0 && pos.FGN <= marker && !Document.Select_IsAnyTextSelected()) {
+        // In front of a bullet's marker: the bullet goes, as a whole.
+        Bullet_Remove(Document, pos.SN);
+      } else if (!ctrl && Document.Select_IsAnyTextSelected()) {
         Document.Select_DeleteSelectedText();
       } else if (!TDocument::IsSamePos(pos, last)) {
         if (!ctrl) {
@@ -261,6 +280,15 @@ void TKeyBehavior::KeyDown(std::uint16_t Key, Qt::KeyboardModifiers ShiftState) 
       return;
     }
     case 14: {  // Enter
+      // A bulleted paragraph holding nothing but its marker: Enter ends the list there.
+      if (const int marker = Bullet_MarkerLength(Document, pos.SN);
+          marker > 0 && Document.Paragraph_Length(pos.SN) == marker &&
+          !Document.Select_IsAnyTextSelected()) {
+        Bullet_Remove(Document, pos.SN);
+        Repaint();
+        CommonEnding();
+        return;
+      }
       QString init;
       const TOutline outline = Document.Paragraph_Outline_Get(pos.SN, init);
       Key_Printable(QChar(u'\n'));

@@ -3,6 +3,7 @@
 #include "vl09_Main.h"
 #include "vl09_Notebook.h"
 #include "vlEditorHost.h"
+#include "vlTextBullets.h"
 #include "vlWindowView.h"
 #include "vlWindowViewManager.h"
 #include "vl_Document.h"
@@ -133,25 +134,10 @@ void TvlTextCommands::TextHighlightColorExecute(TColor Highlight) {
 void TvlTextCommands::aTextBulletsExecute() {
   TDocument *doc = ActiveDocument();
   if (!doc) return;
-  int first = doc->FAtPos.SN;
-  int last = first;
-  if (doc->Select_IsAnyTextSelected()) {
-    TCaretPos from, to;
-    doc->Select_GetFirstAndLastCaretPos(from, to);
-    first = from.SN;
-    last = to.SN;
-  }
-  QString marker;
-  const bool remove = doc->Paragraph_Outline_Get(first, marker) == oBullet;
-  bool changed = false;
-  for (int sn = first; sn <= last; ++sn) {
-    if (!doc->IsParagraph(sn)) continue;
-    doc->Paragraph_Outline_Set(sn, remove ? oNone : oBullet,
-                               remove ? QString() : QStringLiteral("  \u2022 "));
-    changed = true;
-  }
-  if (changed) doc->ChangeCount_Increment();
-  RedrawActiveView();
+  if (TWindowView *view = WindowViewOf(ActiveView()))
+    Bullets_Toggle(*view);
+  else if (Bullets_Toggle(*doc))
+    RedrawActiveView();
 }
 
 void TvlTextCommands::UpdateFontButtonState(TDocument *Doc, TFontIndex FontIndex) {

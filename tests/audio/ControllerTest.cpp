@@ -38,9 +38,9 @@ struct TEventsLog final : TActiveSoundEvents {
     NewPath = New;
     if (Media) Media->RecordingJustTerminated_CloseCurrentFile(Old, New);
   }
-  void OnVuChange_Recorder(int L, int R, TDateTime When) override {
+  void OnVuChange_Recorder(int L, int R, TDateTime When, std::int64_t FileMSecs) override {
     RecorderPeaks.push_back(std::max(L, R));
-    if (Media) Media->Recording_AddNewVisualizationDatum(When, (L + R) / 2);
+    if (Media) Media->Recording_AddNewVisualizationDatum(When, (L + R) / 2, FileMSecs);
   }
 };
 

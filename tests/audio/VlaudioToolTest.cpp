@@ -2,6 +2,8 @@
 // recording in time order, at finds the one under a moment (exit 1 when none), foreign files are
 // never touched and nothing is renamed (the program may be recording into a name without length).
 
+#include "vl09_MediaFoldersInfo.h"
+#include "vl09_MediaInfo.h"
 #include "vlAudioTestSupport.h"
 #include "vlTestSupport.h"
 
@@ -57,6 +59,22 @@ TEST(VlaudioTool, ListsRecordingsInTimeOrder_FindsTheOneUnderAMoment_LeavesForei
                 .Exit,
             2);
   EXPECT_TRUE(QFile::exists(audio + QStringLiteral("/2009-09/lecture.wav")));
+
+  // A recording whose level file says its device ran 0.1 % fast: the place is the file's own.
+  const QString fast = audio + QStringLiteral("/2009-10/2009-10-01 09.00 00.0 (5).wav");
+  ASSERT_TRUE(WriteSound(fast, 8000, 1, fiveSeconds));
+  QFile vu(VuPathFor(fast));
+  ASSERT_TRUE(vu.open(QIODevice::WriteOnly));
+  TvlMediaInfo_PerFile readings;
+  readings.StartDT = RecordingStartFromName(fast);
+  for (int ms = 100; ms <= 5000; ms += 100)
+    readings.NewVUReading(IncMilliSecond(readings.StartDT, ms), 100, ms + ms / 1000);
+  ASSERT_TRUE(readings.OnIdleOrClose_FlushToFile(vu));
+  vu.close();
+  r = Vlaudio({QStringLiteral("at"), QStringLiteral("--folder"), audio,
+               QStringLiteral("2009-10-01 09:00:04.0")});
+  ASSERT_EQ(r.Exit, 0);
+  EXPECT_EQ(r.Out.trimmed(), fast + QStringLiteral("\t4004"));
 }
 
 }  // namespace

@@ -256,6 +256,9 @@ TEST_F(TemporalTest, NewText_TakesTheBrokersMomentOrNow) {
       {{true, false, false, play}, 50, now},  // 50 days is no real moment either
       {{true, false, false, play}, context, context},
       {{true, false, true, std::nan("")}, 0, now},  // a broken play position
+      // Stepped on from fast typing into the future: never after now.
+      {{true, false, false, play}, now + 1.0 / 24, now},
+      {{true, false, true, now + 1.0 / 1440}, 0, now},
   };
   for (const auto &row : rows) {
     broker.State = row.State;

@@ -18,15 +18,20 @@
 #include <QMenu>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTest>
 
 namespace {
 
-// Stands in for the editor view: remembers its scroll position and what it was asked.
+// Stands in for the editor page: remembers its scroll position and what it was asked. Built as
+// the editor page is: a container that keeps Qt's NoFocus and hands the keyboard to its text
+// part, its focus proxy.
 class TStandInView final : public QWidget, public TvlPageView {
  public:
   TStandInView(TDocument &Doc, QWidget *Parent, QStringList &Log)
-      : QWidget(Parent), FDoc(Doc), FLog(Log) {
-    setFocusPolicy(Qt::StrongFocus);
+      : QWidget(Parent), Text(new QWidget(this)), FDoc(Doc), FLog(Log) {
+    Text->setFocusPolicy(Qt::StrongFocus);
+    Text->resize(50, 50);
+    setFocusProxy(Text);
   }
   ~TStandInView() override { FLog.append(QStringLiteral("view freed")); }
   int PageView_ScrollPos() const override { return FScroll; }
@@ -43,6 +48,7 @@ class TStandInView final : public QWidget, public TvlPageView {
   }
   int Layouts = 0;
   int CaretScrolls = 0;
+  QWidget *Text;  // takes the keyboard
 
  private:
   TDocument &FDoc;
@@ -292,6 +298,47 @@ TEST_F(NotebookTest, SearchListsTheActiveTabFirstAndJumpGoesToTheNearestMoment) 
   Notebook.GetPageFromIndex(2)->mtcDoc->AtPos_NoSelectionSet(TCaretPos{0, 1, false});
   Notebook.Timestamp_FindDocAndJumpTextTo(BuiltT0);
   EXPECT_EQ(Notebook.GetPageFromIndex(2)->mtcDoc->FAtPos.FGN, 1);
+}
+
+TEST_F(NotebookTest, TheKeyboardGoesToTheActivePagesTextWheneverTheNotebookFocusesIt) {
+  RvlPage &a = Notebook.Page_Create(QStringLiteral("A"), QString());
+  BuildDocument(*a.mtcDoc, {"apple one", "pear"});
+  Notebook.Page_Create(QStringLiteral("B"), QString());
+  auto *elsewhere = new QLineEdit(&Window);  // the search box, a rename box, a label editor
+  Window.resize(400, 300);
+  Window.show();
+  Window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&Window));
+  const auto focusElsewhere = [&] {
+    elsewhere->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), elsewhere);
+  };
+  const auto textOf = [&](int Index) { return View(Index)->Text; };
+
+  focusElsewhere();
+  Notebook.ActivatePage(0);
+  Notebook.FocusActivePage();
+  EXPECT_EQ(QApplication::focusWidget(), textOf(0));
+  EXPECT_GE(View(0)->CaretScrolls, 1);
+
+  // Renaming.
+  Notebook.Rename_Start(1);
+  EXPECT_EQ(QApplication::focusWidget(), Notebook.RenameEdit());
+  Notebook.RenameEdit()->setText(QStringLiteral("Named"));
+  Notebook.Rename_Finish();
+  EXPECT_EQ(QApplication::focusWidget(), textOf(Notebook.ActivePageIndex()));
+
+  // Jumping to a moment.
+  focusElsewhere();
+  Notebook.ActivatePage(0);
+  Notebook.Timestamp_FindDocAndJumpTextTo(BuiltT0 + 1002.4 / 86400);
+  EXPECT_EQ(QApplication::focusWidget(), textOf(0));
+
+  // A view that cannot take the keyboard is left alone.
+  focusElsewhere();
+  textOf(0)->setFocusPolicy(Qt::NoFocus);
+  Notebook.FocusActivePage();
+  EXPECT_EQ(QApplication::focusWidget(), elsewhere);
 }
 
 TEST_F(NotebookTest, BinderSavedAndOpenedThroughTheNotebookKeepsActiveTabAndScrollPositions) {

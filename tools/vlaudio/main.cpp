@@ -10,10 +10,12 @@
 //
 // list prints one line per recording, START<TAB>SECONDS<TAB>PATH, START as YYYY-MM-DD HH:MM:SS.t,
 // in time order, all months when none is given. at prints PATH<TAB>OFFSET_MS of the recording
-// covering MOMENT ("YYYY-MM-DD HH:MM:SS[.t]"), exit 1 when none does. play --at plays from such a
-// moment and prints the recording and offset it chose. --folder defaults to the program's audio
-// folder; files whose names do not parse are skipped. None of them renames a file: a recording
-// whose name lacks its length is measured from its header (it may be the one being recorded).
+// covering MOMENT ("YYYY-MM-DD HH:MM:SS[.t]"), exit 1 when none does; the offset is the place in
+// the file, through the clock record the recording's ".vu" keeps (linear without one). play --at
+// plays from such a moment and prints the recording and offset it chose. --folder defaults to the
+// program's audio folder; files whose names do not parse are skipped. None of them renames a
+// file: a recording whose name lacks its length is measured from its header (it may be the one
+// being recorded).
 //
 // A FILE ending in ".ogg" records Ogg Vorbis, anything else WAV. Device numbers are those
 // "devices" lists. The exit code is 0 on success, 1 when the operation failed, 2 on bad usage.

@@ -1,6 +1,7 @@
 #include "recordings.h"
 
 #include "vl09_MediaFoldersInfo.h"
+#include "vl09_MediaInfo.h"
 #include "vl09_MyActiveSound.h"
 #include "vlAppPaths.h"
 #include "vlGuard.h"
@@ -111,7 +112,13 @@ int RecordingAt(const QStringList &Arguments) {
     QString path = it->Path;
     const int length = folders.LengthOf(path);
     if (length > 0 && it->Start <= when && when <= it->Start + length / SecsPerDay) {
-      Out(path + QLatin1Char('\t') + QString::number(MilliSecondsBetween(it->Start, when)));
+      // The place in the file through the recording's clock record, as playing from it would.
+      std::vector<TvuDatum> readings;
+      const QString vu = FindVuFileFor(path, true);
+      if (vu.isEmpty() || !ReadVuFile(vu, readings)) readings.clear();
+      const TRecordingClock clock(readings);
+      Out(path + QLatin1Char('\t') +
+          QString::number(ClockMSecsToInt(clock.FileMSecsAt((when - it->Start) * MSecsPerDay))));
       return 0;
     }
   }
@@ -145,7 +152,7 @@ int PlayAt(QCoreApplication &App, const std::shared_ptr<TPulseBackend> &Backend,
   }
   Out(QStringLiteral("Playing %1 from %2 ms at %3 %")
           .arg(fm.LoadedPath())
-          .arg(MilliSecondsBetween(fm.GetCurrentFilePlayingBeganAt(), when))
+          .arg(fm.Player() ? fm.Player()->GetCurrentPos(0) : 0)
           .arg(tempo));
   QTimer ticker;
   QObject::connect(&ticker, &QTimer::timeout, &fm, [&] {

@@ -1,6 +1,7 @@
 #include "vlActiveSoundRecorder.h"
 
 #include "vlAudioRing.h"
+#include "vlClock.h"
 #include "vlGlobals.h"
 #include "vlLevelMeter.h"
 #include "vlSessionSpool.h"
@@ -13,6 +14,8 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <mutex>
 
 namespace {
@@ -27,6 +30,19 @@ constexpr int kUnityPermyriad = 100 * 100;
 
 QString DefaultChannelName() { return QStringLiteral("Default"); }
 
+// The tenth of a second at or before Moment: recording names keep tenths.
+TDateTime FloorToTenth(TDateTime Moment) {
+  constexpr double tenthsPerDay = SecsPerDay * 10;
+  return std::floor(Moment * tenthsPerDay + 1e-6) / tenthsPerDay;
+}
+
+// Drift readings are smoothed over about two seconds: the estimate moves in steps of a few
+// milliseconds, a device clock's drift by 2 ms in two seconds at 0.1 %.
+constexpr double kDriftSmoothingMSecs = 2000;
+// Seconds of arrivals over which the first frame's moment is estimated.
+constexpr int kBoundSeconds = 8;
+constexpr int kSettleMSecs = TActiveSoundRecorder::kStartSettleMSecs;
+
 }  // namespace
 
 // One recording: the file, the spool, and the ring the audio thread fills. Created and destroyed
@@ -34,12 +50,14 @@ QString DefaultChannelName() { return QStringLiteral("Default"); }
 // the worker, or on the user-interface thread once the worker is gone (at Stop).
 class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
  public:
-  TSession(TActiveSoundRecorder &Owner, std::uint64_t Id, int Rate, int Channels)
+  TSession(TActiveSoundRecorder &Owner, std::uint64_t Id, int Rate, int Channels,
+           TDateTime RequestedStart)
       : FOwner(Owner),
         FId(Id),
         FRate(Rate),
         FChannels(Channels),
-        FRing(static_cast<std::size_t>(Rate) * static_cast<std::size_t>(Channels) * kRingSeconds) {
+        FRing(static_cast<std::size_t>(Rate) * static_cast<std::size_t>(Channels) * kRingSeconds),
+        FRequestedStart(RequestedStart) {
     FPeaks.Configure(Rate, Channels);
     FBlock.resize(kBlockFrames * static_cast<std::size_t>(Channels));
   }
@@ -55,10 +73,15 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
   std::unique_ptr<TAudioCaptureStream> Stream;
   std::unique_ptr<TAudioWorker> Worker;
 
+  void CaptureDelay(std::int64_t DelayUSecs) override {
+    FBlockDelayUSecs = std::max<std::int64_t>(0, DelayUSecs);
+  }
+
   // Audio the ring cannot take is lost; it is recorded as silence of the same length in its own
   // place: the silence goes into the ring before any later audio, once there is room again, and
   // everything captured until then is owed as well. Only whole frames go into the ring.
   void Captured(const std::int16_t *Frames, std::size_t Count) override {
+    Measure(Count);
     const std::size_t width = static_cast<std::size_t>(FChannels);
     std::size_t room = FRing.Free() / width;
     std::int64_t owed = FSilenceOwed.load(std::memory_order_relaxed);
@@ -76,10 +99,97 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
 
   void CaptureFailed() override { FCaptureFailed.store(true); }
 
+  // Audio thread: when the stream's first frame was captured, as this block tells it. Its last
+  // frame was captured no later than now less the stream's delay: the block's end, counted back
+  // by the frames before it, bounds the first frame's moment from above. The smallest bound over a
+  // stretch is the best estimate: a block that arrived late raises its own bound only. Bounds are
+  // kept per second for the last kBoundSeconds, so that a device clock running fast or slow moves
+  // the estimate with it.
+  void Measure(std::size_t Count) {
+    const TDateTime now = Clock().Now();
+    const std::int64_t delay = FBlockDelayUSecs;
+    FBlockDelayUSecs = 0;
+    FDeviceFrames += static_cast<std::int64_t>(Count);
+    const double bound = now - (double(delay) / 1e6 + double(FDeviceFrames) / FRate) / SecsPerDay;
+    if (FFirstArrival == 0) FFirstArrival = now;
+    const std::int64_t second = FDeviceFrames / FRate;
+    if (second != FBoundSecond) {
+      FBoundSecond = second;
+      FBounds[static_cast<std::size_t>(second % kBoundSeconds)] = bound;
+    } else {
+      double &slot = FBounds[static_cast<std::size_t>(second % kBoundSeconds)];
+      slot = std::min(slot, bound);
+    }
+    double best = bound;
+    for (const double b : FBounds)
+      if (b != 0) best = std::min(best, b);
+    FFirstFrameAt.store(best, std::memory_order_release);
+    FMeasuredFrames.store(FDeviceFrames, std::memory_order_release);
+  }
+
+  // Worker: once enough has been captured to know when it began, fixes the file's start (the
+  // moment asked for, or the tenth before the first frame) and writes the silence from there to
+  // the first frame. False while it waits; what was captured waits in the ring meanwhile.
+  bool Align(bool CaptureEnded) {
+    if (FAligned) return true;
+    const std::int64_t measured = FMeasuredFrames.load(std::memory_order_acquire);
+    if (measured == 0 && !CaptureEnded) return false;
+    if (measured < std::int64_t{FRate} * kSettleMSecs / 1000 && !CaptureEnded) return false;
+    FAligned = true;
+    const TDateTime first =
+        measured > 0 ? FFirstFrameAt.load(std::memory_order_acquire) : Clock().Now();
+    // A first frame a little before the moment asked for (the stream's own history, or the
+    // estimate's rounding) is left out of the file rather than moving its start.
+    TDateTime start = FRequestedStart;
+    const double ahead = (first - start) * SecsPerDay * 1000;
+    if (start == 0) {
+      start = first;  // no name to agree with: the file begins with its first frame
+    } else if (ahead < -kSettleMSecs || ahead > kMaxPaddingMSecs) {
+      start = FloorToTenth(first);
+    }
+    FFileStart = start;
+    FFirstFrame = first;
+    const auto padding =
+        static_cast<std::int64_t>(std::llround((first - start) * SecsPerDay * FRate));
+    FOwner.FFileStart.store(start);
+    FOwner.FFirstCaptured.store(first);
+    FOwner.FFirstDelayMSecs.store(FFirstArrival == 0 ? -1.0
+                                                     : (FFirstArrival - first) * SecsPerDay * 1000);
+    FOwner.FPaddingMSecs.store(double(padding) * 1000 / FRate);
+    FOwner.FDriftMSecs.store(0);
+    const std::size_t width = static_cast<std::size_t>(FChannels);
+    for (std::int64_t skip = -padding; skip > 0;) {
+      const auto frames = static_cast<std::size_t>(std::min<std::int64_t>(skip, kBlockFrames));
+      const std::size_t got = FRing.Pop(FBlock.data(), frames * width) / width;
+      if (got == 0) break;
+      skip -= static_cast<std::int64_t>(got);
+    }
+    for (std::int64_t left = padding; left > 0;) {
+      const auto frames = static_cast<std::size_t>(std::min<std::int64_t>(left, kBlockFrames));
+      std::fill_n(FBlock.begin(), frames * width, std::int16_t{0});
+      if (!Process(frames)) return true;
+      left -= static_cast<std::int64_t>(frames);
+    }
+    return true;
+  }
+
+  // Worker: how far the estimate of the first frame's moment has moved since the start was fixed
+  // (a device clock running fast moves it earlier), smoothed; wall-clock minus file time.
+  void FollowDrift(std::size_t Frames) {
+    if (FFirstFrame == 0) return;
+    const double drift =
+        (FFirstFrameAt.load(std::memory_order_acquire) - FFirstFrame) * SecsPerDay * 1000;
+    const double weight = std::min(1.0, double(Frames) * 1000 / FRate / kDriftSmoothingMSecs);
+    FDrift += (drift - FDrift) * weight;
+    FOwner.FDriftMSecs.store(FDrift);
+  }
+
   // Moves everything captured so far into the file. Ends the recording as broken off when the
   // file cannot take more or the device is gone.
   void Pump() {
     std::lock_guard<std::mutex> lock(FPumpMutex);
+    if (FFinalized) return;
+    if (!Align(FOnUiThread || FCaptureFailed.load())) return;
     if (FFinalized) return;
     const std::size_t width = static_cast<std::size_t>(FChannels);
     for (;;) {
@@ -141,6 +251,7 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
     int Left;
     int Right;
     std::int64_t MSecs;
+    std::int64_t HeardMSecs;
   };
 
   bool Process(std::size_t Frames) {
@@ -153,8 +264,11 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
       }
     }
     FReadings.clear();
-    FPeaks.Feed(FBlock.data(), Frames, [this](int Left, int Right, std::int64_t MSecs) {
-      FReadings.push_back({Left, Right, MSecs});
+    FollowDrift(Frames);
+    const std::int64_t drift = std::llround(FDrift * 1000);
+    FPeaks.Feed(FBlock.data(), Frames, [this, drift](int Left, int Right, std::int64_t MSecs) {
+      FReadings.push_back(
+          {Left, Right, MSecs, MSecs + (drift >= 0 ? drift + 500 : drift - 500) / 1000});
     });
 
     if (!FWriter.Write(FBlock.data(), Frames)) {
@@ -175,7 +289,10 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
     TActiveSoundRecorder *owner = &FOwner;
     for (const RReading &r : FReadings) {
       QMetaObject::invokeMethod(
-          owner, [owner, r] { Q_EMIT owner->OnVUMeterValueChange(r.Left, r.Right, r.MSecs); },
+          owner,
+          [owner, r] {
+            Q_EMIT owner->OnVUMeterValueChange(r.Left, r.Right, r.MSecs, r.HeardMSecs);
+          },
           Qt::QueuedConnection);
     }
     FFramesSinceHeader += static_cast<std::int64_t>(Frames);
@@ -194,6 +311,21 @@ class TActiveSoundRecorder::TSession final : public TAudioCaptureClient {
   std::atomic<std::int64_t> FSilenceOwed{0};  // frames lost and not yet in the ring
   std::atomic<bool> FCaptureFailed{false};
   std::atomic<int> FGain{kUnityPermyriad};
+  const TDateTime FRequestedStart;
+  // Audio thread only.
+  std::int64_t FBlockDelayUSecs = 0;
+  std::int64_t FDeviceFrames = 0;  // frames the stream delivered, holes included
+  TDateTime FFirstArrival = 0;
+  std::array<double, kBoundSeconds> FBounds{};  // per second of frames; 0: none yet
+  std::int64_t FBoundSecond = -1;
+  // Written on the audio thread, read by the worker.
+  std::atomic<double> FFirstFrameAt{0};
+  std::atomic<std::int64_t> FMeasuredFrames{0};
+  // The worker's (under FPumpMutex).
+  bool FAligned = false;
+  TDateTime FFileStart = 0;
+  TDateTime FFirstFrame = 0;
+  double FDrift = 0;
 
   // Used by whoever pumps, under FPumpMutex.
   std::mutex FPumpMutex;
@@ -431,7 +563,14 @@ TOleEnum TActiveSoundRecorder::StartFromDirectSoundDevice(int Dev, int Ch, const
   const TOleEnum resolved = ResolveEncodeFormats(FFormats, format);
   if (resolved != NOERROR) return resolved;
 
-  auto session = std::make_unique<TSession>(*this, FNextSessionId++, format.Rate, format.Channels);
+  auto session = std::make_unique<TSession>(*this, FNextSessionId++, format.Rate, format.Channels,
+                                            FRequestedFileStart);
+  FRequestedFileStart = 0;
+  FFileStart.store(0);
+  FFirstCaptured.store(0);
+  FFirstDelayMSecs.store(-1);
+  FPaddingMSecs.store(0);
+  FDriftMSecs.store(0);
   QString error;
   const TOleEnum created = session->Writer().Create(Path, format, error);
   if (created != NOERROR) {
@@ -496,6 +635,16 @@ void TActiveSoundRecorder::EndSession(bool Broken) {
   const int result = broken ? 0 : 1;
   QMetaObject::invokeMethod(
       this, [this, result] { Q_EMIT OnRecordingStopped(result); }, Qt::QueuedConnection);
+}
+
+RCaptureTiming TActiveSoundRecorder::CaptureTiming() const {
+  RCaptureTiming timing;
+  timing.FileStart = FFileStart.load();
+  timing.FirstCaptured = FFirstCaptured.load();
+  timing.FirstDelayMSecs = FFirstDelayMSecs.load();
+  timing.PaddingMSecs = FPaddingMSecs.load();
+  timing.DriftMSecs = FDriftMSecs.load();
+  return timing;
 }
 
 QString TActiveSoundRecorder::ControlVersion() const { return QStringLiteral("Vellomar 1.0"); }

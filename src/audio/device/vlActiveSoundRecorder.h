@@ -9,12 +9,21 @@
 // recording that breaks off (device removed, disk full, write error) closes its file the same way
 // and ends with OnRecordingStopped(0). The file never loses what was written before the fault.
 //
+// Timing: the file begins at a known wall-clock moment. When the caller gives one
+// (SetFileStartMoment, a moment before the recording was asked for), the file begins exactly
+// there: silence fills it from that moment to the moment its first frame was captured, which the
+// stream's own timing tells (the device's and the server's delay before the first block). Each
+// level reading then carries, beside its place in the file, the wall-clock moment its sound was
+// heard, so that a device clock running a little fast or slow is seen and mapped, not carried
+// into every moment late in a long recording.
+//
 // Threads: every method is called on the user-interface thread, and every signal is delivered
 // there, queued: none is ever emitted from inside a call. Samples move on the backend's audio
 // thread (into a ring) and on the worker (out of it).
 
 #include "vlAudioBackend.h"
 #include "vlAudioErrors.h"
+#include "vlDateTime.h"
 #include "vlEncodeFormats.h"
 
 #include <QObject>
@@ -27,6 +36,15 @@
 #include <vector>
 
 class TSessionSpool;
+
+// How a recording was aligned with the wall clock, for the trace.
+struct RCaptureTiming {
+  TDateTime FileStart = 0;      // the wall-clock moment of the file's first frame; 0: not yet
+  TDateTime FirstCaptured = 0;  // the moment its first captured frame was heard
+  double FirstDelayMSecs = -1;  // the stream's delay before that frame; -1: the stream had none
+  double PaddingMSecs = 0;      // silence written before it
+  double DriftMSecs = 0;        // latest wall-clock minus file time, smoothed
+};
 
 class TActiveSoundRecorder : public QObject {
   Q_OBJECT
@@ -75,6 +93,18 @@ class TActiveSoundRecorder : public QObject {
   // ERR_INVALID_INPUT_CHANNEL, ERR_INVALID_FORMAT (WMA), ERR_INVALID_INPUT_FORMAT,
   // ERR_ENCODER_ERROR, ERR_CANNOT_CREATE_FILE. On failure nothing is left on disk.
   TOleEnum StartFromDirectSoundDevice(int Dev, int Ch, const QString &Path);
+  // The moment the next recording's file is to begin at (its name's stamp): the file then begins
+  // with silence up to its first captured frame (frames captured up to 300 ms before it are left
+  // out). A moment more than kMaxPaddingMSecs before that frame, or after it by more than 300 ms:
+  // the file begins at the tenth of a second at or before that frame. 0: it begins with that
+  // frame. The moment used is in CaptureTiming() once the started event has come.
+  static constexpr int kMaxPaddingMSecs = 5000;
+  // Audio captured before the file's start is fixed and the started event comes: the first
+  // blocks of a stream often arrive in a burst, late; a little more tells when it really began.
+  static constexpr int kStartSettleMSecs = 300;
+  void SetFileStartMoment(TDateTime Moment) { FRequestedFileStart = Moment; }
+  RCaptureTiming CaptureTiming() const;
+
   // Ends the recording: the file is complete when this returns, OnRecordingStopped follows.
   // ERR_RECORDER_EMPTY when nothing records.
   TOleEnum Stop();
@@ -111,8 +141,10 @@ class TActiveSoundRecorder : public QObject {
   // Result 1: stopped by Stop; 0: broke off.
   void OnRecordingStopped(int Result);
   // Peaks 0..32767 of the last 100 ms, after the gain, and the milliseconds of recording at the
-  // end of that stretch. Mono gives Left = Right.
-  void OnVUMeterValueChange(int LeftPeak, int RightPeak, qint64 MSecIntoRecording);
+  // end of that stretch: its place in the file, and when it was heard, in wall-clock milliseconds
+  // after the file's start (the same when the stream tells no timing). Mono gives Left = Right.
+  void OnVUMeterValueChange(int LeftPeak, int RightPeak, qint64 MSecIntoRecording,
+                            qint64 HeardMSecs);
   // Declared for the controller's connections; never emitted by this recorder.
   void OnSoundPlaybackStopped();
 
@@ -148,6 +180,13 @@ class TActiveSoundRecorder : public QObject {
   bool FAgcEnabled = false;
 
   QString FSpoolFolder;
+  TDateTime FRequestedFileStart = 0;
+  // Written by the session on the audio thread once, at its first block; read here.
+  std::atomic<double> FFileStart{0};
+  std::atomic<double> FFirstCaptured{0};
+  std::atomic<double> FFirstDelayMSecs{-1};
+  std::atomic<double> FPaddingMSecs{0};
+  std::atomic<double> FDriftMSecs{0};
   std::unique_ptr<TSession> FSession;
   std::uint64_t FNextSessionId = 1;
   std::atomic<int> FStatus{0};

@@ -49,6 +49,11 @@ class TAudioCaptureClient {
   virtual void Captured(const std::int16_t *Frames, std::size_t Count) = 0;
   // Called on the audio thread once, when the stream broke (device removed, server gone).
   virtual void CaptureFailed() = 0;
+  // Called on the audio thread just before Captured, by streams that know their timing: the last
+  // frame of the block that follows was captured at least DelayUSecs before this call (the
+  // transport from the server, a device's latency). Without it a block's last frame counts as
+  // captured no later than the block arrives, which is what arrivals alone tell.
+  virtual void CaptureDelay(std::int64_t DelayUSecs) { static_cast<void>(DelayUSecs); }
 };
 
 class TAudioPlaybackClient {

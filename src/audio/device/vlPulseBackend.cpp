@@ -117,8 +117,10 @@ class TPulseBackend::TCapture final : public TAudioCaptureStream {
     attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(
         static_cast<pa_usec_t>(FBackend.FCaptureFragmentMSecs) * PA_USEC_PER_MSEC, &sampleFormat));
     const QByteArray name = Source.toUtf8();
+    // Timing updates tell the transport delay of a block (Readable).
     const auto flags =
-        static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+        static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE |
+                                       PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
     if (pa_stream_connect_record(FStream, Source.isEmpty() ? nullptr : name.constData(), &attr,
                                  flags) < 0) {
       Error = FBackend.ContextError();
@@ -147,6 +149,14 @@ class TPulseBackend::TCapture final : public TAudioCaptureStream {
       const void *data = nullptr;
       std::size_t bytes = 0;
       if (pa_stream_peek(Stream, &data, &bytes) < 0 || bytes == 0) break;
+      // A block leaves the server as soon as the server has read it from the device, so its last
+      // frame was captured just before: its age on arrival is the transport. The device's own
+      // latency (source_usec) is data captured after that frame, not a delay of it; the
+      // interpolated stream latency is not used either: on sources that keep a history for
+      // rewinds (a remapped monitor) it counts that history as delay, hundreds of milliseconds
+      // that never were.
+      if (const pa_timing_info *timing = pa_stream_get_timing_info(Stream))
+        self->FClient.CaptureDelay(static_cast<std::int64_t>(timing->transport_usec));
       // No data but a length is a hole the server could not fill: silence of that length.
       self->FClient.Captured(static_cast<const std::int16_t *>(data), bytes / self->FFrameBytes);
       pa_stream_drop(Stream);

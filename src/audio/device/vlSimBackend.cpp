@@ -65,7 +65,14 @@ TSimGenerator SamplesGenerator(std::vector<std::int16_t> Samples) {
 class TSimBackend::TCapture final : public TAudioCaptureStream {
  public:
   TCapture(TSimBackend &Sim, QString Source, int Rate, int Channels, TAudioCaptureClient &Client)
-      : FSim(Sim), FSource(std::move(Source)), FRate(Rate), FChannels(Channels), FClient(Client) {}
+      : FSim(Sim),
+        FSource(std::move(Source)),
+        FRate(Rate),
+        FChannels(Channels),
+        FClient(Client),
+        FStartMSecs(Sim.FCaptureStartMSecs),
+        FLatencyMSecs(Sim.FCaptureLatencyMSecs),
+        FPartsPerMillion(Sim.FCapturePartsPerMillion) {}
 
   ~TCapture() override {
     std::lock_guard<std::recursive_mutex> lock(FSim.FMutex);
@@ -82,10 +89,19 @@ class TSimBackend::TCapture final : public TAudioCaptureStream {
       return;
     }
     FMSecs += TickMSecs;
-    const std::int64_t upTo = FramesAt(FMSecs, FRate);
+    // Frames captured on the device's clock since it started, delivered a latency later.
+    const std::int64_t running = FMSecs - FStartMSecs - FLatencyMSecs;
+    if (running <= 0) return;
+    const std::int64_t upTo =
+        running * FRate * (1000000 + FPartsPerMillion) / (std::int64_t{1000} * 1000000);
     const auto count = static_cast<std::size_t>(upTo - FFrames);
+    if (count == 0) return;
     FBuffer.resize(count * static_cast<std::size_t>(FChannels));
     source->Generator(FFrames, FBuffer.data(), count, FRate, FChannels);
+    // The block's last frame ends where frame upTo would begin.
+    const double endUSecs = double(FStartMSecs) * 1000 +
+                            double(upTo) * 1e12 / (double(FRate) * (1e6 + FPartsPerMillion));
+    FClient.CaptureDelay(std::llround(double(FMSecs) * 1000 - endUSecs));
     FFrames = upTo;
     FClient.Captured(FBuffer.data(), count);
   }
@@ -96,6 +112,9 @@ class TSimBackend::TCapture final : public TAudioCaptureStream {
   int FRate;
   int FChannels;
   TAudioCaptureClient &FClient;
+  const int FStartMSecs;
+  const int FLatencyMSecs;
+  const int FPartsPerMillion;
   std::int64_t FMSecs = 0;
   std::int64_t FFrames = 0;
   bool FFailed = false;

@@ -52,6 +52,16 @@ class TSimBackend final : public TAudioBackend {
   void SetServerReachable(bool Reachable) { FReachable = Reachable; }
   // How long rendered audio takes to be heard, for streams opened afterwards.
   void SetOutputLatencyMSecs(int MSecs) { FOutputLatencyMSecs = MSecs; }
+  // Timing of capture streams opened afterwards: the device delivers its first frame StartMSecs
+  // after the stream opens (a device waking up), every frame LatencyMSecs after it was captured,
+  // and its clock runs ClockPartsPerMillion fast (negative: slow) against the simulated clock, so
+  // that frame k of the stream was captured StartMSecs + k / (rate * (1 + ppm / 10^6)) seconds
+  // after the stream opened. Each block reports its delay (TAudioCaptureClient::CaptureDelay).
+  void SetCaptureTiming(int StartMSecs, int LatencyMSecs, int ClockPartsPerMillion) {
+    FCaptureStartMSecs = StartMSecs;
+    FCaptureLatencyMSecs = LatencyMSecs;
+    FCapturePartsPerMillion = ClockPartsPerMillion;
+  }
   // Every capture stream fails once the simulated time reaches MSecs.
   void FailCaptureAtMSecs(std::int64_t MSecs) { FFailCaptureAt = MSecs; }
   // A worker held up between two blocks (a slow disk): Stall answers, at each such moment, how
@@ -105,6 +115,9 @@ class TSimBackend final : public TAudioBackend {
   std::atomic<bool> FReachable{true};
   bool FConnected = false;
   int FOutputLatencyMSecs = 40;
+  int FCaptureStartMSecs = 0;
+  int FCaptureLatencyMSecs = 0;
+  int FCapturePartsPerMillion = 0;
   std::int64_t FFailCaptureAt = -1;
   std::int64_t FNowMSecs = 0;
   std::vector<RSimSource> FSources;
