@@ -9,7 +9,6 @@
 #include "vlPrompts.h"
 #include "vlTextFile.h"
 #include "vlWin1252.h"
-#include "vl_Document.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +16,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <vector>
 
 namespace {
 
@@ -114,11 +114,24 @@ QString TvlNotebookBinder::DeprecatedBinderPathName() {
 
 QString TvlNotebookBinder::Binder_Save(const QString &PathName, bool IsBackup) {
   const QString failed = QStringLiteral("File ") + PathName;
-  const int count = FTabs.Tabs_Count();
-  // TabCount 0 makes a file that no one can open again; the notebook always has a tab.
+  // The blank tab the notebook offers for new notes (caption " ", nothing in it) is no tab of
+  // the user's: it is not written, unless it is all there is (TabCount 0 makes a file that no one
+  // can open again).
+  std::vector<int> saved;
+  for (int i = 0; i < FTabs.Tabs_Count(); ++i) {
+    TDocument &doc = FTabs.Tabs_Document(i);
+    const bool offeredBlank = FTabs.Tabs_Title(i) == QStringLiteral(" ") &&
+                              doc.Document_IsBlank() &&
+                              doc.InsetsStorage.High() < doc.InsetsStorage.Low();
+    if (!offeredBlank) saved.push_back(i);
+  }
+  if (saved.empty() && FTabs.Tabs_Count() > 0) saved.push_back(0);
+  const int count = static_cast<int>(saved.size());
   if (count < 1) return failed + QStringLiteral(": there is no tab to save");
-  int active = FTabs.Tabs_ActiveIndex();
-  if (active < 0 || active >= count) active = 0;
+  int active = 0;
+  for (int k = 0; k < count; ++k)
+    if (saved[static_cast<std::size_t>(k)] == FTabs.Tabs_ActiveIndex()) active = k;
+  const auto tab = [&saved](int K) { return saved[static_cast<std::size_t>(K)]; };
 
   TvlXmlOut out(FTargetFactory ? FTargetFactory() : nullptr);
   if (FChunkSize > 0) out.SetChunkSize(FChunkSize);
@@ -149,22 +162,23 @@ QString TvlNotebookBinder::Binder_Save(const QString &PathName, bool IsBackup) {
   for (int i = 0; i < count; ++i) {
     out.Insert_TagOpenForAttributes(xtEarlyNotice_);
     out.Insert_Attribute("TabIndex", i);
-    out.Insert_AttributeE("TabTitle", FTabs.Tabs_Title(i));
+    out.Insert_AttributeE("TabTitle", FTabs.Tabs_Title(tab(i)));
     if (i == active) out.Insert_Attribute("TabActive", true);
     out.Insert_TagClose_NoMoreAttributes();
   }
 
   QString tabsNotWritten;
   for (int i = 0; i < count; ++i) {
-    const QString title = FTabs.Tabs_Title(i);
+    const QString title = FTabs.Tabs_Title(tab(i));
     out.Insert_TagOpenForAttributes(xtDocTabBegin_);
     out.Insert_AttributeE("TabTitle", title);
     out.Insert_Attribute("TabIndex", i);
     out.Insert_TagClose_NoMoreAttributes();
     out.Insert_TagOpenForAttributes(xtScrollPos_);
-    out.Insert_Attribute("VSB", FTabs.Tabs_ScrollPosForSaving(i));
+    out.Insert_Attribute("VSB", FTabs.Tabs_ScrollPosForSaving(tab(i)));
     out.Insert_TagClose_NoMoreAttributes();
-    if (!FTabs.Tabs_Document(i).IO_SaveEmbedded(out)) tabsNotWritten += title + QLatin1Char('\n');
+    if (!FTabs.Tabs_Document(tab(i)).IO_SaveEmbedded(out))
+      tabsNotWritten += title + QLatin1Char('\n');
     out.Insert_TagWithoutAttributes(xtDocTabEnd);
   }
   Events().IO_SaveNonTypingEvents(out);
@@ -195,7 +209,7 @@ QString TvlNotebookBinder::Binder_Save(const QString &PathName, bool IsBackup) {
   const RJournalBase base = RJournalBase::OfBytes(PathName, bytes);
   if (!IsBackup) {
     const QString oldJournal = FJournal->PathName();
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < FTabs.Tabs_Count(); ++i) {
       TDocument &doc = FTabs.Tabs_Document(i);
       doc.ChangeCount_Clear();
       // The binder now holds everything a backup would: no backup right after a save.
@@ -246,7 +260,13 @@ bool TvlNotebookBinder::Binder_IsCompeletelySaved() const {
   if (FTabsChanged) return false;
   for (int i = 0; i < FTabs.Tabs_Count(); ++i) {
     const TDocument &doc = FTabs.Tabs_Document(i);
-    if (!doc.Document_IsBlank() && doc.ChangeCount() != 0) return false;
+    if (doc.ChangeCount() == 0) continue;
+    // A blank page is nothing to lose, unless the user named its tab: a tab named for notes to
+    // come is work the binder would otherwise drop without a word.
+    const QString title = FTabs.Tabs_Title(i);
+    const bool named =
+        !title.trimmed().isEmpty() && !title.startsWith(QStringLiteral("Click To Name (Created "));
+    if (named || !doc.Document_IsBlank()) return false;
   }
   return true;
 }

@@ -107,23 +107,3 @@ std::optional<TDateTime> ImportRecordingCommand(const RProgramParts &Parts) {
   Parts.Recordings->Month_Reload();
   return plan.Start;
 }
-
-void AddExchangeCommands(TVellomarFm &Fm, QMenu &Menu, QAction *Before) {
-  auto *exportNotes = new QAction(QStringLiteral("Export &Notes ..."), &Fm);
-  exportNotes->setObjectName(QStringLiteral("aFileExportNotes"));
-  auto *importRecording = new QAction(QStringLiteral("Import &Recording ..."), &Fm);
-  importRecording->setObjectName(QStringLiteral("aFileImportRecording"));
-  Menu.insertAction(Before, exportNotes);
-  Menu.insertAction(Before, importRecording);
-  QObject::connect(exportNotes, &QAction::triggered, &Fm,
-                   [&Fm] { RunGuarded([&Fm] { ExportNotesCommand(Fm.Parts()); }); });
-  QObject::connect(importRecording, &QAction::triggered, &Fm, [&Fm] {
-    RunGuarded([&Fm] {
-      const std::optional<TDateTime> start = ImportRecordingCommand(Fm.Parts());
-      RMainWindowHooks &hooks = Fm.Hooks();
-      if (start && hooks.SetupHistoricalTrack)
-        hooks.SetupHistoricalTrack(*start,
-                                   hooks.HistoricalTrackZoom ? hooks.HistoricalTrackZoom() : 2);
-    });
-  });
-}

@@ -8,9 +8,6 @@
 
 #include <optional>
 
-class QAction;
-class QMenu;
-class TVellomarFm;
 struct RProgramParts;
 
 // Asks for the file (the dialog's filter chooses the format, else the name's extension), then
@@ -22,7 +19,3 @@ bool ExportNotesCommand(const RProgramParts &Parts);
 // and copies it into the audio folder; the listing is read again. The imported recording's start,
 // or nothing when nothing was imported (cancelled, refused: the user is told why).
 std::optional<TDateTime> ImportRecordingCommand(const RProgramParts &Parts);
-
-// Both commands as actions of the window ("aFileExportNotes", "aFileImportRecording"), put into
-// Menu before Before. After an import the historical track shows the new recording.
-void AddExchangeCommands(TVellomarFm &Fm, QMenu &Menu, QAction *Before);
