@@ -5,8 +5,8 @@
 #      then, while a click track with irregular gaps plays (vl_click_witness, which hears it
 #      through a capture client of its own and writes down when each click sounded), capital
 #      letters are typed, each in its own paragraph, at moments taken with `date` right before
-#      each key; recording stops; closing the program answers Yes to the save question, which
-#      saves the binder;
+#      each key (another when the machine stalled at one); recording stops; closing the program
+#      answers Yes to the save question, which saves the binder;
 #   2. a second start reopens the binder and shows the audio controls; the caret goes to the
 #      start of each letter, then of the sentence, and Play > Play from the Caret plays from there.
 # Checks: the binder holds the sentence at a moment of today; the recording exists and is as long
@@ -50,7 +50,7 @@ cat >"$work/drive.sh" <<'DRIVE'
 #!/usr/bin/env bash
 set -euo pipefail
 work=$1 exe=$2 step=$3 witness=$4
-letters=(K M P R T W H N)
+letters=(K M P R T W H N B D F G J L)
 # The real X platform on the virtual screen, whatever the tests around chose.
 export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb
 trace=$HOME/Documents/Vellomar/Trace.txt
@@ -90,17 +90,22 @@ if [[ $step == 1 ]]; then
   wait "$speech"
   # The clicks, and a letter now and then while they sound: the moment before each key press,
   # and the one after it (a wide gap shows the machine stalled there).
-  "$witness" play "$work/clicks.txt" 12 2>"$work/witness.txt" &
+  # A letter whose key took more than 45 ms from one moment to the other (30-36 ms as a rule)
+  # was typed while the machine stalled: another one is typed, up to 8 well-timed ones.
+  "$witness" play "$work/clicks.txt" 16 2>"$work/witness.txt" &
   clicks=$!
   wait_until 100 test -f "$work/clicks.txt.playing" || { echo "no clicks" >&2; exit 1; }
   sleep 0.5
+  typing=$SECONDS well=0
   for letter in "${letters[@]}"; do
+    ((well < 8 && SECONDS - typing < 14)) || break
     key Return
     sleep "0.$((RANDOM % 5))"
     before=$(date +%s.%N)
     xdotool key "shift+${letter,,}"
     after=$(date +%s.%N)
     echo "$letter $before $after" >>"$work/keys.txt"
+    ((${after/./} - ${before/./} > 45000000)) || well=$((well + 1))
     sleep 0.2
   done
   wait "$clicks" || { echo "the witness failed: $(cat "$work/witness.txt")" >&2; exit 1; }
@@ -255,7 +260,8 @@ awk -v start="$start" -v clicks="$work/clicks.txt" -v onsets="$work/onsets.txt" 
     error = inFile - phase
     printf "%-6s  %5d  %12.1f ms  %21.1f ms  %+5.1f  %10.1f ms  %8.1f ms", letter, last, phase,
       inFile, error, latency, stall
-    if (latency > 100 || stall > 100) { printf "  skipped: the machine stalled\n"; ++skipped; next }
+    if (stall > 45) { printf "  retaken: the machine stalled at the key\n"; ++skipped; next }
+    if (latency > 100) { printf "  skipped: the machine stalled\n"; ++skipped; next }
     printf "\n"
     ++checked
     if (error > 30 || error < -30) ++bad
@@ -263,5 +269,5 @@ awk -v start="$start" -v clicks="$work/clicks.txt" -v onsets="$work/onsets.txt" 
   END {
     if (nf < nw) exit 1
     printf "%d letters checked, %d skipped, %d more than 30 ms away\n", checked, skipped, bad
-    if (bad > 0 || checked < 3) exit 1
+    if (bad > 0 || checked < 5) exit 1
   }' "$work/keys.txt" || fail "letters do not play from what sounded when they were typed"
