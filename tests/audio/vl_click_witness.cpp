@@ -20,7 +20,6 @@
 #include <QThread>
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <random>
 
@@ -44,32 +43,18 @@ std::vector<int> ClickMoments(int Seconds) {
   return clicks;
 }
 
-// The onsets heard that are the clicks played, one for each click in its order: the track laid
-// over what was heard where most onsets fall within 5 ms of a click. Empty when a click was not
-// heard there.
+// The onsets heard that are the clicks played, one for each click in its order. A click sounds
+// its gap after the one before it or later (the player may run dry on a busy machine and stall
+// the track), never sooner: a burst heard sooner is not a click. Empty when clicks are missing.
 std::vector<double> Matched(const std::vector<double> &Heard, const std::vector<int> &Clicks) {
-  const auto nearest = [&](double Ms) {
-    double best = 1e18;
-    for (const double h : Heard)
-      if (std::abs(h - Ms) < std::abs(best - Ms)) best = h;
-    return best;
-  };
-  double shift = 0;
-  std::size_t bestCount = 0;
-  for (const double h : Heard) {
-    for (const int c : Clicks) {
-      std::size_t count = 0;
-      for (const int other : Clicks)
-        if (std::abs(nearest(other + h - c) - (other + h - c)) <= 5) ++count;
-      if (count > bestCount) {
-        bestCount = count;
-        shift = h - c;
-      }
-    }
-  }
-  if (bestCount != Clicks.size()) return {};
   std::vector<double> matched;
-  for (const int c : Clicks) matched.push_back(nearest(c + shift));
+  std::size_t j = 0;
+  for (std::size_t i = 0; i < Clicks.size(); ++i) {
+    const double earliest = i == 0 ? -1e18 : matched.back() + (Clicks[i] - Clicks[i - 1]) - 5;
+    while (j < Heard.size() && Heard[j] < earliest) ++j;
+    if (j == Heard.size()) return {};
+    matched.push_back(Heard[j++]);
+  }
   return matched;
 }
 
