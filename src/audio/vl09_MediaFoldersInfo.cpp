@@ -81,6 +81,10 @@ TDateTime RecordingStartFromName(const QString &PathOrName) {
   if (name.size() <= 20) return kInvalidRecordingStart;
   if (name[4] != QLatin1Char('-') || name[7] != QLatin1Char('-') || name[10] != QLatin1Char(' '))
     return kInvalidRecordingStart;
+  // A digit where a separator belongs shifts the fields: "13.47 3636.5" is not 13:47:36.6. Such
+  // a name would be listed at a moment its stamp does not say, and re-dating (which replaces the
+  // stamp written for that moment) could never find the stamp in it.
+  if (name[13].isDigit() || name[16].isDigit() || name[19].isDigit()) return kInvalidRecordingStart;
   const QStringView v(name);
   const int year = Digits(v.mid(0, 4)), month = Digits(v.mid(5, 2)), day = Digits(v.mid(8, 2));
   const int hour = Digits(v.mid(11, 2)), minute = Digits(v.mid(14, 2));

@@ -27,6 +27,16 @@ namespace {
 QString BlankCaption() { return QStringLiteral(" "); }
 QString UnnamedPrefix() { return QStringLiteral("Click To Name (Created "); }
 
+// Whether a page's view can take the keyboard. A view made of parts (the editor page: the text
+// and its scroll bar) hands its focus to the part named as its focus proxy, and keeps Qt's
+// NoFocus itself: the part that receives the focus decides.
+bool CanTakeFocus(const QWidget *View) {
+  const QWidget *target = View;
+  for (int depth = 0; target && target->focusProxy() && depth < 8; ++depth)
+    target = target->focusProxy();
+  return target && target->focusPolicy() != Qt::NoFocus && target->isEnabled();
+}
+
 // Qt reads "&" in tab and menu texts as a mnemonic marker.
 QString Shown(const QString &Caption) {
   return QString(Caption).replace(QLatin1Char('&'), QStringLiteral("&&"));
@@ -90,6 +100,11 @@ TvlNotebook::TvlNotebook(QWidget *Parent, TvlPageViewFactory Views, TvlOtherEven
 }
 
 TvlNotebook::~TvlNotebook() {
+  // The journal keeps what was not saved; closing the pages is no deletion of tabs.
+  if (FBinder.Binder_IsCompeletelySaved())
+    FBinder.Journal().EndAndRemove();
+  else
+    FBinder.Journal().End();
   if (FPageControl) {
     Page_DestroyAll();
     // Nothing of the notebook may run while Qt takes the widgets down.
@@ -129,6 +144,7 @@ RvlPage &TvlNotebook::Page_Create(const QString &Title, const QString &PathName,
   FvlPages.push_back(std::move(made));
   FPageControl->addTab(sheet, Shown(Title));
   --FProgrammatic;
+  FBinder.Journal().TabAdded(PageCount() - 1);
   return page;
 }
 
@@ -136,6 +152,7 @@ void TvlNotebook::Page_Destroy(int DoomedPageIndex) {
   if (DoomedPageIndex < 0 || DoomedPageIndex >= PageCount()) return;
   if (TabIndexSelected == DoomedPageIndex && !FRenameEdit->isHidden()) FRenameEdit->hide();
   RvlPage &page = (*FvlPages[static_cast<std::size_t>(DoomedPageIndex)]);
+  FBinder.Journal().TabDeleted(DoomedPageIndex);
   ++FProgrammatic;
   // The view goes before its document, which it reads until it is gone.
   if (TvlPageView *view = ViewOf(page)) view->PageView_BeginDestruction();
@@ -201,8 +218,10 @@ bool TvlNotebook::IsUnnamedCaption(const QString &Caption) {
 void TvlNotebook::SetCaption(int Index, const QString &Caption) {
   RvlPage *page = GetPageFromIndex(Index);
   if (!page) return;
+  const bool renamed = page->Caption != Caption;
   page->Caption = Caption;
   FPageControl->setTabText(Index, Shown(Caption));
+  if (renamed) FBinder.Journal().TabRenamed(Index);
 }
 
 TvlPageView *TvlNotebook::ViewOf(const RvlPage &Page) const {
@@ -224,8 +243,8 @@ void TvlNotebook::FocusActivePage() {
   }
   RvlPage &page = (*FvlPages[static_cast<std::size_t>(index)]);
   QWidget *view = page.MyWindowView;
-  if (!view || view->focusPolicy() == Qt::NoFocus || !view->isEnabled()) return;
-  view->setFocus();
+  if (!CanTakeFocus(view)) return;
+  view->setFocus(Qt::OtherFocusReason);
   if (TvlPageView *pageView = ViewOf(page)) pageView->PageView_ScrollCaretIntoView(true);
 }
 
@@ -247,6 +266,9 @@ void TvlNotebook::CurrentChanged(int) {
 
 void TvlNotebook::TabMoved(int From, int To) {
   if (From < 0 || To < 0 || From >= PageCount() || To >= PageCount() || From == To) return;
+  FBinder.Journal().TabMoved(From, To);
+  // The order of the tabs is part of the binder: a move is a change to save.
+  FBinder.TabsChanged();
   const auto at = [this](int I) { return FvlPages.begin() + I; };
   if (From < To)
     std::rotate(at(From), at(From + 1), at(To + 1));
@@ -390,7 +412,13 @@ void TvlNotebook::Tabs_RightMouseDown(int Index, const QPoint &GlobalPos) {
 
 void TvlNotebook::DeleteSelectedPage() {
   Rename_Finish();
-  if (TabIndexSelected >= 0 && TabIndexSelected < PageCount()) Page_Destroy(TabIndexSelected);
+  if (TabIndexSelected >= 0 && TabIndexSelected < PageCount()) {
+    // The binder still holds the tab until it is saved: closing must ask.
+    if (!IsEmptyDocument(*(*FvlPages[static_cast<std::size_t>(TabIndexSelected)]).mtcDoc) ||
+        !IsUnnamedCaption((*FvlPages[static_cast<std::size_t>(TabIndexSelected)]).Caption))
+      FBinder.TabsChanged();
+    Page_Destroy(TabIndexSelected);
+  }
   MakeSureABlankTabIsOffered();
   FBinder.SaveNotebook_SaveListOfOpenDocsToBinderFile();
 }
@@ -470,6 +498,8 @@ bool TvlNotebook::LoadNotebook_OpenFileIntoIndex(const QString &PathName, int In
   if (info.isFile()) {
     int scroll = 0;
     const QString problems = page->mtcDoc->IO_Load(PathName, title, scroll);
+    // Whatever the file gave the document is journalled as its content.
+    page->mtcDoc->Edit_TellContentChanged();
     const TDocument::RLoadReport &report = page->mtcDoc->IO_LastLoad();
     // A file that is not an isolated tab at all gives no tab; a damaged one gives what it holds.
     loaded = report.Opened && report.IsNotesDoc;
@@ -566,8 +596,7 @@ void TvlNotebook::Timestamp_FindDocAndJumpTextTo(TDateTime TargetWhen) {
   }
   if (best.FGN == 0) return;
   doc.AtPos_NoSelectionSet(best);
-  if (page->MyWindowView && page->MyWindowView->focusPolicy() != Qt::NoFocus)
-    page->MyWindowView->setFocus();
+  if (CanTakeFocus(page->MyWindowView)) page->MyWindowView->setFocus(Qt::OtherFocusReason);
   if (TvlPageView *view = ViewOf(*page)) view->PageView_ScrollCaretIntoView(false);
 }
 
@@ -588,6 +617,13 @@ void TvlNotebook::ScrollAllCaretsIntoView() {
 
 // ---- The binder
 // ------------------------------------------------------------------------------------
+
+QString TvlNotebook::Binder_Save(const QString &PathName) {
+  const QString problems = FBinder.Binder_Save(PathName, false);
+  if (problems.isEmpty() && !FBinder.LastSaveNote().isEmpty())
+    Prompts().Message(FBinder.LastSaveNote(), TPromptIcon::piInformation);
+  return problems;
+}
 
 QString TvlNotebook::Binder_Open(const QString &PathName) {
   Rename_Finish();

@@ -21,8 +21,11 @@ TvlEditorPage::TvlEditorPage(TDocument &Doc, QWidget *Parent)
   layout->addWidget(FScrollBar);
   FView->SetScrollbar(FScrollBar);
   FView->SetFormatter(FFormatter.get());
-  // Focus given to the page (the notebook focuses its tab's view) goes to the text.
+  // Focus given to the page (the notebook focuses its tab's view) goes to the text. The page
+  // takes focus as its text does, so that whoever asks the page whether it can be focused is
+  // told the truth.
   setFocusProxy(FView);
+  setFocusPolicy(FView->focusPolicy());
 }
 
 TvlEditorPage::~TvlEditorPage() {
@@ -33,15 +36,18 @@ TvlEditorPage::~TvlEditorPage() {
 }
 
 int TvlEditorPage::PageView_ScrollPos() const {
+  // A position still waiting for the first paint is the one to save again.
+  if (FView->PendingScrollPosition() >= 0)
+    return static_cast<int>(
+        std::min<std::int64_t>(FView->PendingScrollPosition(), std::numeric_limits<int>::max()));
   const std::int64_t top = FFormatter->Lines_TopPixel(FView->FirstVisibleLine());
   return static_cast<int>(std::clamp<std::int64_t>(top, 0, std::numeric_limits<int>::max()));
 }
 
 bool TvlEditorPage::PageView_SetScrollPos(int Position) {
   if (Position < 0) return false;
-  const std::int32_t line = FFormatter->Lines_LineNumFromVirtualY(Position);
-  FView->SetFirstVisibleLine(line);
-  return FView->FirstVisibleLine() == line;
+  FView->RestoreScrollPosition(Position);
+  return true;
 }
 
 void TvlEditorPage::PageView_LayOutCompletely() { FFormatter->EnsureLayout(); }

@@ -84,6 +84,8 @@ void TWindowView::SetFormatter(TEditFormatter *Formatter) {
   if (Document()) AtDataLock().ForgetDocument(Document());
   FFormatter = Formatter;
   FFirstVisibleLine = 1;
+  FPendingTopPixel = -1;
+  FPendingCaretScroll = false;
   FViewHandle = 0;
   FFirstDoEnter = true;
   if (!FFormatter) return;
@@ -97,10 +99,16 @@ void TWindowView::SetFormatter(TEditFormatter *Formatter) {
 }
 
 void TWindowView::SetScrollbar(QScrollBar *Bar) {
-  if (FScrollBar) disconnect(FScrollBar, nullptr, this, nullptr);
+  if (FScrollBar) {
+    disconnect(FScrollBar, nullptr, this, nullptr);
+    FScrollBar->removeEventFilter(this);
+  }
   FScrollBar = Bar;
   if (!Bar) return;
   Bar->setFocusPolicy(Qt::NoFocus);
+  // The wheel over the scroll bar scrolls as it does over the text. Left to the bar, a notch
+  // moves its value by a few pixels, which the snap to a line's top undoes going down.
+  Bar->installEventFilter(this);
   connect(Bar, &QAbstractSlider::actionTriggered, this, [this](int A) { OnScrollAction(A); });
   Scrollbar_Update();
 }
@@ -153,11 +161,41 @@ void TWindowView::Scrollbar_Update() {
 
 void TWindowView::SetFirstVisibleLine(std::int32_t LN) {
   if (!FFormatter) return;
+  // A line asked for now wins over a position kept for the first paint.
+  FPendingTopPixel = -1;
+  FPendingCaretScroll = false;
   const std::int32_t high = FFormatter->Lines_High();
   FFirstVisibleLine = std::clamp(LN, 1, std::max(1, high - 1));
   Scrollbar_Update();
   if (Document()) Caret_MoveToPos_AllowPastLine(Document()->FAtPos);
   InvalidateAllOfMe();
+}
+
+void TWindowView::RestoreScrollPosition(std::int64_t TopPixel) {
+  if (!FFormatter) return;
+  FPendingTopPixel = std::max<std::int64_t>(0, TopPixel);
+  FPendingCaretScroll = false;
+  // Shown and painted: the size is the real one, so the position is taken at once.
+  if (isVisible() && FPaintCount > 0) ApplyPendingScrollPosition();
+}
+
+void TWindowView::ApplyPendingScrollPosition() {
+  if (FPendingTopPixel < 0 || !FFormatter) return;
+  const std::int64_t y = FPendingTopPixel;
+  FPendingTopPixel = -1;
+  ConfigureFormatter();
+  const std::int32_t high = FFormatter->Lines_High();
+  FFirstVisibleLine =
+      std::clamp(FFormatter->Lines_LineNumFromVirtualY(y), 1, std::max(1, high - 1));
+  Scrollbar_Update();
+  InvalidateAllOfMe();
+  // The caret scrolls asked for meanwhile, done now that the size is known.
+  if (FPendingCaretScroll) {
+    FPendingCaretScroll = false;
+    Caret_ScrollIntoView();
+  } else if (Document()) {
+    Caret_MoveToPos_AllowPastLine(Document()->FAtPos);
+  }
 }
 
 void TWindowView::ScrollByLines(int N) { SetFirstVisibleLine(FFirstVisibleLine + N); }
@@ -174,11 +212,25 @@ void TWindowView::OnScrollAction(int Action) {
 }
 
 void TWindowView::wheelEvent(QWheelEvent *E) {
+  E->accept();
+  ScrollByWheel(E->angleDelta().y());
+}
+
+bool TWindowView::eventFilter(QObject *Watched, QEvent *E) {
+  if (Watched == FScrollBar && E->type() == QEvent::Wheel) {
+    auto *wheel = static_cast<QWheelEvent *>(E);
+    wheel->accept();
+    ScrollByWheel(wheel->angleDelta().y());
+    return true;
+  }
+  return QWidget::eventFilter(Watched, E);
+}
+
+void TWindowView::ScrollByWheel(int AngleDeltaY) {
   // Vertical only: a sideways swipe (y = 0) never scrolls the notes. Fine-grained wheels add up
   // to a notch (120) per line.
-  const int dy = E->angleDelta().y();
-  E->accept();
-  if (dy == 0 || FBlockEvents) return;
+  const int dy = AngleDeltaY;
+  if (dy == 0 || FBlockEvents || !FFormatter) return;
   Guarded([this, dy] {
     FWheelAccumulated += dy;
     while (FWheelAccumulated >= 120) {
@@ -265,6 +317,12 @@ void TWindowView::Caret_MouseEvents_MoveTo(const TVirtualPos &VirtualPos) {
 
 void TWindowView::Caret_ScrollIntoView() {
   if (!FFormatter || !Document()) return;
+  if (FPendingTopPixel >= 0) {
+    // Not at its real size yet: the first paint restores the position, then does this.
+    FPendingCaretScroll = true;
+    Caret_MoveToPos_AllowPastLine(Document()->FAtPos);
+    return;
+  }
   const std::int32_t high = FFormatter->Lines_High();
   const std::int32_t L =
       FFormatter->Lines_LineNumFromDocPos(FFormatter->Normalized(Document()->FAtPos));
@@ -336,6 +394,7 @@ void TWindowView::paintEvent(QPaintEvent *E) {
       FOffscreenValid = false;
       FDrawn.clear();
     }
+    if (FPendingTopPixel >= 0) ApplyPendingScrollPosition();
     if (!FOffscreenValid || area == rect()) {
       ConfigureFormatter();
       FFormatter->WrapVisiblePartNowIfNecessary(FFirstVisibleLine, height());
@@ -446,21 +505,14 @@ void TWindowView::keyReleaseEvent(QKeyEvent *E) {
 
 void TWindowView::InsertCommittedText(const QString &Text) {
   TDocument *doc = Document();
-  if (!doc || Text.isEmpty()) return;
-  if (doc->Select_IsAnyTextSelected()) doc->Select_DeleteSelectedText();
-  const TCaretPos at = doc->FAtPos;
-  // One moment for the whole commit: it was one act of typing.
-  const RvlTimestamp ts = TimestampForNewText(doc->Timestamp_Effective_ContextAt(Text[0], at));
-  TRichString rs;
-  const TFontIndex font = doc->FontsInUse.CurrentFont_GetIndex();
+  if (!doc) return;
+  // An input method commits printable text; a line feed or a control character in a commit is
+  // no key the user pressed.
+  QString typed;
   for (QChar c : Text)
-    if (c.isPrint() && c != u'\n') rs.Char_Append(c, font, ts);
-  if (rs.Length() == 0) return;
-  TCaretPos newAt = at;
-  doc->SubStr_Insert(rs, at, newAt);
-  // Typed text, as much as typed keys: every character is listed as a typing event of the day.
-  if (!TDocument::IsSamePos(newAt, at)) doc->Events_AddManyToListIfNotDuplicating(rs);
-  doc->AtPos_NoSelectionSet(newAt);
+    if (c.isPrint() && c != u'\n') typed += c;
+  if (typed.isEmpty()) return;
+  doc->Text_Type(typed, doc->FontsInUse.CurrentFont_GetIndex(), false);
   ViewManager().InvalidateAll(this);
   SetDesiredXFromCaret();
   Caret_ScrollIntoView_TimelineFollows();
@@ -496,6 +548,8 @@ void TWindowView::DispatchMouse(int Kind, QMouseEvent *E) {
       TAtData at(lmCreateLock, *this, button, buttons, mods, pt);
       if (TvlGraphic *g = at.FGraphicAtXY; g && g->FZOrder > 1) {
         Document()->InsetsStorage.BringGraphicToFront(g);
+        // The order of pictures is saved: the journal keeps it like any other change.
+        Document()->Edit_TellContentChanged();
         InvalidateAllOfMe();
       }
       TargetBehaviorFor(at.Element()).MouseDown(at);

@@ -84,10 +84,21 @@ class TWindowView final : public QWidget {
   std::int32_t FirstVisibleLine() const { return FFirstVisibleLine; }
   std::int32_t LastVisibleLine() const { return FLastVisibleLine; }
   void ScrollByLines(int N);
+  // A wheel's vertical turn (120 a notch), over the text or over the scroll bar: a line a notch.
+  void ScrollByWheel(int AngleDeltaY);
   // The scroll bar's page: the view's height minus the last line's, at least 10.
   int LargeChange() const;
   // The first visible line becomes LN (held to 1..Lines_High - 1) and the scroll bar follows.
   void SetFirstVisibleLine(std::int32_t LN);
+  // A stored scroll position (the virtual Y of the first visible line's top, as saved in a
+  // binder) taken back. A view not yet shown at its real size keeps it until its first paint
+  // there: a line number worked out at Qt's provisional size would not be the one the user
+  // saw, and scrolling the caret into view in a window a few pixels high would leave only the
+  // caret's line in view. Caret scrolls asked for meanwhile are done after the position is
+  // taken, so the caret shows with the text above it.
+  void RestoreScrollPosition(std::int64_t TopPixel);
+  // The position kept for the first paint; -1 when none is waiting.
+  std::int64_t PendingScrollPosition() const { return FPendingTopPixel; }
 
   // ---- Coordinates and targets -------------------------------------------------------------
 
@@ -118,6 +129,7 @@ class TWindowView final : public QWidget {
 
  protected:
   bool event(QEvent *E) override;
+  bool eventFilter(QObject *Watched, QEvent *E) override;
   void paintEvent(QPaintEvent *E) override;
   void resizeEvent(QResizeEvent *E) override;
   void keyPressEvent(QKeyEvent *E) override;
@@ -135,6 +147,7 @@ class TWindowView final : public QWidget {
 
  private:
   void ConfigureFormatter();
+  void ApplyPendingScrollPosition();
   void NotifyMe_NewTopAndSize(std::int32_t NewTop, std::int32_t TotalLines);
   void Scrollbar_Update();
   void OnScrollAction(int Action);
@@ -156,6 +169,8 @@ class TWindowView final : public QWidget {
   bool FInScrollUpdate = false;
   std::int32_t FFirstVisibleLine = 1;
   std::int32_t FLastVisibleLine = 1;
+  std::int64_t FPendingTopPixel = -1;
+  bool FPendingCaretScroll = false;  // a caret scroll waits for the pending position
   int FPaintCount = 0;
   int FWheelAccumulated = 0;
   QString FInstanceName;

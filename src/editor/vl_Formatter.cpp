@@ -5,6 +5,7 @@
 #include "vlGlobals.h"
 #include "vldGraphic.h"
 
+#include <QFontMetrics>
 #include <QGlyphRun>
 #include <QPainter>
 
@@ -877,22 +878,42 @@ void TEditFormatter::DrawLineText(QPainter &Canvas, const TParagraph &P, int Fir
         gr.setRawFont(raw);
         gr.setGlyphIndexes(shown);
         gr.setPositions(positions);
-        gr.setUnderline(attrs.Style.testFlag(fsUnderline));
-        gr.setStrikeOut(attrs.Style.testFlag(fsStrikeOut));
+        // No decorations from Qt: it draws them from the run's origin (here the left edge of
+        // the canvas), not from the first glyph. They are drawn below, under the run.
         Canvas.drawGlyphRun(QPointF(0, 0), gr);
       }
     }
     if (std::find(missing.begin(), missing.end(), true) != missing.end()) {
       // Characters the face lacks: drawn one by one, so that the system's fallback faces serve.
-      Canvas.setFont(FMetrics->DrawFont());
+      QFont fallback = FMetrics->DrawFont();
+      fallback.setUnderline(false);  // drawn below for the whole run
+      fallback.setStrikeOut(false);
+      Canvas.setFont(fallback);
       for (qsizetype k = 0; k < run.size(); ++k)
         if (missing[static_cast<std::size_t>(k)])
           Canvas.drawText(QPoint(xs[static_cast<std::size_t>(k)], baseline),
                           run.mid(k, 1).toString());
     }
+    if (attrs.Style.testFlag(fsUnderline) || attrs.Style.testFlag(fsStrikeOut))
+      DrawDecorations(Canvas, attrs.Style, x, runX, baseline, ink,
+                      textTop + std::min(cellHeight, Height));
     x = runX;
     c = runEnd + 1;
   }
+}
+
+void TEditFormatter::DrawDecorations(QPainter &Canvas, TFontStyles Style, int X1, int X2,
+                                     int Baseline, const QColor &Ink, int Bottom) {
+  // Under (or through) the run's own characters, from its first to the end of its last, in the
+  // run's ink, as thick as the face says and never below the line's cell.
+  const QFontMetrics fm(FMetrics->DrawFont());
+  const int thickness = std::max(1, fm.lineWidth());
+  if (Style.testFlag(fsUnderline)) {
+    const int y = std::min(Baseline + std::max(1, fm.underlinePos()), Bottom - thickness);
+    Canvas.fillRect(QRect(X1, y, X2 - X1, thickness), Ink);
+  }
+  if (Style.testFlag(fsStrikeOut))
+    Canvas.fillRect(QRect(X1, Baseline - std::max(1, fm.strikeOutPos()), X2 - X1, thickness), Ink);
 }
 
 void TEditFormatter::DrawOneLine(QPainter &Canvas, const QRect &ViewRect, std::int32_t LineNum,

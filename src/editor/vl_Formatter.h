@@ -264,6 +264,8 @@ class TEditFormatter {
   int LineIndexOf(const TEditParagraphInfo &I, const TCaretPos &Pos) const;
   std::int32_t WidthOf(const TParagraph &P, int First, int Last);
   void DrawLineText(QPainter &Canvas, const TParagraph &P, int First, int Last, int Y, int Height);
+  void DrawDecorations(QPainter &Canvas, TFontStyles Style, int X1, int X2, int Baseline,
+                       const QColor &Ink, int Bottom);
   std::vector<TvlGraphic *> GraphicsBackToFront() const;
 
   TDocument *FDocument = nullptr;

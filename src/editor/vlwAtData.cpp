@@ -16,6 +16,10 @@ TElements TAtDataLock::GetElement() const {
 
 TvlGraphic *TAtDataLock::GetGraphic() const {
   if (!FValid) ErrorReportInDebug(QStringLiteral("TAtDataLock.GetElement error"));
+  return StoredGraphic();
+}
+
+TvlGraphic *TAtDataLock::StoredGraphic() const {
   // Looked up again: the picture may have been deleted since the lock was made.
   return FDocument && FGraphicHandle >= 0 ? FDocument->InsetsStorage.GetIfGraphic(FGraphicHandle)
                                           : nullptr;
@@ -51,13 +55,16 @@ TAtData::TAtData(TLockMode LockMode, TWindowView &Sender, Qt::MouseButton Button
       FGraphicLocked = FGraphicAtXY;
       break;
     case lmUseLocked:
-    case lmUsePrevious:
       FElementLocked = lock.GetElement();
       FGraphicLocked = lock.GetGraphic();
-      // A picture that went away leaves the text behind.
-      if (FElementLocked == eGraphicOther && !FGraphicLocked) FElementLocked = eText;
+      break;
+    case lmUsePrevious:
+      FElementLocked = lock.StoredElement();
+      FGraphicLocked = lock.StoredGraphic();
       break;
   }
+  // A picture that went away leaves the text behind.
+  if (FLocked && FElementLocked == eGraphicOther && !FGraphicLocked) FElementLocked = eText;
   switch (Button) {
     case Qt::LeftButton: FMyButton = mmbLeft; break;
     case Qt::MiddleButton: FMyButton = mmbMiddle; break;

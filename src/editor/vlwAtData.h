@@ -30,6 +30,11 @@ class TAtDataLock {
   // The stored values; "TAtDataLock.GetElement error" when not valid.
   TElements GetElement() const;
   TvlGraphic *GetGraphic() const;
+  // The stored values without the check. A double click reads these: Qt hands the view its
+  // second press as the double click itself, after the first release cleared the lock, so the
+  // lock is never valid then and its mouse-down is still the one to use.
+  TElements StoredElement() const { return FElement; }
+  TvlGraphic *StoredGraphic() const;
   bool Valid() const { return FValid; }
   void Clear() { FValid = false; }
   // Forgets a document about to be freed or replaced.

@@ -18,12 +18,14 @@
 #include "vlClock.h"
 #include "vlColorConversion.h"
 #include "vlEditorHost.h"
+#include "vlExchangeCommands.h"
 #include "vlGlobals.h"
 #include "vlGuard.h"
 #include "vlHelpTexts.h"
 #include "vlPlaybackSpeed.h"
 #include "vlPrompts.h"
 #include "vlSearchPanel.h"
+#include "vlTextBullets.h"
 #include "vlWindowView.h"
 #include "vlWindowViewManager.h"
 
@@ -290,6 +292,7 @@ void TVellomarFm::CreateCommandActions() {
   FFileMenu->insertSeparator(beforeRecent);
   for (QAction *a : {aFileTabNew, aFileTabImport, aFileTabExport})
     FFileMenu->insertAction(beforeRecent, a);
+  AddExchangeCommands(*this, *FFileMenu, beforeRecent);  // Export Notes, Import Recording
   guarded(aFileOpen, [this] { aFileOpenExecute(); });
   guarded(aFileSave, [this] { aFileSaveExecute(); });
   guarded(aFileSaveAs, [this] { aFileSaveAsExecute(); });
@@ -1165,25 +1168,10 @@ void TVellomarFm::TextHighlightColorExecute(TColor Highlight) {
 void TVellomarFm::aTextBulletsExecute() {
   TDocument *doc = ActiveDocument();
   if (!doc) return;
-  int first = doc->FAtPos.SN;
-  int last = first;
-  if (doc->Select_IsAnyTextSelected()) {
-    TCaretPos from, to;
-    doc->Select_GetFirstAndLastCaretPos(from, to);
-    first = from.SN;
-    last = to.SN;
-  }
-  QString marker;
-  const bool remove = doc->Paragraph_Outline_Get(first, marker) == oBullet;
-  bool changed = false;
-  for (int sn = first; sn <= last; ++sn) {
-    if (!doc->IsParagraph(sn)) continue;
-    doc->Paragraph_Outline_Set(sn, remove ? oNone : oBullet,
-                               remove ? QString() : QStringLiteral("  \u2022 "));
-    changed = true;
-  }
-  if (changed) doc->ChangeCount_Increment();
-  RedrawActiveView();
+  if (TWindowView *view = WindowViewOf(ActiveView()))
+    Bullets_Toggle(*view);
+  else if (Bullets_Toggle(*doc))
+    RedrawActiveView();
 }
 
 void TVellomarFm::UpdateFontButtonState(TDocument *Doc, TFontIndex FontIndex) {

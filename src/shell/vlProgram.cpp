@@ -17,6 +17,7 @@
 #include "vlGuard.h"
 #include "vlHintAsPointHints.h"
 #include "vlPrompts.h"
+#include "vlShellSettings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -157,7 +158,14 @@ void TvlProgram::InstallHooks(TVellomarFm &Window) {
   };
   hooks.SilenceProtectionLevelNow = [this] { return FSilence.ScheduleLevelNow(); };
   hooks.ReloadCurrentMediaMonth = [this] { FFolders.Month_Reload(); };
-  hooks.BinderSavedOrOpened = [this] { RememberSavedBookmarks(); };
+  hooks.BinderSavedOrOpened = [this] {
+    RememberSavedBookmarks();
+    // The binder in use is the one the next start opens, even after a crash or a kill: its
+    // journal is beside it (an unnamed binder's in the data folder) and is replayed there.
+    if (!FNotebook) return;
+    FStore.SetValue(QString::fromUtf16(vlSetting::AutoOpenBinder), FNotebook->BinderPathName());
+    FStore.OnApplicationClose_WriteToRegistry();
+  };
   hooks.OptionsApplied = [this] { FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions)); };
   hooks.ViewRecordings = [this] {
     const TVertTimeline *timeline = FTimelines->VertTimeline();

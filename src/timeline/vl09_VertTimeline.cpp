@@ -889,7 +889,9 @@ void TVertTimeline::MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Modi
         FLinks->ShowHint(QStringLiteral("NO AUDIO"),
                          mapToGlobal(QPoint(FBands.FAudioTrackBand.Right, At.y() - 20)), 500);
     } else if (FHotLine >= 0) {
+      // The caret goes to the clicked text and the keyboard with it, so typing goes on there.
       MoveCaretToHotLine();
+      FLinks->FocusActiveEditor();
     }
   } else if (Button == Qt::RightButton && MouseOverMarker && FMouseMarkerEID >= 0) {
     FPopupEID = FMouseMarkerEID;

@@ -56,6 +56,10 @@ TEST(RecordingNames, StampsAndLengthsReadBackOrAreRefused) {
       {"2009-02-30 13.47 36.5 (108).wav", false, 108},
       {"2009-09-03 25.47 36.5 (108).wav", false, 108},
       {"2009-09-03 13.4x 36.5.wav", false, -1},
+      // Fields shifted by a digit where a separator belongs.
+      {"2009-09-03 13.47 3636.5 (108).wav", false, 108},
+      {"2009-09-03 1313.47 36.5.wav", false, -1},
+      {"2009-09-03 13.4736.5 (108).wav", false, 108},
       {"lecture.wav", false, -1},
       {"2009-09-03 13.47", false, -1},
   };

@@ -109,7 +109,7 @@ TEST_F(PulseController, PlayingFromTheMomentOfAClick_StartsWithThatClick) {
     const std::int64_t until = SteadyMicros() + 1500000;
     WaitFor(
         [&] {
-          positions.emplace_back(SteadyMicros(), fm.Player()->GetCurrentPos(0));
+          SamplePosition(positions, [&] { return fm.Player()->GetCurrentPos(0); });
           return SteadyMicros() > until;
         },
         5000);
@@ -119,7 +119,7 @@ TEST_F(PulseController, PlayingFromTheMomentOfAClick_StartsWithThatClick) {
 
     const std::vector<double> heardClicks = FindBursts(heard.Samples(), 44100, 6000);
     ASSERT_FALSE(heardClicks.empty());
-    const std::int64_t at = heard.StartMicros() + static_cast<std::int64_t>(heardClicks[0] * 1000);
+    const std::int64_t at = heard.MicrosAt(heardClicks[0]);
     const auto after =
         std::lower_bound(positions.begin(), positions.end(), std::make_pair(at, INT_MIN));
     ASSERT_TRUE(after != positions.end())

@@ -168,7 +168,7 @@ TEST_F(PulseDaemon, BurstsArriveWhereTheReportedPositionSays_AtNaturalAndOneAndA
     std::vector<std::pair<std::int64_t, int>> positions;  // (moment, reported position)
     WaitFor(
         [&] {
-          positions.emplace_back(SteadyMicros(), player.GetCurrentPos());
+          SamplePosition(positions, [&] { return player.GetCurrentPos(); });
           return log.Count(QStringLiteral("Done")) == 1;
         },
         15000);
@@ -177,10 +177,9 @@ TEST_F(PulseDaemon, BurstsArriveWhereTheReportedPositionSays_AtNaturalAndOneAndA
     WaitFor([] { return false; }, 200);
     monitor.reset();
 
-    const std::int64_t start = heard.StartMicros();
     int matched = 0;
     for (double at : FindBursts(heard.Samples(), rate, 8000)) {
-      const std::int64_t moment = start + static_cast<std::int64_t>(at * 1000);
+      const std::int64_t moment = heard.MicrosAt(at);
       const auto after =
           std::lower_bound(positions.begin(), positions.end(), std::make_pair(moment, INT_MIN));
       if (after == positions.begin() || after == positions.end()) continue;

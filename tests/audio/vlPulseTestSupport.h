@@ -11,8 +11,10 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 // Microseconds of the steady clock.
@@ -47,6 +49,12 @@ class PulseDaemon : public ::testing::Test {
   TFreshFolder Folder;
 };
 
+// Appends (moment, Read()) to Positions when the read took at most MaxMicros, the moment being
+// the middle of the read. A read the scheduler interrupted (a loaded machine) would pair a
+// position with a moment it does not belong to, so it is left out.
+void SamplePosition(std::vector<std::pair<std::int64_t, int>> &Positions,
+                    const std::function<int()> &Read, std::int64_t MaxMicros = 1000);
+
 // Everything a source delivers. The start is the earliest moment the first frame can have been
 // captured: each delivery bounds it by its arrival less the length of all frames so far.
 // Called on the backend's capture thread; read from the test's thread.
@@ -57,10 +65,23 @@ class TCaptureLog final : public TAudioCaptureClient {
   void CaptureFailed() override {}
   std::vector<std::int16_t> Samples();
   std::int64_t StartMicros();
+  // The earliest moment the frame at MSecs into the capture can have been captured, bounded by
+  // the deliveries of the next 500 ms alone: each delivery that holds it, or comes after it,
+  // bounds it by its arrival less the frames since. Counting from the start instead would carry
+  // every frame the server dropped or added over the whole capture into the moment; nearby
+  // deliveries measure it against the stream's own pace where it happened, and half a second of
+  // them still holds one that arrived promptly when the machine is loaded.
+  // -1 when no delivery holds it.
+  std::int64_t MicrosAt(double MSecs);
 
  private:
+  struct RDelivery {
+    std::int64_t ArrivedMicros;
+    std::int64_t FramesSoFar;  // frames delivered up to and including this delivery
+  };
   const int FRate;
   std::mutex FMutex;
   std::vector<std::int16_t> FSamples;
+  std::vector<RDelivery> FDeliveries;
   std::int64_t FStartMicros = INT64_MAX;
 };

@@ -6,6 +6,7 @@
 #include "vlGuard.h"
 #include "vlKeyBehavior.h"
 #include "vlTestSupport.h"
+#include "vlTextBullets.h"
 #include "vlWindowView.h"
 #include "vlWindowViewManager.h"
 #include "vldGraphic.h"
@@ -17,6 +18,7 @@
 #include <QInputMethodEvent>
 #include <QScrollBar>
 #include <QTest>
+#include <QWindow>
 
 #include <memory>
 
@@ -683,3 +685,197 @@ TEST(EditorView, WordAndParagraphKeys) {
 }
 
 }  // namespace
+
+// ---- Double clicks, the wheel over the scroll bar, bullets
+// ---------------------------------------
+
+// A double click as the window system gives it: press, release, press, release through the
+// window, from which Qt makes the view's press, release, double click and release.
+void DoubleClick(TRig &Rig, QPoint At) {
+  QTest::mouseDClick(Rig.Window.windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                     Rig.View->mapTo(&Rig.Window, At));
+}
+
+TEST(EditorView, ADoubleClickSelectsTheWordWithoutAReportInEveryMode) {
+  for (const bool debugMode : {false, true}) {
+    SCOPED_TRACE(debugMode ? "DebugMode" : "ordinary");
+    TFreshFolder folder;
+    TErrorLog log(folder.Path());
+    log.SetDebugSwitch(debugMode);
+    TScopedErrorLog scoped(log);
+    TTestEnvironment::TestPrompts().Clear();
+    TRig rig({"alpha beta gamma", "second"});
+    for (int round = 0; round < 3; ++round) {
+      rig.Caret(1, 1);
+      DoubleClick(rig, QPoint(ViewLeft + 75, 10));  // in "beta" (characters 7..10)
+      QCoreApplication::processEvents();
+      // The document's word: the word with the blank that follows it.
+      EXPECT_EQ(rig.Doc.CaretSpan_Plain(rig.Doc.SelectPos_Start(), rig.Doc.SelectPos_End()),
+                QStringLiteral("beta "));
+    }
+    EXPECT_EQ(log.ReportCount(), 0);
+    EXPECT_TRUE(TTestEnvironment::TestPrompts().AskedTexts().isEmpty());
+    // A click after the double click is an ordinary click again.
+    QTest::mouseClick(rig.View, Qt::LeftButton, Qt::NoModifier, QPoint(ViewLeft + 21, 30));
+    EXPECT_FALSE(rig.Doc.Select_IsAnyTextSelected());
+    EXPECT_EQ(rig.At().SN, 1);
+    EXPECT_EQ(rig.At().FGN, 3);
+  }
+}
+
+TEST(EditorView, TheWheelOverTheScrollBarScrollsALineANotchBothWays) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 30; ++i) lines.push_back("line " + std::to_string(i));
+  TRig rig(lines);  // 5 lines fit
+  const auto wheelOverBar = [&](int Notches) {
+    const QPointF at(rig.Bar->width() / 2.0, 50);
+    QWheelEvent e(at, rig.Bar->mapToGlobal(at), QPoint(), QPoint(0, -120 * Notches), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(rig.Bar, &e);
+  };
+  wheelOverBar(1);
+  EXPECT_EQ(rig.View->FirstVisibleLine(), 2);
+  EXPECT_EQ(rig.Bar->value(), 20);
+  wheelOverBar(3);
+  EXPECT_EQ(rig.View->FirstVisibleLine(), 5);
+  wheelOverBar(-1);
+  EXPECT_EQ(rig.View->FirstVisibleLine(), 4);
+  EXPECT_EQ(rig.Bar->value(), 60);
+  EXPECT_EQ(rig.At().SN, 0);  // the caret stays where it was
+}
+
+// The editor's host as the main window is: its bullets command is the editor's.
+class TBulletsHost final : public IEditorHost {
+ public:
+  TWindowView *View = nullptr;
+  void TextBullets() override { Bullets_Toggle(*View); }
+};
+
+const char *const Bullet = "  \xE2\x80\xA2 ";  // the marker, 4 characters
+std::string B(const char *Text) { return std::string(Bullet) + Text; }
+
+TEST(EditorView, BulletsKeepTheCaretBehindTheMarkerAndGoAsAWhole) {
+  TRig rig({"one", "plain"});
+  TBulletsHost host;
+  host.View = rig.View;
+  SetEditorHost(&host);
+  QString marker;
+
+  // The command with the caret at the start: the caret stays on its text, behind the marker.
+  rig.Caret(0, 1);
+  host.TextBullets();
+  EXPECT_EQ(Texts(rig.Doc), (std::vector<std::string>{B("one"), "plain"}));
+  EXPECT_EQ(rig.At().FGN, 5);
+  rig.Type("x");
+  rig.Key(Qt::Key_End);
+  // Enter continues the list; typing lands behind the new marker.
+  rig.Key(Qt::Key_Return);
+  EXPECT_EQ(rig.At().SN, 1);
+  EXPECT_EQ(rig.At().FGN, 5);
+  rig.Type("two");
+  EXPECT_EQ(Texts(rig.Doc), (std::vector<std::string>{B("xone"), B("two"), "plain"}));
+  EXPECT_EQ(rig.Doc.Paragraph_Outline_Get(1, marker), oBullet);
+
+  // Enter before the marker: the text and its bullet move down, an empty item stays above.
+  rig.Caret(1, 1);
+  rig.Key(Qt::Key_Return);
+  EXPECT_EQ(Texts(rig.Doc), (std::vector<std::string>{B("xone"), B(""), B("two"), "plain"}));
+  EXPECT_EQ(rig.At().SN, 2);
+  EXPECT_EQ(rig.At().FGN, 5);
+  // Enter in an empty item ends the list there.
+  rig.Caret(1, 5);
+  rig.Key(Qt::Key_Return);
+  EXPECT_EQ(Texts(rig.Doc), (std::vector<std::string>{B("xone"), "", B("two"), "plain"}));
+  EXPECT_EQ(rig.Doc.Paragraph_Outline_Get(1, marker), oNone);
+  EXPECT_EQ(rig.At().SN, 1);
+  EXPECT_EQ(rig.At().FGN, 1);
+
+  // Typing with the caret in front of a marker (Home, a click in the margin) goes behind it.
+  rig.Caret(2, 1);
+  rig.Type("a");
+  EXPECT_EQ(Texts(rig.Doc)[2], B("atwo"));
+  // Backspace just behind the marker takes the bullet away, not a blank of it; Delete in front
+  // of it too; the caret stays on its text.
+  rig.Caret(2, 5);
+  rig.Key(Qt::Key_Backspace);
+  EXPECT_EQ(Texts(rig.Doc)[2], "atwo");
+  EXPECT_EQ(rig.Doc.Paragraph_Outline_Get(2, marker), oNone);
+  EXPECT_EQ(rig.At().FGN, 1);
+  rig.Caret(0, 1);
+  rig.Key(Qt::Key_Delete);
+  EXPECT_EQ(Texts(rig.Doc)[0], "xone");
+  // The command on a bulleted paragraph removes its bullet and keeps the caret on the text.
+  rig.Caret(2, 3);
+  host.TextBullets();
+  rig.Caret(2, 7);  // between "at" and "wo"
+  host.TextBullets();
+  EXPECT_EQ(Texts(rig.Doc)[2], "atwo");
+  EXPECT_EQ(rig.At().FGN, 3);
+
+  // Several paragraphs at once; the selection stays on the same text.
+  rig.Doc.AtPos_NoSelectionSet(TCaretPos{2, 2, false});
+  rig.Doc.FAtPos = TCaretPos{3, 3, false};
+  host.TextBullets();
+  EXPECT_EQ(Texts(rig.Doc), (std::vector<std::string>{"xone", "", B("atwo"), B("plain")}));
+  EXPECT_EQ(rig.Doc.FAtPosSelect.FGN, 6);
+  EXPECT_EQ(rig.At().FGN, 7);
+  EXPECT_EQ(rig.Doc.ChangeCount() > 0, true);
+}
+
+TEST(EditorView, AMarkerReadBackFromAFileIsABulletAgain) {
+  // Outlines are not stored: what comes back is the marker as text.
+  TRig rig({B("read back"), "next"});
+  TBulletsHost host;
+  host.View = rig.View;
+  SetEditorHost(&host);
+  rig.Caret(0, rig.Doc.Paragraph_Length(0) + 1);
+  rig.Key(Qt::Key_Return);
+  rig.Type("more");
+  EXPECT_EQ(Texts(rig.Doc), (std::vector<std::string>{B("read back"), B("more"), "next"}));
+  rig.Caret(0, 6);
+  host.TextBullets();
+  EXPECT_EQ(Texts(rig.Doc)[0], "read back");
+  EXPECT_EQ(rig.At().FGN, 2);
+}
+
+TEST(EditorView, StarOrDashAndABlankStartingAParagraphStartABulletedList) {
+  const struct {
+    const char *Name;
+    bool Option;
+    const char *Before;  // the paragraph, the caret at its start
+    const char *Typed;
+    std::string After;
+  } rows[] = {
+      {"star", true, "", "* item", B("item")},
+      {"dash", true, "", "- item", B("item")},
+      {"before text already there", true, "text", "* ", B("text")},
+      {"option off", false, "", "* item", "* item"},
+      {"not at the start", true, "", "a * b", "a * b"},
+      {"no blank after the dash", true, "", "-x - y", "-x - y"},
+      {"another sign", true, "", "+ item", "+ item"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.Name);
+    TRig rig({row.Before, "next"});
+    TBulletsHost host;
+    host.View = rig.View;
+    SetEditorHost(&host);
+    SetAutoBullets(row.Option);
+    rig.Caret(0, 1);
+    rig.Type(row.Typed);
+    EXPECT_EQ(Texts(rig.Doc)[0], row.After);
+    SetAutoBullets(true);
+  }
+  // The list goes on with Enter, and Backspace behind the new marker ends it.
+  TRig rig({""});
+  TBulletsHost host;
+  host.View = rig.View;
+  SetEditorHost(&host);
+  rig.Type("- one");
+  rig.Key(Qt::Key_Return);
+  rig.Type("two");
+  EXPECT_EQ(Texts(rig.Doc), (std::vector<std::string>{B("one"), B("two")}));
+  rig.Caret(1, 5);
+  rig.Key(Qt::Key_Backspace);
+  EXPECT_EQ(Texts(rig.Doc)[1], "two");
+}

@@ -240,3 +240,51 @@ TEST(FormatterDraw, LinesKeptAcrossRandomEditsOfALongParagraphMatchAFullDraw) {
 }
 
 }  // namespace
+
+// A row of ink that runs without a gap from X1 to X2 (a drawn line, not letters), or -1.
+int FullInkRow(const QImage &Img, int Top, int Bottom, int X1, int X2) {
+  for (int y = Top; y < Bottom; ++y) {
+    bool full = true;
+    for (int x = X1; x < X2 && full; ++x) full = Img.pixel(x, y) != qRgb(255, 255, 255);
+    if (full) return y;
+  }
+  return -1;
+}
+
+TEST(FormatterDraw, UnderlineAndStrikeOutLieUnderAndThroughTheirOwnCharacters) {
+  for (const TFontStyle style : {fsUnderline, fsStrikeOut}) {
+    SCOPED_TRACE(style == fsUnderline ? "underline" : "strike-out");
+    TDocument doc;
+    BuildDoc(doc, {"Word before UNDER after."});
+    const TFontIndex plain = PlainFont(doc);
+    doc.Font_Change(TCharSpan{{0, 1}, {0, 24}}, plain);
+    doc.Paragraph_FromSectionNum(0)->FNLFont = plain;
+    const TCharSpan under{{0, 13}, {0, 17}};  // "UNDER"
+    if (style == fsUnderline)
+      doc.Font_ChangeUnderline(under, true);
+    else
+      doc.Font_ChangeStrikeout(under, true);
+    TEditFormatter f(&doc);
+    f.SetCanvasWidth(400);
+    const QImage img = Draw(f, 400, 60, 1);
+    const int h = f.Lines_Height(1);
+    const int x1 = f.Map_VirtualPosFromDocPos(TCaretPos{0, 13, false}).vX;
+    const int x2 = f.Map_VirtualPosFromDocPos(TCaretPos{0, 18, false}).vX;
+    const int end = f.Map_VirtualPosFromDocPos(TCaretPos{0, 25, false}).vX;
+    ASSERT_GT(x1, f.LinkColumnWidth() + 50);
+    const int y = FullInkRow(img, 0, h, x1, x2);
+    ASSERT_GE(y, 0) << "no line under the styled characters";
+    const int left = f.LinkColumnWidth() + f.TextMarginLeft();
+    if (style == fsUnderline) {
+      EXPECT_GT(y, h / 2);  // below the letters' middle
+      // Nothing of the line under "Word before" or under " after.".
+      EXPECT_FALSE(RowHasInk(img, y, 0, x1 - 1));
+      EXPECT_FALSE(RowHasInk(img, y, x2 + 1, end + 20));
+    } else {
+      EXPECT_LT(y, (3 * h) / 4);
+      // The other letters are crossed by the row, but no line joins them.
+      EXPECT_LT(FullInkRow(img, y, y + 1, left, x1 - 1), 0);
+      EXPECT_LT(FullInkRow(img, y, y + 1, x2 + 1, end), 0);
+    }
+  }
+}

@@ -17,15 +17,20 @@
 #include <QMenu>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTest>
 
 namespace {
 
-// Stands in for the editor view: remembers its scroll position and what it was asked.
+// Stands in for the editor page: remembers its scroll position and what it was asked. Built as
+// the editor page is: a container that keeps Qt's NoFocus and hands the keyboard to its text
+// part, its focus proxy.
 class TStandInView final : public QWidget, public TvlPageView {
  public:
   TStandInView(TDocument &Doc, QWidget *Parent, QStringList &Log)
-      : QWidget(Parent), FDoc(Doc), FLog(Log) {
-    setFocusPolicy(Qt::StrongFocus);
+      : QWidget(Parent), Text(new QWidget(this)), FDoc(Doc), FLog(Log) {
+    Text->setFocusPolicy(Qt::StrongFocus);
+    Text->resize(50, 50);
+    setFocusProxy(Text);
   }
   ~TStandInView() override { FLog.append(QStringLiteral("view freed")); }
   int PageView_ScrollPos() const override { return FScroll; }
@@ -42,6 +47,7 @@ class TStandInView final : public QWidget, public TvlPageView {
   }
   int Layouts = 0;
   int CaretScrolls = 0;
+  QWidget *Text;  // takes the keyboard
 
  private:
   TDocument &FDoc;
@@ -293,6 +299,47 @@ TEST_F(NotebookTest, SearchListsTheActiveTabFirstAndJumpGoesToTheNearestMoment) 
   EXPECT_EQ(Notebook.GetPageFromIndex(2)->mtcDoc->FAtPos.FGN, 1);
 }
 
+TEST_F(NotebookTest, TheKeyboardGoesToTheActivePagesTextWheneverTheNotebookFocusesIt) {
+  RvlPage &a = Notebook.Page_Create(QStringLiteral("A"), QString());
+  BuildDocument(*a.mtcDoc, {"apple one", "pear"});
+  Notebook.Page_Create(QStringLiteral("B"), QString());
+  auto *elsewhere = new QLineEdit(&Window);  // the search box, a rename box, a label editor
+  Window.resize(400, 300);
+  Window.show();
+  Window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&Window));
+  const auto focusElsewhere = [&] {
+    elsewhere->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), elsewhere);
+  };
+  const auto textOf = [&](int Index) { return View(Index)->Text; };
+
+  focusElsewhere();
+  Notebook.ActivatePage(0);
+  Notebook.FocusActivePage();
+  EXPECT_EQ(QApplication::focusWidget(), textOf(0));
+  EXPECT_GE(View(0)->CaretScrolls, 1);
+
+  // Renaming.
+  Notebook.Rename_Start(1);
+  EXPECT_EQ(QApplication::focusWidget(), Notebook.RenameEdit());
+  Notebook.RenameEdit()->setText(QStringLiteral("Named"));
+  Notebook.Rename_Finish();
+  EXPECT_EQ(QApplication::focusWidget(), textOf(Notebook.ActivePageIndex()));
+
+  // Jumping to a moment.
+  focusElsewhere();
+  Notebook.ActivatePage(0);
+  Notebook.Timestamp_FindDocAndJumpTextTo(BuiltT0 + 1002.4 / 86400);
+  EXPECT_EQ(QApplication::focusWidget(), textOf(0));
+
+  // A view that cannot take the keyboard is left alone.
+  focusElsewhere();
+  textOf(0)->setFocusPolicy(Qt::NoFocus);
+  Notebook.FocusActivePage();
+  EXPECT_EQ(QApplication::focusWidget(), elsewhere);
+}
+
 TEST_F(NotebookTest, BinderSavedAndOpenedThroughTheNotebookKeepsActiveTabAndScrollPositions) {
   TFreshFolder folder;
   const QString path = folder.File(QStringLiteral("Notes.vl"));
@@ -323,3 +370,46 @@ TEST_F(NotebookTest, BinderSavedAndOpenedThroughTheNotebookKeepsActiveTabAndScro
 }
 
 }  // namespace
+
+TEST_F(NotebookTest, EveryTabChangeIsJournalledAndDeletingOrMovingATabIsAChange) {
+  TFreshFolder folder;
+  const QString path = folder.File(QStringLiteral("Tabs.vl"));
+  {
+    TvlTabList tabs;
+    for (const char *title : {"A", "B", "C"})
+      BuildDocument(*tabs.Add(QString::fromLatin1(title)).Doc, {title});
+    TvlNotebookBinder writer(tabs);
+    ASSERT_TRUE(writer.Binder_Save(path).isEmpty());
+  }
+  ASSERT_TRUE(Notebook.Binder_Open(path).isEmpty());
+  EXPECT_TRUE(Notebook.Binder_IsCompeletelySaved());
+
+  Notebook.PageControl()->tabBar()->moveTab(0, 2);  // B C A
+  EXPECT_FALSE(Notebook.Binder_IsCompeletelySaved());
+  ASSERT_TRUE(Notebook.Binder_Save(path).isEmpty());
+  EXPECT_TRUE(Notebook.Binder_IsCompeletelySaved());
+
+  Notebook.TabIndexSelected = 0;
+  Notebook.DeleteSelectedPage();  // C A
+  EXPECT_FALSE(Notebook.Binder_IsCompeletelySaved());
+  Notebook.SetCaption(1, QStringLiteral("A renamed"));
+  TDocument &c = *Notebook.GetPageFromIndex(0)->mtcDoc;
+  c.AtPos_NoSelectionSet(c.Document_LastCaretPos());
+  c.Text_Type(u" typed", 0, false);
+  RvlPage &added = Notebook.Page_Create(QStringLiteral("New"), QString());
+  added.mtcDoc->Text_Type(u"fresh", 0, false);
+  Notebook.Binder().Journal().Flush();
+
+  // What the next start finds: the saved binder and this journal.
+  TvlTabList back;
+  TvlNotebookBinder reader(back);
+  ASSERT_TRUE(reader.Binder_Open(path).isEmpty());
+  EXPECT_FALSE(reader.LastRecoveryMessage().isEmpty());
+  ASSERT_EQ(back.Tabs_Count(), Notebook.PageCount());
+  for (int i = 0; i < back.Tabs_Count(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(back.Tabs_Title(i), Notebook.GetPageFromIndex(i)->Caption);
+    EXPECT_EQ(ParagraphTexts(back.Tabs_Document(i)),
+              ParagraphTexts(*Notebook.GetPageFromIndex(i)->mtcDoc));
+  }
+}

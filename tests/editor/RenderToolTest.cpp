@@ -3,6 +3,7 @@
 #include "vlNotesToolRun.h"
 
 #include <gtest/gtest.h>
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -69,6 +70,52 @@ TEST(RenderTool, DrawsATabOfABinderAndRefusesATabItDoesNotHave) {
           .Exit,
       2);
 #endif
+}
+
+TEST(RenderTool, DrawsAnUnderlineUnderItsOwnWord) {
+  QTemporaryDir dir;
+  const QString tab = dir.filePath(QStringLiteral("under.vlTab"));
+  QByteArray whens = "(0,0)";  // the moments of the 24 characters and the line end
+  for (int i = 0; i < 25; ++i) whens += "(45000.500000,45000.500000)";
+  QFile file(tab);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(
+      "<NotesDoc Version=\"2\" TabTitle=\"Underline\">\r\n"
+      "<CaretPos SN=\"0\" GN=\"1\" EOL=\"F\">\r\n<ScrollPos VSB=\"0\">\r\n<Sections>\r\n<P "
+      "ID=\"0\">\r\n"
+      "<Text N=\"25\" T=\"&f0;Word before &f1;UNDER&f0; after.&10;\">\r\n<When L=\"" +
+      whens +
+      "\">\r\n</P>\r\n"
+      "</Sections>\r\n<Fonts>\r\n"
+      "<Font Index=\"0\" Name=\"Arial\" Style=\"\" Size=\"12\" Color=\"#000000\">\r\n"
+      "<Font Index=\"1\" Name=\"Arial\" Style=\"U\" Size=\"12\" Color=\"#000000\">\r\n"
+      "</Fonts>\r\n<Insets>\r\n</Insets>\r\n</NotesDoc>\r\n");
+  file.close();
+  const QString png = dir.filePath(QStringLiteral("under.png"));
+  const RRun run = RunTool(
+      {QStringLiteral("render"), tab, png, QStringLiteral("--width"), QStringLiteral("400")});
+  ASSERT_EQ(run.Exit, 0) << run.Out.toStdString();
+  const QImage img(png);
+  ASSERT_FALSE(img.isNull());
+  // The longest unbroken run of ink on a row is the line under "UNDER": right of "Word before"
+  // (about 80 px of text from x = 22), never from the left edge.
+  int bestStart = -1, bestLength = 0;
+  for (int y = 0; y < img.height(); ++y) {
+    int start = -1;
+    for (int x = 0; x <= img.width(); ++x) {
+      const bool ink = x < img.width() && img.pixel(x, y) != qRgb(255, 255, 255);
+      if (ink && start < 0) start = x;
+      if (!ink && start >= 0) {
+        if (x - start > bestLength) {
+          bestLength = x - start;
+          bestStart = start;
+        }
+        start = -1;
+      }
+    }
+  }
+  EXPECT_GE(bestLength, 30);
+  EXPECT_GT(bestStart, 80);
 }
 
 }  // namespace

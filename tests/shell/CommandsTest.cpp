@@ -767,4 +767,44 @@ TEST(Commands, TabsExportAndImportThroughTheirDialogs_HelpOpensItsPage) {
   EXPECT_TRUE(rig.Prompts.AskedTexts().value(1).startsWith(S("Vellomar")));
 }
 
+TEST(Commands, BulletsAndTheClosedSearchPanelLeaveTheKeysInTheTextBehindTheMarker) {
+  TRig rig;
+  FillDocument(rig.Doc(), {S("item")}, 40059.4);
+  rig.Fm->resize(800, 600);
+  rig.Fm->show();
+  rig.Fm->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(rig.Fm.get()));
+  rig.Notebook->FocusActivePage();
+  TWindowView *view = rig.View();
+  ASSERT_EQ(QApplication::focusWidget(), view);
+  const auto paragraphs = [&] {
+    QStringList out;
+    for (int sn = 0; sn <= rig.Doc().Section_High(); ++sn)
+      out << rig.Doc().CaretSpan_Plain(TCaretPos{sn, 1}, rig.Doc().Paragraph_LastCaretPos(sn));
+    return out;
+  };
+
+  // The button with the caret before the text: typing goes on behind the marker.
+  rig.A("aTextBullets")->trigger();
+  QTest::keyClicks(QApplication::focusWidget(), S("my "));
+  // Enter in a bulleted line: the new line's bullet comes before the caret.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  QTest::keyClicks(QApplication::focusWidget(), S("next"));
+  EXPECT_EQ(paragraphs(), (QStringList{S("  \u2022 my item"), S("  \u2022 next")}));
+  // Backspace behind the marker takes the bullet away, the button brings it back.
+  rig.Doc().AtPos_NoSelectionSet(TCaretPos{1, 5});
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+  EXPECT_EQ(paragraphs().value(1), S("next"));
+  rig.A("aTextBullets")->trigger();
+  EXPECT_EQ(paragraphs().value(1), S("  \u2022 next"));
+  EXPECT_EQ(rig.Doc().FAtPos.FGN, 5);
+
+  // The search panel takes the keyboard and gives it back to the text when it closes.
+  rig.A("aEditFind")->trigger();
+  EXPECT_NE(QApplication::focusWidget(), view);
+  Q_EMIT rig.Fm->SearchPanel()->CloseRequested();
+  EXPECT_EQ(QApplication::focusWidget(), view);
+}
+
 }  // namespace

@@ -133,10 +133,15 @@ TEST(Program, APageKeepsItsScrollPositionAtALineTop) {
   TFreshFolder folder;
   TRun run(folder);
   run.Program.OpenBinder(QString());
+  // Shown and painted at its real size: a position read from a binder waits for that.
+  run.Window.resize(600, 400);
+  run.Window.show();
+  for (int i = 0; i < 100 && run.ActivePage().View().PaintCount() == 0; ++i)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   TvlEditorPage &page = run.ActivePage();
-  page.resize(400, 200);
+  ASSERT_GT(page.View().PaintCount(), 0);
   QString lines;
-  for (int i = 1; i <= 200; ++i) lines += S("Line %1\n").arg(i);
+  for (int i = 1; i <= 2000; ++i) lines += S("Line %1\n").arg(i);
   page.View().InsertCommittedText(lines);
   page.PageView_LayOutCompletely();
   // The caret at the end took the view along.

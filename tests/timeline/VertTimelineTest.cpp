@@ -60,8 +60,10 @@ class TDocLinks final : public TVertTimelineLinks {
     ++CaretMoves;
   }
   void BookmarksChanged() override { ++Changed; }
+  void FocusActiveEditor() override { ++Focused; }
   TDocument Doc;
   int CaretMoves = 0;
+  int Focused = 0;
   int Changed = 0;
 };
 
@@ -257,6 +259,7 @@ TEST(VertTimeline, FollowsOnIdleOrAnimatedAfterAClickOnALine) {
   Release(rig.Timeline, QPoint(line.left() + 1, line.center().y()));
   EXPECT_EQ(rig.Links.CaretMoves, 1);
   EXPECT_EQ(rig.Links.Doc.FAtPos.GN(), 1);
+  EXPECT_EQ(rig.Links.Focused, 1);  // the keyboard goes to the text with the caret
   rig.Timeline.MaybeCauseTimelineToFollowDT(typedAt - 6 * Sec);
   EXPECT_TRUE(rig.Timeline.IsAnimating());
   rig.Clock.AdvanceMSecs(450);
