@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -591,7 +592,19 @@ RJournalReplay Journal_Replay(const RJournalRead &Read, TJournalTabs &Tabs) {
     out.Problem = QStringLiteral("record %1 does not fit the binder: ").arg(RecordNumber + 1) + Why;
     return out;
   };
-  const auto tabOk = [&Tabs](int I) { return I >= 0 && I < Tabs.JournalTabs_Count(); };
+  // A binder leaves out the blank tab its notebook keeps on offer at the end, so the records
+  // that follow a save may name that tab (or a tab added after it) one place past the tabs
+  // read: it is put back, blank, as the notebook had it. One tab at most, never more.
+  const auto reach = [&Tabs, &fonts](int Needed) {
+    if (Needed != Tabs.JournalTabs_Count() + 1) return;
+    Tabs.JournalTabs_Insert(Tabs.JournalTabs_Count(), QStringLiteral(" "),
+                            std::make_unique<TDocument>());
+    fonts.emplace_back();
+  };
+  const auto tabOk = [&Tabs, &reach](int I) {
+    reach(I + 1);
+    return I >= 0 && I < Tabs.JournalTabs_Count();
+  };
   for (std::size_t i = 1; i < Read.Records.size(); ++i) {
     const RJournalRecord &r = Read.Records[i];
     switch (r.Kind) {
@@ -636,6 +649,7 @@ RJournalReplay Journal_Replay(const RJournalRead &Read, TJournalTabs &Tabs) {
         break;
       }
       case TJournalKind::TabAdded:
+        reach(r.Tab);
         if (r.Tab < 0 || r.Tab > Tabs.JournalTabs_Count())
           return stop(QStringLiteral("no such tab"), i);
         Tabs.JournalTabs_Insert(r.Tab, r.Title, std::make_unique<TDocument>());
@@ -645,6 +659,7 @@ RJournalReplay Journal_Replay(const RJournalRead &Read, TJournalTabs &Tabs) {
         if (!r.Title.trimmed().isEmpty()) ++out.OtherEdits;
         break;
       case TJournalKind::TabImported: {
+        reach(r.Tab);
         if (r.Tab < 0 || r.Tab > Tabs.JournalTabs_Count())
           return stop(QStringLiteral("no such tab"), i);
         auto doc = std::make_unique<TDocument>();
@@ -662,6 +677,7 @@ RJournalReplay Journal_Replay(const RJournalRead &Read, TJournalTabs &Tabs) {
         ++out.OtherEdits;
         break;
       case TJournalKind::TabMoved: {
+        reach(std::max(r.Tab, r.To) + 1);
         if (!tabOk(r.Tab) || !tabOk(r.To)) return stop(QStringLiteral("no such tab"), i);
         Tabs.JournalTabs_Move(r.Tab, r.To);
         auto moving = std::move(fonts[static_cast<std::size_t>(r.Tab)]);

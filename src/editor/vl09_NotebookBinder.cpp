@@ -116,16 +116,18 @@ QString TvlNotebookBinder::Binder_Save(const QString &PathName, bool IsBackup) {
   const QString failed = QStringLiteral("File ") + PathName;
   // The blank tab the notebook offers for new notes (caption " ", nothing in it) is no tab of
   // the user's: it is not written, unless it is all there is (TabCount 0 makes a file that no one
-  // can open again).
+  // can open again). Only such tabs at the end are left out, so that every written tab keeps its
+  // index: the journal that continues this file names tabs by their index in the notebook.
   std::vector<int> saved;
-  for (int i = 0; i < FTabs.Tabs_Count(); ++i) {
-    TDocument &doc = FTabs.Tabs_Document(i);
-    const bool offeredBlank = FTabs.Tabs_Title(i) == QStringLiteral(" ") &&
+  for (int i = 0; i < FTabs.Tabs_Count(); ++i) saved.push_back(i);
+  while (saved.size() > 1) {
+    TDocument &doc = FTabs.Tabs_Document(saved.back());
+    const bool offeredBlank = FTabs.Tabs_Title(saved.back()) == QStringLiteral(" ") &&
                               doc.Document_IsBlank() &&
                               doc.InsetsStorage.High() < doc.InsetsStorage.Low();
-    if (!offeredBlank) saved.push_back(i);
+    if (!offeredBlank) break;
+    saved.pop_back();
   }
-  if (saved.empty() && FTabs.Tabs_Count() > 0) saved.push_back(0);
   const int count = static_cast<int>(saved.size());
   if (count < 1) return failed + QStringLiteral(": there is no tab to save");
   int active = 0;
