@@ -27,6 +27,7 @@
 #include "vl_Document.h"
 #include "vlnotesBinder.h"
 #include "vlnotesEvents.h"
+#include "vlnotesExit.h"
 #include "vlnotesExport.h"
 
 #include <QCoreApplication>
@@ -42,15 +43,6 @@
 #include <vector>
 
 namespace {
-
-enum TExit : int {
-  exOk = 0,
-  exDamaged = 1,
-  exUsage = 2,
-  exUnreadable = 3,
-  exNotNotes = 4,
-  exNotWritten = 5,
-};
 
 void Out(const QString &Text) {
   const QByteArray bytes = Text.toUtf8() + '\n';

@@ -1,4 +1,5 @@
 #include "vlnotesBinder.h"
+#include "vlnotesExit.h"
 
 #include "vl09_NotebookBinder.h"
 #include "vl09_XmlIn.h"
@@ -10,16 +11,6 @@
 #include <cstdio>
 
 namespace {
-
-// The same codes as main.cpp's.
-enum TExit : int {
-  exOk = 0,
-  exDamaged = 1,
-  exUsage = 2,
-  exUnreadable = 3,
-  exNotNotes = 4,
-  exNotWritten = 5,
-};
 
 void Print(std::FILE *To, const QString &Text) {
   const QByteArray bytes = Text.toUtf8() + '\n';

@@ -1,4 +1,5 @@
 #include "vlnotesExport.h"
+#include "vlnotesExit.h"
 
 #include "vl09_MediaFoldersInfo.h"
 #include "vl09_NotebookBinder.h"
@@ -12,15 +13,6 @@
 #include <cstdio>
 
 namespace {
-
-enum TExit : int {
-  exOk = 0,
-  exDamaged = 1,
-  exUsage = 2,
-  exUnreadable = 3,
-  exNotNotes = 4,
-  exNotWritten = 5,
-};
 
 void Err(const QString &Text) {
   const QByteArray bytes = (QStringLiteral("vlnotes: ") + Text).toUtf8() + '\n';
