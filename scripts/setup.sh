@@ -19,6 +19,8 @@ packages=(
   pipewire pipewire-pulse wireplumber dbus
   # looking at the program headless
   xvfb xauth xdotool imagemagick
+  # the exported notes page clicked in a real browser
+  chromium chromium-driver python3-selenium
   # installing and packaging: the desktop entry, file types and AppStream checks, the file type
   # queries the install test makes (gio), rendering the icon's sizes from its SVG
   desktop-file-utils shared-mime-info xdg-utils appstream libglib2.0-bin librsvg2-bin

@@ -43,7 +43,7 @@ export QT_QPA_PLATFORM=offscreen
 
 echo "== Release build and tests"
 "$root/scripts/build.sh" "$root/build/release" -DCMAKE_BUILD_TYPE=Release -DVL_TESTS=ON -DVL_BENCH=ON
-release_labels=(base formats document shell audio audio-pulse widgets events editor timeline soak)
+release_labels=(base formats document shell audio audio-pulse widgets events editor timeline export soak)
 if command -v pipewire-pulse >/dev/null; then release_labels+=(audio-pipewire); fi
 check_labels "$root/build/release" "${release_labels[@]}"
 (cd "$root/build/release" && ctest --parallel "$jobs" --timeout 600 -LE '^soak$')
@@ -57,7 +57,7 @@ fi
   -DVL_SANITIZE=ON -DVL_TESTS=ON -DVL_BENCH=OFF "${sanitizer_compiler[@]}"
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-labels=(base formats document shell audio audio-pulse events editor timeline)
+labels=(base formats document shell audio audio-pulse events editor timeline export)
 if command -v clang++ >/dev/null; then labels+=(fuzz); fi
 check_labels "$root/build/sanitize" "${labels[@]}"
 (cd "$root/build/sanitize" && ctest --parallel "$jobs" --timeout 900 -LE '^soak$')

@@ -30,6 +30,13 @@ class TPrompts {
                                const QString &Filter) = 0;
   virtual QString SaveFileName(const QString &Caption, const QString &SuggestedPath,
                                const QString &Filter) = 0;
+  // A save dialog that also answers the filter chosen in it; ChosenFilter comes in as the one to
+  // select first. Prompts that cannot tell answer it empty (the caller then goes by the name).
+  virtual QString SaveFileNameAndFilter(const QString &Caption, const QString &SuggestedPath,
+                                        const QString &Filter, QString &ChosenFilter) {
+    ChosenFilter.clear();
+    return SaveFileName(Caption, SuggestedPath, Filter);
+  }
 };
 
 // The prompts in use. Until the program installs its own, a silent stand-in answers every

@@ -179,6 +179,20 @@ void TDocument::Paragraph_Outline_Set(int N, TOutline Outline, const QString &In
   Positions_KeepValid();
   // The prefix is text like any other: the formatters must hear of it.
   Notify_Formatters(Paragraph_FirstPos(N), Paragraph_FirstPos(N), Paragraph_LastCaretPos(N));
+  if (!HasObservers()) return;
+  // The prefix a bullet or number puts in front is stamped now: the record keeps its moments.
+  QString prefix;
+  p->Outline_Get(prefix);
+  TRichString stamped;
+  if (!prefix.isEmpty() && prefix.size() <= p->High())
+    p->Substr_Rich(1, static_cast<int>(prefix.size()), stamped);
+  RDocumentEdit e;
+  e.Kind = TEditKind::Outline;
+  e.At = Paragraph_FirstPos(N);
+  e.Outline = Outline;
+  e.Str = InitStr;
+  e.Text = &stamped;
+  Tell(e);
 }
 
 TCaretPos TDocument::Document_LastCaretPos() const {
@@ -363,6 +377,7 @@ void TDocument::Positions_KeepValid() {
 void TDocument::ChangeCount_Increment() {
   ++FChangeCount;
   ++FChangeCountSinceBackup;
+  for (TDocumentEditObserver *o : FObservers) o->Document_ChangeCounted(*this);
 }
 
 void TDocument::Notify_Formatters(const TCaretPos &FromPos, const TCaretPos &OldToPos,
@@ -453,19 +468,25 @@ void TDocument::Paragraph_JoinNext(int N) {
   ChangeCount_Increment();
 }
 
-void TDocument::Paragraph_Split(const TCaretPos &At) {
+void TDocument::Paragraph_Split(const TCaretPos &At, const RvlTimestamp &SplitWhen,
+                                const RvlTimestamp &NewWhen) {
   TParagraph *p = Paragraph_FromSectionNum(At.SN);
   if (!p) return;
   const int from = std::clamp(At.FGN, 1, p->After());
   Paragraph_Insert(At.SN + 1);
   TParagraph *q = Paragraph_FromSectionNum(At.SN + 1);
+  q->FNLWhen = NewWhen;
   if (from <= p->High()) {
     q->SubStr_InsertSubstr(*p, from, p->High(), 1);
     p->SubStr_Delete(from, p->High());
   }
-  const TDateTime now = Now();
-  p->FNLWhen = RvlTimestamp{now, now};
+  p->FNLWhen = SplitWhen;
   ChangeCount_Increment();
+}
+
+TDocument::RSplitMoments TDocument::SplitMomentsNow() {
+  const TDateTime now = Now();
+  return RSplitMoments{RvlTimestamp{now, now}, TimestampForNewText(now)};
 }
 
 // ---- Moments and typing events -------------------------------------------------------------
@@ -524,7 +545,109 @@ void TDocument::UnlistCaretSpan(const TCaretPos &Start, const TCaretPos &Stop) c
   Events_UnlistForCharXRange(TCharX{Start.SN, Start.FGN}, TCharX{Stop.SN, Stop.FGN - 1});
 }
 
+// ---- Edit observers ------------------------------------------------------------------------
+
+void TDocument::EditObserver_Add(TDocumentEditObserver *Observer) {
+  if (Observer && std::find(FObservers.begin(), FObservers.end(), Observer) == FObservers.end())
+    FObservers.push_back(Observer);
+}
+
+void TDocument::EditObserver_Remove(TDocumentEditObserver *Observer) {
+  FObservers.erase(std::remove(FObservers.begin(), FObservers.end(), Observer), FObservers.end());
+}
+
+void TDocument::Tell(const RDocumentEdit &Edit) const {
+  // A copy: an observer may remove itself while it is told.
+  const std::vector<TDocumentEditObserver *> observers = FObservers;
+  for (TDocumentEditObserver *o : observers) o->Document_Edited(*this, Edit);
+}
+
+void TDocument::Edit_TellContentChanged() {
+  if (!HasObservers()) return;
+  RDocumentEdit e;
+  e.Kind = TEditKind::Content;
+  e.Bytes = IO_SaveToBytes(QString());
+  Tell(e);
+}
+
+QString TDocument::RangePlain(const TCharX &First, const TCharX &Last) const {
+  QString out;
+  const int last = std::min(Last.SN, Section_High());
+  bool first = true;
+  for (int sn = std::max(First.SN, 0); sn <= last; ++sn) {
+    const TParagraph *p = Paragraph_FromSectionNum(sn);
+    if (!p) continue;
+    if (!first) out += u'\n';
+    first = false;
+    const int a = std::max(sn == First.SN ? First.CX : 1, 1);
+    const int b = std::min(sn == Last.SN ? Last.CX : p->High(), p->High());
+    if (a <= b) out += QStringView(p->Text()).mid(a - 1, b - a + 1);
+  }
+  return out;
+}
+
 // ---- Editing -------------------------------------------------------------------------------
+
+namespace {
+
+// While an operation runs, the text it brings in counts as typed or pasted.
+class TOriginScope {
+ public:
+  TOriginScope(TEditOrigin &Field, TEditOrigin Value) : FField(Field), FSaved(Field) {
+    Field = Value;
+  }
+  ~TOriginScope() { FField = FSaved; }
+  TOriginScope(const TOriginScope &) = delete;
+  TOriginScope &operator=(const TOriginScope &) = delete;
+
+ private:
+  TEditOrigin &FField;
+  TEditOrigin FSaved;
+};
+
+}  // namespace
+
+void TDocument::Text_Type(QStringView Text, TFontIndex Font, bool Overstrike) {
+  if (Text.isEmpty()) return;
+  TOriginScope origin(FOrigin, TEditOrigin::Typed);
+  if (Select_IsAnyTextSelected()) Select_DeleteSelectedText();
+  const TCaretPos at = FAtPos;
+  if (Text.size() == 1) {
+    const QChar ch = Text[0];
+    if (Overstrike && ch != u'\n' && at.FGN <= Paragraph_Length(at.SN))
+      Char_Replace(ch, Font, at);
+    else
+      Char_Insert(ch, Font, at);
+    AtPos_NoSelectionSet(ch == u'\n' ? TCaretPos{at.SN + 1, 1, false}
+                                     : TCaretPos{at.SN, at.FGN + 1, false});
+    return;
+  }
+  // One moment for the whole commit: it was one act of typing.
+  const RvlTimestamp ts = TimestampForNewText(Timestamp_Effective_ContextAt(Text[0], at));
+  TRichString rs;
+  for (QChar c : Text)
+    if (c.isPrint() && c != u'\n') rs.Char_Append(c, Font, ts);
+  if (rs.Length() == 0) return;
+  TCaretPos newAt = at;
+  SubStr_Insert(rs, at, newAt);
+  // Typed text, as much as typed keys: every character is listed as a typing event of the day.
+  if (!IsSamePos(newAt, at)) Events_AddManyToListIfNotDuplicating(rs);
+  AtPos_NoSelectionSet(newAt);
+}
+
+bool TDocument::Char_InsertAt(QChar Ch, TFontIndex FontIndex, const TCaretPos &At,
+                              const RvlTimestamp &When, const RSplitMoments &Split) {
+  TParagraph *p = Paragraph_FromSectionNum(At.SN);
+  if (!p || !p->IsValidCaretPosition(At.FGN)) return false;
+  if (Ch == u'\n')
+    Paragraph_Split(At, Split.Split, Split.New);
+  else
+    p->Char_Insert(Ch, StorableFont(FontIndex), When, At.FGN);
+  Notify_Formatters(At, At, Paragraph_LastCaretPos(At.SN));
+  ChangeCount_Increment();
+  Positions_KeepValid();
+  return true;
+}
 
 void TDocument::Char_Insert(QChar Ch, TFontIndex FontIndex, const TCaretPos &At) {
   TParagraph *p = Paragraph_FromSectionNum(At.SN);
@@ -532,33 +655,73 @@ void TDocument::Char_Insert(QChar Ch, TFontIndex FontIndex, const TCaretPos &At)
   if (!p || !p->IsValidCaretPosition(At.FGN)) return;
   const RvlTimestamp when = TimestampForNewText(Timestamp_Effective_ContextAt(Ch, At));
   Events_AddToListIfNotDuplicating(Ch, when);
-  if (Ch == u'\n')
-    Paragraph_Split(At);
-  else
-    p->Char_Insert(Ch, StorableFont(FontIndex), when, At.FGN);
+  const RSplitMoments split = Ch == u'\n' ? SplitMomentsNow() : RSplitMoments{};
+  const TFontIndex newParagraphFont = FCurrentFontX;
+  Char_InsertAt(Ch, FontIndex, At, when, split);
+  if (!HasObservers()) return;
+  TRichString text;
+  text.Char_Append(Ch, StorableFont(FontIndex), when);
+  RDocumentEdit e;
+  e.Kind = TEditKind::Insert;
+  e.Origin = FOrigin;
+  e.At = At;
+  e.Text = &text;
+  e.Moment = split.Split;
+  e.Moment2 = split.New;
+  e.Font = newParagraphFont;
+  Tell(e);
+}
+
+bool TDocument::Char_ReplaceAt(QChar Ch, TFontIndex Font, const TCaretPos &At,
+                               const RvlTimestamp &When, const RSplitMoments &Split) {
+  TParagraph *p = Paragraph_FromSectionNum(At.SN);
+  if (!p || !p->IsValidCharIndex(At.FGN)) return false;
+  if (Ch == u'\n') {
+    p->Char_Delete(At.FGN);
+    Paragraph_Split(At, Split.Split, Split.New);
+  } else {
+    p->Char_Replace(Ch, StorableFont(Font), When, At.FGN);
+  }
   Notify_Formatters(At, At, Paragraph_LastCaretPos(At.SN));
   ChangeCount_Increment();
   Positions_KeepValid();
+  return true;
 }
 
 void TDocument::Char_Replace(QChar Ch, TFontIndex Font, const TCaretPos &At) {
   TParagraph *p = Paragraph_FromSectionNum(At.SN);
   if (!p || !p->IsValidCharIndex(At.FGN)) return;
   const RvlTimestamp old = p->Timestamp_Get(At.FGN);
-  if (Ch == u'\n') {
-    p->Char_Delete(At.FGN);
-    Paragraph_Split(At);
-  } else {
-    p->Char_Replace(Ch, StorableFont(Font), TimestampForNewText(old.FEffectiveDT), At.FGN);
-  }
-  Notify_Formatters(At, At, Paragraph_LastCaretPos(At.SN));
-  ChangeCount_Increment();
-  Positions_KeepValid();
+  const QChar removed = p->Char_GetChar(At.FGN);
+  const RvlTimestamp when = TimestampForNewText(old.FEffectiveDT);
+  const RSplitMoments split = Ch == u'\n' ? SplitMomentsNow() : RSplitMoments{};
+  const TFontIndex newParagraphFont = FCurrentFontX;
+  Char_ReplaceAt(Ch, Font, At, when, split);
+  if (!HasObservers()) return;
+  TRichString text;
+  text.Char_Append(Ch, StorableFont(Font), when);
+  RDocumentEdit e;
+  e.Kind = TEditKind::CharReplace;
+  e.Origin = FOrigin;
+  e.At = At;
+  e.Text = &text;
+  e.Removed = QString(removed);
+  e.Moment = split.Split;
+  e.Moment2 = split.New;
+  e.Font = newParagraphFont;
+  Tell(e);
 }
 
 void TDocument::Char_Delete(const TCaretPos &CaretPos) {
   TParagraph *p = Paragraph_FromSectionNum(CaretPos.SN);
   if (!p || !p->IsValidCaretPosition(CaretPos.FGN)) return;
+  RDocumentEdit e;
+  if (HasObservers()) {
+    e.Kind = TEditKind::CharDelete;
+    e.At = CaretPos;
+    e.Removed =
+        CaretPos.FGN == p->After() ? QStringLiteral("\n") : QString(p->Char_GetChar(CaretPos.FGN));
+  }
   if (CaretPos.FGN == p->After()) {
     Paragraph_JoinNext(CaretPos.SN);
   } else {
@@ -568,6 +731,7 @@ void TDocument::Char_Delete(const TCaretPos &CaretPos) {
   Notify_Formatters(CaretPos, CaretPos, Paragraph_LastCaretPos(CaretPos.SN));
   ChangeCount_Increment();
   Positions_KeepValid();
+  if (HasObservers()) Tell(e);
 }
 
 void TDocument::SubStr_Delete(const TCharX &First, const TCharX &Last) {
@@ -583,6 +747,13 @@ void TDocument::SubStr_Delete(const TCharX &First, const TCharX &Last) {
   }
   // An empty range inside one paragraph deletes nothing (not the paragraph).
   if (First.SN == Last.SN && Last.CX < std::max(First.CX, 1)) return;
+  RDocumentEdit e;
+  if (HasObservers()) {
+    e.Kind = TEditKind::SubStrDelete;
+    e.At = TCaretPos{First.SN, First.CX, false};
+    e.Stop = TCaretPos{Last.SN, Last.CX, false};
+    e.Removed = RangePlain(First, Last);
+  }
   Events_UnlistForCharXRange(First, Last);
   if (First.SN == Last.SN) {
     if (First.CX <= 1 && Last.CX >= pf->High()) {
@@ -606,6 +777,7 @@ void TDocument::SubStr_Delete(const TCharX &First, const TCharX &Last) {
                     Paragraph_LastCaretPos(First.SN));
   ChangeCount_Increment();
   Positions_KeepValid();
+  if (HasObservers()) Tell(e);
 }
 
 void TDocument::CaretSpan_Delete(const TCaretPos &Start, const TCaretPos &Stop) {
@@ -613,6 +785,13 @@ void TDocument::CaretSpan_Delete(const TCaretPos &Start, const TCaretPos &Stop) 
   if (IsSamePos(Start, Stop)) return;
   TParagraph *pa = Paragraph_FromSectionNum(Start.SN);
   TParagraph *pb = Paragraph_FromSectionNum(Stop.SN);
+  RDocumentEdit e;
+  if (HasObservers()) {
+    e.Kind = TEditKind::CaretSpanDelete;
+    e.At = Start;
+    e.Stop = Stop;
+    e.Removed = CaretSpan_Plain(Start, Stop);
+  }
   UnlistCaretSpan(Start, Stop);
   if (Start.SN == Stop.SN) {
     pa->SubStr_Delete(Start.FGN, Stop.FGN - 1);
@@ -625,10 +804,12 @@ void TDocument::CaretSpan_Delete(const TCaretPos &Start, const TCaretPos &Stop) 
   Notify_Formatters(Start, Stop, Paragraph_LastCaretPos(Start.SN));
   ChangeCount_Increment();
   Positions_KeepValid();
+  if (HasObservers()) Tell(e);
 }
 
 template <typename TInsertPart>
 bool TDocument::InsertByLines(QStringView Text, const TCaretPos &At, TCaretPos &NewAt,
+                              const RvlTimestamp &SplitWhen, const RvlTimestamp &NewWhen,
                               TInsertPart InsertPart) {
   NewAt = At;
   TParagraph *p = Paragraph_FromSectionNum(At.SN);
@@ -645,12 +826,26 @@ bool TDocument::InsertByLines(QStringView Text, const TCaretPos &At, TCaretPos &
     if (length > 0) InsertPart(*p, start, length, At.FGN);
     if (firstPass) NewAt.FGN = At.FGN + length;
     if (lf < 0) break;
-    Paragraph_Split(At);
+    Paragraph_Split(At, SplitWhen, NewWhen);
     ++NewAt.SN;
     if (firstPass) NewAt.FGN = 1 + length;
     firstPass = false;
     end = lf;
   }
+  return true;
+}
+
+bool TDocument::SubStr_InsertRich(const TRichString &Str, const TCaretPos &At, TCaretPos &NewAt,
+                                  const RSplitMoments &Split) {
+  const bool done = InsertByLines(Str.Text(), At, NewAt, Split.Split, Split.New,
+                                  [&Str](TParagraph &P, qsizetype Start, int Length, int Gap) {
+                                    const int first = static_cast<int>(Start) + 1;
+                                    P.SubStr_InsertSubstr(Str, first, first + Length - 1, Gap);
+                                  });
+  if (!done) return false;
+  Notify_Formatters(At, NewAt, NewAt);
+  ChangeCount_Increment();
+  Positions_KeepValid();
   return true;
 }
 
@@ -663,27 +858,45 @@ void TDocument::SubStr_Insert(const TRichString &Str, const TCaretPos &At, TCare
       storable.Char_SetFont(i, StorableFont(storable.Char_GetFont(i)));
     source = &storable;
   }
-  const bool done = InsertByLines(source->Text(), At, NewAt,
-                                  [source](TParagraph &P, qsizetype Start, int Length, int Gap) {
-                                    const int first = static_cast<int>(Start) + 1;
-                                    P.SubStr_InsertSubstr(*source, first, first + Length - 1, Gap);
+  const RSplitMoments split = SplitMomentsNow();
+  const TFontIndex newParagraphFont = FCurrentFontX;
+  if (!SubStr_InsertRich(*source, At, NewAt, split) || !HasObservers()) return;
+  RDocumentEdit e;
+  e.Kind = TEditKind::Insert;
+  e.Origin = FOrigin;
+  e.At = At;
+  e.Text = source;
+  e.Moment = split.Split;
+  e.Moment2 = split.New;
+  e.Font = newParagraphFont;
+  Tell(e);
+}
+
+void TDocument::SubStr_InsertPlain(QStringView Str, const TCaretPos &At, TCaretPos &NewAt) {
+  const RSplitMoments split = SplitMomentsNow();
+  const TFontIndex newParagraphFont = FCurrentFontX;
+  const bool done = InsertByLines(Str, At, NewAt, split.Split, split.New,
+                                  [Str](TParagraph &P, qsizetype Start, int Length, int Gap) {
+                                    int ignored = 0;
+                                    P.SubStr_InsertPlain(Str.mid(Start, Length), Gap, ignored);
                                   });
   if (!done) return;
   Notify_Formatters(At, NewAt, NewAt);
   ChangeCount_Increment();
   Positions_KeepValid();
-}
-
-void TDocument::SubStr_InsertPlain(QStringView Str, const TCaretPos &At, TCaretPos &NewAt) {
-  const bool done =
-      InsertByLines(Str, At, NewAt, [Str](TParagraph &P, qsizetype Start, int Length, int Gap) {
-        int ignored = 0;
-        P.SubStr_InsertPlain(Str.mid(Start, Length), Gap, ignored);
-      });
-  if (!done) return;
-  Notify_Formatters(At, NewAt, NewAt);
-  ChangeCount_Increment();
-  Positions_KeepValid();
+  if (!HasObservers()) return;
+  // Told as the text it became, with the fonts and moments it was given here.
+  TRichString inserted;
+  CaretSpan_Rich(At, NewAt, inserted);
+  RDocumentEdit e;
+  e.Kind = TEditKind::Insert;
+  e.Origin = FOrigin;
+  e.At = At;
+  e.Text = &inserted;
+  e.Moment = split.Split;
+  e.Moment2 = split.New;
+  e.Font = newParagraphFont;
+  Tell(e);
 }
 
 void TDocument::SubStr_Replace(const TCharX &First, const TCharX &Last, const TRichString &Str) {
@@ -927,6 +1140,19 @@ void TDocument::Font_Change(const TCharSpan &CharSpan, TFontIndex FontIndex) {
   }
   Notify_Formatters(CaretPosFromCharX(CharSpan.First), CaretPosFromCharX(CharSpan.Last),
                     CaretPosFromCharX(CharSpan.Last));
+  if (!HasObservers()) return;
+  RDocumentEdit e;
+  e.FontOp = TFontOp::Index;
+  e.Font = StorableFont(FontIndex);
+  TellFontChange(CharSpan, e);
+}
+
+void TDocument::TellFontChange(const TCharSpan &Span, RDocumentEdit &Edit) const {
+  if (Span.First.SN < 0 || Span.Last.SN < Span.First.SN) return;
+  Edit.Kind = TEditKind::FontChange;
+  Edit.At = TCaretPos{Span.First.SN, Span.First.CX, false};
+  Edit.Stop = TCaretPos{Span.Last.SN, Span.Last.CX, false};
+  Tell(Edit);
 }
 
 void TDocument::Font_ChangeStyle(const TCharSpan &CharSpan, TFontStyle Member, bool Flag) {
@@ -939,44 +1165,90 @@ void TDocument::Font_ChangeStyle(const TCharSpan &CharSpan, TFontStyle Member, b
 
 void TDocument::Font_ChangeBold(const TCharSpan &CharSpan, bool Flag) {
   Font_ChangeStyle(CharSpan, fsBold, Flag);
+  if (!HasObservers()) return;
+  RDocumentEdit e;
+  e.FontOp = TFontOp::Bold;
+  e.Flag = Flag;
+  TellFontChange(CharSpan, e);
 }
 
 void TDocument::Font_ChangeItalics(const TCharSpan &CharSpan, bool Flag) {
   Font_ChangeStyle(CharSpan, fsItalic, Flag);
+  if (!HasObservers()) return;
+  RDocumentEdit e;
+  e.FontOp = TFontOp::Italic;
+  e.Flag = Flag;
+  TellFontChange(CharSpan, e);
 }
 
 void TDocument::Font_ChangeUnderline(const TCharSpan &CharSpan, bool Flag) {
   Font_ChangeStyle(CharSpan, fsUnderline, Flag);
+  if (!HasObservers()) return;
+  RDocumentEdit e;
+  e.FontOp = TFontOp::Underline;
+  e.Flag = Flag;
+  TellFontChange(CharSpan, e);
 }
 
 void TDocument::Font_ChangeStrikeout(const TCharSpan &CharSpan, bool Flag) {
   Font_ChangeStyle(CharSpan, fsStrikeOut, Flag);
+  if (!HasObservers()) return;
+  RDocumentEdit e;
+  e.FontOp = TFontOp::Strikeout;
+  e.Flag = Flag;
+  TellFontChange(CharSpan, e);
 }
 
 void TDocument::Font_ChangeName(const TCharSpan &CharSpan, const QString &FontName) {
   Font_ChangeByRuns(CharSpan,
                     [&](TFontIndex F) { return FontsInUse.GetFontIndex_NewName(F, FontName); });
+  if (!HasObservers()) return;
+  RDocumentEdit e;
+  e.FontOp = TFontOp::Name;
+  e.Str = FontName;
+  TellFontChange(CharSpan, e);
 }
 
 void TDocument::Font_ChangeSizeTo(const TCharSpan &CharSpan, std::int32_t FontSize) {
   Font_ChangeByRuns(CharSpan,
                     [&](TFontIndex F) { return FontsInUse.GetFontIndex_NewSize(F, FontSize); });
+  if (!HasObservers()) return;
+  RDocumentEdit e;
+  e.FontOp = TFontOp::Size;
+  e.Number = FontSize;
+  TellFontChange(CharSpan, e);
 }
 
 void TDocument::Font_ChangeColor(const TCharSpan &CharSpan, TColor Color) {
   Font_ChangeByRuns(CharSpan,
                     [&](TFontIndex F) { return FontsInUse.GetFontIndex_NewColor(F, Color); });
+  if (!HasObservers()) return;
+  RDocumentEdit e;
+  e.FontOp = TFontOp::Color;
+  e.Color = Color;
+  TellFontChange(CharSpan, e);
 }
 
 void TDocument::Font_ChangeHighlight(const TCharSpan &CharSpan, TColor Highlight) {
   Font_ChangeByRuns(
       CharSpan, [&](TFontIndex F) { return FontsInUse.GetFontIndex_NewHighlight(F, Highlight); });
+  if (!HasObservers()) return;
+  RDocumentEdit e;
+  e.FontOp = TFontOp::Highlight;
+  e.Highlight = Highlight;
+  TellFontChange(CharSpan, e);
 }
 
 void TDocument::Font_ChangeColors(const TCharSpan &CharSpan, TColor Color, TColor Highlight) {
   Font_ChangeByRuns(CharSpan, [&](TFontIndex F) {
     return FontsInUse.GetFontIndex_NewColors(F, Color, Highlight);
   });
+  if (!HasObservers()) return;
+  RDocumentEdit e;
+  e.FontOp = TFontOp::Colors;
+  e.Color = Color;
+  e.Highlight = Highlight;
+  TellFontChange(CharSpan, e);
 }
 
 void TDocument::Font_ChangeSizeRelative(const TCharSpan &CharSpan, double DeltaPercent) {
@@ -988,6 +1260,11 @@ void TDocument::Font_ChangeSizeRelative(const TCharSpan &CharSpan, double DeltaP
             : MinRelativeSize;
     return FontsInUse.GetFontIndex_NewSize(F, static_cast<std::int32_t>(rounded));
   });
+  if (!HasObservers()) return;
+  RDocumentEdit e;
+  e.FontOp = TFontOp::SizeRelative;
+  e.Number = DeltaPercent;
+  TellFontChange(CharSpan, e);
 }
 
 // ---- Clipboard -----------------------------------------------------------------------------
@@ -1014,6 +1291,7 @@ void TDocument::Clipboard_Cut() {
 }
 
 void TDocument::Clipboard_Paste() {
+  TOriginScope origin(FOrigin, TEditOrigin::Pasted);
   Select_DeleteSelectedText();
   TTextClipboard &clipboard = TextClipboard();
   if (!clipboard.HasText()) return;

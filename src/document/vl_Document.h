@@ -21,6 +21,7 @@
 //
 // User-interface thread only.
 
+#include "vldEditObserver.h"
 #include "vldFontsInUse.h"
 #include "vldInsetsStorage.h"
 #include "vldParagraph.h"
@@ -140,6 +141,18 @@ class TDocument final : public TSectionContainer {
                           TCaretPos &StopCaretPos) const;
 
   // ---- Editing -----------------------------------------------------------------------------
+  //
+  // Every operation below that changes the content tells the edit observers one record per
+  // leaf operation (vldEditObserver.h); nothing else in the program changes a document's
+  // content, so an observer sees every change.
+
+  // Text typed at the caret, by a key or as an input method's commit: this is the one way typing
+  // reaches a document. The selection is replaced; the text is inserted (with Overstrike, a
+  // single character overwrites the one after the caret inside a paragraph), every character is
+  // filed as a typing event and the caret ends up after the text. A key types one character
+  // with its own moment; a commit of several characters was one act of typing and gets one
+  // moment for all of them, and only its printable characters other than line feeds are kept.
+  void Text_Type(QStringView Text, TFontIndex Font, bool Overstrike);
 
   // One typed character before At, stamped with the moment new text gets next to its
   // neighbours, and registered as a typing event. A line feed splits the paragraph.
@@ -230,6 +243,22 @@ class TDocument final : public TSectionContainer {
   void Clipboard_Copy();
   void Clipboard_Cut();
   void Clipboard_Paste();
+
+  // ---- Edit observers ----------------------------------------------------------------------
+
+  // Not owned; an observer removes itself before it goes. Adding one twice adds it once.
+  void EditObserver_Add(TDocumentEditObserver *Observer);
+  void EditObserver_Remove(TDocumentEditObserver *Observer);
+  // Does the edit again, exactly as it was told (its fonts are indices of this document's
+  // table), and tells the observers. False, with nothing changed and Why saying so, when the
+  // edit does not fit this document: a position that does not exist, or removed text that is
+  // not the text found here.
+  bool Edit_Apply(const RDocumentEdit &Edit, QString &Why);
+  // Tells the observers that the content changed as a whole (a picture or a stroke): the record
+  // carries the whole document.
+  void Edit_TellContentChanged();
+  // The document as an isolated tab file, in memory; change counts are not touched.
+  QByteArray IO_SaveToBytes(const QString &TabTitle) const;
 
   // ---- Change counts -----------------------------------------------------------------------
 
@@ -389,7 +418,9 @@ class TDocument final : public TSectionContainer {
   void Notify_Formatters(const TCaretPos &FromPos, const TCaretPos &OldToPos,
                          const TCaretPos &NewToPos);
   void Paragraph_Insert(int N);
-  void Paragraph_Split(const TCaretPos &At);
+  // SplitWhen: the end-of-line moment of the paragraph cut; NewWhen: that of the new one.
+  void Paragraph_Split(const TCaretPos &At, const RvlTimestamp &SplitWhen,
+                       const RvlTimestamp &NewWhen);
   void Paragraph_JoinNext(int N);
   void Section_Delete(int N) { Sections_Delete(N, N); }
   // Sections First..Last in one step; insets anchored to them are left without an anchor.
@@ -402,13 +433,36 @@ class TDocument final : public TSectionContainer {
   void Positions_KeepValid();
   template <typename TInsertPart>
   bool InsertByLines(QStringView Text, const TCaretPos &At, TCaretPos &NewAt,
+                     const RvlTimestamp &SplitWhen, const RvlTimestamp &NewWhen,
                      TInsertPart InsertPart);
+  // The work of the editing operations, with every moment given, so that a told edit can be
+  // done again exactly; they tell nobody.
+  // A split's moments, once per operation: its cut paragraph's end of line gets now, the new
+  // paragraph's the moment new text gets now.
+  struct RSplitMoments {
+    RvlTimestamp Split;
+    RvlTimestamp New;
+  };
+  static RSplitMoments SplitMomentsNow();
+  bool Char_InsertAt(QChar Ch, TFontIndex Font, const TCaretPos &At, const RvlTimestamp &When,
+                     const RSplitMoments &Split);
+  bool Char_ReplaceAt(QChar Ch, TFontIndex Font, const TCaretPos &At, const RvlTimestamp &When,
+                      const RSplitMoments &Split);
+  bool SubStr_InsertRich(const TRichString &Str, const TCaretPos &At, TCaretPos &NewAt,
+                         const RSplitMoments &Split);
+  // The characters of an inclusive range, paragraphs joined by line feeds.
+  QString RangePlain(const TCharX &First, const TCharX &Last) const;
+  bool HasObservers() const { return !FObservers.empty(); }
+  void Tell(const RDocumentEdit &Edit) const;
+  void TellFontChange(const TCharSpan &Span, RDocumentEdit &Edit) const;
   template <typename TNewIndex>
   void Font_ChangeByRuns(const TCharSpan &CharSpan, TNewIndex NewIndex);
   void Font_ChangeStyle(const TCharSpan &CharSpan, TFontStyle Member, bool Flag);
   void UnlistCaretSpan(const TCaretPos &Start, const TCaretPos &Stop) const;
 
-  std::uint64_t FLayoutTouches = 0;  // before Sections: paragraphs count here while freed
+  std::vector<TDocumentEditObserver *> FObservers;
+  TEditOrigin FOrigin = TEditOrigin::Other;  // what the running operation's text is
+  std::uint64_t FLayoutTouches = 0;          // before Sections: paragraphs count here while freed
   std::vector<std::unique_ptr<TSection>> Sections;                        // never empty
   std::array<TNotifyFormatterEvent, LastFormatterHandle + 1> NotifyList;  // [0] unused
   int FChangeCount = 0;

@@ -27,6 +27,7 @@
 #include "vlGuard.h"
 #include "vlNumberForms.h"
 #include "vlPrompts.h"
+#include "vlSaveTarget.h"
 #include "vldGraphic.h"
 #include "vldSketch.h"
 
@@ -36,6 +37,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
 
 namespace {
 
@@ -333,6 +335,23 @@ bool TDocument::IO_Save(TvlXmlOut &Out, const QString &PathName, const QString &
   }
   ChangeCount_Clear();
   return true;
+}
+
+QByteArray TDocument::IO_SaveToBytes(const QString &TabTitle) const {
+  auto target = std::make_unique<TvlMemoryTarget>();
+  const TvlMemoryTarget *memory = target.get();
+  TvlXmlOut out(std::move(target));
+  if (!out.File_OpenForRewritingOrDoErrorDialogs(QStringLiteral("memory"))) return QByteArray();
+  out.Insert_TagOpenForAttributes(xtNotesDocBegin_);
+  out.Insert_Attribute("Version", FileVersion);
+  out.Insert_AttributeE("Generator", Generator());
+  out.Insert_AttributeE("TabTitle", TabTitle);
+  out.Insert_TagClose_NoMoreAttributes();
+  IO_SaveCaret(out);
+  IO_SaveBody(out);
+  out.Insert_TagWithoutAttributes(xtNotesDocEnd);
+  if (!out.File_Close()) return QByteArray();
+  return memory->Bytes();
 }
 
 bool TDocument::IO_SaveEmbedded(TvlXmlOut &Out) const {

@@ -20,7 +20,15 @@ RvlTimestamp TDocument::Timestamp_GetForCharacter(const TCaretPos &At) const {
 }
 
 void TDocument::Timestamp_SetForCharacter(const TCaretPos &At, const RvlTimestamp &LinkInstant) {
-  if (TParagraph *p = Paragraph_FromSectionNum(At.SN)) p->Timestamp_Set(At.FGN, LinkInstant);
+  TParagraph *p = Paragraph_FromSectionNum(At.SN);
+  if (!p) return;
+  p->Timestamp_Set(At.FGN, LinkInstant);
+  if (!HasObservers()) return;
+  RDocumentEdit e;
+  e.Kind = TEditKind::CharMoment;
+  e.At = At;
+  e.Moment = LinkInstant;
+  Tell(e);
 }
 
 RvlTimestamp TDocument::Timestamp_GetForParagraph(int N) const {
@@ -29,7 +37,15 @@ RvlTimestamp TDocument::Timestamp_GetForParagraph(int N) const {
 }
 
 void TDocument::Timestamp_SetForParagraph(int N, const RvlTimestamp &Timemark) {
-  if (TParagraph *p = Paragraph_FromSectionNum(N)) p->FGroupTimestamp = Timemark;
+  TParagraph *p = Paragraph_FromSectionNum(N);
+  if (!p) return;
+  p->FGroupTimestamp = Timemark;
+  if (!HasObservers()) return;
+  RDocumentEdit e;
+  e.Kind = TEditKind::ParagraphMoment;
+  e.At = Paragraph_FirstPos(N);
+  e.Moment = Timemark;
+  Tell(e);
 }
 
 bool TDocument::Timestamp_SearchForNearestEffectiveTS(TDateTime When, TCaretPos &AtCaretPos) const {

@@ -45,10 +45,13 @@ QPoint Scaled(const TPenPoint &P, double Scale) {
 
 }  // namespace
 
-RInsetOptions &InsetOptions() {
-  static RInsetOptions options;
-  return options;
+TSeam<RInsetOptions> &InsetOptionsSeam() {
+  static RInsetOptions defaults;
+  static TSeam<RInsetOptions> seam(defaults);
+  return seam;
 }
+
+RInsetOptions &InsetOptions() { return InsetOptionsSeam().Get(); }
 
 // ---- Pixel routines ------------------------------------------------------------------------
 

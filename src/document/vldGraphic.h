@@ -10,6 +10,7 @@
 //
 // User-interface thread only.
 
+#include "vlSeam.h"
 #include "vldInset.h"
 #include "vldRichString.h"
 #include "vldSketch.h"
@@ -25,12 +26,13 @@
 
 class QPainter;
 
-// The options that shape picture insets. The shell sets them from the user's options; the values
-// here are the program's defaults.
+// The options that shape picture insets. The program installs its own, taken from the sketching
+// options, at start-up; the values here are the defaults until then.
 struct RInsetOptions {
   bool AutoEnlarge = true;  // fit an inset to its content whenever the picture's size is set
   int SketchPadding = 5;    // pixels left around the content when fitting
 };
+TSeam<RInsetOptions> &InsetOptionsSeam();
 RInsetOptions &InsetOptions();
 
 // Where the picture lies inside the inset, in inset pixels; right and bottom are exclusive.

@@ -20,7 +20,6 @@ class TNoTypingEvents final : public TTypingEventSink {
 };
 
 TNoTypingEvents gNoTypingEvents;
-TTypingEventSink *gTypingSink = nullptr;
 
 // Effective times below this many days are no real moment for a typing event.
 constexpr double EventMomentThreshold = 1000;
@@ -126,18 +125,21 @@ TDateTime TypingEventMoment(const RvlTimestamp &Timemark) {
   return Timemark.FEffectiveDT;
 }
 
-TTypingEventSink &TypingEventSink() {
-  return gTypingSink ? *gTypingSink : static_cast<TTypingEventSink &>(gNoTypingEvents);
+TSeam<TTypingEventSink> &TypingEventSinkSeam() {
+  static TSeam<TTypingEventSink> seam(gNoTypingEvents);
+  return seam;
 }
 
-void SetTypingEventSink(TTypingEventSink *Sink) { gTypingSink = Sink; }
+TTypingEventSink &TypingEventSink() { return TypingEventSinkSeam().Get(); }
+
+void SetTypingEventSink(TTypingEventSink *Sink) { TypingEventSinkSeam().Install(Sink); }
 
 TScopedTypingEventSink::TScopedTypingEventSink(TTypingEventSink &Installed)
-    : FPrevious(gTypingSink) {
-  gTypingSink = &Installed;
+    : FPrevious(TypingEventSinkSeam().Installed()) {
+  TypingEventSinkSeam().Install(&Installed);
 }
 
-TScopedTypingEventSink::~TScopedTypingEventSink() { gTypingSink = FPrevious; }
+TScopedTypingEventSink::~TScopedTypingEventSink() { TypingEventSinkSeam().Install(FPrevious); }
 
 // ---- Paragraph text in files ---------------------------------------------------------------
 

@@ -13,6 +13,7 @@
 //
 // User-interface thread only.
 
+#include "vlSeam.h"
 #include "vldFontsInUse.h"
 #include "vldSection.h"
 #include "vldTemporal.h"
@@ -48,6 +49,7 @@ TDateTime TypingEventMoment(const RvlTimestamp &Timemark);
 // The text of a character's typing event: the character, a line feed entered as a space.
 inline QString TypingEventText(QChar Ch) { return Ch == u'\n' ? QStringLiteral(" ") : QString(Ch); }
 
+TSeam<TTypingEventSink> &TypingEventSinkSeam();
 TTypingEventSink &TypingEventSink();
 // Installs a sink (not owned); nullptr restores the one that does nothing.
 void SetTypingEventSink(TTypingEventSink *Sink);

@@ -56,8 +56,6 @@ void TSystemTextClipboard::SetText(const QString &Text) {
 
 namespace {
 
-TTextClipboard *gClipboard = nullptr;
-
 TTextClipboard &SystemClipboard() {
   static TSystemTextClipboard clipboard;
   return clipboard;
@@ -65,15 +63,21 @@ TTextClipboard &SystemClipboard() {
 
 }  // namespace
 
-TTextClipboard &TextClipboard() { return gClipboard ? *gClipboard : SystemClipboard(); }
-
-void SetTextClipboard(TTextClipboard *Clipboard) { gClipboard = Clipboard; }
-
-TScopedTextClipboard::TScopedTextClipboard(TTextClipboard &Installed) : FPrevious(gClipboard) {
-  gClipboard = &Installed;
+TSeam<TTextClipboard> &TextClipboardSeam() {
+  static TSeam<TTextClipboard> seam(SystemClipboard());
+  return seam;
 }
 
-TScopedTextClipboard::~TScopedTextClipboard() { gClipboard = FPrevious; }
+TTextClipboard &TextClipboard() { return TextClipboardSeam().Get(); }
+
+void SetTextClipboard(TTextClipboard *Clipboard) { TextClipboardSeam().Install(Clipboard); }
+
+TScopedTextClipboard::TScopedTextClipboard(TTextClipboard &Installed)
+    : FPrevious(TextClipboardSeam().Installed()) {
+  TextClipboardSeam().Install(&Installed);
+}
+
+TScopedTextClipboard::~TScopedTextClipboard() { TextClipboardSeam().Install(FPrevious); }
 
 // ---- The rich copy -------------------------------------------------------------------------
 

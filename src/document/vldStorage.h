@@ -9,6 +9,7 @@
 //
 // User-interface thread only.
 
+#include "vlSeam.h"
 #include "vldFontsInUse.h"
 #include "vldRichString.h"
 
@@ -63,6 +64,7 @@ class TMemoryTextClipboard final : public TTextClipboard {
 };
 
 // The installed clipboard; the system clipboard unless one was installed.
+TSeam<TTextClipboard> &TextClipboardSeam();
 TTextClipboard &TextClipboard();
 // Installs a clipboard (not owned); nullptr restores the system clipboard.
 void SetTextClipboard(TTextClipboard *Clipboard);

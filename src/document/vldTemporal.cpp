@@ -22,7 +22,6 @@ class TStartupBroker final : public TEffectiveTimeBroker {
 };
 
 TStartupBroker gStartupBroker;
-TEffectiveTimeBroker *gBroker = nullptr;
 
 // Below this many days a moment is taken to be no real moment (1900-04-09).
 constexpr double NoRealMomentBelow = 100;
@@ -115,18 +114,25 @@ TDateTime TRuleBroker::BrokeredEffectiveWhen(TDateTime DocumentContextDT) {
   return ApplyEffectiveTimeRule(State, DocumentContextDT, Now());
 }
 
-TEffectiveTimeBroker &EffectiveTimeBroker() {
-  return gBroker ? *gBroker : static_cast<TEffectiveTimeBroker &>(gStartupBroker);
+TSeam<TEffectiveTimeBroker> &EffectiveTimeBrokerSeam() {
+  static TSeam<TEffectiveTimeBroker> seam(gStartupBroker);
+  return seam;
 }
 
-void SetEffectiveTimeBroker(TEffectiveTimeBroker *Broker) { gBroker = Broker; }
+TEffectiveTimeBroker &EffectiveTimeBroker() { return EffectiveTimeBrokerSeam().Get(); }
+
+void SetEffectiveTimeBroker(TEffectiveTimeBroker *Broker) {
+  EffectiveTimeBrokerSeam().Install(Broker);
+}
 
 TScopedEffectiveTimeBroker::TScopedEffectiveTimeBroker(TEffectiveTimeBroker &Installed)
-    : FPrevious(gBroker) {
-  gBroker = &Installed;
+    : FPrevious(EffectiveTimeBrokerSeam().Installed()) {
+  EffectiveTimeBrokerSeam().Install(&Installed);
 }
 
-TScopedEffectiveTimeBroker::~TScopedEffectiveTimeBroker() { gBroker = FPrevious; }
+TScopedEffectiveTimeBroker::~TScopedEffectiveTimeBroker() {
+  EffectiveTimeBrokerSeam().Install(FPrevious);
+}
 
 // ---- Timestamp routines --------------------------------------------------------------------
 

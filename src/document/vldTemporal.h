@@ -6,6 +6,7 @@
 // Everything here runs on the user-interface thread.
 
 #include "vlDateTime.h"
+#include "vlSeam.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -56,6 +57,7 @@ class TRuleBroker final : public TEffectiveTimeBroker {
   TDateTime BrokeredEffectiveWhen(TDateTime DocumentContextDT) override;
 };
 
+TSeam<TEffectiveTimeBroker> &EffectiveTimeBrokerSeam();
 TEffectiveTimeBroker &EffectiveTimeBroker();
 // Installs a broker (not owned); nullptr restores the default.
 void SetEffectiveTimeBroker(TEffectiveTimeBroker *Broker);

@@ -100,6 +100,11 @@ TvlNotebook::TvlNotebook(QWidget *Parent, TvlPageViewFactory Views, TvlOtherEven
 }
 
 TvlNotebook::~TvlNotebook() {
+  // The journal keeps what was not saved; closing the pages is no deletion of tabs.
+  if (FBinder.Binder_IsCompeletelySaved())
+    FBinder.Journal().EndAndRemove();
+  else
+    FBinder.Journal().End();
   if (FPageControl) {
     Page_DestroyAll();
     // Nothing of the notebook may run while Qt takes the widgets down.
@@ -139,6 +144,7 @@ RvlPage &TvlNotebook::Page_Create(const QString &Title, const QString &PathName,
   FvlPages.push_back(std::move(made));
   FPageControl->addTab(sheet, Shown(Title));
   --FProgrammatic;
+  FBinder.Journal().TabAdded(PageCount() - 1);
   return page;
 }
 
@@ -146,6 +152,7 @@ void TvlNotebook::Page_Destroy(int DoomedPageIndex) {
   if (DoomedPageIndex < 0 || DoomedPageIndex >= PageCount()) return;
   if (TabIndexSelected == DoomedPageIndex && !FRenameEdit->isHidden()) FRenameEdit->hide();
   RvlPage &page = (*FvlPages[static_cast<std::size_t>(DoomedPageIndex)]);
+  FBinder.Journal().TabDeleted(DoomedPageIndex);
   ++FProgrammatic;
   // The view goes before its document, which it reads until it is gone.
   if (TvlPageView *view = ViewOf(page)) view->PageView_BeginDestruction();
@@ -211,8 +218,10 @@ bool TvlNotebook::IsUnnamedCaption(const QString &Caption) {
 void TvlNotebook::SetCaption(int Index, const QString &Caption) {
   RvlPage *page = GetPageFromIndex(Index);
   if (!page) return;
+  const bool renamed = page->Caption != Caption;
   page->Caption = Caption;
   FPageControl->setTabText(Index, Shown(Caption));
+  if (renamed) FBinder.Journal().TabRenamed(Index);
 }
 
 TvlPageView *TvlNotebook::ViewOf(const RvlPage &Page) const {
@@ -257,6 +266,9 @@ void TvlNotebook::CurrentChanged(int) {
 
 void TvlNotebook::TabMoved(int From, int To) {
   if (From < 0 || To < 0 || From >= PageCount() || To >= PageCount() || From == To) return;
+  FBinder.Journal().TabMoved(From, To);
+  // The order of the tabs is part of the binder: a move is a change to save.
+  FBinder.TabsChanged();
   const auto at = [this](int I) { return FvlPages.begin() + I; };
   if (From < To)
     std::rotate(at(From), at(From + 1), at(To + 1));
@@ -400,7 +412,13 @@ void TvlNotebook::Tabs_RightMouseDown(int Index, const QPoint &GlobalPos) {
 
 void TvlNotebook::DeleteSelectedPage() {
   Rename_Finish();
-  if (TabIndexSelected >= 0 && TabIndexSelected < PageCount()) Page_Destroy(TabIndexSelected);
+  if (TabIndexSelected >= 0 && TabIndexSelected < PageCount()) {
+    // The binder still holds the tab until it is saved: closing must ask.
+    if (!IsEmptyDocument(*(*FvlPages[static_cast<std::size_t>(TabIndexSelected)]).mtcDoc) ||
+        !IsUnnamedCaption((*FvlPages[static_cast<std::size_t>(TabIndexSelected)]).Caption))
+      FBinder.TabsChanged();
+    Page_Destroy(TabIndexSelected);
+  }
   MakeSureABlankTabIsOffered();
   FBinder.SaveNotebook_SaveListOfOpenDocsToBinderFile();
 }
@@ -480,6 +498,8 @@ bool TvlNotebook::LoadNotebook_OpenFileIntoIndex(const QString &PathName, int In
   if (info.isFile()) {
     int scroll = 0;
     const QString problems = page->mtcDoc->IO_Load(PathName, title, scroll);
+    // Whatever the file gave the document is journalled as its content.
+    page->mtcDoc->Edit_TellContentChanged();
     const TDocument::RLoadReport &report = page->mtcDoc->IO_LastLoad();
     // A file that is not an isolated tab at all gives no tab; a damaged one gives what it holds.
     loaded = report.Opened && report.IsNotesDoc;
@@ -597,6 +617,13 @@ void TvlNotebook::ScrollAllCaretsIntoView() {
 
 // ---- The binder
 // ------------------------------------------------------------------------------------
+
+QString TvlNotebook::Binder_Save(const QString &PathName) {
+  const QString problems = FBinder.Binder_Save(PathName, false);
+  if (problems.isEmpty() && !FBinder.LastSaveNote().isEmpty())
+    Prompts().Message(FBinder.LastSaveNote(), TPromptIcon::piInformation);
+  return problems;
+}
 
 QString TvlNotebook::Binder_Open(const QString &PathName) {
   Rename_Finish();

@@ -152,7 +152,9 @@ class TvlNotebook final : public QObject, public TvlBinderTabs {
   // ---- The binder (vl09_NotebookBinder.h) ----------------------------------------------------
 
   QString Binder_Open(const QString &PathName);
-  QString Binder_Save(const QString &PathName) { return FBinder.Binder_Save(PathName, false); }
+  // A save that also kept a file (the original of a binder that opened with problems, a backup
+  // it never read) says where, in a message.
+  QString Binder_Save(const QString &PathName);
   bool SaveNotebook_AsBackup_Maybe(TBackupTiming Timing) {
     return FBinder.SaveNotebook_AsBackup_Maybe(Timing);
   }

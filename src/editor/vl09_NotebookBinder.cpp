@@ -9,7 +9,6 @@
 #include "vlPrompts.h"
 #include "vlTextFile.h"
 #include "vlWin1252.h"
-#include "vl_Document.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +16,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <vector>
 
 namespace {
 
@@ -91,7 +91,11 @@ void TvlTabList::Tabs_ReplaceAll(std::vector<RvlLoadedTab> NewTabs, int NewActiv
 // ---- Names -----------------------------------------------------------------------------------
 
 TvlNotebookBinder::TvlNotebookBinder(TvlBinderTabs &Tabs, TvlOtherEventsIO *Events)
-    : FTabs(Tabs), FEvents(Events) {}
+    : FTabs(Tabs),
+      FEvents(Events),
+      FJournal(std::make_unique<TvlBinderJournal>(Tabs, this->Events())) {}
+
+TvlNotebookBinder::~TvlNotebookBinder() = default;
 
 TvlOtherEventsIO &TvlNotebookBinder::Events() const { return FEvents ? *FEvents : OtherEventsIO(); }
 
@@ -110,14 +114,43 @@ QString TvlNotebookBinder::DeprecatedBinderPathName() {
 
 QString TvlNotebookBinder::Binder_Save(const QString &PathName, bool IsBackup) {
   const QString failed = QStringLiteral("File ") + PathName;
-  const int count = FTabs.Tabs_Count();
-  // TabCount 0 makes a file that no one can open again; the notebook always has a tab.
+  // The blank tab the notebook offers for new notes (caption " ", nothing in it) is no tab of
+  // the user's: it is not written, unless it is all there is (TabCount 0 makes a file that no one
+  // can open again). Only such tabs at the end are left out, so that every written tab keeps its
+  // index: the journal that continues this file names tabs by their index in the notebook.
+  std::vector<int> saved;
+  for (int i = 0; i < FTabs.Tabs_Count(); ++i) saved.push_back(i);
+  while (saved.size() > 1) {
+    TDocument &doc = FTabs.Tabs_Document(saved.back());
+    const bool offeredBlank = FTabs.Tabs_Title(saved.back()) == QStringLiteral(" ") &&
+                              doc.Document_IsBlank() &&
+                              doc.InsetsStorage.High() < doc.InsetsStorage.Low();
+    if (!offeredBlank) break;
+    saved.pop_back();
+  }
+  const int count = static_cast<int>(saved.size());
   if (count < 1) return failed + QStringLiteral(": there is no tab to save");
-  int active = FTabs.Tabs_ActiveIndex();
-  if (active < 0 || active >= count) active = 0;
+  int active = 0;
+  for (int k = 0; k < count; ++k)
+    if (saved[static_cast<std::size_t>(k)] == FTabs.Tabs_ActiveIndex()) active = k;
+  const auto tab = [&saved](int K) { return saved[static_cast<std::size_t>(K)]; };
 
   TvlXmlOut out(FTargetFactory ? FTargetFactory() : nullptr);
   if (FChunkSize > 0) out.SetChunkSize(FChunkSize);
+  // Whatever the save's fate, every change made so far is in the journal first.
+  FJournal->Flush();
+  FSaveNote.clear();
+  // A binder that opened with problems lost lines at opening; its file as it was stays beside
+  // it under a dated name before a save replaces it.
+  QString originalKept;
+  if (!IsBackup && FOpenedWithProblems && PathName == FBinderPathName &&
+      QFileInfo(PathName).isFile()) {
+    originalKept = FreeRenameTarget(PathName, QStringLiteral(".as opened "),
+                                    ModificationTime(QFileInfo(PathName)));
+    if (!QFile::copy(PathName, originalKept))
+      return failed + QStringLiteral(": the file as it was opened could not be kept as ") +
+             originalKept;
+  }
   if (!out.File_OpenForRewritingOrDoErrorDialogs(PathName))
     return out.ErrorString().isEmpty() ? failed : failed + QStringLiteral(": ") + out.ErrorString();
 
@@ -131,22 +164,23 @@ QString TvlNotebookBinder::Binder_Save(const QString &PathName, bool IsBackup) {
   for (int i = 0; i < count; ++i) {
     out.Insert_TagOpenForAttributes(xtEarlyNotice_);
     out.Insert_Attribute("TabIndex", i);
-    out.Insert_AttributeE("TabTitle", FTabs.Tabs_Title(i));
+    out.Insert_AttributeE("TabTitle", FTabs.Tabs_Title(tab(i)));
     if (i == active) out.Insert_Attribute("TabActive", true);
     out.Insert_TagClose_NoMoreAttributes();
   }
 
   QString tabsNotWritten;
   for (int i = 0; i < count; ++i) {
-    const QString title = FTabs.Tabs_Title(i);
+    const QString title = FTabs.Tabs_Title(tab(i));
     out.Insert_TagOpenForAttributes(xtDocTabBegin_);
     out.Insert_AttributeE("TabTitle", title);
     out.Insert_Attribute("TabIndex", i);
     out.Insert_TagClose_NoMoreAttributes();
     out.Insert_TagOpenForAttributes(xtScrollPos_);
-    out.Insert_Attribute("VSB", FTabs.Tabs_ScrollPosForSaving(i));
+    out.Insert_Attribute("VSB", FTabs.Tabs_ScrollPosForSaving(tab(i)));
     out.Insert_TagClose_NoMoreAttributes();
-    if (!FTabs.Tabs_Document(i).IO_SaveEmbedded(out)) tabsNotWritten += title + QLatin1Char('\n');
+    if (!FTabs.Tabs_Document(tab(i)).IO_SaveEmbedded(out))
+      tabsNotWritten += title + QLatin1Char('\n');
     out.Insert_TagWithoutAttributes(xtDocTabEnd);
   }
   Events().IO_SaveNonTypingEvents(out);
@@ -164,19 +198,50 @@ QString TvlNotebookBinder::Binder_Save(const QString &PathName, bool IsBackup) {
   }
 
   // From here on the new file is in place.
+  if (!originalKept.isEmpty()) {
+    FOpenedWithProblems = false;
+    FSaveNote = QStringLiteral(
+                    "The binder had problems when it was opened; the file as it was "
+                    "then is kept as \"") +
+                originalKept + QLatin1Char('"');
+  }
+  // The new journal continues the file just written: what the old one held is in it.
+  QFile written(PathName);
+  const QByteArray bytes = written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
+  const RJournalBase base = RJournalBase::OfBytes(PathName, bytes);
   if (!IsBackup) {
-    for (int i = 0; i < count; ++i) {
+    const QString oldJournal = FJournal->PathName();
+    for (int i = 0; i < FTabs.Tabs_Count(); ++i) {
       TDocument &doc = FTabs.Tabs_Document(i);
       doc.ChangeCount_Clear();
       // The binder now holds everything a backup would: no backup right after a save.
       doc.ChangeCountSinceBackup_Clear();
     }
+    FTabsChanged = false;
+    // An unnamed binder's backup is in the binder that now has a name.
+    if (FBinderPathName.isEmpty() && FJournal->IsActive())
+      QFile::remove(TvlBinderJournal::UnnamedBackupPathName());
     FBinderPathName = PathName;
     // The backup holds an older state of this same binder. Left behind, a later opening could
-    // take it for a crash's leftovers and "recover" it over the newer binder.
+    // take it for a crash's leftovers and "recover" it over the newer binder. Only a backup this
+    // binder wrote or judged at opening is removed: another one was never read.
     const QString backup = BinderBackupPathNameFor(PathName);
-    if (!backup.isEmpty() && QFileInfo(backup).isFile() && !QFile::remove(backup))
-      TraceWrite(QStringLiteral("Old backup could not be removed: ") + backup);
+    if (!backup.isEmpty() && QFileInfo(backup).isFile()) {
+      if (!FBackupJudged)
+        AddLine(FSaveNote, QStringLiteral("The backup \"") + backup +
+                               QStringLiteral("\" was kept: it was not read before this save."));
+      else if (!QFile::remove(backup))
+        TraceWrite(QStringLiteral("Old backup could not be removed: ") + backup);
+    }
+    FBackupJudged = true;
+    // Tools save without a journal: only a binder that keeps one starts the next.
+    if (FJournal->IsActive()) {
+      BeginJournal(PathName, base);
+      if (!oldJournal.isEmpty() && oldJournal != FJournal->PathName()) QFile::remove(oldJournal);
+    }
+  } else if (FJournal->IsActive()) {
+    FBackupJudged = true;
+    BeginJournal(FBinderPathName, base);
   }
   return {};
 }
@@ -194,15 +259,28 @@ void TvlNotebookBinder::Binder_ChangeCountSinceBackupSum_Clear() {
 }
 
 bool TvlNotebookBinder::Binder_IsCompeletelySaved() const {
+  if (FTabsChanged) return false;
   for (int i = 0; i < FTabs.Tabs_Count(); ++i) {
     const TDocument &doc = FTabs.Tabs_Document(i);
-    if (!doc.Document_IsBlank() && doc.ChangeCount() != 0) return false;
+    if (doc.ChangeCount() == 0) continue;
+    // A blank page is nothing to lose, unless the user named its tab: a tab named for notes to
+    // come is work the binder would otherwise drop without a word.
+    const QString title = FTabs.Tabs_Title(i);
+    const bool named =
+        !title.trimmed().isEmpty() && !title.startsWith(QStringLiteral("Click To Name (Created "));
+    if (named || !doc.Document_IsBlank()) return false;
   }
   return true;
 }
 
+QString TvlNotebookBinder::BackupPathForSaving() const {
+  if (FBinderPathName.isEmpty()) return TvlBinderJournal::UnnamedBackupPathName();
+  return BinderBackupPathName();
+}
+
 bool TvlNotebookBinder::SaveNotebook_AsBackup_Maybe(TBackupTiming BackupTiming) {
-  const QString backup = BinderBackupPathName();
+  // An unnamed binder is backed up too, in the data folder, where the next start finds it.
+  const QString backup = BackupPathForSaving();
   if (backup.isEmpty()) return false;
   const int sum = Binder_ChangeCountSinceBackupSum();
   if (!(sum > BackupThreshold || (sum > 0 && BackupTiming == btASAP))) return false;
@@ -216,7 +294,8 @@ bool TvlNotebookBinder::SaveNotebook_AsBackup_Maybe(TBackupTiming BackupTiming) 
 }
 
 void TvlNotebookBinder::Binder_DiscardBackup() {
-  const QString backup = BinderBackupPathName();
+  FJournal->Discard();
+  const QString backup = BackupPathForSaving();
   if (backup.isEmpty() || !QFileInfo(backup).isFile()) return;
   if (QFile::moveToTrash(backup)) return;
   // No trash here: keep it under a name that is never taken for this binder's backup.
@@ -257,6 +336,15 @@ QString TvlNotebookBinder::FreeRenameTarget(const QString &PathName, const QStri
   return target;
 }
 
+void TvlNotebookBinder::Say(const QString &Text, TPromptIcon Icon) {
+  if (!FCollecting) {
+    Prompts().Message(Text, Icon);
+    return;
+  }
+  FCollected += (FCollected.isEmpty() ? QString() : QStringLiteral("\n\n")) + Text;
+  if (Icon == TPromptIcon::piWarning) FCollectedIcon = Icon;
+}
+
 void TvlNotebookBinder::Binder_SeekMoreRecentBackupAndRotateIfFound(const QString &PathName) {
   QString backup = BinderBackupPathNameFor(PathName);
   if (backup.isEmpty()) return;
@@ -270,8 +358,7 @@ void TvlNotebookBinder::Binder_SeekMoreRecentBackupAndRotateIfFound(const QStrin
   // A backup cut short (a crash or a full disk while it was written) must not replace a binder
   // that is whole.
   if (!IsCompleteBinderFile(backup)) {
-    Prompts().Message(
-        QStringLiteral("A backup of your notes was found that is newer than the file \"") +
+    Say(QStringLiteral("A backup of your notes was found that is newer than the file \"") +
             PathName +
             QStringLiteral("\", but the backup is incomplete, so it was not used.  Both files "
                            "are kept as they are; the backup is:\n\n") +
@@ -287,8 +374,7 @@ void TvlNotebookBinder::Binder_SeekMoreRecentBackupAndRotateIfFound(const QStrin
            QString::number(binderSize - backupSize) +
            QStringLiteral(" bytes larger.  This is unusual, so you might want to check out why.");
   const QString newName = FreeRenameTarget(PathName, QStringLiteral(".as saved "), binderWhen);
-  Prompts().Message(
-      QStringLiteral("Last time the program closed unexpectedly, possibly leaving unsaved changes "
+  Say(QStringLiteral("Last time the program closed unexpectedly, possibly leaving unsaved changes "
                      "in the multi-tabbed document \"") +
       PathName + QStringLiteral("\".  \n\nAt least some of these changes will now be recovered.") +
       QStringLiteral("\n\nYour original file (before recovery) will be renamed to \n \"") +
@@ -298,15 +384,13 @@ void TvlNotebookBinder::Binder_SeekMoreRecentBackupAndRotateIfFound(const QStrin
   if (!QFile::rename(PathName, newName)) {
     const QString latest = FreeRenameTarget(backup, QStringLiteral(".Latest "), backupWhen);
     if (QFile::rename(backup, latest)) backup = latest;
-    Prompts().Message(
-        QStringLiteral("Unable to rename file to recover automatically.  Please examine:\n\n") +
+    Say(QStringLiteral("Unable to rename file to recover automatically.  Please examine:\n\n") +
             backup,
         TPromptIcon::piWarning);
     return;
   }
   if (!QFile::rename(backup, PathName))
-    Prompts().Message(
-        QStringLiteral("Unable to rename file. Your document is now in a file named:\n\n") + backup,
+    Say(QStringLiteral("Unable to rename file. Your document is now in a file named:\n\n") + backup,
         TPromptIcon::piWarning);
 }
 
@@ -405,12 +489,28 @@ QString TvlNotebookBinder::ReadBinder(TvlXmlIn &In, bool &Usable, std::vector<Rv
 }
 
 QString TvlNotebookBinder::Binder_Open(const QString &PathName) {
+  // What the backup and the journal gave back is said in one message.
+  FCollecting = true;
+  FCollected.clear();
+  FCollectedIcon = TPromptIcon::piInformation;
   Binder_SeekMoreRecentBackupAndRotateIfFound(PathName);
-  return Binder_OpenWithoutRecovery(PathName);
+  FCollecting = false;
+  const QString problems = Open(PathName, true);
+  QString message = FCollected;
+  if (!FRecoveryMessage.isEmpty())
+    message += (message.isEmpty() ? QString() : QStringLiteral("\n\n")) + FRecoveryMessage;
+  if (!FRecoveryMessage.isEmpty()) TraceWrite(FRecoveryMessage);
+  if (!message.isEmpty()) Prompts().Message(message, FCollectedIcon);
+  return problems;
 }
 
 QString TvlNotebookBinder::Binder_OpenWithoutRecovery(const QString &PathName) {
+  return Open(PathName, false);
+}
+
+QString TvlNotebookBinder::Open(const QString &PathName, bool Recover) {
   QString errorText;
+  FRecoveryMessage.clear();
 
   QString readPath = PathName;
   bool useTemplate = false;
@@ -419,6 +519,21 @@ QString TvlNotebookBinder::Binder_OpenWithoutRecovery(const QString &PathName) {
       readPath = FExampleBinderPathName;
     else
       useTemplate = true;
+  }
+
+  // An unnamed binder's journal may continue its backup in the data folder: that is what is
+  // opened then, still unnamed.
+  bool unnamedBackup = false;
+  if (useTemplate && Recover) {
+    QFile journal(TvlBinderJournal::JournalPathFor(QString()));
+    const RJournalRead read =
+        Journal_Read(journal.open(QIODevice::ReadOnly) ? journal.read(64 * 1024) : QByteArray());
+    if (!read.Records.empty() && read.Records[0].Base.IsFile &&
+        QFileInfo(TvlBinderJournal::UnnamedBackupPathName()).isFile()) {
+      readPath = TvlBinderJournal::UnnamedBackupPathName();
+      useTemplate = false;
+      unnamedBackup = true;
+    }
   }
 
   TvlXmlIn in;
@@ -456,13 +571,177 @@ QString TvlNotebookBinder::Binder_OpenWithoutRecovery(const QString &PathName) {
                    QLatin1Char('"');
     } else {
       if (!useTemplate && OnFileAccessed) OnFileAccessed(readPath);
-      FBinderPathName = useTemplate ? QString() : readPath;
+      // The old binder's journal ends before its tabs go; the new one's begins once its tabs
+      // are in place, continuing the file just read.
+      if (Binder_IsCompeletelySaved())
+        FJournal->EndAndRemove();
+      else
+        FJournal->End();
+      FOpenedWithProblems = !errorText.isEmpty();
+      FTabsChanged = false;
+      FBackupJudged = Recover;
+      const QString named = useTemplate || unnamedBackup ? QString() : readPath;
+      RJournalBase base;
+      if (!useTemplate) {
+        QFile file(readPath);
+        base = RJournalBase::OfBytes(
+            readPath, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+      }
+      QByteArray kept;
+      if (Recover) RecoverJournal(TvlBinderJournal::JournalPathFor(named), base, tabs, kept);
+      FBinderPathName = named;
       FTabs.Tabs_ReplaceAll(std::move(tabs), activeTab);
+      // Recovered changes are unsaved changes.
+      if (!kept.isEmpty()) FTabsChanged = true;
+      if (Recover) BeginJournal(named, base, kept);
+      // Typing into an unnamed binder that the program left unsaved is offered back: File >
+      // Close opens the unnamed binder, which replays it.
+      if (Recover && !named.isEmpty() && UnnamedJournalHoldsChanges())
+        AddLine(FRecoveryMessage,
+                QStringLiteral("Notes typed into an unnamed binder before the program ended are "
+                               "kept; File > Close brings them back."));
     }
   }
   in.File_Close();
   Binder_ChangeCountSinceBackupSum_Clear();
   return errorText;
+}
+
+// ---- The journal
+// ---------------------------------------------------------------------------------
+
+namespace {
+
+// Replay works on the tabs read, before the notebook gets them.
+class TLoadedTabsForReplay final : public TJournalTabs {
+ public:
+  explicit TLoadedTabsForReplay(std::vector<RvlLoadedTab> &Tabs) : FTabs(Tabs) {}
+  int JournalTabs_Count() const override { return static_cast<int>(FTabs.size()); }
+  TDocument &JournalTabs_Document(int Index) override {
+    return *FTabs[static_cast<std::size_t>(Index)].Doc;
+  }
+  QString JournalTabs_Title(int Index) const override {
+    return FTabs[static_cast<std::size_t>(Index)].Title;
+  }
+  void JournalTabs_Insert(int Index, const QString &Title,
+                          std::unique_ptr<TDocument> Doc) override {
+    RvlLoadedTab tab;
+    tab.Title = Title;
+    tab.Doc = std::move(Doc);
+    FTabs.insert(FTabs.begin() + Index, std::move(tab));
+  }
+  void JournalTabs_Rename(int Index, const QString &Title) override {
+    FTabs[static_cast<std::size_t>(Index)].Title = Title;
+  }
+  void JournalTabs_Move(int From, int To) override {
+    RvlLoadedTab tab = std::move(FTabs[static_cast<std::size_t>(From)]);
+    FTabs.erase(FTabs.begin() + From);
+    FTabs.insert(FTabs.begin() + To, std::move(tab));
+  }
+  void JournalTabs_Delete(int Index) override { FTabs.erase(FTabs.begin() + Index); }
+
+ private:
+  std::vector<RvlLoadedTab> &FTabs;
+};
+
+QString SetAsideTarget(const QString &JournalPath) {
+  const QString base =
+      WithoutExtension(JournalPath) + QStringLiteral(".not applied ") + TimeStampMinute(Now());
+  QString target = base + QStringLiteral(".vlJournal");
+  for (int n = 2; QFileInfo::exists(target); ++n)
+    target = base + QStringLiteral(" (%1)").arg(n) + QStringLiteral(".vlJournal");
+  return target;
+}
+
+QString RecoveredText(const RJournalReplay &R, bool Unnamed) {
+  QStringList parts;
+  if (R.TypedChars > 0) parts << QStringLiteral("%1 characters typed").arg(R.TypedChars);
+  if (R.PastedChars > 0) parts << QStringLiteral("%1 characters pasted").arg(R.PastedChars);
+  const int other = R.OtherEdits;
+  if (other > 0) parts << QStringLiteral("%1 other changes").arg(other);
+  if (parts.isEmpty()) return QString();
+  QString list = parts.first();
+  for (int i = 1; i < parts.size(); ++i)
+    list += (i + 1 == parts.size() ? QStringLiteral(" and ") : QStringLiteral(", ")) + parts[i];
+  return QStringLiteral("Recovered ") + list +
+         (Unnamed ? QStringLiteral(" in the unnamed binder") : QString()) +
+         QStringLiteral(" after the last save, up to ") +
+         DateTimeToQDateTime(R.LastWhen).toString(QStringLiteral("hh:mm:ss"));
+}
+
+}  // namespace
+
+void TvlNotebookBinder::RecoverJournal(const QString &JournalPath, const RJournalBase &Opened,
+                                       std::vector<RvlLoadedTab> &Tabs, QByteArray &Kept) {
+  QFile file(JournalPath);
+  if (!file.exists()) return;
+  if (!file.open(QIODevice::ReadOnly)) {
+    FRecoveryMessage = QStringLiteral("The journal \"") + JournalPath +
+                       QStringLiteral("\" could not be read: ") + file.errorString();
+    return;
+  }
+  const QByteArray bytes = file.readAll();
+  file.close();
+  const RJournalRead read = Journal_Read(bytes);
+  const auto setAside = [&](const QString &Why) {
+    const QString target = SetAsideTarget(JournalPath);
+    const bool moved = QFile::rename(JournalPath, target);
+    FRecoveryMessage = QStringLiteral("Changes kept in a journal were not applied: ") + Why +
+                       QStringLiteral(". The journal is kept as \"") +
+                       (moved ? target : JournalPath) + QLatin1Char('"');
+    TraceWrite(FRecoveryMessage);
+  };
+  if (!read.IsJournal) {
+    if (!bytes.isEmpty()) setAside(QStringLiteral("it is not a journal"));
+    return;
+  }
+  if (read.Records.empty()) {
+    if (read.Damaged) setAside(read.Problem);
+    return;
+  }
+  const RJournalBase &began = read.Records[0].Base;
+  if (!began.SameFile(Opened)) {
+    setAside(QStringLiteral("the binder \"") +
+             (Opened.PathName.isEmpty() ? QStringLiteral("(unnamed)") : Opened.PathName) +
+             QStringLiteral("\" is not the file the journal continues; it was changed elsewhere"));
+    return;
+  }
+  if (read.Records.size() == 1 && !read.Damaged) return;
+  TLoadedTabsForReplay target(Tabs);
+  const RJournalReplay r = Journal_Replay(read, target);
+  const std::size_t applied = static_cast<std::size_t>(r.Records);
+  Kept = bytes.mid(read.Ends[0], read.Ends[applied] - read.Ends[0]);
+  if (!r.EventsBlock.isEmpty()) {
+    TvlXmlIn in;
+    QString ignored;
+    if (in.Bytes_Open(r.EventsBlock, JournalPath, ignored)) {
+      in.NextRecognizedTag();
+      Events().IO_LoadNonTypingEvents(in);
+    }
+  }
+  FRecoveryMessage = RecoveredText(r, JournalPath == TvlBinderJournal::JournalPathFor(QString()));
+  TraceWrite(QStringLiteral("Journal ") + JournalPath + QStringLiteral(": ") +
+             QString::number(r.Records) + QStringLiteral(" records replayed"));
+  if (r.Stopped) {
+    // What could not be applied is never thrown away.
+    const QString aside = SetAsideTarget(JournalPath);
+    const bool copied = QFile::copy(JournalPath, aside);
+    AddLine(FRecoveryMessage, QStringLiteral("The journal stopped early (") + r.Problem +
+                                  QStringLiteral("); it is kept as \"") +
+                                  (copied ? aside : JournalPath) + QLatin1Char('"'));
+    TraceWrite(QStringLiteral("Journal stopped: ") + r.Problem);
+  }
+}
+
+bool TvlNotebookBinder::UnnamedJournalHoldsChanges() {
+  QFile file(TvlBinderJournal::JournalPathFor(QString()));
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  return Journal_Read(file.readAll()).Records.size() > 1;
+}
+
+void TvlNotebookBinder::BeginJournal(const QString &BinderPathName, const RJournalBase &Base,
+                                     const QByteArray &Kept) {
+  FJournal->Begin(TvlBinderJournal::JournalPathFor(BinderPathName), Base, Kept);
 }
 
 // ---- The list of open documents ----------------------------------------------------------------

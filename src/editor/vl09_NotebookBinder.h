@@ -26,7 +26,9 @@
 //
 // User-interface thread only.
 
+#include "vlBinderJournal.h"
 #include "vlDateTime.h"
+#include "vlPrompts.h"
 #include "vlSaveTarget.h"
 #include "vl_Document.h"
 
@@ -101,6 +103,23 @@ class TvlNotebookBinder {
   // Tabs: not owned, must outlive the binder. Events: the OtherEvents seam; nullptr uses the one
   // installed (OtherEventsIO()).
   explicit TvlNotebookBinder(TvlBinderTabs &Tabs, TvlOtherEventsIO *Events = nullptr);
+  ~TvlNotebookBinder();
+  TvlNotebookBinder(const TvlNotebookBinder &) = delete;
+  TvlNotebookBinder &operator=(const TvlNotebookBinder &) = delete;
+
+  // ---- The journal (vlBinderJournal.h) -------------------------------------------------------
+
+  // Active from a Binder_Open until the binder is left; the notebook tells it of tab changes.
+  TvlBinderJournal &Journal() { return *FJournal; }
+  // What the last Binder_Open recovered from a journal, or set aside, in a sentence for the
+  // user; empty when there was no journal to speak of. Binder_Open says it (after what a
+  // recovered backup says, in the same message).
+  QString LastRecoveryMessage() const { return FRecoveryMessage; }
+  // A tab was deleted or moved: the binder has changes no document counts.
+  void TabsChanged() { FTabsChanged = true; }
+  // What the last successful save did besides writing the binder (an original kept, a backup
+  // kept), for the user; empty when nothing.
+  QString LastSaveNote() const { return FSaveNote; }
 
   // ---- Names -------------------------------------------------------------------------------
 
@@ -127,7 +146,8 @@ class TvlNotebookBinder {
   bool SaveNotebook_AsBackup_Maybe(TBackupTiming BackupTiming);
   int Binder_ChangeCountSinceBackupSum() const;
   void Binder_ChangeCountSinceBackupSum_Clear();
-  // True when every document is blank or has a change count of 0 (true with no tabs).
+  // True when no tab was deleted or moved since the binder was saved or opened and every
+  // document is blank or has a change count of 0 (true with no tabs).
   bool Binder_IsCompeletelySaved() const;
   // The user chose not to save: the backup must not return as a recovery at the next opening. It
   // goes to the trash, or when there is none is renamed "<name>.discarded <date>.vlBackup".
@@ -185,6 +205,17 @@ class TvlNotebookBinder {
 
  private:
   QString ReadBinder(TvlXmlIn &In, bool &Usable, std::vector<RvlLoadedTab> &Tabs, int &ActiveTab);
+  QString Open(const QString &PathName, bool Recover);
+  // Replays the journal of the binder about to be opened onto its tabs; Kept gets the records
+  // applied, for the journal that continues them.
+  void RecoverJournal(const QString &JournalPath, const RJournalBase &Opened,
+                      std::vector<RvlLoadedTab> &Tabs, QByteArray &Kept);
+  void BeginJournal(const QString &BinderPathName, const RJournalBase &Base,
+                    const QByteArray &Kept = QByteArray());
+  QString BackupPathForSaving() const;
+  // A message for the user; while a Binder_Open collects them, kept for its one message.
+  void Say(const QString &Text, TPromptIcon Icon = TPromptIcon::piInformation);
+  static bool UnnamedJournalHoldsChanges();
   TvlOtherEventsIO &Events() const;
 
   TvlBinderTabs &FTabs;
@@ -193,4 +224,15 @@ class TvlNotebookBinder {
   QString FExampleBinderPathName;
   std::function<std::unique_ptr<TvlSaveTarget>()> FTargetFactory;
   qsizetype FChunkSize = 0;  // 0: the writer's own
+  std::unique_ptr<TvlBinderJournal> FJournal;
+  QString FRecoveryMessage;
+  bool FCollecting = false;
+  QString FCollected;
+  TPromptIcon FCollectedIcon = TPromptIcon::piInformation;
+  QString FSaveNote;
+  bool FTabsChanged = false;
+  // The binder opened with problems (lines skipped): its file is kept before it is replaced.
+  bool FOpenedWithProblems = false;
+  // The backup beside the binder was judged at opening or written here: a save may remove it.
+  bool FBackupJudged = false;
 };

@@ -4,14 +4,24 @@ namespace {
 IEditorHost DefaultHost;
 IBookmarkSink DefaultSink;
 ITimelineFollower DefaultFollower;
-IEditorHost *Host = &DefaultHost;
-IBookmarkSink *Sink = &DefaultSink;
-ITimelineFollower *Follower = &DefaultFollower;
 }  // namespace
 
-IEditorHost &EditorHost() { return *Host; }
-void SetEditorHost(IEditorHost *H) { Host = H ? H : &DefaultHost; }
-IBookmarkSink &BookmarkSink() { return *Sink; }
-void SetBookmarkSink(IBookmarkSink *S) { Sink = S ? S : &DefaultSink; }
-ITimelineFollower &TimelineFollower() { return *Follower; }
-void SetTimelineFollower(ITimelineFollower *F) { Follower = F ? F : &DefaultFollower; }
+TSeam<IEditorHost> &EditorHostSeam() {
+  static TSeam<IEditorHost> seam(DefaultHost);
+  return seam;
+}
+TSeam<IBookmarkSink> &BookmarkSinkSeam() {
+  static TSeam<IBookmarkSink> seam(DefaultSink);
+  return seam;
+}
+TSeam<ITimelineFollower> &TimelineFollowerSeam() {
+  static TSeam<ITimelineFollower> seam(DefaultFollower);
+  return seam;
+}
+
+IEditorHost &EditorHost() { return EditorHostSeam().Get(); }
+void SetEditorHost(IEditorHost *H) { EditorHostSeam().Install(H); }
+IBookmarkSink &BookmarkSink() { return BookmarkSinkSeam().Get(); }
+void SetBookmarkSink(IBookmarkSink *S) { BookmarkSinkSeam().Install(S); }
+ITimelineFollower &TimelineFollower() { return TimelineFollowerSeam().Get(); }
+void SetTimelineFollower(ITimelineFollower *F) { TimelineFollowerSeam().Install(F); }

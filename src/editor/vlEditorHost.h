@@ -7,6 +7,7 @@
 // User-interface thread only.
 
 #include "vlDateTime.h"
+#include "vlSeam.h"
 #include "vldFontsInUse.h"
 
 #include <QString>
@@ -54,6 +55,9 @@ class ITimelineFollower {
 };
 
 // The installed ones; the defaults do nothing. Not owned; nullptr restores the default.
+TSeam<IEditorHost> &EditorHostSeam();
+TSeam<IBookmarkSink> &BookmarkSinkSeam();
+TSeam<ITimelineFollower> &TimelineFollowerSeam();
 IEditorHost &EditorHost();
 void SetEditorHost(IEditorHost *Host);
 IBookmarkSink &BookmarkSink();

@@ -24,26 +24,26 @@ bool CtrlHeld(Qt::KeyboardModifiers M) { return M.testFlag(Qt::ControlModifier);
 std::uint16_t BehaviorKeyCode(const QKeyEvent &E) {
   const int k = E.key();
   switch (k) {
-    case Qt::Key_Left: return 5;
-    case Qt::Key_Right: return 6;
-    case Qt::Key_Up: return 7;
-    case Qt::Key_Down: return 10;
+    case Qt::Key_Left: return vlKey::Left;
+    case Qt::Key_Right: return vlKey::Right;
+    case Qt::Key_Up: return vlKey::Up;
+    case Qt::Key_Down: return vlKey::Down;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return 11;
+    case Qt::Key_Backtab: return vlKey::Tab;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return 14;
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Delete: return 46;
-    case Qt::Key_Home: return 36;
-    case Qt::Key_End: return 35;
-    case Qt::Key_PageUp: return 33;
-    case Qt::Key_PageDown: return 34;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Insert: return 45;
+    case Qt::Key_Enter: return vlKey::Enter;
+    case Qt::Key_Backspace: return vlKey::Backspace;
+    case Qt::Key_Delete: return vlKey::Delete;
+    case Qt::Key_Home: return vlKey::Home;
+    case Qt::Key_End: return vlKey::End;
+    case Qt::Key_PageUp: return vlKey::PageUp;
+    case Qt::Key_PageDown: return vlKey::PageDown;
+    case Qt::Key_Escape: return vlKey::Escape;
+    case Qt::Key_Insert: return vlKey::Insert;
     default: break;
   }
   if (k >= Qt::Key_F1 && k <= Qt::Key_F12)
-    return static_cast<std::uint16_t>(112 + (k - Qt::Key_F1));
+    return static_cast<std::uint16_t>(vlKey::F1 + (k - Qt::Key_F1));
   if (k >= Qt::Key_A && k <= Qt::Key_Z) return static_cast<std::uint16_t>(k);
   if (k >= Qt::Key_0 && k <= Qt::Key_9) return static_cast<std::uint16_t>(k);
   // Ctrl with a letter on a non-Latin layout: the key's Latin letter from the native key.
@@ -60,27 +60,27 @@ bool EditorKeepsShortcut(const QKeyEvent &E) {
   const bool ctrl = CtrlHeld(E.modifiers());
   // Alt with a letter or digit opens a menu by its underlined letter, and with a function key
   // belongs to the desktop; the editor keeps Alt only with the keys that move or edit.
-  const bool menuKey =
-      (code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9') || (code >= 112 && code <= 123);
+  const bool menuKey = (code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9') ||
+                       (code >= vlKey::F1 && code <= vlKey::F12);
   if (!ctrl && (E.modifiers() & Qt::AltModifier) && menuKey) return false;
   if (!ctrl) return code != 0 || !TypedCharacter(E).isNull();
   switch (code) {
-    case 5:
-    case 6:
-    case 7:
-    case 10:
-    case 36:
-    case 35:
-    case 8:
-    case 46:
-    case 11:
-    case 33:
-    case 34:
-    case 66:
-    case 73:
-    case 85:
-    case 83: return true;
-    default: return code >= 112 && code <= 123;
+    case vlKey::Left:
+    case vlKey::Right:
+    case vlKey::Up:
+    case vlKey::Down:
+    case vlKey::Home:
+    case vlKey::End:
+    case vlKey::Backspace:
+    case vlKey::Delete:
+    case vlKey::Tab:
+    case vlKey::PageUp:
+    case vlKey::PageDown:
+    case vlKey::B:
+    case vlKey::I:
+    case vlKey::U:
+    case vlKey::S: return true;
+    default: return code >= vlKey::F1 && code <= vlKey::F12;
   }
 }
 
@@ -126,17 +126,8 @@ void TKeyBehavior::Key_Printable(QChar Ch) {
   if (const int marker = Bullet_MarkerLength(Document, Document.FAtPos.SN);
       marker > 0 && Document.FAtPos.FGN <= marker)
     Document.AtPos_NoSelectionSet(TCaretPos{Document.FAtPos.SN, marker + 1, false});
-  const TCaretPos at = Document.FAtPos;
-  if (WV.TypingMode == tmOverstrike && Ch != u'\n' && at.FGN <= Document.Paragraph_Length(at.SN))
-    Document.Char_Replace(Ch, Document.FontsInUse.CurrentFont_GetIndex(), at);
-  else
-    Document.Char_Insert(Ch, Document.FontsInUse.CurrentFont_GetIndex(), at);
-  TCaretPos next = Document.FAtPos;
-  if (Ch == u'\n')
-    next = TCaretPos{at.SN + 1, 1, false};
-  else
-    next = TCaretPos{at.SN, at.FGN + 1, false};
-  Document.AtPos_NoSelectionSet(next);
+  Document.Text_Type(QStringView(&Ch, 1), Document.FontsInUse.CurrentFont_GetIndex(),
+                     WV.TypingMode == tmOverstrike);
   if (Ch == u' ') Bullet_FromTypedPrefix(Document);  // "* " or "- " starting a paragraph
   Repaint();
   CommonEnding();
@@ -149,9 +140,9 @@ void TKeyBehavior::KeyDown(std::uint16_t Key, Qt::KeyboardModifiers ShiftState) 
   const bool ctrl = CtrlHeld(ShiftState);
   TCaretPos pos = Document.FAtPos;
   switch (Key) {
-    case 5:    // Left
-    case 6: {  // Right
-      const bool left = Key == 5;
+    case vlKey::Left:
+    case vlKey::Right: {
+      const bool left = Key == vlKey::Left;
       if (!ctrl) {
         if (!Shift) Document.Select_ClearAndPutCaretAt(left ? sBeginning : sEnd);
         pos = Document.FAtPos;
@@ -176,9 +167,9 @@ void TKeyBehavior::KeyDown(std::uint16_t Key, Qt::KeyboardModifiers ShiftState) 
       CommonEnding();
       return;
     }
-    case 7:     // Up
-    case 10: {  // Down
-      const bool up = Key == 7;
+    case vlKey::Up:
+    case vlKey::Down: {
+      const bool up = Key == vlKey::Up;
       if (!ctrl) {
         if (!Shift && Document.Select_ClearAndPutCaretAt(up ? sBeginning : sEnd))
           ezCaretRef.DesiredX = Formatter.Map_VirtualPosFromDocPos(Document.FAtPos).vX;
@@ -202,28 +193,29 @@ void TKeyBehavior::KeyDown(std::uint16_t Key, Qt::KeyboardModifiers ShiftState) 
       CommonEnding();
       return;
     }
-    case 36:    // Home
-    case 35: {  // End
+    case vlKey::Home:
+    case vlKey::End: {
       if (ctrl) {
-        Document.FAtPos =
-            Key == 36 ? Document.Document_FirstCaretPos() : Document.Document_LastCaretPos();
+        Document.FAtPos = Key == vlKey::Home ? Document.Document_FirstCaretPos()
+                                             : Document.Document_LastCaretPos();
       } else {
         const std::int32_t line = Formatter.Lines_LineNumFromDocPos(Document.FAtPos);
-        ApplyMove(Formatter.Lines_DocPosFromLineNumAndDesiredX(line, Key == 36 ? 0 : EndOfLineX));
+        ApplyMove(Formatter.Lines_DocPosFromLineNumAndDesiredX(
+            line, Key == vlKey::Home ? 0 : EndOfLineX));
       }
       CommonEnding();
       return;
     }
-    case 33:
-    case 34:
+    case vlKey::PageUp:
+    case vlKey::PageDown:
       // The view scrolls by a page; the caret stays.
       if (!ctrl) {
-        const std::int64_t y = WV.TopPixel() + (Key == 33 ? -1 : 1) * WV.LargeChange();
+        const std::int64_t y = WV.TopPixel() + (Key == vlKey::PageUp ? -1 : 1) * WV.LargeChange();
         WV.SetFirstVisibleLine(
             Formatter.Lines_LineNumFromVirtualPos(TVirtualPos{0, y < 0 ? 0 : y}));
       }
       return;
-    case 8: {  // Backspace
+    case vlKey::Backspace: {
       // Just behind a bullet's marker (or in it) the bullet goes, as a whole.
       if (const int marker = Bullet_MarkerLength(Document, pos.SN);
           marker > 0 && pos.FGN <= marker + 1) {
@@ -252,7 +244,7 @@ void TKeyBehavior::KeyDown(std::uint16_t Key, Qt::KeyboardModifiers ShiftState) 
       CommonEnding();
       return;
     }
-    case 46: {  // Delete
+    case vlKey::Delete: {
       const TCaretPos last = Document.Document_LastCaretPos();
       if (const int marker = Bullet_MarkerLength(Document, pos.SN);
           marker > 0 && pos.FGN <= marker && !Document.Select_IsAnyTextSelected()) {
@@ -279,7 +271,7 @@ void TKeyBehavior::KeyDown(std::uint16_t Key, Qt::KeyboardModifiers ShiftState) 
       WV.Caret_ScrollIntoView();
       return;
     }
-    case 14: {  // Enter
+    case vlKey::Enter: {
       // A bulleted paragraph holding nothing but its marker: Enter ends the list there.
       if (const int marker = Bullet_MarkerLength(Document, pos.SN);
           marker > 0 && Document.Paragraph_Length(pos.SN) == marker &&
@@ -295,28 +287,30 @@ void TKeyBehavior::KeyDown(std::uint16_t Key, Qt::KeyboardModifiers ShiftState) 
       if (outline != oNone) EditorHost().TextBullets();
       return;
     }
-    case 27: EditorHost().SearchClose(); return;
-    case 66:
+    case vlKey::Escape: EditorHost().SearchClose(); return;
+    case vlKey::B:
       if (ctrl) EditorHost().FontBold();
       return;
-    case 73:
+    case vlKey::I:
       if (ctrl) EditorHost().FontItalic();
       return;
-    case 85:
+    case vlKey::U:
       if (ctrl) EditorHost().FontUnderline();
       return;
-    case 83:
+    case vlKey::S:
       if (ctrl) EditorHost().FileSave();
       return;
     default: break;
   }
-  if (Key >= 112 && Key <= 123) {
+  if (Key >= vlKey::F1 && Key <= vlKey::F12) {
     const double when = BookmarkMoment(Document);
-    if (Key <= 120) {
-      BookmarkSink().AddMarker(49 + (Key - 112), when);
+    if (Key <= vlKey::F9) {
+      // F1..F9 set the markers '1'..'9'.
+      BookmarkSink().AddMarker('1' + (Key - vlKey::F1), when);
     } else {
       static const char16_t *const texts[] = {u"F10", u" ", u""};
-      const std::int32_t id = BookmarkSink().AddLabel(QString::fromUtf16(texts[Key - 121]), when);
+      const std::int32_t id =
+          BookmarkSink().AddLabel(QString::fromUtf16(texts[Key - vlKey::F10]), when);
       // Only a real event is opened: "no event" must never edit some other bookmark.
       if (id >= 0) BookmarkSink().BookmarkEdit(id);
     }

@@ -10,6 +10,32 @@
 
 #include <cstdint>
 
+// The behaviour codes by name.
+namespace vlKey {
+constexpr std::uint16_t Left = 5;
+constexpr std::uint16_t Right = 6;
+constexpr std::uint16_t Up = 7;
+constexpr std::uint16_t Backspace = 8;
+constexpr std::uint16_t Down = 10;
+constexpr std::uint16_t Tab = 11;
+constexpr std::uint16_t Enter = 14;
+constexpr std::uint16_t Escape = 27;
+constexpr std::uint16_t PageUp = 33;
+constexpr std::uint16_t PageDown = 34;
+constexpr std::uint16_t End = 35;
+constexpr std::uint16_t Home = 36;
+constexpr std::uint16_t Insert = 45;
+constexpr std::uint16_t Delete = 46;
+constexpr std::uint16_t B = 'B';
+constexpr std::uint16_t I = 'I';
+constexpr std::uint16_t S = 'S';
+constexpr std::uint16_t U = 'U';
+constexpr std::uint16_t F1 = 112;
+constexpr std::uint16_t F9 = 120;
+constexpr std::uint16_t F10 = 121;
+constexpr std::uint16_t F12 = 123;
+}  // namespace vlKey
+
 class TWindowView;
 class TEditFormatter;
 class TDocument;

@@ -10,11 +10,6 @@ TvlOtherEventsIO &DefaultEventsIO() {
   return events;
 }
 
-TvlOtherEventsIO *&InstalledEventsIO() {
-  static TvlOtherEventsIO *installed = nullptr;
-  return installed;
-}
-
 }  // namespace
 
 void TvlOtherEventsIO::IO_SaveNonTypingEvents(TvlXmlOut &Out) {
@@ -29,9 +24,11 @@ QString TvlOtherEventsIO::IO_LoadNonTypingEvents(TvlXmlIn &In) {
   return {};
 }
 
-TvlOtherEventsIO &OtherEventsIO() {
-  TvlOtherEventsIO *installed = InstalledEventsIO();
-  return installed ? *installed : DefaultEventsIO();
+TSeam<TvlOtherEventsIO> &OtherEventsIOSeam() {
+  static TSeam<TvlOtherEventsIO> seam(DefaultEventsIO());
+  return seam;
 }
 
-void SetOtherEventsIO(TvlOtherEventsIO *Installed) { InstalledEventsIO() = Installed; }
+TvlOtherEventsIO &OtherEventsIO() { return OtherEventsIOSeam().Get(); }
+
+void SetOtherEventsIO(TvlOtherEventsIO *Installed) { OtherEventsIOSeam().Install(Installed); }

@@ -8,6 +8,7 @@
 // User-interface thread only.
 
 #include <QString>
+#include "vlSeam.h"
 
 class TvlXmlIn;
 class TvlXmlOut;
@@ -24,5 +25,6 @@ class TvlOtherEventsIO {
 };
 
 // The implementation in use; the default one until another is installed (not owned).
+TSeam<TvlOtherEventsIO> &OtherEventsIOSeam();
 TvlOtherEventsIO &OtherEventsIO();
 void SetOtherEventsIO(TvlOtherEventsIO *Installed);

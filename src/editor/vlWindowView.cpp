@@ -505,21 +505,14 @@ void TWindowView::keyReleaseEvent(QKeyEvent *E) {
 
 void TWindowView::InsertCommittedText(const QString &Text) {
   TDocument *doc = Document();
-  if (!doc || Text.isEmpty()) return;
-  if (doc->Select_IsAnyTextSelected()) doc->Select_DeleteSelectedText();
-  const TCaretPos at = doc->FAtPos;
-  // One moment for the whole commit: it was one act of typing.
-  const RvlTimestamp ts = TimestampForNewText(doc->Timestamp_Effective_ContextAt(Text[0], at));
-  TRichString rs;
-  const TFontIndex font = doc->FontsInUse.CurrentFont_GetIndex();
+  if (!doc) return;
+  // An input method commits printable text; a line feed or a control character in a commit is
+  // no key the user pressed.
+  QString typed;
   for (QChar c : Text)
-    if (c.isPrint() && c != u'\n') rs.Char_Append(c, font, ts);
-  if (rs.Length() == 0) return;
-  TCaretPos newAt = at;
-  doc->SubStr_Insert(rs, at, newAt);
-  // Typed text, as much as typed keys: every character is listed as a typing event of the day.
-  if (!TDocument::IsSamePos(newAt, at)) doc->Events_AddManyToListIfNotDuplicating(rs);
-  doc->AtPos_NoSelectionSet(newAt);
+    if (c.isPrint() && c != u'\n') typed += c;
+  if (typed.isEmpty()) return;
+  doc->Text_Type(typed, doc->FontsInUse.CurrentFont_GetIndex(), false);
   ViewManager().InvalidateAll(this);
   SetDesiredXFromCaret();
   Caret_ScrollIntoView_TimelineFollows();
@@ -555,6 +548,8 @@ void TWindowView::DispatchMouse(int Kind, QMouseEvent *E) {
       TAtData at(lmCreateLock, *this, button, buttons, mods, pt);
       if (TvlGraphic *g = at.FGraphicAtXY; g && g->FZOrder > 1) {
         Document()->InsetsStorage.BringGraphicToFront(g);
+        // The order of pictures is saved: the journal keeps it like any other change.
+        Document()->Edit_TellContentChanged();
         InvalidateAllOfMe();
       }
       TargetBehaviorFor(at.Element()).MouseDown(at);

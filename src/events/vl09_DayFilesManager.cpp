@@ -55,11 +55,9 @@ TvlDayFilesManager *vlDFM() { return gManager; }
 TvlDayFilesManager::TvlDayFilesManager() : FIndex(*this) {
   if (gManager) throw std::logic_error("vlSM is a singleton");
   gManager = this;
-  SetTypingEventSink(&FSink);
 }
 
 TvlDayFilesManager::~TvlDayFilesManager() {
-  if (&TypingEventSink() == &FSink) SetTypingEventSink(nullptr);
   FIndex.Clear();
   FDayFiles.clear();
   gManager = nullptr;

@@ -8,9 +8,9 @@
 // It owns the event index, so that the index and the day files are always cleared together
 // (stale IDs in the index would otherwise alias the new events after a clear).
 //
-// It is the process-wide singleton: a second one throws "vlSM is a singleton". While it exists
-// it is the document's typing-event sink, so typed and loaded characters become typing events
-// and deleted characters lose theirs.
+// It is the process-wide singleton: a second one throws "vlSM is a singleton". Its TypingSink,
+// installed behind the document's typing-event seam by the program (TvlProgram), makes typed and
+// loaded characters typing events and takes theirs from deleted characters.
 //
 // Change counter: Generation() grows with every change of any event (add, delete, text, kind,
 // moment, selection) and with Clear; a view may cache what it drew while it stays equal.
@@ -139,6 +139,8 @@ class TvlDayFilesManager {
   // ---- Fast read access for the events library
   bool WhenOf(TEventID EventID, TDateTime &When) const;
   bool Matches(TEventID EventID, TKindOfEvent Kind, QChar What, QStringView Text) const;
+  // The document's typing events go here once installed (vldRichString.h's seam).
+  TTypingEventSink &TypingSink() { return FSink; }
   // Bytes of the day files and the index (for the benchmark).
   std::size_t MemoryBytes() const;
 
@@ -169,7 +171,6 @@ class TvlDayFilesManager {
   bool FInitialized = false;
   bool FLimitReported = false;
   TSink FSink{*this};
-  TTypingEventSink *FPreviousSink = nullptr;
 };
 
 // The manager in existence, or nullptr.

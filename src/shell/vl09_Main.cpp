@@ -14,6 +14,7 @@
 #include "vlPrompts.h"
 #include "vlShellSettings.h"
 #include "vlSplash.h"
+#include "vlWindowView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -53,8 +54,6 @@ constexpr int LastAudioStage = 9;
 constexpr int IdleTickMSecs = 100;
 // The backup check and the day files' save alternate, one every five minutes.
 constexpr std::int64_t IdleJobIntervalMSecs = 5 * 60 * 1000;
-// Resize events closer than this belong to one move or resize.
-constexpr int ResizeSettleMSecs = 200;
 // The track panels' height until the tracks say what they need.
 constexpr int PlaceholderTrackHeight = 110;
 
@@ -116,12 +115,14 @@ TVellomarFm::TVellomarFm(TRegistryData &Store, TvlOptions &Options, TAudioStartu
                          TSplashFm *Splash, QWidget *Parent)
     : QMainWindow(Parent), FStore(Store), FOptions(Options), FAudio(Audio), FSplash(Splash) {
   GClosingDown = false;
+  FFiles = std::make_unique<TvlFileCommands>(*this);
+  FPlayback = std::make_unique<TvlPlaybackCommands>(*this, Options);
+  FText = std::make_unique<TvlTextCommands>(*this);
   FormCreate();
 }
 
 TVellomarFm::~TVellomarFm() {
   qApp->removeEventFilter(this);
-  ReleaseCommandSeams();
   SetWaitCursor(false);
 }
 
@@ -186,14 +187,6 @@ void TVellomarFm::FormCreate() {
   FIdleTimer->setInterval(IdleTickMSecs);
   connect(FIdleTimer, &QTimer::timeout, this,
           [this] { RunGuarded([this] { ApplicationEvents1Idle(); }); });
-  FResizeEndTimer = new QTimer(this);
-  FResizeEndTimer->setSingleShot(true);
-  FResizeEndTimer->setInterval(ResizeSettleMSecs);
-  connect(FResizeEndTimer, &QTimer::timeout, this, [this] {
-    RunGuarded([this] {
-      if (FHooks.ResizeEnded) FHooks.ResizeEnded();
-    });
-  });
   qApp->installEventFilter(this);
   Progress(95, QStringLiteral("Finished creating main window"));
 }
@@ -230,7 +223,7 @@ void TVellomarFm::CreateActions() {
   FRecordMenu->addAction(aRecordStart);
   FRecordMenu->addAction(aRecordStartAuto);
   connect(aRecordStart, &QAction::triggered, this,
-          [this] { RunGuarded([this] { RecordingStartBtnClick(); }); });
+          [this] { RunGuarded([this] { FPlayback->RecordingStartBtnClick(); }); });
   connect(aRecordStartAuto, &QAction::toggled, this,
           [this](bool On) { FOptions.RecordStartAuto = On; });
 
@@ -243,7 +236,7 @@ void TVellomarFm::CreateActions() {
   FPlayMenu->addAction(aPlayInstantReplay);
   FPlayMenu->addAction(aPlaySegment);
   connect(aButtonStopBoth, &QAction::triggered, this,
-          [this] { RunGuarded([this] { aButtonStopBothExecute(); }); });
+          [this] { RunGuarded([this] { FPlayback->aButtonStopBothExecute(); }); });
 
   aSilenceScheduled = MakeAction(this, "aSilenceScheduled", QStringLiteral("S&cheduled:"), true);
   aSilenceScheduled->setChecked(true);
@@ -252,7 +245,7 @@ void TVellomarFm::CreateActions() {
   // on every click anywhere in the program.
   connect(FSilenceMenu, &QMenu::aboutToShow, this, [this] {
     RunGuarded([this] {
-      const int level = FHooks.SilenceProtectionLevelNow ? FHooks.SilenceProtectionLevelNow() : 0;
+      const int level = FProgram ? FProgram->SilenceProtectionLevelNow() : 0;
       aSilenceScheduled->setText(SilenceScheduledCaption(level));
     });
   });
@@ -356,8 +349,8 @@ void TVellomarFm::CreatePanels() {
   FBodySplitter->setChildrenCollapsible(false);
   FTimelineSidePnl = MakePanel(QStringLiteral("TimelineSidePnl"), FBodySplitter);
   FTimelineSidePnl->setMinimumWidth(1);
-  FHorizontalVuPnl = new QWidget(FTimelineSidePnl);
-  FHorizontalVuPnl->setObjectName(QStringLiteral("HorizontalVuPnl"));
+  // The input level strip; the level meter goes in with the vertical timeline.
+  FHorizontalVuPnl = MakePanel(QStringLiteral("HorizontalVuPnl"), FTimelineSidePnl);
   FHorizontalVuPnl->setFixedHeight(5);
   FTranscriptionPnl = new QWidget(FTimelineSidePnl);
   FTranscriptionPnl->setObjectName(QStringLiteral("TranscriptionPnl"));
@@ -450,27 +443,31 @@ void TVellomarFm::FormShow() {
   FBodySplitter->setSizes({sideWidth, std::max(1, width() - sideWidth), 0});
 
   Progress(20, QStringLiteral("Reading Registry"));
-  if (FHooks.LoadSilenceSchedule) FHooks.LoadSilenceSchedule();
+  if (FProgram) FProgram->LoadSilenceSchedule();
   FOptions.Registry_LoadFrom(FStore);
   aRecordStartAuto->setChecked(FOptions.RecordStartAuto);
   ApplyJumpBackKey();
 
   Progress(40, QStringLiteral("Load Notebook"));
-  if (FHooks.OpenBinder)
-    FHooks.OpenBinder(FStore.GetStringDef(Name(vlSetting::AutoOpenBinder), QString()));
+  if (FProgram) {
+    const TMouseEventsBlock block;
+    FProgram->OpenBinder(FStore.GetStringDef(Name(vlSetting::AutoOpenBinder), QString()));
+  }
+  FFiles->SetCaptionForBinder();
   FReopenWhen = ReopenWhen(FStore, Now());
   FReopenZoom = FStore.Get(vlSetting::ReopenZoom);
 
   Progress(60, QStringLiteral("Loading audio visualizations"));
   Progress(70, QStringLiteral("Setup timeline"));
-  if (FHooks.SetupHistoricalTrack) FHooks.SetupHistoricalTrack(FReopenWhen, FReopenZoom);
+  if (FTracks) {
+    FTracks->SetupHistoricalTrack(FReopenWhen, FReopenZoom);
+    FTracks->TempoChanged(FOptions.FWantTempo, Speed());
+  }
   FPreparedForBroker = true;
 }
 
 void TVellomarFm::resizeEvent(QResizeEvent *Event) {
   QMainWindow::resizeEvent(Event);
-  if (!FResizeEndTimer->isActive() && FHooks.ResizeStarted) RunGuarded(FHooks.ResizeStarted);
-  FResizeEndTimer->start();
   // The side panel never takes all but 200 pixels of the window.
   if (FTimelineSidePnl->width() > width() - 200 && width() > 201) {
     QList<int> sizes = FBodySplitter->sizes();
@@ -491,19 +488,31 @@ bool TVellomarFm::eventFilter(QObject *Watched, QEvent *Event) {
   if (consumed) return true;
   switch (Event->type()) {
     case QEvent::KeyPress:
-      if (FHooks.KeyPressed) RunGuarded(FHooks.KeyPressed);
-      break;
-    case QEvent::MouseMove:
-      if (FHooks.MouseMoved && Watched->isWidgetType()) {
-        const QPoint at = static_cast<QMouseEvent *>(Event)->globalPosition().toPoint();
-        RunGuarded([this, at] { FHooks.MouseMoved(at); });
+      // A key reaches every object on its way up to the window: only the first one counts.
+      if (FTracks && Watched->isWidgetType() && !static_cast<QKeyEvent *>(Event)->isAutoRepeat() &&
+          Watched == QApplication::focusWidget()) {
+        const int key = static_cast<QKeyEvent *>(Event)->key();
+        RunGuarded([this, key] { FTracks->KeyPressed(key); });
       }
       break;
-    case QEvent::ApplicationActivate:
-    case QEvent::ApplicationDeactivate:
-      if (FHooks.ApplicationActivated && Watched == qApp) {
-        const bool active = Event->type() == QEvent::ApplicationActivate;
-        RunGuarded([this, active] { FHooks.ApplicationActivated(active); });
+    case QEvent::WindowActivate:
+      // The window is active again after a dialog, a message or another program: the keyboard
+      // goes back into the notes unless the user had it in another control of this window (the
+      // search box, a bar).
+      if (Watched == this && FNotebook) {
+        const QWidget *focus = QApplication::focusWidget();
+        if (!focus || focus == this || !isAncestorOf(focus))
+          QTimer::singleShot(0, this, [this] {
+            RunGuarded([this] {
+              if (FNotebook && isActiveWindow()) FNotebook->FocusActivePage();
+            });
+          });
+      }
+      break;
+    case QEvent::MouseMove:
+      if (FTracks && Watched->isWidgetType()) {
+        const QPoint at = static_cast<QMouseEvent *>(Event)->globalPosition().toPoint();
+        RunGuarded([this, at] { FTracks->MouseMoved(at); });
       }
       break;
     default: break;
@@ -590,7 +599,7 @@ void TVellomarFm::DoScheduledAudioInitialization() {
   // The system's microphone level is left as the user set it: the recorder's gain is its own.
   FAudioReady = true;
   if (aRecordStartAuto->isChecked() && !FAudio.IsRecording()) FAudio.StartRecording();
-  if (FHooks.EnableTrackTimers) FHooks.EnableTrackTimers();
+  if (FTracks) FTracks->SetTrackTimersEnabled(true);
 }
 
 void TVellomarFm::AudioInitializationFailed(const QString &Reason) {
@@ -627,8 +636,7 @@ void TVellomarFm::AudioStartEnded() {
 
 void TVellomarFm::ApplicationEvents1Idle() {
   if (!GMainLoopRunning || GClosingDown) return;
-  if (FHooks.RepaintInvalidatedTracks) FHooks.RepaintInvalidatedTracks();
-  if (FHooks.UpdateVolumeFromMixer) FHooks.UpdateVolumeFromMixer();
+  if (FTracks) FTracks->RepaintInvalidatedTracks();
   RefreshVolumeBar();
 
   // A clock set back must not hold the jobs off until it catches up again.
@@ -643,9 +651,6 @@ void TVellomarFm::ApplicationEvents1Idle() {
     FBackupTestLastDT = now;
   }
 
-  if (FAudioReady && FAudio.IsRecording() && FHooks.FlushPendingLevelData)
-    FHooks.FlushPendingLevelData();
-
   if (isVisible() && !FDidInitialSetFocus) {
     BarelyDidApplicationRun_ScheduleAudioInitialization();
     FDidInitialSetFocus = !FNotebook || FNotebook->FocusActivePage();
@@ -657,7 +662,7 @@ void TVellomarFm::ApplicationEvents1Idle() {
     AudioInitializationTimer = nullptr;
   }
 
-  if (FHooks.VertTimelinePendingChange) FHooks.VertTimelinePendingChange();
+  if (FTimelines) FTimelines->DoPendingTimelineChange();
 
   if (FAudioReady_StartRecording) {
     if (FAudioReady) {
@@ -678,8 +683,8 @@ void TVellomarFm::Callback_RecordingStarted() {
 }
 
 void TVellomarFm::Callback_RecordingStopped() {
-  if (FHooks.ReloadCurrentMediaMonth) FHooks.ReloadCurrentMediaMonth();
-  if (FHooks.FeedLevelMeter) FHooks.FeedLevelMeter(0);
+  if (FProgram) FProgram->ReloadCurrentMediaMonth();
+  if (FTimelines) FTimelines->ShowInputLevel(0);
   FLastRecordingStoppedDT = Now();
   aRecordStart->setChecked(false);
   UpdateTrackBarNowRecordingState();
@@ -730,35 +735,9 @@ bool TVellomarFm::FormCloseQuery() {
     return false;
   }
   if (!FNotebook) return true;
-  if (!SaveQuestion_MayLeaveBinder()) return false;
+  if (!FFiles->SaveQuestion_MayLeaveBinder()) return false;
   FStore.SetValue(Name(vlSetting::AutoOpenBinder), FNotebook->BinderPathName());
   FNotebook->CloseBinderAtExit();
-  return true;
-}
-
-bool TVellomarFm::SaveQuestion_MayLeaveBinder() {
-  if (!FNotebook) return true;
-  // Bookmarks live only in the binder, so changed bookmarks are unsaved work like changed text.
-  const bool unsaved =
-      FNotebook->HasUnsavedDocumentChanges() || (FEvents && FEvents->BookmarksChangedSinceSave());
-  if (unsaved) {
-    const bool named = FNotebook->IsBinderNamed();
-    const TPromptButton answer =
-        Prompts().Ask(named ? SaveQuestionNamedText : SaveQuestionUnnamedText,
-                      {TPromptButton::pbYes, TPromptButton::pbNo, TPromptButton::pbCancel},
-                      TPromptButton::pbCancel);
-    if (answer == TPromptButton::pbYes) {
-      const bool saved = named ? FNotebook->SaveBinder() : FNotebook->SaveBinderAs();
-      if (!saved) {
-        Prompts().Message(SaveFailedText, TPromptIcon::piWarning);
-        return false;
-      }
-    } else if (answer == TPromptButton::pbNo) {
-      FNotebook->DiscardBackupAfterNo();
-    } else {
-      return false;
-    }
-  }
   return true;
 }
 
@@ -798,7 +777,7 @@ void TVellomarFm::FormClose() {
   if (AudioInitializationTimer) AudioInitializationTimer->stop();
   SetWaitCursor(false);
   CloseStep([this] {
-    if (FHooks.StopTrackTimers) FHooks.StopTrackTimers();
+    if (FTracks) FTracks->SetTrackTimersEnabled(false);
   });
   CloseStep([this] { DebugCaption(QStringLiteral("About to call vlDayFilesManager")); });
   CloseStep([this] {
@@ -808,7 +787,7 @@ void TVellomarFm::FormClose() {
   CloseStep([this] { DebugCaption(QStringLiteral("About to call Registry_SaveTo")); });
   CloseStep([this] { FOptions.Registry_SaveTo(FStore); });
   CloseStep([this] {
-    if (FHooks.SaveSilenceSchedule) FHooks.SaveSilenceSchedule();
+    if (FProgram) FProgram->SaveSilenceSchedule();
   });
   // A window that was never shown has no bounds of the user's to keep.
   if (FShownOnce)
@@ -819,10 +798,8 @@ void TVellomarFm::FormClose() {
                             vlSetting::TimelineSidePnlWidth.Max));
     });
   CloseStep([this] {
-    StoreReopenWhen(FStore,
-                    FHooks.HistoricalTrackWhen ? FHooks.HistoricalTrackWhen() : FReopenWhen);
-    FStore.Set(vlSetting::ReopenZoom,
-               FHooks.HistoricalTrackZoom ? FHooks.HistoricalTrackZoom() : FReopenZoom);
+    StoreReopenWhen(FStore, FTracks ? FTracks->HistoricalTrackWhen() : FReopenWhen);
+    FStore.Set(vlSetting::ReopenZoom, FTracks ? FTracks->HistoricalTrackZoom() : FReopenZoom);
   });
   CloseStep([this] {
     FStore.Set(vlSetting::SearchResultsWidth, FSearchResultsWidthWhenVisible);

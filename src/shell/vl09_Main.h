@@ -6,14 +6,15 @@
 //
 // The notebook, the two tracks and the vertical timeline are labelled placeholders in the panels
 // where they belong until each is put in with its Attach call; the parts whose logic the window
-// consults install their links (TNotebookLink, TEventsLink) and hooks (RMainWindowHooks).
+// consults are links the program installs (vlMainWindowLinks.h): the notebook, the bookmarks,
+// the program itself, the track panel and the timeline panel.
 //
-// The window also carries every command: the action list behind the menu bar and the two tool
-// bars, the speed and volume bars, the search panel, the keys caught for the whole window, and
-// the event broker that gives new text and bookmarks their moment and track. Those live in
-// vl09_MainCommands.cpp and act on the parts set with SetProgramParts. Constructing the window
-// installs its broker (vldTemporal.h) and its editor host (vlEditorHost.h); destroying it puts
-// back the ones it found.
+// The window makes the actions of the action table (vlActionTable.h), whose commands live in
+// three classes by responsibility (vlFileCommands.h, vlPlaybackCommands.h, vlTextCommands.h) and
+// act on the parts set with SetProgramParts. vl09_MainCommands.cpp holds the menus, tool bars,
+// speed and volume bars, the search panel, the keys caught for the whole window, and the event
+// broker that gives new text and bookmarks their moment and track. The broker and the editor
+// host are the window's; the program installs them behind their seams (vlSeam.h).
 //
 // Called on the user-interface thread only. Every entry point Qt calls runs guarded: a report
 // with a dialog ends the operation in progress, never the program.
@@ -21,7 +22,10 @@
 #include "vlAudioStartup.h"
 #include "vlDateTime.h"
 #include "vlEventBroker.h"
+#include "vlFileCommands.h"
 #include "vlMainWindowLinks.h"
+#include "vlPlaybackCommands.h"
+#include "vlTextCommands.h"
 #include "vldFontsInUse.h"
 
 #include <QHash>
@@ -50,7 +54,7 @@ class TOptionsFm;
 class TRecentFiles;
 class TRegistryData;
 class TSearchPanel;
-class TScopedEffectiveTimeBroker;
+class TEffectiveTimeBroker;
 class TSplashFm;
 class TvlHint;
 class TvlOptions;
@@ -70,59 +74,6 @@ inline const QString SaveFailedText = QStringLiteral(
     "Because there was a problem saving your work, your current tabs will not be closed right "
     "now.  You may wish to try saving your work to a different file name, folder or even storage "
     "device.");
-
-// What the window asks of parts that are not built into it. Every hook may be left empty.
-struct RMainWindowHooks {
-  // Idle work.
-  std::function<void()> RepaintInvalidatedTracks;
-  std::function<void()> UpdateVolumeFromMixer;
-  // While recording: append the level readings not yet written to the level file.
-  std::function<void()> FlushPendingLevelData;
-  std::function<void()> VertTimelinePendingChange;
-  // Showing: open the binder named by "AutoOpenBinder" (empty: the example binder on a first
-  // run, else an empty one); place the historical track at a moment and a zoom (seconds per
-  // pixel); load the silence schedule from the settings.
-  std::function<void(const QString &AutoOpenBinder)> OpenBinder;
-  std::function<void(TDateTime When, double Zoom)> SetupHistoricalTrack;
-  std::function<void()> LoadSilenceSchedule;
-  // Audio ready: the track windows' timers run; closing: they stop.
-  std::function<void()> EnableTrackTimers;
-  std::function<void()> StopTrackTimers;
-  // Recording stopped: the current month's recordings are listed again and the meter drops.
-  std::function<void()> ReloadCurrentMediaMonth;
-  std::function<void(int Level)> FeedLevelMeter;
-  // Closing: the silence schedule into the settings; the historical track's moment and zoom.
-  std::function<void()> SaveSilenceSchedule;
-  std::function<TDateTime()> HistoricalTrackWhen;
-  std::function<double()> HistoricalTrackZoom;
-  // Application-wide input, for the tracks (a key stops their gathering) and the label tools
-  // (a mouse gone far from one hides it); activation for the editor views.
-  std::function<void()> KeyPressed;
-  std::function<void(QPoint GlobalPos)> MouseMoved;
-  std::function<void(bool Active)> ApplicationActivated;
-  // A window move or resize starts and ends (the ends of a burst of resize events).
-  std::function<void()> ResizeStarted;
-  std::function<void()> ResizeEnded;
-  // The silence schedule's protection level now, 0..3, for the Silence menu's caption.
-  std::function<int()> SilenceProtectionLevelNow;
-
-  // The timelines' part of the commands. The vertical timeline's feature moment (0: none) is
-  // where playback starts when nothing is loaded; a track answers whether a moment lies in its
-  // view (the event broker asks); a started recording moves the current track to its index.
-  std::function<TDateTime()> VertTimelineFeatureMoment;
-  std::function<bool(TBrokerTrack Track, TDateTime When)> TrackShowsMoment;
-  std::function<void()> RecordingStarted_MoveCurrentTrack;
-  // "View Recordings ...": the calendar of recordings.
-  std::function<void()> ViewRecordings;
-  // The options window was closed with OK: the audio side takes the new settings.
-  std::function<void()> OptionsApplied;
-  // The file commands saved the binder under its name, or opened or closed a binder: the
-  // bookmarks it holds count as saved from now on.
-  std::function<void()> BinderSavedOrOpened;
-  // The strip under the tracks was dragged: the options' label-area height changed (10..200
-  // pixels) and the tracks lay themselves out again.
-  std::function<void(int HeightOfLabelArea)> HeightOfLabelAreaChanged;
-};
 
 // The texts of the file commands.
 inline const QString BinderFilter = QString::fromUtf16(
@@ -165,7 +116,15 @@ class TVellomarFm : public QMainWindow {
   // Not owned; nullptr detaches.
   void SetNotebookLink(TNotebookLink *Link) { FNotebook = Link; }
   void SetEventsLink(TEventsLink *Link) { FEvents = Link; }
-  RMainWindowHooks &Hooks() { return FHooks; }
+  void SetProgramLink(TProgramLink *Link) { FProgram = Link; }
+  void SetTrackPanelLink(TTrackPanelLink *Link) { FTracks = Link; }
+  void SetTimelinePanelLink(TTimelinePanelLink *Link) { FTimelines = Link; }
+  // The installed links (the composition test checks that none is left out).
+  TNotebookLink *NotebookLink() const { return FNotebook; }
+  TEventsLink *EventsLink() const { return FEvents; }
+  TProgramLink *ProgramLink() const { return FProgram; }
+  TTrackPanelLink *TrackPanelLink() const { return FTracks; }
+  TTimelinePanelLink *TimelinePanelLink() const { return FTimelines; }
   // The parts the commands act on; set once, before the window is shown. A notebook given here
   // also serves as the notebook link when none was set, and fills the search panel.
   void SetProgramParts(const RProgramParts &Parts);
@@ -228,7 +187,10 @@ class TVellomarFm : public QMainWindow {
   QLabel *RecordingSourceLbl() const { return FRecordingSourceLbl; }
   QWidget *TimelineSidePnl() const { return FTimelineSidePnl; }
   QScrollBar *VertTimelineScrollBar() const { return FVertTimelineScrollBar; }
+  // The strip above the vertical timeline where the input level shows.
+  QWidget *HorizontalVuPnl() const { return FHorizontalVuPnl; }
   QWidget *NotebookPnl() const { return FNotebookPnl; }
+  QWidget *TranscriptionPnl() const { return FTranscriptionPnl; }
   QWidget *SearchResultsPnl() const { return FSearchResultsPnl; }
   QWidget *AudioControlsPnl() const { return FAudioControlsPnl; }
   QWidget *TrackBarOldPnl() const { return FTrackBarOldPnl; }
@@ -262,32 +224,14 @@ class TVellomarFm : public QMainWindow {
   QAction *Action(const QString &Name) const { return FActions.value(Name); }
   QList<QAction *> CommandActions() const { return FActions.values(); }
 
-  // File.
-  // The save question before the binder is left: true when the work is saved or the user chose
-  // not to save; false when the user cancelled or the save failed.
-  bool SaveQuestion_MayLeaveBinder();
-  void aFileOpenExecute();
-  // Opens PathName in place of the current binder (the caller asked the save question); false
-  // when the file did not become the binder.
-  bool OpenBinderFile(const QString &PathName);
-  bool aFileSaveExecute();
-  bool aFileSaveAsExecute();
-  void aFileCloseExecute();
-  void aFileTabNewExecute();
-  void aFileTabImportExecute();
-  void aFileTabExportExecute();
-  void aFileRecentAnyExecute(const QAction *Item);
+  // The commands, by responsibility; the window's actions run them.
+  TvlFileCommands &FileCommands() { return *FFiles; }
+  TvlPlaybackCommands &PlaybackCommands() { return *FPlayback; }
+  TvlTextCommands &TextCommands() { return *FText; }
+  // What the staged audio start and the recording commands ask of the audio side.
+  TAudioStartup &AudioStartup() { return FAudio; }
 
-  // Recording and playback.
-  void RecordingStartBtnClick();
-  void aPlayStartExecute();
-  void aPlayStopExecute();
-  void aPlayInstantReplayExecute();
-  void aPlaySegmentExecute();
-  void aButtonStopBothExecute();
-  // Plays from the moment of the text at the active page's caret.
-  void PlayFromCaretExecute();
-  bool TranscriptionHintActive() const;
+  // The speed bar (percent) and the volume bar.
   int Speed() const;
   void SetSpeed(int Speed);
   QSlider *TempoTrackBar() const { return FTempoTrackBar; }
@@ -303,20 +247,15 @@ class TVellomarFm : public QMainWindow {
   TDateTime NewEventBroker_When(QChar Ch) const;
   TDateTime BrokeredEffectiveWhen(TDateTime DocumentContextDT) const;
   RBrokerState BrokerState() const;
+  // The window's parts behind the document's and the editor's seams (vlSeam.h); the program
+  // installs them at start-up.
+  TEffectiveTimeBroker &EventBroker() { return *FBroker; }
+  IEditorHost &EditorHostPart() { return *FEditorHost; }
   // Start-up has finished preparing the window (the broker answers "now" until then).
   void SetPreparedForBroker(bool Prepared) { FPreparedForBroker = Prepared; }
 
-  // Text.
-  void FontStyleExecute(TFontStyle Style);
-  void TextFontSizeExecute(double DeltaPercent);
-  void TextFontColorExecute(TColor Color);
-  void TextHighlightColorExecute(TColor Highlight);
-  void aTextBulletsExecute();
-  // The text buttons follow the font at the caret, and that font becomes the typing font.
-  void UpdateFontButtonState(TDocument *Doc, TFontIndex FontIndex);
-  void aEditCutExecute();
-  void aEditCopyExecute();
-  void aEditPasteExecute();
+  // Help > Show or Hide Tip Markers: the markers the user hid ("All": every one).
+  void SetHotSpotsSupressed(const QString &Which) { FHotSpotsSupressed = Which; }
 
   // Search.
   void aEditFindExecute();
@@ -348,13 +287,6 @@ class TVellomarFm : public QMainWindow {
   void RefreshVolumeBar();
   void ApplyJumpBackKey();
   bool CommandKeyFilter(QObject *Watched, QEvent *Event);
-  void ShowTranscriptionHint();
-  void SetCaptionForBinder();
-  void UpdateRecentAfterSaveAs(const QString &OldPath, const QString &NewPath);
-  TDocument *ActiveDocument() const;
-  QWidget *ActiveView() const;
-  void RedrawActiveView();
-  void ReleaseCommandSeams();
   void CreatePanels();
   void DoScheduledAudioInitialization();
   // Runs one stage's work guarded; the reason it failed, empty when it worked.
@@ -374,7 +306,9 @@ class TVellomarFm : public QMainWindow {
   QPointer<TSplashFm> FSplash;
   TNotebookLink *FNotebook = nullptr;
   TEventsLink *FEvents = nullptr;
-  RMainWindowHooks FHooks;
+  TProgramLink *FProgram = nullptr;
+  TTrackPanelLink *FTracks = nullptr;
+  TTimelinePanelLink *FTimelines = nullptr;
   RProgramParts FParts;
 
   QString FProgramNameInCaptionStr;
@@ -398,7 +332,6 @@ class TVellomarFm : public QMainWindow {
   double FReopenZoom = 2;
   QString FHotSpotsSupressed;
   QTimer *FIdleTimer = nullptr;
-  QTimer *FResizeEndTimer = nullptr;
 
   TvlHint *vlHint = nullptr;
   std::unique_ptr<TRecentFiles> FRecentlyUsedFiles;
@@ -439,6 +372,9 @@ class TVellomarFm : public QMainWindow {
   QWidget *FSearchResults = nullptr;
 
   // The commands' state.
+  std::unique_ptr<TvlFileCommands> FFiles;
+  std::unique_ptr<TvlPlaybackCommands> FPlayback;
+  std::unique_ptr<TvlTextCommands> FText;
   QHash<QString, QAction *> FActions;
   QMenu *FEditMenu = nullptr;
   QMenu *FOptionsMenu = nullptr;
@@ -451,9 +387,7 @@ class TVellomarFm : public QMainWindow {
   QPointer<TOptionsFm> FOptionsFm;
   std::unique_ptr<TNotebookLink> FOwnNotebookLink;
   std::unique_ptr<TMainWindowBroker> FBroker;
-  std::unique_ptr<TScopedEffectiveTimeBroker> FBrokerInstalled;
   std::unique_ptr<IEditorHost> FEditorHost;
-  IEditorHost *FPreviousEditorHost = nullptr;
   bool FPreparedForBroker = false;
   int FWheelAccumulated = 0;
   // A drag of the strip under the tracks: where it began and the label-area height then.

@@ -6,6 +6,7 @@
 // do nothing, so the window also runs as a bare frame in tests and before the parts exist.
 
 #include "vl09_Main.h"
+#include "vlActionTable.h"
 
 #include "vl09_Hint.h"
 #include "vl09_Notebook.h"
@@ -24,7 +25,6 @@
 #include "vlPlaybackSpeed.h"
 #include "vlPrompts.h"
 #include "vlSearchPanel.h"
-#include "vlTextBullets.h"
 #include "vlWindowView.h"
 #include "vlWindowViewManager.h"
 
@@ -55,200 +55,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-// The text colours and highlights of the text tool bar, as TColor values (red in the low byte).
-struct RColorAction {
-  const char *Name;
-  const char16_t *Caption;
-  TColor Value;
-};
-constexpr RColorAction FontColorActions[] = {
-    {"aTextFontColorAuto", u"&Automatic", 0x800000},
-    {"aTextFontColorOrange", u"&Orange", 35051},
-    {"aTextFontColorRed", u"&Red", 224},
-    {"aTextFontColorGreen", u"&Green", 0x9900},
-    {"aTextFontColorBlack", u"Blac&k", 0},
-};
-constexpr RColorAction HighlightColorActions[] = {
-    {"aTextHighlightColorNone", u"&No Highlight", 0xFFFFFF},
-    {"aTextHighlightColorYellow", u"&Yellow", 0x7FFFFF},
-    {"aTextHighlightColorLime", u"&Lime", 1179460},
-    {"aTextHighlightColorAqua", u"A&qua", 0xFFFF66},
-    {"aTextHighlightColorPink", u"&Pink", 0xFFB4FF},
-};
-
-// The fifteen fixed speeds of the "Speed" submenu, by action name and caption.
-struct RSpeedAction {
-  const char *Name;
-  const char16_t *Caption;
-};
-constexpr RSpeedAction SpeedActions[] = {
-    {"aPlaySpeed050", u"&50 % Slower"}, {"aPlaySpeed060", u"&40 % Slower"},
-    {"aPlaySpeed070", u"&30 % Slower"}, {"aPlaySpeed080", u"&20 % Slower"},
-    {"aPlaySpeed090", u"&10 % Slower"}, {"aPlaySpeed100", u"&Natural"},
-    {"aPlaySpeed110", u"1&0 % Faster"}, {"aPlaySpeed120", u"20 % &Faster"},
-    {"aPlaySpeed130", u"30 % F&aster"}, {"aPlaySpeed140", u"40 % Fa&ster"},
-    {"aPlaySpeed150", u"50 % Fas&ter"}, {"aPlaySpeed160", u"&60 % Faster"},
-    {"aPlaySpeed170", u"&70 % Faster"}, {"aPlaySpeed180", u"&80 % Faster"},
-    {"aPlaySpeed190", u"&90 % Faster"},
-};
-
-QString Text(const char16_t *Utf16) { return QString::fromUtf16(Utf16); }
-
-// Tool-bar pictures drawn here, so that the program needs no image files: a glyph in a colour,
-// or a swatch of a colour. Each is drawn in 20 by 20 logical pixels at the pixel ratios of
-// ordinary and high-density screens (and the one in use), so it stays sharp when scaled.
-constexpr QRect IconArea(0, 0, 20, 20);
-
-template <typename TDraw>
-QIcon DrawnIcon(TDraw Draw) {
-  QList<qreal> ratios{1.0, 2.0};
-  const qreal screen = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
-  if (!ratios.contains(screen)) ratios << screen;
-  QIcon icon;
-  for (const qreal ratio : ratios) {
-    QPixmap picture(IconArea.size() * ratio);
-    picture.setDevicePixelRatio(ratio);
-    picture.fill(Qt::transparent);
-    {
-      QPainter painter(&picture);
-      Draw(painter);
-    }
-    icon.addPixmap(picture);
-  }
-  return icon;
-}
-
-QIcon GlyphIcon(const QString &Glyph, const QColor &Color, TFontStyles Style = {}) {
-  return DrawnIcon([&](QPainter &painter) {
-    painter.setRenderHint(QPainter::Antialiasing);
-    QFont font = painter.font();
-    font.setPixelSize(14);
-    font.setBold(Style.testFlag(fsBold));
-    font.setItalic(Style.testFlag(fsItalic));
-    font.setUnderline(Style.testFlag(fsUnderline));
-    painter.setFont(font);
-    painter.setPen(Color);
-    painter.drawText(IconArea, Qt::AlignCenter, Glyph);
-  });
-}
-
-QIcon SwatchIcon(TColor Color, bool Highlight) {
-  return DrawnIcon([&](QPainter &painter) {
-    const QColor color = TColorToQColor(Color);
-    if (Highlight) {
-      painter.fillRect(QRect(2, 4, 16, 12), color);
-      painter.setPen(Qt::black);
-      painter.drawText(IconArea, Qt::AlignCenter, QStringLiteral("ab"));
-    } else {
-      painter.setPen(color);
-      QFont font = painter.font();
-      font.setPixelSize(14);
-      font.setBold(true);
-      painter.setFont(font);
-      painter.drawText(QRect(0, 0, 20, 16), Qt::AlignCenter, QStringLiteral("A"));
-      painter.fillRect(QRect(3, 16, 14, 3), color);
-    }
-  });
-}
-
-QIcon RecordIcon() {
-  return DrawnIcon([](QPainter &painter) {
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(QColor(200, 0, 0));
-    painter.setPen(Qt::NoPen);
-    painter.drawEllipse(QRect(4, 4, 12, 12));
-  });
-}
-
-// The editor view a notebook page shows: the page's view itself, or the view inside the page
-// (the program's pages hold the view with its scroll bar).
-TWindowView *WindowViewOf(QWidget *PageView) {
-  if (auto *view = qobject_cast<TWindowView *>(PageView)) return view;
-  return PageView ? PageView->findChild<TWindowView *>() : nullptr;
-}
-
-// A path the binder treats as a backup of another: saving to it would never count as saved.
-bool IsBackupPath(const QString &PathName) {
-  return QFileInfo(PathName).suffix().startsWith(QStringLiteral("vlBackup"), Qt::CaseInsensitive);
-}
-
-QString WithDefaultSuffix(const QString &PathName, const QString &Suffix) {
-  return QFileInfo(PathName).suffix().isEmpty() ? PathName + QLatin1Char('.') + Suffix : PathName;
-}
-
-// The notebook link over the program's notebook, for a program that installs none of its own:
-// the save question and closing go through the window's own file commands.
-class TWindowNotebookLink final : public TNotebookLink {
- public:
-  explicit TWindowNotebookLink(TVellomarFm &Fm) : FFm(Fm) {}
-
-  bool HasUnsavedDocumentChanges() const override {
-    const TvlNotebook *nb = FFm.Parts().Notebook;
-    return nb && !nb->Binder_IsCompeletelySaved();
-  }
-  bool IsBinderNamed() const override {
-    const QString path = BinderPathName();
-    return !path.isEmpty() && !IsBackupPath(path);
-  }
-  QString BinderPathName() const override {
-    const TvlNotebook *nb = FFm.Parts().Notebook;
-    return nb ? nb->BinderPathName() : QString();
-  }
-  bool SaveBinder() override { return FFm.aFileSaveExecute(); }
-  bool SaveBinderAs() override { return FFm.aFileSaveAsExecute(); }
-  void CloseBinderAtExit() override {
-    if (FFm.RecentlyUsedFiles()) FFm.RecentlyUsedFiles()->ClosingFile(BinderPathName());
-  }
-  void DiscardBackupAfterNo() override {
-    if (TvlNotebook *nb = FFm.Parts().Notebook) nb->Binder().Binder_DiscardBackup();
-  }
-  void SaveListOfOpenDocuments() override {
-    if (TvlNotebook *nb = FFm.Parts().Notebook) nb->SaveNotebook_SaveListOfOpenDocsToBinderFile();
-  }
-  void SaveNotebookAsBackupMaybe() override {
-    if (TvlNotebook *nb = FFm.Parts().Notebook) nb->SaveNotebook_AsBackup_Maybe(btOnIdle_AsNeeded);
-  }
-  void SaveNotebookAsBackupNow() override {
-    if (TvlNotebook *nb = FFm.Parts().Notebook) nb->SaveNotebook_AsBackup_Maybe(btASAP);
-  }
-  bool FocusActivePage() override {
-    TvlNotebook *nb = FFm.Parts().Notebook;
-    if (!nb || !nb->GetActivePagePtr()) return false;
-    nb->FocusActivePage();
-    return true;
-  }
-
- private:
-  TVellomarFm &FFm;
-};
-
-// What the editor asks of the window: the text commands its keys run and the font buttons.
-class TWindowEditorHost final : public IEditorHost {
- public:
-  explicit TWindowEditorHost(TVellomarFm &Fm) : FFm(Fm) {}
-  void FontBold() override { FFm.FontStyleExecute(fsBold); }
-  void FontItalic() override { FFm.FontStyleExecute(fsItalic); }
-  void FontUnderline() override { FFm.FontStyleExecute(fsUnderline); }
-  void FileSave() override { FFm.aFileSaveExecute(); }
-  void TextBullets() override { FFm.aTextBulletsExecute(); }
-  void SearchClose() override { FFm.SearchClose(); }
-  void UpdateFontButtonState(TFontIndex Font) override {
-    TvlNotebook *nb = FFm.Parts().Notebook;
-    RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
-    FFm.UpdateFontButtonState(page ? page->mtcDoc.get() : nullptr, Font);
-  }
-  void IncrementChangeCountOfActiveDoc() override {
-    if (TvlNotebook *nb = FFm.Parts().Notebook) nb->IncrementChangeCountOfActiveDoc();
-  }
-
- private:
-  TVellomarFm &FFm;
-};
-
-}  // namespace
-
 // ---------------------------------------------------------------------------------------------
 // The action list, the menus and the tool bars
 
@@ -269,37 +75,10 @@ void TVellomarFm::CreateCommandActions() {
         aButtonStopBoth, aSilenceScheduled, aToolsTimeline, aToolsAudioControls})
     FActions.insert(made->objectName(), made);
   for (QAction *recent : aFileRecent) FActions.insert(recent->objectName(), recent);
-
-  const auto guarded = [this](QAction *Action, auto Body) {
-    connect(Action, &QAction::triggered, this, [Body] { RunGuarded(Body); });
-  };
-
-  // File: the binder's commands go before the recent files.
-  QAction *beforeRecent = FRecentSeparator;
-  QAction *aFileNew = NewAction("aFileNew", QStringLiteral("New"));
-  aFileNew->setVisible(false);
-  aFileNew->setEnabled(false);
-  QAction *aFileOpen = NewAction("aFileOpen", QStringLiteral("&Open ..."));
-  QAction *aFileSave = NewAction("aFileSave", QStringLiteral("&Save"));
-  QAction *aFileSaveAs = NewAction("aFileSaveAs", QStringLiteral("Save &As ..."));
-  QAction *aFileClose = NewAction("aFileClose", QStringLiteral("&Close"));
-  QAction *aFileTabNew = NewAction("aFileTabNew", QStringLiteral("&Tab New"));
-  QAction *aFileTabImport = NewAction("aFileTabImport", QStringLiteral("Ta&b Import ..."));
-  QAction *aFileTabExport = NewAction("aFileTabExport", QStringLiteral("Tab &Export ..."));
-  for (QAction *a : {aFileNew, aFileOpen, aFileSave, aFileSaveAs, aFileClose})
-    FFileMenu->insertAction(beforeRecent, a);
-  FFileMenu->insertSeparator(beforeRecent);
-  for (QAction *a : {aFileTabNew, aFileTabImport, aFileTabExport})
-    FFileMenu->insertAction(beforeRecent, a);
-  guarded(aFileOpen, [this] { aFileOpenExecute(); });
-  guarded(aFileSave, [this] { aFileSaveExecute(); });
-  guarded(aFileSaveAs, [this] { aFileSaveAsExecute(); });
-  guarded(aFileClose, [this] { aFileCloseExecute(); });
-  guarded(aFileTabNew, [this] { aFileTabNewExecute(); });
-  guarded(aFileTabImport, [this] { aFileTabImportExecute(); });
-  guarded(aFileTabExport, [this] { aFileTabExportExecute(); });
   for (QAction *recent : aFileRecent)
-    guarded(recent, [this, recent] { aFileRecentAnyExecute(recent); });
+    connect(recent, &QAction::triggered, this, [this, recent] {
+      RunGuarded([this, recent] { FFiles->aFileRecentAnyExecute(recent); });
+    });
   // "Other Recent Files" shows only while it holds a file.
   connect(FFileMenu, &QMenu::aboutToShow, this, [this] {
     FRecentSubmenu->menuAction()->setVisible(
@@ -307,215 +86,117 @@ void TVellomarFm::CreateCommandActions() {
                     [](const QAction *r) { return r->isVisible(); }));
   });
 
-  // Edit, after File.
+  // The menus the table fills, in the menu bar's order: Edit after File, Options before Tools,
+  // Help last. Record and Play are filled again in the table's order.
   FEditMenu = new QMenu(QStringLiteral("&Edit"), this);
   menuBar()->insertMenu(FRecordMenu->menuAction(), FEditMenu);
-  QAction *aEditUndo =
-      NewAction("aEditUndo", QStringLiteral("&Undo"), QKeySequence(QStringLiteral("Ctrl+Z")));
-  QAction *aEditRedo =
-      NewAction("aEditRedo", QStringLiteral("&Redo"), QKeySequence(QStringLiteral("Ctrl+Y")));
-  aEditUndo->setVisible(false);
-  aEditRedo->setVisible(false);
-  QAction *aFileCut =
-      NewAction("aFileCut", QStringLiteral("&Cut"), QKeySequence(QStringLiteral("Ctrl+X")));
-  QAction *aEditCopy =
-      NewAction("aEditCopy", QStringLiteral("C&opy"), QKeySequence(QStringLiteral("Ctrl+C")));
-  QAction *aEditPaste =
-      NewAction("aEditPaste", QStringLiteral("&Paste"), QKeySequence(QStringLiteral("Ctrl+V")));
-  QAction *aEditFind =
-      NewAction("aEditFind", QStringLiteral("&Find"), QKeySequence(QStringLiteral("Ctrl+F")));
-  aEditFind->setIcon(GlyphIcon(QStringLiteral("\U0001F50D"), Qt::black));
-  FEditMenu->addActions({aEditUndo, aEditRedo, aFileCut, aEditCopy, aEditPaste, aEditFind});
-  guarded(aFileCut, [this] { aEditCutExecute(); });
-  guarded(aEditCopy, [this] { aEditCopyExecute(); });
-  guarded(aEditPaste, [this] { aEditPasteExecute(); });
-  guarded(aEditFind, [this] { aEditFindExecute(); });
-  // The vertical timeline's pop-up menu carries these two; the timeline connects them.
-  NewAction("aEditBookmarkRename", QStringLiteral("Rename Bookmark"));
-  NewAction("aEditBookmarkDelete", QStringLiteral("Delete Bookmark"));
+  FOptionsMenu = new QMenu(QStringLiteral("&Options"), this);
+  menuBar()->insertMenu(FToolsMenu->menuAction(), FOptionsMenu);
+  FHelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+  FRecordMenu->clear();
+  FPlayMenu->clear();
+  QMenu *speedMenu = nullptr;
+  QMenu *markersMenu = nullptr;
+  QMenu *videosMenu = nullptr;
+  QAction *beforeRecent = FRecentSeparator;
+  bool tabsSeparated = false;
+  for (const RActionRow &row : CommandActionTable(*this)) {
+    QAction *a = FActions.value(row.Name);
+    if (!a) a = NewAction(row.Name.toLatin1().constData(), row.Caption);
+    a->setText(row.Caption);
+    a->setCheckable(a->isCheckable() || (row.Flags & afCheckable));
+    if (!row.Shortcut.isEmpty()) a->setShortcut(row.Shortcut);
+    if (row.Flags & afHidden) a->setVisible(false);
+    switch (row.Place) {
+      case TActionPlace::apFile: FFileMenu->insertAction(beforeRecent, a); break;
+      case TActionPlace::apFileTabs:
+        if (!tabsSeparated) FFileMenu->insertSeparator(beforeRecent);
+        tabsSeparated = true;
+        FFileMenu->insertAction(beforeRecent, a);
+        break;
+      case TActionPlace::apEdit: FEditMenu->addAction(a); break;
+      case TActionPlace::apRecord: FRecordMenu->addAction(a); break;
+      case TActionPlace::apPlay: FPlayMenu->addAction(a); break;
+      case TActionPlace::apSpeed:
+        if (!speedMenu) speedMenu = FPlayMenu->addMenu(QStringLiteral("Sp&eed"));
+        speedMenu->addAction(a);
+        break;
+      case TActionPlace::apOptions: FOptionsMenu->addAction(a); break;
+      case TActionPlace::apHelp: FHelpMenu->addAction(a); break;
+      case TActionPlace::apTipMarkers:
+        if (!markersMenu) {
+          markersMenu = FHelpMenu->addMenu(QStringLiteral("&Show or Hide Tip Markers"));
+          markersMenu->menuAction()->setVisible(false);
+        }
+        markersMenu->addAction(a);
+        break;
+      case TActionPlace::apVideos:
+        if (!videosMenu) {
+          videosMenu = FHelpMenu->addMenu(QStringLiteral("V&ideos"));
+          videosMenu->menuAction()->setVisible(false);
+        }
+        videosMenu->addAction(a);
+        break;
+      case TActionPlace::apToolBar:
+      case TActionPlace::apNowhere: break;
+    }
+    if (!row.Handler) continue;
+    if (row.Flags & afCommandSetsCheck) {
+      connect(a, &QAction::triggered, this, [a, Handler = row.Handler](bool Checked) {
+        {
+          const QSignalBlocker quiet(a);
+          a->setChecked(!Checked);
+        }
+        RunGuarded(Handler);
+      });
+    } else {
+      connect(a, &QAction::triggered, this, [Handler = row.Handler] { RunGuarded(Handler); });
+    }
+  }
+  OpenUrl = [](const QUrl &Url) { return QDesktopServices::openUrl(Url); };
 
-  // Record: Start, Stop, Configure, Start Automatically.
-  QAction *aRecordStop = NewAction("aRecordStop", QStringLiteral("S&top"));
-  QAction *aRecordConfigure = NewAction("aRecordConfigure", QStringLiteral("&Configure ..."));
-  // The system mixer is never opened from here (nothing of the system's is changed).
-  QAction *aRecordMicrophoneSensitivity =
-      NewAction("aRecordMicrophoneSensitivity", QStringLiteral("&Microphone Sensitivity ..."));
-  aRecordMicrophoneSensitivity->setVisible(false);
-  FRecordMenu->insertAction(aRecordStartAuto, aRecordStop);
-  FRecordMenu->insertAction(aRecordStartAuto, aRecordConfigure);
-  FRecordMenu->addAction(aRecordMicrophoneSensitivity);
+  // Pictures and tips.
+  Action(QStringLiteral("aEditFind"))->setIcon(GlyphIcon(QStringLiteral("\U0001F50D"), Qt::black));
   aRecordStart->setIcon(RecordIcon());
-  guarded(aRecordStop, [this] {
-    if (FParts.Audio)
-      FParts.Audio->Recording_Stop();
-    else
-      FAudio.StopRecording();
-  });
-  guarded(aRecordConfigure, [this] { ShowOptions(QStringLiteral("Record")); });
-
-  // Play, in menu order.
-  aPlayInstantReplay->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
   aPlayInstantReplay->setToolTip(QStringLiteral("Instant Replay"));
   aPlayInstantReplay->setStatusTip(
       QStringLiteral("Rewind a little and play again. Click several times to go back farther."));
-  aPlaySegment->setShortcut(QKeySequence(QStringLiteral("Ctrl+T")));
-  QAction *aPlayConfigure = NewAction("aPlayConfigure", QStringLiteral("&Configure ..."));
-  QAction *aPlayOpenWindowsVolume =
-      NewAction("aPlayOpenWindowsVolume", QStringLiteral("&Open Windows' Volume Control"));
-  aPlayOpenWindowsVolume->setVisible(false);
-  QAction *aPlayViewRecordings =
-      NewAction("aPlayViewRecordings", QStringLiteral("&View Recordings ..."));
-  QAction *aPlayStop = NewAction("aPlayStop", QStringLiteral("S&top / Pause"));
-  QAction *aPlayFromCaret = NewAction("aPlayFromCaret", QStringLiteral("Play &from the Caret"));
-  QAction *aPlaySpeedFaster =
-      NewAction("aPlaySpeedFaster", QStringLiteral("Speed:  &Accelerate 5%"),
-                QKeySequence(QStringLiteral("Ctrl+A")));
-  QAction *aPlaySpeedSlower =
-      NewAction("aPlaySpeedSlower", QStringLiteral("Speed:  Dece&lerate 5%"),
-                QKeySequence(QStringLiteral("Ctrl+D")));
-  QAction *aPlaySpeedNatural = NewAction("aPlaySpeedNatural", QStringLiteral("Spee&d:  Natural"),
-                                         QKeySequence(QStringLiteral("Ctrl+N")));
-  FPlayMenu->clear();
-  FPlayMenu->addActions({aPlayInstantReplay, aPlaySegment, aPlayConfigure, aPlayOpenWindowsVolume,
-                         aPlayViewRecordings, aPlayStart, aPlayStop, aPlayFromCaret,
-                         aPlaySpeedFaster, aPlaySpeedSlower, aPlaySpeedNatural});
-  QMenu *speedMenu = FPlayMenu->addMenu(QStringLiteral("Sp&eed"));
-  for (const RSpeedAction &s : SpeedActions) {
-    QAction *a = NewAction(s.Name, Text(s.Caption));
-    speedMenu->addAction(a);
-    const int speed = SpeedFromActionName(a->objectName());
-    guarded(a, [this, speed] { SetSpeed(speed); });
-  }
   aPlayStart->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
   aPlayInstantReplay->setIcon(style()->standardIcon(QStyle::SP_MediaSeekBackward));
   aPlaySegment->setIcon(style()->standardIcon(QStyle::SP_MediaSkipForward));
   aButtonStopBoth->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
-  guarded(aPlayStart, [this] { aPlayStartExecute(); });
-  guarded(aPlayStop, [this] { aPlayStopExecute(); });
-  guarded(aPlayInstantReplay, [this] { aPlayInstantReplayExecute(); });
-  guarded(aPlaySegment, [this] { aPlaySegmentExecute(); });
-  guarded(aPlayFromCaret, [this] { PlayFromCaretExecute(); });
-  guarded(aPlayConfigure, [this] { ShowOptions(QStringLiteral("Play")); });
-  guarded(aPlayViewRecordings, [this] {
-    if (FHooks.ViewRecordings) FHooks.ViewRecordings();
-  });
-  guarded(aPlaySpeedFaster, [this] { SetSpeed(Speed() + vlSpeed::LineStep); });
-  guarded(aPlaySpeedSlower, [this] { SetSpeed(Speed() - vlSpeed::LineStep); });
-  guarded(aPlaySpeedNatural, [this] { SetSpeed(vlSpeed::Natural); });
-
-  // The audio tool bar's own buttons.
-  QAction *aButtonTurtle = NewAction("aButtonTurtle", QStringLiteral("T&urtle"));
-  QAction *aButtonsRabbit = NewAction("aButtonsRabbit", QStringLiteral("&Rabbit"));
-  aButtonTurtle->setIcon(GlyphIcon(QStringLiteral("\u2212"), QColor(0, 100, 0)));
-  aButtonsRabbit->setIcon(GlyphIcon(QStringLiteral("+"), QColor(0, 100, 0)));
-  aButtonTurtle->setToolTip(QStringLiteral("Turtle: play 10 % slower"));
-  aButtonsRabbit->setToolTip(QStringLiteral("Rabbit: play 10 % faster"));
-  guarded(aButtonTurtle, [this] { SetSpeed(SpeedAfterTurtle(Speed())); });
-  guarded(aButtonsRabbit, [this] { SetSpeed(SpeedAfterRabbit(Speed())); });
-
-  // Options, before Tools.
-  FOptionsMenu = new QMenu(QStringLiteral("&Options"), this);
-  menuBar()->insertMenu(FToolsMenu->menuAction(), FOptionsMenu);
-  QAction *aOptionsSketching = NewAction("aOptionsSketching", QStringLiteral("&Sketching ..."));
-  aOptionsSketching->setVisible(false);
-  QAction *aOptionsPlaying = NewAction("aOptionsPlaying", QStringLiteral("&Playing ..."));
-  QAction *aOptionsRecording = NewAction("aOptionsRecording", QStringLiteral("&Recording ..."));
-  QAction *aOptionsTimeline = NewAction("aOptionsTimeline", QStringLiteral("&Timeline ..."));
-  FOptionsMenu->addActions(
-      {aOptionsSketching, aOptionsPlaying, aOptionsRecording, aOptionsTimeline});
-  guarded(aOptionsPlaying, [this] { ShowOptions(QStringLiteral("Play")); });
-  guarded(aOptionsRecording, [this] { ShowOptions(QStringLiteral("Record")); });
-  guarded(aOptionsTimeline, [this] { ShowOptions(QStringLiteral("Timeline")); });
-
-  // Help, last.
-  FHelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
-  QAction *aHelpGettingStarted =
-      NewAction("aHelpGettingStarted", QStringLiteral("&Getting Started ..."));
-  QAction *aHelpMicrophoneTips =
-      NewAction("aHelpMicrophoneTips", QStringLiteral("&Three Tips about Microphones"));
-  QAction *aHelpMarkersRestoreAll =
-      NewAction("aHelpMarkersRestoreAll", QStringLiteral("&Restore All"));
-  QAction *aHelpMarkersHideAll = NewAction("aHelpMarkersHideAll", QStringLiteral("&Hide All"));
-  QAction *aHelpContactSupport =
-      NewAction("aHelpContactSupport", QStringLiteral("&Contact Support ..."));
-  QAction *aHelpAbout = NewAction("aHelpAbout", QStringLiteral("&About ..."));
-  FHelpMenu->addActions({aHelpGettingStarted, aHelpMicrophoneTips});
-  QMenu *markers = FHelpMenu->addMenu(QStringLiteral("&Show or Hide Tip Markers"));
-  markers->addActions({aHelpMarkersRestoreAll, aHelpMarkersHideAll});
-  FHelpMenu->addActions({aHelpContactSupport, aHelpAbout});
-  QMenu *videos = FHelpMenu->addMenu(QStringLiteral("V&ideos"));
-  videos->menuAction()->setVisible(false);
-  for (int i = 1; i <= 3; ++i) {
-    const QByteArray name = "aHelpVideo" + QByteArray::number(i);
-    videos->addAction(NewAction(name.constData(), QStringLiteral("Video %1").arg(i)));
-  }
-  guarded(aHelpGettingStarted, [this] {
-    const QString page = GettingStartedPagePath();
-    const bool opened = !page.isEmpty() && OpenUrl && OpenUrl(QUrl::fromLocalFile(page));
-    if (!opened)
-      Prompts().Message(
-          BrowserNotOpenedText(page.isEmpty() ? QStringLiteral("GettingStarted/index.html")
-                                              : QUrl::fromLocalFile(page).toString()),
-          TPromptIcon::piWarning);
-  });
-  guarded(aHelpMicrophoneTips, [] { Prompts().Message(MicrophoneTipsText()); });
-  guarded(aHelpContactSupport, [] { Prompts().Message(ContactSupportText()); });
-  guarded(aHelpAbout, [] { Prompts().Message(AboutText(QCoreApplication::applicationVersion())); });
-  // The tip markers' own windows are not part of this program yet; the choice is kept for them.
-  guarded(aHelpMarkersRestoreAll, [this] { FHotSpotsSupressed.clear(); });
-  guarded(aHelpMarkersHideAll, [this] { FHotSpotsSupressed = QStringLiteral("All"); });
-  OpenUrl = [](const QUrl &Url) { return QDesktopServices::openUrl(Url); };
-
-  // Text actions (the text tool bar).
-  QAction *aFontBold = NewAction("aFontBold", QStringLiteral("&Bold"), {}, true);
-  QAction *aFontItalic = NewAction("aFontItalic", QStringLiteral("&Italic"), {}, true);
-  QAction *aFontUnderline = NewAction("aFontUnderline", QStringLiteral("&Underline"), {}, true);
-  aFontBold->setIcon(GlyphIcon(QStringLiteral("B"), Qt::black, fsBold));
-  aFontItalic->setIcon(GlyphIcon(QStringLiteral("I"), Qt::black, fsItalic));
-  aFontUnderline->setIcon(GlyphIcon(QStringLiteral("U"), Qt::black, fsUnderline));
-  // A click has already flipped the check; the command decides the check itself (with a
-  // selection it follows the selected text), so the flip is undone first.
-  const auto styleCommand = [this](QAction *Action, TFontStyle Style) {
-    connect(Action, &QAction::triggered, this, [this, Action, Style](bool Checked) {
-      {
-        const QSignalBlocker quiet(Action);
-        Action->setChecked(!Checked);
-      }
-      RunGuarded([this, Style] { FontStyleExecute(Style); });
-    });
-  };
-  styleCommand(aFontBold, fsBold);
-  styleCommand(aFontItalic, fsItalic);
-  styleCommand(aFontUnderline, fsUnderline);
-  QAction *aTextBullets = NewAction("aTextBullets", QStringLiteral("Bu&lleted List"));
-  aTextBullets->setIcon(GlyphIcon(QStringLiteral("\u2022"), Qt::black, fsBold));
-  guarded(aTextBullets, [this] { aTextBulletsExecute(); });
-  QAction *aTextNumbered = NewAction("aTextNumbered", QStringLiteral("&Numbered List"));
-  aTextNumbered->setVisible(false);
-  QAction *aTextFontIncrease = NewAction("aTextFontIncrease", QStringLiteral("F&ont Increase"));
-  QAction *aTextFontDecrease = NewAction("aTextFontDecrease", QStringLiteral("&Font Decrease"));
-  aTextFontIncrease->setIcon(GlyphIcon(QStringLiteral("A+"), Qt::black));
-  aTextFontDecrease->setIcon(GlyphIcon(QStringLiteral("a\u2212"), Qt::black));
-  guarded(aTextFontIncrease, [this] { TextFontSizeExecute(25); });
-  guarded(aTextFontDecrease, [this] { TextFontSizeExecute(-20); });
+  QAction *turtle = Action(QStringLiteral("aButtonTurtle"));
+  QAction *rabbit = Action(QStringLiteral("aButtonsRabbit"));
+  turtle->setIcon(GlyphIcon(QStringLiteral("\u2212"), QColor(0, 100, 0)));
+  rabbit->setIcon(GlyphIcon(QStringLiteral("+"), QColor(0, 100, 0)));
+  turtle->setToolTip(QStringLiteral("Turtle: play 10 % slower"));
+  rabbit->setToolTip(QStringLiteral("Rabbit: play 10 % faster"));
+  Action(QStringLiteral("aFontBold"))->setIcon(GlyphIcon(QStringLiteral("B"), Qt::black, fsBold));
+  Action(QStringLiteral("aFontItalic"))
+      ->setIcon(GlyphIcon(QStringLiteral("I"), Qt::black, fsItalic));
+  Action(QStringLiteral("aFontUnderline"))
+      ->setIcon(GlyphIcon(QStringLiteral("U"), Qt::black, fsUnderline));
+  Action(QStringLiteral("aTextBullets"))
+      ->setIcon(GlyphIcon(QStringLiteral("\u2022"), Qt::black, fsBold));
+  Action(QStringLiteral("aTextFontIncrease"))->setIcon(GlyphIcon(QStringLiteral("A+"), Qt::black));
+  Action(QStringLiteral("aTextFontDecrease"))
+      ->setIcon(GlyphIcon(QStringLiteral("a\u2212"), Qt::black));
   // One colour and one highlight checked at a time; none when the caret's font has another.
   auto *colors = new QActionGroup(this);
   colors->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
   for (const RColorAction &c : FontColorActions) {
-    QAction *a = NewAction(c.Name, Text(c.Caption), {}, true);
+    QAction *a = Action(QLatin1String(c.Name));
     a->setData(static_cast<uint>(c.Value));
     a->setIcon(SwatchIcon(c.Value, false));
     colors->addAction(a);
-    guarded(a, [this, value = c.Value] { TextFontColorExecute(value); });
   }
   auto *highlights = new QActionGroup(this);
   highlights->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
   for (const RColorAction &c : HighlightColorActions) {
-    QAction *a = NewAction(c.Name, Text(c.Caption), {}, true);
+    QAction *a = Action(QLatin1String(c.Name));
     a->setData(static_cast<uint>(c.Value));
     a->setIcon(SwatchIcon(c.Value, true));
     highlights->addAction(a);
-    guarded(a, [this, value = c.Value] { TextHighlightColorExecute(value); });
   }
 
   // Silence: the protection's own actions replace the window's "Scheduled" once the parts are
@@ -529,16 +210,8 @@ void TVellomarFm::CreateCommandActions() {
   // The moment new text and bookmarks get, and what the editor's keys ask of the window.
   FBroker = std::make_unique<TMainWindowBroker>();
   FBroker->ReadState = [this](RBrokerState &State) { State = BrokerState(); };
-  FBrokerInstalled = std::make_unique<TScopedEffectiveTimeBroker>(*FBroker);
-  FPreviousEditorHost = &EditorHost();
-  FEditorHost = std::make_unique<TWindowEditorHost>(*this);
-  SetEditorHost(FEditorHost.get());
+  FEditorHost = MakeWindowEditorHost(*this);
   ApplyJumpBackKey();
-}
-
-void TVellomarFm::ReleaseCommandSeams() {
-  if (&EditorHost() == FEditorHost.get()) SetEditorHost(FPreviousEditorHost);
-  FBrokerInstalled.reset();
 }
 
 void TVellomarFm::CreateCommandPanels() {
@@ -607,6 +280,7 @@ void TVellomarFm::CreateCommandPanels() {
     RunGuarded([this, Value] {
       FTempoDisplayLbl->setText(TempoDisplayText(Value));
       if (FParts.Audio) FParts.Audio->NewTempo(Value);
+      if (FTracks) FTracks->TempoChanged(FOptions.FWantTempo, Value);
     });
   });
 
@@ -657,7 +331,7 @@ void TVellomarFm::SetProgramParts(const RProgramParts &Parts) {
   FParts = Parts;
   if (TvlNotebook *nb = FParts.Notebook) {
     if (!FNotebook) {
-      FOwnNotebookLink = std::make_unique<TWindowNotebookLink>(*this);
+      FOwnNotebookLink = MakeWindowNotebookLink(*this);
       FNotebook = FOwnNotebookLink.get();
     }
     FSearchPanel->SetNotebook(nb);
@@ -672,316 +346,15 @@ void TVellomarFm::SetProgramParts(const RProgramParts &Parts) {
     if (!nb->OnExportRequested)
       nb->OnExportRequested = [this](int TabIndex) {
         if (FParts.Notebook) FParts.Notebook->ActivatePage(TabIndex);
-        aFileTabExportExecute();
+        FFiles->aFileTabExportExecute();
       };
-    SetCaptionForBinder();
+    FFiles->SetCaptionForBinder();
   }
   if (FParts.SilenceActions) {
     FSilenceMenu->clear();
     FSilenceMenu->addActions(FParts.SilenceActions->Actions());
     for (QAction *a : FParts.SilenceActions->Actions()) FActions.insert(a->objectName(), a);
   }
-}
-
-// ---------------------------------------------------------------------------------------------
-// File
-
-void TVellomarFm::SetCaptionForBinder() {
-  const QString path = FParts.Notebook ? FParts.Notebook->BinderPathName() : QString();
-  setWindowTitle(path.isEmpty() ? FProgramNameInCaptionStr
-                                : FProgramNameInCaptionStr + QStringLiteral("  -  ") +
-                                      QFileInfo(path).fileName());
-}
-
-namespace {
-
-QString DialogFolderFor(const QString &PathName) {
-  return PathName.isEmpty() ? AppPaths().DocumentsFolder() : QFileInfo(PathName).absolutePath();
-}
-
-}  // namespace
-
-void TVellomarFm::aFileOpenExecute() {
-  if (!FParts.Notebook || !SaveQuestion_MayLeaveBinder()) return;
-  const QString path =
-      Prompts().OpenFileName(QStringLiteral("Open file"),
-                             DialogFolderFor(FParts.Notebook->BinderPathName()), BinderFilter);
-  if (path.isEmpty()) return;
-  OpenBinderFile(path);
-}
-
-bool TVellomarFm::OpenBinderFile(const QString &PathName) {
-  TvlNotebook *nb = FParts.Notebook;
-  if (!nb) return false;
-  const QString old = nb->BinderPathName();
-  const QString problems = nb->Binder_Open(PathName);
-  const bool opened =
-      TRecentFiles::NormalizedPath(nb->BinderPathName()) == TRecentFiles::NormalizedPath(PathName);
-  if (opened && FHooks.BinderSavedOrOpened) FHooks.BinderSavedOrOpened();
-  if (opened && FRecentlyUsedFiles) {
-    // The list holds the binders that are not open: the one left comes back on top.
-    if (TRecentFiles::NormalizedPath(old) != TRecentFiles::NormalizedPath(PathName))
-      FRecentlyUsedFiles->ClosingFile(old);
-    FRecentlyUsedFiles->AccessingFile(PathName);
-  }
-  if (!problems.isEmpty()) Prompts().Message(OpenErrorsText + problems, TPromptIcon::piWarning);
-  if (FSearchPanel) FSearchPanel->ResultsLB->clear();
-  SetCaptionForBinder();
-  return opened;
-}
-
-bool TVellomarFm::aFileSaveExecute() {
-  TvlNotebook *nb = FParts.Notebook;
-  if (!nb) return false;
-  const QString path = nb->BinderPathName();
-  // A backup opened directly is no binder of its own: saving to it would report success while
-  // the work stayed unsaved, so it is saved under a name the user gives.
-  if (path.isEmpty() || IsBackupPath(path)) return aFileSaveAsExecute();
-  const QString problem = nb->Binder_Save(path);
-  if (!problem.isEmpty()) {
-    Prompts().Message(SaveProblemText + problem, TPromptIcon::piWarning);
-    return false;
-  }
-  if (FHooks.BinderSavedOrOpened) FHooks.BinderSavedOrOpened();
-  if (vlHint) vlHint->ShowIt(QStringLiteral("Saved"), mapToGlobal(rect().center()), 2000);
-  return true;
-}
-
-bool TVellomarFm::aFileSaveAsExecute() {
-  TvlNotebook *nb = FParts.Notebook;
-  if (!nb) return false;
-  const QString old = nb->BinderPathName();
-  const QString suggested = old.isEmpty() || IsBackupPath(old)
-                                ? DialogFolderFor(IsBackupPath(old) ? old : QString())
-                                : old;
-  QString path = Prompts().SaveFileName(QStringLiteral("Save as ..."), suggested, BinderSaveFilter);
-  if (path.isEmpty()) return false;
-  path = WithDefaultSuffix(path, QStringLiteral("vl"));
-  const QString problem = nb->Binder_Save(path);
-  if (!problem.isEmpty()) {
-    Prompts().Message(SaveProblemText + problem, TPromptIcon::piWarning);
-    return false;
-  }
-  if (FHooks.BinderSavedOrOpened) FHooks.BinderSavedOrOpened();
-  UpdateRecentAfterSaveAs(old, path);
-  SetCaptionForBinder();
-  if (vlHint) vlHint->ShowIt(QStringLiteral("Saved"), mapToGlobal(rect().center()), 2000);
-  return true;
-}
-
-void TVellomarFm::UpdateRecentAfterSaveAs(const QString &OldPath, const QString &NewPath) {
-  if (!FRecentlyUsedFiles) return;
-  // The binder left under its old name is one the user may switch back to; the new name is
-  // open and so not listed.
-  if (TRecentFiles::NormalizedPath(OldPath) != TRecentFiles::NormalizedPath(NewPath))
-    FRecentlyUsedFiles->ClosingFile(OldPath);
-  FRecentlyUsedFiles->AccessingFile(NewPath);
-}
-
-void TVellomarFm::aFileCloseExecute() {
-  TvlNotebook *nb = FParts.Notebook;
-  if (!nb || !SaveQuestion_MayLeaveBinder()) return;
-  if (FRecentlyUsedFiles) FRecentlyUsedFiles->ClosingFile(nb->BinderPathName());
-  // The notebook is never left without pages: an unnamed, empty binder takes the closed one's
-  // place.
-  const QString problems = nb->Binder_Open(QString());
-  if (FHooks.BinderSavedOrOpened) FHooks.BinderSavedOrOpened();
-  if (!problems.isEmpty()) Prompts().Message(OpenErrorsText + problems, TPromptIcon::piWarning);
-  if (FSearchPanel) FSearchPanel->ResultsLB->clear();
-  SetCaptionForBinder();
-}
-
-void TVellomarFm::aFileTabNewExecute() {
-  if (FParts.Notebook) FParts.Notebook->ForceCreationOfNewTab();
-}
-
-void TVellomarFm::aFileTabImportExecute() {
-  TvlNotebook *nb = FParts.Notebook;
-  if (!nb) return;
-  const QString path = Prompts().OpenFileName(QStringLiteral("Open file"),
-                                              DialogFolderFor(nb->BinderPathName()), TabFilter);
-  if (path.isEmpty()) return;
-  if (nb->OpenOneTabDocument(path) >= 0) nb->SaveNotebook_SaveListOfOpenDocsToBinderFile();
-}
-
-void TVellomarFm::aFileTabExportExecute() {
-  TvlNotebook *nb = FParts.Notebook;
-  RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
-  if (!page || !page->mtcDoc) {
-    Prompts().Message(NoDocumentToExportText);
-    return;
-  }
-  const QString caption = page->Caption.trimmed().isEmpty() ? QStringLiteral("Tab") : page->Caption;
-  const QString suggested = page->PathName.isEmpty()
-                                ? DialogFolderFor(nb->BinderPathName()) + QLatin1Char('/') +
-                                      caption + QStringLiteral(".vlTab")
-                                : page->PathName;
-  QString path = Prompts().SaveFileName(QStringLiteral("Save as ..."), suggested, TabFilter);
-  if (path.isEmpty()) return;
-  path = WithDefaultSuffix(path, QStringLiteral("vlTab"));
-  const int index = nb->ActivePageIndex();
-  if (!page->mtcDoc->IO_Save(path, page->Caption, nb->Tabs_ScrollPosForSaving(index))) {
-    Prompts().Message(SaveProblemText + QStringLiteral("File ") + path, TPromptIcon::piWarning);
-    return;
-  }
-  nb->UpdateDueToSaveAs(*page, path, page->Caption);
-}
-
-void TVellomarFm::aFileRecentAnyExecute(const QAction *Item) {
-  if (!FRecentlyUsedFiles || !FParts.Notebook) return;
-  const QString path = FRecentlyUsedFiles->GetFullPath(Item);
-  if (path.isEmpty()) return;
-  if (!QFileInfo(path).isFile()) {
-    TvlNotebookBinder::MyFileNotFoundMessage(path);
-    FRecentlyUsedFiles->UnlistFile(path);
-    return;
-  }
-  if (!SaveQuestion_MayLeaveBinder()) return;
-  if (!OpenBinderFile(path)) FRecentlyUsedFiles->UnlistFile(path);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Recording and playback
-
-void TVellomarFm::RecordingStartBtnClick() {
-  const bool recording = FParts.Audio ? FParts.Audio->IsRecording() : FAudio.IsRecording();
-  // The check follows the recorder through the callbacks, not the click.
-  aRecordStart->setChecked(recording);
-  if (recording) {
-    if (FParts.Audio)
-      FParts.Audio->Recording_Stop();
-    else
-      FAudio.StopRecording();
-    return;
-  }
-  // The notes as they are now are kept before anything may go wrong with the recording.
-  if (FNotebook) FNotebook->SaveNotebookAsBackupNow();
-  if (!FAudioReady) {
-    FAudioReady_StartRecording = true;
-  } else {
-    TvlAudio *audio = FParts.Audio;
-    // Playing through the speakers into a recording records the playback a second time.
-    if (audio && FOptions.FAvoidGen2Record && audio->IsPlaying()) audio->Play_Pause();
-    bool started = false;
-    if (audio) {
-      started = audio->Recording_Start();
-    } else {
-      FAudio.StartRecording();
-      started = FAudio.IsRecording();
-    }
-    if (started) {
-      // The protection window promised that permission to play ends with a new recording.
-      if (FParts.Silence) FParts.Silence->NewRecordingStarted();
-      QCoreApplication::processEvents();
-      if (FHooks.RecordingStarted_MoveCurrentTrack) FHooks.RecordingStarted_MoveCurrentTrack();
-    } else if (Prompts().Ask(RecordingFailedText, {TPromptButton::pbYes, TPromptButton::pbNo},
-                             TPromptButton::pbNo) == TPromptButton::pbYes) {
-      ShowOptions(QStringLiteral("Record"));
-    }
-  }
-  // Notes for the new recording start on a new line at the end of the active document.
-  TvlNotebook *nb = FParts.Notebook;
-  RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
-  auto *view = page ? WindowViewOf(page->MyWindowView) : nullptr;
-  if (view && view->hasFocus() && page->mtcDoc) {
-    const TCaretPos last = page->mtcDoc->Document_LastCaretPos();
-    page->mtcDoc->AtPos_NoSelectionSet(last);
-    view->Caret_MoveToPos(last);
-    ViewManager().FeedKey(view, 14, Qt::NoModifier);
-  }
-}
-
-namespace {
-
-TDateTime FeatureMoment(const RMainWindowHooks &Hooks) {
-  return Hooks.VertTimelineFeatureMoment ? Hooks.VertTimelineFeatureMoment() : 0;
-}
-
-}  // namespace
-
-void TVellomarFm::aPlayStartExecute() {
-  TvlAudio *audio = FParts.Audio;
-  if (!audio) return;
-  // A retry only when nothing could play; after silence protection refused, asking again would
-  // override the user's answer.
-  if (audio->Play_Resume() != prNoAudio) return;
-  const TDateTime feature = FeatureMoment(FHooks);
-  if (feature < 100) return;
-  audio->SetPlay_Position(feature);
-  audio->Play_Resume();
-}
-
-void TVellomarFm::aPlayStopExecute() {
-  if (FParts.Audio) FParts.Audio->Play_Stop();
-}
-
-void TVellomarFm::aPlayInstantReplayExecute() {
-  TvlAudio *audio = FParts.Audio;
-  if (!audio) return;
-  const double jumpBack = FOptions.FJumpBack / SecsPerDay;
-  const TDateTime feature = FeatureMoment(FHooks);
-  if (audio->GetPlay_Position() < 100 && feature >= 100) audio->SetPlay_Position(feature);
-  // From where playback is now, so that pressing again while it plays goes farther back.
-  TDateTime target = audio->GetPlay_Position() - jumpBack;
-  const TDateTime fileStart = audio->Play_Position_AudioStartsAt();
-  if (target <= fileStart) target = fileStart;
-  const TPlayResult result = audio->Play_From(target, vlSpeed::Natural);
-  if (result == prNoAudio && feature >= 100) {
-    audio->SetPlay_Position(feature - jumpBack);
-    audio->Play_Resume();
-  }
-  SetSpeed(vlSpeed::Natural);
-}
-
-void TVellomarFm::aPlaySegmentExecute() {
-  TvlAudio *audio = FParts.Audio;
-  if (!audio) return;
-  if (audio->IsPlaying()) {
-    audio->Play_Pause();
-    ShowTranscriptionHint();
-    return;
-  }
-  TPlayResult result = audio->Play_Segment(FOptions.FLockstepOverlap, FOptions.FLockstepLength);
-  const TDateTime feature = FeatureMoment(FHooks);
-  if (result == prNoAudio && feature >= 100) {
-    audio->SetPlay_Position(feature);
-    result = audio->Play_Segment(FOptions.FLockstepOverlap, FOptions.FLockstepLength);
-  }
-  if (result == prOkay) ShowTranscriptionHint();
-}
-
-void TVellomarFm::ShowTranscriptionHint() {
-  if (vlHint) {
-    const QPoint topCentre = mapToGlobal(QPoint(width() / 2, 40));
-    vlHint->ShowIt(TranscriptionHintText, topCentre, 30000);
-  }
-  FTranscriptionPnl->hide();
-}
-
-bool TVellomarFm::TranscriptionHintActive() const { return vlHint && vlHint->TranscriptionMode(); }
-
-void TVellomarFm::aButtonStopBothExecute() {
-  if (TvlAudio *audio = FParts.Audio) {
-    if (audio->IsPlaying()) audio->Play_Pause();
-    if (audio->IsRecording()) audio->Recording_Stop();
-    return;
-  }
-  FAudio.StopPlaying();
-  FAudio.StopRecording();
-}
-
-void TVellomarFm::PlayFromCaretExecute() {
-  TvlAudio *audio = FParts.Audio;
-  TvlNotebook *nb = FParts.Notebook;
-  RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
-  if (!audio || !page || !page->mtcDoc) return;
-  TDateTime when = 0;
-  if (auto *view = WindowViewOf(page->MyWindowView))
-    when = view->CaretMoment();
-  else
-    when = page->mtcDoc->Timestamp_GetForCharacter(page->mtcDoc->FAtPos).FEffectiveDT;
-  if (when < 100) return;
-  audio->Play_From(when, Speed());
 }
 
 int TVellomarFm::Speed() const { return FTempoTrackBar->value(); }
@@ -1008,13 +381,17 @@ void TVellomarFm::ShowOptions(const QString &Page) {
     FOptionsFm->Hooks.IsRecording = [this] {
       return FParts.Audio ? FParts.Audio->IsRecording() : FAudio.IsRecording();
     };
+    FOptionsFm->Hooks.RedrawTracks = [this] {
+      if (FTracks) FTracks->RedrawTracks();
+    };
     FOptionsFm->Hooks.RecreateAudioComponents = [this] {
       if (FParts.Audio) FParts.Audio->AudioComponents_FreeAndReinitialize();
     };
     connect(FOptionsFm, &QDialog::accepted, this, [this] {
       RunGuarded([this] {
         ApplyJumpBackKey();
-        if (FHooks.OptionsApplied) FHooks.OptionsApplied();
+        if (FTracks) FTracks->TempoChanged(FOptions.FWantTempo, Speed());
+        if (FProgram) FProgram->OptionsApplied();
       });
     });
   }
@@ -1053,7 +430,7 @@ TDateTime TVellomarFm::BrokeredEffectiveWhen(TDateTime DocumentContextDT) const 
 
 TDateTime TVellomarFm::NewEventBroker_When(QChar Ch) const {
   const TDateTime now = Now();
-  TDocument *doc = ActiveDocument();
+  TDocument *doc = FText->ActiveDocument();
   if (!doc) return now;
   return ::NewEventBroker_When(BrokerState(), doc->Timestamp_Effective_ContextAtPos(Ch), now);
 }
@@ -1066,179 +443,15 @@ TBrokerTrack TVellomarFm::NewEventBroker_Track() const {
   const RBrokerState audio = BrokerState();
   state.Recording = audio.Recording;
   state.Playing = audio.Playing;
-  if (FHooks.TrackShowsMoment) {
+  if (FTracks) {
     state.PlayPositionVisibleOnHistorical =
-        audio.Playing && FHooks.TrackShowsMoment(btkHistorical, audio.PlayPosition);
-    state.NowVisibleOnCurrent = FHooks.TrackShowsMoment(btkCurrent, Now());
+        audio.Playing && FTracks->TrackShowsMoment(btkHistorical, audio.PlayPosition);
+    state.NowVisibleOnCurrent = FTracks->TrackShowsMoment(btkCurrent, Now());
   }
   state.LatestStopped = FParts.Audio ? FParts.Audio->LatestOperationStopped() : aoNoneYet;
   const TBrokerTrack track = ::NewEventBroker_Track(state);
   if (track == btkNone) ErrorReportInDebug(QStringLiteral("VL.NETB nil!"));
   return track;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Text
-
-TDocument *TVellomarFm::ActiveDocument() const {
-  TvlNotebook *nb = FParts.Notebook;
-  RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
-  return page ? page->mtcDoc.get() : nullptr;
-}
-
-QWidget *TVellomarFm::ActiveView() const {
-  TvlNotebook *nb = FParts.Notebook;
-  RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
-  return page ? page->MyWindowView : nullptr;
-}
-
-void TVellomarFm::RedrawActiveView() {
-  if (auto *view = WindowViewOf(ActiveView()))
-    view->InvalidateAllOfMe();
-  else if (QWidget *plain = ActiveView())
-    plain->update();
-}
-
-namespace {
-
-QAction *StyleAction(const TVellomarFm &Fm, TFontStyle Style) {
-  switch (Style) {
-    case fsBold: return Fm.Action(QStringLiteral("aFontBold"));
-    case fsItalic: return Fm.Action(QStringLiteral("aFontItalic"));
-    case fsUnderline: return Fm.Action(QStringLiteral("aFontUnderline"));
-    default: return nullptr;
-  }
-}
-
-}  // namespace
-
-void TVellomarFm::FontStyleExecute(TFontStyle Style) {
-  TDocument *doc = ActiveDocument();
-  QAction *action = StyleAction(*this, Style);
-  if (!doc || !action) return;
-  bool on = false;
-  if (doc->Select_IsAnyTextSelected()) {
-    const TCharSpan span = doc->SelectionCharSpan();
-    on = !doc->FontStyleAt(span.First).testFlag(Style);
-    switch (Style) {
-      case fsBold: doc->Font_ChangeBold(span, on); break;
-      case fsItalic: doc->Font_ChangeItalics(span, on); break;
-      default: doc->Font_ChangeUnderline(span, on); break;
-    }
-  } else {
-    on = !action->isChecked();
-    TFontsInUse &fonts = doc->Font_GetFontsInUseObjectReference();
-    TFontStyles styles = fonts.CurrentFont.Style;
-    styles.setFlag(Style, on);
-    fonts.CurrentFont_ChangeStyle(styles);
-  }
-  action->setChecked(on);
-  RedrawActiveView();
-}
-
-void TVellomarFm::TextFontSizeExecute(double DeltaPercent) {
-  TDocument *doc = ActiveDocument();
-  if (!doc || !doc->Select_IsAnyTextSelected()) return;
-  doc->Font_ChangeSizeRelative(doc->SelectionCharSpan(), DeltaPercent);
-  RedrawActiveView();
-}
-
-void TVellomarFm::TextFontColorExecute(TColor Color) {
-  TDocument *doc = ActiveDocument();
-  if (!doc) return;
-  if (doc->Select_IsAnyTextSelected())
-    doc->Font_ChangeColor(doc->SelectionCharSpan(), Color);
-  else
-    doc->Font_GetFontsInUseObjectReference().CurrentFont_ChangeColor(Color);
-  RedrawActiveView();
-}
-
-void TVellomarFm::TextHighlightColorExecute(TColor Highlight) {
-  TDocument *doc = ActiveDocument();
-  if (!doc) return;
-  if (doc->Select_IsAnyTextSelected())
-    doc->Font_ChangeHighlight(doc->SelectionCharSpan(), Highlight);
-  else
-    doc->Font_GetFontsInUseObjectReference().CurrentFont_ChangeHighlight(Highlight);
-  RedrawActiveView();
-}
-
-void TVellomarFm::aTextBulletsExecute() {
-  TDocument *doc = ActiveDocument();
-  if (!doc) return;
-  if (TWindowView *view = WindowViewOf(ActiveView()))
-    Bullets_Toggle(*view);
-  else if (Bullets_Toggle(*doc))
-    RedrawActiveView();
-}
-
-void TVellomarFm::UpdateFontButtonState(TDocument *Doc, TFontIndex FontIndex) {
-  if (!Doc) return;
-  TFontsInUse &fonts = Doc->Font_GetFontsInUseObjectReference();
-  const TFontStyles styles = fonts.GetFontStyle(FontIndex);
-  // Only changes are set: each change repaints a tool-bar button, and this runs on every caret
-  // move.
-  const auto check = [](QAction *Action, bool On) {
-    if (Action && Action->isChecked() != On) Action->setChecked(On);
-  };
-  check(Action(QStringLiteral("aFontBold")), styles.testFlag(fsBold));
-  check(Action(QStringLiteral("aFontItalic")), styles.testFlag(fsItalic));
-  check(Action(QStringLiteral("aFontUnderline")), styles.testFlag(fsUnderline));
-  const TColor color = fonts.GetFontColor(FontIndex);
-  for (const RColorAction &c : FontColorActions)
-    check(Action(QLatin1String(c.Name)), c.Value == color);
-  const TColor highlight = fonts.GetFontHighlight(FontIndex);
-  for (const RColorAction &c : HighlightColorActions)
-    check(Action(QLatin1String(c.Name)), c.Value == highlight);
-  fonts.CurrentFont_SetFromIndex(FontIndex);
-}
-
-namespace {
-
-// A line edit has the keyboard (the search box): the clipboard commands are its own.
-QLineEdit *FocusedLineEdit() { return qobject_cast<QLineEdit *>(QApplication::focusWidget()); }
-
-}  // namespace
-
-void TVellomarFm::aEditCutExecute() {
-  if (QLineEdit *edit = FocusedLineEdit()) {
-    edit->cut();
-    return;
-  }
-  TDocument *doc = ActiveDocument();
-  if (!doc || !doc->Select_IsAnyTextSelected()) return;
-  doc->Clipboard_Cut();
-  if (auto *view = WindowViewOf(ActiveView())) {
-    view->Caret_MoveToPos(doc->FAtPos);
-    view->Caret_ScrollIntoView();
-  }
-  RedrawActiveView();
-}
-
-void TVellomarFm::aEditCopyExecute() {
-  if (QLineEdit *edit = FocusedLineEdit()) {
-    edit->copy();
-    return;
-  }
-  TDocument *doc = ActiveDocument();
-  if (doc && doc->Select_IsAnyTextSelected()) doc->Clipboard_Copy();
-}
-
-void TVellomarFm::aEditPasteExecute() {
-  if (QLineEdit *edit = FocusedLineEdit()) {
-    edit->paste();
-    return;
-  }
-  TDocument *doc = ActiveDocument();
-  if (!doc || !doc->Clipboard_CanPaste()) return;
-  doc->Clipboard_Paste();
-  auto *view = WindowViewOf(ActiveView());
-  ViewManager().InvalidateAll(view);
-  if (view) {
-    view->Caret_MoveToPos(doc->FAtPos);
-    view->Caret_ScrollIntoView();
-  }
-  RedrawActiveView();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1285,9 +498,9 @@ bool TVellomarFm::CommandKeyFilter(QObject *Watched, QEvent *Event) {
       TvlAudio *audio = FParts.Audio;
       if (audio && audio->IsPlaying()) {
         audio->Play_Pause();
-        ShowTranscriptionHint();
-      } else if (TranscriptionHintActive()) {
-        aPlaySegmentExecute();
+        FPlayback->ShowTranscriptionHint();
+      } else if (FPlayback->TranscriptionHintActive()) {
+        FPlayback->aPlaySegmentExecute();
       }
       return true;
     }
@@ -1295,7 +508,7 @@ bool TVellomarFm::CommandKeyFilter(QObject *Watched, QEvent *Event) {
     const int jumpBackKey = FOptions.FJumpBackKey;
     if (jumpBackKey != 0 && jumpBackKey != 18 && key->text().size() == 1 &&
         key->text().at(0).unicode() == jumpBackKey && !FSearchResultsPnl->isAncestorOf(widget)) {
-      aPlayInstantReplayExecute();
+      FPlayback->aPlayInstantReplayExecute();
       return true;
     }
     return false;
@@ -1316,7 +529,7 @@ bool TVellomarFm::CommandKeyFilter(QObject *Watched, QEvent *Event) {
             10, 200);
         if (height != FOptions.FHeightOfLabelArea) {
           FOptions.FHeightOfLabelArea = height;
-          if (FHooks.HeightOfLabelAreaChanged) FHooks.HeightOfLabelAreaChanged(height);
+          if (FTracks) FTracks->RedrawTracks();
         }
         return true;
       }

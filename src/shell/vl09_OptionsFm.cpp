@@ -450,7 +450,6 @@ QWidget *TOptionsFm::MakeRecordingPage() {
       FFilling = true;
       FillEncodings();
       FFilling = false;
-      if (Hooks.RecordingFormatChanged) Hooks.RecordingFormatChanged();
       RecordingControlChanged();
     });
   });

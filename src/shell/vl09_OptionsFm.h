@@ -53,7 +53,6 @@ class TOptionsFm : public QDialog {
     std::function<void()> RebuildBookmarkMenu;      // the bookmark menu order changed
     std::function<void()> RedrawTracks;             // label angle or band height changed
     std::function<void()> RecreateAudioComponents;  // "Refresh List"
-    std::function<void()> RecordingFormatChanged;   // the recorder takes the new file format
     std::function<void(bool)> SetRecordStartAuto;   // OK: the main window's action check
     std::function<bool()> IsRecording;
   };

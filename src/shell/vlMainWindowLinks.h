@@ -1,11 +1,21 @@
 #pragma once
-// What the main window asks of the parts it hosts but does not own the logic of: the notebook
-// with its binder, and the day files with their bookmarks. Each part installs its own
-// implementation when it is attached to the window; until then the window has no notebook
-// (closing asks nothing) and the day files have nothing to save.
+// What the main window asks of the parts it hosts but does not own the logic of. Each link is an
+// interface that one part of the program implements, installed by the composition root
+// (TvlProgram::Connect):
+//   TNotebookLink       the notebook with its binder              (the notebook's own link)
+//   TEventsLink         the day files with their bookmarks        (TvlProgram)
+//   TProgramLink        the binder, silence schedule and audio    (TvlProgram)
+//   TTrackPanelLink     the two tracks under the notes            (TvlTrackGlue)
+//   TTimelinePanelLink  the vertical timeline and its level strip (TvlTimelineGlue)
+// A window built without a part (the window's own tests) has a null link and skips what it
+// would ask; the composition test fails while any link of the real program is still null.
 //
 // Called on the user-interface thread only.
 
+#include "vlDateTime.h"
+#include "vlEventBroker.h"
+
+#include <QPoint>
 #include <QString>
 
 class TActiveSoundFm;
@@ -57,6 +67,74 @@ class TEventsLink {
   virtual bool BookmarksChangedSinceSave() const = 0;
   // The idle save of the day files that changed.
   virtual void SaveChangedDayFiles() = 0;
+};
+
+// The binder, the silence schedule and the audio settings: the program's side of the window's
+// start, commands and close.
+class TProgramLink {
+ public:
+  virtual ~TProgramLink() = default;
+  // Showing: opens the binder named by "AutoOpenBinder" (empty: the example binder on a first
+  // run, else an empty one), telling the user about problems.
+  virtual void OpenBinder(const QString &AutoOpenBinder) = 0;
+  // Showing: the silence schedule from the settings; closing: back into them.
+  virtual void LoadSilenceSchedule() = 0;
+  virtual void SaveSilenceSchedule() = 0;
+  // The silence schedule's protection level now, 0..3, for the Silence menu's caption.
+  virtual int SilenceProtectionLevelNow() = 0;
+  // Recording stopped: the current month's recordings are listed again.
+  virtual void ReloadCurrentMediaMonth() = 0;
+  // The options window was closed with OK: the audio side takes the new settings.
+  virtual void OptionsApplied() = 0;
+  // The file commands saved the binder under its name, or opened or closed a binder: the
+  // bookmarks it holds count as saved from now on.
+  virtual void BinderSavedOrOpened() = 0;
+};
+
+// The two tracks under the notes (the historical one and the current day's).
+class TTrackPanelLink {
+ public:
+  virtual ~TTrackPanelLink() = default;
+  // Showing: the historical track at a moment and a zoom (seconds per pixel), the current one
+  // at now.
+  virtual void SetupHistoricalTrack(TDateTime When, double Zoom) = 0;
+  // Closing: what the next start shows.
+  virtual TDateTime HistoricalTrackWhen() = 0;
+  virtual double HistoricalTrackZoom() = 0;
+  // Audio ready: the track windows' timers run; closing: they stop.
+  virtual void SetTrackTimersEnabled(bool Enabled) = 0;
+  // Idle work: tracks whose picture went stale are drawn again.
+  virtual void RepaintInvalidatedTracks() = 0;
+  // The event broker asks whether a moment lies in a track's view.
+  virtual bool TrackShowsMoment(TBrokerTrack Track, TDateTime When) const = 0;
+  // A started recording: the current track moves to its index.
+  virtual void RecordingStarted_MoveCurrentTrack() = 0;
+  // The strip under the tracks was dragged (the label-area height changed, 10..200 pixels), or
+  // the options changed the label angle or the band heights: the tracks lay themselves out again.
+  virtual void RedrawTracks() = 0;
+  // The options' wanted tempo (100 natural speed, 999 the speed bar's, else a favourite speed)
+  // or the speed bar (percent) changed: playback started on a track goes at the tempo they give.
+  virtual void TempoChanged(int WantedTempo, int SpeedBarTempo) = 0;
+  // Any key pressed anywhere in the program (Qt key code): a label being gathered from typing
+  // may end with it.
+  virtual void KeyPressed(int Key) = 0;
+  // The mouse moved anywhere in the program (screen point): a label tool opened for a hover
+  // hides when the mouse has gone far from it.
+  virtual void MouseMoved(QPoint GlobalPos) = 0;
+};
+
+// The vertical timeline beside the notes, the level strip above it and the calendar.
+class TTimelinePanelLink {
+ public:
+  virtual ~TTimelinePanelLink() = default;
+  // Idle work: a change the timeline put off is done now.
+  virtual void DoPendingTimelineChange() = 0;
+  // The timeline's feature moment (0: none): where playback starts when nothing is loaded.
+  virtual TDateTime FeatureMoment() const = 0;
+  // "View Recordings ...": the calendar of recordings.
+  virtual void ViewRecordings() = 0;
+  // The level strip shows Level (0..32767; 0 when a recording stops).
+  virtual void ShowInputLevel(int Level) = 0;
 };
 
 // The program's parts that the window's commands act on. Every pointer may be null (tests build

@@ -16,7 +16,11 @@
 #include "vlGlobals.h"
 #include "vlGuard.h"
 #include "vlHintAsPointHints.h"
+#include "vlOptions.h"
 #include "vlPrompts.h"
+#include "vlShellSettings.h"
+#include "vldGraphic.h"
+#include "vldTemporal.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -88,11 +92,14 @@ TvlProgram::TvlProgram(TRegistryData &Store, TvlOptions &Options,
   FTimelines = std::make_unique<TvlTimelineGlue>(FAudio, FFolders, FMedia, FOptions);
   FTracks = std::make_unique<TvlTrackGlue>(FAudio, FFolders, FMedia);
   FVertLevels = std::make_unique<TVisualizationVertLevelSource>(FTracks->Visualization());
-  SetOtherEventsIO(this);
+  // Pictures are fitted and padded as the sketching options say.
+  const TOptions sketching;
+  FInsetOptions.AutoEnlarge = sketching.AutoEnlarge;
+  FInsetOptions.SketchPadding = sketching.SketchPadding;
 }
 
 TvlProgram::~TvlProgram() {
-  SetOtherEventsIO(nullptr);
+  FSeams.reset();
   FOptions.SetAudioDeviceQuery(nullptr);
   FAudio.SetShuttingDown(true);
   FAudio.OnRecordingStarted = nullptr;
@@ -137,43 +144,70 @@ void TvlProgram::Connect(TVellomarFm &Window, const QString &ExampleBinder) {
   parts.Silence = &FSilence;
   parts.SilenceActions = FSilenceActions;
   Window.SetProgramParts(parts);
-  InstallHooks(Window);
-  FTimelines->Connect(Window, FNotebook);
-  FTracks->Connect(Window, FNotebook, *FTimelines);
-  FTimelines->SetLevelSource(FVertLevels.get());
-  FTimelines->SetAlsoFollow([this](TDateTime Moment) { FTracks->Follow(Moment); });
-}
-
-void TvlProgram::InstallHooks(TVellomarFm &Window) {
-  RMainWindowHooks &hooks = Window.Hooks();
-  hooks.OpenBinder = [this](const QString &AutoOpenBinder) { OpenBinder(AutoOpenBinder); };
-  hooks.LoadSilenceSchedule = [this] {
-    const TSilenceSettingsOf<TRegistryData> store(FStore);
-    for (const QString &problem : FSchedule.Registry_LoadFrom(store)) TraceWrite(problem);
-  };
-  hooks.SaveSilenceSchedule = [this] {
-    TSilenceSettingsOf<TRegistryData> store(FStore);
-    FSchedule.Registry_SaveTo(store);
-  };
-  hooks.SilenceProtectionLevelNow = [this] { return FSilence.ScheduleLevelNow(); };
-  hooks.ReloadCurrentMediaMonth = [this] { FFolders.Month_Reload(); };
-  hooks.BinderSavedOrOpened = [this] { RememberSavedBookmarks(); };
-  hooks.OptionsApplied = [this] { FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions)); };
-  hooks.ViewRecordings = [this] {
-    const TVertTimeline *timeline = FTimelines->VertTimeline();
-    FTimelines->ViewRecordings(timeline && timeline->FeatureDT() > 100 ? timeline->FeatureDT()
-                                                                       : Now());
-  };
-  hooks.VertTimelineFeatureMoment = [this] {
-    const TVertTimeline *timeline = FTimelines->VertTimeline();
-    return timeline ? timeline->FeatureDT() : TDateTime(0);
-  };
+  Window.SetProgramLink(this);
   if (FSilenceActions)
     FSilenceActions->SetOnConfigureSchedule([this] {
       TSilenceSettingsOf<TRegistryData> store(FStore);
       TSilenceConfigFm window(FSchedule, &store, FWindow);
       window.exec();
     });
+  FTimelines->Connect(Window, FNotebook);
+  FTracks->Connect(Window, FNotebook, *FTimelines);
+  FTimelines->SetLevelSource(FVertLevels.get());
+  FTimelines->SetAlsoFollow([this](TDateTime Moment) { FTracks->Follow(Moment); });
+  FTimelines->SetOnBookmarksChanged([this] { FTracks->BookmarksChanged(); });
+  InstallSeams(Window);
+}
+
+// The parts the lower libraries reach through their seams, installed here and nowhere else. The
+// window's two go with the window: the seams are put back when it is destroyed.
+struct TvlProgram::RSeams {
+  RSeams(TvlProgram &Program, TVellomarFm &Window)
+      : Broker(EffectiveTimeBrokerSeam(), Window.EventBroker()),
+        Host(EditorHostSeam(), Window.EditorHostPart()),
+        Bookmarks(BookmarkSinkSeam(), Program.Timelines().BookmarkSinkPart()),
+        Follower(TimelineFollowerSeam(), Program.Timelines().FollowerPart()),
+        EventsIO(OtherEventsIOSeam(), Program),
+        Typing(TypingEventSinkSeam(), Program.FDays.TypingSink()),
+        Insets(InsetOptionsSeam(), Program.FInsetOptions) {}
+  TSeamInstall<TEffectiveTimeBroker> Broker;
+  TSeamInstall<IEditorHost> Host;
+  TSeamInstall<IBookmarkSink> Bookmarks;
+  TSeamInstall<ITimelineFollower> Follower;
+  TSeamInstall<TvlOtherEventsIO> EventsIO;
+  TSeamInstall<TTypingEventSink> Typing;
+  TSeamInstall<RInsetOptions> Insets;
+};
+
+void TvlProgram::InstallSeams(TVellomarFm &Window) {
+  FSeams.reset();
+  FSeams = std::make_unique<RSeams>(*this, Window);
+  QObject::connect(&Window, &QObject::destroyed, &Window, [this] { FSeams.reset(); });
+}
+
+void TvlProgram::LoadSilenceSchedule() {
+  const TSilenceSettingsOf<TRegistryData> store(FStore);
+  for (const QString &problem : FSchedule.Registry_LoadFrom(store)) TraceWrite(problem);
+}
+
+void TvlProgram::SaveSilenceSchedule() {
+  TSilenceSettingsOf<TRegistryData> store(FStore);
+  FSchedule.Registry_SaveTo(store);
+}
+
+int TvlProgram::SilenceProtectionLevelNow() { return FSilence.ScheduleLevelNow(); }
+
+void TvlProgram::ReloadCurrentMediaMonth() { FFolders.Month_Reload(); }
+
+void TvlProgram::OptionsApplied() { FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions)); }
+
+void TvlProgram::BinderSavedOrOpened() {
+  RememberSavedBookmarks();
+  // The binder in use is the one the next start opens, even after a crash or a kill: its
+  // journal is beside it (an unnamed binder's in the data folder) and is replayed there.
+  if (!FNotebook) return;
+  FStore.SetValue(QString::fromUtf16(vlSetting::AutoOpenBinder), FNotebook->BinderPathName());
+  FStore.OnApplicationClose_WriteToRegistry();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -218,6 +252,8 @@ void TvlProgram::StopPlaying() { FAudio.Play_Stop(); }
 void TvlProgram::OpenBinder(const QString &PathName) {
   if (!FNotebook) return;
   const QString problems = FNotebook->Binder_Open(PathName);
+  // The example is for the first opening only: a later Close or New must not bring it back.
+  FNotebook->Binder().SetExampleBinderPathName(QString());
   if (!problems.trimmed().isEmpty()) {
     TraceWrite(QStringLiteral("Opening the binder ") + PathName + QStringLiteral(": ") + problems);
     Prompts().Message(problems.trimmed(), TPromptIcon::piWarning);
@@ -262,8 +298,8 @@ void TvlProgram::OpenGivenFilesNow(const QStringList &Files) {
       TvlNotebookBinder::MyFileNotFoundMessage(binder);
     } else if (!info.isFile()) {
       Prompts().Message(QStringLiteral("This is not a file:  ") + binder, TPromptIcon::piWarning);
-    } else if (FWindow->SaveQuestion_MayLeaveBinder()) {
-      if (FWindow->OpenBinderFile(binder))
+    } else if (FWindow->FileCommands().SaveQuestion_MayLeaveBinder()) {
+      if (FWindow->FileCommands().OpenBinderFile(binder))
         TraceWrite(QStringLiteral("Given binder opened; the window's title: ") +
                    FWindow->windowTitle());
     }
@@ -271,7 +307,7 @@ void TvlProgram::OpenGivenFilesNow(const QStringList &Files) {
   for (const QString &tab : tabs) {
     if (!FNotebook) return;
     TraceWrite(QStringLiteral("Importing the given tab ") + tab);
-    if (FNotebook->OpenOneTabDocument(tab) >= 0)
+    if (FWindow->FileCommands().ImportTabFile(tab))
       TraceWrite(QStringLiteral("Given tab imported: ") + tab);
   }
 }

@@ -5,10 +5,13 @@
 // and the day files manager; the notebook it creates is handed to the window, which owns it
 // from then on (the window frees its parts in a fixed order when it closes).
 //
-// It answers the window's questions about the audio start (TAudioStartup) and the bookmarks
-// (TEventsLink), opens the binder when the window shows, and is the binder's reader and writer of
-// the events that are not typing (TvlOtherEventsIO). The save question and the file commands are
-// the window's own; the timelines beside the notes come with TvlTimelineGlue and TvlTrackGlue.
+// It answers the window's questions about the audio start (TAudioStartup), the bookmarks
+// (TEventsLink), the binder, the silence schedule and the audio settings (TProgramLink), and is
+// the binder's reader and writer of the events that are not typing (TvlOtherEventsIO). The
+// timelines beside the notes come with TvlTimelineGlue (TTimelinePanelLink) and TvlTrackGlue
+// (TTrackPanelLink). Connect installs every link of the window (vlMainWindowLinks.h) and, in one
+// place, every part behind the seams of the document and the editor (vlSeam.h); the composition
+// test fails while one of them is left at its default.
 //
 // Order: construct before the window, Connect once the window exists (before it is shown),
 // destroy after the window. User-interface thread only.
@@ -28,6 +31,7 @@
 #include "vlTimelineGlue.h"
 #include "vlTrackGlue.h"
 #include "vlVertLevelsFromVisualization.h"
+#include "vldGraphic.h"
 
 #include <QPointer>
 #include <QString>
@@ -48,7 +52,10 @@ RAudioSettings AudioSettingsFromOptions(TvlOptions &Options);
 // or renamed: the bookmarks the binder holds. Selection does not count.
 QString NonTypingEventsFingerprint(const TvlDayFilesManager &Events);
 
-class TvlProgram final : public TAudioStartup, public TEventsLink, public TvlOtherEventsIO {
+class TvlProgram final : public TAudioStartup,
+                         public TEventsLink,
+                         public TProgramLink,
+                         public TvlOtherEventsIO {
  public:
   // Store and Options are not owned and must outlive the program. AudioFolder is where new
   // recordings go (the data folder's "Audio").
@@ -58,7 +65,7 @@ class TvlProgram final : public TAudioStartup, public TEventsLink, public TvlOth
   TvlProgram(const TvlProgram &) = delete;
   TvlProgram &operator=(const TvlProgram &) = delete;
 
-  // Creates the notebook in the window, installs the links, hooks and parts. ExampleBinder is
+  // Creates the notebook in the window, installs the links, parts and seams. ExampleBinder is
   // opened when no binder is named at the first start (empty: none).
   void Connect(TVellomarFm &Window, const QString &ExampleBinder);
 
@@ -85,14 +92,20 @@ class TvlProgram final : public TAudioStartup, public TEventsLink, public TvlOth
   bool BookmarksChangedSinceSave() const override;
   void SaveChangedDayFiles() override;
 
+  // TProgramLink. OpenBinder opens PathName (empty: the example on a first start, else an empty
+  // binder), telling the user about problems.
+  void OpenBinder(const QString &PathName) override;
+  void LoadSilenceSchedule() override;
+  void SaveSilenceSchedule() override;
+  int SilenceProtectionLevelNow() override;
+  void ReloadCurrentMediaMonth() override;
+  void OptionsApplied() override;
+  void BinderSavedOrOpened() override;
+
   // TvlOtherEventsIO: the binder's bookmarks are the day files manager's. Opening a binder
   // replaces the bookmarks of the one before.
   void IO_SaveNonTypingEvents(TvlXmlOut &Out) override;
   QString IO_LoadNonTypingEvents(TvlXmlIn &In) override;
-
-  // Opens PathName (empty: the example on a first start, else an empty binder), telling the
-  // user about problems.
-  void OpenBinder(const QString &PathName);
 
   // Files given on the command line or handed over by a later start (absolute paths): a binder
   // opens in place of the current one after the save question (of several, the last given);
@@ -104,8 +117,10 @@ class TvlProgram final : public TAudioStartup, public TEventsLink, public TvlOth
   void SetReadyForGivenFiles();
 
  private:
-  void InstallHooks(TVellomarFm &Window);
   void RememberSavedBookmarks();
+  // Installs the parts behind the seams of the document and the editor (vlSeam.h).
+  void InstallSeams(TVellomarFm &Window);
+  struct RSeams;
   void OpenGivenFilesNow(const QStringList &Files);
 
   TRegistryData &FStore;
@@ -127,6 +142,8 @@ class TvlProgram final : public TAudioStartup, public TEventsLink, public TvlOth
   QPointer<TvlNotebook> FNotebook;
   QPointer<TSilenceActions> FSilenceActions;
   QString FSavedBookmarks;
+  RInsetOptions FInsetOptions;
+  std::unique_ptr<RSeams> FSeams;
   bool FPlayerReady = false;
   QStringList FGivenFiles;
   bool FReadyForGivenFiles = false;

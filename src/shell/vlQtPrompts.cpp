@@ -82,3 +82,8 @@ QString TQtPrompts::SaveFileName(const QString &Caption, const QString &Suggeste
                                  const QString &Filter) {
   return QFileDialog::getSaveFileName(FParent, Caption, SuggestedPath, Filter);
 }
+
+QString TQtPrompts::SaveFileNameAndFilter(const QString &Caption, const QString &SuggestedPath,
+                                          const QString &Filter, QString &ChosenFilter) {
+  return QFileDialog::getSaveFileName(FParent, Caption, SuggestedPath, Filter, &ChosenFilter);
+}

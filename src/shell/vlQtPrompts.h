@@ -20,6 +20,8 @@ class TQtPrompts final : public TPrompts {
                        const QString &Filter) override;
   QString SaveFileName(const QString &Caption, const QString &SuggestedPath,
                        const QString &Filter) override;
+  QString SaveFileNameAndFilter(const QString &Caption, const QString &SuggestedPath,
+                                const QString &Filter, QString &ChosenFilter) override;
 
  private:
   QWidget *FParent;

@@ -5,9 +5,12 @@
 #include "vl09_MyAudio.h"
 #include "vl09_Notebook.h"
 #include "vl09_Options.h"
+#include "vl09_VuMeter.h"
+#include "vlClock.h"
 #include "vlEditorPage.h"
 #include "vlWindowView.h"
 
+#include <QLayout>
 #include <QScrollBar>
 
 TvlTimelineGlue::TvlTimelineGlue(TvlAudio &Audio, TvlMediaFoldersInfo &Folders,
@@ -17,15 +20,9 @@ TvlTimelineGlue::TvlTimelineGlue(TvlAudio &Audio, TvlMediaFoldersInfo &Folders,
       FMediaInfo(MediaInfo),
       FOptions(Options),
       FTimelineAudio(Audio),
-      FLevels(MediaInfo) {
-  SetBookmarkSink(&FBookmarks);
-  SetTimelineFollower(&FFollower);
-}
+      FLevels(MediaInfo) {}
 
-TvlTimelineGlue::~TvlTimelineGlue() {
-  SetTimelineFollower(nullptr);
-  SetBookmarkSink(nullptr);
-}
+TvlTimelineGlue::~TvlTimelineGlue() = default;
 
 void TvlTimelineGlue::Connect(TVellomarFm &Window, TvlNotebook *Notebook) {
   FWindow = &Window;
@@ -51,9 +48,46 @@ void TvlTimelineGlue::Connect(TVellomarFm &Window, TvlNotebook *Notebook) {
   FOptions.OnWordsPerMinuteChanged = [this] {
     if (FTimeline) FTimeline->SetWordsPerMinute(FOptions.WordsPerMinute());
   };
-  Window.Hooks().VertTimelinePendingChange = [this] {
-    if (FTimeline) FTimeline->OnIdle_DoPendingTimelineChangeIfAny();
-  };
+  FBookmarks.BookmarksChanged = [this] { BookmarksChanged(); };
+  Window.SetTimelinePanelLink(this);
+
+  // The input level strip above the timeline; it goes with the window's panel.
+  if (QWidget *strip = Window.HorizontalVuPnl()) {
+    auto *meter = new TVuMeter(strip);
+    meter->setObjectName(QStringLiteral("vlVuMeter"));
+    meter->setToolTip(QStringLiteral("The microphone's level while recording"));
+    if (strip->layout()) strip->layout()->addWidget(meter);
+    FMeter = meter;
+    TAudioLevelListener *levels = this;
+    FAudio.AddLevelListener(levels);
+    QObject::connect(meter, &QObject::destroyed, meter,
+                     [this, levels] { FAudio.RemoveLevelListener(levels); });
+  }
+}
+
+void TvlTimelineGlue::DoPendingTimelineChange() {
+  if (FTimeline) FTimeline->OnIdle_DoPendingTimelineChangeIfAny();
+}
+
+TDateTime TvlTimelineGlue::FeatureMoment() const {
+  return FTimeline ? FTimeline->FeatureDT() : TDateTime(0);
+}
+
+void TvlTimelineGlue::ViewRecordings() {
+  const TDateTime feature = FeatureMoment();
+  ViewRecordings(feature > 100 ? feature : Now());
+}
+
+void TvlTimelineGlue::ShowInputLevel(int Level) {
+  if (FMeter) FMeter->OnVuEvent_NewData(Level);
+}
+
+void TvlTimelineGlue::RecorderLevel(int Level, TDateTime) { ShowInputLevel(Level); }
+
+void TvlTimelineGlue::PlayerLevel(int, int, int) {}
+
+void TvlTimelineGlue::BookmarksChanged() {
+  if (FOnBookmarksChanged) FOnBookmarksChanged();
 }
 
 void TvlTimelineGlue::SetLevelSource(TVertLevelSource *Source) {

@@ -9,7 +9,10 @@
 // User-interface thread only.
 
 #include "vl09_Calendar.h"
+#include "vl09_MyAudio.h"
 #include "vl09_VertTimeline.h"
+#include "vl09_VuMeter.h"
+#include "vlMainWindowLinks.h"
 #include "vlVertTimelineEditorLinks.h"
 
 #include <QPointer>
@@ -24,7 +27,9 @@ class TvlNotebook;
 class TCalendarLinks;
 class TvlOptions;
 
-class TvlTimelineGlue final : public TVertTimelineLinks {
+class TvlTimelineGlue final : public TVertTimelineLinks,
+                              public TTimelinePanelLink,
+                              private TAudioLevelListener {
  public:
   TvlTimelineGlue(TvlAudio &Audio, TvlMediaFoldersInfo &Folders, TvlMediaInfo &MediaInfo,
                   TvlOptions &Options);
@@ -41,12 +46,29 @@ class TvlTimelineGlue final : public TVertTimelineLinks {
     FFollower.AlsoFollow = std::move(AlsoFollow);
   }
   TVertTimeline *VertTimeline() const { return FTimeline; }
+  // Behind the editor's seams: the function keys' bookmarks and the caret's moment.
+  IBookmarkSink &BookmarkSinkPart() { return FBookmarks; }
+  ITimelineFollower &FollowerPart() { return FFollower; }
   // The bookmarks are about to be replaced: the timeline lets go of the ones it holds.
   void EventsCleared();
   // "&View Recordings ...": the calendar, seeded with When's month.
   void ViewRecordings(TDateTime When);
   // Where a recording or day chosen in the calendar is shown (the tracks; not owned).
   void SetCalendarLinks(TCalendarLinks *Links) { FCalendarLinks = Links; }
+  // Where bookmarks changed on the timeline are drawn again besides it (the tracks).
+  void SetOnBookmarksChanged(std::function<void()> Changed) {
+    FOnBookmarksChanged = std::move(Changed);
+  }
+  // The level strip above the timeline (null before Connect and after the window closed).
+  TVuMeter *LevelMeter() const { return FMeter; }
+  // The installed links, for the composition test.
+  bool BookmarksChangedIsSet() const { return bool(FOnBookmarksChanged); }
+
+  // TTimelinePanelLink
+  void DoPendingTimelineChange() override;
+  TDateTime FeatureMoment() const override;
+  void ViewRecordings() override;
+  void ShowInputLevel(int Level) override;
 
   // TVertTimelineLinks
   TDocument *ActiveDocument() override;
@@ -55,8 +77,13 @@ class TvlTimelineGlue final : public TVertTimelineLinks {
   void FocusActiveEditor() override;
   void OpenCalendar(TDateTime SeedWhen) override;
   void ShowHint(const QString &Text, QPoint ScreenAt, int MSecs) override;
+  void BookmarksChanged() override;
 
  private:
+  // TAudioLevelListener: the recorder's readings go to the level strip.
+  void RecorderLevel(int Level, TDateTime When) override;
+  void PlayerLevel(int Player, int PeakLeft, int PeakRight) override;
+
   TvlAudio &FAudio;
   TvlMediaFoldersInfo &FFolders;
   TvlMediaInfo &FMediaInfo;
@@ -69,4 +96,6 @@ class TvlTimelineGlue final : public TVertTimelineLinks {
   QPointer<TvlNotebook> FNotebook;
   QPointer<TVertTimeline> FTimeline;
   TCalendarLinks *FCalendarLinks = nullptr;
+  QPointer<TVuMeter> FMeter;
+  std::function<void()> FOnBookmarksChanged;
 };

@@ -1,6 +1,7 @@
 #include "vlTrackGlue.h"
 
 #include "vl09_Hint.h"
+#include "vl09_LabelTool.h"
 #include "vl09_Main.h"
 #include "vl09_MediaFoldersInfo.h"
 #include "vl09_MediaInfo.h"
@@ -44,20 +45,30 @@ TvlTrackWindow *TvlTrackGlue::MakeWindow(TvlTrack &Track) {
   auto *window = new TvlTrackWindow(Track);
   window->SetAudio(&FTrackAudio);
   window->SetOfferAndSelect(&FOfferAndSelect);
-  window->OnPopupRequested = [this, window](const QPoint &Global) { ShowPopup(window, Global); };
-  window->OnHint = [this](const QPoint &Global, const QString &Text, int MSecs) {
-    if (FWindow && FWindow->Hint()) FWindow->Hint()->ShowIt(Text, Global, MSecs);
-  };
-  window->OnCalendarRequested = [this](TDateTime At) {
-    if (FTimelines) FTimelines->ViewRecordings(At);
-  };
-  window->OnBookmarksChanged = [this] {
-    if (FTimelines && FTimelines->VertTimeline()) FTimelines->VertTimeline()->InvalidateRendering();
-  };
-  window->OnLabelToolHidden = [this] {
-    if (FNotebook) FNotebook->FocusActivePage();
-  };
+  window->SetLinks(this);
   return window;
+}
+
+void TvlTrackGlue::PopupRequested(TvlTrackWindow &Window, const QPoint &Global) {
+  ShowPopup(&Window, Global);
+}
+
+void TvlTrackGlue::ShowHint(const QPoint &Global, const QString &Text, int MSecs) {
+  if (FWindow && FWindow->Hint()) FWindow->Hint()->ShowIt(Text, Global, MSecs);
+}
+
+void TvlTrackGlue::ShowTempo(int Tempo) {
+  // A speed chosen on a track (a click in the level band plays at the wanted tempo) shows on the
+  // window's speed bar.
+  if (FWindow) FWindow->SetSpeed(Tempo);
+}
+
+void TvlTrackGlue::CalendarRequested(TDateTime At) {
+  if (FTimelines) FTimelines->ViewRecordings(At);
+}
+
+void TvlTrackGlue::LabelToolHidden() {
+  if (FNotebook) FNotebook->FocusActivePage();
 }
 
 void TvlTrackGlue::Connect(TVellomarFm &Window, TvlNotebook *Notebook, TvlTimelineGlue &Timelines) {
@@ -72,41 +83,66 @@ void TvlTrackGlue::Connect(TVellomarFm &Window, TvlNotebook *Notebook, TvlTimeli
   Window.AttachHistoricalTrack(FOld);
   Window.AttachCurrentTrack(FNow);
 
-  RMainWindowHooks &hooks = Window.Hooks();
-  hooks.SetupHistoricalTrack = [this](TDateTime When, double Zoom) {
-    FTrackOld.InitializeAtFirstShow_AndSetZoomLevelTo(ZoomLevelFromPixelDuration(Zoom));
-    FTrackNow.InitializeAtFirstShow_AndSetZoomLevelTo(ZoomLevelFromPixelDuration(Zoom));
-    if (FOld) FOld->MoveTrackTo(When);
-    if (FNow) FNow->MoveTrackTo(Now());
-  };
-  hooks.HistoricalTrackWhen = [this] {
-    return FOld ? FOld->DateTimeScrollableInView_Earliest() : TDateTime(0);
-  };
-  hooks.HistoricalTrackZoom = [this] { return FTrackOld.Render().Zoom_PixelDuration(); };
-  hooks.EnableTrackTimers = [this] {
-    for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
-      if (w) w->TimersEnable(true);
-  };
-  hooks.StopTrackTimers = [this] {
-    for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
-      if (w) w->TimersEnable(false);
-  };
-  hooks.RepaintInvalidatedTracks = [this] {
-    for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
-      if (w && w->vlTrack().PaintIfInvalid()) w->update();
-  };
-  hooks.TrackShowsMoment = [this](TBrokerTrack Track, TDateTime When) {
-    const TvlTrackWindow *w = Track == btkHistorical ? FOld.data() : FNow.data();
-    return w && When >= w->DateTimeScrollableInView_Earliest() &&
-           When <= w->DateTimeScrolledInView_Last();
-  };
-  hooks.RecordingStarted_MoveCurrentTrack = [this] {
-    if (FNow) FNow->MoveTrackTo(Now());
-  };
-  hooks.HeightOfLabelAreaChanged = [this](int) {
-    for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
-      if (w) w->InvalidateRebuildAndRedrawWithoutFlicker();
-  };
+  Window.SetTrackPanelLink(this);
+}
+
+void TvlTrackGlue::SetupHistoricalTrack(TDateTime When, double Zoom) {
+  FTrackOld.InitializeAtFirstShow_AndSetZoomLevelTo(ZoomLevelFromPixelDuration(Zoom));
+  FTrackNow.InitializeAtFirstShow_AndSetZoomLevelTo(ZoomLevelFromPixelDuration(Zoom));
+  if (FOld) FOld->MoveTrackTo(When);
+  if (FNow) FNow->MoveTrackTo(Now());
+}
+
+TDateTime TvlTrackGlue::HistoricalTrackWhen() {
+  return FOld ? FOld->DateTimeScrollableInView_Earliest() : TDateTime(0);
+}
+
+double TvlTrackGlue::HistoricalTrackZoom() { return FTrackOld.Render().Zoom_PixelDuration(); }
+
+void TvlTrackGlue::SetTrackTimersEnabled(bool Enabled) {
+  for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
+    if (w) w->TimersEnable(Enabled);
+}
+
+void TvlTrackGlue::RepaintInvalidatedTracks() {
+  for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
+    if (w && w->vlTrack().PaintIfInvalid()) w->update();
+}
+
+bool TvlTrackGlue::TrackShowsMoment(TBrokerTrack Track, TDateTime When) const {
+  const TvlTrackWindow *w = Track == btkHistorical ? FOld.data() : FNow.data();
+  return w && When >= w->DateTimeScrollableInView_Earliest() &&
+         When <= w->DateTimeScrolledInView_Last();
+}
+
+void TvlTrackGlue::RecordingStarted_MoveCurrentTrack() {
+  if (FNow) FNow->MoveTrackTo(Now());
+}
+
+void TvlTrackGlue::RedrawTracks() {
+  for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
+    if (w) w->InvalidateRebuildAndRedrawWithoutFlicker();
+}
+
+void TvlTrackGlue::TempoChanged(int WantedTempo, int SpeedBarTempo) {
+  for (TvlTrackWindow *w : {FOld.data(), FNow.data()}) {
+    if (!w) continue;
+    w->WantedTempo = WantedTempo;
+    w->TempoBarPosition = SpeedBarTempo;
+  }
+}
+
+void TvlTrackGlue::KeyPressed(int Key) {
+  for (TvlTrack *track : {&FTrackOld, &FTrackNow})
+    track->Process_OtherWaysToCatchKeystrokesAndMaybeStopGathering(Key);
+}
+
+void TvlTrackGlue::MouseMoved(QPoint GlobalPos) {
+  for (TvlTrackWindow *w : {FOld.data(), FNow.data()}) {
+    if (!w || !w->LabelTool().isVisible()) continue;
+    const QRect bars(w->mapToGlobal(QPoint(0, 0)), w->size());
+    if (w->LabelTool().MouseIsTooFarAway(GlobalPos, bars)) w->LabelTool().MyHide();
+  }
 }
 
 void TvlTrackGlue::Follow(TDateTime Moment) {

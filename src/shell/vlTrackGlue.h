@@ -2,7 +2,8 @@
 // TvlTrackGlue: the two tracks of the main window (the historical track, which follows the
 // notes, and the current-day track, which follows the recording), with the level visualisation
 // they share with the vertical timeline, the bookmark picking across both, and the track pop-up
-// menu. It puts the track windows into the window's panels and fills the window's track hooks.
+// menu. It puts the track windows into the window's panels and is their links (TTrackWindowLinks)
+// and the window's track panel (TTrackPanelLink).
 //
 // The window owns the track windows once attached; this object owns the tracks they draw and must
 // outlive the window (the program destroys it after the window). User-interface thread only.
@@ -12,6 +13,7 @@
 #include "vl09_Track.h"
 #include "vl09_TrackWindow.h"
 #include "vl09_Visualization.h"
+#include "vlMainWindowLinks.h"
 #include "vlRecordingCommands.h"
 
 #include <QPointer>
@@ -26,10 +28,10 @@ class TvlMediaInfo;
 class TvlNotebook;
 class TvlTimelineGlue;
 
-class TvlTrackGlue {
+class TvlTrackGlue final : public TTrackPanelLink, public TTrackWindowLinks {
  public:
   TvlTrackGlue(TvlAudio &Audio, TvlMediaFoldersInfo &Folders, TvlMediaInfo &MediaInfo);
-  ~TvlTrackGlue();
+  ~TvlTrackGlue() override;
   TvlTrackGlue(const TvlTrackGlue &) = delete;
   TvlTrackGlue &operator=(const TvlTrackGlue &) = delete;
 
@@ -41,12 +43,33 @@ class TvlTrackGlue {
   void Follow(TDateTime Moment);
   // The bookmarks are about to be replaced: the tracks let go of the ones they hold.
   void EventsCleared();
-  // Bookmarks changed elsewhere (the vertical timeline, a function key): redraw.
-  void BookmarksChanged();
+  // Bookmarks changed on a track or elsewhere (the vertical timeline, a function key): both
+  // tracks and the vertical timeline draw them again.
+  void BookmarksChanged() override;
   // The pop-up's commands on the recording under the right press.
   TvlRecordingCommands &Recordings() { return FRecordings; }
   // The recording under the last right press on a track's recording band; empty when none.
   const QString &SelectedAudioPathName() const { return FSelectedAudioPathName; }
+
+  // TTrackWindowLinks
+  void PopupRequested(TvlTrackWindow &Window, const QPoint &Global) override;
+  void ShowHint(const QPoint &Global, const QString &Text, int MSecs) override;
+  void ShowTempo(int Tempo) override;
+  void CalendarRequested(TDateTime At) override;
+  void LabelToolHidden() override;
+
+  // TTrackPanelLink
+  void SetupHistoricalTrack(TDateTime When, double Zoom) override;
+  TDateTime HistoricalTrackWhen() override;
+  double HistoricalTrackZoom() override;
+  void SetTrackTimersEnabled(bool Enabled) override;
+  void RepaintInvalidatedTracks() override;
+  bool TrackShowsMoment(TBrokerTrack Track, TDateTime When) const override;
+  void RecordingStarted_MoveCurrentTrack() override;
+  void RedrawTracks() override;
+  void TempoChanged(int WantedTempo, int SpeedBarTempo) override;
+  void KeyPressed(int Key) override;
+  void MouseMoved(QPoint GlobalPos) override;
 
  private:
   TvlTrackWindow *MakeWindow(TvlTrack &Track);

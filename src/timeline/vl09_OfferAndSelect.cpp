@@ -258,7 +258,7 @@ void TOfferAndSelect::MouseUp(TvlTrackWindow *vlTW, int PO, Qt::KeyboardModifier
   if (hadSelection) {
     vlTW->InvalidateRebuildAndRedrawWithoutFlicker();
     if (moved && OnAllTracksChanged) OnAllTracksChanged();
-    if (moved && vlTW->OnBookmarksChanged) vlTW->OnBookmarksChanged();
+    if (moved) vlTW->NotifyBookmarksChanged();
   }
   DropFromLists(false);
 }
@@ -356,7 +356,7 @@ TEventID TOfferAndSelect::PopupAddBookmark() {
   track.InvalidateRendering();
   tw->InvalidateRebuildAndRedrawWithoutFlicker();
   tw->EventID_OfferLabelTool(0, id);
-  if (tw->OnBookmarksChanged) tw->OnBookmarksChanged();
+  tw->NotifyBookmarksChanged();
   return id;
 }
 
@@ -379,7 +379,7 @@ int TOfferAndSelect::PopupDeleteBookmarks() {
   if (deleted > 0) {
     if (tw) tw->InvalidateRebuildAndRedrawWithoutFlicker();
     if (OnAllTracksChanged) OnAllTracksChanged();
-    if (tw && tw->OnBookmarksChanged) tw->OnBookmarksChanged();
+    if (tw) tw->NotifyBookmarksChanged();
   }
   return deleted;
 }

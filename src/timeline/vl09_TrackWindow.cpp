@@ -162,14 +162,12 @@ TvlTrackWindow::TvlTrackWindow(TvlTrack &Track, QWidget *Parent)
   setAttribute(Qt::WA_OpaquePaintEvent);
   FTimeMachine = new TTimeMachine(*this);
   FLabelTool = new TvlLabelTool(this, FTrack);
-  FLabelTool->OnTextStored = [this](TEventID) {
-    if (OnBookmarksChanged) OnBookmarksChanged();
-  };
+  FLabelTool->OnTextStored = [this](TEventID) { NotifyBookmarksChanged(); };
   FLabelTool->OnHidden = [this](TEventID Edited) {
     // The label just edited keeps its highlight while the hover moves on.
     if (FOfferAndSelect && FOfferAndSelect->FOfferedEvents.IsEventIDListed(Edited))
       FOfferAndSelect->FvlEventID_Blocked = Edited;
-    if (OnLabelToolHidden) OnLabelToolHidden();
+    if (FLinks) FLinks->LabelToolHidden();
   };
   FTrack.OnBitmapChanged = [this](const QRect &Changed) { update(Changed); };
   // The zoom slider and buttons of the track animate through this window.
@@ -359,14 +357,17 @@ bool TvlTrackWindow::PlayFrom(TDateTime When, const QPoint &Global) {
     return false;
   }
   PlaySlider_MoveToDesiredDateTime(When);
-  if (OnTempoBarSet) OnTempoBarSet(static_cast<int>(tempo));
-  if (OnMomentChosen) OnMomentChosen(When);
+  if (FLinks) FLinks->ShowTempo(static_cast<int>(tempo));
   return true;
 }
 
+void TvlTrackWindow::NotifyBookmarksChanged() {
+  if (FLinks) FLinks->BookmarksChanged();
+}
+
 void TvlTrackWindow::Hint(const QPoint &Global, const QString &Text, int MSecs) {
-  if (OnHint)
-    OnHint(Global, Text, MSecs);
+  if (FLinks)
+    FLinks->ShowHint(Global, Text, MSecs);
   else
     QToolTip::showText(Global, Text, this, QRect(), MSecs);
 }
@@ -760,7 +761,7 @@ void TvlTrackWindow::mousePressEvent(QMouseEvent *Event) {
     const int PO = at.x() - Margin();
     if (Event->button() == Qt::LeftButton) {
       if (AudioRole() == arHistorical && CalendarArea().contains(at)) {
-        if (OnCalendarRequested) OnCalendarRequested(TargetMapping().When);
+        if (FLinks) FLinks->CalendarRequested(TargetMapping().When);
         return;
       }
       if (FindSliderArea().contains(at)) {
@@ -843,7 +844,7 @@ void TvlTrackWindow::mouseReleaseEvent(QMouseEvent *Event) {
       if (t < Now()) PlayFrom(t, global);
       update();
     }
-    if (Event->button() == Qt::RightButton && OnPopupRequested) OnPopupRequested(global);
+    if (Event->button() == Qt::RightButton && FLinks) FLinks->PopupRequested(*this, global);
   });
 }
 
@@ -885,6 +886,6 @@ void TvlTrackWindow::SliderHesitated() {
   if (t >= Now() || !FAudio) return;
   if (FAudio->Play_From(t, HesitationTempo) == prOkay) {
     FLastSliderTime = t;
-    if (OnTempoBarSet) OnTempoBarSet(HesitationTempo);
+    if (FLinks) FLinks->ShowTempo(HesitationTempo);
   }
 }

@@ -40,6 +40,24 @@ class TOfferAndSelect;
 class TvlLabelTool;
 class TvlTrackWindow;
 
+// What a track window asks of the program around it.
+class TTrackWindowLinks {
+ public:
+  virtual ~TTrackWindowLinks() = default;
+  // The track pop-up menu at a screen point, for Window.
+  virtual void PopupRequested(TvlTrackWindow &Window, const QPoint &Global) = 0;
+  // A hint near a screen point for some milliseconds ("NO AUDIO", ...).
+  virtual void ShowHint(const QPoint &Global, const QString &Text, int MSecs) = 0;
+  // Playback started on the track at this speed (percent): the speed bar shows it.
+  virtual void ShowTempo(int Tempo) = 0;
+  // The historical track's calendar area was pressed: the calendar opens at this moment.
+  virtual void CalendarRequested(TDateTime At) = 0;
+  // The label tool closed: the keyboard goes back to the notes.
+  virtual void LabelToolHidden() = 0;
+  // Bookmarks were added, changed, moved or deleted on a track.
+  virtual void BookmarksChanged() = 0;
+};
+
 // Where the caption's calendar glyph begins: a few pixels after the date drawn at DateX, past
 // both its advance and its ink (an italic or wide stand-in face can reach beyond the advance).
 int CaptionCalendarGlyphX(const QFontMetrics &Metrics, int DateX, const QString &Date);
@@ -145,20 +163,12 @@ class TvlTrackWindow : public QWidget, public TEventsListHost {
   // The picking logic must outlive the window (the window unlists itself from it when it goes).
   void SetOfferAndSelect(TOfferAndSelect *OfferAndSelect) { FOfferAndSelect = OfferAndSelect; }
   TOfferAndSelect *OfferAndSelect() const { return FOfferAndSelect; }
-  // The owner opens the track pop-up menu at this screen point.
-  std::function<void(const QPoint &Global)> OnPopupRequested;
-  // A hint near a screen point for some milliseconds ("NO AUDIO", ...).
-  std::function<void(const QPoint &Global, const QString &Text, int MSecs)> OnHint;
-  // The main window's tempo bar shows this speed (percent).
-  std::function<void(int Tempo)> OnTempoBarSet;
-  // The historical track's calendar area was pressed: open the calendar at this moment.
-  std::function<void(TDateTime At)> OnCalendarRequested;
-  // Playback started from a moment chosen on this track.
-  std::function<void(TDateTime At)> OnMomentChosen;
-  // The label tool closed: the main window returns the focus to the last text control.
-  std::function<void()> OnLabelToolHidden;
-  // Bookmarks were added, changed, moved or deleted on this track.
-  std::function<void()> OnBookmarksChanged;
+  // What the window asks of the program around it (not owned; the program's track glue). Without
+  // links (a track window alone, in tests) hints are tool tips and the rest is not asked.
+  void SetLinks(TTrackWindowLinks *Links) { FLinks = Links; }
+  TTrackWindowLinks *Links() const { return FLinks; }
+  // Bookmarks were added, changed, moved or deleted on this track: the links are told.
+  void NotifyBookmarksChanged();
   // The options' wanted tempo: 100 natural speed, 999 keep the tempo bar's speed, else a
   // favourite speed; and the tempo bar's present speed.
   int WantedTempo = 100;
@@ -290,6 +300,7 @@ class TvlTrackWindow : public QWidget, public TEventsListHost {
 
   TvlTrack &FTrack;
   TTrackAudio *FAudio = nullptr;
+  TTrackWindowLinks *FLinks = nullptr;
   TOfferAndSelect *FOfferAndSelect = nullptr;
   TTimeMachine *FTimeMachine;
   TvlLabelTool *FLabelTool;

@@ -257,6 +257,21 @@ TEST_F(BinderTest, BackupRules) {
     EXPECT_FALSE(QFileInfo::exists(backup));
   }
 
+  // A blank page with changes: unsaved only when its tab has a name of the user's (a tab named
+  // for notes to come would otherwise go at Close without the save question).
+  struct RBlankRow {
+    const char *Title;
+    bool Saved;
+  } const blankRows[] = {
+      {"Questions", false}, {" ", true}, {"", true}, {"Click To Name (Created 10:31)", true}};
+  for (const RBlankRow &row : blankRows) {
+    SCOPED_TRACE(row.Title);
+    TvlTabList blank;
+    blank.Add(QString::fromUtf8(row.Title)).Doc->ChangeCount_Increment();
+    const TvlNotebookBinder binder(blank);
+    EXPECT_EQ(binder.Binder_IsCompeletelySaved(), row.Saved);
+  }
+
   // An unnamed binder, and one opened from a backup, are not backed up.
   TvlTabList tabs;
   BuildDocument(*tabs.Add(QStringLiteral("A")).Doc, {"a"});

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -349,6 +350,9 @@ TEST_F(NotebookTest, BinderSavedAndOpenedThroughTheNotebookKeepsActiveTabAndScro
   View(1)->PageView_SetScrollPos(240);
   Notebook.ActivatePage(1);
   first.mtcDoc->ChangeCount_Increment();
+  Notebook.ForceCreationOfNewTab();
+  Notebook.ActivatePage(1);
+  ASSERT_EQ(Notebook.GetPageFromIndex(Notebook.PageCount() - 1)->Caption, QStringLiteral(" "));
   EXPECT_FALSE(Notebook.Binder_IsCompeletelySaved());
   ASSERT_EQ(Notebook.Binder_Save(path), QString());
   EXPECT_TRUE(Notebook.Binder_IsCompeletelySaved());
@@ -359,8 +363,14 @@ TEST_F(NotebookTest, BinderSavedAndOpenedThroughTheNotebookKeepsActiveTabAndScro
   TvlNotebook other(&otherWindow, [&](TDocument &Doc, QWidget *Parent) -> QWidget * {
     return new TStandInView(Doc, Parent, otherLog);
   });
+  // The blank tab on offer (" ") is not written as a tab of the user's.
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray bytes = file.readAll();
+  EXPECT_TRUE(bytes.contains("TabCount=\"2\""));
+  EXPECT_FALSE(bytes.contains("TabTitle=\" \""));
   EXPECT_EQ(other.Binder_Open(path), QString());
-  ASSERT_EQ(other.PageCount(), 2);  // the saved blank tab is the blank tab on offer
+  ASSERT_GE(other.PageCount(), 2);
   EXPECT_EQ(other.GetPageFromIndex(1)->Caption, QStringLiteral("First"));
   EXPECT_EQ(other.ActivePageIndex(), 1);
   auto *view = static_cast<TStandInView *>(other.GetPageFromIndex(1)->MyWindowView);
@@ -370,3 +380,46 @@ TEST_F(NotebookTest, BinderSavedAndOpenedThroughTheNotebookKeepsActiveTabAndScro
 }
 
 }  // namespace
+
+TEST_F(NotebookTest, EveryTabChangeIsJournalledAndDeletingOrMovingATabIsAChange) {
+  TFreshFolder folder;
+  const QString path = folder.File(QStringLiteral("Tabs.vl"));
+  {
+    TvlTabList tabs;
+    for (const char *title : {"A", "B", "C"})
+      BuildDocument(*tabs.Add(QString::fromLatin1(title)).Doc, {title});
+    TvlNotebookBinder writer(tabs);
+    ASSERT_TRUE(writer.Binder_Save(path).isEmpty());
+  }
+  ASSERT_TRUE(Notebook.Binder_Open(path).isEmpty());
+  EXPECT_TRUE(Notebook.Binder_IsCompeletelySaved());
+
+  Notebook.PageControl()->tabBar()->moveTab(0, 2);  // B C A
+  EXPECT_FALSE(Notebook.Binder_IsCompeletelySaved());
+  ASSERT_TRUE(Notebook.Binder_Save(path).isEmpty());
+  EXPECT_TRUE(Notebook.Binder_IsCompeletelySaved());
+
+  Notebook.TabIndexSelected = 0;
+  Notebook.DeleteSelectedPage();  // C A
+  EXPECT_FALSE(Notebook.Binder_IsCompeletelySaved());
+  Notebook.SetCaption(1, QStringLiteral("A renamed"));
+  TDocument &c = *Notebook.GetPageFromIndex(0)->mtcDoc;
+  c.AtPos_NoSelectionSet(c.Document_LastCaretPos());
+  c.Text_Type(u" typed", 0, false);
+  RvlPage &added = Notebook.Page_Create(QStringLiteral("New"), QString());
+  added.mtcDoc->Text_Type(u"fresh", 0, false);
+  Notebook.Binder().Journal().Flush();
+
+  // What the next start finds: the saved binder and this journal.
+  TvlTabList back;
+  TvlNotebookBinder reader(back);
+  ASSERT_TRUE(reader.Binder_Open(path).isEmpty());
+  EXPECT_FALSE(reader.LastRecoveryMessage().isEmpty());
+  ASSERT_EQ(back.Tabs_Count(), Notebook.PageCount());
+  for (int i = 0; i < back.Tabs_Count(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(back.Tabs_Title(i), Notebook.GetPageFromIndex(i)->Caption);
+    EXPECT_EQ(ParagraphTexts(back.Tabs_Document(i)),
+              ParagraphTexts(*Notebook.GetPageFromIndex(i)->mtcDoc));
+  }
+}

@@ -9,6 +9,7 @@
 #include "vldTestDoc.h"
 
 #include <gtest/gtest.h>
+#include <QFile>
 
 namespace {
 
@@ -40,6 +41,15 @@ TEST(NotesToolBinderTest, TextResaveEventsAndCheckOnABinderTheProgramWrites) {
   run = RunTool({QStringLiteral("resave"), path, again});
   EXPECT_EQ(run.Exit, 0) << run.Err.toStdString();
   EXPECT_EQ(WithoutWhenSaved(ReadAllBytes(again)), WithoutWhenSaved(ReadAllBytes(path)));
+
+  // Resaving a binder over itself keeps a backup beside it that the tool never read, and says so.
+  const QString unread = folder.File(QStringLiteral("notes.vlBackup"));
+  WriteAllBytes(unread, "a newer backup the tool never read");
+  run = RunTool({QStringLiteral("resave"), path, path});
+  EXPECT_EQ(run.Exit, 0) << run.Err.toStdString();
+  EXPECT_EQ(ReadAllBytes(unread), QByteArray("a newer backup the tool never read"));
+  EXPECT_TRUE(run.Err.contains(QStringLiteral("was kept"))) << run.Err.toStdString();
+  QFile::remove(unread);
 
   // A binder cut short: text still prints what is there, check names the problem, and resave
   // will not write over it.

@@ -31,4 +31,6 @@ class EventsRig : public ::testing::Test {
   TManualClock Clock{EncodeDateTime(2009, 9, 3, 18, 0)};
   TScopedClock UseClock{Clock};
   TvlDayFilesManager M;
+  // As the program installs it: the document's typing events go to the manager.
+  TSeamInstall<TTypingEventSink> TypingInstalled{TypingEventSinkSeam(), M.TypingSink()};
 };

@@ -14,12 +14,15 @@
 #include "vl09_Silence.h"
 #include "vl09_SilenceActions.h"
 #include "vl09_SilenceConfig.h"
+#include "vlActionTable.h"
 #include "vlAudioTestSupport.h"
 #include "vlEditorHost.h"
 #include "vlEditorPage.h"
+#include "vlFakeLinks.h"
 #include "vlSearchPanel.h"
 #include "vlTestSupport.h"
 #include "vlWindowView.h"
+#include "vldTemporal.h"
 
 #include <gtest/gtest.h>
 #include <QAbstractButton>
@@ -41,6 +44,7 @@
 #include <QToolBar>
 #include <QWheelEvent>
 
+#include <map>
 #include <memory>
 
 namespace {
@@ -98,6 +102,8 @@ struct TRig : TSimMachine {
   TFacadeStartup Startup{Audio};
   std::unique_ptr<TvlNotebook> Notebook;
   std::unique_ptr<TVellomarFm> Fm;
+  std::unique_ptr<TSeamInstall<TEffectiveTimeBroker>> BrokerSeam;
+  std::unique_ptr<TSeamInstall<IEditorHost>> HostSeam;
   TScriptedPrompts &Prompts = TTestEnvironment::TestPrompts();
 
   TRig() {
@@ -112,6 +118,10 @@ struct TRig : TSimMachine {
     DeliverEvents();
 
     Fm = std::make_unique<TVellomarFm>(Store, Options, Startup);
+    // What the program installs at start-up: the window's broker and editor host.
+    BrokerSeam = std::make_unique<TSeamInstall<TEffectiveTimeBroker>>(EffectiveTimeBrokerSeam(),
+                                                                      Fm->EventBroker());
+    HostSeam = std::make_unique<TSeamInstall<IEditorHost>>(EditorHostSeam(), Fm->EditorHostPart());
     Notebook = std::make_unique<TvlNotebook>(Fm->NotebookPnl(), MakeEditorPageFactory());
     Fm->AttachNotebook(Notebook->PageControl());
     RProgramParts parts;
@@ -127,6 +137,8 @@ struct TRig : TSimMachine {
   }
   ~TRig() {
     Notebook.reset();
+    HostSeam.reset();
+    BrokerSeam.reset();
     Fm.reset();
     TVellomarFm::SetMainLoopRunning(false);
   }
@@ -155,13 +167,55 @@ struct TRig : TSimMachine {
   }
 };
 
+TEST(Commands, EveryRowOfTheActionTableIsAnActionInItsMenu) {
+  TRig rig;
+  const auto menuTitled = [&](const char *Title) -> QMenu * {
+    for (QAction *top : rig.Fm->menuBar()->actions())
+      if (top->text() == S(Title)) return top->menu();
+    return nullptr;
+  };
+  const auto subMenuTitled = [&](QMenu *Menu, const char *Title) -> QMenu * {
+    for (QAction *item : Menu ? Menu->actions() : QList<QAction *>())
+      if (item->text() == S(Title)) return item->menu();
+    return nullptr;
+  };
+  QMenu *help = menuTitled("&Help");
+  const std::map<TActionPlace, QMenu *> menus = {
+      {TActionPlace::apFile, menuTitled("&File")},
+      {TActionPlace::apFileTabs, menuTitled("&File")},
+      {TActionPlace::apEdit, menuTitled("&Edit")},
+      {TActionPlace::apRecord, menuTitled("&Record")},
+      {TActionPlace::apPlay, menuTitled("&Play")},
+      {TActionPlace::apSpeed, subMenuTitled(menuTitled("&Play"), "Sp&eed")},
+      {TActionPlace::apOptions, menuTitled("&Options")},
+      {TActionPlace::apHelp, help},
+      {TActionPlace::apTipMarkers, subMenuTitled(help, "&Show or Hide Tip Markers")},
+      {TActionPlace::apVideos, subMenuTitled(help, "V&ideos")},
+  };
+  const std::vector<RActionRow> table = CommandActionTable(*rig.Fm);
+  EXPECT_GT(table.size(), 70u);
+  for (const RActionRow &row : table) {
+    SCOPED_TRACE(qPrintable(row.Name));
+    QAction *a = rig.Fm->Action(row.Name);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->text(), row.Caption);
+    EXPECT_EQ(a->shortcut(), row.Shortcut);
+    EXPECT_EQ(a->isVisible(), !(row.Flags & afHidden));
+    EXPECT_EQ(a->isCheckable(), bool(row.Flags & afCheckable));
+    if (const auto menu = menus.find(row.Place); menu != menus.end()) {
+      ASSERT_NE(menu->second, nullptr);
+      EXPECT_TRUE(menu->second->actions().contains(a));
+    }
+  }
+}
+
 TEST(Commands, EveryActionHasItsCaptionAndShortcut_ToolBarsHoldTheirActionsInOrder) {
   TRig rig;
   struct RRow {
     const char *Name, *Caption, *Key;
   };
   const RRow rows[] = {
-      {"aFileNew", "New", ""},
+      {"aFileNew", "&New", ""},
       {"aFileOpen", "&Open ...", ""},
       {"aFileSave", "&Save", ""},
       {"aFileSaveAs", "Save &As ...", ""},
@@ -242,8 +296,9 @@ TEST(Commands, EveryActionHasItsCaptionAndShortcut_ToolBarsHoldTheirActionsInOrd
             S("Rewind a little and play again. Click several times to go back farther."));
   EXPECT_EQ(rig.A("aButtonStopBoth")->toolTip(), S("Stop both playing and recording.  "));
   // What Linux has no use for, or what has no handler, is not offered.
-  for (const char *hidden : {"aFileNew", "aEditUndo", "aEditRedo", "aRecordMicrophoneSensitivity",
-                             "aPlayOpenWindowsVolume", "aOptionsSketching", "aTextNumbered"})
+  for (const char *hidden : {"aHelpMarkersRestoreAll", "aHelpMarkersHideAll", "aEditUndo",
+                             "aEditRedo", "aRecordMicrophoneSensitivity", "aPlayOpenWindowsVolume",
+                             "aOptionsSketching", "aTextNumbered"})
     EXPECT_FALSE(rig.A(hidden)->isVisible()) << hidden;
 
   // The Silence menu holds the protection's own items once the parts are set.
@@ -391,8 +446,8 @@ TEST(Commands, SpeedCommandsStepWithinTheLimitsAndTheLabelFollows) {
   auto *strip = rig.Fm->findChild<QWidget *>(S("TrackBarsHeightFauxSplitterPnl"));
   ASSERT_NE(strip, nullptr);
   rig.Options.FHeightOfLabelArea = 40;
-  QList<int> heights;
-  rig.Fm->Hooks().HeightOfLabelAreaChanged = [&](int Height) { heights << Height; };
+  TFakeTrackPanel tracks;
+  rig.Fm->SetTrackPanelLink(&tracks);
   const auto mouse = [&](QEvent::Type Type, int Y) {
     QMouseEvent event(Type, QPointF(1, Y), strip->mapToGlobal(QPointF(1, Y)), Qt::LeftButton,
                       Type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
@@ -404,8 +459,9 @@ TEST(Commands, SpeedCommandsStepWithinTheLimitsAndTheLabelFollows) {
   mouse(QEvent::MouseMove, -100);
   mouse(QEvent::MouseButtonRelease, -100);
   mouse(QEvent::MouseMove, 50);
-  EXPECT_EQ(heights, (QList<int>{60, 10}));
+  EXPECT_EQ(tracks.Redraws, 2);
   EXPECT_EQ(rig.Options.FHeightOfLabelArea, 10);
+  rig.Fm->SetTrackPanelLink(nullptr);
   // The volume bar sets the player's own gain; the idle refresh shows it without setting it.
   rig.Fm->VolumeTB()->setValue(300);
   EXPECT_NEAR(rig.Audio.GetCombinedVolume(), 0.3, 0.01);
@@ -422,21 +478,21 @@ TEST(Commands, SaveAsAndOpenKeepTheRecentListToTheBindersNotOpen) {
 
   // Save As without an extension gets ".vl"; the dialog offers the binder filter.
   rig.Prompts.ScriptFileName(one);
-  ASSERT_TRUE(rig.Fm->aFileSaveAsExecute());
+  ASSERT_TRUE(rig.Fm->FileCommands().aFileSaveAsExecute());
   EXPECT_EQ(rig.Prompts.Asked().last().Text, S("Save as ..."));
   EXPECT_EQ(rig.Prompts.Asked().last().Filter, BinderSaveFilter);
   EXPECT_EQ(rig.Notebook->BinderPathName(), one);
   EXPECT_TRUE(rig.Fm->windowTitle().endsWith(S("  -  one.vl")));
   EXPECT_EQ(rig.Fm->RecentlyUsedFiles()->FileCount(), 0);
   rig.Prompts.ScriptFileName(two);
-  ASSERT_TRUE(rig.Fm->aFileSaveAsExecute());
+  ASSERT_TRUE(rig.Fm->FileCommands().aFileSaveAsExecute());
   EXPECT_EQ(rig.Notebook->BinderPathName(), two + S(".vl"));
   EXPECT_EQ(rig.Fm->RecentlyUsedFiles()->File(1), one);
   EXPECT_EQ(rig.Fm->RecentlyUsedFiles()->FileCount(), 1);
 
   // Opening the first binder again: it leaves the list and the one left takes the top.
   rig.Prompts.ScriptFileName(one);
-  rig.Fm->aFileOpenExecute();
+  rig.Fm->FileCommands().aFileOpenExecute();
   EXPECT_EQ(rig.Prompts.Asked().last().Filter, BinderFilter);
   EXPECT_EQ(rig.Notebook->BinderPathName(), one);
   EXPECT_EQ(rig.Fm->RecentlyUsedFiles()->File(1), two + S(".vl"));
@@ -452,10 +508,10 @@ TEST(Commands, SaveAsAndOpenKeepTheRecentListToTheBindersNotOpen) {
   // A backup opened directly is saved under a name the user gives, never "saved" onto itself.
   const QString backup = rig.Folder.File(S("copy.vlBackup"));
   ASSERT_TRUE(QFile::copy(one, backup));
-  ASSERT_TRUE(rig.Fm->OpenBinderFile(backup));
+  ASSERT_TRUE(rig.Fm->FileCommands().OpenBinderFile(backup));
   rig.Prompts.Clear();
   rig.Prompts.ScriptFileName(rig.Folder.File(S("rescued.vl")));
-  EXPECT_TRUE(rig.Fm->aFileSaveExecute());
+  EXPECT_TRUE(rig.Fm->FileCommands().aFileSaveExecute());
   EXPECT_EQ(rig.Prompts.Asked().value(0).Kind, TScriptedPrompts::RAsked::akSaveFile);
   EXPECT_EQ(rig.Notebook->BinderPathName(), rig.Folder.File(S("rescued.vl")));
   EXPECT_EQ(rig.Prompts.UnscriptedCount(), 0);
@@ -465,7 +521,7 @@ TEST(Commands, TheSaveQuestionComesBeforeOpenCloseAndExit) {
   TRig rig;
   const QString named = rig.Folder.File(S("named.vl"));
   rig.Prompts.ScriptFileName(named);
-  ASSERT_TRUE(rig.Fm->aFileSaveAsExecute());
+  ASSERT_TRUE(rig.Fm->FileCommands().aFileSaveAsExecute());
   const auto change = [&] {
     FillDocument(rig.Doc(), {S("changed")}, 40059.4);
     rig.Doc().ChangeCount_Increment();
@@ -475,14 +531,14 @@ TEST(Commands, TheSaveQuestionComesBeforeOpenCloseAndExit) {
   change();
   rig.Prompts.Clear();
   rig.Prompts.ScriptAnswer(TPromptButton::pbCancel);
-  rig.Fm->aFileOpenExecute();
+  rig.Fm->FileCommands().aFileOpenExecute();
   EXPECT_EQ(rig.Prompts.AskedTexts(), QStringList{SaveQuestionNamedText});
   EXPECT_EQ(rig.Asked(TScriptedPrompts::RAsked::akOpenFile), 0);
 
   // Yes: saved under its name, then the dialog (cancelled here).
   rig.Prompts.Clear();
   rig.Prompts.ScriptAnswer(TPromptButton::pbYes);
-  rig.Fm->aFileOpenExecute();
+  rig.Fm->FileCommands().aFileOpenExecute();
   EXPECT_EQ(rig.Asked(TScriptedPrompts::RAsked::akOpenFile), 1);
   EXPECT_TRUE(rig.Notebook->Binder_IsCompeletelySaved());
 
@@ -490,7 +546,7 @@ TEST(Commands, TheSaveQuestionComesBeforeOpenCloseAndExit) {
   change();
   rig.Prompts.Clear();
   rig.Prompts.ScriptAnswer(TPromptButton::pbNo);
-  rig.Fm->aFileCloseExecute();
+  rig.Fm->FileCommands().aFileCloseExecute();
   EXPECT_EQ(rig.Prompts.AskedTexts().value(0), SaveQuestionNamedText);
   EXPECT_TRUE(rig.Notebook->BinderPathName().isEmpty());
   EXPECT_EQ(rig.Fm->RecentlyUsedFiles()->File(1), named);
@@ -526,7 +582,7 @@ TEST(Commands, TextButtonsFollowTheCaretAndStyleTheSelectionOrTheTypingFont) {
   EXPECT_FALSE(rig.A("aFontBold")->isChecked());
   EXPECT_FALSE(rig.A("aTextFontColorRed")->isChecked());
   EXPECT_FALSE(rig.A("aTextHighlightColorYellow")->isChecked());
-  rig.Fm->UpdateFontButtonState(nullptr, 0);  // no document: nothing changes
+  rig.Fm->TextCommands().UpdateFontButtonState(nullptr, 0);  // no document: nothing changes
   EXPECT_FALSE(rig.A("aFontBold")->isChecked());
 
   // Without a selection the typing font changes and the button shows it.
@@ -661,10 +717,12 @@ TEST(Commands, InstantReplayGoesBackFromThePositionAndNoRetryFollowsARefusal) {
   TRefusingGate gate;
   rig.Audio.SetSilenceGate(&gate);
   int featureAsked = 0;
-  rig.Fm->Hooks().VertTimelineFeatureMoment = [&] {
+  TFakeTimelinePanel timelines;
+  timelines.Feature = [&] {
     ++featureAsked;
     return fileStart + 30 / SecsPerDay;
   };
+  rig.Fm->SetTimelinePanelLink(&timelines);
   rig.A("aPlayStart")->trigger();
   EXPECT_EQ(gate.Asked, 1);
   rig.A("aPlayInstantReplay")->trigger();
@@ -679,11 +737,12 @@ TEST(Commands, InstantReplayGoesBackFromThePositionAndNoRetryFollowsARefusal) {
   rig.A("aPlaySegment")->trigger();
   EXPECT_TRUE(rig.Audio.IsPlaying());
   EXPECT_EQ(rig.Fm->Hint()->HintText(), TranscriptionHintText);
-  EXPECT_TRUE(rig.Fm->TranscriptionHintActive());
+  EXPECT_TRUE(rig.Fm->PlaybackCommands().TranscriptionHintActive());
   TVellomarFm::SetMainLoopRunning(true);
   QKeyEvent pause(QEvent::KeyPress, Qt::Key_Pause, Qt::NoModifier);
   QApplication::sendEvent(rig.Fm->TempoTrackBar(), &pause);
   EXPECT_FALSE(rig.Audio.IsPlaying());
+  rig.Fm->SetTimelinePanelLink(nullptr);
 }
 
 TEST(Commands, ARecordingThatCannotStartOffersTheRecordingOptions) {

@@ -6,6 +6,7 @@
 #include "vl09_Options.h"
 #include "vl09_Registry.h"
 #include "vlClock.h"
+#include "vlFakeLinks.h"
 #include "vlGlobals.h"
 #include "vlShellSettings.h"
 #include "vlTestSupport.h"
@@ -13,9 +14,12 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScreen>
+#include <QTest>
 #include <QTextEdit>
 
 #include <functional>
@@ -97,7 +101,11 @@ class TFakeNotebook final : public TNotebookLink {
   }
   void SaveNotebookAsBackupMaybe() override { ++Backups; }
   void SaveNotebookAsBackupNow() override { ++BackupsNow; }
-  bool FocusActivePage() override { return true; }
+  bool FocusActivePage() override {
+    ++Focused;
+    return true;
+  }
+  int Focused = 0;
 };
 
 class TFakeEvents final : public TEventsLink {
@@ -299,8 +307,10 @@ TEST(MainWindow, RecorderLabelFollowsTheRecordingCallbacks) {
   TScopedClock useClock(clock);
   TRig rig;
   TVellomarFm &fm = rig.Make();
-  int reloads = 0;
-  fm.Hooks().ReloadCurrentMediaMonth = [&] { ++reloads; };
+  TFakeProgramLink program;
+  TFakeTimelinePanel timelines;
+  fm.SetProgramLink(&program);
+  fm.SetTimelinePanelLink(&timelines);
   struct RRow {
     bool Recording;
     const char *Source;
@@ -320,7 +330,8 @@ TEST(MainWindow, RecorderLabelFollowsTheRecordingCallbacks) {
     EXPECT_EQ(fm.RecorderActivityLbl()->text(), S(row.Label));
     EXPECT_EQ(fm.aRecordStart->isChecked(), row.Recording);
   }
-  EXPECT_EQ(reloads, 1);
+  EXPECT_EQ(program.Reloads, 1);
+  EXPECT_EQ(timelines.Levels, QList<int>{0});
   EXPECT_EQ(fm.LastRecordingStoppedDT(), 40000.25);
 }
 
@@ -385,9 +396,11 @@ TEST(MainWindow, TeardownStepsThatReportStillLetTheSettingsBeWritten) {
   rig.Audio.StopRecordingReports = true;
   rig.Notebook.ListReports = true;
   TVellomarFm &fm = rig.Make();
-  int scheduleSaves = 0;
-  fm.Hooks().SaveSilenceSchedule = [&] { ++scheduleSaves; };
-  fm.Hooks().HistoricalTrackZoom = [] { return 0.5; };
+  TFakeProgramLink program;
+  TFakeTrackPanel tracks;
+  tracks.Zoom = 0.5;
+  fm.SetProgramLink(&program);
+  fm.SetTrackPanelLink(&tracks);
   auto *notebook = new QTextEdit;
   fm.AttachNotebook(notebook);
   fm.show();
@@ -395,7 +408,7 @@ TEST(MainWindow, TeardownStepsThatReportStillLetTheSettingsBeWritten) {
   fm.FormClose();
   EXPECT_EQ(TTestEnvironment::TestPrompts().Asked().size(), 2);
   EXPECT_EQ(rig.Notebook.Lists, 1);
-  EXPECT_EQ(scheduleSaves, 1);
+  EXPECT_EQ(program.ScheduleSaves, 1);
   EXPECT_EQ(fm.NotebookPnl()->findChild<QTextEdit *>(), nullptr);
   EXPECT_EQ(fm.RecentlyUsedFiles(), nullptr);
   EXPECT_TRUE(TVellomarFm::ClosingDown());
@@ -448,4 +461,44 @@ TEST(MainWindow, AttachedPartsTakeThePlaceOfTheirPlaceholders) {
   EXPECT_EQ(fm.TrackBarOldPnl()->findChild<QLabel *>(S("Placeholder")), nullptr);
   EXPECT_TRUE(gone.isNull());
   EXPECT_EQ(fm.NotebookPnl()->findChildren<QTextEdit *>().size(), 1);
+}
+
+TEST(MainWindow, TheKeyboardGoesBackToTheNotesWhenTheWindowIsActiveAgainAfterADialog) {
+  TRig rig;
+  TVellomarFm &fm = rig.Make();
+  fm.show();
+  fm.activateWindow();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return fm.isActiveWindow(); }, 5000));
+  // The start puts the keyboard into the notes once.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return rig.Notebook.Focused > 0; }, 5000));
+  QTest::qWait(250);
+  // A dialog of the window's (a message, the options, the protection window) comes and goes.
+  QDialog dialog(&fm);
+  auto *field = new QLineEdit(&dialog);
+  dialog.show();
+  dialog.activateWindow();
+  field->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.isActiveWindow(); }, 5000));
+  const int before = rig.Notebook.Focused;
+  dialog.close();
+  fm.activateWindow();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return rig.Notebook.Focused > before; }, 5000));
+}
+
+TEST(MainWindow, EveryKeyReachesTheTracksOnceWhateverHasTheKeyboard) {
+  TRig rig;
+  TVellomarFm &fm = rig.Make();
+  TFakeTrackPanel tracks;
+  fm.SetTrackPanelLink(&tracks);
+  auto *notes = new QTextEdit;
+  fm.AttachNotebook(notes);
+  fm.show();
+  fm.activateWindow();
+  notes->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return notes->hasFocus(); }, 5000));
+  // A key the text box does not take goes on to its parents: the tracks still hear it once.
+  QTest::keyClick(notes, Qt::Key_F5);
+  QTest::keyClick(notes, Qt::Key_A);
+  EXPECT_EQ(tracks.Keys, (QList<int>{Qt::Key_F5, Qt::Key_A}));
+  fm.SetTrackPanelLink(nullptr);
 }

@@ -50,7 +50,7 @@ struct TRun {
     TScriptedPrompts prompts;
     TScopedPrompts use(prompts);
     prompts.ScriptFileName(PathName);
-    return Window.aFileSaveAsExecute();
+    return Window.FileCommands().aFileSaveAsExecute();
   }
   int Markers() {
     std::vector<TEventID> ids;

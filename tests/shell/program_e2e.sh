@@ -2,19 +2,28 @@
 # The program as a user meets it, on a virtual screen with the private PulseAudio daemon:
 #   1. a first start with an empty home; recording starts from the Record menu while speech is
 #      played into the daemon's microphone; a sentence is typed into the example notes; recording
-#      stops; closing the program answers Yes to the save question, which saves the binder;
+#      then, while a click track with irregular gaps plays (vl_click_witness, which hears it
+#      through a capture client of its own and writes down when each click sounded), capital
+#      letters are typed, each in its own paragraph, at moments taken with `date` right before
+#      each key (another when the machine stalled at one); recording stops; closing the program
+#      answers Yes to the save question, which saves the binder;
 #   2. a second start reopens the binder and shows the audio controls; the caret goes to the
-#      start of the sentence and Play > Play from the Caret plays from there.
+#      start of each letter, then of the sentence, and Play > Play from the Caret plays from there.
 # Checks: the binder holds the sentence at a moment of today; the recording exists and is as long
 # as the time it ran; the play starts in that recording within 50 ms of the sentence's moment.
+# For each letter, what sounded at its key press is where its play starts: the play's start
+# offset in the file (the player's start position less the file name's start, which is exact to
+# the sample) lies after the last click before the key press, as found in the file's samples, by
+# the time the key press came after that click's sounding, within 30 ms.
 #
-# program_e2e.sh VELLOMAR VLNOTES PULSE_MEETING_DIR
+# program_e2e.sh VELLOMAR VLNOTES PULSE_MEETING_DIR CLICK_WITNESS
 # Run by CTest under the audio_pulse fixture. Needs xvfb-run, xdotool, espeak-ng and paplay
 # (scripts/setup.sh installs them).
 set -euo pipefail
 exe=$1
 vlnotes=$2
 meeting=$3
+witness=${4:-}
 
 fail() {
   echo "FAIL: $*" >&2
@@ -40,7 +49,8 @@ espeak-ng -w "$work/speech.wav" "The river carries sand down to the sea, and the
 cat >"$work/drive.sh" <<'DRIVE'
 #!/usr/bin/env bash
 set -euo pipefail
-work=$1 exe=$2 step=$3
+work=$1 exe=$2 step=$3 witness=$4
+letters=(K M P R T W H N B D F G J L)
 # The real X platform on the virtual screen, whatever the tests around chose.
 export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb
 trace=$HOME/Documents/Vellomar/Trace.txt
@@ -75,9 +85,35 @@ if [[ $step == 1 ]]; then
   key alt+r s
   wait_until 100 compgen -G "$month/*.wav" || { echo "no recording started" >&2; exit 1; }
   (sleep 0.3; paplay -d vl_in "$work/speech.wav") &
+  speech=$!
   key ctrl+End Return
   xdotool type --delay 80 "The river carries sand"
   sleep 2.5
+  wait "$speech"
+  touch "$work/keys.txt"
+  if [[ -n $witness ]]; then
+    # The clicks, and a letter now and then while they sound: the moment before each key press,
+    # and the one after it (a wide gap shows the machine stalled there).
+    # A letter whose key took more than 45 ms from one moment to the other (30-36 ms as a rule)
+    # was typed while the machine stalled: another one is typed, up to 8 well-timed ones.
+    "$witness" play "$work/clicks.txt" 16 2>"$work/witness.txt" &
+    clicks=$!
+    wait_until 100 test -f "$work/clicks.txt.playing" || { echo "no clicks" >&2; exit 1; }
+    sleep 0.5
+    typing=$SECONDS well=0
+    for letter in "${letters[@]}"; do
+      ((well < 8 && SECONDS - typing < 14)) || break
+      key Return
+      sleep "0.$((RANDOM % 5))"
+      before=$(date +%s.%N)
+      xdotool key "shift+${letter,,}"
+      after=$(date +%s.%N)
+      echo "$letter $before $after" >>"$work/keys.txt"
+      ((${after/./} - ${before/./} > 45000000)) || well=$((well + 1))
+      sleep 0.2
+    done
+    wait "$clicks" || { echo "the witness failed: $(cat "$work/witness.txt")" >&2; exit 1; }
+  fi
   key alt+r s
   # A finished recording's name carries its length.
   wait_until 100 compgen -G "$month/*).wav" || { echo "the recording did not stop" >&2; exit 1; }
@@ -90,9 +126,42 @@ if [[ $step == 1 ]]; then
   key y
 else
   key alt+t a
-  key ctrl+End Home
-  key alt+p f
-  wait_until 100 grep -q "Play from" "$trace" || { echo "nothing played" >&2; exit 1; }
+  sleep 0.5
+  # Plays from the start of the paragraph $1 above the last one and adds the trace's line of the
+  # play to the file $4 when the moment played from is within $3 seconds of $2 (seconds since
+  # the epoch). Three tries: a key pressed while the window still settles can be lost, and the
+  # caret then stays elsewhere.
+  play_from() {
+    local up=$1 near=$2 within=$3 plays line asked
+    for _ in 1 2 3; do
+      plays=$(grep -c "Play from" "$trace" || true)
+      key ctrl+End
+      for ((i = 0; i < up; ++i)); do xdotool key Up; done
+      key Home
+      key alt+p f
+      wait_until 100 test "$(grep -c "Play from" "$trace")" -gt "$plays" || continue
+      line=$(grep "Play from" "$trace" | tail -1)
+      asked=${line#*Play from }
+      asked=${asked%% at *}
+      if awk -v a="$(date -d "$asked" +%s.%N)" -v n="$near" -v w="$within" \
+        'BEGIN { exit !(a - n < w && n - a < w) }'; then
+        echo "$line" >>"$4"
+        sleep 0.3
+        return 0
+      fi
+      echo "played from $asked, not near $near: again" >&2
+    done
+    return 1
+  }
+  # Each letter from its start (the letters are the last paragraphs), then the sentence.
+  mapfile -t typed <"$work/keys.txt"
+  for ((k = 0; k < ${#typed[@]}; ++k)); do
+    read -r _ before _ <<<"${typed[k]}"
+    play_from $((${#typed[@]} - 1 - k)) "$before" 1 "$work/letter-plays.txt" ||
+      { echo "no play from letter $((k + 1))" >&2; exit 1; }
+  done
+  play_from "${#typed[@]}" "$(date +%s)" 600 "$work/sentence-play.txt" ||
+    { echo "nothing played" >&2; exit 1; }
   sleep 1
   import -window root "$work/shot2.png" 2>/dev/null || true
   key alt+f x
@@ -110,7 +179,7 @@ export PULSE_SERVER
 PULSE_SERVER=$(cat "$meeting/ready")
 binder=$work/home/Documents/Vellomar/Example.vl
 
-xvfb-run -a -s "-screen 0 1280x800x24" "$work/drive.sh" "$work" "$exe" 1 ||
+xvfb-run -a -s "-screen 0 1280x800x24" "$work/drive.sh" "$work" "$exe" 1 "$witness" ||
   fail "first run: $(cat "$work/out1.txt")"
 [[ -f "$binder" ]] || fail "no binder at $binder"
 line=$("$vlnotes" text "$binder" | grep "The river carries sand" || true)
@@ -122,9 +191,9 @@ recording=$(find "$work/home/.local/share/Vellomar/Audio/$(date +%Y-%m)" -name '
 [[ -n "$recording" ]] || fail "no recording"
 echo "first run: '$line' recorded in $(basename "$recording")"
 
-xvfb-run -a -s "-screen 0 1280x800x24" "$work/drive.sh" "$work" "$exe" 2 ||
+xvfb-run -a -s "-screen 0 1280x800x24" "$work/drive.sh" "$work" "$exe" 2 "$witness" ||
   fail "second run: $(cat "$work/out2.txt")"
-play=$(grep "Play from" "$work/home/Documents/Vellomar/Trace.txt" | tail -1 || true)
+play=$(cat "$work/sentence-play.txt" 2>/dev/null || true)
 [[ -n "$play" ]] || fail "nothing played: $(tail -20 "$work/home/Documents/Vellomar/Trace.txt")"
 echo "second run: $play"
 [[ "$play" == *"$(basename "$recording")"* ]] || fail "played another file than the recording"
@@ -144,3 +213,77 @@ off=$((reported_ms - asked_ms))
 ((off < 0)) && off=$((-off))
 echo "play starts $off ms from the sentence's moment"
 ((off <= 50)) || fail "the play started $off ms away from the sentence's moment"
+
+# The letters: each played from where it sounded, in the order they were typed.
+if [[ -z $witness ]]; then
+  echo "letters: not typed (no click witness given)"
+  exit 0
+fi
+[[ -s "$work/keys.txt" && -s "$work/clicks.txt" ]] || fail "no letters or no clicks witnessed"
+name=$(basename "$recording")
+start=$(date -d "${name:0:10} ${name:11:2}:${name:14:2}:${name:17:2}.${name:20:1}" +%s.%N)
+mapfile -t lines <"$work/letter-plays.txt"
+letter_count=$(wc -l <"$work/keys.txt")
+((${#lines[@]} == letter_count)) || fail "${#lines[@]} plays for $letter_count letters"
+: >"$work/plays.txt"
+for ((k = 0; k < letter_count; ++k)); do
+  play=${lines[k]}
+  asked=${play#*Play from }
+  asked=${asked%% at *}
+  [[ "$play" == *"$name"* ]] || fail "letter $((k + 1)) played another file: $play"
+  echo "$(date -d "$asked" +%s.%N) $(date -d "${play##* at }" +%s.%N)" >>"$work/plays.txt"
+done
+"$witness" onsets "$recording" >"$work/onsets.txt" || fail "cannot read $recording"
+"$vlnotes" text "$binder" >"$work/text.txt"
+# The letters are in the binder, each its own paragraph.
+while read -r letter _; do
+  grep -q "  $letter\$" "$work/text.txt" || fail "no paragraph '$letter' in the binder"
+done <"$work/keys.txt"
+# awk: the clicks as the witness heard them (wall seconds) and as the file holds them (ms; the
+# speech before them adds onsets of its own).
+awk -v start="$start" -v clicks="$work/clicks.txt" -v onsets="$work/onsets.txt" \
+  -v plays="$work/plays.txt" '
+  # The onset within 5 ms of ms, or "".
+  function nearest(ms,   i, d) {
+    for (i = 1; i <= nf; ++i) { d = f[i] - ms; if (d <= 5 && d >= -5) return f[i] }
+    return ""
+  }
+  BEGIN {
+    while ((getline line < clicks) > 0) w[++nw] = line
+    while ((getline line < onsets) > 0) f[++nf] = line
+    while ((getline line < plays) > 0) { split(line, p, " "); asked[++np] = p[1]; at[np] = p[2] }
+    # The clicks in the file: the witnessed ones laid over the onsets found where all fall within
+    # 5 ms of one, by their gaps alone.
+    for (j = 1; j <= nf; ++j) {
+      count = 0
+      for (i = 1; i <= nw; ++i) if (nearest(f[j] + (w[i] - w[1]) * 1000) != "") ++count
+      if (count > best) { best = count; anchor = j }
+    }
+    if (best < nw) { print "FAIL: the file holds " best " of the " nw " clicks witnessed"; exit 1 }
+    for (i = 1; i <= nw; ++i) inFileAt[i] = nearest(f[anchor] + (w[i] - w[1]) * 1000)
+    printf "letter  click  key after click  play after click in file  error  key to moment  date to key\n"
+  }
+  {
+    k = NR; letter = $1; before = $2; after = $3
+    last = 0
+    for (i = 1; i <= nw; ++i) if (w[i] <= before) last = i
+    latency = (asked[k] - before) * 1000
+    stall = (after - before) * 1000
+    if (last == 0) { printf "%s: typed before the first click, skipped\n", letter; next }
+    phase = (before - w[last]) * 1000
+    offset = (at[k] - start) * 1000
+    inFile = offset - inFileAt[last]
+    error = inFile - phase
+    printf "%-6s  %5d  %12.1f ms  %21.1f ms  %+5.1f  %10.1f ms  %8.1f ms", letter, last, phase,
+      inFile, error, latency, stall
+    if (stall > 45) { printf "  retaken: the machine stalled at the key\n"; ++skipped; next }
+    if (latency > 100) { printf "  skipped: the machine stalled\n"; ++skipped; next }
+    printf "\n"
+    ++checked
+    if (error > 30 || error < -30) ++bad
+  }
+  END {
+    if (best < nw) exit 1
+    printf "%d letters checked, %d skipped, %d more than 30 ms away\n", checked, skipped, bad
+    if (bad > 0 || checked < 5) exit 1
+  }' "$work/keys.txt" || fail "letters do not play from what sounded when they were typed"

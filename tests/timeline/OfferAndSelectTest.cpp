@@ -126,7 +126,7 @@ TEST_F(OfferAndSelectTest, DragAcrossMidnight_FilesTheBookmarkOnTheNextDay) {
   W.InvalidateRebuildAndRedrawWithoutFlicker();
   int rebuiltAll = 0, changed = 0;
   OAS.OnAllTracksChanged = [&] { ++rebuiltAll; };
-  W.OnBookmarksChanged = [&] { ++changed; };
+  Links.OnBookmarksChanged = [&] { ++changed; };
   bool inRange = false;
   const int x = W.vlTrackIndex().PixelOffsetFromDateTime(TrackAt(23, 59, 50), inRange);
   ASSERT_TRUE(inRange);
@@ -195,7 +195,7 @@ class TrackPopupTest : public OfferAndSelectTest {
 
 TEST_F(TrackPopupTest, ItemsFollowTheNumberOfOfferedBookmarks) {
   int popups = 0;
-  W.OnPopupRequested = [&](const QPoint &) { ++popups; };
+  Links.OnPopupRequested = [&](const QPoint &) { ++popups; };
   MarkerAt(100, 1);
   MarkerAt(150, 2);
   const int y = MarkersY();
@@ -227,7 +227,7 @@ TEST_F(TrackPopupTest, ItemsFollowTheNumberOfOfferedBookmarks) {
 
 TEST_F(TrackPopupTest, DeleteRemovesEveryOfferedBookmark_AddMakesALabelAtThePress) {
   int changed = 0;
-  W.OnBookmarksChanged = [&] { ++changed; };
+  Links.OnBookmarksChanged = [&] { ++changed; };
   const TEventID a = MarkerAt(100, 1), b = MarkerAt(150, 2);
   Hover(QPoint(100, MarkersY()));
   Hover(QPoint(150, MarkersY()), Qt::ControlModifier);

@@ -182,7 +182,7 @@ namespace {
 
 TEST_F(TrackWindowTest, DraggingThePlaySliderScrubs_RestingPlaysAt150_ReleasePlaysAtTheTempo) {
   int tempoBar = 0;
-  W.OnTempoBarSet = [&](int T) { tempoBar = T; };
+  Links.OnTempoBarSet = [&](int T) { tempoBar = T; };
   W.PlaySlider_MoveToDesiredDateTime(ColumnTime(100));
   Audio.Position = ColumnTime(100);
   W.repaint();

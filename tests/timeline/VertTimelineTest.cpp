@@ -72,6 +72,8 @@ struct RRig {
   TManualClock Clock{Day + 10 / HoursPerDay};
   TScopedClock Scoped{Clock};
   TvlDayFilesManager Events;
+  // As the program installs it: what is typed becomes typing events.
+  TSeamInstall<TTypingEventSink> Typing{TypingEventSinkSeam(), Events.TypingSink()};
   TDocLinks Links;
   TVertTimeline Timeline;
   RRig() {

@@ -55,6 +55,7 @@ int main(int argc, char **argv) {
   TManualClock clock(EncodeDateTime(2009, 9, 3, 16, 0));
   TScopedClock scopedClock(clock);
   TvlDayFilesManager events;
+  const TSeamInstall<TTypingEventSink> typing(TypingEventSinkSeam(), events.TypingSink());
   TManagerEventsIO eventsIO;
   TvlTabList tabs;
   TvlNotebookBinder binder(tabs, &eventsIO);

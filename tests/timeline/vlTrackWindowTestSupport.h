@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QMouseEvent>
 
+#include <functional>
+
 class FakeTrackAudio : public TTrackAudio {
  public:
   TPlayResult Result = prOkay;
@@ -26,6 +28,28 @@ class FakeTrackAudio : public TTrackAudio {
   TDateTime Recording_Position() const override { return Recording ? Now() : 0; }
 };
 
+// The links of the program around the window, each a hook the test may set.
+struct FakeTrackWindowLinks final : TTrackWindowLinks {
+  void PopupRequested(TvlTrackWindow &, const QPoint &Global) override {
+    if (OnPopupRequested) OnPopupRequested(Global);
+  }
+  void ShowHint(const QPoint &Global, const QString &Text, int MSecs) override {
+    if (OnHint) OnHint(Global, Text, MSecs);
+  }
+  void ShowTempo(int Tempo) override {
+    if (OnTempoBarSet) OnTempoBarSet(Tempo);
+  }
+  void CalendarRequested(TDateTime) override {}
+  void LabelToolHidden() override {}
+  void BookmarksChanged() override {
+    if (OnBookmarksChanged) OnBookmarksChanged();
+  }
+  std::function<void(const QPoint &Global)> OnPopupRequested;
+  std::function<void(const QPoint &Global, const QString &Text, int MSecs)> OnHint;
+  std::function<void(int Tempo)> OnTempoBarSet;
+  std::function<void()> OnBookmarksChanged;
+};
+
 class TrackWindowRig : public TrackRig {
  protected:
   static constexpr double PD = 2;  // seconds per column
@@ -33,13 +57,15 @@ class TrackWindowRig : public TrackRig {
   FakeTrackAudio Audio;
   TOfferAndSelect OAS{&M};
   TvlTrackWindow W{Track};
+  FakeTrackWindowLinks Links;
   std::vector<QString> Hints;
 
   TrackWindowRig() {
     Track.InitializeAtFirstShow_AndSetZoomLevelTo(ZoomLevelFromPixelDuration(PD));
     W.SetAudio(&Audio);
     W.SetOfferAndSelect(&OAS);
-    W.OnHint = [this](const QPoint &, const QString &Text, int) { Hints.push_back(Text); };
+    W.SetLinks(&Links);
+    Links.OnHint = [this](const QPoint &, const QString &Text, int) { Hints.push_back(Text); };
     W.resize(400, W.TrackHeight() + TTimeMachine::StripHeight);
     W.show();
     ShowAt(TrackAt(10, 0));

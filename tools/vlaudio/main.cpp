@@ -7,6 +7,7 @@
 //   vlaudio play --at MOMENT [--folder DIR] [--tempo PERCENT] [--device N]
 //   vlaudio list [--folder DIR] [YYYY-MM]
 //   vlaudio at [--folder DIR] MOMENT
+//   vlaudio import FILE [--start MOMENT] [--folder DIR]   (import.h)
 //
 // list prints one line per recording, START<TAB>SECONDS<TAB>PATH, START as YYYY-MM-DD HH:MM:SS.t,
 // in time order, all months when none is given. at prints PATH<TAB>OFFSET_MS of the recording
@@ -20,6 +21,7 @@
 // A FILE ending in ".ogg" records Ogg Vorbis, anything else WAV. Device numbers are those
 // "devices" lists. The exit code is 0 on success, 1 when the operation failed, 2 on bad usage.
 
+#include "import.h"
 #include "recordings.h"
 #include "vlActiveSoundRecorder.h"
 #include "vlAmp3dj.h"
@@ -58,6 +60,7 @@ int Usage() {
       "  vlaudio play --at MOMENT [--folder DIR] [--tempo PERCENT] [--device N]\n"
       "  vlaudio list [--folder DIR] [YYYY-MM]\n"
       "  vlaudio at [--folder DIR] \"YYYY-MM-DD HH:MM:SS[.t]\"\n"
+      "  vlaudio import FILE [--start \"YYYY-MM-DD HH:MM:SS[.t]\"] [--folder DIR]\n"
       "FILE ending in .ogg records Ogg Vorbis, anything else WAV; --wav-mode is an index into\n"
       "the WAV encodings that \"devices\" lists; --tempo is 50..190 (100 = natural speed)."));
   return 2;
@@ -242,6 +245,10 @@ int main(int argc, char **argv) {
   if (command == QLatin1String("play") && args.size() >= 2) return Play(app, backend, args);
   if (command == QLatin1String("list")) {
     const int rc = ListRecordings(args);
+    return rc == 2 ? Usage() : rc;
+  }
+  if (command == QLatin1String("import")) {
+    const int rc = ImportCommand(args);
     return rc == 2 ? Usage() : rc;
   }
   if (command == QLatin1String("at")) {

@@ -6,6 +6,8 @@
 //   vlnotes resave IN OUT   loads an isolated tab file or a binder and saves it again
 //   vlnotes events FILE     the bookmarks of the file's OtherEvents block (vlnotesEvents.h)
 //   vlnotes render FILE OUT.png [--width PX]   draws an isolated tab file as the editor lays it out
+//   vlnotes export BINDER --format md|html|vtt|srt|tsv [--tab N] [--audio DIR] -o OUT
+//                           the notes with their moments, for other programs (vlnotesExport.h)
 //
 // FILE is an isolated tab (".vlTab") or a binder (".vl", ".vlBackup"); a binder's tabs are listed
 // one after the other. Moments are local time, to the second. Characters below 32 other than a
@@ -25,6 +27,7 @@
 #include "vl_Document.h"
 #include "vlnotesBinder.h"
 #include "vlnotesEvents.h"
+#include "vlnotesExport.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -62,7 +65,8 @@ void Err(const QString &Text) {
 int Usage() {
   Err(QStringLiteral(
       "usage: vlnotes text FILE | vlnotes check FILE | vlnotes resave IN OUT"
-      " | vlnotes events FILE | vlnotes render FILE OUT.png [--width PX] [--tab N]"));
+      " | vlnotes events FILE | vlnotes render FILE OUT.png [--width PX] [--tab N]"
+      " | vlnotes export BINDER --format md|html|vtt|srt|tsv [--tab N] [--audio DIR] -o OUT"));
   return exUsage;
 }
 
@@ -315,7 +319,8 @@ int main(int argc, char **argv) {
       (args[0] == QStringLiteral("--help") || args[0] == QStringLiteral("help"))) {
     Out(QStringLiteral(
         "usage: vlnotes text FILE | vlnotes check FILE | vlnotes resave IN OUT"
-        " | vlnotes events FILE | vlnotes render FILE OUT.png [--width PX] [--tab N]"));
+        " | vlnotes events FILE | vlnotes render FILE OUT.png [--width PX] [--tab N]"
+        " | vlnotes export BINDER --format md|html|vtt|srt|tsv [--tab N] [--audio DIR] -o OUT"));
     return exOk;
   }
 
@@ -336,6 +341,7 @@ int main(int argc, char **argv) {
   if (args.size() == 3 && args[0] == QStringLiteral("resave") && IsBinderFile(args[1]))
     return CommandResaveBinder(args[1], args[2]);
   if (args.size() == 2 && args[0] == QStringLiteral("events")) return CommandEvents(args[1]);
+  if (!args.isEmpty() && args[0] == QStringLiteral("export")) return CommandExport(args);
   if (args.size() == 3 && args[0] == QStringLiteral("resave"))
     return CommandResave(args[1], args[2]);
   return Usage();

@@ -80,6 +80,8 @@ int CommandResaveBinder(const QString &In, const QString &Out) {
     Err(Out + QStringLiteral(": cannot be written (") + failed.simplified() + QLatin1Char(')'));
     return exNotWritten;
   }
+  // A backup beside the output that this run never read is kept, and said so.
+  if (!binder.LastSaveNote().isEmpty()) Err(Out + QStringLiteral(": ") + binder.LastSaveNote());
   if (damaged) {
     Err(Out + QStringLiteral(": written with what could be read"));
     return exDamaged;

@@ -1,0 +1,66 @@
+#pragma once
+// The main window's command actions as one table: for each, its name, caption, shortcut, the menu
+// or bar it goes in and the command it runs. The window makes its actions, menus and tool bars
+// from the table (in table order within each menu), and the tests check captions and shortcuts
+// against it. The actions made with the window's panels (Start, Instant Replay, Exit ...) are
+// placed by the table too; what they run is connected where they are made.
+//
+// User-interface thread only.
+
+#include "vlColor.h"
+#include "vldFontsInUse.h"
+
+#include <QKeySequence>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class QColor;
+class QIcon;
+class TVellomarFm;
+
+// Where an action goes. Tool-bar places are separate from the menus: the text tool bar's
+// buttons have no menu.
+enum class TActionPlace {
+  apFile,      // File, the binder's commands before the recent files
+  apFileTabs,  // File, the tabs' commands after them (a separator between)
+  apEdit,
+  apRecord,
+  apPlay,
+  apSpeed,  // Play > Speed
+  apOptions,
+  apHelp,
+  apTipMarkers,  // Help > Show or Hide Tip Markers
+  apVideos,      // Help > Videos
+  apToolBar,     // a tool bar only (the window puts it there)
+  apNowhere,     // another part shows it (the vertical timeline's pop-up menu)
+};
+
+enum TActionFlag : unsigned {
+  afCheckable = 1,
+  // Not offered: Linux has no use for it, or the program has no handler yet.
+  afHidden = 2,
+  // A click has already flipped the check when the command runs; the command decides the check
+  // itself (with a selection it follows the selected text), so the flip is undone first.
+  afCommandSetsCheck = 4,
+};
+
+struct RActionRow {
+  QString Name;
+  QString Caption;
+  QKeySequence Shortcut;
+  TActionPlace Place = TActionPlace::apNowhere;
+  // What the action runs; empty for the actions connected where they are made, or not offered.
+  std::function<void()> Handler;
+  unsigned Flags = 0;
+};
+
+// Tool-bar pictures drawn here, so that the program needs no image files: a glyph in a colour,
+// a swatch of a text colour or highlight, the red dot of recording.
+QIcon GlyphIcon(const QString &Glyph, const QColor &Color, TFontStyles Style = {});
+QIcon SwatchIcon(TColor Color, bool Highlight);
+QIcon RecordIcon();
+
+// The window's command actions, in menu order. The handlers act on Window's commands and parts.
+std::vector<RActionRow> CommandActionTable(TVellomarFm &Window);

@@ -1,0 +1,289 @@
+#include "vlFileCommands.h"
+
+#include "vl09_Hint.h"
+#include "vl09_Main.h"
+#include "vl09_Notebook.h"
+#include "vl09_RecentFiles.h"
+#include "vlAppPaths.h"
+#include "vlPrompts.h"
+#include "vlSearchPanel.h"
+#include "vlWindowView.h"
+
+#include <QFileInfo>
+#include <QListWidget>
+
+namespace {
+
+// The notebook link over the program's notebook, for a program that installs none of its own:
+// the save question and closing go through the window's own file commands.
+class TWindowNotebookLink final : public TNotebookLink {
+ public:
+  explicit TWindowNotebookLink(TVellomarFm &Fm) : FFm(Fm) {}
+
+  bool HasUnsavedDocumentChanges() const override {
+    const TvlNotebook *nb = FFm.Parts().Notebook;
+    return nb && !nb->Binder_IsCompeletelySaved();
+  }
+  bool IsBinderNamed() const override {
+    const QString path = BinderPathName();
+    return !path.isEmpty() && !IsBackupPath(path);
+  }
+  QString BinderPathName() const override {
+    const TvlNotebook *nb = FFm.Parts().Notebook;
+    return nb ? nb->BinderPathName() : QString();
+  }
+  bool SaveBinder() override { return FFm.FileCommands().aFileSaveExecute(); }
+  bool SaveBinderAs() override { return FFm.FileCommands().aFileSaveAsExecute(); }
+  void CloseBinderAtExit() override {
+    if (FFm.RecentlyUsedFiles()) FFm.RecentlyUsedFiles()->ClosingFile(BinderPathName());
+  }
+  void DiscardBackupAfterNo() override {
+    if (TvlNotebook *nb = FFm.Parts().Notebook) nb->Binder().Binder_DiscardBackup();
+  }
+  void SaveListOfOpenDocuments() override {
+    if (TvlNotebook *nb = FFm.Parts().Notebook) nb->SaveNotebook_SaveListOfOpenDocsToBinderFile();
+  }
+  void SaveNotebookAsBackupMaybe() override {
+    if (TvlNotebook *nb = FFm.Parts().Notebook) nb->SaveNotebook_AsBackup_Maybe(btOnIdle_AsNeeded);
+  }
+  void SaveNotebookAsBackupNow() override {
+    if (TvlNotebook *nb = FFm.Parts().Notebook) nb->SaveNotebook_AsBackup_Maybe(btASAP);
+  }
+  bool FocusActivePage() override {
+    TvlNotebook *nb = FFm.Parts().Notebook;
+    if (!nb || !nb->GetActivePagePtr()) return false;
+    nb->FocusActivePage();
+    return true;
+  }
+
+ private:
+  TVellomarFm &FFm;
+};
+
+}  // namespace
+
+std::unique_ptr<TNotebookLink> MakeWindowNotebookLink(TVellomarFm &Window) {
+  return std::make_unique<TWindowNotebookLink>(Window);
+}
+
+bool IsBackupPath(const QString &PathName) {
+  return QFileInfo(PathName).suffix().startsWith(QStringLiteral("vlBackup"), Qt::CaseInsensitive);
+}
+
+QString WithDefaultSuffix(const QString &PathName, const QString &Suffix) {
+  return QFileInfo(PathName).suffix().isEmpty() ? PathName + QLatin1Char('.') + Suffix : PathName;
+}
+
+bool TvlFileCommands::SaveQuestion_MayLeaveBinder() {
+  if (!FWindow.NotebookLink()) return true;
+  // Bookmarks live only in the binder, so changed bookmarks are unsaved work like changed text.
+  const bool unsaved = FWindow.NotebookLink()->HasUnsavedDocumentChanges() ||
+                       (FWindow.EventsLink() && FWindow.EventsLink()->BookmarksChangedSinceSave());
+  if (unsaved) {
+    const bool named = FWindow.NotebookLink()->IsBinderNamed();
+    const TPromptButton answer =
+        Prompts().Ask(named ? SaveQuestionNamedText : SaveQuestionUnnamedText,
+                      {TPromptButton::pbYes, TPromptButton::pbNo, TPromptButton::pbCancel},
+                      TPromptButton::pbCancel);
+    if (answer == TPromptButton::pbYes) {
+      const bool saved =
+          named ? FWindow.NotebookLink()->SaveBinder() : FWindow.NotebookLink()->SaveBinderAs();
+      if (!saved) {
+        Prompts().Message(SaveFailedText, TPromptIcon::piWarning);
+        return false;
+      }
+    } else if (answer == TPromptButton::pbNo) {
+      FWindow.NotebookLink()->DiscardBackupAfterNo();
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+void TvlFileCommands::SetCaptionForBinder() {
+  const QString path =
+      FWindow.Parts().Notebook ? FWindow.Parts().Notebook->BinderPathName() : QString();
+  FWindow.setWindowTitle(path.isEmpty() ? FWindow.ProgramNameInCaptionStr()
+                                        : FWindow.ProgramNameInCaptionStr() +
+                                              QStringLiteral("  -  ") + QFileInfo(path).fileName());
+}
+
+namespace {
+
+QString DialogFolderFor(const QString &PathName) {
+  return PathName.isEmpty() ? AppPaths().DocumentsFolder() : QFileInfo(PathName).absolutePath();
+}
+
+}  // namespace
+
+void TvlFileCommands::aFileOpenExecute() {
+  if (!FWindow.Parts().Notebook || !SaveQuestion_MayLeaveBinder()) return;
+  const QString path = Prompts().OpenFileName(
+      QStringLiteral("Open file"), DialogFolderFor(FWindow.Parts().Notebook->BinderPathName()),
+      BinderFilter);
+  if (path.isEmpty()) return;
+  OpenBinderFile(path);
+}
+
+bool TvlFileCommands::OpenBinderFile(const QString &PathName) {
+  TvlNotebook *nb = FWindow.Parts().Notebook;
+  if (!nb) return false;
+  const QString old = nb->BinderPathName();
+  QString problems;
+  {
+    // No click may reach a half-loaded tab; the wait cursor shows meanwhile.
+    const TMouseEventsBlock block;
+    problems = nb->Binder_Open(PathName);
+  }
+  const bool opened =
+      TRecentFiles::NormalizedPath(nb->BinderPathName()) == TRecentFiles::NormalizedPath(PathName);
+  if (opened) nb->Binder().SetExampleBinderPathName(QString());
+  if (opened && FWindow.ProgramLink()) FWindow.ProgramLink()->BinderSavedOrOpened();
+  if (opened && FWindow.RecentlyUsedFiles()) {
+    // The list holds the binders that are not open: the one left comes back on top.
+    if (TRecentFiles::NormalizedPath(old) != TRecentFiles::NormalizedPath(PathName))
+      FWindow.RecentlyUsedFiles()->ClosingFile(old);
+    FWindow.RecentlyUsedFiles()->AccessingFile(PathName);
+  }
+  if (!problems.isEmpty()) Prompts().Message(OpenErrorsText + problems, TPromptIcon::piWarning);
+  if (FWindow.SearchPanel()) FWindow.SearchPanel()->ResultsLB->clear();
+  SetCaptionForBinder();
+  return opened;
+}
+
+bool TvlFileCommands::aFileSaveExecute() {
+  TvlNotebook *nb = FWindow.Parts().Notebook;
+  if (!nb) return false;
+  const QString path = nb->BinderPathName();
+  // A backup opened directly is no binder of its own: saving to it would report success while
+  // the work stayed unsaved, so it is saved under a name the user gives.
+  if (path.isEmpty() || IsBackupPath(path)) return aFileSaveAsExecute();
+  const QString problem = nb->Binder_Save(path);
+  if (!problem.isEmpty()) {
+    Prompts().Message(SaveProblemText + problem, TPromptIcon::piWarning);
+    return false;
+  }
+  if (FWindow.ProgramLink()) FWindow.ProgramLink()->BinderSavedOrOpened();
+  SetCaptionForBinder();
+  if (FWindow.Hint())
+    FWindow.Hint()->ShowIt(QStringLiteral("Saved"), FWindow.mapToGlobal(FWindow.rect().center()),
+                           2000);
+  return true;
+}
+
+bool TvlFileCommands::aFileSaveAsExecute() {
+  TvlNotebook *nb = FWindow.Parts().Notebook;
+  if (!nb) return false;
+  const QString old = nb->BinderPathName();
+  const QString suggested = old.isEmpty() || IsBackupPath(old)
+                                ? DialogFolderFor(IsBackupPath(old) ? old : QString())
+                                : old;
+  QString path = Prompts().SaveFileName(QStringLiteral("Save as ..."), suggested, BinderSaveFilter);
+  if (path.isEmpty()) return false;
+  path = WithDefaultSuffix(path, QStringLiteral("vl"));
+  const QString problem = nb->Binder_Save(path);
+  if (!problem.isEmpty()) {
+    Prompts().Message(SaveProblemText + problem, TPromptIcon::piWarning);
+    return false;
+  }
+  if (FWindow.ProgramLink()) FWindow.ProgramLink()->BinderSavedOrOpened();
+  UpdateRecentAfterSaveAs(old, path);
+  SetCaptionForBinder();
+  if (FWindow.Hint())
+    FWindow.Hint()->ShowIt(QStringLiteral("Saved"), FWindow.mapToGlobal(FWindow.rect().center()),
+                           2000);
+  return true;
+}
+
+void TvlFileCommands::UpdateRecentAfterSaveAs(const QString &OldPath, const QString &NewPath) {
+  if (!FWindow.RecentlyUsedFiles()) return;
+  // The binder left under its old name is one the user may switch back to; the new name is
+  // open and so not listed.
+  if (TRecentFiles::NormalizedPath(OldPath) != TRecentFiles::NormalizedPath(NewPath))
+    FWindow.RecentlyUsedFiles()->ClosingFile(OldPath);
+  FWindow.RecentlyUsedFiles()->AccessingFile(NewPath);
+}
+
+void TvlFileCommands::aFileNewExecute() {
+  TvlNotebook *nb = FWindow.Parts().Notebook;
+  if (!nb || !SaveQuestion_MayLeaveBinder()) return;
+  OpenEmptyBinder();
+}
+
+void TvlFileCommands::aFileCloseExecute() {
+  TvlNotebook *nb = FWindow.Parts().Notebook;
+  if (!nb || !SaveQuestion_MayLeaveBinder()) return;
+  OpenEmptyBinder();
+}
+
+void TvlFileCommands::OpenEmptyBinder() {
+  TvlNotebook *nb = FWindow.Parts().Notebook;
+  if (FWindow.RecentlyUsedFiles()) FWindow.RecentlyUsedFiles()->ClosingFile(nb->BinderPathName());
+  // The notebook is never left without pages: an unnamed, empty binder takes the closed one's
+  // place. The example binder opens on the first start only, never in place of the user's.
+  nb->Binder().SetExampleBinderPathName(QString());
+  QString problems;
+  {
+    const TMouseEventsBlock block;
+    problems = nb->Binder_Open(QString());
+  }
+  if (FWindow.ProgramLink()) FWindow.ProgramLink()->BinderSavedOrOpened();
+  if (!problems.isEmpty()) Prompts().Message(OpenErrorsText + problems, TPromptIcon::piWarning);
+  if (FWindow.SearchPanel()) FWindow.SearchPanel()->ResultsLB->clear();
+  SetCaptionForBinder();
+}
+
+void TvlFileCommands::aFileTabNewExecute() {
+  if (FWindow.Parts().Notebook) FWindow.Parts().Notebook->ForceCreationOfNewTab();
+}
+
+void TvlFileCommands::aFileTabImportExecute() {
+  TvlNotebook *nb = FWindow.Parts().Notebook;
+  if (!nb) return;
+  const QString path = Prompts().OpenFileName(QStringLiteral("Open file"),
+                                              DialogFolderFor(nb->BinderPathName()), TabFilter);
+  if (path.isEmpty()) return;
+  if (ImportTabFile(path)) nb->SaveNotebook_SaveListOfOpenDocsToBinderFile();
+}
+
+bool TvlFileCommands::ImportTabFile(const QString &PathName) {
+  TvlNotebook *nb = FWindow.Parts().Notebook;
+  return nb && nb->OpenOneTabDocument(PathName) >= 0;
+}
+
+void TvlFileCommands::aFileTabExportExecute() {
+  TvlNotebook *nb = FWindow.Parts().Notebook;
+  RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
+  if (!page || !page->mtcDoc) {
+    Prompts().Message(NoDocumentToExportText);
+    return;
+  }
+  const QString caption = page->Caption.trimmed().isEmpty() ? QStringLiteral("Tab") : page->Caption;
+  const QString suggested = page->PathName.isEmpty()
+                                ? DialogFolderFor(nb->BinderPathName()) + QLatin1Char('/') +
+                                      caption + QStringLiteral(".vlTab")
+                                : page->PathName;
+  QString path = Prompts().SaveFileName(QStringLiteral("Save as ..."), suggested, TabFilter);
+  if (path.isEmpty()) return;
+  path = WithDefaultSuffix(path, QStringLiteral("vlTab"));
+  const int index = nb->ActivePageIndex();
+  if (!page->mtcDoc->IO_Save(path, page->Caption, nb->Tabs_ScrollPosForSaving(index))) {
+    Prompts().Message(SaveProblemText + QStringLiteral("File ") + path, TPromptIcon::piWarning);
+    return;
+  }
+  nb->UpdateDueToSaveAs(*page, path, page->Caption);
+}
+
+void TvlFileCommands::aFileRecentAnyExecute(const QAction *Item) {
+  if (!FWindow.RecentlyUsedFiles() || !FWindow.Parts().Notebook) return;
+  const QString path = FWindow.RecentlyUsedFiles()->GetFullPath(Item);
+  if (path.isEmpty()) return;
+  if (!QFileInfo(path).isFile()) {
+    TvlNotebookBinder::MyFileNotFoundMessage(path);
+    FWindow.RecentlyUsedFiles()->UnlistFile(path);
+    return;
+  }
+  if (!SaveQuestion_MayLeaveBinder()) return;
+  if (!OpenBinderFile(path)) FWindow.RecentlyUsedFiles()->UnlistFile(path);
+}

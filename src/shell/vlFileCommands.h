@@ -1,0 +1,60 @@
+#pragma once
+// TvlFileCommands: the File menu's commands on the binder and its tabs (New, Open, Save, Save As,
+// Close, the recent files, Tab New, Tab Import, Tab Export), the save question before a binder
+// is left, and the window title that names the binder. They act on the window's notebook and
+// links (vlMainWindowLinks.h); a part that is missing makes its commands do nothing.
+//
+// Owned by the main window, which it must not outlive. User-interface thread only.
+
+#include <QString>
+
+#include <memory>
+
+class QAction;
+class TNotebookLink;
+class TVellomarFm;
+
+// A path the binder treats as a backup of another: saving to it would never count as saved.
+bool IsBackupPath(const QString &PathName);
+// PathName with ".Suffix" when it has no suffix of its own.
+QString WithDefaultSuffix(const QString &PathName, const QString &Suffix);
+
+// The notebook link over the window's notebook, for a program that installs none of its own: the
+// save question and closing go through the window's file commands.
+std::unique_ptr<TNotebookLink> MakeWindowNotebookLink(TVellomarFm &Window);
+
+class TvlFileCommands {
+ public:
+  explicit TvlFileCommands(TVellomarFm &Window) : FWindow(Window) {}
+  TvlFileCommands(const TvlFileCommands &) = delete;
+  TvlFileCommands &operator=(const TvlFileCommands &) = delete;
+
+  // The save question before the binder is left: true when the work is saved or the user chose
+  // not to save; false when the user cancelled or the save failed.
+  bool SaveQuestion_MayLeaveBinder();
+  // File > New: an empty unnamed binder, after the save question.
+  void aFileNewExecute();
+  void aFileOpenExecute();
+  // Opens PathName in place of the current binder (the caller asked the save question); false
+  // when the file did not become the binder.
+  bool OpenBinderFile(const QString &PathName);
+  bool aFileSaveExecute();
+  bool aFileSaveAsExecute();
+  // File > Close: the binder goes; an empty unnamed one takes its place.
+  void aFileCloseExecute();
+  void aFileTabNewExecute();
+  void aFileTabImportExecute();
+  // Imports the isolated tab PathName as a tab of the binder (Tab Import, a file given on the
+  // command line); false when it could not be read.
+  bool ImportTabFile(const QString &PathName);
+  void aFileTabExportExecute();
+  void aFileRecentAnyExecute(const QAction *Item);
+  // The window's title: the program's name and the binder's file name.
+  void SetCaptionForBinder();
+
+ private:
+  void OpenEmptyBinder();
+  void UpdateRecentAfterSaveAs(const QString &OldPath, const QString &NewPath);
+
+  TVellomarFm &FWindow;
+};

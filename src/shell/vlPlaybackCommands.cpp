@@ -1,0 +1,160 @@
+#include "vlPlaybackCommands.h"
+
+#include "vl09_Hint.h"
+#include "vl09_Main.h"
+#include "vl09_MyAudio.h"
+#include "vl09_Notebook.h"
+#include "vl09_Options.h"
+#include "vl09_Silence.h"
+#include "vlPlaybackSpeed.h"
+#include "vlPrompts.h"
+#include "vlTextCommands.h"
+#include "vlWindowView.h"
+#include "vlWindowViewManager.h"
+
+#include <QAction>
+#include <QCoreApplication>
+
+void TvlPlaybackCommands::RecordingStartBtnClick() {
+  const bool recording = FWindow.Parts().Audio ? FWindow.Parts().Audio->IsRecording()
+                                               : FWindow.AudioStartup().IsRecording();
+  // The check follows the recorder through the callbacks, not the click.
+  FWindow.aRecordStart->setChecked(recording);
+  if (recording) {
+    if (FWindow.Parts().Audio)
+      FWindow.Parts().Audio->Recording_Stop();
+    else
+      FWindow.AudioStartup().StopRecording();
+    return;
+  }
+  // The notes as they are now are kept before anything may go wrong with the recording.
+  if (FWindow.NotebookLink()) FWindow.NotebookLink()->SaveNotebookAsBackupNow();
+  if (!FWindow.AudioReady()) {
+    FWindow.RequestRecordingWhenReady();
+  } else {
+    TvlAudio *audio = FWindow.Parts().Audio;
+    // Playing through the speakers into a recording records the playback a second time.
+    if (audio && FOptions.FAvoidGen2Record && audio->IsPlaying()) audio->Play_Pause();
+    bool started = false;
+    if (audio) {
+      started = audio->Recording_Start();
+    } else {
+      FWindow.AudioStartup().StartRecording();
+      started = FWindow.AudioStartup().IsRecording();
+    }
+    if (started) {
+      // The protection window promised that permission to play ends with a new recording.
+      if (FWindow.Parts().Silence) FWindow.Parts().Silence->NewRecordingStarted();
+      QCoreApplication::processEvents();
+      if (FWindow.TrackPanelLink()) FWindow.TrackPanelLink()->RecordingStarted_MoveCurrentTrack();
+    } else if (Prompts().Ask(RecordingFailedText, {TPromptButton::pbYes, TPromptButton::pbNo},
+                             TPromptButton::pbNo) == TPromptButton::pbYes) {
+      FWindow.ShowOptions(QStringLiteral("Record"));
+    }
+  }
+  // Notes for the new recording start on a new line at the end of the active document.
+  TvlNotebook *nb = FWindow.Parts().Notebook;
+  RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
+  auto *view = page ? WindowViewOf(page->MyWindowView) : nullptr;
+  if (view && view->hasFocus() && page->mtcDoc) {
+    const TCaretPos last = page->mtcDoc->Document_LastCaretPos();
+    page->mtcDoc->AtPos_NoSelectionSet(last);
+    view->Caret_MoveToPos(last);
+    ViewManager().FeedKey(view, 14, Qt::NoModifier);
+  }
+}
+
+namespace {
+
+TDateTime FeatureMoment(const TTimelinePanelLink *Timelines) {
+  return Timelines ? Timelines->FeatureMoment() : 0;
+}
+
+}  // namespace
+
+void TvlPlaybackCommands::aPlayStartExecute() {
+  TvlAudio *audio = FWindow.Parts().Audio;
+  if (!audio) return;
+  // A retry only when nothing could play; after silence protection refused, asking again would
+  // override the user's answer.
+  if (audio->Play_Resume() != prNoAudio) return;
+  const TDateTime feature = FeatureMoment(FWindow.TimelinePanelLink());
+  if (feature < 100) return;
+  audio->SetPlay_Position(feature);
+  audio->Play_Resume();
+}
+
+void TvlPlaybackCommands::aPlayStopExecute() {
+  if (FWindow.Parts().Audio) FWindow.Parts().Audio->Play_Stop();
+}
+
+void TvlPlaybackCommands::aPlayInstantReplayExecute() {
+  TvlAudio *audio = FWindow.Parts().Audio;
+  if (!audio) return;
+  const double jumpBack = FOptions.FJumpBack / SecsPerDay;
+  const TDateTime feature = FeatureMoment(FWindow.TimelinePanelLink());
+  if (audio->GetPlay_Position() < 100 && feature >= 100) audio->SetPlay_Position(feature);
+  // From where playback is now, so that pressing again while it plays goes farther back.
+  TDateTime target = audio->GetPlay_Position() - jumpBack;
+  const TDateTime fileStart = audio->Play_Position_AudioStartsAt();
+  if (target <= fileStart) target = fileStart;
+  const TPlayResult result = audio->Play_From(target, vlSpeed::Natural);
+  if (result == prNoAudio && feature >= 100) {
+    audio->SetPlay_Position(feature - jumpBack);
+    audio->Play_Resume();
+  }
+  FWindow.SetSpeed(vlSpeed::Natural);
+}
+
+void TvlPlaybackCommands::aPlaySegmentExecute() {
+  TvlAudio *audio = FWindow.Parts().Audio;
+  if (!audio) return;
+  if (audio->IsPlaying()) {
+    audio->Play_Pause();
+    ShowTranscriptionHint();
+    return;
+  }
+  TPlayResult result = audio->Play_Segment(FOptions.FLockstepOverlap, FOptions.FLockstepLength);
+  const TDateTime feature = FeatureMoment(FWindow.TimelinePanelLink());
+  if (result == prNoAudio && feature >= 100) {
+    audio->SetPlay_Position(feature);
+    result = audio->Play_Segment(FOptions.FLockstepOverlap, FOptions.FLockstepLength);
+  }
+  if (result == prOkay) ShowTranscriptionHint();
+}
+
+void TvlPlaybackCommands::ShowTranscriptionHint() {
+  if (FWindow.Hint()) {
+    const QPoint topCentre = FWindow.mapToGlobal(QPoint(FWindow.width() / 2, 40));
+    FWindow.Hint()->ShowIt(TranscriptionHintText, topCentre, 30000);
+  }
+  FWindow.TranscriptionPnl()->hide();
+}
+
+bool TvlPlaybackCommands::TranscriptionHintActive() const {
+  return FWindow.Hint() && FWindow.Hint()->TranscriptionMode();
+}
+
+void TvlPlaybackCommands::aButtonStopBothExecute() {
+  if (TvlAudio *audio = FWindow.Parts().Audio) {
+    if (audio->IsPlaying()) audio->Play_Pause();
+    if (audio->IsRecording()) audio->Recording_Stop();
+    return;
+  }
+  FWindow.AudioStartup().StopPlaying();
+  FWindow.AudioStartup().StopRecording();
+}
+
+void TvlPlaybackCommands::PlayFromCaretExecute() {
+  TvlAudio *audio = FWindow.Parts().Audio;
+  TvlNotebook *nb = FWindow.Parts().Notebook;
+  RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
+  if (!audio || !page || !page->mtcDoc) return;
+  TDateTime when = 0;
+  if (auto *view = WindowViewOf(page->MyWindowView))
+    when = view->CaretMoment();
+  else
+    when = page->mtcDoc->Timestamp_GetForCharacter(page->mtcDoc->FAtPos).FEffectiveDT;
+  if (when < 100) return;
+  audio->Play_From(when, FWindow.Speed());
+}

@@ -1,0 +1,37 @@
+#pragma once
+// TvlPlaybackCommands: the Record and Play menus' commands: start and stop a recording, play,
+// instant replay, the transcription segments, stop both, and play from the text at the caret.
+// They act on the audio facade of the window's parts, ask silence protection through it, and
+// read the jump-back and segment lengths from the options; the speed and volume bars are the
+// window's.
+//
+// Owned by the main window, which it must not outlive. User-interface thread only.
+
+class TVellomarFm;
+class TvlOptions;
+
+class TvlPlaybackCommands {
+ public:
+  TvlPlaybackCommands(TVellomarFm &Window, TvlOptions &Options)
+      : FWindow(Window), FOptions(Options) {}
+  TvlPlaybackCommands(const TvlPlaybackCommands &) = delete;
+  TvlPlaybackCommands &operator=(const TvlPlaybackCommands &) = delete;
+
+  // Record > Start or Stop: before audio is ready the start waits for it; notes for the new
+  // recording start on a new line at the end of the active document.
+  void RecordingStartBtnClick();
+  void aPlayStartExecute();
+  void aPlayStopExecute();
+  void aPlayInstantReplayExecute();
+  void aPlaySegmentExecute();
+  void aButtonStopBothExecute();
+  // Plays from the moment of the text at the active page's caret.
+  void PlayFromCaretExecute();
+  bool TranscriptionHintActive() const;
+  // The hint that a segment played: the Pause key or Ctrl+T plays the next.
+  void ShowTranscriptionHint();
+
+ private:
+  TVellomarFm &FWindow;
+  TvlOptions &FOptions;
+};
