@@ -69,6 +69,39 @@ double BestCorrelation(const std::vector<double> &Signal, const std::vector<doub
   return best;
 }
 
+// Each burst found in what was heard must have sounded where the positions sampled around that
+// moment put it, within Tolerance milliseconds; returns how many were checked.
+int CheckBurstsAgainstPositions(TCaptureLog &Heard, int Rate,
+                                const std::vector<std::pair<std::int64_t, int>> &Positions,
+                                const std::vector<int> &Bursts, double Tolerance) {
+  int matched = 0;
+  for (double at : FindBursts(Heard.Samples(), Rate, 8000)) {
+    const std::int64_t moment = Heard.MicrosAt(at);
+    const auto after =
+        std::lower_bound(Positions.begin(), Positions.end(), std::make_pair(moment, INT_MIN));
+    if (after == Positions.begin() || after == Positions.end()) continue;
+    const auto before = after - 1;
+    const double share = double(moment - before->first) / double(after->first - before->first);
+    const double reported = before->second + share * (after->second - before->second);
+    const int expected = *std::min_element(Bursts.begin(), Bursts.end(), [&](int a, int b) {
+      return std::abs(a - reported) < std::abs(b - reported);
+    });
+    EXPECT_NEAR(reported, expected, Tolerance) << "burst heard " << at << " ms into the capture";
+    ++matched;
+  }
+  return matched;
+}
+
+// A null sink that has been idle plays its next step only when its idle step (up to 2 s) has run
+// out, while the server's clock for a new stream already runs: a short silence wakes it. Sound
+// cards rewind instead and need nothing of the kind.
+void WakeSink(TAmp3dj &Player, TEventLog &Log, const QString &Silence) {
+  ASSERT_EQ(Player.LoadSound(0, Silence), NOERROR);
+  ASSERT_EQ(Player.PlaySound(0), NOERROR);
+  ASSERT_TRUE(WaitFor([&] { return Log.Count(QStringLiteral("Done")) == 1; }, 5000));
+  Log.Clear();
+}
+
 }  // namespace
 
 TEST_F(PulseDaemon, SpeechPlayedIntoASink_IsRecordedFromItsMonitor) {
@@ -153,13 +186,7 @@ TEST_F(PulseDaemon, BurstsArriveWhereTheReportedPositionSays_AtNaturalAndOneAndA
     std::unique_ptr<TAudioCaptureStream> monitor =
         Backend->OpenCapture(QStringLiteral("vl_out.monitor"), rate, 1, heard, error);
     ASSERT_TRUE(monitor) << error.toStdString();
-    // A null sink that has been idle plays its next step only when its idle step (up to 2 s)
-    // has run out, while the server's clock for a new stream already runs: wake it with a short
-    // silence first. Sound cards rewind instead and need nothing of the kind.
-    ASSERT_EQ(player.LoadSound(0, silence), NOERROR);
-    ASSERT_EQ(player.PlaySound(0), NOERROR);
-    ASSERT_TRUE(WaitFor([&] { return log.Count(QStringLiteral("Done")) == 1; }, 5000));
-    log.Clear();
+    WakeSink(player, log, silence);
 
     ASSERT_EQ(player.LoadSound(0, path), NOERROR);
     ASSERT_EQ(player.SetTempoPerc(0, tempo), NOERROR);
@@ -177,23 +204,57 @@ TEST_F(PulseDaemon, BurstsArriveWhereTheReportedPositionSays_AtNaturalAndOneAndA
     WaitFor([] { return false; }, 200);
     monitor.reset();
 
-    int matched = 0;
-    for (double at : FindBursts(heard.Samples(), rate, 8000)) {
-      const std::int64_t moment = heard.MicrosAt(at);
-      const auto after =
-          std::lower_bound(positions.begin(), positions.end(), std::make_pair(moment, INT_MIN));
-      if (after == positions.begin() || after == positions.end()) continue;
-      const auto before = after - 1;
-      const double share = double(moment - before->first) / double(after->first - before->first);
-      const double reported = before->second + share * (after->second - before->second);
-      const int expected = *std::min_element(bursts.begin(), bursts.end(), [&](int a, int b) {
-        return std::abs(a - reported) < std::abs(b - reported);
-      });
-      EXPECT_NEAR(reported, expected, 30) << "burst heard " << at << " ms into the capture";
-      ++matched;
-    }
-    EXPECT_EQ(matched, static_cast<int>(bursts.size()));
+    EXPECT_EQ(CheckBurstsAgainstPositions(heard, rate, positions, bursts, 30),
+              static_cast<int>(bursts.size()));
   }
+}
+
+TEST_F(PulseDaemon, APausedPlayerHoldsItsPosition_AndGoesOnFromItAfterTheResume) {
+  VL_SKIP_TIMING_WHEN_INSTRUMENTED();
+  const int rate = 44100;
+  const QString path = Folder.File(QStringLiteral("bursts.wav"));
+  ASSERT_TRUE(WriteSound(path, rate, 1, BurstSamples(rate, 6300, {3000, 4000, 5000, 6000})));
+  const QString silence = Folder.File(QStringLiteral("silence.wav"));
+  ASSERT_TRUE(WriteSound(silence, rate, 1, std::vector<std::int16_t>(rate / 5)));
+
+  TAmp3dj player(Backend);
+  TEventLog log;
+  log.Watch(player);
+  ASSERT_EQ(player.InitDJSystem(2), NOERROR);
+  const int output = OutputNamed(player, QStringLiteral("VellomarOut"));
+  ASSERT_GT(output, 0);
+  ASSERT_EQ(player.SetPlayerOutputDevice(0, output), NOERROR);
+  WakeSink(player, log, silence);
+
+  ASSERT_EQ(player.LoadSound(0, path), NOERROR);
+  ASSERT_EQ(player.SeekSound(0, 2500), NOERROR);
+  ASSERT_EQ(player.PlaySound(0), NOERROR);
+  ASSERT_TRUE(WaitFor([&] { return player.GetCurrentPos() >= 3400; }, 10000));
+  const int atPause = player.GetCurrentPos();
+  ASSERT_EQ(player.PauseSound(0), NOERROR);
+  // The server plays on until it takes the pause, and says where it stopped a moment later
+  // (hundreds of milliseconds on a loaded machine); a second of pause is not a second on.
+  WaitFor([] { return false; }, 1000);
+  const int held = player.GetCurrentPos();
+  EXPECT_LT(held - atPause, 500);
+  EXPECT_LT(held, 4000);
+
+  // From the resume on the position runs no faster than the clock, give or take what the server
+  // renders ahead at the restart: the readings taken before the pause are not carried on across
+  // it (that would put the position up to the whole buffer, half a second, ahead).
+  const std::int64_t resumed = SteadyMicros();
+  ASSERT_EQ(player.PlaySound(0), NOERROR);
+  std::vector<std::pair<std::int64_t, int>> positions;  // (moment, reported position)
+  WaitFor(
+      [&] {
+        SamplePosition(positions, [&] { return player.GetCurrentPos(); });
+        return log.Count(QStringLiteral("Done")) == 1;
+      },
+      15000);
+  ASSERT_EQ(log.Count(QStringLiteral("Done")), 1);
+  for (const auto &[moment, position] : positions)
+    EXPECT_LE(position - held, (moment - resumed) / 1000 + 250) << (moment - resumed) / 1000;
+  EXPECT_EQ(player.GetCurrentPos(), 6300);
 }
 
 TEST_F(PulseDaemon, DeviceRemovedWhileRecording_EndsTheRecordingWithItsFileIntact) {

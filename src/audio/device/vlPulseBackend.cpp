@@ -183,6 +183,10 @@ class TPulseBackend::TPlayback final : public TAudioPlaybackStream {
   ~TPlayback() override {
     TLoopLock lock(FBackend.FLoop);
     if (FTimer) pa_threaded_mainloop_get_api(FBackend.FLoop)->time_free(FTimer);
+    if (FTimingRequest) {
+      pa_operation_cancel(FTimingRequest);
+      pa_operation_unref(FTimingRequest);
+    }
     if (FStream) ReleaseStream(FStream);
   }
 
@@ -196,6 +200,7 @@ class TPulseBackend::TPlayback final : public TAudioPlaybackStream {
     }
     pa_stream_set_state_callback(FStream, &TPlayback::StateChanged, this);
     pa_stream_set_write_callback(FStream, &TPlayback::Writable, this);
+    pa_stream_set_underflow_callback(FStream, &TPlayback::Underflowed, this);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = static_cast<std::uint32_t>(
@@ -204,8 +209,10 @@ class TPulseBackend::TPlayback final : public TAudioPlaybackStream {
     attr.minreq = static_cast<std::uint32_t>(-1);
     attr.fragsize = static_cast<std::uint32_t>(-1);
     const QByteArray name = Sink.toUtf8();
-    const auto flags = static_cast<pa_stream_flags_t>(
-        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+    // No PA_STREAM_INTERPOLATE_TIMING: the position is worked out from the server's readings
+    // (PlayedFrames), not from libpulse's smoothed clock.
+    const auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
     if (pa_stream_connect_playback(FStream, Sink.isEmpty() ? nullptr : name.constData(), &attr,
                                    flags, nullptr, nullptr) < 0) {
       Error = FBackend.ContextError();
@@ -216,6 +223,7 @@ class TPulseBackend::TPlayback final : public TAudioPlaybackStream {
       return false;
     }
     Fill();
+    RequestTiming();
     FTimer = pa_context_rttime_new(FBackend.FContext, pa_rtclock_now() + kFillPeriodUSecs,
                                    &TPlayback::TimerFired, this);
     return true;
@@ -223,18 +231,37 @@ class TPulseBackend::TPlayback final : public TAudioPlaybackStream {
 
   void SetPaused(bool Paused) override {
     TLoopLock lock(FBackend.FLoop);
+    FPaused = Paused;
+    DistrustReadings();
     if (pa_operation *op = pa_stream_cork(FStream, Paused ? 1 : 0, nullptr, nullptr))
       pa_operation_unref(op);
   }
 
+  // What the server last measured (its read index less the sink's latency, at the moment it
+  // answered), carried on at the stream's rate since then while it was playing. libpulse's own
+  // interpolated clock is not used: it extrapolates with a rate fitted to sparse updates, and
+  // on a loaded machine, where the updates come late and irregularly, it ran several per cent
+  // fast and then stood still well ahead of the sound (and ran on through underruns). Here the
+  // readings come every few milliseconds (TimerFired), each is exact for its own moment, and
+  // the estimate never passes the frames written: at an underrun the position waits with the
+  // sound.
   std::int64_t PlayedFrames() const override {
     TLoopLock lock(FBackend.FLoop);
-    pa_usec_t time = 0;
-    if (pa_stream_get_time(FStream, &time) == 0) {
-      const auto frames =
-          static_cast<std::int64_t>(time * static_cast<pa_usec_t>(FRate) / PA_USEC_PER_SEC);
-      FPlayed = std::max(FPlayed, frames);
+    const pa_timing_info *timing = pa_stream_get_timing_info(FStream);
+    if (!timing || timing->read_index_corrupt) return FPlayed;
+    const std::int64_t rate = FRate;
+    std::int64_t heard =
+        std::max<std::int64_t>(0, timing->read_index) / static_cast<std::int64_t>(FFrameBytes) -
+        static_cast<std::int64_t>(timing->sink_usec) * rate /
+            static_cast<std::int64_t>(PA_USEC_PER_SEC);
+    if (timing->playing && !FPaused && FAnswered >= FTrustedFrom) {
+      timeval now{};
+      pa_gettimeofday(&now);
+      const std::int64_t elapsed = static_cast<std::int64_t>(pa_timeval_load(&now)) -
+                                   static_cast<std::int64_t>(pa_timeval_load(&timing->timestamp));
+      if (elapsed > 0) heard += elapsed * rate / static_cast<std::int64_t>(PA_USEC_PER_SEC);
     }
+    FPlayed = std::max(FPlayed, std::min(heard, FWritten));
     return FPlayed;
   }
 
@@ -273,6 +300,7 @@ class TPulseBackend::TPlayback final : public TAudioPlaybackStream {
         break;
       }
       pa_stream_write(FStream, buffer, got * FFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
+      FWritten += static_cast<std::int64_t>(got);
       writable -= got * FFrameBytes;
       if (got < frames) {
         empty = true;
@@ -291,9 +319,35 @@ class TPulseBackend::TPlayback final : public TAudioPlaybackStream {
     static_cast<TPlayback *>(User)->Fill();
   }
 
+  // Main-loop thread: asks the server for a fresh reading unless one is on its way.
+  void RequestTiming() {
+    if (FTimingRequest) {
+      if (pa_operation_get_state(FTimingRequest) == PA_OPERATION_RUNNING) return;
+      pa_operation_unref(FTimingRequest);
+      FTimingRequest = nullptr;
+    }
+    if (pa_stream_get_state(FStream) != PA_STREAM_READY) return;
+    FTimingRequest = pa_stream_update_timing_info(FStream, &TPlayback::TimingAnswered, this);
+    if (FTimingRequest) ++FRequested;
+  }
+
+  // Under the main loop's lock: the stream stopped or started since the readings at hand were
+  // taken, so they are not carried on until the answer to a request made from now on. The
+  // server answers in order.
+  void DistrustReadings() { FTrustedFrom = FRequested + 1; }
+
+  static void TimingAnswered(pa_stream *, int, void *User) {
+    ++static_cast<TPlayback *>(User)->FAnswered;
+  }
+
+  static void Underflowed(pa_stream *, void *User) {
+    static_cast<TPlayback *>(User)->DistrustReadings();
+  }
+
   static void TimerFired(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *User) {
     auto *self = static_cast<TPlayback *>(User);
     self->Fill();
+    self->RequestTiming();
     pa_context_rttime_restart(self->FBackend.FContext, self->FTimer,
                               pa_rtclock_now() + kFillPeriodUSecs);
   }
@@ -320,7 +374,14 @@ class TPulseBackend::TPlayback final : public TAudioPlaybackStream {
   bool FDrainRequested = false;  // main-loop thread only
   bool FFailed = false;          // main-loop thread only
   std::atomic<bool> FDrained{false};
-  mutable std::int64_t FPlayed = 0;  // under the main loop's lock
+  // Under the main loop's lock:
+  mutable std::int64_t FPlayed = 0;
+  std::int64_t FWritten = 0;  // frames handed to the server
+  bool FPaused = false;
+  pa_operation *FTimingRequest = nullptr;
+  std::uint64_t FRequested = 0;    // timing requests made
+  std::uint64_t FAnswered = 0;     // of those, answered
+  std::uint64_t FTrustedFrom = 0;  // the first request whose answer may be carried on
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -5,8 +5,8 @@
 // Capture streams are pinned to their device: when the device disappears the stream fails and the
 // recording ends cleanly, rather than going on silently from another microphone. Playback streams
 // may move between sinks. The position of a playback stream is the server's own account of what
-// has been heard (its stream time, with the sink's latency taken off and interpolated between
-// updates).
+// has been heard: its latest reading of the stream (read index less the sink's latency), carried
+// on at the stream's rate since the moment it was taken, and never past the frames written.
 //
 // Threads: the public methods run on the user-interface thread or a component's worker and take
 // the main loop's lock for short moments; the main loop's thread runs the stream callbacks, which
