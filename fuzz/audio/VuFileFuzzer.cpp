@@ -47,7 +47,7 @@ void Write(const QString &Path, const QByteArray &Bytes) {
 bool Same(const std::vector<TvuDatum> &A, const std::vector<TvuDatum> &B) {
   if (A.size() != B.size()) return false;
   for (std::size_t i = 0; i < A.size(); ++i)
-    if (A[i].Peak != B[i].Peak || A[i].Zero != B[i].Zero || A[i].MS != B[i].MS) return false;
+    if (A[i].Peak != B[i].Peak || A[i].Drift != B[i].Drift || A[i].MS != B[i].MS) return false;
   return true;
 }
 
