@@ -78,8 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *Data, std::size_t Size
   std::vector<TvuDatum> expected;
   for (qsizetype at = 0; at + 8 <= bytes.size(); at += 8) {
     const std::int16_t peak = qFromLittleEndian<qint16>(bytes.constData() + at);
+    const std::int16_t drift = qFromLittleEndian<qint16>(bytes.constData() + at + 2);
     const std::int32_t ms = qFromLittleEndian<qint32>(bytes.constData() + at + 4);
-    if (ms >= 0) expected.push_back({std::int16_t(peak < 0 ? 0 : peak), 0, ms});
+    if (ms >= 0) expected.push_back({std::int16_t(peak < 0 ? 0 : peak), drift, ms});
   }
 
   const TDateTime start = RecordingStartFromName(recording);
