@@ -258,7 +258,9 @@ void TvlProgram::OpenBinder(const QString &PathName) {
     TraceWrite(QStringLiteral("Opening the binder ") + PathName + QStringLiteral(": ") + problems);
     Prompts().Message(problems.trimmed(), TPromptIcon::piWarning);
   }
-  RememberSavedBookmarks();
+  // Remembered at once, not at a normal exit: a start after a crash in this very session must
+  // open this binder, where its journal is replayed.
+  BinderSavedOrOpened();
 }
 
 // ---------------------------------------------------------------------------------------------

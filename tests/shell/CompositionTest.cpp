@@ -341,6 +341,27 @@ TEST(Composition, TheTitleNamesTheBinderAfterStartUpAndAfterEveryFileCommand) {
   }
 }
 
+TEST(Composition, TheBinderOpenedAtStartUpIsRememberedOnDiskBeforeAnyExit) {
+  // A program killed during its first session must find the binder it was typing into at the
+  // next start, not an unnamed one: the settings file names it as soon as it is open.
+  TFreshFolder files;
+  const QString lecture = files.File(S("Lecture.vl"));
+  {
+    TStartedProgram first;
+    first.ActivePage()->View().InsertCommittedText(S("notes"));
+    TTestEnvironment::TestPrompts().ScriptFileName(lecture);
+    first.MenuItem(S("&File"), S("Save &As ..."))->trigger();
+  }
+  for (const bool asExample : {true, false}) {
+    SCOPED_TRACE(asExample ? "the example of a first start" : "the binder the settings name");
+    TStartedProgram run(asExample ? lecture : QString(), asExample ? QString() : lecture);
+    ASSERT_EQ(run.Program->Notebook()->BinderPathName(), lecture);
+    TRegistryData onDisk{run.Folder.File(S("2009.ini"))};
+    onDisk.OnApplicationOpen_ReadFromRegistry();
+    EXPECT_EQ(onDisk.GetValue(S("AutoOpenBinder")), lecture);
+  }
+}
+
 TEST(Composition, TheLevelStripAboveTheVerticalTimelineShowsTheInputLevelWhileRecording) {
   TStartedProgram run;
   ASSERT_TRUE(run.Window->AudioReady());
