@@ -275,7 +275,11 @@ int main(int argc, char *argv[]) {
       std::fflush(stdout);
       QTimer::singleShot(0, &fm, [&] {
         fm.close();
-        if (fm.FormCloseDone()) QCoreApplication::quit();
+        if (!fm.FormCloseDone())
+          // Nobody is there to answer the save question, and a script must not wait for ever:
+          // the changes stay in the binder's journal, and the next start gives them back.
+          std::fprintf(stderr, "The window did not close; unsaved changes stay in the journal.\n");
+        QCoreApplication::quit();
       });
     });
   }

@@ -588,11 +588,14 @@ QString TvlNotebookBinder::Open(const QString &PathName, bool Recover) {
             readPath, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
       }
       QByteArray kept;
-      if (Recover) RecoverJournal(TvlBinderJournal::JournalPathFor(named), base, tabs, kept);
+      bool recovered = false;
+      if (Recover)
+        recovered = RecoverJournal(TvlBinderJournal::JournalPathFor(named), base, tabs, kept);
       FBinderPathName = named;
       FTabs.Tabs_ReplaceAll(std::move(tabs), activeTab);
-      // Recovered changes are unsaved changes.
-      if (!kept.isEmpty()) FTabsChanged = true;
+      // Recovered changes are unsaved changes. Records that change nothing the user would miss
+      // (the blank tab on offer, added as every binder opens) are carried on, not asked about.
+      if (recovered) FTabsChanged = true;
       if (Recover) BeginJournal(named, base, kept);
       // Typing into an unnamed binder that the program left unsaved is offered back: File >
       // Close opens the unnamed binder, which replays it.
@@ -671,14 +674,14 @@ QString RecoveredText(const RJournalReplay &R, bool Unnamed) {
 
 }  // namespace
 
-void TvlNotebookBinder::RecoverJournal(const QString &JournalPath, const RJournalBase &Opened,
+bool TvlNotebookBinder::RecoverJournal(const QString &JournalPath, const RJournalBase &Opened,
                                        std::vector<RvlLoadedTab> &Tabs, QByteArray &Kept) {
   QFile file(JournalPath);
-  if (!file.exists()) return;
+  if (!file.exists()) return false;
   if (!file.open(QIODevice::ReadOnly)) {
     FRecoveryMessage = QStringLiteral("The journal \"") + JournalPath +
                        QStringLiteral("\" could not be read: ") + file.errorString();
-    return;
+    return false;
   }
   const QByteArray bytes = file.readAll();
   file.close();
@@ -693,20 +696,20 @@ void TvlNotebookBinder::RecoverJournal(const QString &JournalPath, const RJourna
   };
   if (!read.IsJournal) {
     if (!bytes.isEmpty()) setAside(QStringLiteral("it is not a journal"));
-    return;
+    return false;
   }
   if (read.Records.empty()) {
     if (read.Damaged) setAside(read.Problem);
-    return;
+    return false;
   }
   const RJournalBase &began = read.Records[0].Base;
   if (!began.SameFile(Opened)) {
     setAside(QStringLiteral("the binder \"") +
              (Opened.PathName.isEmpty() ? QStringLiteral("(unnamed)") : Opened.PathName) +
              QStringLiteral("\" is not the file the journal continues; it was changed elsewhere"));
-    return;
+    return false;
   }
-  if (read.Records.size() == 1 && !read.Damaged) return;
+  if (read.Records.size() == 1 && !read.Damaged) return false;
   TLoadedTabsForReplay target(Tabs);
   const RJournalReplay r = Journal_Replay(read, target);
   const std::size_t applied = static_cast<std::size_t>(r.Records);
@@ -731,12 +734,19 @@ void TvlNotebookBinder::RecoverJournal(const QString &JournalPath, const RJourna
                                   (copied ? aside : JournalPath) + QLatin1Char('"'));
     TraceWrite(QStringLiteral("Journal stopped: ") + r.Problem);
   }
+  return r.TypedChars + r.PastedChars + r.OtherEdits > 0;
 }
 
 bool TvlNotebookBinder::UnnamedJournalHoldsChanges() {
   QFile file(TvlBinderJournal::JournalPathFor(QString()));
   if (!file.open(QIODevice::ReadOnly)) return false;
-  return Journal_Read(file.readAll()).Records.size() > 1;
+  // The blank tab on offer, added as the binder opened, is not a change; fonts come with edits.
+  const RJournalRead read = Journal_Read(file.readAll());
+  return std::any_of(read.Records.begin() + (read.Records.empty() ? 0 : 1), read.Records.end(),
+                     [](const RJournalRecord &R) {
+                       if (R.Kind == TJournalKind::FontDef) return false;
+                       return R.Kind != TJournalKind::TabAdded || !R.Title.trimmed().isEmpty();
+                     });
 }
 
 void TvlNotebookBinder::BeginJournal(const QString &BinderPathName, const RJournalBase &Base,

@@ -207,8 +207,9 @@ class TvlNotebookBinder {
   QString ReadBinder(TvlXmlIn &In, bool &Usable, std::vector<RvlLoadedTab> &Tabs, int &ActiveTab);
   QString Open(const QString &PathName, bool Recover);
   // Replays the journal of the binder about to be opened onto its tabs; Kept gets the records
-  // applied, for the journal that continues them.
-  void RecoverJournal(const QString &JournalPath, const RJournalBase &Opened,
+  // applied, for the journal that continues them. True when they changed anything the user
+  // would miss.
+  bool RecoverJournal(const QString &JournalPath, const RJournalBase &Opened,
                       std::vector<RvlLoadedTab> &Tabs, QByteArray &Kept);
   void BeginJournal(const QString &BinderPathName, const RJournalBase &Base,
                     const QByteArray &Kept = QByteArray());

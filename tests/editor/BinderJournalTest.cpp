@@ -112,6 +112,40 @@ TEST_F(BinderJournalTest, TypingAfterTheLastSaveComesBackWithOneMessage) {
   EXPECT_TRUE(FilesLike(Folder.Path(), QStringLiteral("*not applied*")).isEmpty());
 }
 
+// Every opening adds the blank tab on offer, and a kill then leaves a journal that holds only
+// that: the next opening replays it quietly and has nothing to ask about at close.
+TEST_F(BinderJournalTest, AJournalHoldingOnlyTheBlankTabOnOfferIsNoUnsavedChange) {
+  {
+    TvlTabList tabs;
+    auto binder = Open(tabs, Path);
+    tabs.Add(QStringLiteral(" "));
+    binder->Journal().TabAdded(2);
+    binder->Journal().Flush();
+    WriteAllBytes(Folder.File(QStringLiteral("kept")), ReadAllBytes(binder->Journal().PathName()));
+  }
+  QFile::remove(Folder.File(QStringLiteral("Notes.vlJournal")));
+  QFile::rename(Folder.File(QStringLiteral("kept")),
+                Folder.File(QStringLiteral("Notes.vlJournal")));
+  TvlTabList tabs;
+  auto binder = Open(tabs, Path);
+  EXPECT_EQ(tabs.Tabs.size(), 3u);
+  EXPECT_TRUE(binder->LastRecoveryMessage().isEmpty());
+  EXPECT_TRUE(binder->Binder_IsCompeletelySaved());
+  // A titled tab is a change the user would miss.
+  tabs.Add(QStringLiteral("Questions"));
+  binder->Journal().TabAdded(3);
+  binder->Journal().Flush();
+  WriteAllBytes(Folder.File(QStringLiteral("kept")), ReadAllBytes(binder->Journal().PathName()));
+  binder.reset();
+  QFile::remove(Folder.File(QStringLiteral("Notes.vlJournal")));
+  QFile::rename(Folder.File(QStringLiteral("kept")),
+                Folder.File(QStringLiteral("Notes.vlJournal")));
+  TvlTabList again;
+  auto third = Open(again, Path);
+  EXPECT_EQ(again.Tabs.size(), 4u);
+  EXPECT_FALSE(third->Binder_IsCompeletelySaved());
+}
+
 TEST_F(BinderJournalTest, ASaveDuringTypingStartsANewJournalAndABackupToo) {
   {
     TvlTabList tabs;
