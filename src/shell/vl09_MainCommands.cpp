@@ -90,6 +90,10 @@ void TVellomarFm::CreateCommandActions() {
   // Help last. Record and Play are filled again in the table's order.
   FEditMenu = new QMenu(QStringLiteral("&Edit"), this);
   menuBar()->insertMenu(FRecordMenu->menuAction(), FEditMenu);
+  FFormatMenu = new QMenu(QStringLiteral("F&ormat"), this);
+  menuBar()->insertMenu(FRecordMenu->menuAction(), FFormatMenu);
+  QMenu *colorMenu = nullptr;
+  QMenu *highlightMenu = nullptr;
   FOptionsMenu = new QMenu(QStringLiteral("&Options"), this);
   menuBar()->insertMenu(FToolsMenu->menuAction(), FOptionsMenu);
   FHelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -115,6 +119,18 @@ void TVellomarFm::CreateCommandActions() {
         FFileMenu->insertAction(beforeRecent, a);
         break;
       case TActionPlace::apEdit: FEditMenu->addAction(a); break;
+      case TActionPlace::apFormat: FFormatMenu->addAction(a); break;
+      case TActionPlace::apFormatColor:
+        if (!colorMenu) {
+          FFormatMenu->addSeparator();
+          colorMenu = FFormatMenu->addMenu(QStringLiteral("Text &Colour"));
+        }
+        colorMenu->addAction(a);
+        break;
+      case TActionPlace::apFormatHighlight:
+        if (!highlightMenu) highlightMenu = FFormatMenu->addMenu(QStringLiteral("&Highlight"));
+        highlightMenu->addAction(a);
+        break;
       case TActionPlace::apRecord: FRecordMenu->addAction(a); break;
       case TActionPlace::apPlay: FPlayMenu->addAction(a); break;
       case TActionPlace::apSpeed:
@@ -154,6 +170,10 @@ void TVellomarFm::CreateCommandActions() {
     }
   }
   OpenUrl = [](const QUrl &Url) { return QDesktopServices::openUrl(Url); };
+
+  aFileExit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+  // The shortcuts show in pop-up menus too (the text's own menu holds some of these actions).
+  for (QAction *a : std::as_const(FActions)) a->setShortcutVisibleInContextMenu(true);
 
   // Pictures and tips.
   Action(QStringLiteral("aEditFind"))->setIcon(GlyphIcon(QStringLiteral("\U0001F50D"), Qt::black));
@@ -494,6 +514,13 @@ bool TVellomarFm::CommandKeyFilter(QObject *Watched, QEvent *Event) {
   if (widget->window() != this) return false;
   if (type == QEvent::KeyPress) {
     auto *key = static_cast<QKeyEvent *>(Event);
+    // Any key but the ones that go on transcribing takes the transcription hint away.
+    const bool nextSegmentKey =
+        key->key() == Qt::Key_Pause ||
+        (key->key() == Qt::Key_T && key->modifiers().testFlag(Qt::ControlModifier));
+    if (!nextSegmentKey && !key->isAutoRepeat() && key->key() != Qt::Key_Control &&
+        key->key() != Qt::Key_Shift)
+      FPlayback->HideTranscriptionHint();
     if (key->key() == Qt::Key_Pause) {
       TvlAudio *audio = FParts.Audio;
       if (audio && audio->IsPlaying()) {

@@ -110,10 +110,15 @@ class TOptionsFm : public QDialog {
   QRadioButton *OpenDocTopRB, *OpenDocSavedRB, *OpenDocBottomRB;
   QRadioButton *SpellBackgroundRB, *SpellBatchRB;
   QCheckBox *SpellAutoFixCB;
+  QCheckBox *AutoBulletsCB;
+  QCheckBox *PrintParagraphTimesCB;
+  QPushButton *WordProcessorDefaultsBtn;
 
   // "Timeline"
   QSlider *WordsPerMinuteTB;
+  QLabel *WordsPerMinuteLbl;
   QSlider *VertTimelineContrastTB;
+  QPushButton *TimelineDefaultsBtn;
 
  public Q_SLOTS:
   void accept() override;

@@ -26,6 +26,9 @@ enum class TActionPlace {
   apFile,      // File, the binder's commands before the recent files
   apFileTabs,  // File, the tabs' commands after them (a separator between)
   apEdit,
+  apFormat,           // Format, the text commands the text tool bar also holds
+  apFormatColor,      // Format > Text Colour
+  apFormatHighlight,  // Format > Highlight
   apRecord,
   apPlay,
   apSpeed,  // Play > Speed

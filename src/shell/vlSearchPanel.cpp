@@ -2,6 +2,7 @@
 
 #include "vl09_Notebook.h"
 #include "vlGuard.h"
+#include "vlPrintLayout.h"
 #include "vlWindowView.h"
 
 #include <QComboBox>
@@ -13,6 +14,8 @@
 #include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -106,24 +109,52 @@ void TSearchPanel::SetNotebook(TvlNotebook *Notebook) {
   FNotebook->DocumentSearch = [](TDocument &Doc, int TabIndex, const QString &Header,
                                  QListWidget *ListBox, const QString &Query) {
     const std::vector<TDocument::RSearchHit> hits = Doc.Search_Hits(Query);
-    if (hits.empty() || !ListBox) return static_cast<int>(hits.size());
-    ListBox->addItem(QStringLiteral("* H=") + Header);
+    if (!ListBox) return static_cast<int>(hits.size());
     for (const TDocument::RSearchHit &h : hits) {
-      const QString prefix =
-          QStringLiteral("- T=%1 S=%2 C=%3 D=").arg(TabIndex).arg(h.SN).arg(h.CX) + h.Before;
-      auto *item = new QListWidgetItem(prefix + h.Hit + h.After, ListBox);
+      const RResultLine line = ResultLine(Doc, Header, h);
+      auto *item = new QListWidgetItem(line.Text, ListBox);
+      item->setToolTip(h.Before + h.Hit + h.After);
       item->setData(TabRole, TabIndex);
       item->setData(SectionRole, h.SN);
       item->setData(CharRole, h.CX);
-      item->setData(HitStartRole, static_cast<int>(prefix.size()));
+      item->setData(HitStartRole, line.HitStart);
       item->setData(HitLengthRole, static_cast<int>(h.Hit.size()));
     }
     return static_cast<int>(hits.size());
   };
 }
 
+TSearchPanel::RResultLine TSearchPanel::ResultLine(const TDocument &Doc, const QString &TabTitle,
+                                                   const TDocument::RSearchHit &Hit) {
+  static const QString dot = QStringLiteral(" \u00B7 ");
+  static const QString ellipsis = QStringLiteral("\u2026");
+  QString text = TabTitle.trimmed().isEmpty() ? QStringLiteral("(untitled)") : TabTitle.trimmed();
+  text += dot;
+  TDateTime when = 0;
+  if (const TParagraph *p = Doc.Paragraph_FromSectionNum(Hit.SN);
+      p && Hit.CX >= 1 && Hit.CX <= p->High()) {
+    const RvlTimestamp ts = p->Timestamp_Get(Hit.CX);
+    when = ts.FEffectiveDT >= 100 ? ts.FEffectiveDT : ts.RealDT;
+  }
+  if (const QString time = TvlPrintLayout::MomentText(when); !time.isEmpty()) text += time + dot;
+  // A few words either side of the hit: the panel is narrow, the tool tip holds the rest.
+  QString before = Hit.Before;
+  if (before.size() > ContextBefore) before = ellipsis + before.right(ContextBefore).trimmed();
+  QString after = Hit.After;
+  if (after.size() > ContextAfter) after = after.left(ContextAfter).trimmed() + ellipsis;
+  text += before;
+  const int start = static_cast<int>(text.size());
+  text += Hit.Hit + after;
+  // Line breaks and tabs of the notes would break the one-line list.
+  for (QChar &c : text)
+    if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+        c == QChar::ParagraphSeparator)
+      c = QLatin1Char(' ');
+  return RResultLine{text, start};
+}
+
 QString TSearchPanel::NotFoundText(const QString &Text) {
-  return QStringLiteral("* H=Search string \"") + Text + QStringLiteral("\" not found.");
+  return QStringLiteral("Search string \"") + Text + QStringLiteral("\" not found.");
 }
 
 void TSearchPanel::RememberInHistory(const QString &Text) {
@@ -143,7 +174,6 @@ void TSearchPanel::Search(const QString &Text) {
   const int hits = FNotebook ? FNotebook->Search_AppendResults(Text, ResultsLB) : 0;
   if (hits == 0) {
     ResultsLB->clear();
-    ResultsLB->addItem(QString());
     ResultsLB->addItem(NotFoundText(Text));
   }
 }
@@ -155,16 +185,25 @@ bool TSearchPanel::OpenResult(const QListWidgetItem *Item) {
   if (!page || !page->mtcDoc) return false;
   FNotebook->ActivatePage(tab);
   TDocument &doc = *page->mtcDoc;
-  const TCaretPos at{Item->data(SectionRole).toInt(), Item->data(CharRole).toInt(), false};
+  const int sn = Item->data(SectionRole).toInt();
+  const int cx = Item->data(CharRole).toInt();
+  const TCaretPos at{sn, cx, false};
   if (!doc.IsValidCaretPosition_Silent(at)) return false;
+  // The hit selected, the caret at its end: the timelines follow to the hit's moment. Text
+  // edited since the search may have shortened the paragraph: the selection stops at its end.
+  TCaretPos end{sn, cx + std::max(0, Item->data(HitLengthRole).toInt()), false};
+  while (end.FGN > cx && !doc.IsValidCaretPosition_Silent(end)) --end.FGN;
   doc.AtPos_NoSelectionSet(at);
   // The page's view, or the editor view inside it.
   auto *view = qobject_cast<TWindowView *>(page->MyWindowView);
   if (!view && page->MyWindowView) view = page->MyWindowView->findChild<TWindowView *>();
   if (view) {
-    view->Caret_MoveToPos(at);
+    view->Caret_MoveToPos(end);
     view->Caret_ScrollIntoView_TimelineFollows();
+    view->InvalidateAllOfMe();
     view->setFocus();
+  } else {
+    doc.FAtPos = end;
   }
   Q_EMIT ResultOpened();
   return true;

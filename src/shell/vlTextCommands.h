@@ -62,6 +62,8 @@ class TvlTextCommands {
   void aEditCutExecute();
   void aEditCopyExecute();
   void aEditPasteExecute();
+  // Edit > Select All: every character of the active page (or of the focused line edit).
+  void aEditSelectAllExecute();
 
   TDocument *ActiveDocument() const;
   QWidget *ActiveView() const;
