@@ -67,6 +67,9 @@ TSearchPanel::TSearchPanel(QWidget *Parent) : QWidget(Parent) {
   SearchCmBx->setEditable(true);
   SearchCmBx->setInsertPolicy(QComboBox::NoInsert);
   SearchCmBx->lineEdit()->setPlaceholderText(QStringLiteral("Search"));
+  // Keys typed into the box reach the combo box, which hands them to its line edit by calling
+  // the line edit's event() directly: a filter on the line edit alone never sees Enter.
+  SearchCmBx->installEventFilter(this);
   SearchCmBx->lineEdit()->installEventFilter(this);
   SearchBtn = new QToolButton(this);
   SearchBtn->setObjectName(QStringLiteral("SearchBtn"));
@@ -138,10 +141,21 @@ TSearchPanel::RResultLine TSearchPanel::ResultLine(const TDocument &Doc, const Q
   }
   if (const QString time = TvlPrintLayout::MomentText(when); !time.isEmpty()) text += time + dot;
   // A few words either side of the hit: the panel is narrow, the tool tip holds the rest.
+  // Cut between words where there is a blank to cut at.
   QString before = Hit.Before;
-  if (before.size() > ContextBefore) before = ellipsis + before.right(ContextBefore).trimmed();
+  if (before.size() > ContextBefore) {
+    before = before.right(ContextBefore);
+    if (const qsizetype blank = before.indexOf(QLatin1Char(' ')); blank >= 0)
+      before = before.mid(blank);
+    before = ellipsis + before;
+  }
   QString after = Hit.After;
-  if (after.size() > ContextAfter) after = after.left(ContextAfter).trimmed() + ellipsis;
+  if (after.size() > ContextAfter) {
+    after = after.left(ContextAfter);
+    if (const qsizetype blank = after.lastIndexOf(QLatin1Char(' ')); blank > 0)
+      after = after.left(blank);
+    after += ellipsis;
+  }
   text += before;
   const int start = static_cast<int>(text.size());
   text += Hit.Hit + after;
@@ -210,7 +224,8 @@ bool TSearchPanel::OpenResult(const QListWidgetItem *Item) {
 }
 
 bool TSearchPanel::eventFilter(QObject *Watched, QEvent *Event) {
-  if (Watched == SearchCmBx->lineEdit() && Event->type() == QEvent::KeyPress) {
+  if ((Watched == SearchCmBx || Watched == SearchCmBx->lineEdit()) &&
+      Event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent *>(Event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
       RunGuarded([this] { SearchFromBox(); });
