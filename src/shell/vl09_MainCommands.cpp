@@ -176,7 +176,7 @@ void TVellomarFm::CreateCommandActions() {
   for (QAction *a : std::as_const(FActions)) a->setShortcutVisibleInContextMenu(true);
 
   // Pictures and tips.
-  Action(QStringLiteral("aEditFind"))->setIcon(GlyphIcon(QStringLiteral("\U0001F50D"), Qt::black));
+  Action(QStringLiteral("aEditFind"))->setIcon(FindIcon());
   aRecordStart->setIcon(RecordIcon());
   aPlayInstantReplay->setToolTip(QStringLiteral("Instant Replay"));
   aPlayInstantReplay->setStatusTip(

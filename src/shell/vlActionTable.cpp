@@ -101,6 +101,19 @@ QIcon SwatchIcon(TColor Color, bool Highlight) {
   });
 }
 
+QIcon FindIcon() {
+  // Drawn, not a character: the magnifying glass of the symbol fonts is missing from most
+  // systems' fonts and showed as an empty box.
+  return DrawnIcon([](QPainter &painter) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::black, 2));
+    painter.drawEllipse(QRectF(3, 3, 10, 10));
+    painter.setPen(QPen(Qt::black, 3, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(12.5, 12.5), QPointF(17, 17));
+  });
+}
+
 QIcon RecordIcon() {
   return DrawnIcon([](QPainter &painter) {
     painter.setRenderHint(QPainter::Antialiasing);

@@ -340,8 +340,8 @@ TEST(Commands, EveryActionHasItsCaptionAndShortcut_ToolBarsHoldTheirActionsInOrd
 // screens: at a scale of 2 they are drawn with twice the pixels, not enlarged.
 TEST(Commands, ToolBarPicturesHaveTheirOwnPixelsAtScaleTwo) {
   TRig rig;
-  for (const char *name :
-       {"aRecordStart", "aFontBold", "aTextFontColorRed", "aTextHighlightColorYellow"}) {
+  for (const char *name : {"aRecordStart", "aEditFind", "aFontBold", "aTextFontColorRed",
+                           "aTextHighlightColorYellow"}) {
     SCOPED_TRACE(name);
     const QIcon icon = rig.A(name)->icon();
     ASSERT_FALSE(icon.isNull());
