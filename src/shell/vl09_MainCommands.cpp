@@ -90,7 +90,7 @@ void TVellomarFm::CreateCommandActions() {
   // Help last. Record and Play are filled again in the table's order.
   FEditMenu = new QMenu(QStringLiteral("&Edit"), this);
   menuBar()->insertMenu(FRecordMenu->menuAction(), FEditMenu);
-  FFormatMenu = new QMenu(QStringLiteral("F&ormat"), this);
+  FFormatMenu = new QMenu(QStringLiteral("For&mat"), this);
   menuBar()->insertMenu(FRecordMenu->menuAction(), FFormatMenu);
   QMenu *colorMenu = nullptr;
   QMenu *highlightMenu = nullptr;

@@ -184,9 +184,9 @@ TEST(Commands, EveryRowOfTheActionTableIsAnActionInItsMenu) {
       {TActionPlace::apFile, menuTitled("&File")},
       {TActionPlace::apFileTabs, menuTitled("&File")},
       {TActionPlace::apEdit, menuTitled("&Edit")},
-      {TActionPlace::apFormat, menuTitled("F&ormat")},
-      {TActionPlace::apFormatColor, subMenuTitled(menuTitled("F&ormat"), "Text &Colour")},
-      {TActionPlace::apFormatHighlight, subMenuTitled(menuTitled("F&ormat"), "&Highlight")},
+      {TActionPlace::apFormat, menuTitled("For&mat")},
+      {TActionPlace::apFormatColor, subMenuTitled(menuTitled("For&mat"), "Text &Colour")},
+      {TActionPlace::apFormatHighlight, subMenuTitled(menuTitled("For&mat"), "&Highlight")},
       {TActionPlace::apRecord, menuTitled("&Record")},
       {TActionPlace::apPlay, menuTitled("&Play")},
       {TActionPlace::apSpeed, subMenuTitled(menuTitled("&Play"), "Sp&eed")},
@@ -322,7 +322,7 @@ TEST(Commands, EveryActionHasItsCaptionAndShortcut_ToolBarsHoldTheirActionsInOrd
 
   QStringList menus;
   for (const QAction *m : rig.Fm->menuBar()->actions()) menus << m->text();
-  EXPECT_EQ(menus, (QStringList{S("&File"), S("&Edit"), S("F&ormat"), S("&Record"), S("&Play"),
+  EXPECT_EQ(menus, (QStringList{S("&File"), S("&Edit"), S("For&mat"), S("&Record"), S("&Play"),
                                 S("&Silence"), S("&Options"), S("&Tools"), S("&Help")}));
   const auto names = [](const QToolBar *Bar) {
     QStringList out;

@@ -176,7 +176,7 @@ TEST(CompositionEditor, SelectAllTheFormatMenuAndShortcutsThatShowAndNeverCollid
   EXPECT_FALSE(doc.Select_IsAnyTextSelected());
 
   // The Format menu holds the text commands; with a selection, Ctrl+B makes it bold.
-  QMenu *format = run.Menu(S("F&ormat"));
+  QMenu *format = run.Menu(S("For&mat"));
   ASSERT_NE(format, nullptr);
   for (const char *name : {"aFontBold", "aFontItalic", "aFontUnderline", "aTextBullets",
                            "aTextFontIncrease", "aTextFontDecrease"})
@@ -205,6 +205,15 @@ TEST(CompositionEditor, SelectAllTheFormatMenuAndShortcutsThatShowAndNeverCollid
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->shortcut().toString(), key);
     EXPECT_TRUE(a->isShortcutVisibleInContextMenu());
+  }
+  // Each menu of the bar opens with a letter of its own (Alt+letter).
+  std::map<QChar, QString> letters;
+  for (QAction *top : run.Window->menuBar()->actions()) {
+    if (!top->isVisible()) continue;
+    const qsizetype amp = top->text().indexOf(u'&');
+    ASSERT_GE(amp, 0) << qPrintable(top->text());
+    const auto [it, added] = letters.emplace(top->text().at(amp + 1).toLower(), top->text());
+    EXPECT_TRUE(added) << qPrintable(it->second) << " and " << qPrintable(top->text());
   }
   // No key runs two commands: Qt would run neither.
   std::map<QString, QString> owner;
