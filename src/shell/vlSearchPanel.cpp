@@ -5,6 +5,7 @@
 #include "vlPrintLayout.h"
 #include "vlWindowView.h"
 
+#include <QAbstractScrollArea>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -46,13 +47,31 @@ class TResultDelegate final : public QStyledItemDelegate {
     Painter->setPen(option.palette.color(
         (option.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text));
     QRect area = option.rect.adjusted(3, 0, -2, 0);
+    // Only what the panel shows counts: a narrow panel would hide the hit at the right.
+    if (const auto *view = qobject_cast<const QAbstractScrollArea *>(widget))
+      area.setRight(std::min(area.right(), view->viewport()->width() - 3));
     QFont bold = option.font;
     bold.setBold(true);
-    const QString pieces[3] = {text.left(start), text.mid(start, end - start), text.mid(end)};
+    const QFontMetrics plain(option.font), heavy(bold);
+    QString pieces[3] = {text.left(start), text.mid(start, end - start), text.mid(end)};
+    // The context before the hit gives way (from its start, after the tab and the time) until
+    // the hit fits; what follows the hit is cut with an ellipsis.
+    static const QString ellipsis = QStringLiteral("\u2026");
+    const qsizetype header = pieces[0].lastIndexOf(QStringLiteral(" \u00B7 ")) + 3;
+    QString context = pieces[0].mid(header);
+    if (context.startsWith(ellipsis)) context.remove(0, 1);
+    while (!context.isEmpty() &&
+           plain.horizontalAdvance(pieces[0]) + heavy.horizontalAdvance(pieces[1]) > area.width()) {
+      context.remove(0, 1);
+      pieces[0] = pieces[0].left(header) + ellipsis + context;
+    }
+    const int rest =
+        area.width() - plain.horizontalAdvance(pieces[0]) - heavy.horizontalAdvance(pieces[1]);
+    pieces[2] = plain.elidedText(pieces[2], Qt::ElideRight, std::max(0, rest));
     for (int i = 0; i < 3 && area.width() > 0; ++i) {
       Painter->setFont(i == 1 ? bold : option.font);
       Painter->drawText(area, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, pieces[i]);
-      area.setLeft(area.left() + QFontMetrics(Painter->font()).horizontalAdvance(pieces[i]));
+      area.setLeft(area.left() + (i == 1 ? heavy : plain).horizontalAdvance(pieces[i]));
     }
     Painter->restore();
   }
@@ -84,6 +103,8 @@ TSearchPanel::TSearchPanel(QWidget *Parent) : QWidget(Parent) {
   // Results may run to thousands of lines: one height for all keeps the list fast.
   ResultsLB->setUniformItemSizes(true);
   ResultsLB->setItemDelegate(new TResultDelegate(ResultsLB));
+  // Each line fits the panel (the delegate cuts it around the hit); the tool tip has the rest.
+  ResultsLB->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
   auto *top = new QHBoxLayout;
   top->setContentsMargins(0, 0, 0, 0);

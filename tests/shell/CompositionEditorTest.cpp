@@ -295,8 +295,13 @@ TEST(CompositionEditor, EnterSearchesResultsReadWellAndAClickSelectsTheHit) {
   const TDateTime start = EncodeDateTime(2009, 9, 3, 10, 42, 0);
   FillDocument(run.Doc(), {S("nothing here"), S("the café and the Straße with a needle in it")},
                start);
-  run.Window->Action(S("aEditFind"))->trigger();
+  // Ctrl+F in the notes opens the panel with the box ready for typing.
+  ASSERT_NE(run.ActivePage(), nullptr);
+  run.ActivePage()->View().setFocus();
+  QTest::keyClick(&run.ActivePage()->View(), Qt::Key_F, Qt::ControlModifier);
+  EXPECT_FALSE(run.Window->SearchResultsPnl()->isHidden());
   TSearchPanel &panel = *run.Window->SearchPanel();
+  EXPECT_TRUE(panel.SearchCmBx->hasFocus() || panel.SearchCmBx->lineEdit()->hasFocus());
   // Keys reach the box as they reach it from the keyboard: through the combo box, which hands
   // them to its line edit (no event filter of the line edit sees them then).
   QLineEdit *box = panel.SearchCmBx->lineEdit();
