@@ -73,6 +73,8 @@ struct TStartedProgram : TSimMachine {
         20000));
   }
   ~TStartedProgram() {
+    // The notes typed here are not kept: no journal of them is left for the next program.
+    TTestEnvironment::TestPrompts().ScriptAnswer(TPromptButton::pbNo);
     Window->close();
     Window.reset();
     Program.reset();
