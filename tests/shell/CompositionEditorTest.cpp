@@ -116,7 +116,7 @@ void FillDocument(TDocument &Doc, const QStringList &Lines, TDateTime Start) {
   Doc.AtPos_NoSelectionSet(TCaretPos{0, 1, false});
 }
 
-QString Run(const QString &Program, const QStringList &Args) {
+QString RunTool(const QString &Program, const QStringList &Args) {
   QProcess process;
   process.start(Program, Args);
   if (!process.waitForFinished(60000) || process.exitCode() != 0) return QString();
@@ -126,7 +126,7 @@ QString Run(const QString &Program, const QStringList &Args) {
 // The pages of a PDF, by pdfinfo.
 int PdfPages(const QString &Path) {
   const QRegularExpressionMatch m =
-      QRegularExpression(S("Pages:\\s+(\\d+)")).match(Run(S("pdfinfo"), {Path}));
+      QRegularExpression(S("Pages:\\s+(\\d+)")).match(RunTool(S("pdfinfo"), {Path}));
   return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
@@ -134,12 +134,13 @@ int PdfPages(const QString &Path) {
 QString PdfText(const QString &Path, int First = 0, int Last = 0) {
   QStringList args{S("-layout")};
   if (First > 0) args << S("-f") << QString::number(First) << S("-l") << QString::number(Last);
-  return Run(S("pdftotext"), args << Path << S("-"));
+  return RunTool(S("pdftotext"), args << Path << S("-"));
 }
 
 bool HavePoppler() {
   return !QStandardPaths::findExecutable(S("pdftotext")).isEmpty() &&
-         !QStandardPaths::findExecutable(S("pdfinfo")).isEmpty();
+         !QStandardPaths::findExecutable(S("pdfinfo")).isEmpty() &&
+         !QStandardPaths::findExecutable(S("pdffonts")).isEmpty();
 }
 
 }  // namespace
@@ -229,14 +230,22 @@ TEST(CompositionEditor, SelectAllTheFormatMenuAndShortcutsThatShowAndNeverCollid
 }
 
 TEST(CompositionEditor, ATabPrintedToPdfHasItsPagesItsTextOnceAndEachParagraphsTime) {
-  if (!HavePoppler()) GTEST_FAIL() << "pdfinfo and pdftotext (poppler-utils, scripts/setup.sh)";
+  if (!HavePoppler())
+    GTEST_FAIL() << "pdfinfo, pdftotext, pdffonts (poppler-utils, scripts/setup.sh)";
   TStartedProgram run;
   TvlNotebook &notebook = *run.Program->Notebook();
   notebook.SetCaption(notebook.ActivePageIndex(), S("Lecture"));
   // Enough paragraphs for several pages, the first typed at 10:42, each a minute later.
   QStringList lines;
   for (int i = 1; i <= 150; ++i) lines << S("Paragraph number %1 of the lecture notes.").arg(i);
+  lines[2] = S("A point to remember");
   FillDocument(run.Doc(), lines, EncodeDateTime(2009, 9, 3, 10, 42, 0));
+  run.Doc().AtPos_NoSelectionSet(TCaretPos{2, 1, false});
+  run.Window->Action(S("aTextBullets"))->trigger();
+  // Bold and a colour of its own for the first paragraph.
+  run.Doc().AtPos_NoSelectionSet(TCaretPos{0, 1, false});
+  run.Doc().FAtPosSelect = TCaretPos{0, 10, false};
+  run.Window->Action(S("aFontBold"))->trigger();
 
   TFreshFolder out;
   const QString pdf = out.File(S("Lecture.pdf"));
@@ -256,8 +265,12 @@ TEST(CompositionEditor, ATabPrintedToPdfHasItsPagesItsTextOnceAndEachParagraphsT
   const QString text = PdfText(pdf);
   for (int i = 1; i <= 150; ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(text.count(S("Paragraph number %1 of").arg(i)), 1);
+    EXPECT_EQ(text.count(S("Paragraph number %1 of").arg(i)), i == 3 ? 0 : 1);
   }
+  EXPECT_TRUE(text.contains(S("\u2022 A point to remember"))) << qPrintable(text.left(600));
+  // The notes' faces are embedded, the bold one too.
+  const QString fonts = RunTool(S("pdffonts"), {pdf});
+  EXPECT_TRUE(fonts.contains(S("Bold"))) << qPrintable(fonts);
   EXPECT_TRUE(PdfText(pdf, 1, 1).contains(S("Paragraph number 1 of")));
   EXPECT_TRUE(PdfText(pdf, pages, pages).contains(S("Paragraph number 150 of")));
   // The time of each paragraph in the margin; the footer.
