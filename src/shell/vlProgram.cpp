@@ -338,3 +338,21 @@ QString TvlProgram::IO_LoadNonTypingEvents(TvlXmlIn &In) {
   }
   return FDays.IO_LoadNonTypingEvents(In);
 }
+
+void TvlProgram::TypingEvents_Rebuild(const std::vector<const TDocument *> &Documents) {
+  // Every ID changes: what the timelines hold of the events is let go first.
+  FTimelines->EventsCleared();
+  FTracks->EventsCleared();
+  FDays.Clear_KeepingNonTypingEvents();
+  for (const TDocument *doc : Documents) {
+    if (!doc) continue;
+    for (int sn = doc->Section_Low(); sn <= doc->Section_High(); ++sn) {
+      const TParagraph *p = doc->Paragraph_FromSectionNum(sn);
+      if (!p) continue;
+      for (int i = 1; i <= p->High(); ++i)
+        FDays.AddTypingEvent(TypingEventMoment(p->Timestamp_Get(i)),
+                             TypingEventText(p->Char_GetChar(i)));
+    }
+  }
+  FTracks->BookmarksChanged();
+}
