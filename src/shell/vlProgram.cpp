@@ -152,6 +152,7 @@ void TvlProgram::Connect(TVellomarFm &Window, const QString &ExampleBinder) {
       window.exec();
     });
   FTimelines->Connect(Window, FNotebook);
+  if (TVertTimeline *timeline = FTimelines->VertTimeline()) timeline->SetDayFiles(&FDays);
   FTracks->Connect(Window, FNotebook, *FTimelines);
   FTimelines->SetLevelSource(FVertLevels.get());
   FTimelines->SetAlsoFollow([this](TDateTime Moment) { FTracks->Follow(Moment); });
@@ -199,7 +200,10 @@ int TvlProgram::SilenceProtectionLevelNow() { return FSilence.ScheduleLevelNow()
 
 void TvlProgram::ReloadCurrentMediaMonth() { FFolders.Month_Reload(); }
 
-void TvlProgram::OptionsApplied() { FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions)); }
+void TvlProgram::OptionsApplied() {
+  FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions));
+  FTimelines->ApplyOptions();
+}
 
 void TvlProgram::BinderSavedOrOpened() {
   RememberSavedBookmarks();

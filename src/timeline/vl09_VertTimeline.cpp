@@ -152,6 +152,10 @@ TVertTimeline::TVertTimeline(QWidget *Parent)
   FIdle.setInterval(0);
   connect(&FIdle, &QTimer::timeout, this,
           [this] { RunGuarded([this] { OnIdle_DoPendingTimelineChangeIfAny(); }); });
+  FBookmarksChangedSoon.setSingleShot(true);
+  FBookmarksChangedSoon.setInterval(0);
+  connect(&FBookmarksChangedSoon, &QTimer::timeout, this,
+          [this] { RunGuarded([this] { FLinks->BookmarksChanged(); }); });
   FAnimation.setInterval(AnimationFrameMs);
   connect(&FAnimation, &QTimer::timeout, this,
           [this] { RunGuarded([this] { AnimationFrame(); }); });
@@ -226,7 +230,14 @@ void TVertTimeline::SetWordsPerMinute(int WordsPerMinute) {
   RecomputeZoom();
 }
 
+void TVertTimeline::SetSkinScrolls(bool Scrolling) {
+  if (Scrolling == FScrollingSkin || FSkin.isNull()) return;
+  FScrollingSkin = Scrolling;
+  InvalidateRendering();
+}
+
 void TVertTimeline::SetTwentyFourHourTime(bool On) {
+  if (On == FTwentyFour) return;
   FTwentyFour = On;
   InvalidateRendering();
 }
@@ -739,6 +750,9 @@ void TVertTimeline::MouseMove(Qt::MouseButtons Buttons, QPoint At) {
     if (moved != NoEventID) FMouseMarkerEID = moved;
     FMarkerMoved = true;
     InvalidateRendering();
+    // The tracks follow the drag as it goes, once for all the moves one pass of the event
+    // loop brings.
+    FBookmarksChangedSoon.start();
     return;
   }
   if (FHotLine >= 0 && MouseLineFixedRect.contains(At)) {
@@ -754,6 +768,7 @@ void TVertTimeline::MouseUp(QPoint At) {
     MouseMarkerDown = false;
     if (FMarkerMoved) {
       FMarkerMoved = false;
+      FBookmarksChangedSoon.stop();
       FLinks->IncrementChangeCountOfActiveDoc();
       FLinks->BookmarksChanged();
     }

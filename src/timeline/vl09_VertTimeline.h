@@ -69,7 +69,8 @@ class TVertTimelineLinks {
   virtual void BookmarksChanged() {}
   // The date header was clicked (the main window's OpenCalendar).
   virtual void OpenCalendar(TDateTime /*SeedWhen*/) {}
-  // Ctrl and the right button at the top right corner: the full menu at a screen point.
+  // Ctrl and the right button at the top right corner: the full menu at a screen point (the
+  // default shows none).
   virtual void ShowFullMenu(QPoint /*ScreenAt*/) {}
   // The tempo in percent a click in the level band plays at (the historical track's WantTempo),
   // and the tempo bar showing it once playing.
@@ -136,6 +137,7 @@ class TVertTimeline : public QWidget, public TAudioLevelListener {
   void SetLevelSource(TVertLevelSource *Source);
   // The events shown and edited (not owned; nullptr: the one in existence).
   void SetDayFiles(TvlDayFilesManager *Days);
+  TvlDayFilesManager *DayFiles() const;
   // The recordings catalogue: the recordings of the view are listed and their readings fetched.
   void SetCatalogue(TvlMediaFoldersInfo *Folders, TvlMediaInfo *MediaInfo);
   void SetExternalScrollbar(QScrollBar *Scrollbar);
@@ -146,6 +148,11 @@ class TVertTimeline : public QWidget, public TAudioLevelListener {
   // The vertical skin: the colours are sampled from it (background at (120, 1), time
   // background at (1, 1)); with Scrolling it is tiled downwards behind everything.
   void UpdateBackgroundFrom(const QImage &SourceBM, bool Scrolling);
+  // The options' "Background scrolls" for the skin in use: off, the panel is plain, its colours
+  // still those sampled from the skin.
+  void SetSkinScrolls(bool Scrolling);
+  bool SkinScrolls() const { return FScrollingSkin; }
+  bool TwentyFourHourTime() const { return FTwentyFour; }
   // The colour the side panel around the timeline takes (sampled from the skin).
   QColor clBackgroundResult() const { return FBackground; }
   QColor clTimeBackground() const { return FTimeBackground; }
@@ -247,7 +254,6 @@ class TVertTimeline : public QWidget, public TAudioLevelListener {
   void RecomputeZoom();
   void AnimationFrame();
   void CommitLabelEdit();
-  TvlDayFilesManager *DayFiles() const;
   void DrawHotLine(QPainter &P);
   void DrawPlayMark(QPainter &P);
   void ResetMarkerState();
@@ -310,6 +316,7 @@ class TVertTimeline : public QWidget, public TAudioLevelListener {
   TDateTime FInvalidateRenderingPendingDT = 0;
   QTimer FIdle;
   QTimer FAnimation;
+  QTimer FBookmarksChangedSoon;
   TDateTime FAnimFromDT = 0;
   TDateTime FAnimToDT = 0;
   std::int64_t FAnimStartMs = 0;

@@ -160,7 +160,11 @@ void TVertTimelineRender::Render(const RVertView &View, const TvlDayFilesManager
 
 void TVertTimelineRender::DrawBackground(QPainter &P, const RVertView &View) const {
   P.fillRect(QRect(QPoint(0, 0), View.Size), View.Background);
-  if (View.Skin.isNull() || !View.ScrollingSkin) return;
+  if (View.Skin.isNull() || !View.ScrollingSkin) {
+    // Plain: the ruler keeps its dark column, or its white and grey labels could not be read.
+    P.fillRect(0, 0, FBands.FAudioTrackBand.Left, View.Size.height(), View.TimeBackground);
+    return;
+  }
   for (int y = 0; y < View.Size.height(); y += View.Skin.height()) P.drawImage(0, y, View.Skin);
 }
 

@@ -130,6 +130,8 @@ TEST(CompositionVertTimeline,
   TScriptedPrompts &prompts = TTestEnvironment::TestPrompts();
   TStartedProgram run;
   ASSERT_NE(run.ActivePage(), nullptr);
+  // The timeline shows the program's events, handed to it rather than found globally.
+  EXPECT_EQ(run.Timeline().DayFiles(), &run.Program->DayFiles());
 
   // A second binder with words of its own, typed a minute later.
   const TDateTime otherAt = run.Type(S("Elsewhere entirely"));
