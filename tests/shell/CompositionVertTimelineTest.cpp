@@ -7,7 +7,9 @@
 #include "vl09_Main.h"
 #include "vl09_Notebook.h"
 #include "vl09_Options.h"
+#include "vl09_OptionsFm.h"
 #include "vl09_Registry.h"
+#include "vl09_TrackWindow.h"
 #include "vl09_VertTimeline.h"
 #include "vlAudioTestSupport.h"
 #include "vlEditorPage.h"
@@ -19,11 +21,14 @@
 
 #include <gtest/gtest.h>
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <utility>
@@ -218,4 +223,100 @@ TEST(CompositionVertTimeline, BookmarksOfTheBinderSurviveTheRebuildOfTheTypingEv
   ASSERT_EQ(run.Timeline().DrawnBookmarks().size(), 1u);
   EXPECT_EQ(run.Timeline().DrawnBookmarks()[0].Text, S("F3"));
   EXPECT_FALSE(run.Program->BookmarksChangedSinceSave());
+}
+
+namespace {
+
+void SendMouse(QWidget &W, QEvent::Type Type, QPoint At, Qt::MouseButton Button,
+               Qt::MouseButtons Held, Qt::KeyboardModifiers Modifiers = Qt::NoModifier) {
+  QMouseEvent event(Type, QPointF(At), W.mapToGlobal(QPointF(At)), Button, Held, Modifiers);
+  QCoreApplication::sendEvent(&W, &event);
+}
+
+// The column of a track that files the marker ID; -1 when none does.
+int ColumnFiling(TvlTrackWindow &Track, TEventID ID) {
+  TvlTrackIndex &index = Track.vlTrackIndex();
+  for (int po = 0; po <= index.LastPO(); ++po)
+    if (const TPixelData *d = index.GetPixelDataFor(po))
+      if (std::find(d->MarkerIDs.begin(), d->MarkerIDs.end(), ID) != d->MarkerIDs.end()) return po;
+  return -1;
+}
+
+}  // namespace
+
+TEST(CompositionVertTimeline, CtrlRightClickAtTheTopRightShowsEveryMenuAndTheLevelBandTheTime) {
+  TStartedProgram run;
+  TVertTimeline &timeline = run.Timeline();
+  ASSERT_GT(timeline.width(), 40);
+  SendMouse(timeline, QEvent::MouseButtonPress, QPoint(timeline.width() - 5, 5), Qt::RightButton,
+            Qt::RightButton, Qt::ControlModifier);
+  QMenu *menu = run.Program->Timelines().FullMenu();
+  ASSERT_NE(menu, nullptr);
+  QStringList captions;
+  for (QAction *a : menu->actions()) captions << a->text();
+  for (const char *caption : {"&File", "&Edit", "&Record", "&Play", "&Tools", "&Help"})
+    EXPECT_TRUE(captions.contains(S(caption)))
+        << caption << ": " << qPrintable(captions.join(S(" ")));
+  menu->close();
+
+  // Over the level band the cursor carries the time of the row under it.
+  const QPoint band(timeline.Bands().FAudioTrackBand.Middle(), timeline.height() / 2);
+  SendMouse(timeline, QEvent::MouseMove, band, Qt::NoButton, {});
+  EXPECT_EQ(timeline.cursor().shape(), Qt::BitmapCursor);
+  EXPECT_FALSE(run.Program->Timelines().TimeCursorLoud().LastText().trimmed().isEmpty());
+}
+
+TEST(CompositionVertTimeline, ABookmarkDraggedOnTheTimelineMovesOnTheTracksAtOnce) {
+  TStartedProgram run;
+  const TDateTime at = run.Type(S("a bookmark here "));
+  ASSERT_GT(at, 10000);
+  TEventID id = run.Program->DayFiles().AddNumberedBookmark(4, at);
+  ASSERT_NE(id, NoEventID);
+  run.Program->Tracks().BookmarksChanged();
+  TvlTrackWindow *track = run.Program->Tracks().Current();
+  ASSERT_NE(track, nullptr);
+  const int before = ColumnFiling(*track, id);
+  ASSERT_GE(before, 0) << "the current track shows the bookmark";
+
+  TVertTimeline &timeline = run.Timeline();
+  // The bookmark 40 rows above the lock handle, which a press would grab first.
+  run.DrawnText(at + 40 * timeline.Zoom_PixelSpanFD());
+  ASSERT_EQ(timeline.DrawnBookmarks().size(), 1u);
+  const QPoint from = timeline.DrawnBookmarks()[0].Rect.center();
+  SendMouse(timeline, QEvent::MouseMove, from, Qt::NoButton, {});
+  SendMouse(timeline, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+  const int rows = 8;
+  SendMouse(timeline, QEvent::MouseMove, from + QPoint(0, rows), Qt::NoButton, Qt::LeftButton);
+  // One pass of the event loop, far less than the tracks' own check of the events.
+  QCoreApplication::processEvents();
+  id = timeline.MouseMarkerEID();
+  const TDateTime moved = run.Program->DayFiles().EventWhen_FromEventID(id);
+  EXPECT_NEAR((moved - at) * SecsPerDay, rows * timeline.Zoom_PixelDuration(), 0.01);
+  const int after = ColumnFiling(*track, id);
+  bool inRange = false;
+  EXPECT_EQ(after, track->vlTrackIndex().PixelOffsetFromDateTime(moved, inRange));
+  EXPECT_NE(after, before);
+  SendMouse(timeline, QEvent::MouseButtonRelease, from + QPoint(0, rows), Qt::LeftButton, {});
+}
+
+TEST(CompositionVertTimeline, TheOptionsWindowChangesTheTimelineAsItGoes) {
+  TStartedProgram run;
+  TVertTimeline &timeline = run.Timeline();
+  EXPECT_EQ(timeline.TwentyFourHourTime(), run.Options.FTwentyFourHourTime);
+  EXPECT_EQ(timeline.SkinScrolls(), run.Options.FSkinScrolls);
+  run.Window->ShowOptions(S("Timeline"));
+  TOptionsFm *options = run.Window->OptionsWindow();
+  ASSERT_NE(options, nullptr);
+  auto *scrolls = options->findChild<QCheckBox *>(S("SkinScrollsCB"));
+  ASSERT_NE(scrolls, nullptr);
+  const bool was = timeline.SkinScrolls();
+  scrolls->setChecked(!was);
+  EXPECT_EQ(timeline.SkinScrolls(), !was);
+  // Cancel puts the option, and the timeline, back.
+  options->reject();
+  EXPECT_EQ(timeline.SkinScrolls(), was);
+  // The 24-hour ruler, once the options are applied.
+  run.Options.FTwentyFourHourTime = !run.Options.FTwentyFourHourTime;
+  run.Program->OptionsApplied();
+  EXPECT_EQ(timeline.TwentyFourHourTime(), run.Options.FTwentyFourHourTime);
 }
