@@ -140,6 +140,15 @@ void TvlTimelineGlue::MoveCaretTo(const TCaretPos &Pos) {
   }
 }
 
+void TvlTimelineGlue::ActivateDocument(const TDocument *Doc) {
+  if (!FNotebook || !Doc) return;
+  for (int i = 0; i < FNotebook->PageCount(); ++i)
+    if (RvlPage *page = FNotebook->GetPageFromIndex(i); page && page->mtcDoc.get() == Doc) {
+      FNotebook->ActivatePage(i);
+      return;
+    }
+}
+
 void TvlTimelineGlue::FocusActiveEditor() {
   if (FNotebook) FNotebook->FocusActivePage();
 }

@@ -79,6 +79,7 @@ class TvlTimelineGlue final : public TVertTimelineLinks,
   TDocument *ActiveDocument() override;
   std::vector<const TDocument *> Documents() override;
   void MoveCaretTo(const TCaretPos &Pos) override;
+  void ActivateDocument(const TDocument *Doc) override;
   void FocusActiveEditor() override;
   void OpenCalendar(TDateTime SeedWhen) override;
   void ShowHint(const QString &Text, QPoint ScreenAt, int MSecs) override;

@@ -676,9 +676,36 @@ void TVertTimeline::MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Modi
   InvalidateRendering();
 }
 
+const TDocument *TVertTimeline::DocumentHolding(TEventID ID) {
+  TvlEvent e;
+  TvlDayFilesManager *days = DayFiles();
+  if (ID < 0 || !days || !days->Event_FromEventID(ID, e) || e.Kind != koeTyping) return nullptr;
+  std::vector<const TDocument *> docs = FLinks->Documents();
+  // The active document first: most lines clicked were typed there.
+  if (const TDocument *active = FLinks->ActiveDocument()) docs.insert(docs.begin(), active);
+  for (const TDocument *doc : docs) {
+    if (!doc) continue;
+    for (int sn = doc->Section_Low(); sn <= doc->Section_High(); ++sn) {
+      const TParagraph *p = doc->Paragraph_FromSectionNum(sn);
+      if (!p) continue;
+      for (int i = 1; i <= p->High(); ++i)
+        if (TypingEventMoment(p->Timestamp_Get(i)) == e.When &&
+            TypingEventText(p->Char_GetChar(i)) == e.Text)
+          return doc;
+    }
+  }
+  return nullptr;
+}
+
 void TVertTimeline::MoveCaretToHotLine() {
+  if (FHotLine < 0) return;
+  // A line typed in another tab takes the caret to that tab, not to the nearest moment of an
+  // unrelated document.
+  if (const TDocument *holder = DocumentHolding(MouseLineFixedFirstID);
+      holder && holder != FLinks->ActiveDocument())
+    FLinks->ActivateDocument(holder);
   TDocument *doc = FLinks->ActiveDocument();
-  if (!doc || FHotLine < 0) return;
+  if (!doc) return;
   TCaretPos pos;
   if (!doc->Timestamp_SearchForNearestEffectiveTS(MouseLineFixedWhen, pos)) return;
   const int advance = int(RoundHalfEven(MouseLineFixedText.size() * HotTextRatio));
@@ -699,6 +726,7 @@ void TVertTimeline::UpdateHover(QPoint At) {
       MouseLineFixedRect = FOut.LineRects[i];
       MouseLineFixedText = FOut.Lines[i].Text;
       MouseLineFixedWhen = FOut.Lines[i].FirstWhen();
+      MouseLineFixedFirstID = FOut.Lines[i].IDs.empty() ? NoEventID : FOut.Lines[i].IDs.front();
       MouseLineFixedRedFrom = FOut.LineRedFrom[i];
       break;
     }

@@ -61,6 +61,8 @@ class TVertTimelineLinks {
   // Puts the active editor's caret at Pos with nothing selected, focuses the editor and scrolls
   // the caret into view.
   virtual void MoveCaretTo(const TCaretPos & /*Pos*/) {}
+  // Makes Doc, one of Documents(), the active one (its tab comes forward).
+  virtual void ActivateDocument(const TDocument * /*Doc*/) {}
   virtual void FocusActiveEditor() {}
   // A bookmark change was committed: the active document counts a change, so the binder (which
   // alone stores bookmarks) is saved again. The default counts it in ActiveDocument().
@@ -250,6 +252,8 @@ class TVertTimeline : public QWidget, public TAudioLevelListener {
   void MouseUp(QPoint At);
   void UpdateHover(QPoint At);
   void MoveCaretToHotLine();
+  // The open document holding the typing event ID's character; nullptr when none does.
+  const TDocument *DocumentHolding(TEventID ID);
   void UpdateScrollbar();
   void RecomputeZoom();
   void AnimationFrame();
@@ -294,6 +298,7 @@ class TVertTimeline : public QWidget, public TAudioLevelListener {
   QRect MouseLineFixedRect;
   QString MouseLineFixedText;
   TDateTime MouseLineFixedWhen = 0;
+  TEventID MouseLineFixedFirstID = NoEventID;
   int MouseLineFixedRedFrom = 0;
   double HotTextRatio = 0;
   std::int64_t MouseLineFixedClickMs = -1;  // steady ms of the last click on a line

@@ -320,3 +320,34 @@ TEST(CompositionVertTimeline, TheOptionsWindowChangesTheTimelineAsItGoes) {
   run.Program->OptionsApplied();
   EXPECT_EQ(timeline.TwentyFourHourTime(), run.Options.FTwentyFourHourTime);
 }
+
+TEST(CompositionVertTimeline, AClickOnALineTypedInAnotherTabTakesTheCaretThere) {
+  TStartedProgram run;
+  TvlNotebook &nb = *run.Program->Notebook();
+  run.Type(S("first tab words "));
+  const int first = nb.ActivePageIndex();
+  run.Run(30000);
+  nb.ForceCreationOfNewTab();
+  ASSERT_NE(nb.ActivePageIndex(), first);
+  const int second = nb.ActivePageIndex();
+  const TDateTime at = run.Type(S("second tab words "));
+  ASSERT_GT(at, 10000);
+  nb.ActivatePage(first);
+  ASSERT_EQ(nb.ActivePageIndex(), first);
+
+  TVertTimeline &timeline = run.Timeline();
+  run.DrawnText(at);
+  int line = -1;
+  for (std::size_t i = 0; i < timeline.Lines().size(); ++i)
+    if (timeline.Lines()[i].Text.startsWith(S("second"))) line = int(i);
+  ASSERT_GE(line, 0);
+  const QPoint on = timeline.LineRects()[std::size_t(line)].topLeft() + QPoint(2, 2);
+  SendMouse(timeline, QEvent::MouseMove, on, Qt::NoButton, {});
+  SendMouse(timeline, QEvent::MouseButtonPress, on, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(timeline, QEvent::MouseButtonRelease, on, Qt::LeftButton, {});
+  EXPECT_EQ(nb.ActivePageIndex(), second);
+  const TDocument &doc = *nb.GetActiveDocument();
+  const TParagraph *p = doc.Paragraph_FromSectionNum(doc.FAtPos.SN);
+  ASSERT_NE(p, nullptr);
+  EXPECT_TRUE(p->Text().startsWith(S("second")));
+}
