@@ -106,6 +106,17 @@ struct TStartedProgram : TSimMachine {
     for (const RTextLine &line : Timeline().Lines()) all += line.Text + QLatin1Char('|');
     return all;
   }
+  // The typing the tracks file in their columns, both tracks, every column.
+  QString TrackTyping() const {
+    QString all;
+    for (TvlTrackWindow *track : {Program->Tracks().Historical(), Program->Tracks().Current()}) {
+      if (!track) continue;
+      TvlTrackIndex &index = track->vlTrackIndex();
+      for (int po = 0; po <= index.LastPO(); ++po)
+        if (const TPixelData *d = index.GetPixelDataFor(po)) all += d->Typing;
+    }
+    return all;
+  }
   int TypingEvents() const {
     std::vector<TEventID> ids;
     Program->DayFiles().ByKind_GetListOfEvents(koeTyping, ids);
@@ -192,6 +203,9 @@ TEST(CompositionVertTimeline,
     EXPECT_EQ(run.TypingEvents(), run.CharactersOpen());
     // Every line the mouse can click is one drawn: none leads the caret to words gone.
     EXPECT_EQ(run.Timeline().LineRects().size(), run.Timeline().Lines().size());
+    // The tracks' keyboarding strokes: no "P" of "Plain" once its binder is gone.
+    EXPECT_EQ(run.TrackTyping().contains(QLatin1Char('P')), step.PlainOpen)
+        << qPrintable(run.TrackTyping());
   }
   EXPECT_EQ(run.DrawnText(otherAt).count(S("Elsewhere entirely")), 1);
 }
