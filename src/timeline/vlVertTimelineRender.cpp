@@ -130,7 +130,7 @@ void TVertTimelineRender::Render(const RVertView &View, const TvlDayFilesManager
   // 5, 6. Text beside the bookmarks: the tags are placed first, so that text moves right of them.
   PlaceBookmarks(View, map, events, ids, Out);
   DrawLines(p, View, Out);
-  DrawBookmarks(p, events, Out);
+  DrawBookmarks(p, Out);
   // 8. The level band over the full height.
   const TBand &audio = FBands.FAudioTrackBand;
   p.end();
@@ -285,10 +285,15 @@ void TVertTimelineRender::PlaceBookmarks(const RVertView &View, const TVertRowMa
     b.When = e.When;
     if (e.Kind == koeMarker) {
       b.Text = QStringLiteral("F") + e.What;
+      b.Shown = b.Text;
       b.Rect = QRect(x, y - 8, 12, 11);
     } else if (e.Kind == koeLabel) {
+      // A long label is cut short with an ellipsis: the text beside it moves right of the tag,
+      // and must keep half of the panel at least.
+      const int widest = std::max(40, (View.Size.width() - x) / 2);
       b.Text = e.Text;
-      b.Rect = QRect(x, y - 8, fmB.horizontalAdvance(e.Text) + 3, 11);
+      b.Shown = fmB.elidedText(e.Text, Qt::ElideRight, widest - 3);
+      b.Rect = QRect(x, y - 8, fmB.horizontalAdvance(b.Shown) + 3, 11);
     } else {
       b.Rect = QRect(mb.Left, y - 1, mb.Width, 3);
     }
@@ -296,8 +301,7 @@ void TVertTimelineRender::PlaceBookmarks(const RVertView &View, const TVertRowMa
   }
 }
 
-void TVertTimelineRender::DrawBookmarks(QPainter &P, const std::vector<TvlEvent> &,
-                                        const RVertRendered &Out) const {
+void TVertTimelineRender::DrawBookmarks(QPainter &P, const RVertRendered &Out) const {
   const QFontMetrics fmN(FFonts.Narrow), fmB(FFonts.NarrowBold);
   for (const RDrawnBookmark &b : Out.Bookmarks) {
     const int x = b.Rect.left(), y = b.Rect.top() + 8;
@@ -313,7 +317,7 @@ void TVertTimelineRender::DrawBookmarks(QPainter &P, const std::vector<TvlEvent>
       P.fillRect(b.Rect, MarkerBox);
       P.setPen(MarkerText);
       P.setFont(FFonts.NarrowBold);
-      P.drawText(x + 1, y - 10 + fmB.ascent(), b.Text);
+      P.drawText(x + 1, y - 10 + fmB.ascent(), b.Shown);
     } else {
       P.fillRect(b.Rect.left(), b.Rect.top() + 1, b.Rect.width(), 1, MarkerBox);
     }

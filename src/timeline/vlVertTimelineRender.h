@@ -43,7 +43,8 @@ struct RDrawnBookmark {
   TKindOfEvent Kind = koeNone;
   TDateTime When = 0;
   QRect Rect;
-  QString Text;  // what the box shows ("F3", a label's text)
+  QString Text;   // "F3", a label's text
+  QString Shown;  // what the box shows: the text, a long label's cut short with an ellipsis
 };
 
 // What one render shows.
@@ -101,8 +102,7 @@ class TVertTimelineRender {
   void PlaceBookmarks(const RVertView &View, const TVertRowMap &Map,
                       const std::vector<TvlEvent> &Events, const std::vector<TEventID> &IDs,
                       RVertRendered &Out) const;
-  void DrawBookmarks(QPainter &P, const std::vector<TvlEvent> &Events,
-                     const RVertRendered &Out) const;
+  void DrawBookmarks(QPainter &P, const RVertRendered &Out) const;
   void DrawLines(QPainter &P, const RVertView &View, RVertRendered &Out) const;
   void DrawLockHandle(QPainter &P, const RVertView &View) const;
 

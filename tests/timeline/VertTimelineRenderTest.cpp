@@ -117,6 +117,7 @@ TEST(VertTimelineRender, TextBesideALabelTagStartsRightOfTheTagAndOthersAtTheBan
   ASSERT_EQ(out.Bookmarks.size(), 1u);
   const QRect tag = out.Bookmarks[0].Rect;
   EXPECT_EQ(out.Bookmarks[0].Text, QStringLiteral("A long label text"));
+  EXPECT_EQ(out.Bookmarks[0].Shown, out.Bookmarks[0].Text);
   ASSERT_EQ(out.Lines.size(), 2u);
   ASSERT_EQ(out.LineRects.size(), 2u);
   struct RRow {
@@ -192,4 +193,24 @@ TEST(VertTimelineRender, ABulletPutInLaterIsDrawnInFrontOfItsParagraph) {
   QString all;
   for (const RTextLine &line : out.Lines) all += line.Text;
   EXPECT_EQ(all.trimmed(), QStringLiteral("\u2022 Plain words"));
+}
+
+TEST(VertTimelineRender, AVeryLongLabelIsCutShortAndLeavesTheTextHalfThePanel) {
+  RRig rig;
+  const TDateTime from = Day + 0.4, at = from + 100 * Sec;
+  rig.Type(at, QStringLiteral("words beside "));
+  const QString label(200, QLatin1Char('W'));
+  ASSERT_NE(rig.Days.AddLabelBookmark(at, label), NoEventID);
+  RVertView view = ViewAt(from);
+  view.FeatureDT = from + 399 * Sec;
+  RVertRendered out;
+  rig.Render.Render(view, &rig.Days, {}, nullptr, out);
+  ASSERT_EQ(out.Bookmarks.size(), 1u);
+  EXPECT_EQ(out.Bookmarks[0].Text, label);
+  EXPECT_TRUE(out.Bookmarks[0].Shown.endsWith(QChar(0x2026)));
+  ASSERT_EQ(out.LineRects.size(), 1u);
+  EXPECT_GT(out.LineRects[0].left(), out.Bookmarks[0].Rect.right());
+  // The text keeps half of the width right of where the tag begins.
+  const int right = view.Size.width(), tagLeft = out.Bookmarks[0].Rect.left();
+  EXPECT_GE(right - out.LineRects[0].left(), (right - tagLeft) / 2 - 4);
 }
