@@ -227,6 +227,21 @@ TEST(VertTimelineLayout, ZoomLockAndRulerRules) {
   EXPECT_EQ(VertTickLabel(5 * 60, false), QStringLiteral("12:05"));
   EXPECT_EQ(VertTickLabel(13 * 3600 + 5 * 60, true), QStringLiteral("13:05"));
   EXPECT_EQ(VertTickLabel(30, false), QStringLiteral("30"));
+  // Across midnight and noon, in both clocks.
+  struct RRow {
+    int Hour, Minute;
+    const char *Twelve, *TwentyFour;
+  };
+  const RRow rows[] = {{23, 59, "11:59", "23:59"}, {0, 0, "12:00", "0:00"},
+                       {0, 1, "12:01", "0:01"},    {11, 59, "11:59", "11:59"},
+                       {12, 0, "12:00", "12:00"},  {12, 59, "12:59", "12:59"},
+                       {13, 0, "1:00", "13:00"}};
+  for (const RRow &row : rows) {
+    SCOPED_TRACE(row.Twelve);
+    const int second = row.Hour * 3600 + row.Minute * 60;
+    EXPECT_EQ(VertTickLabel(second, false), QString::fromLatin1(row.Twelve));
+    EXPECT_EQ(VertTickLabel(second, true), QString::fromLatin1(row.TwentyFour));
+  }
 }
 
 TEST(VertTimeline, ShowsTypedWordsAndBookmarksButNothingForAThreeHourWindow) {
