@@ -384,6 +384,12 @@ void TVellomarFm::ShowOptions(const QString &Page) {
     FOptionsFm->Hooks.RedrawTracks = [this] {
       if (FTracks) FTracks->RedrawTracks();
     };
+    FOptionsFm->Hooks.RebuildKeyCommands = [this] {
+      if (FBookmarkKeys) FBookmarkKeys->RebuildKeyCommands();
+    };
+    FOptionsFm->Hooks.RebuildBookmarkMenu = [this] {
+      if (FBookmarkKeys) FBookmarkKeys->RebuildBookmarkMenu();
+    };
     FOptionsFm->Hooks.RecreateAudioComponents = [this] {
       if (FParts.Audio) FParts.Audio->AudioComponents_FreeAndReinitialize();
     };

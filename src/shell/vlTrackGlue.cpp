@@ -133,8 +133,10 @@ void TvlTrackGlue::TempoChanged(int WantedTempo, int SpeedBarTempo) {
 }
 
 void TvlTrackGlue::KeyPressed(int Key) {
+  const int virtualKey = VirtualKeyFromQtKey(Key);
+  if (virtualKey == 0) return;
   for (TvlTrack *track : {&FTrackOld, &FTrackNow})
-    track->Process_OtherWaysToCatchKeystrokesAndMaybeStopGathering(Key);
+    track->Process_OtherWaysToCatchKeystrokesAndMaybeStopGathering(virtualKey);
 }
 
 void TvlTrackGlue::MouseMoved(QPoint GlobalPos) {

@@ -1,0 +1,310 @@
+// Bookmarks made from the keyboard in the program as main() puts it together, over the simulated
+// sound server and the manual clock: the typed triggers of the "Bookmark Hot Keys" page while
+// recording, the function keys as the page's key table says (changed live from the page), and
+// each numbered bookmark reaching the day files, both tracks and the vertical timeline.
+
+#include "vl09_DayFilesManager.h"
+#include "vl09_Main.h"
+#include "vl09_Notebook.h"
+#include "vl09_Options.h"
+#include "vl09_OptionsFm.h"
+#include "vl09_Registry.h"
+#include "vl09_TrackWindow.h"
+#include "vlAudioTestSupport.h"
+#include "vlEditorPage.h"
+#include "vlProgram.h"
+#include "vlTestSupport.h"
+#include "vlWindowView.h"
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+QString S(const char *Text) { return QString::fromUtf8(Text); }
+
+// The program started and shown, its notes editor focused.
+struct TBookmarkProgram : TSimMachine {
+  TFreshFolder Folder;
+  TRegistryData Store{Folder.File(S("2009.ini"))};
+  TvlOptions Options;
+  std::unique_ptr<TvlProgram> Program;
+  std::unique_ptr<TVellomarFm> Window;
+
+  TBookmarkProgram() {
+    TTestEnvironment::TestPrompts().Clear();
+    QDir().mkpath(Folder.File(S("Audio")));
+    Program = std::make_unique<TvlProgram>(Store, Options, Sim, Folder.File(S("Audio")));
+    Window = std::make_unique<TVellomarFm>(Store, Options, *Program);
+    Program->Connect(*Window, QString());
+    Window->resize(1200, 800);
+    Window->show();
+    TVellomarFm::SetMainLoopRunning(true);
+    Window->RunIdleSoon();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+          Run(10);
+          return Window->AudioReady() || Window->AudioFailed();
+        },
+        20000));
+    QApplication::setActiveWindow(Window.get());
+    View().setFocus();
+    QApplication::processEvents();
+  }
+  ~TBookmarkProgram() {
+    Window->close();
+    Window.reset();
+    Program.reset();
+    TVellomarFm::SetMainLoopRunning(false);
+  }
+  TWindowView &View() const {
+    RvlPage *page = Program->Notebook()->GetActivePagePtr();
+    return dynamic_cast<TvlEditorPage *>(page->MyWindowView)->View();
+  }
+  QAction *MenuItem(const QString &Menu, const QString &Caption) const {
+    for (QAction *top : Window->menuBar()->actions()) {
+      if (top->text() != Menu || !top->menu()) continue;
+      for (QAction *item : top->menu()->actions())
+        if (item->text() == Caption) return item;
+    }
+    ADD_FAILURE() << qPrintable(Menu) << " > " << qPrintable(Caption) << " is not in the menus";
+    return nullptr;
+  }
+  void StartRecording() {
+    MenuItem(S("&Record"), S("&Start"))->trigger();
+    Run(1000);
+    ASSERT_TRUE(Program->Audio().IsRecording());
+    View().setFocus();
+  }
+  // The events of a kind, with their texts or What characters.
+  std::vector<TvlEvent> Events(TKindOfEvent Kind) const {
+    std::vector<TEventID> ids;
+    Program->DayFiles().ByKind_GetListOfEvents(Kind, ids);
+    std::vector<TvlEvent> events;
+    for (TEventID id : ids) {
+      TvlEvent e;
+      if (Program->DayFiles().Event_FromEventID(id, e)) events.push_back(e);
+    }
+    return events;
+  }
+  QStringList LabelTexts() const {
+    QStringList texts;
+    for (const TvlEvent &e : Events(koeLabel)) texts << e.Text;
+    return texts;
+  }
+  void Type(const QString &Text) {
+    for (const QChar c : Text) {
+      if (c == u'\n') {
+        QTest::keyClick(&View(), Qt::Key_Return);
+      } else {
+        QTest::keyClicks(&View(), QString(c));
+      }
+      Run(40);
+    }
+  }
+};
+
+}  // namespace
+
+TEST(CompositionBookmarks, TheWindowsBookmarkKeysLinkIsInstalled) {
+  TBookmarkProgram run;
+  EXPECT_EQ(run.Window->BookmarkKeysLink(), &run.Program->BookmarkKeys());
+}
+
+TEST(CompositionBookmarks, TypedTriggersWhileRecordingMakeTheirBookmarks) {
+  TBookmarkProgram run;
+  run.StartRecording();
+  struct RRow {
+    const char *Name;
+    std::function<void(TvlOptions &)> Set;  // the page's choices for this row
+    std::function<void(TBookmarkProgram &)> Typing;
+    QStringList Labels;  // the labels made
+  };
+  const auto type = [](const char *Text) {
+    return [Text](TBookmarkProgram &R) { R.Type(S(Text)); };
+  };
+  const RRow rows[] = {
+      {"[[ ]] as a bookmark (the default)", nullptr, type("[[ call Ann ]] "), {S("[[")}},
+      {"[[ ]] as a label from its text",
+       [](TvlOptions &O) { O.FTriggerNestSquare = toGatherLabelBody; },
+       type("see [[ call Ann ]] later"),
+       {S("call Ann")}},
+      {"{{ }} as a label from its text, with a Backspace",
+       [](TvlOptions &O) { O.FTriggerNestCurly = toGatherLabelBody; },
+       [](TBookmarkProgram &R) {
+         R.Type(S("{{budgef"));
+         QTest::keyClick(&R.View(), Qt::Key_Backspace);
+         R.Type(S("t}}"));
+       },
+       {S("budget")}},
+      {"an empty (( )) leaves no label",
+       [](TvlOptions &O) { O.FTriggerNestRound = toGatherLabelBody; },
+       type("x (( )) y"),
+       {}},
+      {"two question marks (the default)", nullptr, type("why?? "), {S("??")}},
+      {"three question marks trigger once", nullptr, type("really??? "), {S("??")}},
+      {"question marks gathering the next words up to Enter",
+       [](TvlOptions &O) { O.FTriggerQuestions = toGatherLabelBody; },
+       type("so??? ask Bob\nmore"),
+       {S("ask Bob")}},
+      {"three repeated letters (the default)", nullptr, type("ooops "), {S("ooo")}},
+      {"text made bold with Ctrl+B before and after",
+       nullptr,
+       [](TBookmarkProgram &R) {
+         R.Type(S("the "));
+         QTest::keyClick(&R.View(), Qt::Key_B, Qt::ControlModifier);
+         R.Type(S("key point"));
+         QTest::keyClick(&R.View(), Qt::Key_B, Qt::ControlModifier);
+         R.Type(S(" here"));
+       },
+       {S("key point")}},
+      {"Ctrl+B twice with nothing between",
+       nullptr,
+       [](TBookmarkProgram &R) {
+         QTest::keyClick(&R.View(), Qt::Key_B, Qt::ControlModifier);
+         QTest::keyClick(&R.View(), Qt::Key_B, Qt::ControlModifier);
+       },
+       {}},
+      {"switched off on the page",
+       [](TvlOptions &O) {
+         O.FTriggerNestSquare = toNoTrigger;
+         O.FTriggerQuestions = toNoTrigger;
+         O.FTriggerCtrlBBold = false;
+       },
+       [](TBookmarkProgram &R) {
+         R.Type(S("[[ a ]] b?? "));
+         QTest::keyClick(&R.View(), Qt::Key_B, Qt::ControlModifier);
+         R.Type(S("c"));
+         QTest::keyClick(&R.View(), Qt::Key_B, Qt::ControlModifier);
+       },
+       {}},
+      {"plain text makes none", nullptr, type("a (b) [c] <d> a?b aab\n"), {}},
+  };
+  for (const RRow &row : rows) {
+    SCOPED_TRACE(row.Name);
+    run.Options.SetDefaults_HotKeys();
+    if (row.Set) row.Set(run.Options);
+    const QStringList before = run.LabelTexts();
+    const TDateTime typedFrom = Now();
+    row.Typing(run);
+    QTest::keyClick(&run.View(), Qt::Key_Return);  // ends whatever is still gathered
+    QStringList made = run.LabelTexts();
+    for (const QString &old : before) made.removeOne(old);
+    EXPECT_EQ(made, row.Labels);
+    // While recording a bookmark belongs to the moment it was typed.
+    for (const TvlEvent &e : run.Events(koeLabel))
+      if (row.Labels.contains(e.Text) && !before.contains(e.Text)) {
+        EXPECT_GE(e.When, typedFrom - 0.5 / SecsPerDay);
+        EXPECT_LE(e.When, Now());
+      }
+    run.Run(3000);
+  }
+  // Every bookmark made is a change the binder has to save.
+  EXPECT_TRUE(run.Window->EventsLink()->BookmarksChangedSinceSave());
+}
+
+TEST(CompositionBookmarks, EachNumberedBookmarkKeyReachesTheDayFilesBothTracksAndTheTimeline) {
+  TBookmarkProgram run;
+  run.StartRecording();
+  TvlTrackWindow *old = run.Program->Tracks().Historical();
+  TvlTrackWindow *now = run.Program->Tracks().Current();
+  ASSERT_TRUE(old && now);
+  const TDateTime start = Now();
+  old->MoveTrackTo(start - 10 / SecsPerDay);
+  const std::size_t markersBefore = run.Events(koeMarker).size();
+  for (int n = 1; n <= 9; ++n) {
+    SCOPED_TRACE(n);
+    run.Run(4000);
+    const TDateTime when = Now();
+    QTest::keyClick(&run.View(), Qt::Key(Qt::Key_F1 + n - 1));
+    run.Run(100);
+    const QChar digit(u'0' + n);
+    TEventID id = NoEventID;
+    std::vector<TEventID> ids;
+    run.Program->DayFiles().ByKind_GetListOfEvents(koeMarker, ids);
+    for (TEventID candidate : ids) {
+      TvlEvent c;
+      if (run.Program->DayFiles().Event_FromEventID(candidate, c) && c.What == digit &&
+          std::abs(c.When - when) < 1.5 / SecsPerDay)
+        id = candidate;
+    }
+    ASSERT_NE(id, NoEventID) << "no marker " << n << " in the day files";
+    for (TvlTrackWindow *w : {old, now}) {
+      SCOPED_TRACE(w == old ? "historical track" : "current track");
+      TvlTrackIndex &index = w->vlTrack().Index();
+      bool inRange = false;
+      const int po = index.PixelOffsetFromDateTime(when, inRange);
+      ASSERT_TRUE(inRange);
+      bool found = false;
+      for (int c = std::max(0, po - 2); c <= po + 2; ++c)
+        if (const TPixelData *d = index.GetPixelDataFor(c))
+          found = found ||
+                  std::find(d->MarkerIDs.begin(), d->MarkerIDs.end(), id) != d->MarkerIDs.end();
+      EXPECT_TRUE(found);
+    }
+    TVertTimeline *vertical = run.Program->Timelines().VertTimeline();
+    ASSERT_NE(vertical, nullptr);
+    vertical->SetFeatureDT(when);
+    vertical->RenderAnew();
+    const auto &drawn = vertical->DrawnBookmarks();
+    EXPECT_TRUE(std::any_of(drawn.begin(), drawn.end(), [&](const RDrawnBookmark &b) {
+      return b.ID == id && b.Text == QStringLiteral("F") + digit;
+    })) << "not drawn on the vertical timeline";
+  }
+  // Nine markers, one of each digit.
+  EXPECT_EQ(run.Events(koeMarker).size(), markersBefore + 9);
+}
+
+TEST(CompositionBookmarks, TheHotKeyPageSaysWhatTheFunctionKeysDoAndChangesThemLive) {
+  TBookmarkProgram run;
+  run.StartRecording();
+  run.Window->ShowOptions(S("Bookmark Hot Keys"));
+  TOptionsFm *page = run.Window->OptionsWindow();
+  ASSERT_NE(page, nullptr);
+  // The page shows what the keys do: F1 to F9 set numbered bookmarks, F10 to F12 open a label.
+  EXPECT_EQ(page->FunctionKeyCmBx[0][0]->currentText(), S("Bookmark"));
+  EXPECT_EQ(page->FunctionKeyCmBx[1][0]->currentText(), S("Bookmark"));
+  EXPECT_EQ(page->FunctionKeyCmBx[9][0]->currentText(), S("Label window"));
+  EXPECT_EQ(page->FunctionKeyCmBx[0][2]->currentText(), S("None"));
+
+  // F2 is made "Label from text" and Ctrl+F3 "Bookmark" on the page, while it is open.
+  const auto choose = [](QComboBox *Box, int Index) {
+    Box->setCurrentIndex(Index);
+    Q_EMIT Box->activated(Index);
+  };
+  choose(page->FunctionKeyCmBx[1][0], toGatherLabelBody);
+  choose(page->FunctionKeyCmBx[2][2], toMarkerOnly);
+  page->OkBtn->click();
+  run.View().setFocus();
+
+  // The day files of earlier tests are in the same data folder: only what is new counts.
+  const QStringList labelsBefore = run.LabelTexts();
+  const std::size_t markersBefore = run.Events(koeMarker).size();
+  QTest::keyClick(&run.View(), Qt::Key_F2);
+  run.Type(S("call Ann\n"));
+  QStringList labels = run.LabelTexts();
+  for (const QString &old : labelsBefore) labels.removeOne(old);
+  EXPECT_EQ(labels, QStringList{S("call Ann")});
+  EXPECT_EQ(run.Events(koeMarker).size(), markersBefore);
+
+  run.Run(2000);
+  QTest::keyClick(&run.View(), Qt::Key_F3, Qt::ControlModifier);
+  // Ctrl+F1 stays "None": nothing, and the editor does not set bookmark 1 either.
+  run.Run(2000);
+  QTest::keyClick(&run.View(), Qt::Key_F1, Qt::ControlModifier);
+  const std::vector<TvlEvent> markers = run.Events(koeMarker);
+  ASSERT_EQ(markers.size(), markersBefore + 1);
+  EXPECT_TRUE(std::any_of(markers.begin(), markers.end(), [&](const TvlEvent &e) {
+    return e.What == QChar(u'3') && e.When > Now() - 3 / SecsPerDay;
+  }));
+}
