@@ -521,12 +521,19 @@ bool TVellomarFm::eventFilter(QObject *Watched, QEvent *Event) {
       // The window is active again after a dialog, a message or another program: the keyboard
       // goes back into the notes unless the user had it in another control of this window (the
       // search box, a bar).
+      // The control is the one the window had focused last (the application's focus may not
+      // be back yet): a label tool opened from a pop-up menu keeps the keyboard.
       if (Watched == this && FNotebook) {
-        const QWidget *focus = QApplication::focusWidget();
-        if (!focus || focus == this || !isAncestorOf(focus))
-          QTimer::singleShot(0, this, [this] {
-            RunGuarded([this] {
-              if (FNotebook && isActiveWindow()) FNotebook->FocusActivePage();
+        const auto keyboardInAControl = [this] {
+          const QWidget *focus = QApplication::focusWidget();
+          if (!focus || focus == this) focus = focusWidget();
+          return focus && focus != this && isAncestorOf(focus) && focus->isVisible();
+        };
+        if (!keyboardInAControl())
+          QTimer::singleShot(0, this, [this, keyboardInAControl] {
+            RunGuarded([&] {
+              if (FNotebook && isActiveWindow() && !keyboardInAControl())
+                FNotebook->FocusActivePage();
             });
           });
       }

@@ -4,11 +4,14 @@
 // each numbered bookmark reaching the day files, both tracks and the vertical timeline.
 
 #include "vl09_DayFilesManager.h"
+#include "vl09_LabelTool.h"
 #include "vl09_Main.h"
 #include "vl09_Notebook.h"
+#include "vl09_OfferAndSelect.h"
 #include "vl09_Options.h"
 #include "vl09_OptionsFm.h"
 #include "vl09_Registry.h"
+#include "vl09_Track.h"
 #include "vl09_TrackWindow.h"
 #include "vlAudioTestSupport.h"
 #include "vlEditorPage.h"
@@ -20,8 +23,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 
@@ -307,4 +312,158 @@ TEST(CompositionBookmarks, TheHotKeyPageSaysWhatTheFunctionKeysDoAndChangesThemL
   EXPECT_TRUE(std::any_of(markers.begin(), markers.end(), [&](const TvlEvent &e) {
     return e.What == QChar(u'3') && e.When > Now() - 3 / SecsPerDay;
   }));
+}
+
+namespace {
+
+// The historical track of a started program, moved to an hour ago, drawn.
+struct TLabelToolRig : TBookmarkProgram {
+  TvlTrackWindow *Old = nullptr;
+  TLabelToolRig() {
+    Old = Program->Tracks().Historical();
+    Old->MoveTrackTo(Now() - 1.0 / 24);
+    FullRender();
+  }
+  // A point of the labels band at a third of the track's width, in the window's coordinates.
+  QPoint LabelsBandPoint() {
+    const QRect band = Old->vlTrack().Render().Band_Labels().Rect;
+    return QPoint(Old->width() / 3, band.center().y());
+  }
+  // The track's picture drawn entirely anew, for comparing with what the quick updates drew.
+  // Its index is built again first, as the window builds it.
+  QImage FullRender() {
+    Old->InvalidateRebuildAndRedrawWithoutFlicker();
+    Old->vlTrack().InvalidateRendering();
+    Old->vlTrack().PaintIfInvalid();
+    return Old->vlTrack().BitmapToShare().Image().copy();
+  }
+  // "&Add Bookmark ..." from the track's pop-up menu, opened by a right click on the labels band.
+  TEventID AddBookmarkFromThePopup() {
+    QTest::mouseClick(Old, Qt::RightButton, Qt::NoModifier, LabelsBandPoint());
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    if (!menu) {
+      ADD_FAILURE() << "no pop-up menu";
+      return NoEventID;
+    }
+    QAction *add = nullptr;
+    for (QAction *a : menu->actions())
+      if (a->text() == S("&Add Bookmark ...")) add = a;
+    if (!add || !add->isEnabled()) {
+      ADD_FAILURE() << "no Add Bookmark";
+      return NoEventID;
+    }
+    // As a click on the item does: the menu closes, then the item acts.
+    menu->hide();
+    add->trigger();
+    QApplication::processEvents();
+    return Old->LabelTool().EventHandleShowing();
+  }
+};
+
+}  // namespace
+
+TEST(CompositionBookmarks, TypingStraightAfterAddBookmarkGoesIntoTheLabel) {
+  TLabelToolRig run;
+  const TEventID id = run.AddBookmarkFromThePopup();
+  ASSERT_NE(id, NoEventID);
+  ASSERT_TRUE(run.Old->LabelTool().isVisible());
+  // The user types at once, wherever the keyboard went once the window is active again.
+  QApplication::setActiveWindow(run.Window.get());
+  run.Run(50);
+  QWidget *focus = QApplication::focusWidget();
+  ASSERT_NE(focus, nullptr);
+  EXPECT_EQ(focus, run.Old->LabelTool().Memo()) << focus->metaObject()->className();
+  QTest::keyClicks(focus, S("Call"));
+  TvlEvent e;
+  ASSERT_TRUE(run.Program->DayFiles().Event_FromEventID(id, e));
+  EXPECT_EQ(e.Text, S("Call"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_FALSE(run.Old->LabelTool().isVisible());
+  // The notes get the keyboard back, untouched.
+  EXPECT_EQ(QApplication::focusWidget(), &run.View());
+  EXPECT_EQ(run.Program->Notebook()->GetActiveDocument()->Document_LastCaretPos().FGN, 1);
+}
+
+TEST(CompositionBookmarks, TheLabelToolHidesWhenTheMouseGoesAway) {
+  TLabelToolRig run;
+  const TEventID id = run.Old->vlTrack().NewEventWithLabel(
+      koeLabel, QChar(u'|'), run.Old->vlTrack().Index().DateTimeFromPixelOffset(100), S("Call"));
+  ASSERT_NE(id, NoEventID);
+  struct RRow {
+    const char *Name;
+    std::function<QPoint()> To;  // global
+    bool Hides;
+  };
+  const auto toolCentre = [&] {
+    return run.Old->LabelTool().mapToGlobal(run.Old->LabelTool().rect().center());
+  };
+  const RRow rows[] = {
+      {"over the tool", [&] { return toolCentre(); }, false},
+      {"along the track, near the tool", [&] { return toolCentre() + QPoint(40, 10); }, false},
+      {"into the notes", [&] { return run.View().mapToGlobal(run.View().rect().center()); }, true},
+      {"far along the track",
+       [&] { return toolCentre() + QPoint(run.Old->LabelTool().width() + 20, 0); }, true},
+  };
+  for (const RRow &row : rows) {
+    SCOPED_TRACE(row.Name);
+    run.Old->LabelTool().MyHide();
+    run.Old->EventID_OfferLabelTool(0, id);
+    ASSERT_TRUE(run.Old->LabelTool().isVisible());
+    const QPoint global = row.To();
+    // The mouse moves over whatever widget is there.
+    QWidget *under = QApplication::widgetAt(global);
+    if (!under) under = run.Window.get();
+    QMouseEvent move(QEvent::MouseMove, QPointF(under->mapFromGlobal(global)), QPointF(global),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCursor::setPos(global);
+    QApplication::sendEvent(under, &move);
+    run.Run(300);
+    EXPECT_EQ(run.Old->LabelTool().isVisible(), !row.Hides);
+  }
+}
+
+TEST(CompositionBookmarks, EditingALabelRedrawsTheTrackAtOnce) {
+  TLabelToolRig run;
+  TvlTrack &track = run.Old->vlTrack();
+  const TEventID id = track.NewEventWithLabel(
+      koeLabel, QChar(u'|'), track.Index().DateTimeFromPixelOffset(100), S("Mountain"));
+  ASSERT_NE(id, NoEventID);
+  run.FullRender();
+  // The mouse over the label's time, just above its stem, offers it (drawn highlighted); a
+  // right click there offers "Edit Bookmark ...", which opens the tool on it; the user
+  // replaces its text.
+  bool inRange = false;
+  const int column = track.Index().PixelOffsetFromDateTime(
+      run.Program->DayFiles().EventWhen_FromEventID(id), inRange);
+  ASSERT_TRUE(inRange);
+  const QPoint over(column, run.Old->EventsList_LabelsBandBottom() - 5);
+  QMouseEvent hover(QEvent::MouseMove, QPointF(over), QPointF(run.Old->mapToGlobal(over)),
+                    Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(run.Old, &hover);
+  ASSERT_EQ(run.Old->OfferAndSelect()->FOfferedEvents.Count(), 1);
+  QTest::mouseClick(run.Old, Qt::RightButton, Qt::NoModifier, over);
+  auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+  ASSERT_NE(menu, nullptr);
+  QAction *edit = nullptr;
+  for (QAction *a : menu->actions())
+    if (a->text() == S("Edit Bookmark ...")) edit = a;
+  ASSERT_TRUE(edit && edit->isEnabled()) << "the label was not offered";
+  menu->hide();
+  edit->trigger();
+  QLineEdit *memo = run.Old->LabelTool().Memo();
+  ASSERT_TRUE(run.Old->LabelTool().isVisible());
+  ASSERT_EQ(run.Old->LabelTool().EventHandleShowing(), id);
+  memo->setFocus();
+  memo->selectAll();
+  QTest::keyClicks(memo, S("Sea"));
+  run.Run(50);
+  const QImage shown = track.BitmapToShare().Image().copy();
+  const QImage fresh = run.FullRender();
+  ASSERT_EQ(shown.size(), fresh.size());
+  const QRect band = track.Render().Band_Labels().Rect;
+  int differing = 0;
+  for (int y = band.top(); y <= band.bottom(); ++y)
+    for (int x = 0; x < shown.width(); ++x)
+      if (shown.pixel(x, y) != fresh.pixel(x, y)) ++differing;
+  EXPECT_EQ(differing, 0) << "pixels of the old text are still drawn";
 }
