@@ -221,6 +221,8 @@ void TvlTrackGlue::TCalendarToTracks::ShowSpanOnHistoricalTrack(TDateTime StartD
   if (!FGlue.FOld) return;
   const vlCalendar::RLoadSpanPlan plan =
       vlCalendar::PlanLoadSpan(StartDT, EndDT, FGlue.FOld->Columns(), PixelDurationFromZoomLevel);
+  // The level the window shows is the track's level too (drawn, and saved at close).
+  FGlue.FTrackOld.InitializeAtFirstShow_AndSetZoomLevelTo(plan.Level);
   FGlue.FOld->MoveAndZoomTrackTo(0, plan.PixelDuration, plan.LeftDT);
   if (FGlue.FTimelines && FGlue.FTimelines->VertTimeline())
     FGlue.FTimelines->VertTimeline()->SetFromDT(StartDT);

@@ -3,6 +3,7 @@
 // recording, the function keys as the page's key table says (changed live from the page), and
 // each numbered bookmark reaching the day files, both tracks and the vertical timeline.
 
+#include "vl09_Calendar.h"
 #include "vl09_DayFilesManager.h"
 #include "vl09_LabelTool.h"
 #include "vl09_Main.h"
@@ -23,12 +24,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -46,9 +49,18 @@ struct TBookmarkProgram : TSimMachine {
   std::unique_ptr<TvlProgram> Program;
   std::unique_ptr<TVellomarFm> Window;
 
-  TBookmarkProgram() {
+  // StartAt: the clock's moment at the start (0: the simulated machine's own); Recordings: the
+  // names of recordings already in the audio folder ("2009-09-03 13.47 36.5 (108).wav").
+  explicit TBookmarkProgram(TDateTime StartAt = 0, const QStringList &Recordings = {}) {
+    if (StartAt > 0) Clock.Set(StartAt);
     TTestEnvironment::TestPrompts().Clear();
     QDir().mkpath(Folder.File(S("Audio")));
+    for (const QString &name : Recordings) {
+      const QString month = Folder.File(S("Audio/") + name.left(7));
+      QDir().mkpath(month);
+      QFile file(month + QLatin1Char('/') + name);
+      EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    }
     Program = std::make_unique<TvlProgram>(Store, Options, Sim, Folder.File(S("Audio")));
     Window = std::make_unique<TVellomarFm>(Store, Options, *Program);
     Program->Connect(*Window, QString());
@@ -466,4 +478,122 @@ TEST(CompositionBookmarks, EditingALabelRedrawsTheTrackAtOnce) {
     for (int x = 0; x < shown.width(); ++x)
       if (shown.pixel(x, y) != fresh.pixel(x, y)) ++differing;
   EXPECT_EQ(differing, 0) << "pixels of the old text are still drawn";
+}
+
+namespace {
+
+// What the calendar showed when the program opened it, read while it was open.
+struct RCalendarSeen {
+  bool Opened = false;
+  QString Caption;
+  int Days = 0;
+  std::vector<RRecordingSpan> Spans;
+  // Per day of the shown month: pixels in the dial colours of days before tomorrow and of
+  // later days, and in the afternoon arcs' colour.
+  std::vector<int> PastDial, FutureDial, Afternoon, Morning;
+  bool ClickOpenedARecording = false;
+};
+
+int CountInCell(vlCalendar::TCalendarMonth &Month, int Day, QRgb Colour) {
+  const QImage &img = Month.Image();
+  const QRect cell = Month.CellRect(Day) & img.rect();
+  int n = 0;
+  for (int y = cell.top(); y <= cell.bottom(); ++y)
+    for (int x = cell.left(); x <= cell.right(); ++x)
+      if (img.pixel(x, y) == Colour) ++n;
+  return n;
+}
+
+// Opens the calendar the way "View Recordings ..." does, at Seed, reads it, and, with ClickDay,
+// clicks on the first arc pixel of that day.
+RCalendarSeen OpenCalendar(TBookmarkProgram &Run, TDateTime Seed, int ClickDay = 0) {
+  RCalendarSeen seen;
+  QTimer::singleShot(0, [&] {
+    auto *fm = qobject_cast<TCalendarFm *>(QApplication::activeModalWidget());
+    if (!fm) return;
+    seen.Opened = true;
+    seen.Caption = fm->CaptionText();
+    vlCalendar::TCalendarMonth &month = fm->Month();
+    seen.Days = month.DaysInMonth();
+    seen.Spans = month.Spans();
+    seen.PastDial.push_back(0);
+    seen.FutureDial.push_back(0);
+    seen.Afternoon.push_back(0);
+    seen.Morning.push_back(0);
+    for (int day = 1; day <= seen.Days; ++day) {
+      seen.PastDial.push_back(CountInCell(month, day, vlCalendar::DialRgb));
+      seen.FutureDial.push_back(CountInCell(month, day, vlCalendar::DialFutureRgb));
+      seen.Afternoon.push_back(CountInCell(month, day, vlCalendar::AfternoonRgb));
+      seen.Morning.push_back(CountInCell(month, day, vlCalendar::MorningRgb));
+    }
+    if (ClickDay > 0) {
+      const QImage &img = month.Image();
+      const QRect cell = month.CellRect(ClickDay);
+      for (int y = cell.top(); y <= cell.bottom() && !seen.ClickOpenedARecording; ++y)
+        for (int x = cell.left(); x <= cell.right(); ++x) {
+          const QRgb c = img.pixel(x, y);
+          if (c == vlCalendar::AfternoonRgb || c == vlCalendar::MorningRgb) {
+            seen.ClickOpenedARecording = fm->CalendarPBMouseDown(QPoint(x, y));
+            break;
+          }
+        }
+    }
+    if (fm->isVisible()) fm->reject();
+  });
+  Run.Program->Timelines().ViewRecordings(Seed);
+  return seen;
+}
+
+const QString SampleRecording = QStringLiteral("2009-09-03 13.47 36.5 (108).wav");
+
+}  // namespace
+
+TEST(CompositionBookmarks, TheCalendarShowsAPastMonthWithItsRecordings) {
+  // Long after the sample recording was made.
+  TBookmarkProgram run(EncodeDateTime(2026, 12, 10, 9, 30), {SampleRecording});
+  const RCalendarSeen seen = OpenCalendar(run, EncodeDate(2009, 9, 3), 3);
+  ASSERT_TRUE(seen.Opened);
+  EXPECT_EQ(seen.Caption, S("9 / 2009"));
+  EXPECT_EQ(seen.Days, 30);
+  // Every day of September 2009 lies before tomorrow: none is drawn as a day to come.
+  for (int day = 1; day <= 30; ++day) {
+    SCOPED_TRACE(day);
+    EXPECT_GT(seen.PastDial[day], 0);
+    EXPECT_EQ(seen.FutureDial[day], 0);
+  }
+  // The sample recording of 3 September, 1:47 pm, is listed and marked on that day only.
+  ASSERT_EQ(seen.Spans.size(), 1u);
+  EXPECT_NEAR(seen.Spans[0].Start, EncodeDateTime(2009, 9, 3, 13, 47, 36, 500), 1e-6);
+  EXPECT_GT(seen.Afternoon[3], 0);
+  for (int day = 1; day <= 30; ++day)
+    if (day != 3) {
+      EXPECT_EQ(seen.Afternoon[day] + seen.Morning[day], 0) << day;
+    }
+  // A click on the mark shows the recording on the historical track, zoomed to fit, at one
+  // zoom in the window, its drawing and what is saved at close.
+  EXPECT_TRUE(seen.ClickOpenedARecording);
+  TvlTrackWindow *old = run.Program->Tracks().Historical();
+  old->repaint();
+  const double zoom = run.Program->Tracks().HistoricalTrackZoom();
+  EXPECT_NEAR(old->vlTrack().Index().Zoom_PixelDuration(), zoom, 1e-9);
+  EXPECT_NEAR(old->vlTrack().Render().Zoom_PixelDuration(), zoom, 1e-9);
+  EXPECT_TRUE(old->vlTrack().Index().IsVisibleOnTrack(EncodeDateTime(2009, 9, 3, 13, 48)));
+}
+
+TEST(CompositionBookmarks, TheCalendarShowsTheRecordingInProgress) {
+  TBookmarkProgram run(EncodeDateTime(2026, 12, 10, 15, 0));
+  run.StartRecording();
+  run.Run(90000);
+  ASSERT_TRUE(run.Program->Audio().IsRecording());
+  const RCalendarSeen seen = OpenCalendar(run, Now());
+  ASSERT_TRUE(seen.Opened);
+  EXPECT_EQ(seen.Caption, S("12 / 2026"));
+  ASSERT_EQ(seen.Spans.size(), 1u);
+  EXPECT_NEAR(seen.Spans[0].Start, EncodeDateTime(2026, 12, 10, 15, 0), 5 / SecsPerDay);
+  EXPECT_NEAR(seen.Spans[0].End, Now(), 2 / SecsPerDay);
+  EXPECT_GT(seen.Afternoon[10], 0);
+  // Today is a day of the past; tomorrow is the first to come.
+  EXPECT_EQ(seen.FutureDial[10], 0);
+  EXPECT_GT(seen.FutureDial[11], 0);
+  EXPECT_EQ(seen.PastDial[11], 0);
 }
