@@ -507,6 +507,9 @@ bool TVellomarFm::CommandKeyFilter(QObject *Watched, QEvent *Event) {
         FPlayback->ShowTranscriptionHint();
       } else if (FPlayback->TranscriptionHintActive()) {
         FPlayback->aPlaySegmentExecute();
+      } else if (FBookmarkKeys && !key->isAutoRepeat()) {
+        // Otherwise Pause and Shift+Pause set bookmarks, as the options' hot keys say.
+        FBookmarkKeys->PauseKeyPressed(key->modifiers() & Qt::ShiftModifier);
       }
       return true;
     }

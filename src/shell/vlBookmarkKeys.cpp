@@ -138,6 +138,13 @@ void TvlBookmarkKeys::NotesKeyReleased(int Key, bool AutoRepeat) {
   if (FGather.Kind == gkSpace) FinishGathering();
 }
 
+void TvlBookmarkKeys::PauseKeyPressed(bool Shift) {
+  FinishGathering();
+  FTyped.clear();
+  Trigger(Shift ? FOptions.FTriggerPauseShift : FOptions.FTriggerPause, QStringLiteral("Pause"),
+          gkPause, QChar());
+}
+
 bool TvlBookmarkKeys::FunctionKey(int Number, int Modifier) {
   FinishGathering();
   FTyped.clear();
@@ -302,6 +309,7 @@ TGatherLabel *TvlBookmarkKeys::Gatherer() const {
   switch (FGather.Kind) {
     case gkPair: return &FGather.Track->Gather4Pair;
     case gkSpace: return &FGather.Track->Gather4Space;
+    case gkPause: return &FGather.Track->Gather4Pause;
     case gkBold:
     case gkFollowing: return &FGather.Track->Gather4Symbol;
     case gkNone: break;

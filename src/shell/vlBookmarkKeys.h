@@ -19,7 +19,9 @@
 //   "??" (two or more question marks) and three repeated letters: "Bookmark" makes a label with
 //                      the marks or letters as text; "Label from text" gathers what follows;
 //   Ctrl+B, text, Ctrl+B: a label of the text made bold (no selection at the first Ctrl+B);
-//   text typed while the space bar is held down: a label of that text (off by default).
+//   text typed while the space bar is held down: a label of that text (off by default);
+//   Pause and Shift+Pause, when they neither pause playback nor step the transcription:
+//                      "Bookmark" makes a label "Pause", "Label from text" gathers what follows.
 // "Label window" opens a label for any of them. A label being gathered grows on its track with
 // every key (the track's gatherers, vl09_GatherLabel.h); Enter, Tab, Escape, the page and cursor
 // keys and the function keys end it (the tracks are told of every key by the window), as do
@@ -57,6 +59,7 @@ class TvlBookmarkKeys final : public TBookmarkKeysLink {
   bool NotesKeyPressed(int Key, Qt::KeyboardModifiers Modifiers, const QString &Text,
                        bool AutoRepeat) override;
   void NotesKeyReleased(int Key, bool AutoRepeat) override;
+  void PauseKeyPressed(bool Shift) override;
   void RebuildKeyCommands() override;
   void RebuildBookmarkMenu() override;
 
@@ -68,7 +71,7 @@ class TvlBookmarkKeys final : public TBookmarkKeysLink {
   void EventsCleared();
 
  private:
-  enum TGatherKind { gkNone, gkPair, gkBold, gkSpace, gkFollowing };
+  enum TGatherKind { gkNone, gkPair, gkBold, gkSpace, gkFollowing, gkPause };
   struct RGathering {
     TGatherKind Kind = gkNone;
     QChar Close;         // gkPair: the closing bracket

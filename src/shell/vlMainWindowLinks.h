@@ -150,6 +150,9 @@ class TBookmarkKeysLink {
   virtual bool NotesKeyPressed(int Key, Qt::KeyboardModifiers Modifiers, const QString &Text,
                                bool AutoRepeat) = 0;
   virtual void NotesKeyReleased(int Key, bool AutoRepeat) = 0;
+  // The Pause key (with Shift or not) where it neither pauses playback nor plays the next
+  // transcription segment.
+  virtual void PauseKeyPressed(bool Shift) = 0;
   // The options' hot keys changed (or were loaded): the key table is built again.
   virtual void RebuildKeyCommands() = 0;
   // The options' bookmark order changed.

@@ -314,6 +314,20 @@ TEST(CompositionBookmarks, TheHotKeyPageSaysWhatTheFunctionKeysDoAndChangesThemL
   EXPECT_EQ(labels, QStringList{S("call Ann")});
   EXPECT_EQ(run.Events(koeMarker).size(), markersBefore);
 
+  // Pause, neither playing nor transcribing, opens a label for typing (the page's default);
+  // Shift+Pause made "Bookmark" on the page sets a label "Pause".
+  run.Run(2000);
+  QTest::keyClick(&run.View(), Qt::Key_Pause);
+  TVertTimeline *vertical = run.Program->Timelines().VertTimeline();
+  ASSERT_NE(vertical, nullptr);
+  EXPECT_NE(vertical->EditingEventID(), NoEventID);
+  EXPECT_EQ(run.Program->DayFiles().EventKind_FromEventID(vertical->EditingEventID()), koeLabel);
+  run.View().setFocus();
+  choose(page->TriggerPauseShiftCmBx, toMarkerOnly);
+  run.Run(2000);
+  QTest::keyClick(&run.View(), Qt::Key_Pause, Qt::ShiftModifier);
+  EXPECT_TRUE(run.LabelTexts().contains(S("Pause")));
+
   run.Run(2000);
   QTest::keyClick(&run.View(), Qt::Key_F3, Qt::ControlModifier);
   // Ctrl+F1 stays "None": nothing, and the editor does not set bookmark 1 either.
