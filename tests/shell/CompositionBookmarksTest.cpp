@@ -415,37 +415,56 @@ TEST(CompositionBookmarks, TheLabelToolHidesWhenTheMouseGoesAway) {
   const TEventID id = run.Old->vlTrack().NewEventWithLabel(
       koeLabel, QChar(u'|'), run.Old->vlTrack().Index().DateTimeFromPixelOffset(100), S("Call"));
   ASSERT_NE(id, NoEventID);
+  TvlLabelTool &tool = run.Old->LabelTool();
+  const auto toolCentre = [&] { return tool.mapToGlobal(tool.rect().center()); };
+  // The mouse moves over whatever widget is there, which tells the window.
+  const auto moveTo = [&](QPoint Global) {
+    QCursor::setPos(Global);
+    QWidget *under = QApplication::widgetAt(Global);
+    if (!under) under = run.Window.get();
+    QMouseEvent move(QEvent::MouseMove, QPointF(under->mapFromGlobal(Global)), QPointF(Global),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(under, &move);
+  };
   struct RRow {
     const char *Name;
-    std::function<QPoint()> To;  // global
+    std::function<QPoint()> To;
     bool Hides;
-  };
-  const auto toolCentre = [&] {
-    return run.Old->LabelTool().mapToGlobal(run.Old->LabelTool().rect().center());
   };
   const RRow rows[] = {
       {"over the tool", [&] { return toolCentre(); }, false},
       {"along the track, near the tool", [&] { return toolCentre() + QPoint(40, 10); }, false},
       {"into the notes", [&] { return run.View().mapToGlobal(run.View().rect().center()); }, true},
-      {"far along the track",
-       [&] { return toolCentre() + QPoint(run.Old->LabelTool().width() + 20, 0); }, true},
+      {"far along the track", [&] { return toolCentre() + QPoint(tool.width() + 20, 0); }, true},
+      {"above the tracks", [&] { return run.Old->mapToGlobal(QPoint(run.Old->width() / 3, -30)); },
+       true},
   };
   for (const RRow &row : rows) {
     SCOPED_TRACE(row.Name);
-    run.Old->LabelTool().MyHide();
+    tool.MyHide();
     run.Old->EventID_OfferLabelTool(0, id);
-    ASSERT_TRUE(run.Old->LabelTool().isVisible());
-    const QPoint global = row.To();
-    // The mouse moves over whatever widget is there.
-    QWidget *under = QApplication::widgetAt(global);
-    if (!under) under = run.Window.get();
-    QMouseEvent move(QEvent::MouseMove, QPointF(under->mapFromGlobal(global)), QPointF(global),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QCursor::setPos(global);
-    QApplication::sendEvent(under, &move);
-    run.Run(300);
-    EXPECT_EQ(run.Old->LabelTool().isVisible(), !row.Hides);
+    ASSERT_TRUE(tool.isVisible());
+    moveTo(toolCentre());
+    moveTo(row.To());
+    EXPECT_EQ(tool.isVisible(), !row.Hides);
   }
+
+  // Where no widget reports the move (a tool bar, another program), the tool sees it by itself.
+  tool.MyHide();
+  run.Old->EventID_OfferLabelTool(0, id);
+  moveTo(toolCentre());
+  QCursor::setPos(run.Old->mapToGlobal(QPoint(run.Old->width() / 3, -30)));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !tool.isVisible(); }, 2000));
+
+  // A tool opened where the mouse is far (a pop-up menu's item below the tracks) waits for the
+  // mouse to come near before it hides on departure.
+  QCursor::setPos(run.View().mapToGlobal(run.View().rect().center()));
+  run.Old->EventID_OfferLabelTool(0, id);
+  QTest::qWait(3 * TvlLabelTool::DepartureCheckMSecs);
+  EXPECT_TRUE(tool.isVisible());
+  moveTo(toolCentre());
+  moveTo(run.View().mapToGlobal(run.View().rect().center()));
+  EXPECT_FALSE(tool.isVisible());
 }
 
 TEST(CompositionBookmarks, EditingALabelRedrawsTheTrackAtOnce) {
