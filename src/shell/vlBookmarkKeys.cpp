@@ -112,7 +112,8 @@ bool TvlBookmarkKeys::NotesKeyPressed(int Key, Qt::KeyboardModifiers Modifiers, 
     }
     return false;  // the editor makes the text bold as ever
   }
-  if (ctrl || alt) {
+  // Ctrl or Alt alone make a shortcut; both together are how some keyboards type "[" or "{".
+  if (ctrl != alt) {
     FTyped.clear();
     return false;
   }
