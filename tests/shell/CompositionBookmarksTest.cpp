@@ -228,6 +228,16 @@ TEST(CompositionBookmarks, TypedTriggersWhileRecordingMakeTheirBookmarks) {
   }
   // Every bookmark made is a change the binder has to save.
   EXPECT_TRUE(run.Window->EventsLink()->BookmarksChangedSinceSave());
+  // The gathered labels are drawn with their whole text on the track that records.
+  TvlTrackIndex &index = run.Program->Tracks().Current()->vlTrack().Index();
+  for (const QString &text : {S("call Ann"), S("key point"), S("budget")}) {
+    SCOPED_TRACE(text.toStdString());
+    bool drawn = false;
+    for (int c = index.FirstPO(); c <= index.LastPO() && !drawn; ++c)
+      if (const TPixelData *d = index.GetPixelDataFor(c))
+        for (const RLabelEntry &l : d->Labels) drawn = drawn || (l.Text == text && l.Tilted);
+    EXPECT_TRUE(drawn);
+  }
 }
 
 TEST(CompositionBookmarks, EachNumberedBookmarkKeyReachesTheDayFilesBothTracksAndTheTimeline) {
