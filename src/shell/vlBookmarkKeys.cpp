@@ -338,7 +338,17 @@ TEventID TvlBookmarkKeys::NewLabel(TvlTrack *Track, TDateTime When, const QStrin
 }
 
 void TvlBookmarkKeys::OpenLabelWindow(TEventID ID) {
-  if (FTimelines) FTimelines->BookmarkSinkPart().BookmarkEdit(ID);
+  // The vertical timeline's box, as F10 to F12 have always opened; with the timeline hidden,
+  // the label tool of the track the bookmark went to.
+  const TVertTimeline *vertical = FTimelines ? FTimelines->VertTimeline() : nullptr;
+  if (vertical && vertical->isVisible()) {
+    FTimelines->BookmarkSinkPart().BookmarkEdit(ID);
+    return;
+  }
+  if (!FWindow || !FTracks) return;
+  TvlTrackWindow *w =
+      FWindow->NewEventBroker_Track() == btkCurrent ? FTracks->Current() : FTracks->Historical();
+  if (w && w->isVisible()) w->EventID_OfferLabelTool(0, ID);
 }
 
 void TvlBookmarkKeys::BookmarkMade() {

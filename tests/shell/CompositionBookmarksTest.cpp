@@ -338,6 +338,19 @@ TEST(CompositionBookmarks, TheHotKeyPageSaysWhatTheFunctionKeysDoAndChangesThemL
   QTest::keyClick(&run.View(), Qt::Key_Pause, Qt::ShiftModifier);
   EXPECT_TRUE(run.LabelTexts().contains(S("Pause")));
 
+  // With the vertical timeline hidden, F10's label opens in the recording track's label tool.
+  vertical->LabelEd()->clearFocus();
+  run.Window->aToolsTimeline->trigger();
+  ASSERT_FALSE(vertical->isVisible());
+  run.View().setFocus();
+  run.Run(2000);
+  QTest::keyClick(&run.View(), Qt::Key_F10);
+  TvlLabelTool &tool = run.Program->Tracks().Current()->LabelTool();
+  EXPECT_TRUE(tool.isVisible());
+  EXPECT_EQ(run.Program->DayFiles().EventText_FromEventID(tool.EventHandleShowing()), S("F10"));
+  tool.MyHide();
+  run.View().setFocus();
+
   run.Run(2000);
   QTest::keyClick(&run.View(), Qt::Key_F3, Qt::ControlModifier);
   // Ctrl+F1 stays "None": nothing, and the editor does not set bookmark 1 either.
