@@ -5,6 +5,7 @@
 #include "vl09_Notebook.h"
 #include "vl09_Track.h"
 #include "vl09_TrackWindow.h"
+#include "vlClock.h"
 #include "vlTimelineGlue.h"
 #include "vlTrackGlue.h"
 
@@ -15,6 +16,8 @@ namespace {
 // The characters kept for recognising triggers: the longest trigger is three letters plus the
 // one before them.
 constexpr qsizetype TypedKept = 8;
+// How long the space bar must have been held for the letters typed then to make a label.
+constexpr std::int64_t SpaceHeldMSecs = 300;
 
 // The labels F10, F11 and F12 have always made.
 QString FunctionKeyLabelText(int Number) {
@@ -124,6 +127,7 @@ bool TvlBookmarkKeys::NotesKeyPressed(int Key, Qt::KeyboardModifiers Modifiers, 
   if (Key == Qt::Key_Space && !AutoRepeat && FOptions.FTriggerSpaceDown && !FSpaceDown) {
     FSpaceDown = true;
     FSpaceDownWhen = BrokeredMoment();
+    FSpaceDownMSecs = Clock().SteadyMSecs();
   }
   if (Text.isEmpty() || Text.at(0).unicode() < 32 || Text.at(0).unicode() == 127) {
     if (VirtualKeyFromQtKey(Key) != 0) FTyped.clear();
@@ -180,7 +184,10 @@ bool TvlBookmarkKeys::FunctionKey(int Number, int Modifier) {
 }
 
 void TvlBookmarkKeys::Typed(QChar Ch) {
-  if (FSpaceDown && Ch != u' ' && FGather.Kind == gkNone) {
+  // A space still held when the next letter comes is only a fast typist's overlap unless it has
+  // been held for a moment.
+  if (FSpaceDown && Ch != u' ' && FGather.Kind == gkNone &&
+      Clock().SteadyMSecs() - FSpaceDownMSecs >= SpaceHeldMSecs) {
     StartGathering(gkSpace, QChar());
     FGather.When = FSpaceDownWhen;
   }

@@ -19,7 +19,9 @@
 //   "??" (two or more question marks) and three repeated letters: "Bookmark" makes a label with
 //                      the marks or letters as text; "Label from text" gathers what follows;
 //   Ctrl+B, text, Ctrl+B: a label of the text made bold (no selection at the first Ctrl+B);
-//   text typed while the space bar is held down: a label of that text (off by default);
+//   text typed while the space bar is held down (for 300 ms before the first letter, so that a
+//                      fast typist's overlapping keys do not count): a label of that text (off
+//                      by default);
 //   Pause and Shift+Pause, when they neither pause playback nor step the transcription:
 //                      "Bookmark" makes a label "Pause", "Label from text" gathers what follows.
 // "Label window" opens a label for any of them. A label being gathered grows on its track with
@@ -109,4 +111,5 @@ class TvlBookmarkKeys final : public TBookmarkKeysLink {
   RGathering FGather;
   bool FSpaceDown = false;
   TDateTime FSpaceDownWhen = 0;
+  std::int64_t FSpaceDownMSecs = 0;
 };

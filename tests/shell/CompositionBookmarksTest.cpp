@@ -206,6 +206,27 @@ TEST(CompositionBookmarks, TypedTriggersWhileRecordingMakeTheirBookmarks) {
        },
        {}},
       {"plain text makes none", nullptr, type("a (b) [c] <d> a?b aab\n"), {}},
+      {"text typed with the space bar held down",
+       [](TvlOptions &O) { O.FTriggerSpaceDown = true; },
+       [](TBookmarkProgram &R) {
+         R.Type(S("so"));
+         QTest::keyPress(&R.View(), Qt::Key_Space);
+         R.Run(500);
+         // (While the bar is held no other space can be typed.)
+         R.Type(S("Ann"));
+         QTest::keyRelease(&R.View(), Qt::Key_Space);
+         R.Type(S(" then"));
+       },
+       {S("Ann")}},
+      {"a space overlapping the next letter",
+       [](TvlOptions &O) { O.FTriggerSpaceDown = true; },
+       [](TBookmarkProgram &R) {
+         QTest::keyPress(&R.View(), Qt::Key_Space);
+         QTest::keyClicks(&R.View(), S("b"));
+         QTest::keyRelease(&R.View(), Qt::Key_Space);
+         R.Type(S("c"));
+       },
+       {}},
   };
   for (const RRow &row : rows) {
     SCOPED_TRACE(row.Name);
