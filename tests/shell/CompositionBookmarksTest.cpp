@@ -42,6 +42,8 @@ namespace {
 QString S(const char *Text) { return QString::fromUtf8(Text); }
 
 // The program started and shown, its notes editor focused.
+// Each test starts at a moment of its own: the day files of the tests before it in the same
+// data folder are loaded too, and an event identical to one there would not be added again.
 struct TBookmarkProgram : TSimMachine {
   TFreshFolder Folder;
   TRegistryData Store{Folder.File(S("2009.ini"))};
@@ -139,7 +141,7 @@ TEST(CompositionBookmarks, TheWindowsBookmarkKeysLinkIsInstalled) {
 }
 
 TEST(CompositionBookmarks, TypedTriggersWhileRecordingMakeTheirBookmarks) {
-  TBookmarkProgram run;
+  TBookmarkProgram run(EncodeDateTime(2026, 12, 13, 10, 0));
   run.StartRecording();
   struct RRow {
     const char *Name;
@@ -262,7 +264,7 @@ TEST(CompositionBookmarks, TypedTriggersWhileRecordingMakeTheirBookmarks) {
 }
 
 TEST(CompositionBookmarks, EachNumberedBookmarkKeyReachesTheDayFilesBothTracksAndTheTimeline) {
-  TBookmarkProgram run;
+  TBookmarkProgram run(EncodeDateTime(2026, 12, 11, 10, 0));
   run.StartRecording();
   TvlTrackWindow *old = run.Program->Tracks().Historical();
   TvlTrackWindow *now = run.Program->Tracks().Current();
@@ -314,7 +316,7 @@ TEST(CompositionBookmarks, EachNumberedBookmarkKeyReachesTheDayFilesBothTracksAn
 }
 
 TEST(CompositionBookmarks, TheHotKeyPageSaysWhatTheFunctionKeysDoAndChangesThemLive) {
-  TBookmarkProgram run;
+  TBookmarkProgram run(EncodeDateTime(2026, 12, 12, 10, 0));
   run.StartRecording();
   run.Window->ShowOptions(S("Bookmark Hot Keys"));
   TOptionsFm *page = run.Window->OptionsWindow();
