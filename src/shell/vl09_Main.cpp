@@ -520,9 +520,8 @@ bool TVellomarFm::eventFilter(QObject *Watched, QEvent *Event) {
     case QEvent::WindowActivate:
       // The window is active again after a dialog, a message or another program: the keyboard
       // goes back into the notes unless the user had it in another control of this window (the
-      // search box, a bar).
-      // The control is the one the window had focused last (the application's focus may not
-      // be back yet): a label tool opened from a pop-up menu keeps the keyboard.
+      // search box, a bar, a label tool opened from a pop-up menu). That control is the one the
+      // window focused last, as the application's focus may not be back yet.
       if (Watched == this && FNotebook) {
         const auto keyboardInAControl = [this] {
           const QWidget *focus = QApplication::focusWidget();
