@@ -91,6 +91,7 @@ TvlProgram::TvlProgram(TRegistryData &Store, TvlOptions &Options,
   FDays.Clear();
   FTimelines = std::make_unique<TvlTimelineGlue>(FAudio, FFolders, FMedia, FOptions);
   FTracks = std::make_unique<TvlTrackGlue>(FAudio, FFolders, FMedia);
+  FBookmarkKeys = std::make_unique<TvlBookmarkKeys>(FOptions, FDays);
   FVertLevels = std::make_unique<TVisualizationVertLevelSource>(FTracks->Visualization());
   // Pictures are fitted and padded as the sketching options say.
   const TOptions sketching;
@@ -157,6 +158,7 @@ void TvlProgram::Connect(TVellomarFm &Window, const QString &ExampleBinder) {
   FTimelines->SetLevelSource(FVertLevels.get());
   FTimelines->SetAlsoFollow([this](TDateTime Moment) { FTracks->Follow(Moment); });
   FTimelines->SetOnBookmarksChanged([this] { FTracks->BookmarksChanged(); });
+  FBookmarkKeys->Connect(Window, FNotebook, *FTracks, *FTimelines);
   InstallSeams(Window);
 }
 
@@ -335,6 +337,7 @@ QString TvlProgram::IO_LoadNonTypingEvents(TvlXmlIn &In) {
   // The bookmarks of the binder read before belong to it alone.
   FTimelines->EventsCleared();
   FTracks->EventsCleared();
+  FBookmarkKeys->EventsCleared();
   for (const TKindOfEvent kind : NonTypingKinds) {
     std::vector<TEventID> ids;
     FDays.ByKind_GetListOfEvents(kind, ids);
@@ -347,6 +350,7 @@ void TvlProgram::TypingEvents_Rebuild(const std::vector<const TDocument *> &Docu
   // Every ID changes: what the timelines hold of the events is let go first.
   FTimelines->EventsCleared();
   FTracks->EventsCleared();
+  FBookmarkKeys->EventsCleared();
   FDays.Clear_KeepingNonTypingEvents();
   for (const TDocument *doc : Documents) {
     if (!doc) continue;
