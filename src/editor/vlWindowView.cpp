@@ -3,11 +3,13 @@
 #include "vlEditorHost.h"
 #include "vlGlobals.h"
 #include "vlKeyBehavior.h"
+#include "vlTextContextMenu.h"
 #include "vlWindowViewManager.h"
 #include "vldGraphic.h"
 #include "vlwAtData.h"
 #include "vlwTargetBehavior.h"
 
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QPaintEvent>
@@ -67,6 +69,14 @@ TWindowView::TWindowView(QWidget *Parent, const QString &TraceID)
       const TDateTime m = CaretMoment();
       TimelineFollower().FollowMoment(m);
       Q_EMIT CaretMomentChanged(m);
+    });
+  });
+  // Idle checking: a while after typing began, and again while it goes on, never per key.
+  FSpellTimer.setSingleShot(true);
+  FSpellTimer.setInterval(150);
+  connect(&FSpellTimer, &QTimer::timeout, this, [this] {
+    Guarded([this] {
+      if (Spelling_CheckVisibleNow() > 0) update();
     });
   });
   ViewManager().StartManagingInstance(this);
@@ -405,6 +415,7 @@ void TWindowView::paintEvent(QPaintEvent *E) {
       FOffscreenValid = true;
     }
     painter.drawImage(area, FOffscreen, QRectF(area.topLeft() * dpr, area.size() * dpr));
+    DrawSpellingMarks(painter, area);
     FCaret.Draw(painter, FBlinkOn && hasFocus());
     if (!FCaretKludgeDone && Document()) {
       // Once, after the first paint: the caret where the document has it.
@@ -617,4 +628,124 @@ void TWindowView::focusOutEvent(QFocusEvent *) {
   FBlink.stop();
   FCaret.Hide();
   update(FCaret.Rect());
+}
+
+// ---- Spelling ----------------------------------------------------------------------------------
+
+namespace {
+
+// A wavy line from X1 to X2 whose lowest points lie on Y: 2 pixels high, a wave every 4 pixels.
+void DrawWave(QPainter &P, int X1, int X2, int Y) {
+  if (X2 <= X1) X2 = X1 + 4;
+  QPolygon wave;
+  for (int x = X1, k = 0; x <= X2; x += 2, ++k) wave << QPoint(x, (k % 2) ? Y - 2 : Y);
+  P.drawPolyline(wave);
+}
+
+}  // namespace
+
+bool TWindowView::SpellingMarksShown() const {
+  const TSpellChecker *c = Spelling().Checker();
+  return c && c->IsLoaded() && (FSpellOnRequest || Spelling().CheckWhileTyping());
+}
+
+int TWindowView::Spelling_CheckVisibleNow() {
+  TSpellChecker *c = Spelling().Checker();
+  TDocument *doc = Document();
+  if (!c || !c->IsLoaded() || !FFormatter || !doc) return 0;
+  int checked = 0;
+  int lastSN = -1;
+  const std::int32_t last = std::min(FLastVisibleLine, FFormatter->Lines_High());
+  for (std::int32_t L = FFirstVisibleLine; L <= last; ++L) {
+    std::int32_t sn = 0, a = 0, b = 0;
+    if (!FFormatter->Lines_Locate(L, sn, a, b) || sn == lastSN) continue;
+    lastSN = sn;
+    const TParagraph *p = doc->Paragraph_FromSectionNum(sn);
+    if (!p || FSpellMarks.Current(*p, *c)) continue;
+    FSpellMarks.Check(*p, *c);
+    ++checked;
+  }
+  // Paragraphs deleted or scrolled past long ago are let go now and then.
+  if (++FSpellRuns % 64 == 0 && FSpellMarks.Size() > 512) FSpellMarks.Prune(*doc);
+  return checked;
+}
+
+void TWindowView::DrawSpellingMarks(QPainter &Painter, const QRect &Area) {
+  if (!FFormatter || !SpellingMarksShown()) return;
+  TDocument *doc = Document();
+  if (!doc) return;
+  const TSpellChecker &checker = *Spelling().Checker();
+  const std::int64_t top = TopPixel();
+  const std::int32_t last = std::min(FLastVisibleLine, FFormatter->Lines_High());
+  const bool typing = hasFocus() && !doc->Select_IsAnyTextSelected();
+  bool pending = false;
+  Painter.save();
+  Painter.setRenderHint(QPainter::Antialiasing, false);
+  Painter.setPen(QPen(QColor(220, 0, 0), 1));
+  for (std::int32_t L = FFirstVisibleLine; L <= last; ++L) {
+    const std::int64_t y0 = FFormatter->Lines_TopPixel(L) - top;
+    if (y0 >= height()) break;
+    std::int32_t sn = 0, a = 0, b = 0;
+    if (!FFormatter->Lines_Locate(L, sn, a, b)) continue;
+    const TParagraph *p = doc->Paragraph_FromSectionNum(sn);
+    if (!p) continue;
+    const std::vector<RSpellMark> *marks = FSpellMarks.Current(*p, checker);
+    const bool stale = marks == nullptr;
+    if (stale) {
+      pending = true;
+      marks = FSpellMarks.Last(*p);
+      if (!marks) continue;
+    }
+    const int h = FFormatter->Lines_Height(L);
+    if (y0 + h <= Area.top() || y0 > Area.bottom()) continue;
+    for (const RSpellMark &m : *marks) {
+      const int mEnd = m.First + m.Length - 1;
+      if (mEnd < a || m.First > b) continue;
+      // A changed paragraph keeps a mark only where its word still is.
+      if (stale && QStringView(p->Text()).mid(m.First - 1, m.Length) != m.Word) continue;
+      // The word being typed is left alone until the caret leaves its end.
+      if (typing && doc->FAtPos.SN == sn && doc->FAtPos.FGN == mEnd + 1) continue;
+      const int from = std::max(m.First, a), to = std::min(mEnd, b);
+      const int x1 = FFormatter->Map_VirtualPosFromDocPos(TCaretPos{sn, from, false}).vX;
+      // The end of a line's last word: the end of that line, not the next line's start.
+      const int x2 = FFormatter->Map_VirtualPosFromDocPos(TCaretPos{sn, to + 1, to == b}).vX;
+      DrawWave(Painter, x1, x2, static_cast<int>(y0) + h - 1);
+    }
+  }
+  Painter.restore();
+  if (pending && !FSpellTimer.isActive()) FSpellTimer.start();
+}
+
+bool TWindowView::Spelling_CheckOnRequest() {
+  TSpellChecker *c = Spelling().Checker();
+  TDocument *doc = Document();
+  if (!c || !c->IsLoaded() || !doc) return false;
+  FSpellOnRequest = true;
+  // From the end of a selection, so that asking again goes on to the next word.
+  const TCaretPos from = doc->Select_IsAnyTextSelected() ? doc->SelectPos_End() : doc->FAtPos;
+  TCaretPos start, stop;
+  const bool found = FindNextUnknownWord(*doc, *c, from, start, stop);
+  if (found) {
+    doc->AtPos_NoSelectionSet(start);
+    doc->FAtPos = stop;
+  }
+  ViewManager().InvalidateAll(this);
+  SetDesiredXFromCaret();
+  Caret_ScrollIntoView_TimelineFollows();
+  return found;
+}
+
+void TWindowView::contextMenuEvent(QContextMenuEvent *E) {
+  E->accept();
+  if (FBlockEvents || !FFormatter || !Document()) return;
+  // From the keyboard's menu key: at the caret.
+  const QPoint at = E->reason() == QContextMenuEvent::Keyboard ? FCaret.Rect().center() : E->pos();
+  const QPoint global = mapToGlobal(at);
+  Guarded([this, at, global] {
+    if (FContextMenu) FContextMenu->deleteLater();
+    QMenu *menu = MakeTextContextMenu(*this, at, this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    FContextMenu = menu;
+    menu->popup(global);
+  });
 }
