@@ -19,6 +19,7 @@
 #include "vlOptions.h"
 #include "vlPrompts.h"
 #include "vlShellSettings.h"
+#include "vlWindowViewManager.h"
 #include "vldGraphic.h"
 #include "vldTemporal.h"
 
@@ -92,6 +93,7 @@ TvlProgram::TvlProgram(TRegistryData &Store, TvlOptions &Options,
   FTimelines = std::make_unique<TvlTimelineGlue>(FAudio, FFolders, FMedia, FOptions);
   FTracks = std::make_unique<TvlTrackGlue>(FAudio, FFolders, FMedia);
   FVertLevels = std::make_unique<TVisualizationVertLevelSource>(FTracks->Visualization());
+  FSpelling = std::make_unique<TvlSpellingPart>(FOptions);
   // Pictures are fitted and padded as the sketching options say.
   const TOptions sketching;
   FInsetOptions.AutoEnlarge = sketching.AutoEnlarge;
@@ -169,7 +171,10 @@ struct TvlProgram::RSeams {
         Follower(TimelineFollowerSeam(), Program.Timelines().FollowerPart()),
         EventsIO(OtherEventsIOSeam(), Program),
         Typing(TypingEventSinkSeam(), Program.FDays.TypingSink()),
-        Insets(InsetOptionsSeam(), Program.FInsetOptions) {}
+        Insets(InsetOptionsSeam(), Program.FInsetOptions),
+        TextMenuPart(Window),
+        SpellingPart(SpellingSeam(), *Program.FSpelling),
+        TextMenu(TextMenuCommandsSeam(), TextMenuPart) {}
   TSeamInstall<TEffectiveTimeBroker> Broker;
   TSeamInstall<IEditorHost> Host;
   TSeamInstall<IBookmarkSink> Bookmarks;
@@ -177,6 +182,9 @@ struct TvlProgram::RSeams {
   TSeamInstall<TvlOtherEventsIO> EventsIO;
   TSeamInstall<TTypingEventSink> Typing;
   TSeamInstall<RInsetOptions> Insets;
+  TvlWindowTextMenuCommands TextMenuPart;
+  TSeamInstall<ISpelling> SpellingPart;
+  TSeamInstall<ITextMenuCommands> TextMenu;
 };
 
 void TvlProgram::InstallSeams(TVellomarFm &Window) {
@@ -199,7 +207,12 @@ int TvlProgram::SilenceProtectionLevelNow() { return FSilence.ScheduleLevelNow()
 
 void TvlProgram::ReloadCurrentMediaMonth() { FFolders.Month_Reload(); }
 
-void TvlProgram::OptionsApplied() { FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions)); }
+void TvlProgram::OptionsApplied() {
+  FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions));
+  // Spelling switched on or off, or another dictionary: every view draws its marks again.
+  FSpelling->OptionsApplied();
+  ViewManager().InvalidateAll(nullptr);
+}
 
 void TvlProgram::BinderSavedOrOpened() {
   RememberSavedBookmarks();

@@ -28,6 +28,7 @@
 #include "vlAudioStartup.h"
 #include "vlMainWindowLinks.h"
 #include "vlOtherEventsIO.h"
+#include "vlSpellingPart.h"
 #include "vlTimelineGlue.h"
 #include "vlTrackGlue.h"
 #include "vlVertLevelsFromVisualization.h"
@@ -77,6 +78,7 @@ class TvlProgram final : public TAudioStartup,
   TSilenceProtection &Silence() { return FSilence; }
   TvlTimelineGlue &Timelines() { return *FTimelines; }
   TvlTrackGlue &Tracks() { return *FTracks; }
+  TvlSpellingPart &SpellingPart() { return *FSpelling; }
 
   // TAudioStartup
   QString InitializeRecorder() override;
@@ -138,6 +140,7 @@ class TvlProgram final : public TAudioStartup,
   std::unique_ptr<TvlTimelineGlue> FTimelines;
   std::unique_ptr<TvlTrackGlue> FTracks;
   std::unique_ptr<TVisualizationVertLevelSource> FVertLevels;
+  std::unique_ptr<TvlSpellingPart> FSpelling;
   TVellomarFm *FWindow = nullptr;
   QPointer<TvlNotebook> FNotebook;
   QPointer<TSilenceActions> FSilenceActions;
