@@ -634,11 +634,14 @@ void TWindowView::focusOutEvent(QFocusEvent *) {
 
 namespace {
 
-// A wavy line from X1 to X2 whose lowest points lie on Y: 2 pixels high, a wave every 4 pixels.
+// A wavy line under the pixels X1..X2 - 1 whose lowest points lie on Y: 2 pixels high, a wave
+// every 4 pixels. It stops short of X2, where the next character begins.
 void DrawWave(QPainter &P, int X1, int X2, int Y) {
-  if (X2 <= X1) X2 = X1 + 4;
+  if (X2 <= X1 + 1) X2 = X1 + 4;
   QPolygon wave;
-  for (int x = X1, k = 0; x <= X2; x += 2, ++k) wave << QPoint(x, (k % 2) ? Y - 2 : Y);
+  int k = 0;
+  for (int x = X1; x < X2 - 1; x += 2, ++k) wave << QPoint(x, (k % 2) ? Y - 2 : Y);
+  wave << QPoint(X2 - 1, (k % 2) ? Y - 2 : Y);
   P.drawPolyline(wave);
 }
 
