@@ -117,8 +117,15 @@ bool ReplaceWordKeepingMoments(TDocument &Doc, int SN, int First, int Length,
   // Overwritten in place, as a typed replacement is: each character keeps its moment.
   for (int k = 0; k < common; ++k) {
     const int cx = First + k;
-    if (p->Char_GetChar(cx) == NewText[k]) continue;
+    const QChar old = p->Char_GetChar(cx);
+    if (old == NewText[k]) continue;
+    const TDateTime was = TypingEventMoment(p->Timestamp_Get(cx));
     Doc.Char_Replace(NewText[k], p->Char_GetFont(cx), TCaretPos{SN, cx, false});
+    // The day's typing events (which the vertical timeline shows) list the corrected letter,
+    // not the mistake, as a binder opened later lists them.
+    TypingEventSink().DeleteTypingEventAt(was, TypingEventText(old));
+    TypingEventSink().AddTypingEvent(TypingEventMoment(p->Timestamp_Get(cx)),
+                                     TypingEventText(NewText[k]));
   }
   // What a longer word adds is typed after the rest: the font of the word's last character, the
   // moment of the text beside it.

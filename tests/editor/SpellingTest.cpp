@@ -184,6 +184,31 @@ TEST(Spelling, CorrectionKeepsTheMomentsOfTheCharactersItOverwrites) {
   }
 }
 
+// The typing events of the day, as the vertical timeline lists them.
+class TTypingSink final : public TTypingEventSink {
+ public:
+  QStringList Added, Deleted;
+  void AddTypingEvent(TDateTime, QStringView Text) override { Added << Text.toString(); }
+  void DeleteTypingEventAt(TDateTime, QStringView Text) override { Deleted << Text.toString(); }
+};
+
+TEST(Spelling, CorrectionListsTheCorrectedLettersAsTheDaysTyping) {
+  TContextBroker broker;
+  TScopedEffectiveTimeBroker scoped(broker);
+  TTypingSink typing;
+  TScopedTypingEventSink sink(typing);
+  TDocument doc;
+  BuildDoc(doc, {"teh wich "});
+  ASSERT_TRUE(AutoCorrectWordEndingAt(doc, 0, 4));
+  EXPECT_EQ(typing.Deleted, (QStringList{S("e"), S("h")}));
+  EXPECT_EQ(typing.Added, (QStringList{S("h"), S("e")}));
+  typing.Added.clear();
+  ASSERT_TRUE(
+      AutoCorrectWordEndingAt(doc, 0, 9));  // "which": overwritten letter by letter, one more
+  EXPECT_EQ(Texts(doc), (std::vector<std::string>{"the which "}));
+  EXPECT_EQ(typing.Added, (QStringList{S("h"), S("i"), S("c"), S("h")}));
+}
+
 TEST(Spelling, MarksAreCachedPerParagraphUntilItOrTheDictionaryChanges) {
   TSpellChecker c;
   ASSERT_TRUE(c.Load(Dictionaries, S("tiny")));
