@@ -648,8 +648,10 @@ void DrawWave(QPainter &P, int X1, int X2, int Y) {
 }  // namespace
 
 bool TWindowView::SpellingMarksShown() const {
+  // The option first: with spelling off, no dictionary is ever loaded for a paint.
+  if (!FSpellOnRequest && !Spelling().CheckWhileTyping()) return false;
   const TSpellChecker *c = Spelling().Checker();
-  return c && c->IsLoaded() && (FSpellOnRequest || Spelling().CheckWhileTyping());
+  return c && c->IsLoaded();
 }
 
 int TWindowView::Spelling_CheckVisibleNow() {
