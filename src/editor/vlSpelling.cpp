@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 
 // ---- Words -------------------------------------------------------------------------------------
 
@@ -282,6 +281,8 @@ QStringList TSpellChecker::Suggest(QStringView Word, int Max) const {
 bool TSpellChecker::AddToPersonal(const QString &Word) {
   const QString word = Word.trimmed();
   if (word.isEmpty()) return true;
+  // A word a line: a line break inside would make two words of it in the file.
+  if (word.contains(u'\n') || word.contains(u'\r') || word.size() > 100) return false;
   ++FGeneration;
   if (FHunspell) {
     bool ok = false;

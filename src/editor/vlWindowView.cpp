@@ -547,6 +547,12 @@ QVariant TWindowView::inputMethodQuery(Qt::InputMethodQuery Query) const {
 void TWindowView::DispatchMouse(int Kind, QMouseEvent *E) {
   if (FBlockEvents || !FFormatter || !Document()) return;
   if (TMouseEventsBlock::Depth() > 0 && Kind != mkUp) return;
+  // The right button opens the text's menu (contextMenuEvent), which places the caret itself:
+  // a click inside the selection must keep it, so that the menu can cut or copy it.
+  if (E->button() == Qt::RightButton && Kind != mkMove) {
+    if (Kind == mkDown && !hasFocus()) TryToGetFocus(QStringLiteral("RightClick"));
+    return;
+  }
   const QPoint pt = E->position().toPoint();
   const Qt::MouseButton button = E->button();
   const Qt::MouseButtons buttons = E->buttons();

@@ -212,6 +212,14 @@ TEST(CompositionSpelling, RightClickMenuRunsTheWindowsCommandsAsTheSelectionAllo
   EXPECT_EQ(Item(menu, "SpellingAddToDictionary"), nullptr);  // a known word
   Item(menu, "aEditSelectAll")->trigger();
   menu->close();
+  // With the mouse, as a user right-clicks: the press keeps the selection too.
+  {
+    TWindowView &view = run.View();
+    TEditFormatter &f = *view.Formatter();
+    const QPoint at = view.VirtualPosToWindowPos(f.Map_VirtualPosFromDocPos(TCaretPos{0, 3}));
+    QTest::mouseClick(&view, Qt::RightButton, Qt::NoModifier, at + QPoint(3, 5));
+    if (QMenu *shown = view.ContextMenu()) shown->close();
+  }
   menu = run.RightClick(3);
   ASSERT_TRUE(run.Doc().Select_IsAnyTextSelected());
   EXPECT_TRUE(Item(menu, "aEditCopy")->isEnabled());
