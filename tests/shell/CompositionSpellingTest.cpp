@@ -18,6 +18,7 @@
 #include "vlTestSupport.h"
 #include "vlTextBullets.h"
 #include "vlTextContextMenu.h"
+#include "vlTextFile.h"
 #include "vlWindowView.h"
 
 #include <gtest/gtest.h>
@@ -115,6 +116,42 @@ struct TSpellingRun : TSimMachine {
 
 QAction *Item(QMenu *Menu, const char *Name) {
   return Menu ? Menu->findChild<QAction *>(S(Name)) : nullptr;
+}
+
+TEST(CompositionSpelling, TheDictionaryIsReadWhenFirstNeededAndAgainWhenTheChoiceChanges) {
+  TFreshFolder folder;
+  for (const char *name : {"en_US", "xx_YY"}) {
+    ASSERT_TRUE(WriteFileAtomically(folder.File(S(name) + S(".aff")), "SET UTF-8\n"));
+    ASSERT_TRUE(WriteFileAtomically(folder.File(S(name) + S(".dic")), "1\nthe\n"));
+  }
+  TvlOptions options;
+  TvlSpellingPart part(options, folder.Path(), folder.File(S("words.txt")), S("xx_YY.UTF-8"));
+  EXPECT_EQ(part.WantedDictionary(), S("xx_YY"));  // the system's language
+  ASSERT_NE(part.Checker(), nullptr);
+  EXPECT_EQ(part.Checker()->DictionaryName(), S("xx_YY"));
+  const auto generation = part.Checker()->Generation();
+  options.FSpellDictionary = S("en_US");
+  part.OptionsApplied();
+  EXPECT_EQ(part.Checker()->DictionaryName(), S("en_US"));
+  EXPECT_NE(part.Checker()->Generation(), generation);  // every mark is checked again
+  options.FSpellBackground = true;
+  options.FSpellAutoFix = true;
+  EXPECT_TRUE(part.CheckWhileTyping());
+  EXPECT_TRUE(part.CorrectCommonMistakes());
+
+  // No dictionary installed: no checker, and Check Spelling says why.
+  TvlSpellingPart none(options, folder.File(S("empty")), QString(), S("en_US"));
+  EXPECT_EQ(none.Checker(), nullptr);
+  const TSeamInstall<ISpelling> installed(SpellingSeam(), none);
+  TDocument doc;
+  TEditFormatter formatter(&doc);
+  TWindowView view(nullptr, S("check"));
+  view.SetFormatter(&formatter);
+  TScriptedPrompts &prompts = TTestEnvironment::TestPrompts();
+  prompts.Clear();
+  CheckSpellingExecute(&view);
+  ASSERT_EQ(prompts.Asked().size(), 1);
+  EXPECT_TRUE(prompts.Asked().front().Text.contains(S("No dictionary")));
 }
 
 TEST(CompositionSpelling, OptionsAreStoredAndReadBackAtTheNextStart) {
