@@ -640,15 +640,27 @@ void TWindowView::focusOutEvent(QFocusEvent *) {
 
 namespace {
 
-// A wavy line under the pixels X1..X2 - 1 whose lowest points lie on Y: 2 pixels high, a wave
-// every 4 pixels. It stops short of X2, where the next character begins.
+// A wavy line under the pixels X1..X2 - 1 whose lowest points lie on Y: 3 pixels high, a wave
+// every 4 pixels. It stops short of X2, where the next character begins. The wave is drawn once
+// into a strip (per pixel ratio) and copied from there: a few hundred polylines a paint, one per
+// unknown word on screen, would cost the keystroke more than the rest of its paint.
 void DrawWave(QPainter &P, int X1, int X2, int Y) {
+  constexpr int StripWidth = 4096;
+  static QImage strip;
+  const qreal dpr = P.device() ? P.device()->devicePixelRatioF() : 1.0;
+  if (strip.isNull() || !qFuzzyCompare(strip.devicePixelRatio(), dpr)) {
+    strip = QImage(QSize(StripWidth, 3) * dpr, QImage::Format_ARGB32_Premultiplied);
+    strip.setDevicePixelRatio(dpr);
+    strip.fill(Qt::transparent);
+    QPainter w(&strip);
+    w.setPen(QPen(QColor(220, 0, 0), 1));
+    QPolygon wave;
+    for (int x = 0, k = 0; x <= StripWidth; x += 2, ++k) wave << QPoint(x, (k % 2) ? 0 : 2);
+    w.drawPolyline(wave);
+  }
   if (X2 <= X1 + 1) X2 = X1 + 4;
-  QPolygon wave;
-  int k = 0;
-  for (int x = X1; x < X2 - 1; x += 2, ++k) wave << QPoint(x, (k % 2) ? Y - 2 : Y);
-  wave << QPoint(X2 - 1, (k % 2) ? Y - 2 : Y);
-  P.drawPolyline(wave);
+  const int w = std::min(X2 - X1, StripWidth);
+  P.drawImage(QRectF(X1, Y - 2, w, 3), strip, QRectF(0, 0, w * dpr, 3 * dpr));
 }
 
 }  // namespace
@@ -691,8 +703,6 @@ void TWindowView::DrawSpellingMarks(QPainter &Painter, const QRect &Area) {
   const bool typing = hasFocus() && !doc->Select_IsAnyTextSelected();
   bool pending = false;
   Painter.save();
-  Painter.setRenderHint(QPainter::Antialiasing, false);
-  Painter.setPen(QPen(QColor(220, 0, 0), 1));
   for (std::int32_t L = FFirstVisibleLine; L <= last; ++L) {
     const std::int64_t y0 = FFormatter->Lines_TopPixel(L) - top;
     if (y0 >= height()) break;
@@ -709,17 +719,38 @@ void TWindowView::DrawSpellingMarks(QPainter &Painter, const QRect &Area) {
     }
     const int h = FFormatter->Lines_Height(L);
     if (y0 + h <= Area.top() || y0 > Area.bottom()) continue;
+    // X of the gaps along the line in one walk from its start, summing the widths the formatter
+    // measures with (marks are in order): a position looked up per mark would measure the line
+    // from its start every time.
+    ITextMetrics &metrics = FFormatter->Metrics();
+    metrics.Reset(doc->FontsInUse, FFormatter->FontScale());
+    const QString &text = p->Text();
+    const std::vector<TFontIndex> &fonts = p->Fonts();
+    int gap = a;
+    int x = FFormatter->Map_VirtualPosFromDocPos(TCaretPos{sn, a, false}).vX;
+    TFontIndex current = -1;
+    bool anyFont = false;
+    const auto advanceTo = [&](int Gap) {
+      for (; gap < Gap && gap <= p->High(); ++gap) {
+        const TFontIndex f = fonts[static_cast<std::size_t>(gap - 1)];
+        if (!anyFont || f != current) {
+          metrics.ApplyFont(f);
+          current = f;
+          anyFont = true;
+        }
+        x += metrics.TextWidth(text[gap - 1]);
+      }
+      return x;
+    };
     for (const RSpellMark &m : *marks) {
       const int mEnd = m.First + m.Length - 1;
       if (mEnd < a || m.First > b) continue;
       // A changed paragraph keeps a mark only where its word still is.
-      if (stale && QStringView(p->Text()).mid(m.First - 1, m.Length) != m.Word) continue;
+      if (stale && QStringView(text).mid(m.First - 1, m.Length) != m.Word) continue;
       // The word being typed is left alone until the caret leaves its end.
       if (typing && doc->FAtPos.SN == sn && doc->FAtPos.FGN == mEnd + 1) continue;
-      const int from = std::max(m.First, a), to = std::min(mEnd, b);
-      const int x1 = FFormatter->Map_VirtualPosFromDocPos(TCaretPos{sn, from, false}).vX;
-      // The end of a line's last word: the end of that line, not the next line's start.
-      const int x2 = FFormatter->Map_VirtualPosFromDocPos(TCaretPos{sn, to + 1, to == b}).vX;
+      const int x1 = advanceTo(std::max(m.First, a));
+      const int x2 = advanceTo(std::min(mEnd, b) + 1);
       DrawWave(Painter, x1, x2, static_cast<int>(y0) + h - 1);
     }
   }
