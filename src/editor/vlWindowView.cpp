@@ -524,6 +524,10 @@ void TWindowView::InsertCommittedText(const QString &Text) {
     if (c.isPrint() && c != u'\n') typed += c;
   if (typed.isEmpty()) return;
   doc->Text_Type(typed, doc->FontsInUse.CurrentFont_GetIndex(), false);
+  // A commit ending in a separator ends a word, as a typed one does.
+  if (const QChar last = typed.back(); !last.isLetterOrNumber() && last != u'\'' && last != u'-' &&
+                                       Spelling().CorrectCommonMistakes())
+    AutoCorrectWordEndingAt(*doc, doc->FAtPos.SN, doc->FAtPos.FGN - 1);
   ViewManager().InvalidateAll(this);
   SetDesiredXFromCaret();
   Caret_ScrollIntoView_TimelineFollows();

@@ -86,6 +86,20 @@ TEST(Spelling, CheckerKnowsTheDictionaryAndSuggests) {
   EXPECT_LE(c.Suggest(S("tat"), 2).size(), 2);
 }
 
+TEST(Spelling, ADictionaryInAnotherEncodingChecksAndSuggestsInUnicode) {
+  TFreshFolder folder;
+  TSpellChecker c(folder.File(S("words.txt")));
+  ASSERT_TRUE(c.Load(Dictionaries, S("latin1")));  // its .aff says SET ISO8859-1
+  EXPECT_TRUE(c.IsCorrect(S("caf\u00e9")));
+  EXPECT_TRUE(c.IsCorrect(S("Stra\u00dfe")));
+  EXPECT_FALSE(c.IsCorrect(S("cafe")));
+  EXPECT_TRUE(c.Suggest(S("cafe")).contains(S("caf\u00e9")));
+  // A word the dictionary's encoding cannot hold is unknown, never a crash; added, it is known.
+  EXPECT_FALSE(c.IsCorrect(S("\u0436\u0443\u043a")));
+  EXPECT_TRUE(c.AddToPersonal(S("na\u00efve")));
+  EXPECT_TRUE(c.IsCorrect(S("na\u00efve")));
+}
+
 TEST(Spelling, PersonalWordsAreKeptAcrossCheckersAndNoneIsLost) {
   TFreshFolder folder;
   // In a folder not made yet: it is made with the list.

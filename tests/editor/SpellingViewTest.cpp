@@ -138,9 +138,10 @@ TEST(SpellingView, CommonMistakesAreCorrectedAsTheWordEnds) {
   QTest::keyClick(&rig.View, Qt::Key_Return);
   QTest::keyClicks(&rig.View, S("Recieve"));
   QTest::keyClick(&rig.View, Qt::Key_Return);
-  EXPECT_EQ(Texts(rig.Doc), (std::vector<std::string>{"teh cat and the.", "Receive", ""}));
+  rig.View.InsertCommittedText(S("wich "));  // an input method's commit
+  EXPECT_EQ(Texts(rig.Doc), (std::vector<std::string>{"teh cat and the.", "Receive", "which "}));
   EXPECT_EQ(rig.Doc.FAtPos.SN, 2);
-  EXPECT_EQ(rig.Doc.FAtPos.FGN, 1);
+  EXPECT_EQ(rig.Doc.FAtPos.FGN, 7);
 }
 
 TEST(SpellingView, RightClickOffersSuggestionsAndAddToDictionary) {
