@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QPointer>
 
 #include <functional>
 
@@ -62,12 +63,13 @@ void AddCommand(QMenu &Menu, const QString &Name, const QString &Caption, bool E
     item->setChecked(source->isChecked());
   }
   item->setEnabled(Enabled && (source ? source->isEnabled() : static_cast<bool>(Fallback)));
-  QObject::connect(item, &QAction::triggered, &Menu, [source, Fallback] {
-    if (source)
-      source->trigger();
-    else if (Fallback)
-      Fallback();
-  });
+  QObject::connect(item, &QAction::triggered, &Menu,
+                   [source = QPointer<QAction>(source), Fallback] {
+                     if (source)
+                       source->trigger();
+                     else if (Fallback)
+                       Fallback();
+                   });
 }
 
 }  // namespace
@@ -112,8 +114,8 @@ QMenu *MakeTextContextMenu(TWindowView &View, const QPoint &WindowPos, QWidget *
           Redraw(*view);
         });
       }
-      if (suggestions.isEmpty()) menu->addAction(S(u"(No Suggestions)"))->setEnabled(false);
-      QAction *add = menu->addAction(S(u"&Add to Dictionary"));
+      if (suggestions.isEmpty()) menu->addAction(S(u"(No suggestions)"))->setEnabled(false);
+      QAction *add = menu->addAction(S(u"&Add to dictionary"));
       add->setObjectName(QStringLiteral("SpellingAddToDictionary"));
       QObject::connect(add, &QAction::triggered, menu, [view, text] {
         if (TSpellChecker *c = Spelling().Checker()) c->AddToPersonal(text);

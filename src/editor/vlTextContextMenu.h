@@ -1,6 +1,6 @@
 #pragma once
 // The menu a right click in the text opens: the spelling of the word under the mouse (the
-// dictionary's suggestions and "Add to Dictionary") when the dictionary does not know it, then
+// dictionary's suggestions and "Add to dictionary") when the dictionary does not know it, then
 // the main window's text commands (Cut, Copy, Paste, Select All, Bold, Italic, Underline,
 // Bulleted List), each enabled as the selection and the clipboard allow.
 //

@@ -706,7 +706,6 @@ void TWindowView::DrawSpellingMarks(QPainter &Painter, const QRect &Area) {
   const std::int32_t last = std::min(FLastVisibleLine, FFormatter->Lines_High());
   const bool typing = hasFocus() && !doc->Select_IsAnyTextSelected();
   bool pending = false;
-  Painter.save();
   for (std::int32_t L = FFirstVisibleLine; L <= last; ++L) {
     const std::int64_t y0 = FFormatter->Lines_TopPixel(L) - top;
     if (y0 >= height()) break;
@@ -758,7 +757,6 @@ void TWindowView::DrawSpellingMarks(QPainter &Painter, const QRect &Area) {
       DrawWave(Painter, x1, x2, static_cast<int>(y0) + h - 1);
     }
   }
-  Painter.restore();
   if (pending && !FSpellTimer.isActive()) FSpellTimer.start();
 }
 

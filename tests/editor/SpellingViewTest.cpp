@@ -1,7 +1,7 @@
 // Spelling in the editor view, offscreen, on the fixed-pitch measures (10 px a character, 20 px a
 // line, text from x = 22) and the tiny dictionary of the test tree: the wavy line under unknown
 // words only, drawn after an idle check and never under the word being typed; the correction of
-// common mistakes while typing; the right-click menu's suggestions and "Add to Dictionary".
+// common mistakes while typing; the right-click menu's suggestions and "Add to dictionary".
 
 #include "vlSpelling.h"
 #include "vlTestSupport.h"
@@ -183,7 +183,7 @@ TEST(SpellingView, RightClickOffersSuggestionsAndAddToDictionary) {
   EXPECT_TRUE(item(menu, "aEditCopy")->isEnabled());
   menu->close();
 
-  // "Add to Dictionary": the word is known from then on, in this list and the next checker.
+  // "Add to dictionary": the word is known from then on, in this list and the next checker.
   rig.Doc.AtPos_NoSelectionSet(TCaretPos{0, 1, false});
   rig.Doc.Char_Insert(u'q', DocFont, TCaretPos{0, 1, false});  // "qthe"
   menu = rightClick(2);
