@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -48,8 +49,9 @@ QString CommonMistakeCorrection(QStringView Word);
 // The word of paragraph SN that ends just before the gap Gap (a separator the user typed, or the
 // paragraph's end after Enter) corrected in place when it is a common mistake. Each character
 // that stays at its place is overwritten as a typed replacement is (it keeps its moment and
-// font); a longer correction types what it adds after them, a shorter one deletes the rest. The
-// caret, when after the word, stays after it. Answers whether a correction was made.
+// font; the day's typing events list the new letter), a longer correction types what it adds
+// after them, a shorter one deletes the rest. The caret, when after the word, stays after it.
+// Answers whether a correction was made.
 bool AutoCorrectWordEndingAt(TDocument &Doc, int SN, int Gap);
 // Characters First..First + Length - 1 of paragraph SN become NewText the same way (a chosen
 // suggestion). The caret, when after the word, stays after it. False when the range is not there.
