@@ -122,6 +122,8 @@ void TvlTrackGlue::RecordingStarted_MoveCurrentTrack() {
 void TvlTrackGlue::RedrawTracks() {
   for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
     if (w) w->InvalidateRebuildAndRedrawWithoutFlicker();
+  // The vertical timeline shows the same options.
+  if (FTimelines) FTimelines->ApplyOptions();
 }
 
 void TvlTrackGlue::TempoChanged(int WantedTempo, int SpeedBarTempo) {
