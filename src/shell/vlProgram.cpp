@@ -19,6 +19,7 @@
 #include "vlOptions.h"
 #include "vlPrompts.h"
 #include "vlShellSettings.h"
+#include "vlWindowViewManager.h"
 #include "vldGraphic.h"
 #include "vldTemporal.h"
 
@@ -93,6 +94,7 @@ TvlProgram::TvlProgram(TRegistryData &Store, TvlOptions &Options,
   FTracks = std::make_unique<TvlTrackGlue>(FAudio, FFolders, FMedia);
   FBookmarkKeys = std::make_unique<TvlBookmarkKeys>(FOptions, FDays);
   FVertLevels = std::make_unique<TVisualizationVertLevelSource>(FTracks->Visualization());
+  FSpelling = std::make_unique<TvlSpellingPart>(FOptions);
   // Pictures are fitted and padded as the sketching options say.
   const TOptions sketching;
   FInsetOptions.AutoEnlarge = sketching.AutoEnlarge;
@@ -172,7 +174,10 @@ struct TvlProgram::RSeams {
         Follower(TimelineFollowerSeam(), Program.Timelines().FollowerPart()),
         EventsIO(OtherEventsIOSeam(), Program),
         Typing(TypingEventSinkSeam(), Program.FDays.TypingSink()),
-        Insets(InsetOptionsSeam(), Program.FInsetOptions) {}
+        Insets(InsetOptionsSeam(), Program.FInsetOptions),
+        TextMenuPart(Window),
+        SpellingPart(SpellingSeam(), *Program.FSpelling),
+        TextMenu(TextMenuCommandsSeam(), TextMenuPart) {}
   TSeamInstall<TEffectiveTimeBroker> Broker;
   TSeamInstall<IEditorHost> Host;
   TSeamInstall<IBookmarkSink> Bookmarks;
@@ -180,6 +185,9 @@ struct TvlProgram::RSeams {
   TSeamInstall<TvlOtherEventsIO> EventsIO;
   TSeamInstall<TTypingEventSink> Typing;
   TSeamInstall<RInsetOptions> Insets;
+  TvlWindowTextMenuCommands TextMenuPart;
+  TSeamInstall<ISpelling> SpellingPart;
+  TSeamInstall<ITextMenuCommands> TextMenu;
 };
 
 void TvlProgram::InstallSeams(TVellomarFm &Window) {
@@ -205,6 +213,9 @@ void TvlProgram::ReloadCurrentMediaMonth() { FFolders.Month_Reload(); }
 void TvlProgram::OptionsApplied() {
   FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions));
   FTimelines->ApplyOptions();
+  // Spelling switched on or off, or another dictionary: every view draws its marks again.
+  FSpelling->OptionsApplied();
+  ViewManager().InvalidateAll(nullptr);
 }
 
 void TvlProgram::BinderSavedOrOpened() {
