@@ -67,7 +67,7 @@ class TvlOptions {
   void SetDefaults();
   void SetDefaults_HotKeys();
   void SetDefaults_RecordingPage();
-  // The Word Processor page's values: where documents open, bullets typed, printing.
+  // The Word Processor page's values: where documents open, spelling, bullets typed, printing.
   void SetDefaults_WordProcessorPage();
   // The Timeline page's values (words per minute, contrast), through their setters.
   void SetDefaults_TimelinePage();
@@ -177,6 +177,10 @@ class TvlOptions {
   bool FSpellBackground;
   bool FSpellAutoFix;
   bool FTwentyFourHourTime;
+  // Stored although the two above once were not (a choice forgotten at every start helps
+  // nobody): "SpellBackground", "SpellAutoFix", and "SpellDictionary", the dictionary's name
+  // ("en_US"), empty to follow the system's language.
+  QString FSpellDictionary;
 
  private:
   // The offered sampling in use, when AudioSamplingUseOffer is on and the recorder can record it.

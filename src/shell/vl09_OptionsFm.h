@@ -110,6 +110,7 @@ class TOptionsFm : public QDialog {
   QRadioButton *OpenDocTopRB, *OpenDocSavedRB, *OpenDocBottomRB;
   QRadioButton *SpellBackgroundRB, *SpellBatchRB;
   QCheckBox *SpellAutoFixCB;
+  QComboBox *SpellDictionaryCmBx;  // first item: the system's language (stored as empty)
   QCheckBox *AutoBulletsCB;
   QCheckBox *PrintParagraphTimesCB;
   QPushButton *WordProcessorDefaultsBtn;

@@ -19,6 +19,7 @@
 #include "vlOptions.h"
 #include "vlPrompts.h"
 #include "vlShellSettings.h"
+#include "vlWindowViewManager.h"
 #include "vldGraphic.h"
 #include "vldTemporal.h"
 
@@ -91,7 +92,9 @@ TvlProgram::TvlProgram(TRegistryData &Store, TvlOptions &Options,
   FDays.Clear();
   FTimelines = std::make_unique<TvlTimelineGlue>(FAudio, FFolders, FMedia, FOptions);
   FTracks = std::make_unique<TvlTrackGlue>(FAudio, FFolders, FMedia);
+  FBookmarkKeys = std::make_unique<TvlBookmarkKeys>(FOptions, FDays);
   FVertLevels = std::make_unique<TVisualizationVertLevelSource>(FTracks->Visualization());
+  FSpelling = std::make_unique<TvlSpellingPart>(FOptions);
   // Pictures are fitted and padded as the sketching options say.
   const TOptions sketching;
   FInsetOptions.AutoEnlarge = sketching.AutoEnlarge;
@@ -157,6 +160,7 @@ void TvlProgram::Connect(TVellomarFm &Window, const QString &ExampleBinder) {
   FTimelines->SetLevelSource(FVertLevels.get());
   FTimelines->SetAlsoFollow([this](TDateTime Moment) { FTracks->Follow(Moment); });
   FTimelines->SetOnBookmarksChanged([this] { FTracks->BookmarksChanged(); });
+  FBookmarkKeys->Connect(Window, FNotebook, *FTracks, *FTimelines);
   InstallSeams(Window);
 }
 
@@ -170,7 +174,10 @@ struct TvlProgram::RSeams {
         Follower(TimelineFollowerSeam(), Program.Timelines().FollowerPart()),
         EventsIO(OtherEventsIOSeam(), Program),
         Typing(TypingEventSinkSeam(), Program.FDays.TypingSink()),
-        Insets(InsetOptionsSeam(), Program.FInsetOptions) {}
+        Insets(InsetOptionsSeam(), Program.FInsetOptions),
+        TextMenuPart(Window),
+        SpellingPart(SpellingSeam(), *Program.FSpelling),
+        TextMenu(TextMenuCommandsSeam(), TextMenuPart) {}
   TSeamInstall<TEffectiveTimeBroker> Broker;
   TSeamInstall<IEditorHost> Host;
   TSeamInstall<IBookmarkSink> Bookmarks;
@@ -178,6 +185,9 @@ struct TvlProgram::RSeams {
   TSeamInstall<TvlOtherEventsIO> EventsIO;
   TSeamInstall<TTypingEventSink> Typing;
   TSeamInstall<RInsetOptions> Insets;
+  TvlWindowTextMenuCommands TextMenuPart;
+  TSeamInstall<ISpelling> SpellingPart;
+  TSeamInstall<ITextMenuCommands> TextMenu;
 };
 
 void TvlProgram::InstallSeams(TVellomarFm &Window) {
@@ -203,6 +213,9 @@ void TvlProgram::ReloadCurrentMediaMonth() { FFolders.Month_Reload(); }
 void TvlProgram::OptionsApplied() {
   FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions));
   FTimelines->ApplyOptions();
+  // Spelling switched on or off, or another dictionary: every view draws its marks again.
+  FSpelling->OptionsApplied();
+  ViewManager().InvalidateAll(nullptr);
 }
 
 void TvlProgram::BinderSavedOrOpened() {
@@ -335,6 +348,7 @@ QString TvlProgram::IO_LoadNonTypingEvents(TvlXmlIn &In) {
   // The bookmarks of the binder read before belong to it alone.
   FTimelines->EventsCleared();
   FTracks->EventsCleared();
+  FBookmarkKeys->EventsCleared();
   for (const TKindOfEvent kind : NonTypingKinds) {
     std::vector<TEventID> ids;
     FDays.ByKind_GetListOfEvents(kind, ids);
@@ -347,6 +361,7 @@ void TvlProgram::TypingEvents_Rebuild(const std::vector<const TDocument *> &Docu
   // Every ID changes: what the timelines hold of the events is let go first.
   FTimelines->EventsCleared();
   FTracks->EventsCleared();
+  FBookmarkKeys->EventsCleared();
   FDays.Clear_KeepingNonTypingEvents();
   for (const TDocument *doc : Documents) {
     if (!doc) continue;
