@@ -319,6 +319,7 @@ TEST(OptionsWindow, SecondsReadRightTheSpeedShowsItsNumberAndEveryPageHasDefault
   rig.Window->AutoBulletsCB->setChecked(false);
   rig.Window->PrintParagraphTimesCB->setChecked(false);
   rig.Window->OpenDocTopRB->setChecked(true);
+  rig.Window->SpellAutoFixCB->setChecked(true);
   EXPECT_FALSE(rig.Options.FAutoBullets);
   EXPECT_FALSE(AutoBullets());
   rig.Window->WordProcessorDefaultsBtn->click();
@@ -326,6 +327,8 @@ TEST(OptionsWindow, SecondsReadRightTheSpeedShowsItsNumberAndEveryPageHasDefault
   EXPECT_TRUE(AutoBullets());
   EXPECT_TRUE(rig.Options.FPrintParagraphTimes);
   EXPECT_EQ(rig.Options.FDocOpenPos, dopSaved);
+  EXPECT_FALSE(rig.Options.FSpellAutoFix);
+  EXPECT_FALSE(rig.Window->SpellAutoFixCB->isChecked());
   EXPECT_TRUE(rig.Window->AutoBulletsCB->isChecked());
 
   // Cancel gives the switch back as it was; the choice is stored.
