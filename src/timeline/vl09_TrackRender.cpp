@@ -212,9 +212,13 @@ void TvlTrackRender::FontsChanged() {
 
 void TvlTrackRender::SetTrackBarMargin(int Margin) { FTrackBarMargin = std::max(0, Margin); }
 
-void TvlTrackRender::SetZoomLevel(TZoomLevel Value) {
+void TvlTrackRender::StoreZoomLevel(TZoomLevel Value) {
   FZoomLevel = std::clamp(Value, MinZoomLevel, MaxZoomLevel);
   FZoom_PixelDuration = PixelDurationFromZoomLevel(FZoomLevel);
+}
+
+void TvlTrackRender::SetZoomLevel(TZoomLevel Value) {
+  StoreZoomLevel(Value);
   FIndex.EntireIndex_Rebuild(0, FZoom_PixelDuration, FIndex.TrackIndexWhen());
   SetMyInvalidate(true);
 }
@@ -391,7 +395,8 @@ void TvlTrackRender::DrawTimeTics() {
     const int left = x - s.Width / 2;
     const int top = band.top() + (minor ? 9 : 14);
     TTextStamps::Draw(FBitmap, left, top, s, font.Color);
-    if (!minor) {
+    // On the 24-hour clock the hour itself says which half of the day it is.
+    if (!minor && !FLook.TwentyFourHourTime) {
       const TTextStamps::RStamp &ap =
           FStamps->Get(sfAmPm, hour < 12 ? QStringLiteral("am") : QStringLiteral("pm"));
       TTextStamps::Draw(FBitmap, left + s.Width + 2, top, ap, clAmPm);

@@ -121,6 +121,9 @@ class TvlTrackRender {
   // ---- Zoom
   // Stores the level and its pixel duration and rebuilds the index with column 0 kept at its time.
   void SetZoomLevel(TZoomLevel Value);
+  // Stores the level and its pixel duration only: the track window, which rebuilds the index
+  // for the span it shows, keeps them in step with what it shows.
+  void StoreZoomLevel(TZoomLevel Value);
   void ZoomIn() { SetZoomLevel(std::max(MinZoomLevel, FZoomLevel - 1)); }
   void ZoomOut() { SetZoomLevel(std::min(MaxZoomLevel, FZoomLevel + 1)); }
   TZoomLevel ZoomLevel() const { return FZoomLevel; }
