@@ -414,7 +414,7 @@ void TVellomarFm::AttachHistoricalTrack(QWidget *Track) {
 void TVellomarFm::SetTrackBarsHeight(int Height) {
   FTrackBarsPnl->setFixedHeight(std::max(PlaceholderTrackHeight / 2, Height));
 }
-int TVellomarFm::TrackBarsHeight() const { return FTrackBarsPnl->height(); }
+int TVellomarFm::TrackBarsHeight() const { return FTrackBarsPnl->maximumHeight(); }
 void TVellomarFm::AttachCurrentTrack(QWidget *Track) { Attach(FRecordingPnl, vlTrackNow, Track); }
 void TVellomarFm::AttachVertTimeline(QWidget *Timeline) {
   Attach(FVertTimelinePnl, VertTimeline, Timeline);

@@ -113,6 +113,7 @@ class TVellomarFm : public QMainWindow {
   // The tracks' height (their bands and time machines), as they lay themselves out: the panel
   // holding them takes it, so that nothing of them is cut at the lower edge.
   void SetTrackBarsHeight(int Height);
+  // The height the tracks' panel is given (its layout follows at the next event loop pass).
   int TrackBarsHeight() const;
   void AttachCurrentTrack(QWidget *Track);
   void AttachVertTimeline(QWidget *Timeline);
