@@ -164,6 +164,8 @@ QString TickLabelText(int Hour, int Minute, int Second, bool TwentyFourHourTime)
          QStringLiteral("%1").arg(Minute, 2, 10, QLatin1Char('0'));
 }
 
+QString TickAmPmText(int Hour) { return Hour < 12 ? QStringLiteral("am") : QStringLiteral("pm"); }
+
 // ---------------------------------------------------------------------------------------------
 
 TvlTrackRender::TvlTrackRender(TQuickBitmap &Bitmap, TAudioRole SetAudioRole, TvlTrackIndex &Index,
@@ -397,8 +399,7 @@ void TvlTrackRender::DrawTimeTics() {
     TTextStamps::Draw(FBitmap, left, top, s, font.Color);
     // On the 24-hour clock the hour itself says which half of the day it is.
     if (!minor && !FLook.TwentyFourHourTime) {
-      const TTextStamps::RStamp &ap =
-          FStamps->Get(sfAmPm, hour < 12 ? QStringLiteral("am") : QStringLiteral("pm"));
+      const TTextStamps::RStamp &ap = FStamps->Get(sfAmPm, TickAmPmText(hour));
       TTextStamps::Draw(FBitmap, left + s.Width + 2, top, ap, clAmPm);
     }
   }

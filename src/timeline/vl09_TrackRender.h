@@ -89,6 +89,8 @@ int TickLength(int TickClass);
 bool TickLabelShown(int TickClass, double PixelDuration);
 // "15"/"30"/"45" for a non-zero second, else "h:mm" (12- or 24-hour clock).
 QString TickLabelText(int Hour, int Minute, int Second, bool TwentyFourHourTime);
+// What follows a whole-minute label on the 12-hour clock: "am" for hours 0..11, else "pm".
+QString TickAmPmText(int Hour);
 
 class TvlTrackRender {
  public:

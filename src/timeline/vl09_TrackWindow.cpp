@@ -728,7 +728,8 @@ void TvlTrackWindow::paintEvent(QPaintEvent *) {
       const QString text = QLatin1Char(' ') + TimeCursorTextOf(playAt).trimmed() + QLatin1Char(' ');
       const QFontMetrics fm(f);
       const QRect tr(r.left() + 32, r.top(), fm.horizontalAdvance(text), fm.height());
-      if (FPlaySlider.IsPickedUp()) p.fillRect(tr, QColor(255, 255, 230));
+      // On a light ground: the slider lies on the black level band, where dark text is lost.
+      p.fillRect(tr, FPlaySlider.IsPickedUp() ? QColor(255, 255, 230) : QColor(232, 236, 244));
       p.setPen(FPlaySlider.IsPickedUp() ? QColor(0, 0, 128) : QColor(20, 30, 60));
       p.drawLine(r.left() + 22, r.top() + 9, r.left() + 30, r.top() + 5);
       p.drawText(tr.left(), tr.top() + fm.ascent(), text);
@@ -795,6 +796,14 @@ void TvlTrackWindow::PaintCaptionBlock(QPainter &P) {
   P.setPen(QColor(11, 31, 46));
   const QFontMetrics fm(f);
   const RTrackCaptionLayout l = TrackCaptionLayout(fm, AudioRole(), FTrack.Index().Mapping().When);
+  // Bookmark labels reaching into the corner go under the caption, not through its letters.
+  const QRect ground = l.TitleRect.united(l.DayRect)
+                           .united(l.DateRect)
+                           .united(l.TimeRect)
+                           .united(l.GlyphRect)
+                           .united(FindSliderArea())
+                           .adjusted(-2, -1, 2, 1);
+  P.fillRect(ground, QColor::fromRgb(TQuickBitmap::ToRgb(FTrack.Render().Look().clPlain)));
   auto textAt = [&](int X, int Y, const QString &S) { P.drawText(X, Y + fm.ascent(), S); };
   textAt(2, 0, l.Title);
   textAt(2, 12, l.Day);
