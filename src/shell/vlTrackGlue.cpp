@@ -157,6 +157,8 @@ void TvlTrackGlue::ApplyTimelineOptions() {
 }
 
 void TvlTrackGlue::SetupHistoricalTrack(TDateTime When, double Zoom) {
+  // The options are read by now (they were not yet when the tracks were attached).
+  ApplyTimelineOptions();
   // Through the windows, so that the span shown, the renderer, the zoom slider and what is saved
   // at the end agree.
   if (FOld) {

@@ -184,7 +184,16 @@ TEST(CompositionTracks, ZoomPanelsAndCtrlWheelZoomBothTracks_TheLevelShownIsSave
   TRegistryData onDisk(folder.File(S("2009.ini")));
   onDisk.OnApplicationOpen_ReadFromRegistry();
   EXPECT_EQ(onDisk.GetValue(S("ReopenZoom")).toDouble(), saved);
+  // The timeline options stored reach the tracks at the start too.
+  onDisk.SetValue(S("AngleOfLabelText"), S("75"));
+  onDisk.SetValue(S("HeightOfLabelArea"), S("70"));
+  ASSERT_TRUE(onDisk.OnApplicationClose_WriteToRegistry());
   TTracksProgram again(folder.Path());
+  for (TvlTrackWindow *w : {&again.Old(), &again.Cur()}) {
+    EXPECT_EQ(w->vlTrackRender().Look().LabelAngleDegrees, 75);
+    EXPECT_EQ(w->vlTrackRender().Band_Labels().Thickness, 70);
+  }
+  EXPECT_GE(again.Window->TrackBarsHeight(), again.Old().TrackHeight() + TTimeMachine::StripHeight);
   EXPECT_EQ(again.Old().ZoomLevel(), 3);
   EXPECT_EQ(again.Old().ZoomPanel()->ShownLevel(), 3);
   again.Old().EnsureIndex();
