@@ -363,7 +363,6 @@ TEST(CompositionTracks, ARightPressFindsTheShortestRecordingWithinSixColumnsAndS
     }
     // The menu closes; a little later the selection goes.
     if (QMenu *menu = old.findChild<QMenu *>()) menu->hide();
-    QTest::qWait(900);
-    EXPECT_FALSE(tracks.Selection().HasSelection());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !tracks.Selection().HasSelection(); }, 10000));
   }
 }
