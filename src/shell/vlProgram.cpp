@@ -166,6 +166,7 @@ void TvlProgram::Connect(TVellomarFm &Window, const QString &ExampleBinder) {
       window.exec();
     });
   FTimelines->Connect(Window, FNotebook);
+  if (TVertTimeline *timeline = FTimelines->VertTimeline()) timeline->SetDayFiles(&FDays);
   FTracks->Connect(Window, FNotebook, *FTimelines);
   FTimelines->SetLevelSource(FVertLevels.get());
   FTimelines->SetAlsoFollow([this](TDateTime Moment) { FTracks->Follow(Moment); });
@@ -219,7 +220,10 @@ int TvlProgram::SilenceProtectionLevelNow() { return FSilence.ScheduleLevelNow()
 
 void TvlProgram::ReloadCurrentMediaMonth() { FFolders.Month_Reload(); }
 
-void TvlProgram::OptionsApplied() { FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions)); }
+void TvlProgram::OptionsApplied() {
+  FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions));
+  FTimelines->ApplyOptions();
+}
 
 void TvlProgram::BinderSavedOrOpened() {
   RememberSavedBookmarks();
@@ -357,4 +361,22 @@ QString TvlProgram::IO_LoadNonTypingEvents(TvlXmlIn &In) {
     for (const TEventID id : ids) FDays.Event_Delete(id);
   }
   return FDays.IO_LoadNonTypingEvents(In);
+}
+
+void TvlProgram::TypingEvents_Rebuild(const std::vector<const TDocument *> &Documents) {
+  // Every ID changes: what the timelines hold of the events is let go first.
+  FTimelines->EventsCleared();
+  FTracks->EventsCleared();
+  FDays.Clear_KeepingNonTypingEvents();
+  for (const TDocument *doc : Documents) {
+    if (!doc) continue;
+    for (int sn = doc->Section_Low(); sn <= doc->Section_High(); ++sn) {
+      const TParagraph *p = doc->Paragraph_FromSectionNum(sn);
+      if (!p) continue;
+      for (int i = 1; i <= p->High(); ++i)
+        FDays.AddTypingEvent(TypingEventMoment(p->Timestamp_Get(i)),
+                             TypingEventText(p->Char_GetChar(i)));
+    }
+  }
+  FTracks->BookmarksChanged();
 }

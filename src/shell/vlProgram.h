@@ -106,6 +106,10 @@ class TvlProgram final : public TAudioStartup,
   // replaces the bookmarks of the one before.
   void IO_SaveNonTypingEvents(TvlXmlOut &Out) override;
   QString IO_LoadNonTypingEvents(TvlXmlIn &In) override;
+  // The day files keep the typing events of the open documents alone: those of a binder that
+  // closed or of a tab that closed go (else their words stayed on the timelines, and a binder
+  // opened again, its moments read back from the file, drew every word twice).
+  void TypingEvents_Rebuild(const std::vector<const TDocument *> &Documents) override;
 
   // Files given on the command line or handed over by a later start (absolute paths): a binder
   // opens in place of the current one after the save question (of several, the last given);

@@ -203,6 +203,8 @@ void TvlTrackGlue::RedrawTracks() {
   ApplyTimelineOptions();
   for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
     if (w) w->InvalidateRebuildAndRedrawWithoutFlicker();
+  // The vertical timeline shows the same options.
+  if (FTimelines) FTimelines->ApplyOptions();
 }
 
 void TvlTrackGlue::TempoChanged(int WantedTempo, int SpeedBarTempo) {
