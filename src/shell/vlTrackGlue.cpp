@@ -318,9 +318,11 @@ void TvlTrackGlue::ShowPopup(TvlTrackWindow *Window, const QPoint &Global) {
     if (FNotebook) FNotebook->Timestamp_FindDocAndJumpTextTo(FOfferAndSelect.FMouseDownTimelineDT);
   });
   if (state.PlayFromBeginning) {
-    item(QStringLiteral("&Play from Beginning"), state.Play, [Window, path, Global] {
+    // The recording selected under the press, from its start at the speed bar's speed.
+    item(QStringLiteral("&Play from Beginning"), state.Play, [this, Window, path, Global] {
       const TDateTime start = RecordingStartFromName(path);
-      if (start != kInvalidRecordingStart) Window->PlayFrom(start, Global);
+      if (start != kInvalidRecordingStart)
+        Window->PlayFrom(start, Global, FWindow ? FWindow->Speed() : Window->WantTempo());
     });
   } else {
     item(QStringLiteral("&Play"), state.Play,

@@ -429,7 +429,11 @@ double TvlTrackWindow::WantTempo() const {
 }
 
 bool TvlTrackWindow::PlayFrom(TDateTime When, const QPoint &Global) {
-  const double tempo = WantTempo();
+  return PlayFrom(When, Global, WantTempo());
+}
+
+bool TvlTrackWindow::PlayFrom(TDateTime When, const QPoint &Global, double Tempo) {
+  const double tempo = Tempo;
   const TPlayResult r = FAudio ? FAudio->Play_From(When, tempo) : prNoAudio;
   if (r != prOkay) {
     if (r == prNoAudio) Hint(Global - QPoint(0, 20), QStringLiteral("NO AUDIO"), 500);

@@ -289,6 +289,8 @@ class TvlTrackWindow : public QWidget, public TEventsListHost {
   void EventID_OfferLabelTool(int POUnused, TEventID vlEventID);
   // Plays from a moment at WantTempo; shows "NO AUDIO" near Global when nothing plays.
   bool PlayFrom(TDateTime When, const QPoint &Global);
+  // The same at a given speed (percent): the speed bar's, for a recording chosen on the track.
+  bool PlayFrom(TDateTime When, const QPoint &Global, double Tempo);
   // The screen rectangle around a column is refreshed (labels typed, bookmarks dragged).
   void Paint_LowLatencyUpdateAtPixelOffset(int PO);
   // Whether the play slider is drawn: picked up, or at the play position on the track. One not

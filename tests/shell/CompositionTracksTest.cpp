@@ -298,6 +298,29 @@ TEST(CompositionTracks, AClickOnARecordingsBandPlaysAtTheWantedSpeedAndTheSpeedB
                 1.5);
     EXPECT_EQ(run.Window->Speed(), row.Expected);
   }
+  // The recording chosen by a right press plays from its beginning at the speed bar's speed,
+  // whatever the favourite.
+  run.Program->Audio().Play_Stop();
+  run.Options.FWantTempo = 130;
+  run.Window->SetSpeed(80);
+  run.Window->TrackPanelLink()->TempoChanged(run.Options.FWantTempo, run.Window->Speed());
+  TvlTrackWindow &old = run.Old();
+  const QPoint at(old.Margin() + 50, old.vlTrackRender().TrackSlotRect().center().y());
+  QTest::mousePress(&old, Qt::RightButton, {}, at);
+  QTest::mouseRelease(&old, Qt::RightButton, {}, at);
+  QMenu *menu = old.findChild<QMenu *>();
+  ASSERT_NE(menu, nullptr);
+  QAction *fromStart = nullptr;
+  for (QAction *a : menu->actions())
+    if (a->text() == S("&Play from Beginning")) fromStart = a;
+  ASSERT_NE(fromStart, nullptr);
+  ASSERT_TRUE(fromStart->isEnabled());
+  fromStart->trigger();
+  run.Run(100);
+  EXPECT_TRUE(run.Program->Audio().IsPlaying());
+  EXPECT_NEAR((run.Program->Audio().GetPlay_Position() - from) * SecsPerDay, 0, 1.5);
+  EXPECT_EQ(run.Window->Speed(), 80);
+  menu->hide();
 }
 
 TEST(CompositionTracks, OverlappingRecordingsAskWhichToPlay) {
