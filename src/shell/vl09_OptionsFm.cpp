@@ -4,6 +4,7 @@
 #include "vlEncodeFormats.h"
 #include "vlGlobals.h"
 #include "vlGuard.h"
+#include "vlSpelling.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -562,7 +563,19 @@ QWidget *TOptionsFm::MakeWordProcessorPage() {
   spellLayout->addWidget(SpellBackgroundRB);
   spellLayout->addWidget(SpellBatchRB);
   spellLayout->addWidget(SpellAutoFixCB);
+  // The dictionaries installed on the system; the first entry follows the system's language.
+  SpellDictionaryCmBx = Named(new QComboBox(spell), "SpellDictionaryCmBx");
+  SpellDictionaryCmBx->addItem(S("The system's language"), QString());
+  for (const QString &name : TSpellChecker::AvailableDictionaries(TSpellChecker::SystemFolder()))
+    SpellDictionaryCmBx->addItem(name, name);
+  auto *dictionaryRow = new QHBoxLayout;
+  dictionaryRow->addWidget(new QLabel(S("Dictionary:"), spell));
+  dictionaryRow->addWidget(SpellDictionaryCmBx, 1);
+  spellLayout->addLayout(dictionaryRow);
   layout->addWidget(spell);
+  connect(SpellDictionaryCmBx, &QComboBox::currentIndexChanged, this, [this](int I) {
+    Changed([&] { FOptions.FSpellDictionary = SpellDictionaryCmBx->itemData(I).toString(); });
+  });
   connect(SpellBackgroundRB, &QRadioButton::toggled, this,
           [this](bool On) { Changed([&] { FOptions.FSpellBackground = On; }); });
   connect(SpellAutoFixCB, &QCheckBox::toggled, this,
@@ -698,6 +711,10 @@ void TOptionsFm::FillControls() {
              true);
   SetChecked(FOptions.FSpellBackground ? SpellBackgroundRB : SpellBatchRB, true);
   SpellAutoFixCB->setChecked(FOptions.FSpellAutoFix);
+  // A stored dictionary no longer installed is still shown (and kept) as chosen.
+  if (SpellDictionaryCmBx->findData(FOptions.FSpellDictionary) < 0)
+    SpellDictionaryCmBx->addItem(FOptions.FSpellDictionary, FOptions.FSpellDictionary);
+  SpellDictionaryCmBx->setCurrentIndex(SpellDictionaryCmBx->findData(FOptions.FSpellDictionary));
 
   WordsPerMinuteTB->setValue(FOptions.WordsPerMinute());
   VertTimelineContrastTB->setValue(FOptions.TrackSkinContrast() + 10);

@@ -111,6 +111,7 @@ class TOptionsFm : public QDialog {
   QRadioButton *OpenDocTopRB, *OpenDocSavedRB, *OpenDocBottomRB;
   QRadioButton *SpellBackgroundRB, *SpellBatchRB;
   QCheckBox *SpellAutoFixCB;
+  QComboBox *SpellDictionaryCmBx;  // first item: the system's language (stored as empty)
 
   // "Timeline"
   QSlider *WordsPerMinuteTB;

@@ -19,6 +19,7 @@
 #include "vlOptions.h"
 #include "vlPrompts.h"
 #include "vlShellSettings.h"
+#include "vlWindowViewManager.h"
 #include "vldGraphic.h"
 #include "vldTemporal.h"
 
@@ -103,7 +104,9 @@ TvlProgram::TvlProgram(TRegistryData &Store, TvlOptions &Options,
   FTracks = std::make_unique<TvlTrackGlue>(FAudio, FFolders, FMedia, FOptions);
   FOverlapChooser = std::make_unique<TPromptsOverlapChooser>();
   FSound.SetOverlapChooser(FOverlapChooser.get());
+  FBookmarkKeys = std::make_unique<TvlBookmarkKeys>(FOptions, FDays);
   FVertLevels = std::make_unique<TVisualizationVertLevelSource>(FTracks->Visualization());
+  FSpelling = std::make_unique<TvlSpellingPart>(FOptions);
   // Pictures are fitted and padded as the sketching options say.
   const TOptions sketching;
   FInsetOptions.AutoEnlarge = sketching.AutoEnlarge;
@@ -177,6 +180,7 @@ void TvlProgram::Connect(TVellomarFm &Window, const QString &ExampleBinder) {
     if (before) before();
     FTracks->RedrawTracks();
   };
+  FBookmarkKeys->Connect(Window, FNotebook, *FTracks, *FTimelines);
   InstallSeams(Window);
 }
 
@@ -190,7 +194,10 @@ struct TvlProgram::RSeams {
         Follower(TimelineFollowerSeam(), Program.Timelines().FollowerPart()),
         EventsIO(OtherEventsIOSeam(), Program),
         Typing(TypingEventSinkSeam(), Program.FDays.TypingSink()),
-        Insets(InsetOptionsSeam(), Program.FInsetOptions) {}
+        Insets(InsetOptionsSeam(), Program.FInsetOptions),
+        TextMenuPart(Window),
+        SpellingPart(SpellingSeam(), *Program.FSpelling),
+        TextMenu(TextMenuCommandsSeam(), TextMenuPart) {}
   TSeamInstall<TEffectiveTimeBroker> Broker;
   TSeamInstall<IEditorHost> Host;
   TSeamInstall<IBookmarkSink> Bookmarks;
@@ -198,6 +205,9 @@ struct TvlProgram::RSeams {
   TSeamInstall<TvlOtherEventsIO> EventsIO;
   TSeamInstall<TTypingEventSink> Typing;
   TSeamInstall<RInsetOptions> Insets;
+  TvlWindowTextMenuCommands TextMenuPart;
+  TSeamInstall<ISpelling> SpellingPart;
+  TSeamInstall<ITextMenuCommands> TextMenu;
 };
 
 void TvlProgram::InstallSeams(TVellomarFm &Window) {
@@ -223,6 +233,9 @@ void TvlProgram::ReloadCurrentMediaMonth() { FFolders.Month_Reload(); }
 void TvlProgram::OptionsApplied() {
   FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions));
   FTimelines->ApplyOptions();
+  // Spelling switched on or off, or another dictionary: every view draws its marks again.
+  FSpelling->OptionsApplied();
+  ViewManager().InvalidateAll(nullptr);
 }
 
 void TvlProgram::BinderSavedOrOpened() {
@@ -355,6 +368,7 @@ QString TvlProgram::IO_LoadNonTypingEvents(TvlXmlIn &In) {
   // The bookmarks of the binder read before belong to it alone.
   FTimelines->EventsCleared();
   FTracks->EventsCleared();
+  FBookmarkKeys->EventsCleared();
   for (const TKindOfEvent kind : NonTypingKinds) {
     std::vector<TEventID> ids;
     FDays.ByKind_GetListOfEvents(kind, ids);
@@ -367,6 +381,7 @@ void TvlProgram::TypingEvents_Rebuild(const std::vector<const TDocument *> &Docu
   // Every ID changes: what the timelines hold of the events is let go first.
   FTimelines->EventsCleared();
   FTracks->EventsCleared();
+  FBookmarkKeys->EventsCleared();
   FDays.Clear_KeepingNonTypingEvents();
   for (const TDocument *doc : Documents) {
     if (!doc) continue;
