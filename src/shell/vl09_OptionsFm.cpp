@@ -510,6 +510,8 @@ QWidget *TOptionsFm::MakeHorizontalTimelinePage() {
   SkinScrollsCB =
       Named(new QCheckBox(S("Background scrolls with the track"), page), "SkinScrollsCB");
   TrackSkinContrastTB = Slider("TrackSkinContrastTB", 1, 100, page);
+  TwentyFourHourTimeCB =
+      Named(new QCheckBox(S("Times on the 24-hour clock"), page), "TwentyFourHourTimeCB");
   ApplyToMenuCmBx = Named(new QComboBox(page), "ApplyToMenuCmBx");
   ApplyToMenuCmBx->addItems(
       {S("alphabetically"), S("match button order"), S("reverse button order")});
@@ -517,6 +519,7 @@ QWidget *TOptionsFm::MakeHorizontalTimelinePage() {
   form->addRow(S("Height of the label band:"), HeightOfLabelAreaTB);
   form->addRow(SkinScrollsCB);
   form->addRow(S("Background contrast:"), TrackSkinContrastTB);
+  form->addRow(TwentyFourHourTimeCB);
   form->addRow(S("Order bookmarks in the menu:"), ApplyToMenuCmBx);
   const auto redraw = [this] {
     if (Hooks.RedrawTracks) Hooks.RedrawTracks();
@@ -541,6 +544,12 @@ QWidget *TOptionsFm::MakeHorizontalTimelinePage() {
   });
   connect(TrackSkinContrastTB, &QSlider::valueChanged, this,
           [this](int Value) { Changed([&] { FOptions.SetTrackSkinContrast(Value); }); });
+  connect(TwentyFourHourTimeCB, &QCheckBox::toggled, this, [this, redraw](bool On) {
+    Changed([&] {
+      FOptions.FTwentyFourHourTime = On;
+      redraw();
+    });
+  });
   connect(ApplyToMenuCmBx, &QComboBox::activated, this, [this](int Index) {
     Changed([&] {
       FOptions.FTimemarkOrder = static_cast<TTimemarkOrder>(Index);
@@ -759,6 +768,7 @@ void TOptionsFm::FillControls() {
   AngleOfLabelTextSpEd->setValue(FOptions.FAngleOfLabelText);
   HeightOfLabelAreaTB->setValue(FOptions.FHeightOfLabelArea);
   SkinScrollsCB->setChecked(FOptions.FSkinScrolls);
+  TwentyFourHourTimeCB->setChecked(FOptions.FTwentyFourHourTime);
   TrackSkinContrastTB->setValue(FOptions.TrackSkinContrast());
   ApplyToMenuCmBx->setCurrentIndex(FOptions.FTimemarkOrder);
 

@@ -104,6 +104,7 @@ class TOptionsFm : public QDialog {
   QSlider *HeightOfLabelAreaTB;
   QCheckBox *SkinScrollsCB;
   QSlider *TrackSkinContrastTB;
+  QCheckBox *TwentyFourHourTimeCB;
   QComboBox *ApplyToMenuCmBx;
 
   // "Word Processor"

@@ -37,6 +37,16 @@ constexpr TKindOfEvent NonTypingKinds[] = {koeMarker,    koeLabel,      koeSketc
 
 }  // namespace
 
+namespace {
+// Of recordings that overlap at the moment asked for, the user chooses the one to play.
+class TPromptsOverlapChooser final : public TOverlapChooser {
+ public:
+  QString Choose(const QStringList &Paths) override {
+    return Prompts().ChooseItem(QStringLiteral("Select Overlapping Audio File"), Paths);
+  }
+};
+}  // namespace
+
 RAudioSettings AudioSettingsFromOptions(TvlOptions &Options) {
   RAudioSettings settings;
   settings.Record.InputDevice = Options.AudioInputDevice();
@@ -91,7 +101,9 @@ TvlProgram::TvlProgram(TRegistryData &Store, TvlOptions &Options,
   FOptions.SetAudioDeviceQuery(&FAudio);
   FDays.Clear();
   FTimelines = std::make_unique<TvlTimelineGlue>(FAudio, FFolders, FMedia, FOptions);
-  FTracks = std::make_unique<TvlTrackGlue>(FAudio, FFolders, FMedia);
+  FTracks = std::make_unique<TvlTrackGlue>(FAudio, FFolders, FMedia, FOptions);
+  FOverlapChooser = std::make_unique<TPromptsOverlapChooser>();
+  FSound.SetOverlapChooser(FOverlapChooser.get());
   FBookmarkKeys = std::make_unique<TvlBookmarkKeys>(FOptions, FDays);
   FVertLevels = std::make_unique<TVisualizationVertLevelSource>(FTracks->Visualization());
   FSpelling = std::make_unique<TvlSpellingPart>(FOptions);
@@ -103,6 +115,8 @@ TvlProgram::TvlProgram(TRegistryData &Store, TvlOptions &Options,
 
 TvlProgram::~TvlProgram() {
   FSeams.reset();
+  FOptions.OnTrackSkinContrastChanged = nullptr;
+  FSound.SetOverlapChooser(nullptr);
   FOptions.SetAudioDeviceQuery(nullptr);
   FAudio.SetShuttingDown(true);
   FAudio.OnRecordingStarted = nullptr;
@@ -160,6 +174,12 @@ void TvlProgram::Connect(TVellomarFm &Window, const QString &ExampleBinder) {
   FTimelines->SetLevelSource(FVertLevels.get());
   FTimelines->SetAlsoFollow([this](TDateTime Moment) { FTracks->Follow(Moment); });
   FTimelines->SetOnBookmarksChanged([this] { FTracks->BookmarksChanged(); });
+  // The tracks' ruler follows the background contrast, after whoever listened before.
+  FOptions.OnTrackSkinContrastChanged = [this,
+                                         before = std::move(FOptions.OnTrackSkinContrastChanged)] {
+    if (before) before();
+    FTracks->RedrawTracks();
+  };
   FBookmarkKeys->Connect(Window, FNotebook, *FTracks, *FTimelines);
   InstallSeams(Window);
 }

@@ -155,6 +155,8 @@ class TvlProgram final : public TAudioStartup,
   QString FSavedBookmarks;
   RInsetOptions FInsetOptions;
   std::unique_ptr<RSeams> FSeams;
+  // Asks which of overlapping recordings plays ("Select Overlapping Audio File").
+  std::unique_ptr<TOverlapChooser> FOverlapChooser;
   bool FPlayerReady = false;
   QStringList FGivenFiles;
   bool FReadyForGivenFiles = false;
