@@ -16,6 +16,7 @@
 #include "vlPrintCommands.h"
 #include "vlPrintLayout.h"
 #include "vlProgram.h"
+#include "vlProgramRig.h"
 #include "vlSearchPanel.h"
 #include "vlTestSupport.h"
 #include "vlWindowView.h"
@@ -48,54 +49,14 @@ namespace {
 
 QString S(const char *Text) { return QString::fromUtf8(Text); }
 
-// One run of the program as main() builds it, started and shown (as in CompositionTest.cpp).
-struct TStartedProgram : TSimMachine {
-  TFreshFolder Folder;
-  TRegistryData Store{Folder.File(S("2009.ini"))};
-  TvlOptions Options;
-  std::unique_ptr<TvlProgram> Program;
-  std::unique_ptr<TVellomarFm> Window;
-
-  TStartedProgram() {
-    TTestEnvironment::TestPrompts().Clear();
-    QDir().mkpath(Folder.File(S("Audio")));
-    Program = std::make_unique<TvlProgram>(Store, Options, Sim, Folder.File(S("Audio")));
-    Window = std::make_unique<TVellomarFm>(Store, Options, *Program);
-    Program->Connect(*Window, QString());
-    Window->show();
-    TVellomarFm::SetMainLoopRunning(true);
-    Window->RunIdleSoon();
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-          Run(10);
-          return Window->AudioReady() || Window->AudioFailed();
-        },
-        20000));
-  }
-  ~TStartedProgram() {
-    // The notes typed here are not kept: no journal of them is left for the next program.
-    TTestEnvironment::TestPrompts().ScriptAnswer(TPromptButton::pbNo);
-    Window->close();
-    Window.reset();
-    Program.reset();
-    TVellomarFm::SetMainLoopRunning(false);
-  }
+// One run of the program (the shared rig), with the menus looked up by title and the active
+// document.
+struct TStartedProgram : TProgramRig {
   QMenu *Menu(const QString &Title) const {
     for (QAction *top : Window->menuBar()->actions())
       if (top->text() == Title && top->menu()) return top->menu();
     ADD_FAILURE() << qPrintable(Title) << " is not in the menu bar";
     return nullptr;
-  }
-  QAction *MenuItem(const QString &Menu, const QString &Caption) const {
-    if (QMenu *menu = this->Menu(Menu))
-      for (QAction *item : menu->actions())
-        if (item->text() == Caption) return item;
-    ADD_FAILURE() << qPrintable(Menu) << " > " << qPrintable(Caption) << " is not in the menus";
-    return nullptr;
-  }
-  TvlEditorPage *ActivePage() const {
-    RvlPage *page = Program->Notebook()->GetActivePagePtr();
-    return page ? dynamic_cast<TvlEditorPage *>(page->MyWindowView) : nullptr;
   }
   TDocument &Doc() const { return *Program->Notebook()->GetActiveDocument(); }
 };
