@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 // ---- CRC32 -----------------------------------------------------------------------------------
@@ -154,10 +155,13 @@ class TGet {
     FPos += n;
     return b;
   }
+  // A moment that is not a finite number is no moment the model can hold: the record is refused
+  // (a document holding one could not be saved and read back as it was).
   RvlTimestamp Moment() {
     RvlTimestamp t;
     t.FEffectiveDT = F64();
     t.RealDT = F64();
+    if (!std::isfinite(t.FEffectiveDT) || !std::isfinite(t.RealDT)) Bad = true;
     return t;
   }
   TCaretPos Pos() {
