@@ -328,6 +328,33 @@ TEST_F(JournalTest, ARecordWithAMomentThatIsNotANumberIsRefused) {
   }
 }
 
+// An edit whose font the journal never defined (its definition lost or never written) stops
+// replay: characters must never point at a font the document's table does not hold.
+TEST_F(JournalTest, AnEditWithAFontNeverDefinedStopsReplay) {
+  TDocument live;
+  const TFontIndex other =
+      live.Font_GetIndex(QStringLiteral("Other"), 0, 14, clRed, clWhite, TFontStyles());
+  ASSERT_GT(other, 0);
+  TJournalRecorder recorder(live);
+  live.Text_Type(u"x", other, false);
+  const QByteArray bytes = recorder.Finished();
+  const RJournalRead whole = Journal_Read(bytes);
+  QByteArray withoutDefinitions = bytes.left(whole.Ends[0]);
+  for (std::size_t i = 1; i < whole.Records.size(); ++i)
+    if (whole.Records[i].Kind != TJournalKind::FontDef)
+      withoutDefinitions += bytes.mid(whole.Ends[i - 1], whole.Ends[i] - whole.Ends[i - 1]);
+  ASSERT_LT(withoutDefinitions.size(), bytes.size());
+  for (const bool defined : {true, false}) {
+    SCOPED_TRACE(defined);
+    TTestJournalTabs tabs;
+    TDocument &doc = tabs.Add(QStringLiteral("Notes"));
+    const RJournalReplay r =
+        Journal_Replay(Journal_Read(defined ? bytes : withoutDefinitions), tabs);
+    EXPECT_EQ(r.Stopped, !defined) << r.Problem.toStdString();
+    EXPECT_EQ(doc.Paragraph_FromSectionNum(0)->Text(), defined ? QStringLiteral("x") : QString());
+  }
+}
+
 TEST_F(JournalTest, AnEditThatDoesNotFitStopsReplayWithoutChangingTheDocument) {
   TDocument live;
   live.Text_Type(u"abc", 0, false);
