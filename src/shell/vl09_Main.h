@@ -110,6 +110,11 @@ class TVellomarFm : public QMainWindow {
   // --- Attach points. Each replaces its placeholder; the window owns the part from then on.
   void AttachNotebook(QWidget *Notebook);
   void AttachHistoricalTrack(QWidget *Track);
+  // The tracks' height (their bands and time machines), as they lay themselves out: the panel
+  // holding them takes it, so that nothing of them is cut at the lower edge.
+  void SetTrackBarsHeight(int Height);
+  // The height the tracks' panel is given (its layout follows at the next event loop pass).
+  int TrackBarsHeight() const;
   void AttachCurrentTrack(QWidget *Track);
   void AttachVertTimeline(QWidget *Timeline);
   void AttachSearchResults(QWidget *Results);
@@ -119,12 +124,14 @@ class TVellomarFm : public QMainWindow {
   void SetProgramLink(TProgramLink *Link) { FProgram = Link; }
   void SetTrackPanelLink(TTrackPanelLink *Link) { FTracks = Link; }
   void SetTimelinePanelLink(TTimelinePanelLink *Link) { FTimelines = Link; }
+  void SetBookmarkKeysLink(TBookmarkKeysLink *Link) { FBookmarkKeys = Link; }
   // The installed links (the composition test checks that none is left out).
   TNotebookLink *NotebookLink() const { return FNotebook; }
   TEventsLink *EventsLink() const { return FEvents; }
   TProgramLink *ProgramLink() const { return FProgram; }
   TTrackPanelLink *TrackPanelLink() const { return FTracks; }
   TTimelinePanelLink *TimelinePanelLink() const { return FTimelines; }
+  TBookmarkKeysLink *BookmarkKeysLink() const { return FBookmarkKeys; }
   // The parts the commands act on; set once, before the window is shown. A notebook given here
   // also serves as the notebook link when none was set, and fills the search panel.
   void SetProgramParts(const RProgramParts &Parts);
@@ -309,6 +316,7 @@ class TVellomarFm : public QMainWindow {
   TProgramLink *FProgram = nullptr;
   TTrackPanelLink *FTracks = nullptr;
   TTimelinePanelLink *FTimelines = nullptr;
+  TBookmarkKeysLink *FBookmarkKeys = nullptr;
   RProgramParts FParts;
 
   QString FProgramNameInCaptionStr;

@@ -384,6 +384,12 @@ void TVellomarFm::ShowOptions(const QString &Page) {
     FOptionsFm->Hooks.RedrawTracks = [this] {
       if (FTracks) FTracks->RedrawTracks();
     };
+    FOptionsFm->Hooks.RebuildKeyCommands = [this] {
+      if (FBookmarkKeys) FBookmarkKeys->RebuildKeyCommands();
+    };
+    FOptionsFm->Hooks.RebuildBookmarkMenu = [this] {
+      if (FBookmarkKeys) FBookmarkKeys->RebuildBookmarkMenu();
+    };
     FOptionsFm->Hooks.RecreateAudioComponents = [this] {
       if (FParts.Audio) FParts.Audio->AudioComponents_FreeAndReinitialize();
     };
@@ -501,6 +507,9 @@ bool TVellomarFm::CommandKeyFilter(QObject *Watched, QEvent *Event) {
         FPlayback->ShowTranscriptionHint();
       } else if (FPlayback->TranscriptionHintActive()) {
         FPlayback->aPlaySegmentExecute();
+      } else if (FBookmarkKeys && !key->isAutoRepeat()) {
+        // Otherwise Pause and Shift+Pause set bookmarks, as the options' hot keys say.
+        FBookmarkKeys->PauseKeyPressed(key->modifiers() & Qt::ShiftModifier);
       }
       return true;
     }
@@ -546,6 +555,9 @@ bool TVellomarFm::CommandKeyFilter(QObject *Watched, QEvent *Event) {
     if (widget != FPlayControlsPnl && !FPlayControlsPnl->isAncestorOf(widget) &&
         widget != FTrackBarOldPnl && !FTrackBarOldPnl->isAncestorOf(widget) &&
         widget != FRecordingPnl && !FRecordingPnl->isAncestorOf(widget))
+      return false;
+    // A track's zoom panel, and Ctrl+wheel over a track, zoom that track instead.
+    if (FTracks && FTracks->TrackTakesWheel(widget, static_cast<QWheelEvent *>(Event)->modifiers()))
       return false;
     FWheelAccumulated += static_cast<QWheelEvent *>(Event)->angleDelta().y();
     // Touchpads send small steps: a line per whole notch of 120.

@@ -2,6 +2,8 @@
 
 #include "vlGlobals.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <limits>
 
@@ -135,6 +137,7 @@ void TvlOptions::SetDefaults() {
   TrackBarClick = tbcJumpToClick;
   FSpellBackground = false;
   FSpellAutoFix = false;
+  FSpellDictionary.clear();
   FTwentyFourHourTime = false;
   SetDefaults_HotKeys();
   SetDefaults_RecordingPage();
@@ -146,11 +149,32 @@ void TvlOptions::SetDefaults_HotKeys() {
   FTriggerNestSquare = FTriggerNestCurly = FTriggerNestRound = FTriggerNestAngle = toMarkerOnly;
   FTriggerPause = FTriggerPauseShift = toGatherLabelWindow;
   FTriggerTriples = FTriggerQuestions = toMarkerOnly;
+  // The keys alone do what the notes editor has always done with them: F1 to F9 set the
+  // numbered bookmarks, F10 to F12 open a label for typing. With modifiers they do nothing.
   for (auto &key : FTriggerFunctionKey) key.fill(toNoTrigger);
-  for (int k = 1; k <= FunctionKeyCount; ++k) FTriggerFunctionKey[k - 1][0] = toMarkerOnly;
-  FTriggerFunctionKey[0][0] = toGatherLabelWindow;
-  FTriggerFunctionKey[1][0] = toGatherLabelBody;
+  for (int k = 1; k <= FunctionKeyCount; ++k)
+    FTriggerFunctionKey[k - 1][0] = k <= 9 ? toMarkerOnly : toGatherLabelWindow;
 }
+
+namespace {
+
+// Earlier versions stored this table at every close without acting on it, so it says nothing
+// of what the user wants: read as it stands, F1 would open a label window and F2 gather a label
+// where everyone has been setting bookmarks 1 and 2.
+bool IsUnusedOldKeyTable(const std::array<std::array<TTriggerOption, TvlOptions::ModifierCount>,
+                                          TvlOptions::FunctionKeyCount> &Table) {
+  for (int k = 1; k <= TvlOptions::FunctionKeyCount; ++k) {
+    const TTriggerOption old = k == 1   ? toGatherLabelWindow
+                               : k == 2 ? toGatherLabelBody
+                                        : toMarkerOnly;
+    if (Table[k - 1][0] != old) return false;
+    for (int m = 1; m < TvlOptions::ModifierCount; ++m)
+      if (Table[k - 1][m] != toNoTrigger) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 void TvlOptions::SetDefaults_RecordingPage() {
   FAvoidGen2Record = true;
@@ -263,8 +287,18 @@ void TvlOptions::Registry_LoadFrom(const TRegistryData &Store) {
     for (int m = 0; m < ModifierCount; ++m)
       FTriggerFunctionKey[k - 1][m] =
           ReadTrigger(S, FunctionKeyName(k, m), FTriggerFunctionKey[k - 1][m]);
+  if (IsUnusedOldKeyTable(FTriggerFunctionKey)) {
+    for (int k = 1; k <= FunctionKeyCount; ++k)
+      FTriggerFunctionKey[k - 1][0] = k <= 9 ? toMarkerOnly : toGatherLabelWindow;
+  }
   FWordsPerMinute = S.GetIntegerInRange(N("WordsPerMinute"), FWordsPerMinute, 10, 110);
   RecordStartAuto = S.GetBoolDef(N("RecordStartAuto"), false);
+  FSpellBackground = S.GetBoolDef(N("SpellBackground"), FSpellBackground);
+  FSpellAutoFix = S.GetBoolDef(N("SpellAutoFix"), FSpellAutoFix);
+  // A dictionary's name, never a path: a stored value holding anything else is not used.
+  const QString dictionary = S.GetStringDef(N("SpellDictionary"), FSpellDictionary).trimmed();
+  static const QRegularExpression dictionaryName(QStringLiteral("^[A-Za-z0-9_@-]{0,64}$"));
+  if (dictionaryName.match(dictionary).hasMatch()) FSpellDictionary = dictionary;
 }
 
 void TvlOptions::Registry_SaveTo(TRegistryData &Store) const {
@@ -312,6 +346,9 @@ void TvlOptions::Registry_SaveTo(TRegistryData &Store) const {
       S.SetInteger(FunctionKeyName(k, m), FTriggerFunctionKey[k - 1][m] & 0x7F);
   S.SetInteger(N("WordsPerMinute"), FWordsPerMinute);
   S.SetBool(N("RecordStartAuto"), RecordStartAuto);
+  S.SetBool(N("SpellBackground"), FSpellBackground);
+  S.SetBool(N("SpellAutoFix"), FSpellAutoFix);
+  S.SetValue(N("SpellDictionary"), FSpellDictionary);
 }
 
 void TvlOptions::SetAudioDeviceQuery(TAudioDeviceQuery *Devices) {

@@ -19,6 +19,7 @@
 #include "vlOptions.h"
 #include "vlPrompts.h"
 #include "vlShellSettings.h"
+#include "vlWindowViewManager.h"
 #include "vldGraphic.h"
 #include "vldTemporal.h"
 
@@ -34,6 +35,16 @@ namespace {
 constexpr TKindOfEvent NonTypingKinds[] = {koeMarker,    koeLabel,      koeSketching, koeWebDings,
                                            koeWingDings, koeWingDings2, koeWingDings3};
 
+}  // namespace
+
+namespace {
+// Of recordings that overlap at the moment asked for, the user chooses the one to play.
+class TPromptsOverlapChooser final : public TOverlapChooser {
+ public:
+  QString Choose(const QStringList &Paths) override {
+    return Prompts().ChooseItem(QStringLiteral("Select Overlapping Audio File"), Paths);
+  }
+};
 }  // namespace
 
 RAudioSettings AudioSettingsFromOptions(TvlOptions &Options) {
@@ -90,8 +101,12 @@ TvlProgram::TvlProgram(TRegistryData &Store, TvlOptions &Options,
   FOptions.SetAudioDeviceQuery(&FAudio);
   FDays.Clear();
   FTimelines = std::make_unique<TvlTimelineGlue>(FAudio, FFolders, FMedia, FOptions);
-  FTracks = std::make_unique<TvlTrackGlue>(FAudio, FFolders, FMedia);
+  FTracks = std::make_unique<TvlTrackGlue>(FAudio, FFolders, FMedia, FOptions);
+  FOverlapChooser = std::make_unique<TPromptsOverlapChooser>();
+  FSound.SetOverlapChooser(FOverlapChooser.get());
+  FBookmarkKeys = std::make_unique<TvlBookmarkKeys>(FOptions, FDays);
   FVertLevels = std::make_unique<TVisualizationVertLevelSource>(FTracks->Visualization());
+  FSpelling = std::make_unique<TvlSpellingPart>(FOptions);
   // Pictures are fitted and padded as the sketching options say.
   const TOptions sketching;
   FInsetOptions.AutoEnlarge = sketching.AutoEnlarge;
@@ -100,6 +115,8 @@ TvlProgram::TvlProgram(TRegistryData &Store, TvlOptions &Options,
 
 TvlProgram::~TvlProgram() {
   FSeams.reset();
+  FOptions.OnTrackSkinContrastChanged = nullptr;
+  FSound.SetOverlapChooser(nullptr);
   FOptions.SetAudioDeviceQuery(nullptr);
   FAudio.SetShuttingDown(true);
   FAudio.OnRecordingStarted = nullptr;
@@ -152,10 +169,18 @@ void TvlProgram::Connect(TVellomarFm &Window, const QString &ExampleBinder) {
       window.exec();
     });
   FTimelines->Connect(Window, FNotebook);
+  if (TVertTimeline *timeline = FTimelines->VertTimeline()) timeline->SetDayFiles(&FDays);
   FTracks->Connect(Window, FNotebook, *FTimelines);
   FTimelines->SetLevelSource(FVertLevels.get());
   FTimelines->SetAlsoFollow([this](TDateTime Moment) { FTracks->Follow(Moment); });
   FTimelines->SetOnBookmarksChanged([this] { FTracks->BookmarksChanged(); });
+  // The tracks' ruler follows the background contrast, after whoever listened before.
+  FOptions.OnTrackSkinContrastChanged = [this,
+                                         before = std::move(FOptions.OnTrackSkinContrastChanged)] {
+    if (before) before();
+    FTracks->RedrawTracks();
+  };
+  FBookmarkKeys->Connect(Window, FNotebook, *FTracks, *FTimelines);
   InstallSeams(Window);
 }
 
@@ -169,7 +194,10 @@ struct TvlProgram::RSeams {
         Follower(TimelineFollowerSeam(), Program.Timelines().FollowerPart()),
         EventsIO(OtherEventsIOSeam(), Program),
         Typing(TypingEventSinkSeam(), Program.FDays.TypingSink()),
-        Insets(InsetOptionsSeam(), Program.FInsetOptions) {}
+        Insets(InsetOptionsSeam(), Program.FInsetOptions),
+        TextMenuPart(Window),
+        SpellingPart(SpellingSeam(), *Program.FSpelling),
+        TextMenu(TextMenuCommandsSeam(), TextMenuPart) {}
   TSeamInstall<TEffectiveTimeBroker> Broker;
   TSeamInstall<IEditorHost> Host;
   TSeamInstall<IBookmarkSink> Bookmarks;
@@ -177,6 +205,9 @@ struct TvlProgram::RSeams {
   TSeamInstall<TvlOtherEventsIO> EventsIO;
   TSeamInstall<TTypingEventSink> Typing;
   TSeamInstall<RInsetOptions> Insets;
+  TvlWindowTextMenuCommands TextMenuPart;
+  TSeamInstall<ISpelling> SpellingPart;
+  TSeamInstall<ITextMenuCommands> TextMenu;
 };
 
 void TvlProgram::InstallSeams(TVellomarFm &Window) {
@@ -199,7 +230,13 @@ int TvlProgram::SilenceProtectionLevelNow() { return FSilence.ScheduleLevelNow()
 
 void TvlProgram::ReloadCurrentMediaMonth() { FFolders.Month_Reload(); }
 
-void TvlProgram::OptionsApplied() { FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions)); }
+void TvlProgram::OptionsApplied() {
+  FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions));
+  FTimelines->ApplyOptions();
+  // Spelling switched on or off, or another dictionary: every view draws its marks again.
+  FSpelling->OptionsApplied();
+  ViewManager().InvalidateAll(nullptr);
+}
 
 void TvlProgram::BinderSavedOrOpened() {
   RememberSavedBookmarks();
@@ -331,10 +368,30 @@ QString TvlProgram::IO_LoadNonTypingEvents(TvlXmlIn &In) {
   // The bookmarks of the binder read before belong to it alone.
   FTimelines->EventsCleared();
   FTracks->EventsCleared();
+  FBookmarkKeys->EventsCleared();
   for (const TKindOfEvent kind : NonTypingKinds) {
     std::vector<TEventID> ids;
     FDays.ByKind_GetListOfEvents(kind, ids);
     for (const TEventID id : ids) FDays.Event_Delete(id);
   }
   return FDays.IO_LoadNonTypingEvents(In);
+}
+
+void TvlProgram::TypingEvents_Rebuild(const std::vector<const TDocument *> &Documents) {
+  // Every ID changes: what the timelines hold of the events is let go first.
+  FTimelines->EventsCleared();
+  FTracks->EventsCleared();
+  FBookmarkKeys->EventsCleared();
+  FDays.Clear_KeepingNonTypingEvents();
+  for (const TDocument *doc : Documents) {
+    if (!doc) continue;
+    for (int sn = doc->Section_Low(); sn <= doc->Section_High(); ++sn) {
+      const TParagraph *p = doc->Paragraph_FromSectionNum(sn);
+      if (!p) continue;
+      for (int i = 1; i <= p->High(); ++i)
+        FDays.AddTypingEvent(TypingEventMoment(p->Timestamp_Get(i)),
+                             TypingEventText(p->Char_GetChar(i)));
+    }
+  }
+  FTracks->BookmarksChanged();
 }
