@@ -51,6 +51,11 @@ enum class TEditKind : std::uint8_t {
   // The whole content replaced (a load, a copy, a change of pictures or strokes): Bytes is the
   // document's embedded block as a binder holds it.
   Content = 10,
+  // The sections At.SN .. Stop.SN (none when Stop.SN < At.SN) replaced as a whole by Stop.FGN
+  // sections: an undo or a redo. Bytes: the new sections with their fonts, as an isolated tab
+  // holds them (an empty paragraph stands for no section); Removed: the text of the sections
+  // replaced, paragraphs joined by line feeds.
+  Sections = 11,
 };
 
 // Why text came in; the journal's summary counts typed and pasted characters apart.
@@ -93,9 +98,25 @@ struct RDocumentEdit {
   QByteArray Bytes;
 };
 
+// What an operation is about to change, told before it changes anything: the sections First to
+// Last (in the numbering before the change). After the change the sections that replaced them
+// run from First to Last plus the change in the number of sections. Every such notice is
+// followed by the operation's record.
+struct RDocumentEditing {
+  TEditKind Kind = TEditKind::Insert;
+  TEditOrigin Origin = TEditOrigin::Other;
+  int First = 0;
+  int Last = 0;
+  TCaretPos At;
+  QChar Ch;  // Insert: the first character inserted
+  // Not the first change of one operation (a paste that replaces a selection, one key).
+  bool Continues = false;
+};
+
 class TDocumentEditObserver {
  public:
   virtual ~TDocumentEditObserver() = default;
+  virtual void Document_Editing(const TDocument & /*Doc*/, const RDocumentEditing & /*Edit*/) {}
   virtual void Document_Edited(const TDocument &Doc, const RDocumentEdit &Edit) = 0;
   // A change was counted. Every edit counts; so do changes no record tells, which others make
   // count as a change of the active document (bookmarks).

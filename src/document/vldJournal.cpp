@@ -360,6 +360,11 @@ void TJournalEncoder::Edit(QByteArray &Out, int TabIndex, const TDocument &Doc,
     case TEditKind::CharMoment:
     case TEditKind::ParagraphMoment: put.Moment(E.Moment); break;
     case TEditKind::Content: put.Bytes(E.Bytes); break;
+    case TEditKind::Sections:
+      put.Pos(E.Stop);
+      put.Str(E.Removed);
+      put.Bytes(E.Bytes);
+      break;
   }
   Out.append(Journal_Frame(p));
 }
@@ -453,7 +458,7 @@ bool DecodePayload(const char *Data, qsizetype Size, RJournalRecord &R) {
       R.Tab = get.I32();
       RDocumentEdit &e = R.Edit;
       const std::uint8_t k = get.U8();
-      if (k < 1 || k > 10) return false;
+      if (k < 1 || k > static_cast<std::uint8_t>(TEditKind::Sections)) return false;
       e.Kind = static_cast<TEditKind>(k);
       const std::uint8_t origin = get.U8();
       if (origin > 2) return false;
@@ -506,6 +511,11 @@ bool DecodePayload(const char *Data, qsizetype Size, RJournalRecord &R) {
         case TEditKind::CharMoment:
         case TEditKind::ParagraphMoment: e.Moment = get.Moment(); break;
         case TEditKind::Content: e.Bytes = get.Bytes(); break;
+        case TEditKind::Sections:
+          e.Stop = get.Pos();
+          e.Removed = get.Str();
+          e.Bytes = get.Bytes();
+          break;
       }
       break;
     }
