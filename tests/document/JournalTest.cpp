@@ -6,6 +6,7 @@
 #include "vldJournalTestSupport.h"
 #include "vldStorage.h"
 #include "vldTestDoc.h"
+#include "vldUndoHistory.h"
 
 #include <gtest/gtest.h>
 #include <QFileInfo>
@@ -128,6 +129,17 @@ std::vector<RStep> EveryKindOfEdit() {
          D.Text_Type(u"!\n?", 0, false);
          D.Text_Type(u"\n", 0, false);
          D.Text_Type(u"end", 0, false);
+       }},
+      {"undone and done again",
+       [](TDocument &D) {
+         D.Undo_Switch(true);
+         D.AtPos_NoSelectionSet(TCaretPos{0, 1, false});
+         D.Text_Type(u"undone ", 0, false);
+         D.Font_ChangeBold(TCharSpan{TCharX{0, 1}, TCharX{1, 2}}, true);
+         D.Undo_History().Undo();
+         D.Undo_History().Undo();
+         D.Undo_History().Redo();
+         D.Undo_Switch(false);
        }},
   };
 }
