@@ -580,6 +580,11 @@ void TDocument::TellEditing(TEditKind Kind, int First, int Last, const TCaretPos
   for (TDocumentEditObserver *o : observers) o->Document_Editing(*this, e);
 }
 
+void TDocument::TellEditDone() const {
+  const std::vector<TDocumentEditObserver *> observers = FObservers;
+  for (TDocumentEditObserver *o : observers) o->Document_EditDone(*this);
+}
+
 void TDocument::Edit_TellContentChanged() {
   if (!HasObservers()) return;
   RDocumentEdit e;
@@ -736,19 +741,20 @@ void TDocument::Char_Replace(QChar Ch, TFontIndex Font, const TCaretPos &At) {
 void TDocument::Char_Delete(const TCaretPos &CaretPos) {
   TParagraph *p = Paragraph_FromSectionNum(CaretPos.SN);
   if (!p || !p->IsValidCaretPosition(CaretPos.FGN)) return;
+  const bool atEnd = CaretPos.FGN == p->After();
+  int next = CaretPos.SN;
+  const bool joins = atEnd && Paragraph_Next(next);
+  // At the end of the last paragraph nothing goes: the change still counts, but no observer is
+  // told of a deletion that did not happen (a journal could not replay it).
+  const bool removes = !atEnd || joins;
   RDocumentEdit e;
-  if (HasObservers()) {
+  if (removes && HasObservers()) {
     e.Kind = TEditKind::CharDelete;
     e.At = CaretPos;
-    e.Removed =
-        CaretPos.FGN == p->After() ? QStringLiteral("\n") : QString(p->Char_GetChar(CaretPos.FGN));
-  }
-  {
-    int next = CaretPos.SN;
-    const bool joins = CaretPos.FGN == p->After() && Paragraph_Next(next);
+    e.Removed = atEnd ? QStringLiteral("\n") : QString(p->Char_GetChar(CaretPos.FGN));
     TellEditing(TEditKind::CharDelete, CaretPos.SN, joins ? next : CaretPos.SN, CaretPos);
   }
-  if (CaretPos.FGN == p->After()) {
+  if (atEnd) {
     Paragraph_JoinNext(CaretPos.SN);
   } else {
     Events_UnlistForCaretPos(CaretPos);
@@ -757,7 +763,7 @@ void TDocument::Char_Delete(const TCaretPos &CaretPos) {
   Notify_Formatters(CaretPos, CaretPos, Paragraph_LastCaretPos(CaretPos.SN));
   ChangeCount_Increment();
   Positions_KeepValid();
-  if (HasObservers()) Tell(e);
+  if (removes && HasObservers()) Tell(e);
 }
 
 void TDocument::SubStr_Delete(const TCharX &First, const TCharX &Last) {

@@ -267,7 +267,9 @@ class TDocument final : public TSectionContainer {
    public:
     explicit TEditGroup(TDocument &Doc) : FDoc(Doc) { ++FDoc.FGroupDepth; }
     ~TEditGroup() {
-      if (--FDoc.FGroupDepth == 0) FDoc.FGroupLeaves = 0;
+      if (--FDoc.FGroupDepth != 0) return;
+      if (FDoc.FGroupLeaves > 0) FDoc.TellEditDone();
+      FDoc.FGroupLeaves = 0;
     }
     TEditGroup(const TEditGroup &) = delete;
     TEditGroup &operator=(const TEditGroup &) = delete;
@@ -492,6 +494,7 @@ class TDocument final : public TSectionContainer {
   // the sections there are.
   void TellEditing(TEditKind Kind, int First, int Last, const TCaretPos &At, QChar Ch = QChar());
   bool Edit_ApplySections(const RDocumentEdit &Edit, QString &Why);
+  void TellEditDone() const;
   void TellFontChange(const TCharSpan &Span, RDocumentEdit &Edit) const;
   template <typename TNewIndex>
   void Font_ChangeByRuns(const TCharSpan &CharSpan, TNewIndex NewIndex);

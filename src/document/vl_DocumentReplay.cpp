@@ -264,22 +264,18 @@ bool TDocument::Sections_Swap(int First, int Count, std::vector<std::unique_ptr<
     e.At = TCaretPos{First, 1, false};
     e.Stop = TCaretPos{oldLast, newCount, false};
     e.Removed = PlainOf(out);
-    // The new sections as a small document of their own, with this document's fonts table.
-    TDocument carrier;
-    carrier.FontsInUse.MyAssign(FontsInUse);
-    if (newCount > 0) {
-      for (auto &s : carrier.Sections) carrier.ReleaseLayoutRecords(*s);
-      carrier.Sections.clear();
-      for (int i = First; i < First + newCount; ++i) {
-        std::unique_ptr<TSection> copy = Section_Clone(i);
-        if (auto *p = dynamic_cast<TParagraph *>(copy.get())) {
-          p->AnchoredInsets.Clear();
-          p->MemberOfDoc = &carrier;
-        }
-        carrier.Sections.push_back(std::move(copy));
-      }
+    TRichString text;
+    for (int i = First; i < First + newCount; ++i) {
+      const TParagraph *p = Paragraph_FromSectionNum(i);
+      if (!p) continue;
+      if (p->High() > 0) text.SubStr_InsertSubstr(*p, 1, p->High(), text.After());
+      text.Char_Append(u'\n', p->FNLFont, p->FNLWhen);
+      const QChar part(0x1F);
+      e.Str += QString::number(p->Outline) + part + p->OutlineStr + part +
+               QString::number(p->FGroupTimestamp.RealDT, 'g', 17) + part +
+               QString::number(p->FGroupTimestamp.FEffectiveDT, 'g', 17) + QChar(0x1E);
     }
-    e.Bytes = carrier.IO_SaveToBytes(QString());
+    e.Text = &text;
     Tell(e);
   }
   In = std::move(out);
@@ -292,39 +288,44 @@ bool TDocument::Edit_ApplySections(const RDocumentEdit &Edit, QString &Why) {
     Why = QStringLiteral("no such sections at ") + PosText(Edit.At);
     return false;
   }
-  std::vector<std::unique_ptr<TSection>> current;
-  for (int i = first; i < first + count; ++i) current.push_back(Section_Clone(i));
-  if (PlainOf(current) != Edit.Removed) {
+  QString found;
+  bool firstParagraph = true;
+  for (int i = first; i < first + count; ++i)
+    if (const TParagraph *p = Paragraph_FromSectionNum(i)) {
+      if (!firstParagraph) found += u'\n';
+      firstParagraph = false;
+      found += p->Text();
+    }
+  if (found != Edit.Removed) {
     Why = QStringLiteral("the text at ") + PosText(Edit.At) +
           QStringLiteral(" is not the text replaced");
     return false;
   }
-  TDocument carrier;
-  QString title;
-  int scroll = 0;
-  carrier.IO_LoadFromBytes(Edit.Bytes, QStringLiteral("journal"), title, scroll);
-  if (!carrier.IO_LastLoad().Complete || carrier.Section_High() + 1 < newCount) {
+  // The new paragraphs, from the text: each ends at its line feed.
+  const TRichString empty;
+  const TRichString &text = Edit.Text ? *Edit.Text : empty;
+  const QStringList extras = Edit.Str.split(QChar(0x1E));
+  std::vector<std::unique_ptr<TSection>> in;
+  int from = 1;
+  for (int c = 1; c <= text.High(); ++c) {
+    if (text.Char_GetChar(c) != u'\n') continue;
+    auto p = std::make_unique<TParagraph>(nullptr, text.Char_GetFont(c), nullptr);
+    if (from < c) p->SubStr_InsertSubstr(text, from, c - 1, 1);
+    p->FNLFont = text.Char_GetFont(c);
+    p->FNLWhen = text.Timestamp_Get(c);
+    const QStringList parts = extras.value(static_cast<qsizetype>(in.size())).split(QChar(0x1F));
+    if (parts.size() == 4) {
+      const int kind = parts[0].toInt();
+      if (kind >= oNone && kind <= oRoman) p->Outline = static_cast<TOutline>(kind);
+      p->OutlineStr = parts[1];
+      p->FGroupTimestamp = RvlTimestamp{parts[3].toDouble(), parts[2].toDouble()};
+    }
+    in.push_back(std::move(p));
+    from = c + 1;
+  }
+  if (static_cast<int>(in.size()) != newCount || from != text.High() + 1) {
     Why = QStringLiteral("an unreadable sections record at ") + PosText(Edit.At);
     return false;
-  }
-  // The carrier's fonts by their attributes in this document's table.
-  const auto map = [&](TFontIndex F) {
-    QString name;
-    std::int32_t rotation = 0, size = 0;
-    TColor color = 0, highlight = 0;
-    TFontStyles style;
-    carrier.FontsInUse.GetFontDetails(F, name, rotation, size, color, highlight, style);
-    return FontsInUse.GetFontIndex(name, rotation, size, color, highlight, style);
-  };
-  std::vector<std::unique_ptr<TSection>> in;
-  for (int i = 0; i < newCount; ++i) {
-    std::unique_ptr<TSection> copy = carrier.Section_Clone(i);
-    if (auto *p = dynamic_cast<TParagraph *>(copy.get())) {
-      p->AnchoredInsets.Clear();
-      for (int c = 1; c <= p->High(); ++c) p->Char_SetFont(c, map(p->Char_GetFont(c)));
-      p->FNLFont = map(p->FNLFont);
-    }
-    in.push_back(std::move(copy));
   }
   if (!Sections_Swap(first, count, in)) {
     Why = QStringLiteral("sections that cannot be replaced at ") + PosText(Edit.At);

@@ -52,9 +52,11 @@ enum class TEditKind : std::uint8_t {
   // document's embedded block as a binder holds it.
   Content = 10,
   // The sections At.SN .. Stop.SN (none when Stop.SN < At.SN) replaced as a whole by Stop.FGN
-  // sections: an undo or a redo. Bytes: the new sections with their fonts, as an isolated tab
-  // holds them (an empty paragraph stands for no section); Removed: the text of the sections
-  // replaced, paragraphs joined by line feeds.
+  // paragraphs: an undo or a redo. Text: their characters, each paragraph followed by a line
+  // feed with its end-of-line font and moment; Str: what files do not hold exactly, per paragraph
+  // its outline's number, its prefix, the real and the effective moment of the paragraph (17
+  // digits), parted by U+001F and ended by U+001E; Removed: the text of the sections replaced,
+  // paragraphs joined by line feeds.
   Sections = 11,
 };
 
@@ -118,6 +120,9 @@ class TDocumentEditObserver {
   virtual ~TDocumentEditObserver() = default;
   virtual void Document_Editing(const TDocument & /*Doc*/, const RDocumentEditing & /*Edit*/) {}
   virtual void Document_Edited(const TDocument &Doc, const RDocumentEdit &Edit) = 0;
+  // The operation whose changes were told is over (a key, a paste): the caret is where it
+  // leaves it. Told only for operations that changed something.
+  virtual void Document_EditDone(const TDocument & /*Doc*/) {}
   // A change was counted. Every edit counts; so do changes no record tells, which others make
   // count as a change of the active document (bookmarks).
   virtual void Document_ChangeCounted(const TDocument & /*Doc*/) {}

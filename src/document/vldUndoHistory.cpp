@@ -145,6 +145,9 @@ void TUndoHistory::Document_Edited(const TDocument &Doc, const RDocumentEdit &Ed
           top.FontsAdded.emplace_back(i, *live.Entry(i));
     top.FontsBefore.reset();
   }
+  // Where the caret is after the change; an operation that moves it afterwards tells when done.
+  top.CaretAfter = FDoc.FAtPos;
+  top.SelectAfter = FDoc.FAtPosSelect;
   const bool typedOne = Edit.Kind == TEditKind::Insert && Edit.Origin == TEditOrigin::Typed &&
                         Edit.Text && Edit.Text->Length() == 1 &&
                         Edit.Text->Char_GetChar(1) != u'\n';
@@ -155,6 +158,12 @@ void TUndoHistory::Document_Edited(const TDocument &Doc, const RDocumentEdit &Ed
     top.LastTyped = Now();
   }
   Trim();
+}
+
+void TUndoHistory::Document_EditDone(const TDocument &Doc) {
+  if (!FOn || FApplying || &Doc != &FDoc || FUndo.empty()) return;
+  FUndo.back().CaretAfter = FDoc.FAtPos;
+  FUndo.back().SelectAfter = FDoc.FAtPosSelect;
 }
 
 bool TUndoHistory::SwapPart(RStep &Step, RPart &Part) {
@@ -244,8 +253,6 @@ bool TUndoHistory::Undo() {
   RStep step = std::move(FUndo.back());
   FUndo.pop_back();
   step.Typing = false;
-  step.CaretAfter = FDoc.FAtPos;
-  step.SelectAfter = FDoc.FAtPosSelect;
   if (!Apply(step, true)) {
     Clear();
     return false;

@@ -65,6 +65,7 @@ class TUndoHistory final : public TDocumentEditObserver {
 
   void Document_Editing(const TDocument &Doc, const RDocumentEditing &Edit) override;
   void Document_Edited(const TDocument &Doc, const RDocumentEdit &Edit) override;
+  void Document_EditDone(const TDocument &Doc) override;
 
  private:
   struct RPart {

@@ -390,3 +390,20 @@ TEST_F(JournalTest, AFullDiskKeepsTheRecordsWaitingAndNeverLeavesHalfARecord) {
   ASSERT_FALSE(Journal_Replay(read, tabs).Stopped);
   ExpectSameContent(doc, *tabs.Tabs[0].second);
 }
+
+TEST_F(JournalTest, ADeleteAtTheVeryEndRemovesNothingAndTheJournalReplaysPastIt) {
+  TDocument live;
+  TJournalRecorder recorder(live);
+  live.Text_Type(u"ab", 0, false);
+  const int changes = live.ChangeCount();
+  live.Char_Delete(live.Document_LastCaretPos());
+  EXPECT_EQ(live.ChangeCount(), changes + 2);
+  live.AtPos_NoSelectionSet(live.Document_LastCaretPos());
+  live.Text_Type(u"c", 0, false);
+  const RJournalRead read = Journal_Read(recorder.Finished());
+  TTestJournalTabs tabs;
+  tabs.Add(QStringLiteral("Notes"));
+  const RJournalReplay r = Journal_Replay(read, tabs);
+  EXPECT_FALSE(r.Stopped) << r.Problem.toStdString();
+  ExpectSameContent(live, *tabs.Tabs[0].second);
+}
