@@ -47,6 +47,13 @@ qsizetype TUndoHistory::CharsOf(const std::vector<std::unique_ptr<TSection>> &Li
   return n;
 }
 
+qsizetype TUndoHistory::LiveCharsOf(const RPart &Part) const {
+  qsizetype n = 0;
+  for (int i = Part.First; i < Part.First + Part.Count; ++i)
+    if (const TParagraph *p = FDoc.Paragraph_FromSectionNum(i)) n += p->Length() + 1;
+  return n;
+}
+
 void TUndoHistory::DropRedo() {
   for (const RStep &s : FRedo) FHeldChars -= s.Chars;
   FRedo.clear();
@@ -64,7 +71,9 @@ void TUndoHistory::FinishPending() {
   if (!FPending) return;
   FPending = false;
   if (FUndo.empty() || FPendingPart >= FUndo.back().Parts.size()) return;
-  FUndo.back().Parts[FPendingPart].Count += FDoc.Section_High() + 1 - FPendingSections;
+  RPart &part = FUndo.back().Parts[FPendingPart];
+  part.Count += FDoc.Section_High() + 1 - FPendingSections;
+  part.LiveChars = LiveCharsOf(part);
 }
 
 void TUndoHistory::Document_Editing(const TDocument &Doc, const RDocumentEditing &Edit) {
@@ -167,6 +176,7 @@ void TUndoHistory::Document_EditDone(const TDocument &Doc) {
 }
 
 bool TUndoHistory::SwapPart(RStep &Step, RPart &Part) {
+  if (Part.Count < 0 || LiveCharsOf(Part) != Part.LiveChars) return false;
   std::vector<std::unique_ptr<TSection>> sections = std::move(Part.Held);
   const int count = static_cast<int>(sections.size());
   if (!FDoc.Sections_Swap(Part.First, Part.Count, sections)) {
@@ -175,6 +185,7 @@ bool TUndoHistory::SwapPart(RStep &Step, RPart &Part) {
   }
   Part.Held = std::move(sections);
   Part.Count = count;
+  Part.LiveChars = LiveCharsOf(Part);
   const qsizetype chars = CharsOf(Part.Held);
   Step.Chars += chars - Part.Chars;
   FHeldChars += chars - Part.Chars;

@@ -52,7 +52,7 @@ class TUndoHistory final : public TDocumentEditObserver {
   bool CanRedo() const { return !FRedo.empty(); }
   // The caret and selection go back to where they were before the step (undo) or after it
   // (redo). False when there is nothing to do, or when the document is no longer the one the
-  // step was recorded on (then the history is cleared and nothing changed).
+  // step was recorded on: then the history is cleared, and the document keeps what it has.
   bool Undo();
   bool Redo();
   void Clear();
@@ -73,6 +73,9 @@ class TUndoHistory final : public TDocumentEditObserver {
     int Count = 0;  // the document's sections from First this part stands for now
     std::vector<std::unique_ptr<TSection>> Held;  // what they replaced, or were replaced by
     qsizetype Chars = 0;
+    // The characters of the document's sections it stands for: a document changed behind the
+    // history's back is found before anything is swapped.
+    qsizetype LiveChars = 0;
   };
   struct RStep {
     std::vector<RPart> Parts;  // in the order the changes were made
@@ -97,6 +100,7 @@ class TUndoHistory final : public TDocumentEditObserver {
   void DropRedo();
   void Trim();
   static qsizetype CharsOf(const std::vector<std::unique_ptr<TSection>> &List);
+  qsizetype LiveCharsOf(const RPart &Part) const;
 
   TDocument &FDoc;
   bool FOn = false;

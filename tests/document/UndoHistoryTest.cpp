@@ -453,3 +453,16 @@ TEST_F(UndoHistoryTest, FontsAFontCommandAddedLeaveWithItsUndo) {
   EXPECT_EQ(Doc.FontsInUse.GetFontSize(Doc.Char_GetFontIndex(TCharX{0, 2})),
             Doc.FontsInUse.GetFontSize(Doc.Char_GetFontIndex(TCharX{0, 6})));
 }
+
+TEST_F(UndoHistoryTest, ADocumentChangedBehindTheHistorysBackIsLeftAsItIs) {
+  BuildDocument(Doc, {"one", "two"});
+  History().Clear();
+  Doc.AtPos_NoSelectionSet(P(1, 4));
+  TypeText(QStringLiteral("x"));
+  // A change no record told (what only a fault could do).
+  Doc.Paragraph_FromSectionNum(1)->Char_Insert(u'!', 1, RvlTimestamp{}, 1);
+  const std::string now = Saved();
+  EXPECT_FALSE(History().Undo());
+  EXPECT_EQ(Saved(), now);
+  EXPECT_FALSE(History().CanUndo());
+}
