@@ -2,7 +2,8 @@
 // document order, one in ten of them out of time order (text inserted into older notes), as
 // opening such a binder does; then exact-contents look-ups (every typed and deleted character
 // makes one), a window of 3 hours less a second (the vertical timeline's widest), and a walk over
-// every event (the track index's rebuild).
+// every event (the track index's rebuild); and the typing events of a day filed afresh, as every
+// opening of a binder does.
 //
 // Counters: events per second for registration, and bytes per typing event, both as the day
 // files and index account for them and as the C library's heap grew.
@@ -93,6 +94,27 @@ void BM_RegisterMillionTypingEvents(benchmark::State &State) {
   State.counters["accounted_bytes_per_event"] = accountedPerEvent;
 }
 BENCHMARK(BM_RegisterMillionTypingEvents)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A binder opened again (or another opened) after a day of typing: 60,000 typed characters and
+// 200 bookmarks filed; the typing events are cleared, keeping the bookmarks, and the open
+// documents' characters filed afresh, as the program does at every opening.
+void BM_RebuildTypingEventsOfADay(benchmark::State &State) {
+  gShared.reset();
+  constexpr int Characters = 60'000;
+  const std::vector<RTyped> day(Typed().begin(), Typed().begin() + Characters);
+  auto manager = std::make_unique<TvlDayFilesManager>();
+  for (int i = 0; i < 200; ++i)
+    manager->AddNumberedBookmark(1 + i % 9, FirstDay + 9 / 24.0 + i * 60 * Sec);
+  for (auto _ : State) {
+    manager->Clear_KeepingNonTypingEvents();
+    for (const RTyped &t : day) {
+      const QChar ch(t.Ch);
+      manager->AddTypingEvent(t.When, QStringView(&ch, 1));
+    }
+  }
+  State.SetItemsProcessed(State.iterations() * Characters);
+}
+BENCHMARK(BM_RebuildTypingEventsOfADay)->Unit(benchmark::kMillisecond);
 
 void BM_ExactContentsLookUp(benchmark::State &State) {
   TvlDayFilesManager &m = Shared();

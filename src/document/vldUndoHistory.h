@@ -35,7 +35,7 @@ class TDocument;
 class TUndoHistory final : public TDocumentEditObserver {
  public:
   static constexpr int DefaultMaxSteps = 1000;
-  static constexpr qsizetype DefaultMaxChars = 2'000'000;
+  static constexpr qsizetype DefaultMaxChars = 1'000'000;  // about 20 MB of copies
   // Typing after a pause this long starts a step of its own.
   static constexpr double TypingPauseSeconds = 2;
 

@@ -419,6 +419,8 @@ void TvlNotebook::DeleteSelectedPage() {
         !IsUnnamedCaption((*FvlPages[static_cast<std::size_t>(TabIndexSelected)]).Caption))
       FBinder.TabsChanged();
     Page_Destroy(TabIndexSelected);
+    // The closed tab's words must leave the timelines.
+    FBinder.TypingEvents_Rebuild();
   }
   MakeSureABlankTabIsOffered();
   FBinder.SaveNotebook_SaveListOfOpenDocsToBinderFile();

@@ -607,7 +607,17 @@ QString TvlNotebookBinder::Open(const QString &PathName, bool Recover) {
   }
   in.File_Close();
   Binder_ChangeCountSinceBackupSum_Clear();
+  // Reading the tabs filed the typing events of their characters, also when the binder then
+  // proved unusable and its tabs were dropped; the old tabs' events are still filed too.
+  TypingEvents_Rebuild();
   return errorText;
+}
+
+void TvlNotebookBinder::TypingEvents_Rebuild() {
+  std::vector<const TDocument *> documents;
+  documents.reserve(static_cast<std::size_t>(std::max(0, FTabs.Tabs_Count())));
+  for (int i = 0; i < FTabs.Tabs_Count(); ++i) documents.push_back(&FTabs.Tabs_Document(i));
+  Events().TypingEvents_Rebuild(documents);
 }
 
 // ---- The journal

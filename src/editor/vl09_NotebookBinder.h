@@ -107,6 +107,10 @@ class TvlNotebookBinder {
   TvlNotebookBinder(const TvlNotebookBinder &) = delete;
   TvlNotebookBinder &operator=(const TvlNotebookBinder &) = delete;
 
+  // Files the typing events of the tabs' documents afresh (TvlOtherEventsIO::TypingEvents_Rebuild):
+  // every opening does it at its end, and the notebook after closing a tab.
+  void TypingEvents_Rebuild();
+
   // ---- The journal (vlBinderJournal.h) -------------------------------------------------------
 
   // Active from a Binder_Open until the binder is left; the notebook tells it of tab changes.

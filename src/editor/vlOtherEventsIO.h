@@ -10,6 +10,9 @@
 #include <QString>
 #include "vlSeam.h"
 
+#include <vector>
+
+class TDocument;
 class TvlXmlIn;
 class TvlXmlOut;
 
@@ -22,6 +25,10 @@ class TvlOtherEventsIO {
   // tag is "<OtherEvents>"; otherwise reads the block and steps past "</OtherEvents>" (never past
   // "</BoundNotes>"). Answers problems as text, empty when there were none.
   virtual QString IO_LoadNonTypingEvents(TvlXmlIn &In);
+  // The binder's tabs were replaced (a binder opened, or failed to open after reading part of
+  // its tabs) or a tab was closed: the typing events are those of Documents' characters from now
+  // on, and no others. The default keeps no events, so it has nothing to do.
+  virtual void TypingEvents_Rebuild(const std::vector<const TDocument *> & /*Documents*/) {}
 };
 
 // The implementation in use; the default one until another is installed (not owned).

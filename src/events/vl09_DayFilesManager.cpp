@@ -144,6 +144,18 @@ void TvlDayFilesManager::Clear() {
   Files_LoadDayFileForDateOrCreateIt(Now());
 }
 
+void TvlDayFilesManager::Clear_KeepingNonTypingEvents() {
+  std::vector<TvlEvent> kept;
+  TWalk walk(*this);
+  TEventID id = NoEventID;
+  TvlEvent event;
+  while (walk.Next(id))
+    if (Event_FromEventID(id, event) && event.Kind != koeNone && event.Kind != koeTyping)
+      kept.push_back(event);
+  Clear();
+  for (const TvlEvent &e : kept) AddEvent(e.Kind, e.What, e.When, e.Text);
+}
+
 // ---- Adding and finding --------------------------------------------------------------------
 
 TEventID TvlDayFilesManager::AddEvent(TKindOfEvent Kind, QChar What, TDateTime When,

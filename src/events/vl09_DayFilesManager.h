@@ -58,6 +58,11 @@ class TvlDayFilesManager {
   // Frees every day file and the index, then creates today's day file (number 0). IDs handed
   // out before mean nothing afterwards.
   void Clear();
+  // Clear, keeping every live event that is not typing (bookmarks, symbols) under a new ID and
+  // without its selection. The typing events of the documents still open are then filed again
+  // by the caller: a binder that opens or closes leaves none of its predecessor's words behind,
+  // and none twice.
+  void Clear_KeepingNonTypingEvents();
 
   // ---- Adding and finding
   // The ID of the new event, of the existing identical live event, or -1 (no event moment, day

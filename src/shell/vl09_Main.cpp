@@ -445,6 +445,7 @@ void TVellomarFm::FormShow() {
   Progress(20, QStringLiteral("Reading Registry"));
   if (FProgram) FProgram->LoadSilenceSchedule();
   FOptions.Registry_LoadFrom(FStore);
+  if (FBookmarkKeys) FBookmarkKeys->RebuildKeyCommands();
   aRecordStartAuto->setChecked(FOptions.RecordStartAuto);
   ApplyJumpBackKey();
 
@@ -487,24 +488,51 @@ bool TVellomarFm::eventFilter(QObject *Watched, QEvent *Event) {
   RunGuarded([&] { consumed = CommandKeyFilter(Watched, Event); });
   if (consumed) return true;
   switch (Event->type()) {
-    case QEvent::KeyPress:
+    case QEvent::KeyPress: {
       // A key reaches every object on its way up to the window: only the first one counts.
-      if (FTracks && Watched->isWidgetType() && !static_cast<QKeyEvent *>(Event)->isAutoRepeat() &&
+      auto *keyEvent = static_cast<QKeyEvent *>(Event);
+      if (FTracks && Watched->isWidgetType() && !keyEvent->isAutoRepeat() &&
           Watched == QApplication::focusWidget()) {
-        const int key = static_cast<QKeyEvent *>(Event)->key();
+        const int key = keyEvent->key();
         RunGuarded([this, key] { FTracks->KeyPressed(key); });
+      }
+      // Keys typed into the notes may make bookmarks; a function key acted on there is not
+      // the editor's any more. (A key an editor view passes on reaches its parents, which are
+      // no editor views: each key is seen once.)
+      if (FBookmarkKeys && qobject_cast<TWindowView *>(Watched)) {
+        bool taken = false;
+        RunGuarded([&] {
+          taken = FBookmarkKeys->NotesKeyPressed(keyEvent->key(), keyEvent->modifiers(),
+                                                 keyEvent->text(), keyEvent->isAutoRepeat());
+        });
+        if (taken) return true;
+      }
+      break;
+    }
+    case QEvent::KeyRelease:
+      if (FBookmarkKeys && qobject_cast<TWindowView *>(Watched)) {
+        auto *keyEvent = static_cast<QKeyEvent *>(Event);
+        const int key = keyEvent->key();
+        const bool repeat = keyEvent->isAutoRepeat();
+        RunGuarded([this, key, repeat] { FBookmarkKeys->NotesKeyReleased(key, repeat); });
       }
       break;
     case QEvent::WindowActivate:
       // The window is active again after a dialog, a message or another program: the keyboard
       // goes back into the notes unless the user had it in another control of this window (the
-      // search box, a bar).
+      // search box, a bar, a label tool opened from a pop-up menu). That control is the one the
+      // window focused last, as the application's focus may not be back yet.
       if (Watched == this && FNotebook) {
-        const QWidget *focus = QApplication::focusWidget();
-        if (!focus || focus == this || !isAncestorOf(focus))
-          QTimer::singleShot(0, this, [this] {
-            RunGuarded([this] {
-              if (FNotebook && isActiveWindow()) FNotebook->FocusActivePage();
+        const auto keyboardInAControl = [this] {
+          const QWidget *focus = QApplication::focusWidget();
+          if (!focus || focus == this) focus = focusWidget();
+          return focus && focus != this && isAncestorOf(focus) && focus->isVisible();
+        };
+        if (!keyboardInAControl())
+          QTimer::singleShot(0, this, [this, keyboardInAControl] {
+            RunGuarded([&] {
+              if (FNotebook && isActiveWindow() && !keyboardInAControl())
+                FNotebook->FocusActivePage();
             });
           });
       }

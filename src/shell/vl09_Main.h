@@ -119,12 +119,14 @@ class TVellomarFm : public QMainWindow {
   void SetProgramLink(TProgramLink *Link) { FProgram = Link; }
   void SetTrackPanelLink(TTrackPanelLink *Link) { FTracks = Link; }
   void SetTimelinePanelLink(TTimelinePanelLink *Link) { FTimelines = Link; }
+  void SetBookmarkKeysLink(TBookmarkKeysLink *Link) { FBookmarkKeys = Link; }
   // The installed links (the composition test checks that none is left out).
   TNotebookLink *NotebookLink() const { return FNotebook; }
   TEventsLink *EventsLink() const { return FEvents; }
   TProgramLink *ProgramLink() const { return FProgram; }
   TTrackPanelLink *TrackPanelLink() const { return FTracks; }
   TTimelinePanelLink *TimelinePanelLink() const { return FTimelines; }
+  TBookmarkKeysLink *BookmarkKeysLink() const { return FBookmarkKeys; }
   // The parts the commands act on; set once, before the window is shown. A notebook given here
   // also serves as the notebook link when none was set, and fills the search panel.
   void SetProgramParts(const RProgramParts &Parts);
@@ -309,6 +311,7 @@ class TVellomarFm : public QMainWindow {
   TProgramLink *FProgram = nullptr;
   TTrackPanelLink *FTracks = nullptr;
   TTimelinePanelLink *FTimelines = nullptr;
+  TBookmarkKeysLink *FBookmarkKeys = nullptr;
   RProgramParts FParts;
 
   QString FProgramNameInCaptionStr;

@@ -397,6 +397,12 @@ void TVellomarFm::ShowOptions(const QString &Page) {
     FOptionsFm->Hooks.RedrawTracks = [this] {
       if (FTracks) FTracks->RedrawTracks();
     };
+    FOptionsFm->Hooks.RebuildKeyCommands = [this] {
+      if (FBookmarkKeys) FBookmarkKeys->RebuildKeyCommands();
+    };
+    FOptionsFm->Hooks.RebuildBookmarkMenu = [this] {
+      if (FBookmarkKeys) FBookmarkKeys->RebuildBookmarkMenu();
+    };
     FOptionsFm->Hooks.RecreateAudioComponents = [this] {
       if (FParts.Audio) FParts.Audio->AudioComponents_FreeAndReinitialize();
     };
@@ -514,6 +520,9 @@ bool TVellomarFm::CommandKeyFilter(QObject *Watched, QEvent *Event) {
         FPlayback->ShowTranscriptionHint();
       } else if (FPlayback->TranscriptionHintActive()) {
         FPlayback->aPlaySegmentExecute();
+      } else if (FBookmarkKeys && !key->isAutoRepeat()) {
+        // Otherwise Pause and Shift+Pause set bookmarks, as the options' hot keys say.
+        FBookmarkKeys->PauseKeyPressed(key->modifiers() & Qt::ShiftModifier);
       }
       return true;
     }

@@ -146,11 +146,32 @@ void TvlOptions::SetDefaults_HotKeys() {
   FTriggerNestSquare = FTriggerNestCurly = FTriggerNestRound = FTriggerNestAngle = toMarkerOnly;
   FTriggerPause = FTriggerPauseShift = toGatherLabelWindow;
   FTriggerTriples = FTriggerQuestions = toMarkerOnly;
+  // The keys alone do what the notes editor has always done with them: F1 to F9 set the
+  // numbered bookmarks, F10 to F12 open a label for typing. With modifiers they do nothing.
   for (auto &key : FTriggerFunctionKey) key.fill(toNoTrigger);
-  for (int k = 1; k <= FunctionKeyCount; ++k) FTriggerFunctionKey[k - 1][0] = toMarkerOnly;
-  FTriggerFunctionKey[0][0] = toGatherLabelWindow;
-  FTriggerFunctionKey[1][0] = toGatherLabelBody;
+  for (int k = 1; k <= FunctionKeyCount; ++k)
+    FTriggerFunctionKey[k - 1][0] = k <= 9 ? toMarkerOnly : toGatherLabelWindow;
 }
+
+namespace {
+
+// Earlier versions stored this table at every close without acting on it, so it says nothing
+// of what the user wants: read as it stands, F1 would open a label window and F2 gather a label
+// where everyone has been setting bookmarks 1 and 2.
+bool IsUnusedOldKeyTable(const std::array<std::array<TTriggerOption, TvlOptions::ModifierCount>,
+                                          TvlOptions::FunctionKeyCount> &Table) {
+  for (int k = 1; k <= TvlOptions::FunctionKeyCount; ++k) {
+    const TTriggerOption old = k == 1   ? toGatherLabelWindow
+                               : k == 2 ? toGatherLabelBody
+                                        : toMarkerOnly;
+    if (Table[k - 1][0] != old) return false;
+    for (int m = 1; m < TvlOptions::ModifierCount; ++m)
+      if (Table[k - 1][m] != toNoTrigger) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 void TvlOptions::SetDefaults_RecordingPage() {
   FAvoidGen2Record = true;
@@ -263,6 +284,10 @@ void TvlOptions::Registry_LoadFrom(const TRegistryData &Store) {
     for (int m = 0; m < ModifierCount; ++m)
       FTriggerFunctionKey[k - 1][m] =
           ReadTrigger(S, FunctionKeyName(k, m), FTriggerFunctionKey[k - 1][m]);
+  if (IsUnusedOldKeyTable(FTriggerFunctionKey)) {
+    for (int k = 1; k <= FunctionKeyCount; ++k)
+      FTriggerFunctionKey[k - 1][0] = k <= 9 ? toMarkerOnly : toGatherLabelWindow;
+  }
   FWordsPerMinute = S.GetIntegerInRange(N("WordsPerMinute"), FWordsPerMinute, 10, 110);
   RecordStartAuto = S.GetBoolDef(N("RecordStartAuto"), false);
 }

@@ -7,6 +7,7 @@
 //   TProgramLink        the binder, silence schedule and audio    (TvlProgram)
 //   TTrackPanelLink     the two tracks under the notes            (TvlTrackGlue)
 //   TTimelinePanelLink  the vertical timeline and its level strip (TvlTimelineGlue)
+//   TBookmarkKeysLink   the bookmark hot keys and typed triggers  (TvlBookmarkKeys)
 // A window built without a part (the window's own tests) has a null link and skips what it
 // would ask; the composition test fails while any link of the real program is still null.
 //
@@ -17,6 +18,7 @@
 
 #include <QPoint>
 #include <QString>
+#include <Qt>
 
 class TActiveSoundFm;
 class TSilenceActions;
@@ -135,6 +137,26 @@ class TTimelinePanelLink {
   virtual void ViewRecordings() = 0;
   // The level strip shows Level (0..32767; 0 when a recording stops).
   virtual void ShowInputLevel(int Level) = 0;
+};
+
+// The bookmark hot keys of the notes: the function keys as the options' key table says, and the
+// bookmarks that typing makes ("[[ text ]]", "??", three repeated letters, text made bold with
+// Ctrl+B, text typed with the space bar held down).
+class TBookmarkKeysLink {
+ public:
+  virtual ~TBookmarkKeysLink() = default;
+  // A key pressed in a notes editor, before the editor acts on it (Qt key code and modifiers,
+  // the text it types). True when the key was taken: a function key acted on here.
+  virtual bool NotesKeyPressed(int Key, Qt::KeyboardModifiers Modifiers, const QString &Text,
+                               bool AutoRepeat) = 0;
+  virtual void NotesKeyReleased(int Key, bool AutoRepeat) = 0;
+  // The Pause key (with Shift or not) where it neither pauses playback nor plays the next
+  // transcription segment.
+  virtual void PauseKeyPressed(bool Shift) = 0;
+  // The options' hot keys changed (or were loaded): the key table is built again.
+  virtual void RebuildKeyCommands() = 0;
+  // The options' bookmark order changed.
+  virtual void RebuildBookmarkMenu() = 0;
 };
 
 // The program's parts that the window's commands act on. Every pointer may be null (tests build

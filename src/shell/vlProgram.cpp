@@ -91,6 +91,7 @@ TvlProgram::TvlProgram(TRegistryData &Store, TvlOptions &Options,
   FDays.Clear();
   FTimelines = std::make_unique<TvlTimelineGlue>(FAudio, FFolders, FMedia, FOptions);
   FTracks = std::make_unique<TvlTrackGlue>(FAudio, FFolders, FMedia);
+  FBookmarkKeys = std::make_unique<TvlBookmarkKeys>(FOptions, FDays);
   FVertLevels = std::make_unique<TVisualizationVertLevelSource>(FTracks->Visualization());
   // Pictures are fitted and padded as the sketching options say.
   const TOptions sketching;
@@ -152,10 +153,12 @@ void TvlProgram::Connect(TVellomarFm &Window, const QString &ExampleBinder) {
       window.exec();
     });
   FTimelines->Connect(Window, FNotebook);
+  if (TVertTimeline *timeline = FTimelines->VertTimeline()) timeline->SetDayFiles(&FDays);
   FTracks->Connect(Window, FNotebook, *FTimelines);
   FTimelines->SetLevelSource(FVertLevels.get());
   FTimelines->SetAlsoFollow([this](TDateTime Moment) { FTracks->Follow(Moment); });
   FTimelines->SetOnBookmarksChanged([this] { FTracks->BookmarksChanged(); });
+  FBookmarkKeys->Connect(Window, FNotebook, *FTracks, *FTimelines);
   InstallSeams(Window);
 }
 
@@ -199,7 +202,10 @@ int TvlProgram::SilenceProtectionLevelNow() { return FSilence.ScheduleLevelNow()
 
 void TvlProgram::ReloadCurrentMediaMonth() { FFolders.Month_Reload(); }
 
-void TvlProgram::OptionsApplied() { FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions)); }
+void TvlProgram::OptionsApplied() {
+  FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions));
+  FTimelines->ApplyOptions();
+}
 
 void TvlProgram::BinderSavedOrOpened() {
   RememberSavedBookmarks();
@@ -331,10 +337,30 @@ QString TvlProgram::IO_LoadNonTypingEvents(TvlXmlIn &In) {
   // The bookmarks of the binder read before belong to it alone.
   FTimelines->EventsCleared();
   FTracks->EventsCleared();
+  FBookmarkKeys->EventsCleared();
   for (const TKindOfEvent kind : NonTypingKinds) {
     std::vector<TEventID> ids;
     FDays.ByKind_GetListOfEvents(kind, ids);
     for (const TEventID id : ids) FDays.Event_Delete(id);
   }
   return FDays.IO_LoadNonTypingEvents(In);
+}
+
+void TvlProgram::TypingEvents_Rebuild(const std::vector<const TDocument *> &Documents) {
+  // Every ID changes: what the timelines hold of the events is let go first.
+  FTimelines->EventsCleared();
+  FTracks->EventsCleared();
+  FBookmarkKeys->EventsCleared();
+  FDays.Clear_KeepingNonTypingEvents();
+  for (const TDocument *doc : Documents) {
+    if (!doc) continue;
+    for (int sn = doc->Section_Low(); sn <= doc->Section_High(); ++sn) {
+      const TParagraph *p = doc->Paragraph_FromSectionNum(sn);
+      if (!p) continue;
+      for (int i = 1; i <= p->High(); ++i)
+        FDays.AddTypingEvent(TypingEventMoment(p->Timestamp_Get(i)),
+                             TypingEventText(p->Char_GetChar(i)));
+    }
+  }
+  FTracks->BookmarksChanged();
 }

@@ -9,9 +9,10 @@
 // (TEventsLink), the binder, the silence schedule and the audio settings (TProgramLink), and is
 // the binder's reader and writer of the events that are not typing (TvlOtherEventsIO). The
 // timelines beside the notes come with TvlTimelineGlue (TTimelinePanelLink) and TvlTrackGlue
-// (TTrackPanelLink). Connect installs every link of the window (vlMainWindowLinks.h) and, in one
-// place, every part behind the seams of the document and the editor (vlSeam.h); the composition
-// test fails while one of them is left at its default.
+// (TTrackPanelLink), the bookmark hot keys with TvlBookmarkKeys (TBookmarkKeysLink). Connect
+// installs every link of the window (vlMainWindowLinks.h) and, in one place, every part behind the
+// seams of the document and the editor (vlSeam.h); the composition test fails while one of them is
+// left at its default.
 //
 // Order: construct before the window, Connect once the window exists (before it is shown),
 // destroy after the window. User-interface thread only.
@@ -26,6 +27,7 @@
 #include "vl09_SilenceActions.h"
 #include "vl09_SilenceConfig.h"
 #include "vlAudioStartup.h"
+#include "vlBookmarkKeys.h"
 #include "vlMainWindowLinks.h"
 #include "vlOtherEventsIO.h"
 #include "vlTimelineGlue.h"
@@ -77,6 +79,7 @@ class TvlProgram final : public TAudioStartup,
   TSilenceProtection &Silence() { return FSilence; }
   TvlTimelineGlue &Timelines() { return *FTimelines; }
   TvlTrackGlue &Tracks() { return *FTracks; }
+  TvlBookmarkKeys &BookmarkKeys() { return *FBookmarkKeys; }
 
   // TAudioStartup
   QString InitializeRecorder() override;
@@ -106,6 +109,10 @@ class TvlProgram final : public TAudioStartup,
   // replaces the bookmarks of the one before.
   void IO_SaveNonTypingEvents(TvlXmlOut &Out) override;
   QString IO_LoadNonTypingEvents(TvlXmlIn &In) override;
+  // The day files keep the typing events of the open documents alone: those of a binder that
+  // closed or of a tab that closed go (else their words stayed on the timelines, and a binder
+  // opened again, its moments read back from the file, drew every word twice).
+  void TypingEvents_Rebuild(const std::vector<const TDocument *> &Documents) override;
 
   // Files given on the command line or handed over by a later start (absolute paths): a binder
   // opens in place of the current one after the save question (of several, the last given);
@@ -137,6 +144,7 @@ class TvlProgram final : public TAudioStartup,
   TvlDayFilesManager FDays;
   std::unique_ptr<TvlTimelineGlue> FTimelines;
   std::unique_ptr<TvlTrackGlue> FTracks;
+  std::unique_ptr<TvlBookmarkKeys> FBookmarkKeys;
   std::unique_ptr<TVisualizationVertLevelSource> FVertLevels;
   TVellomarFm *FWindow = nullptr;
   QPointer<TvlNotebook> FNotebook;

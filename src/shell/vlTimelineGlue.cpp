@@ -11,6 +11,8 @@
 #include "vlWindowView.h"
 
 #include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScrollBar>
 
 TvlTimelineGlue::TvlTimelineGlue(TvlAudio &Audio, TvlMediaFoldersInfo &Folders,
@@ -20,7 +22,11 @@ TvlTimelineGlue::TvlTimelineGlue(TvlAudio &Audio, TvlMediaFoldersInfo &Folders,
       FMediaInfo(MediaInfo),
       FOptions(Options),
       FTimelineAudio(Audio),
-      FLevels(MediaInfo) {}
+      FLevels(MediaInfo) {
+  // The level band's cursor: white behind the time, the arrow's tip 6 pixels in.
+  FTimeCursorLoud.FBrushColor = Qt::white;
+  FTimeCursorLoud.FHotSpotX = 6;
+}
 
 TvlTimelineGlue::~TvlTimelineGlue() = default;
 
@@ -50,6 +56,7 @@ void TvlTimelineGlue::Connect(TVellomarFm &Window, TvlNotebook *Notebook) {
   };
   FBookmarks.BookmarksChanged = [this] { BookmarksChanged(); };
   Window.SetTimelinePanelLink(this);
+  ApplyOptions();
 
   // The input level strip above the timeline; it goes with the window's panel.
   if (QWidget *strip = Window.HorizontalVuPnl()) {
@@ -94,6 +101,12 @@ void TvlTimelineGlue::SetLevelSource(TVertLevelSource *Source) {
   if (FTimeline) FTimeline->SetLevelSource(Source ? Source : &FLevels);
 }
 
+void TvlTimelineGlue::ApplyOptions() {
+  if (!FTimeline) return;
+  FTimeline->SetTwentyFourHourTime(FOptions.FTwentyFourHourTime);
+  FTimeline->SetSkinScrolls(FOptions.FSkinScrolls);
+}
+
 void TvlTimelineGlue::EventsCleared() {
   if (FTimeline) FTimeline->OnEventsCleared();
 }
@@ -127,11 +140,38 @@ void TvlTimelineGlue::MoveCaretTo(const TCaretPos &Pos) {
   }
 }
 
+void TvlTimelineGlue::ActivateDocument(const TDocument *Doc) {
+  if (!FNotebook || !Doc) return;
+  for (int i = 0; i < FNotebook->PageCount(); ++i)
+    if (RvlPage *page = FNotebook->GetPageFromIndex(i); page && page->mtcDoc.get() == Doc) {
+      FNotebook->ActivatePage(i);
+      return;
+    }
+}
+
 void TvlTimelineGlue::FocusActiveEditor() {
   if (FNotebook) FNotebook->FocusActivePage();
 }
 
 void TvlTimelineGlue::OpenCalendar(TDateTime SeedWhen) { ViewRecordings(SeedWhen); }
+
+void TvlTimelineGlue::ShowFullMenu(QPoint ScreenAt) {
+  if (!FWindow) return;
+  delete FFullMenu;
+  auto *menu = new QMenu(FWindow);
+  menu->setObjectName(QStringLiteral("VertTimelineFullMenu"));
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  // The menu bar's own menus, shared: their items stay enabled and checked as the window keeps
+  // them.
+  for (QAction *top : FWindow->menuBar()->actions())
+    if (top->menu() && top->isVisible()) menu->addAction(top);
+  FFullMenu = menu;
+  menu->popup(ScreenAt);
+}
+
+void TvlTimelineGlue::TimeCursor_Update(QWidget *Control, TDateTime When) {
+  FTimeCursorLoud.Update_Time(Control, When);
+}
 
 void TvlTimelineGlue::ShowHint(const QString &Text, QPoint ScreenAt, int MSecs) {
   if (FWindow && FWindow->Hint())

@@ -10,11 +10,13 @@
 
 #include "vl09_Calendar.h"
 #include "vl09_MyAudio.h"
+#include "vl09_TimeCursor.h"
 #include "vl09_VertTimeline.h"
 #include "vl09_VuMeter.h"
 #include "vlMainWindowLinks.h"
 #include "vlVertTimelineEditorLinks.h"
 
+#include <QMenu>
 #include <QPointer>
 
 #include <memory>
@@ -49,6 +51,9 @@ class TvlTimelineGlue final : public TVertTimelineLinks,
   // Behind the editor's seams: the function keys' bookmarks and the caret's moment.
   IBookmarkSink &BookmarkSinkPart() { return FBookmarks; }
   ITimelineFollower &FollowerPart() { return FFollower; }
+  // The options that change the timeline's look (24-hour ruler, scrolling background) are
+  // applied at once: at Connect, while the options window changes them and when it closes.
+  void ApplyOptions();
   // The bookmarks are about to be replaced: the timeline lets go of the ones it holds.
   void EventsCleared();
   // "&View Recordings ...": the calendar, seeded with When's month.
@@ -74,10 +79,17 @@ class TvlTimelineGlue final : public TVertTimelineLinks,
   TDocument *ActiveDocument() override;
   std::vector<const TDocument *> Documents() override;
   void MoveCaretTo(const TCaretPos &Pos) override;
+  void ActivateDocument(const TDocument *Doc) override;
   void FocusActiveEditor() override;
   void OpenCalendar(TDateTime SeedWhen) override;
   void ShowHint(const QString &Text, QPoint ScreenAt, int MSecs) override;
   void BookmarksChanged() override;
+  // Ctrl and the right button at the timeline's top right: every menu of the menu bar.
+  void ShowFullMenu(QPoint ScreenAt) override;
+  // The level band: the loud arrow with the row's time written in it (where a click plays).
+  void TimeCursor_Update(QWidget *Control, TDateTime When) override;
+  QMenu *FullMenu() const { return FFullMenu; }
+  const TTimeCursor &TimeCursorLoud() const { return FTimeCursorLoud; }
 
  private:
   // TAudioLevelListener: the recorder's readings go to the level strip.
@@ -98,4 +110,6 @@ class TvlTimelineGlue final : public TVertTimelineLinks,
   TCalendarLinks *FCalendarLinks = nullptr;
   QPointer<TVuMeter> FMeter;
   std::function<void()> FOnBookmarksChanged;
+  QPointer<QMenu> FFullMenu;
+  TTimeCursor FTimeCursorLoud{true};
 };

@@ -122,6 +122,8 @@ void TvlTrackGlue::RecordingStarted_MoveCurrentTrack() {
 void TvlTrackGlue::RedrawTracks() {
   for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
     if (w) w->InvalidateRebuildAndRedrawWithoutFlicker();
+  // The vertical timeline shows the same options.
+  if (FTimelines) FTimelines->ApplyOptions();
 }
 
 void TvlTrackGlue::TempoChanged(int WantedTempo, int SpeedBarTempo) {
@@ -133,8 +135,10 @@ void TvlTrackGlue::TempoChanged(int WantedTempo, int SpeedBarTempo) {
 }
 
 void TvlTrackGlue::KeyPressed(int Key) {
+  const int virtualKey = VirtualKeyFromQtKey(Key);
+  if (virtualKey == 0) return;
   for (TvlTrack *track : {&FTrackOld, &FTrackNow})
-    track->Process_OtherWaysToCatchKeystrokesAndMaybeStopGathering(Key);
+    track->Process_OtherWaysToCatchKeystrokesAndMaybeStopGathering(virtualKey);
 }
 
 void TvlTrackGlue::MouseMoved(QPoint GlobalPos) {
@@ -219,6 +223,8 @@ void TvlTrackGlue::TCalendarToTracks::ShowSpanOnHistoricalTrack(TDateTime StartD
   if (!FGlue.FOld) return;
   const vlCalendar::RLoadSpanPlan plan =
       vlCalendar::PlanLoadSpan(StartDT, EndDT, FGlue.FOld->Columns(), PixelDurationFromZoomLevel);
+  // The level the window shows is the track's level too (drawn, and saved at close).
+  FGlue.FTrackOld.InitializeAtFirstShow_AndSetZoomLevelTo(plan.Level);
   FGlue.FOld->MoveAndZoomTrackTo(0, plan.PixelDuration, plan.LeftDT);
   if (FGlue.FTimelines && FGlue.FTimelines->VertTimeline())
     FGlue.FTimelines->VertTimeline()->SetFromDT(StartDT);

@@ -213,7 +213,8 @@ void TCalendarFm::PrepareForMonth(TDateTime DateTime) {
   FYearToShow = d.Year;
   FMonthToShow = d.Month;
   FFoldersLB->hide();
-  RefreshSpans();
+  // The catalogue lists the months the program looked at last, which need not be this one.
+  ReloadMonths();
 }
 
 QString TCalendarFm::CaptionText() const {
@@ -223,11 +224,16 @@ QString TCalendarFm::CaptionText() const {
 void TCalendarFm::RefreshSpans() {
   std::vector<RRecordingSpan> spans;
   if (FCatalogue) {
-    spans.reserve(FCatalogue->Entries().size());
-    FCatalogue->IterateMonth_Reset();
-    TDateTime start = 0, end = 0;
-    while (FCatalogue->IterateMonth_GetAnotherTime(start, end))
-      spans.push_back(RRecordingSpan{start, end});
+    spans.reserve(FCatalogue->Entries().size() + 1);
+    // The recording being made has no length in its name yet (the listing counts it a second,
+    // or lists it not at all): it runs from its start to now.
+    for (const RRecordingEntry &e : FCatalogue->Entries())
+      if (!FCatalogue->IsRecordingInProgressFile(e.Path))
+        spans.push_back(RRecordingSpan{e.Start, e.End()});
+    const TDateTime began = FCatalogue->RecordingInProgressBeganAt();
+    const TDateTime now = Now();
+    if (!FCatalogue->RecordingInProgressPath().isEmpty() && began > 0 && now > began)
+      spans.push_back(RRecordingSpan{began, now});
   }
   FMonth.SetMonth(FYearToShow, FMonthToShow);
   FMonth.SetToday(Now());

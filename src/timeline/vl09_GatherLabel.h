@@ -8,6 +8,11 @@
 
 #include <QString>
 
+// The virtual key code ProcessSpecialKeys expects for a Qt key: Backspace 8, Tab 9, Enter 13,
+// Escape 27, Page Up .. Down arrow 33..40, F1..F24 112..135; 0 for every other key. Qt's codes
+// of printable keys are their characters, so passing them unmapped would stop a label at "(".
+int VirtualKeyFromQtKey(int QtKey);
+
 class TGatherLabel {
  public:
   static constexpr int FGatherLimit = 40;

@@ -2,11 +2,13 @@
 
 #include "vl09_Track.h"
 
+#include <QCursor>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -42,6 +44,14 @@ TvlLabelTool::TvlLabelTool(QWidget *TrackWindow, TvlTrack &CallbackvlTrack)
   layout->addWidget(FBannerLbl);
   layout->addWidget(FMemo);
   setGeometry(10, 2, 300, 36);
+  FDepartureTimer = new QTimer(this);
+  FDepartureTimer->setInterval(DepartureCheckMSecs);
+  connect(FDepartureTimer, &QTimer::timeout, this, [this] {
+    const QWidget *track = parentWidget();
+    if (!track || !isVisible()) return;
+    if (MouseIsTooFarAway(QCursor::pos(), QRect(track->mapToGlobal(QPoint(0, 0)), track->size())))
+      MyHide();
+  });
   hide();
 }
 
@@ -62,11 +72,14 @@ void TvlLabelTool::MyShow(int X, int Y, const QString &Text, TMouseControl MC, T
   raise();
   show();
   FMemo->setFocus();
+  FArmed = false;
+  if (MC == mcHideOnDeparture) FDepartureTimer->start();
 }
 
 void TvlLabelTool::MyHide() {
   const TEventID edited = FEventHandleShowing;
   FEventHandleShowing = NoEventID;
+  FDepartureTimer->stop();
   hide();
   FMemo->clear();
   if (edited != NoEventID && OnHidden) OnHidden(edited);
@@ -76,8 +89,11 @@ bool TvlLabelTool::MouseIsTooFarAway(const QPoint &GlobalMouse,
                                      const QRect &TrackBarsGlobal) const {
   if (FMouseControl != mcHideOnDeparture || !isVisible()) return false;
   const QPoint centre = mapToGlobal(rect().center());
-  if (std::abs(GlobalMouse.x() - centre.x()) > width()) return true;
-  return GlobalMouse.y() < TrackBarsGlobal.top() || GlobalMouse.y() > TrackBarsGlobal.bottom();
+  const bool far = std::abs(GlobalMouse.x() - centre.x()) > width() ||
+                   GlobalMouse.y() < TrackBarsGlobal.top() ||
+                   GlobalMouse.y() > TrackBarsGlobal.bottom();
+  if (!far) FArmed = true;
+  return far && FArmed;
 }
 
 void TvlLabelTool::Store(const QString &Text, bool Invalidate) {

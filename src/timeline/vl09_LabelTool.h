@@ -19,6 +19,7 @@
 
 class QLabel;
 class QLineEdit;
+class QTimer;
 class TvlTrack;
 
 enum TMouseControl { mcNoEffect, mcHideOnDeparture };
@@ -38,8 +39,14 @@ class TvlLabelTool : public QFrame {
               int TrackMargin = 0);
   void MyHide();
   // In mcHideOnDeparture mode: the mouse (global) is further from the tool's centre than the
-  // tool is wide, or above or below TrackBarsGlobal.
+  // tool is wide, or above or below TrackBarsGlobal. Only once the mouse has been near the tool
+  // since it opened: a tool opened from a pop-up menu, whose item may lie below the tracks, is
+  // not hidden before the user has even reached it.
   bool MouseIsTooFarAway(const QPoint &GlobalMouse, const QRect &TrackBarsGlobal) const;
+  // While the tool shows in mcHideOnDeparture mode it also looks at the mouse itself every
+  // DepartureCheckMSecs, over the track window's rectangle: widgets that do not track the mouse
+  // (tool bars, other programs' windows) send no moves for the window to pass on.
+  static constexpr int DepartureCheckMSecs = 100;
 
   TEventID EventHandleShowing() const { return FEventHandleShowing; }
   TMouseControl MouseControl() const { return FMouseControl; }
@@ -68,4 +75,7 @@ class TvlLabelTool : public QFrame {
   QString FLastStored;
   QPoint FMouseDownAbs;
   QPoint FMouseDownOrigin;
+  QTimer *FDepartureTimer;
+  // The mouse has been near the tool since it opened.
+  mutable bool FArmed = false;
 };

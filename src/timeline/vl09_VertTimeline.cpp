@@ -26,12 +26,9 @@
 namespace {
 
 // Colours of the drawing.
-const QColor TextColor(11, 31, 46);
-const QColor RedText(255, 0, 0);
-const QColor TickColor(221, 221, 221);
-const QColor MarkerBox(15, 41, 61);
-const QColor MarkerText(255, 201, 14);
-const QColor HotLineBack(207, 216, 226);
+const QColor &TextColor = VertColors::Text;
+const QColor &RedText = VertColors::Red;
+const QColor &HotLineBack = VertColors::HotLineBack;
 const QColor DefaultBackground(195, 205, 218);
 const QColor DefaultTimeBackground(44, 58, 78);
 
@@ -47,15 +44,6 @@ constexpr TDateTime NoMomentUpTo = 10000;
 // and the tracks draw them tilted.
 constexpr int MaxLabelLength = 255;
 constexpr int PlayMarkReachRows = 5;
-
-QFont PixelFont(const QString &Face, double Points, bool Bold = false) {
-  QFont f(TimelineDrawingFace(Face));
-  f.setPixelSize(int(std::lround(Points * 96.0 / 72.0)));
-  f.setBold(Bold);
-  return f;
-}
-
-QString NarrowFace() { return TimelineDrawingFace(QStringLiteral("Arial Narrow")); }
 
 QColor Fade(const QColor &Background, const QColor &Colour, double F) {
   auto ch = [F](int b, int c) { return int(std::lround(b + F * (c - b))); };
@@ -157,23 +145,17 @@ TVertTimeline::TVertTimeline(QWidget *Parent)
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
   setMinimumSize(1, 1);
-  FFonts.Minor = PixelFont(QStringLiteral("Terminal"), 5.25);
-  FFonts.Normal = PixelFont(QStringLiteral("MS Sans Serif"), 8);
-  FFonts.Major = PixelFont(QStringLiteral("MS Sans Serif"), 8, true);
-  FFonts.AmPm = PixelFont(QStringLiteral("MS Sans Serif"), 7);
-  FFonts.Date = QFont(TimelineDrawingFace(QStringLiteral("Arial")));
-  FFonts.Date.setPixelSize(12);
-  FFonts.Narrow = QFont(NarrowFace());
-  FFonts.Narrow.setPixelSize(9);
-  FFonts.NarrowBold = FFonts.Narrow;
-  FFonts.NarrowBold.setBold(true);
   FFeatureDT = Now();
-  UpdateBackgroundFrom(DefaultSkin(FBands), true);
+  UpdateBackgroundFrom(DefaultSkin(Bands()), true);
 
   FIdle.setSingleShot(true);
   FIdle.setInterval(0);
   connect(&FIdle, &QTimer::timeout, this,
           [this] { RunGuarded([this] { OnIdle_DoPendingTimelineChangeIfAny(); }); });
+  FBookmarksChangedSoon.setSingleShot(true);
+  FBookmarksChangedSoon.setInterval(0);
+  connect(&FBookmarksChangedSoon, &QTimer::timeout, this,
+          [this] { RunGuarded([this] { FLinks->BookmarksChanged(); }); });
   FAnimation.setInterval(AnimationFrameMs);
   connect(&FAnimation, &QTimer::timeout, this,
           [this] { RunGuarded([this] { AnimationFrame(); }); });
@@ -208,6 +190,11 @@ std::vector<const TDocument *> TVertTimelineLinks::Documents() {
 
 void TVertTimeline::SetLinks(TVertTimelineLinks *Links) { FLinks = Links ? Links : &FDefaultLinks; }
 void TVertTimeline::SetAudio(TVertTimelineAudio *Audio) { FAudio = Audio ? Audio : &FDefaultAudio; }
+void TVertTimeline::SetDayFiles(TvlDayFilesManager *Days) {
+  FDays = Days;
+  OnEventsCleared();
+}
+
 void TVertTimeline::SetLevelSource(TVertLevelSource *Source) {
   FLevelSource = Source ? Source : &FDefaultLevels;
   InvalidateRendering();
@@ -243,7 +230,14 @@ void TVertTimeline::SetWordsPerMinute(int WordsPerMinute) {
   RecomputeZoom();
 }
 
+void TVertTimeline::SetSkinScrolls(bool Scrolling) {
+  if (Scrolling == FScrollingSkin || FSkin.isNull()) return;
+  FScrollingSkin = Scrolling;
+  InvalidateRendering();
+}
+
 void TVertTimeline::SetTwentyFourHourTime(bool On) {
+  if (On == FTwentyFour) return;
   FTwentyFour = On;
   InvalidateRendering();
 }
@@ -336,7 +330,7 @@ void TVertTimeline::ExternalScrollbar_SetFromPosOnly(int NewScrollbarPos) {
 
 void TVertTimeline::RecomputeZoom() {
   FZoom_PixelDuration =
-      VertPixelDuration(width(), FBands.FKeyboardingBand.Left, ZoomMemoryParameter);
+      VertPixelDuration(width(), Bands().FKeyboardingBand.Left, ZoomMemoryParameter);
   ComputeVisiblePortion(true, FZoom_PixelDuration, FWhereToLockWhen, FFeatureDT);
 }
 
@@ -428,7 +422,7 @@ void TVertTimeline::ResetMarkerState() {
 void TVertTimeline::BookmarkEdit(TEventID EventIdToEditOrInvalid) {
   TEventID id = EventIdToEditOrInvalid;
   if (id < 0) id = FPopupEID >= 0 ? FPopupEID : FMouseMarkerEID;
-  TvlDayFilesManager *dfm = vlDFM();
+  TvlDayFilesManager *dfm = DayFiles();
   TvlEvent e;
   if (id < 0 || !dfm || !dfm->Event_FromEventID(id, e) || e.Kind == koeNone) return;
   if (FEditingEID >= 0) CommitLabelEdit();
@@ -442,7 +436,7 @@ void TVertTimeline::BookmarkEdit(TEventID EventIdToEditOrInvalid) {
   }
   FEditingEID = id;
   FEditingOriginal = e.Text;
-  const int left = std::max(2, FBands.FMarkersBand.Right + 2);
+  const int left = std::max(2, Bands().FMarkersBand.Right + 2);
   const int w = std::max(20, width() - left - 6);
   const int h = FLabelEd->sizeHint().height();
   const int top = std::clamp(row - 12, 0, std::max(0, height() - h));
@@ -460,7 +454,7 @@ void TVertTimeline::CommitLabelEdit() {
   FEditingEID = NoEventID;
   FLabelEd->hide();
   const QString text = SanitizedLabel(FLabelEd->text());
-  TvlDayFilesManager *dfm = vlDFM();
+  TvlDayFilesManager *dfm = DayFiles();
   if (!dfm || text == FEditingOriginal) return;
   TvlEvent e;
   if (!dfm->Event_FromEventID(id, e) || e.Kind == koeNone) return;
@@ -473,7 +467,7 @@ void TVertTimeline::CommitLabelEdit() {
 
 bool TVertTimeline::BookmarkDelete() {
   const TEventID id = FPopupEID >= 0 ? FPopupEID : FMouseMarkerEID;
-  TvlDayFilesManager *dfm = vlDFM();
+  TvlDayFilesManager *dfm = DayFiles();
   if (id < 0 || !dfm || !dfm->Event_Delete(id)) return false;
   if (FEditingEID == id) {
     FEditingEID = NoEventID;
@@ -494,7 +488,7 @@ void TVertTimeline::OnEventsCleared() {
   ResetMarkerState();
   DraggingLockWhen = false;
   FHotLine = -1;
-  FBookmarks.clear();
+  FOut.Bookmarks.clear();
   unsetCursor();
   InvalidateRendering();
 }
@@ -516,278 +510,58 @@ bool TVertTimeline::eventFilter(QObject *Watched, QEvent *E) {
 // ---------------------------------------------------------------------------------------------
 // Rendering
 
+RVertView TVertTimeline::View() const {
+  RVertView view;
+  view.Size = QSize(std::max(1, width()), std::max(1, height()));
+  view.PixelRatio = devicePixelRatioF();
+  view.FromDT = FFromDT;
+  view.SpanFD = FZoom_PixelSpanFD;
+  view.FeatureDT = FFeatureDT;
+  view.WhereToLockWhen = FWhereToLockWhen;
+  view.TwentyFour = FTwentyFour;
+  view.Background = FBackground;
+  view.TimeBackground = FTimeBackground;
+  view.Skin = FSkin;
+  view.ScrollingSkin = FScrollingSkin;
+  return view;
+}
+
+TvlDayFilesManager *TVertTimeline::DayFiles() const { return FDays ? FDays : vlDFM(); }
+
 void TVertTimeline::RenderAnew() {
   FRenderIsOld = false;
   ++FRenderCount;
-  const int w = std::max(1, width()), h = std::max(1, height());
   // Drawn at the screen's pixel density (twice the pixels on a screen scaled by 2), in the
   // widget's own coordinates: the text stays sharp and the layout is that of scale 1.
-  const qreal ratio = devicePixelRatioF();
-  if (RenderedSize() != QSize(w, h) || FImage.devicePixelRatio() != ratio) {
-    FImage = QImage(QSize(w, h) * ratio, QImage::Format_RGB32);
-    FImage.setDevicePixelRatio(ratio);
-  }
-  const TVertRowMap map(FFromDT, FZoom_PixelSpanFD);
-
-  // 1. The events of the view and a margin (none at all for a window of 3 hours or more).
-  std::vector<TEventID> ids;
-  std::vector<TvlEvent> events;
-  std::vector<RTypedEvent> typed;
-  if (TvlDayFilesManager *dfm = vlDFM()) {
-    dfm->EventIndex().ListEventIDsForTimePeriod(ids, map.TimeOfRow(-RowsListedAbove),
-                                                map.TimeOfRow(h + RowsListedBelow));
-    events.resize(ids.size());
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-      if (!dfm->Event_FromEventID(ids[i], events[i])) events[i].Kind = koeNone;
-      if (events[i].Kind == koeTyping)
-        typed.push_back(RTypedEvent{ids[i], events[i].When, events[i].What, events[i].Text});
-    }
-  }
-
-  // Paragraph breaks file no event: the open documents say where their paragraphs start.
-  if (!typed.empty()) {
-    const TDateTime from = typed.front().When, to = typed.back().When;
-    std::vector<RParagraphStart> starts;
-    for (const TDocument *doc : FLinks->Documents()) {
-      if (!doc) continue;
-      for (int sn = doc->Section_Low(); sn <= doc->Section_High(); ++sn) {
-        const TParagraph *para = doc->Paragraph_FromSectionNum(sn);
-        if (!para || para->High() == 0) continue;
-        const TDateTime when = TypingEventMoment(para->Timestamp_Get(1));
-        if (when >= from && when <= to)
-          starts.push_back(RParagraphStart{when, TypingEventText(para->Char_GetChar(1))});
-      }
-    }
-    MarkParagraphStarts(typed, std::move(starts));
-  }
-
-  // 2, 3. The lines of text.
-  const QFontMetrics fm(FBands.FKeyboardingBand.Font);
-  FLineHeight = fm.height() + 1;
-  const int available = w - FBands.FKeyboardingBand.Left - 5;
-  FLines = BuildTextLines(typed, map, h, FLineHeight, available,
-                          [&fm](const QString &S) { return fm.horizontalAdvance(S); });
-
-  QPainter p(&FImage);
-  p.setRenderHint(QPainter::Antialiasing, false);
-  // 4. Background, ruler and date.
-  DrawBackground(p);
-  DrawRuler(p, map);
-  DrawDateHeader(p);
-  // 5. Text.
-  DrawLines(p);
-  // 6. Bookmarks.
-  DrawBookmarks(p, map, events, ids);
-  // 8. The level band over the full height.
-  const TBand &audio = FBands.FAudioTrackBand;
-  p.end();
-  const QRect band(audio.Left, 0, audio.Width, h);
-  if (FImage.devicePixelRatio() == 1) {
-    FLevelSource->DrawAllVert(FImage, band, FFromDT, FZoom_PixelSpanFD);
-    p.begin(&FImage);
-  } else {
-    // The level sources fill rows of pixels, one row a time step: they draw at the widget's
-    // own resolution, and the band is copied in with each pixel made a block.
-    QImage levels = FImage.scaled(QSize(w, h), Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    levels.setDevicePixelRatio(1);
-    FLevelSource->DrawAllVert(levels, band, FFromDT, FZoom_PixelSpanFD);
-    p.begin(&FImage);
-    p.drawImage(band, levels, band);
-  }
-  // 9. The lock handle.
-  DrawLockHandle(p);
-  p.end();
-
+  FRender.Render(View(), DayFiles(), FLinks->Documents(), FLevelSource, FOut);
   // A held hot line stays held only while its rectangle still holds a line of the new render.
   if (FHotLine >= 0) {
     FHotLine = -1;
-    for (std::size_t i = 0; i < FLineRects.size(); ++i)
-      if (FLineRects[i].intersects(MouseLineFixedRect) && FLines[i].Text == MouseLineFixedText)
+    for (std::size_t i = 0; i < FOut.LineRects.size(); ++i)
+      if (FOut.LineRects[i].intersects(MouseLineFixedRect) &&
+          FOut.Lines[i].Text == MouseLineFixedText) {
         FHotLine = int(i);
+        MouseLineFixedRect = FOut.LineRects[i];
+      }
   }
 }
 
-void TVertTimeline::DrawBackground(QPainter &P) {
-  P.fillRect(QRect(QPoint(0, 0), RenderedSize()), FBackground);
-  if (FSkin.isNull() || !FScrollingSkin) return;
-  for (int y = 0; y < RenderedSize().height(); y += FSkin.height()) P.drawImage(0, y, FSkin);
-}
-
-void TVertTimeline::DrawRuler(QPainter &P, const TVertRowMap &Map) {
-  const int h = RenderedSize().height();
-  const int first = -25, last = h + 19;
-  std::vector<int> bestClass(std::size_t(last - first + 1), 0);
-  std::vector<int> bestSecond(bestClass.size(), 0);
-  const TDateTime t0 = Map.TimeOfRow(first), t1 = Map.TimeOfRow(last + 1);
-  const TDateTime origin = std::floor(t0);
-  // Every multiple of 5 seconds in the window; each row keeps its strongest tick.
-  const std::int64_t s0 = std::int64_t(std::ceil((t0 - origin) * SecsPerDay / 5)) * 5;
-  const std::int64_t s1 = std::int64_t(std::floor((t1 - origin) * SecsPerDay));
-  for (std::int64_t s = s0; s <= s1; s += 5) {
-    const int row = Map.RowOf(origin + double(s) / SecsPerDay);
-    if (row < first || row > last) continue;
-    const int cls = VertTickClass(int(s % 86400));
-    const std::size_t k = std::size_t(row - first);
-    if (cls > bestClass[k]) {
-      bestClass[k] = cls;
-      bestSecond[k] = int(s % 86400);
-    }
-  }
-  const TBand &tics = FBands.FTimeTicsBand;
-  const TBand &nums = FBands.FTimeNumsBand;
-  const QFont &minor = FFonts.Minor, &normal = FFonts.Normal, &major = FFonts.Major,
-              &ampm = FFonts.AmPm;
-  const QFontMetrics fmMinor(minor), fmNormal(normal), fmMajor(major), fmAmpm(ampm);
-  const double pd = FZoom_PixelDuration;
-  for (int row = first; row <= last; ++row) {
-    const int cls = bestClass[std::size_t(row - first)];
-    if (cls == 0) continue;
-    const int len = VertTickLength(cls);
-    if (row >= 0 && row < h && len > 0) P.fillRect(tics.Right - len + 1, row, len, 1, TickColor);
-    const double f = VertTickLabelStrength(cls, pd);
-    if (f <= 0) continue;
-    const int second = bestSecond[std::size_t(row - first)];
-    const QString label = VertTickLabel(second, FTwentyFour);
-    const QFont &font = cls == 2 ? minor : cls == 7 ? major : normal;
-    const QFontMetrics &fm = cls == 2 ? fmMinor : cls == 7 ? fmMajor : fmNormal;
-    QColor colour = cls == 7   ? QColor(Qt::white)
-                    : cls == 2 ? Fade(FTimeBackground, QColor(184, 184, 184), f)
-                               : Fade(FTimeBackground, QColor(204, 204, 204), f);
-    P.setFont(font);
-    P.setPen(colour);
-    int x = nums.Right - fm.horizontalAdvance(label) + 1;
-    int top = row - fm.height() / 2;
-    if (cls == 2) {
-      x += 7;
-      top += 1;
-    }
-    P.drawText(x, top + fm.ascent(), label);
-    if (cls >= 3) {
-      const QString suffix = second / 3600 < 12 ? QStringLiteral("am") : QStringLiteral("pm");
-      P.setFont(ampm);
-      P.setPen(Fade(FTimeBackground, QColor(144, 144, 144), f));
-      P.drawText(nums.Right - 3 - fmAmpm.horizontalAdvance(suffix) + 1,
-                 top + fm.height() + fmAmpm.ascent() - 2, suffix);
-    }
-  }
-}
-
-void TVertTimeline::DrawDateHeader(QPainter &P) {
-  const QFont &font = FFonts.Date;
-  const QFontMetrics fm(font);
-  const QString weekday = VertWeekday(FFromDT), date = VertShortDate(FFromDT);
-  const int textW = std::max(fm.horizontalAdvance(weekday), fm.horizontalAdvance(date));
-  const int centre = (FBands.FTimeNumsBand.Left + FBands.FAudioTrackBand.Left) / 2;
-  const int width = textW + 8;
-  FDateHeaderRect = QRect(centre - width / 2, 3, width, 2 * fm.height() + 5 - 3);
-  P.setRenderHint(QPainter::Antialiasing, true);
-  P.setPen(Fade(TextColor, FBackground, 0.4));
-  P.setBrush(FBackground);
-  P.drawRoundedRect(FDateHeaderRect, 6, 6);
-  P.setRenderHint(QPainter::Antialiasing, false);
-  P.setBrush(Qt::NoBrush);
-  P.setFont(font);
-  P.setPen(TextColor);
-  P.drawText(centre - fm.horizontalAdvance(weekday) / 2, 4 + fm.ascent(), weekday);
-  P.drawText(centre - fm.horizontalAdvance(date) / 2, 4 + fm.height() + fm.ascent(), date);
-}
-
-void TVertTimeline::DrawLines(QPainter &P) {
-  const TBand &kb = FBands.FKeyboardingBand;
-  const QFontMetrics fm(kb.Font);
-  P.setFont(kb.Font);
-  FLineRects.clear();
-  FLineRedFrom.clear();
-  FLineRects.reserve(FLines.size());
-  for (const RTextLine &line : FLines) {
-    const int top = line.Row - FLineHeight / 2;
-    const int red = line.RedFrom(FFeatureDT);
-    const QString before = line.Text.left(red), after = line.Text.mid(red);
-    const int beforeW = fm.horizontalAdvance(before);
-    if (!before.isEmpty()) {
-      P.setPen(TextColor);
-      P.drawText(kb.Left, top + fm.ascent(), before);
-    }
-    if (!after.isEmpty()) {
-      P.setPen(RedText);
-      P.drawText(kb.Left + beforeW, top + fm.ascent(), after);
-    }
-    FLineRects.push_back(
-        QRect(kb.Left, top, std::max(1, fm.horizontalAdvance(line.Text)), FLineHeight));
-    FLineRedFrom.push_back(red);
-  }
-}
-
-void TVertTimeline::DrawBookmarks(QPainter &P, const TVertRowMap &Map,
-                                  const std::vector<TvlEvent> &Events,
-                                  const std::vector<TEventID> &IDs) {
-  FBookmarks.clear();
-  const TBand &mb = FBands.FMarkersBand;
-  const int x = mb.Middle() - 5;
-  const QFont &narrow = FFonts.Narrow, &narrowBold = FFonts.NarrowBold;
-  const QFontMetrics fmN(narrow), fmB(narrowBold);
-  for (std::size_t i = 0; i < Events.size(); ++i) {
-    const TvlEvent &e = Events[i];
-    if (e.Kind == koeTyping || e.Kind == koeNone) continue;
-    const int y = Map.RowOf(e.When);
-    if (y < -20 || y > RenderedSize().height() + 20) continue;
-    RDrawnBookmark b;
-    b.ID = IDs[i];
-    b.Kind = e.Kind;
-    b.When = e.When;
-    if (e.Kind == koeMarker) {
-      b.Text = QStringLiteral("F") + e.What;
-      b.Rect = QRect(x, y - 8, 12, 11);
-      P.fillRect(b.Rect, MarkerBox);
-      P.setPen(MarkerText);
-      P.setFont(narrow);
-      P.drawText(x + 1, y - 10 + fmN.ascent(), QStringLiteral("F"));
-      P.setFont(narrowBold);
-      P.drawText(x + 1 + fmN.horizontalAdvance(QStringLiteral("F")), y - 10 + fmB.ascent(),
-                 QString(e.What));
-    } else if (e.Kind == koeLabel) {
-      b.Text = e.Text;
-      b.Rect = QRect(x, y - 8, fmB.horizontalAdvance(e.Text) + 3, 11);
-      P.fillRect(b.Rect, MarkerBox);
-      P.setPen(MarkerText);
-      P.setFont(narrowBold);
-      P.drawText(x + 1, y - 10 + fmB.ascent(), e.Text);
-    } else {
-      b.Rect = QRect(mb.Left, y - 1, mb.Width, 3);
-      P.fillRect(mb.Left, y, mb.Width, 1, MarkerBox);
-    }
-    FBookmarks.push_back(b);
-  }
-}
-
-QRect TVertTimeline::LockHandleRect() const {
-  const int y = int(RoundHalfEven(height() * FWhereToLockWhen));
-  const int x = FBands.FMarkersBand.Middle();
-  return QRect(x - 5, y - 3, 11, 7);
-}
-
-void TVertTimeline::DrawLockHandle(QPainter &P) {
-  const QRect r = LockHandleRect();
-  const int x = r.left() + 5, y = r.top() + 3;
-  const QColor red(255, 0, 0);
-  P.fillRect(x - 5, y, 11, 1, red);
-  P.fillRect(x - 3, y - 1, 7, 3, red);
-  P.fillRect(x - 1, y - 2, 3, 5, red);
-}
+QRect TVertTimeline::LockHandleRect() const { return FRender.LockHandleRect(View()); }
 
 void TVertTimeline::DrawHotLine(QPainter &P) {
   if (FHotLine < 0) return;
-  const TBand &kb = FBands.FKeyboardingBand;
+  const TBand &kb = Bands().FKeyboardingBand;
   const QFontMetrics fm(kb.Font);
   P.fillRect(MouseLineFixedRect.adjusted(-1, 0, 2, 0), HotLineBack);
   P.setFont(kb.Font);
   const QString before = MouseLineFixedText.left(MouseLineFixedRedFrom);
   const QString after = MouseLineFixedText.mid(MouseLineFixedRedFrom);
   const int base = MouseLineFixedRect.top() + fm.ascent();
+  const int left = MouseLineFixedRect.left();
   P.setPen(TextColor);
-  P.drawText(kb.Left, base, before);
+  P.drawText(left, base, before);
   P.setPen(RedText);
-  P.drawText(kb.Left + fm.horizontalAdvance(before), base, after);
+  P.drawText(left + fm.horizontalAdvance(before), base, after);
 }
 
 void TVertTimeline::DrawPlayMark(QPainter &P) {
@@ -795,7 +569,7 @@ void TVertTimeline::DrawPlayMark(QPainter &P) {
   const int po = RowOf(FAudio->PlayPosition());
   PlaySliderDrawnAtPO = po;
   if (po < -PlayMarkReachRows || po > height() + PlayMarkReachRows) return;
-  const TBand &audio = FBands.FAudioTrackBand;
+  const TBand &audio = Bands().FAudioTrackBand;
   static const QColor colours[7] = {
       QColor(128, 128, 128), QColor(192, 192, 192), QColor(192, 192, 192), QColor(96, 96, 96),
       QColor(128, 128, 128), QColor(128, 128, 128), QColor(128, 128, 128)};
@@ -808,10 +582,10 @@ void TVertTimeline::DrawPlayMark(QPainter &P) {
 void TVertTimeline::paintEvent(QPaintEvent *) {
   RunGuardedDeferred([this] {
     if (FRenderIsOld || RenderedSize() != size() ||
-        FImage.devicePixelRatio() != devicePixelRatioF())
+        FOut.Image.devicePixelRatio() != devicePixelRatioF())
       RenderAnew();
     QPainter p(this);
-    p.drawImage(0, 0, FImage);
+    p.drawImage(0, 0, FOut.Image);
     DrawHotLine(p);
     DrawPlayMark(p);
   });
@@ -870,7 +644,7 @@ void TVertTimeline::MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Modi
   }
   UpdateHover(At);
   if (Button == Qt::LeftButton) {
-    if (FDateHeaderRect.contains(At)) {
+    if (FOut.DateHeaderRect.contains(At)) {
       FLinks->OpenCalendar(FFromDT);
     } else if (LockHandleRect().contains(At)) {
       CommitLabelEdit();
@@ -878,16 +652,16 @@ void TVertTimeline::MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Modi
     } else if (MouseOverMarker && FMouseMarkerEID >= 0) {
       MouseMarkerDown = true;
       FMarkerMoved = false;
-      if (TvlDayFilesManager *dfm = vlDFM())
+      if (TvlDayFilesManager *dfm = DayFiles())
         MouseMarkerDT = dfm->EventWhen_FromEventID(FMouseMarkerEID);
-    } else if (FBands.FAudioTrackBand.IsWithin(At.x())) {
+    } else if (Bands().FAudioTrackBand.IsWithin(At.x())) {
       const double tempo = FLinks->WantTempo();
       const TPlayResult r = FAudio->PlayFrom(TimeOfRow(At.y()), tempo);
       if (r == prOkay)
         FLinks->ShowTempo(tempo);
       else if (r == prNoAudio)
         FLinks->ShowHint(QStringLiteral("NO AUDIO"),
-                         mapToGlobal(QPoint(FBands.FAudioTrackBand.Right, At.y() - 20)), 500);
+                         mapToGlobal(QPoint(Bands().FAudioTrackBand.Right, At.y() - 20)), 500);
     } else if (FHotLine >= 0) {
       // The caret goes to the clicked text and the keyboard with it, so typing goes on there.
       MoveCaretToHotLine();
@@ -902,9 +676,36 @@ void TVertTimeline::MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Modi
   InvalidateRendering();
 }
 
+const TDocument *TVertTimeline::DocumentHolding(TEventID ID) {
+  TvlEvent e;
+  TvlDayFilesManager *days = DayFiles();
+  if (ID < 0 || !days || !days->Event_FromEventID(ID, e) || e.Kind != koeTyping) return nullptr;
+  std::vector<const TDocument *> docs = FLinks->Documents();
+  // The active document first: most lines clicked were typed there.
+  if (const TDocument *active = FLinks->ActiveDocument()) docs.insert(docs.begin(), active);
+  for (const TDocument *doc : docs) {
+    if (!doc) continue;
+    for (int sn = doc->Section_Low(); sn <= doc->Section_High(); ++sn) {
+      const TParagraph *p = doc->Paragraph_FromSectionNum(sn);
+      if (!p) continue;
+      for (int i = 1; i <= p->High(); ++i)
+        if (TypingEventMoment(p->Timestamp_Get(i)) == e.When &&
+            TypingEventText(p->Char_GetChar(i)) == e.Text)
+          return doc;
+    }
+  }
+  return nullptr;
+}
+
 void TVertTimeline::MoveCaretToHotLine() {
+  if (FHotLine < 0) return;
+  // A line typed in another tab takes the caret to that tab, not to the nearest moment of an
+  // unrelated document.
+  if (const TDocument *holder = DocumentHolding(MouseLineFixedFirstID);
+      holder && holder != FLinks->ActiveDocument())
+    FLinks->ActivateDocument(holder);
   TDocument *doc = FLinks->ActiveDocument();
-  if (!doc || FHotLine < 0) return;
+  if (!doc) return;
   TCaretPos pos;
   if (!doc->Timestamp_SearchForNearestEffectiveTS(MouseLineFixedWhen, pos)) return;
   const int advance = int(RoundHalfEven(MouseLineFixedText.size() * HotTextRatio));
@@ -919,13 +720,14 @@ void TVertTimeline::UpdateHover(QPoint At) {
   const int oldHot = FHotLine;
   if (FHotLine >= 0 && !MouseLineFixedRect.contains(At)) FHotLine = -1;
   if (FHotLine < 0) {
-    for (std::size_t i = 0; i < FLineRects.size(); ++i) {
-      if (!FLineRects[i].contains(At)) continue;
+    for (std::size_t i = 0; i < FOut.LineRects.size(); ++i) {
+      if (!FOut.LineRects[i].contains(At)) continue;
       FHotLine = int(i);
-      MouseLineFixedRect = FLineRects[i];
-      MouseLineFixedText = FLines[i].Text;
-      MouseLineFixedWhen = FLines[i].FirstWhen();
-      MouseLineFixedRedFrom = FLineRedFrom[i];
+      MouseLineFixedRect = FOut.LineRects[i];
+      MouseLineFixedText = FOut.Lines[i].Text;
+      MouseLineFixedWhen = FOut.Lines[i].FirstWhen();
+      MouseLineFixedFirstID = FOut.Lines[i].IDs.empty() ? NoEventID : FOut.Lines[i].IDs.front();
+      MouseLineFixedRedFrom = FOut.LineRedFrom[i];
       break;
     }
   }
@@ -936,7 +738,7 @@ void TVertTimeline::UpdateHover(QPoint At) {
 
   MouseOverMarker = false;
   if (!MouseMarkerDown) {
-    for (const RDrawnBookmark &b : FBookmarks)
+    for (const RDrawnBookmark &b : FOut.Bookmarks)
       if (b.Rect.contains(At)) {
         MouseOverMarker = true;
         FMouseMarkerEID = b.ID;
@@ -948,9 +750,9 @@ void TVertTimeline::UpdateHover(QPoint At) {
     setCursor(Qt::SizeVerCursor);
   else if (LockHandleRect().contains(At) || DraggingLockWhen)
     setCursor(Qt::SplitVCursor);
-  else if (FDateHeaderRect.contains(At))
+  else if (FOut.DateHeaderRect.contains(At))
     setCursor(Qt::PointingHandCursor);
-  else if (FBands.FAudioTrackBand.IsWithin(At.x()))
+  else if (Bands().FAudioTrackBand.IsWithin(At.x()))
     FLinks->TimeCursor_Update(this, TimeOfRow(At.y()));
   else
     setCursor(Qt::ArrowCursor);
@@ -966,7 +768,7 @@ void TVertTimeline::MouseMove(Qt::MouseButtons Buttons, QPoint At) {
     return;
   }
   if (MouseMarkerDown && FMouseMarkerEID >= 0) {
-    TvlDayFilesManager *dfm = vlDFM();
+    TvlDayFilesManager *dfm = DayFiles();
     if (!dfm) return;
     const TDateTime when =
         MouseMarkerDT + (At.y() - MouseDownAt.y()) * FZoom_PixelDuration / SecsPerDay;
@@ -976,6 +778,9 @@ void TVertTimeline::MouseMove(Qt::MouseButtons Buttons, QPoint At) {
     if (moved != NoEventID) FMouseMarkerEID = moved;
     FMarkerMoved = true;
     InvalidateRendering();
+    // The tracks follow the drag as it goes, once for all the moves one pass of the event
+    // loop brings.
+    FBookmarksChangedSoon.start();
     return;
   }
   if (FHotLine >= 0 && MouseLineFixedRect.contains(At)) {
@@ -991,6 +796,7 @@ void TVertTimeline::MouseUp(QPoint At) {
     MouseMarkerDown = false;
     if (FMarkerMoved) {
       FMarkerMoved = false;
+      FBookmarksChangedSoon.stop();
       FLinks->IncrementChangeCountOfActiveDoc();
       FLinks->BookmarksChanged();
     }

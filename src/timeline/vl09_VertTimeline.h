@@ -17,7 +17,9 @@
 //
 // What the panel needs from elsewhere comes through small interfaces with harmless defaults:
 // TVertTimelineLinks (the notes, the main window), TVertTimelineAudio (playing and recording),
-// TVertLevelSource (the level pictures). The events come from vlDFM().
+// TVertLevelSource (the level pictures). The events come from the day files manager given with
+// SetDayFiles (until then the one in existence, vlDFM()). The picture itself is drawn by
+// TVertTimelineRender (vlVertTimelineRender.h), which needs no widget.
 //
 // User-interface thread only. Qt entry points run guarded.
 
@@ -25,6 +27,7 @@
 #include "vl09_MyAudio.h"
 #include "vlDateTime.h"
 #include "vlVertTimelineLayout.h"
+#include "vlVertTimelineRender.h"
 #include "vldSection.h"
 
 #include <QImage>
@@ -43,6 +46,7 @@ class QMenu;
 
 class QVBoxLayout;
 class TDocument;
+class TvlDayFilesManager;
 class TvlMediaFoldersInfo;
 class TvlMediaInfo;
 
@@ -57,6 +61,8 @@ class TVertTimelineLinks {
   // Puts the active editor's caret at Pos with nothing selected, focuses the editor and scrolls
   // the caret into view.
   virtual void MoveCaretTo(const TCaretPos & /*Pos*/) {}
+  // Makes Doc, one of Documents(), the active one (its tab comes forward).
+  virtual void ActivateDocument(const TDocument * /*Doc*/) {}
   virtual void FocusActiveEditor() {}
   // A bookmark change was committed: the active document counts a change, so the binder (which
   // alone stores bookmarks) is saved again. The default counts it in ActiveDocument().
@@ -65,7 +71,8 @@ class TVertTimelineLinks {
   virtual void BookmarksChanged() {}
   // The date header was clicked (the main window's OpenCalendar).
   virtual void OpenCalendar(TDateTime /*SeedWhen*/) {}
-  // Ctrl and the right button at the top right corner: the full menu at a screen point.
+  // Ctrl and the right button at the top right corner: the full menu at a screen point (the
+  // default shows none).
   virtual void ShowFullMenu(QPoint /*ScreenAt*/) {}
   // The tempo in percent a click in the level band plays at (the historical track's WantTempo),
   // and the tempo bar showing it once playing.
@@ -108,16 +115,6 @@ class TVertTimelineAudioOfFacade final : public TVertTimelineAudio {
   TvlAudio &FAudio;
 };
 
-// The level pictures of the recordings for the level band. Row y of Band shows the moments
-// FromDT + y x SpanFD; the default draws nothing. The waveform visualisation's vertical drawing
-// belongs here once the tracks provide it.
-class TVertLevelSource {
- public:
-  virtual ~TVertLevelSource() = default;
-  virtual void DrawAllVert(QImage & /*Image*/, const QRect & /*Band*/, TDateTime /*FromDT*/,
-                           TDateTime /*SpanFD*/) {}
-};
-
 // A level source over the catalogue's readings: each row shows the loudest reading of its slice
 // in green, brighter when louder; rows without a recording are left alone.
 class TCatalogueLevelSource final : public TVertLevelSource {
@@ -127,15 +124,6 @@ class TCatalogueLevelSource final : public TVertLevelSource {
 
  private:
   const TvlMediaInfo &FMediaInfo;
-};
-
-// One bookmark as drawn (for the mouse and for tests).
-struct RDrawnBookmark {
-  TEventID ID = NoEventID;
-  TKindOfEvent Kind = koeNone;
-  TDateTime When = 0;
-  QRect Rect;
-  QString Text;  // what the box shows ("F3", a label's text)
 };
 
 class TVertTimeline : public QWidget, public TAudioLevelListener {
@@ -149,6 +137,9 @@ class TVertTimeline : public QWidget, public TAudioLevelListener {
   void SetLinks(TVertTimelineLinks *Links);
   void SetAudio(TVertTimelineAudio *Audio);
   void SetLevelSource(TVertLevelSource *Source);
+  // The events shown and edited (not owned; nullptr: the one in existence).
+  void SetDayFiles(TvlDayFilesManager *Days);
+  TvlDayFilesManager *DayFiles() const;
   // The recordings catalogue: the recordings of the view are listed and their readings fetched.
   void SetCatalogue(TvlMediaFoldersInfo *Folders, TvlMediaInfo *MediaInfo);
   void SetExternalScrollbar(QScrollBar *Scrollbar);
@@ -159,12 +150,17 @@ class TVertTimeline : public QWidget, public TAudioLevelListener {
   // The vertical skin: the colours are sampled from it (background at (120, 1), time
   // background at (1, 1)); with Scrolling it is tiled downwards behind everything.
   void UpdateBackgroundFrom(const QImage &SourceBM, bool Scrolling);
+  // The options' "Background scrolls" for the skin in use: off, the panel is plain, its colours
+  // still those sampled from the skin.
+  void SetSkinScrolls(bool Scrolling);
+  bool SkinScrolls() const { return FScrollingSkin; }
+  bool TwentyFourHourTime() const { return FTwentyFour; }
   // The colour the side panel around the timeline takes (sampled from the skin).
   QColor clBackgroundResult() const { return FBackground; }
   QColor clTimeBackground() const { return FTimeBackground; }
 
   // ---- The view
-  const TBands &Bands() const { return FBands; }
+  const TBands &Bands() const { return FRender.Bands(); }
   TDateTime FeatureDT() const { return FFeatureDT; }
   TDateTime FromDT() const { return FFromDT; }
   TDateTime ToDT() const { return FToDT; }
@@ -225,16 +221,18 @@ class TVertTimeline : public QWidget, public TAudioLevelListener {
   void RenderAnew();
   // The last render, without the hot line and the play mark.
   // At the screen's pixel ratio; RenderedSize is in the widget's coordinates.
-  const QImage &Rendered() const { return FImage; }
-  QSize RenderedSize() const { return FImage.deviceIndependentSize().toSize(); }
+  const QImage &Rendered() const { return FOut.Image; }
+  QSize RenderedSize() const { return FOut.Image.deviceIndependentSize().toSize(); }
   int RenderCount() const { return FRenderCount; }
   bool RenderIsOld() const { return FRenderIsOld; }
-  const std::vector<RTextLine> &Lines() const { return FLines; }
-  const std::vector<QRect> &LineRects() const { return FLineRects; }
-  const std::vector<RDrawnBookmark> &DrawnBookmarks() const { return FBookmarks; }
-  int LineHeight() const { return FLineHeight; }
-  QRect DateHeaderRect() const { return FDateHeaderRect; }
+  const std::vector<RTextLine> &Lines() const { return FOut.Lines; }
+  const std::vector<QRect> &LineRects() const { return FOut.LineRects; }
+  const std::vector<RDrawnBookmark> &DrawnBookmarks() const { return FOut.Bookmarks; }
+  int LineHeight() const { return FOut.LineHeight; }
+  QRect DateHeaderRect() const { return FOut.DateHeaderRect; }
   QRect LockHandleRect() const;
+  // The view as the renderer sees it.
+  RVertView View() const;
   // The hot line under the mouse: its index in Lines(), -1 for none.
   int HotLine() const { return FHotLine; }
 
@@ -254,17 +252,12 @@ class TVertTimeline : public QWidget, public TAudioLevelListener {
   void MouseUp(QPoint At);
   void UpdateHover(QPoint At);
   void MoveCaretToHotLine();
+  // The open document holding the typing event ID's character; nullptr when none does.
+  const TDocument *DocumentHolding(TEventID ID);
   void UpdateScrollbar();
   void RecomputeZoom();
   void AnimationFrame();
   void CommitLabelEdit();
-  void DrawBackground(QPainter &P);
-  void DrawRuler(QPainter &P, const TVertRowMap &Map);
-  void DrawDateHeader(QPainter &P);
-  void DrawLines(QPainter &P);
-  void DrawBookmarks(QPainter &P, const TVertRowMap &Map, const std::vector<TvlEvent> &Events,
-                     const std::vector<TEventID> &IDs);
-  void DrawLockHandle(QPainter &P);
   void DrawHotLine(QPainter &P);
   void DrawPlayMark(QPainter &P);
   void ResetMarkerState();
@@ -276,12 +269,9 @@ class TVertTimeline : public QWidget, public TAudioLevelListener {
   TvlMediaInfo *FMediaInfo = nullptr;
   QPointer<QScrollBar> FExternalScrollbar;
 
-  TBands FBands;
-  // The ruler's fonts: made once, not per render.
-  struct RRulerFonts {
-    QFont Minor, Normal, Major, AmPm, Date, Narrow, NarrowBold;
-  } FFonts;
-  QImage FImage;
+  TvlDayFilesManager *FDays = nullptr;
+  TVertTimelineRender FRender;
+  RVertRendered FOut;
   QImage FSkin;
   bool FScrollingSkin = false;
   QColor FBackground;
@@ -302,18 +292,13 @@ class TVertTimeline : public QWidget, public TAudioLevelListener {
   // Rendering and what it cached for the mouse.
   bool FRenderIsOld = true;
   int FRenderCount = 0;
-  int FLineHeight = 12;
-  std::vector<RTextLine> FLines;
-  std::vector<QRect> FLineRects;
-  std::vector<int> FLineRedFrom;
-  std::vector<RDrawnBookmark> FBookmarks;
-  QRect FDateHeaderRect;
 
   // The hot line, held while the mouse stays on it.
   int FHotLine = -1;
   QRect MouseLineFixedRect;
   QString MouseLineFixedText;
   TDateTime MouseLineFixedWhen = 0;
+  TEventID MouseLineFixedFirstID = NoEventID;
   int MouseLineFixedRedFrom = 0;
   double HotTextRatio = 0;
   std::int64_t MouseLineFixedClickMs = -1;  // steady ms of the last click on a line
@@ -336,6 +321,7 @@ class TVertTimeline : public QWidget, public TAudioLevelListener {
   TDateTime FInvalidateRenderingPendingDT = 0;
   QTimer FIdle;
   QTimer FAnimation;
+  QTimer FBookmarksChangedSoon;
   TDateTime FAnimFromDT = 0;
   TDateTime FAnimToDT = 0;
   std::int64_t FAnimStartMs = 0;

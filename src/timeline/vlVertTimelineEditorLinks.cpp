@@ -14,7 +14,7 @@ void TVertBookmarkSink::Added(TEventID ID) {
 }
 
 std::int32_t TVertBookmarkSink::AddMarker(int Code, TDateTime When) {
-  TvlDayFilesManager *dfm = vlDFM();
+  TvlDayFilesManager *dfm = FTimeline ? FTimeline->DayFiles() : vlDFM();
   if (!dfm) return NoEventID;
   const TEventID id = dfm->AddNumberedBookmark(Code - '0', When);
   Added(id);
@@ -22,7 +22,7 @@ std::int32_t TVertBookmarkSink::AddMarker(int Code, TDateTime When) {
 }
 
 std::int32_t TVertBookmarkSink::AddLabel(const QString &Text, TDateTime When) {
-  TvlDayFilesManager *dfm = vlDFM();
+  TvlDayFilesManager *dfm = FTimeline ? FTimeline->DayFiles() : vlDFM();
   if (!dfm) return NoEventID;
   const TEventID id = dfm->AddLabelBookmark(When, Text);
   Added(id);
@@ -32,7 +32,7 @@ std::int32_t TVertBookmarkSink::AddLabel(const QString &Text, TDateTime When) {
 void TVertBookmarkSink::BookmarkEdit(std::int32_t EventID) {
   if (EventID < 0) return;
   if (OpenLabelTool) {
-    TvlDayFilesManager *dfm = vlDFM();
+    TvlDayFilesManager *dfm = FTimeline ? FTimeline->DayFiles() : vlDFM();
     const TDateTime when = dfm ? dfm->EventWhen_FromEventID(EventID) : 0;
     if (OpenLabelTool(EventID, when)) return;
   }

@@ -129,15 +129,42 @@ void MarkParagraphStarts(std::vector<RTypedEvent> &Events, std::vector<RParagrap
   const auto earlier = [](const RParagraphStart &A, const RParagraphStart &B) {
     return A.When < B.When;
   };
+  // Each prefix character takes out one event of its moment and text.
+  std::vector<bool> dropped(Events.size(), false);
+  bool anyDropped = false;
+  for (const RParagraphStart &start : Starts) {
+    for (std::size_t k = 0; k < start.PrefixWhens.size() && k < std::size_t(start.Prefix.size());
+         ++k) {
+      const TDateTime when = start.PrefixWhens[k];
+      auto at = std::lower_bound(Events.begin(), Events.end(), when,
+                                 [](const RTypedEvent &E, TDateTime W) { return E.When < W; });
+      for (; at != Events.end() && at->When == when; ++at) {
+        const std::size_t i = std::size_t(at - Events.begin());
+        if (!dropped[i] && at->Text == QString(start.Prefix[qsizetype(k)])) {
+          dropped[i] = true;
+          anyDropped = true;
+          break;
+        }
+      }
+    }
+  }
+  if (anyDropped) {
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < Events.size(); ++i)
+      if (!dropped[i]) Events[out++] = std::move(Events[i]);
+    Events.resize(out);
+  }
   std::sort(Starts.begin(), Starts.end(), earlier);
   std::vector<bool> used(Starts.size(), false);
   for (RTypedEvent &e : Events) {
-    auto at = std::lower_bound(Starts.begin(), Starts.end(), RParagraphStart{e.When, {}}, earlier);
+    auto at = std::lower_bound(Starts.begin(), Starts.end(), RParagraphStart{e.When, {}, {}, {}},
+                               earlier);
     for (; at != Starts.end() && at->When == e.When; ++at) {
       const std::size_t i = std::size_t(at - Starts.begin());
       if (!used[i] && at->Text == e.Text) {
         used[i] = true;
         e.StartsParagraph = true;
+        e.Text = at->Prefix + e.Text;
         break;
       }
     }

@@ -109,10 +109,15 @@ struct RTextLine {
 struct RParagraphStart {
   TDateTime When = 0;
   QString Text;
+  // A bullet's or number's characters in front of that first character, and the moments their
+  // typing events are filed at (stamped when the prefix was put in, often after the letters).
+  QString Prefix;
+  std::vector<TDateTime> PrefixWhens;
 };
 // Sets StartsParagraph on the events (time order) of the paragraph starts: each start marks one
 // event of its moment and text, so text pasted under one moment is not split at every copy of
-// that character.
+// that character. A start's prefix characters leave their own places among the events (where
+// they would fall between the paragraph's letters) and go in front of its first character.
 void MarkParagraphStarts(std::vector<RTypedEvent> &Events, std::vector<RParagraphStart> Starts);
 
 // Builds the lines of the events (time order) for a control Height rows high:

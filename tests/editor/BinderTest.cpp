@@ -28,6 +28,17 @@ void SetModified(const QString &Path, const QDateTime &When) {
   ASSERT_TRUE(f.setFileTime(When, QFileDevice::FileModificationTime));
 }
 
+// The events as read, and every time the typing events are to be filed afresh, the documents.
+struct TRebuildCounting final : TvlOtherEventsIO {
+  void IO_SaveNonTypingEvents(TvlXmlOut &Out) override { Kept.IO_SaveNonTypingEvents(Out); }
+  QString IO_LoadNonTypingEvents(TvlXmlIn &In) override { return Kept.IO_LoadNonTypingEvents(In); }
+  void TypingEvents_Rebuild(const std::vector<const TDocument *> &Documents) override {
+    Rebuilds.push_back(Documents);
+  }
+  TvlKeptEventsIO Kept;
+  std::vector<std::vector<const TDocument *>> Rebuilds;
+};
+
 class BinderTest : public ::testing::Test {
  protected:
   void SetUp() override { TTestEnvironment::TestPrompts().Clear(); }
@@ -473,10 +484,16 @@ TEST_F(BinderTest, DamagedBindersKeepTheTabsOrLoadWhatIsThere) {
     WriteAllBytes(path, row.Bytes);
     TvlTabList tabs;
     tabs.Add(QStringLiteral("Kept"));
-    TvlKeptEventsIO kept;
+    TRebuildCounting kept;
     TvlNotebookBinder binder(tabs, &kept);
     const QString problems = binder.Binder_Open(path);
     EXPECT_TRUE(problems.contains(QString::fromLatin1(row.Problem))) << problems.toStdString();
+    // Opened or refused, the typing events are filed afresh once, from the tabs open after it:
+    // a refused binder's tabs were read (and filed) before they were dropped.
+    ASSERT_EQ(kept.Rebuilds.size(), 1u);
+    EXPECT_EQ(kept.Rebuilds[0].size(), tabs.Tabs.size());
+    for (std::size_t i = 0; i < tabs.Tabs.size(); ++i)
+      EXPECT_EQ(kept.Rebuilds[0][i], tabs.Tabs[i].Doc.get());
     if (row.Refused) {
       EXPECT_TRUE(
           problems.contains(QStringLiteral("There was an error while opening file: \n\n\"") + path +
@@ -489,7 +506,7 @@ TEST_F(BinderTest, DamagedBindersKeepTheTabsOrLoadWhatIsThere) {
       EXPECT_EQ(tabs.Tabs[0].Title, QString::fromLatin1(row.FirstTitle));
       EXPECT_EQ(tabs.Tabs[0].VertScrollbar, 5);
       EXPECT_EQ(tabs.ActiveTab, 0);
-      EXPECT_EQ(static_cast<int>(kept.Events.size()), row.Events);
+      EXPECT_EQ(static_cast<int>(kept.Kept.Events.size()), row.Events);
       EXPECT_EQ(binder.BinderPathName(), path);
     }
   }

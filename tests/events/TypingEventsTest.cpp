@@ -106,3 +106,28 @@ TEST_F(TypingEventsTest, LoadingADocumentRegistersEveryCharacterOnItsDay) {
   Doc.IO_Load(folder.File(QStringLiteral("x.vlTab")), title, vsb);
   EXPECT_EQ(M.Generation(), generation);
 }
+
+TEST_F(TypingEventsTest, ClearingTheTypingEventsKeepsEveryOtherEventOnItsDay) {
+  Type(QStringLiteral("ab"));
+  ASSERT_EQ(Typing().size(), 2u);
+  const TDateTime tomorrow = At(9, 0, 0, Day0 + 1);
+  ASSERT_NE(M.AddNumberedBookmark(3, At(10, 0, 5)), NoEventID);
+  ASSERT_NE(M.AddLabelBookmark(tomorrow, QStringLiteral("Call")), NoEventID);
+  const TEventID gone = M.AddLabelBookmark(At(10, 0, 7), QStringLiteral("gone"));
+  ASSERT_TRUE(M.Event_Delete(gone));
+  M.Clear_KeepingNonTypingEvents();
+  EXPECT_TRUE(Typing().empty());
+  std::vector<TEventID> markers, labels;
+  M.ByKind_GetListOfEvents(koeMarker, markers);
+  M.ByKind_GetListOfEvents(koeLabel, labels);
+  ASSERT_EQ(markers.size(), 1u);
+  ASSERT_EQ(labels.size(), 1u);  // the deleted one stays gone
+  EXPECT_EQ(M.EventWhat_FromEventID(markers[0]), QLatin1Char('3'));
+  EXPECT_EQ(M.EventWhen_FromEventID(markers[0]), At(10, 0, 5));
+  EXPECT_EQ(M.EventText_FromEventID(labels[0]), QStringLiteral("Call"));
+  EXPECT_EQ(M.EventWhen_FromEventID(labels[0]), tomorrow);
+  // Found through the index on their moments, as the timelines find them.
+  std::vector<TEventID> listed;
+  M.EventIndex().ListEventIDsForTimePeriod(listed, At(10, 0), At(10, 1));
+  EXPECT_EQ(listed, markers);
+}

@@ -97,9 +97,9 @@ bool EditMenuOffers(const TStartedProgram &Run, const char *Caption) {
   for (QAction *top : Run.Window->menuBar()->actions())
     if (top->text() == S("&Edit")) edit = top->menu();
   if (!item || !edit) return false;
-  emit edit->aboutToShow();
+  Q_EMIT edit->aboutToShow();
   const bool enabled = item->isEnabled();
-  emit edit->aboutToHide();
+  Q_EMIT edit->aboutToHide();
   return enabled;
 }
 

@@ -64,7 +64,7 @@ TEST(Options, AnEmptyStoreGivesEveryDefaultAndNoAutomaticRecording) {
       "TriggerSpaceDown=0;TriggerCtrlBBold=-1;TriggerNestSquare=1;TriggerNestCurly=1;"
       "TriggerNestRound=1;TriggerNestAngle=1;TriggerPause=3;TriggerPauseShift=3;"
       "TriggerTriples=1;TriggerQuestions=1;WordsPerMinute=70;RecordStartAuto=0");
-  // Function keys: F1 gathers a label window, F2 a label body, the rest set markers; no
+  // Function keys: F1 to F9 set numbered bookmarks, F10 to F12 open a label window; no
   // modified key does anything.
   for (int key = 1; key <= 12; ++key)
     for (int mod = 0; mod < 4; ++mod)
@@ -72,9 +72,8 @@ TEST(Options, AnEmptyStoreGivesEveryDefaultAndNoAutomaticRecording) {
                           .arg(key)
                           .arg(mod)
                           .arg(mod > 0    ? 0
-                               : key == 1 ? 3
-                               : key == 2 ? 2
-                                          : 1));
+                               : key <= 9 ? 1
+                                          : 3));
   QStringList saved = Saved(o);
   saved.sort();
   expected.sort();
@@ -336,4 +335,25 @@ TEST(Options, AFailureToSwitchTheOutputDeviceIsLogged) {
   TvlOptions without;  // the stand-in has no devices and nothing to fail
   EXPECT_TRUE(without.UpdateAudioOptions());
   EXPECT_EQ(without.AudioOutputDevice(), 0);
+}
+
+TEST(Options, TheUnusedKeyTableOfEarlierVersionsLoadsAsTheNumberedBookmarkKeys) {
+  // Earlier versions saved F1 3 and F2 2 at every close without acting on them.
+  TRegistryData old = EmptyStore();
+  for (int key = 1; key <= 12; ++key)
+    old.SetValue(QStringLiteral("TriggerFN%1_0").arg(key), QString::number(key == 1   ? 3
+                                                                           : key == 2 ? 2
+                                                                                      : 1));
+  TvlOptions a;
+  a.Registry_LoadFrom(old);
+  EXPECT_EQ(a.TriggerFunctionKey(1, 0), toMarkerOnly);
+  EXPECT_EQ(a.TriggerFunctionKey(2, 0), toMarkerOnly);
+  EXPECT_EQ(a.TriggerFunctionKey(10, 0), toGatherLabelWindow);
+  // A table the user changed is kept as it is.
+  old.SetValue(QStringLiteral("TriggerFN5_1"), QStringLiteral("2"));
+  TvlOptions b;
+  b.Registry_LoadFrom(old);
+  EXPECT_EQ(b.TriggerFunctionKey(1, 0), toGatherLabelWindow);
+  EXPECT_EQ(b.TriggerFunctionKey(2, 0), toGatherLabelBody);
+  EXPECT_EQ(b.TriggerFunctionKey(5, 1), toGatherLabelBody);
 }

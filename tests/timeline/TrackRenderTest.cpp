@@ -284,3 +284,28 @@ TEST_F(TrackRenderTest, ZoomControlsAndGatherers) {
   EXPECT_FALSE(T.IsGatheringForBookmark());
   EXPECT_TRUE(T.Index().GetPixelDataFor(30)->Labels.empty());
 }
+
+TEST(GatherLabel, QtKeysMapToTheKeysThatEndOrShortenALabel) {
+  // Printable keys never end a label: Qt's codes of "!" .. "(" are 33..40, the codes of the page
+  // and cursor keys, and "p" .. would be function keys.
+  const struct {
+    int QtKey;
+    int Virtual;
+    bool Stops;
+  } rows[] = {
+      {Qt::Key_Backspace, 8, false}, {Qt::Key_Tab, 9, true},           {Qt::Key_Return, 13, true},
+      {Qt::Key_Enter, 13, true},     {Qt::Key_Escape, 27, true},       {Qt::Key_PageUp, 33, true},
+      {Qt::Key_Down, 40, true},      {Qt::Key_F1, 112, true},          {Qt::Key_F12, 123, true},
+      {Qt::Key_ParenLeft, 0, false}, {Qt::Key_Exclam, 0, false},       {Qt::Key_P, 0, false},
+      {Qt::Key_Space, 0, false},     {Qt::Key_BracketRight, 0, false},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.QtKey);
+    EXPECT_EQ(VirtualKeyFromQtKey(row.QtKey), row.Virtual);
+    TGatherLabel g;
+    g.StartGatheringFor(3);
+    g.MaybeGather(QChar(u'x'));
+    g.ProcessSpecialKeys(VirtualKeyFromQtKey(row.QtKey));
+    EXPECT_EQ(g.IsGathering(), !row.Stops);
+  }
+}

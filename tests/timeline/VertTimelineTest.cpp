@@ -35,6 +35,13 @@ RTypedEvent Para(RTypedEvent E) {
 
 int SevenEach(const QString &S) { return int(S.size()) * 7; }
 
+RParagraphStart Start(TDateTime When, const char *Text) {
+  RParagraphStart start;
+  start.When = When;
+  start.Text = QString::fromUtf8(Text);
+  return start;
+}
+
 void SendMouse(QWidget &W, QEvent::Type Type, QPoint At, Qt::MouseButton Button,
                Qt::MouseButtons Held) {
   QMouseEvent event(Type, QPointF(At), W.mapToGlobal(QPointF(At)), Button, Held, Qt::NoModifier);
@@ -178,12 +185,25 @@ TEST(VertTimelineLayout, LinesGatherWordsMergeWhenTheyFitAndSplitRed) {
 TEST(VertTimelineLayout, ParagraphStartsMarkOneEventEachByMomentAndText) {
   // Pasted text shares one moment: only one "x" of that moment starts the paragraph.
   std::vector<RTypedEvent> events{Ch(Day, "x"), Ch(Day, "y"), Ch(Day, "x"), Ch(Day + Sec, "z")};
-  MarkParagraphStarts(events, {{Day + Sec, QStringLiteral("z")},
-                               {Day, QStringLiteral("x")},
-                               {Day + 2 * Sec, QStringLiteral("q")}});
+  MarkParagraphStarts(events, {Start(Day + Sec, "z"), Start(Day, "x"), Start(Day + 2 * Sec, "q")});
   std::vector<bool> marked;
   for (const RTypedEvent &e : events) marked.push_back(e.StartsParagraph);
   EXPECT_EQ(marked, (std::vector<bool>{true, false, false, true}));
+
+  // A bullet put in later is stamped just after the paragraph's first letter: its characters
+  // go in front of that letter, not between the letters.
+  const double step = 1e-9;
+  std::vector<RTypedEvent> bulleted{
+      Ch(Day, "P"),       Ch(Day + step, "\u2022"), Ch(Day + 2 * step, " "),
+      Ch(Day + Sec, "l"), Ch(Day + 2 * Sec, "a"),   Ch(Day + 3 * Sec, "n")};
+  RParagraphStart bullet = Start(Day, "P");
+  bullet.Prefix = QStringLiteral("\u2022 ");
+  bullet.PrefixWhens = {Day + step, Day + 2 * step};
+  MarkParagraphStarts(bulleted, {bullet});
+  const std::vector<RTextLine> lines =
+      BuildTextLines(bulleted, TVertRowMap(Day - 10 * Sec, Sec), 400, 12, 1000, SevenEach);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].Text, QStringLiteral("\u2022 Plan"));
 }
 
 TEST(VertTimelineLayout, ZoomLockAndRulerRules) {
@@ -207,6 +227,21 @@ TEST(VertTimelineLayout, ZoomLockAndRulerRules) {
   EXPECT_EQ(VertTickLabel(5 * 60, false), QStringLiteral("12:05"));
   EXPECT_EQ(VertTickLabel(13 * 3600 + 5 * 60, true), QStringLiteral("13:05"));
   EXPECT_EQ(VertTickLabel(30, false), QStringLiteral("30"));
+  // Across midnight and noon, in both clocks.
+  struct RRow {
+    int Hour, Minute;
+    const char *Twelve, *TwentyFour;
+  };
+  const RRow rows[] = {{23, 59, "11:59", "23:59"}, {0, 0, "12:00", "0:00"},
+                       {0, 1, "12:01", "0:01"},    {11, 59, "11:59", "11:59"},
+                       {12, 0, "12:00", "12:00"},  {12, 59, "12:59", "12:59"},
+                       {13, 0, "1:00", "13:00"}};
+  for (const RRow &row : rows) {
+    SCOPED_TRACE(row.Twelve);
+    const int second = row.Hour * 3600 + row.Minute * 60;
+    EXPECT_EQ(VertTickLabel(second, false), QString::fromLatin1(row.Twelve));
+    EXPECT_EQ(VertTickLabel(second, true), QString::fromLatin1(row.TwentyFour));
+  }
 }
 
 TEST(VertTimeline, ShowsTypedWordsAndBookmarksButNothingForAThreeHourWindow) {
