@@ -128,24 +128,26 @@ TEST(CompositionUndo, CtrlZGivesADeletedParagraphBackWithTheMomentsPlayingStarts
   run.MenuItem(S("&Record"), S("S&top"))->trigger();
   run.Run(500);
   ASSERT_FALSE(run.Program->Audio().IsRecording());
-  const RParagraphSeen typed = Seen(doc, 1);
+  // The paragraph before the last one typed.
+  const int sn = doc.Section_High() - 1;
+  const RParagraphSeen typed = Seen(doc, sn);
   ASSERT_EQ(typed.Text, S("the paragraph said later"));
   EXPECT_TRUE(EditMenuOffers(run, "&Undo"));
 
   // The whole paragraph with its line break selected and deleted.
-  doc.FAtPosSelect = TCaretPos{1, 1, false};
-  doc.FAtPos = TCaretPos{2, 1, false};
+  doc.FAtPosSelect = TCaretPos{sn, 1, false};
+  doc.FAtPos = TCaretPos{sn + 1, 1, false};
   view.Caret_MoveToPos(doc.FAtPos);
   QTest::keyClick(&view, Qt::Key_Delete);
-  ASSERT_EQ(Seen(doc, 1).Text, S("last"));
+  ASSERT_EQ(Seen(doc, sn).Text, S("last"));
 
   QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
-  EXPECT_EQ(Seen(doc, 1), typed);
-  EXPECT_EQ(Seen(doc, 2).Text, S("last"));
+  EXPECT_EQ(Seen(doc, sn), typed);
+  EXPECT_EQ(Seen(doc, sn + 1).Text, S("last"));
   EXPECT_TRUE(EditMenuOffers(run, "&Redo"));
 
   // Playing from the caret there starts where the paragraph was said.
-  doc.AtPos_NoSelectionSet(TCaretPos{1, 1, false});
+  doc.AtPos_NoSelectionSet(TCaretPos{sn, 1, false});
   view.Caret_MoveToPos(doc.FAtPos);
   const TDateTime said = typed.Moments.front().FEffectiveDT;
   EXPECT_NEAR(view.CaretMoment(), said, 1e-9);
@@ -162,11 +164,11 @@ TEST(CompositionUndo, CtrlZGivesADeletedParagraphBackWithTheMomentsPlayingStarts
   // Ctrl+Y and Ctrl+Shift+Z do it again; Edit > Undo takes it back once more.
   view.setFocus();
   QTest::keyClick(&view, Qt::Key_Y, Qt::ControlModifier);
-  EXPECT_EQ(Seen(doc, 1).Text, S("last"));
+  EXPECT_EQ(Seen(doc, sn).Text, S("last"));
   QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
   QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-  EXPECT_EQ(Seen(doc, 1).Text, S("last"));
+  EXPECT_EQ(Seen(doc, sn).Text, S("last"));
   run.MenuItem(S("&Edit"), S("&Undo"))->trigger();
-  EXPECT_EQ(Seen(doc, 1), typed);
+  EXPECT_EQ(Seen(doc, sn), typed);
   EXPECT_FALSE(run.Program->Notebook()->Binder_IsCompeletelySaved());
 }
