@@ -565,7 +565,8 @@ void TDocument::Tell(const RDocumentEdit &Edit) const {
   for (TDocumentEditObserver *o : observers) o->Document_Edited(*this, Edit);
 }
 
-void TDocument::TellEditing(TEditKind Kind, int First, int Last, const TCaretPos &At, QChar Ch) {
+void TDocument::TellEditing(TEditKind Kind, int First, int Last, const TCaretPos &At, QChar Ch,
+                            double RealWhen) {
   if (!HasObservers()) return;
   RDocumentEditing e;
   e.Kind = Kind;
@@ -574,6 +575,7 @@ void TDocument::TellEditing(TEditKind Kind, int First, int Last, const TCaretPos
   e.Last = std::clamp(Last, e.First, Section_High());
   e.At = At;
   e.Ch = Ch;
+  e.RealWhen = RealWhen;
   e.Continues = FGroupDepth > 0 && FGroupLeaves > 0;
   if (FGroupDepth > 0) ++FGroupLeaves;
   const std::vector<TDocumentEditObserver *> observers = FObservers;
@@ -663,7 +665,7 @@ bool TDocument::Char_InsertAt(QChar Ch, TFontIndex FontIndex, const TCaretPos &A
                               const RvlTimestamp &When, const RSplitMoments &Split) {
   TParagraph *p = Paragraph_FromSectionNum(At.SN);
   if (!p || !p->IsValidCaretPosition(At.FGN)) return false;
-  TellEditing(TEditKind::Insert, At.SN, At.SN, At, Ch);
+  TellEditing(TEditKind::Insert, At.SN, At.SN, At, Ch, When.RealDT);
   if (Ch == u'\n')
     Paragraph_Split(At, Split.Split, Split.New);
   else

@@ -492,7 +492,8 @@ class TDocument final : public TSectionContainer {
   void Tell(const RDocumentEdit &Edit) const;
   // Tells the observers what is about to change (RDocumentEditing); First..Last are clamped to
   // the sections there are.
-  void TellEditing(TEditKind Kind, int First, int Last, const TCaretPos &At, QChar Ch = QChar());
+  void TellEditing(TEditKind Kind, int First, int Last, const TCaretPos &At, QChar Ch = QChar(),
+                   double RealWhen = 0);
   bool Edit_ApplySections(const RDocumentEdit &Edit, QString &Why);
   void TellEditDone() const;
   void TellFontChange(const TCharSpan &Span, RDocumentEdit &Edit) const;

@@ -110,7 +110,8 @@ struct RDocumentEditing {
   int First = 0;
   int Last = 0;
   TCaretPos At;
-  QChar Ch;  // Insert: the first character inserted
+  QChar Ch;             // Insert: the first character inserted
+  double RealWhen = 0;  // typing one character: the wall-clock moment it gets; else 0
   // Not the first change of one operation (a paste that replaces a selection, one key).
   bool Continues = false;
 };

@@ -88,7 +88,8 @@ void TUndoHistory::Document_Editing(const TDocument &Doc, const RDocumentEditing
              Edit.Origin == TEditOrigin::Typed && Edit.Ch != u'\n' &&
              TDocument::IsSamePos(Edit.At, top->NextAt)) {
     const bool newWord = top->LastChar.isSpace() && !Edit.Ch.isSpace();
-    const bool paused = (Now() - top->LastTyped) * SecsPerDay >= TypingPauseSeconds;
+    const double now = Edit.RealWhen > 0 ? Edit.RealWhen : Now();
+    const bool paused = (now - top->LastTyped) * SecsPerDay >= TypingPauseSeconds;
     join = !newWord && !paused;
   }
   if (!join) {
@@ -164,7 +165,8 @@ void TUndoHistory::Document_Edited(const TDocument &Doc, const RDocumentEdit &Ed
   if (typedOne) {
     top.LastChar = Edit.Text->Char_GetChar(1);
     top.NextAt = TCaretPos{Edit.At.SN, Edit.At.FGN + 1, false};
-    top.LastTyped = Now();
+    const double real = Edit.Text->Timestamp_Get(1).RealDT;
+    top.LastTyped = real > 0 ? real : Now();
   }
   Trim();
 }
