@@ -55,9 +55,10 @@ set(vl_deb_depends
     "libc6 (>= 2.36)" "libgcc-s1" "libstdc++6 (>= 12)"
     "libqt6core6 (>= 6.4)" "libqt6gui6 (>= 6.4)" "libqt6widgets6 (>= 6.4)" "libqt6dbus6 (>= 6.4)"
     "libqt6network6 (>= 6.4)" "qt6-qpa-plugins"
-    "libpulse0" "libsndfile1 (>= 1.2)" "libsoundtouch1" "libjpeg62-turbo"
+    "libpulse0" "libsndfile1 (>= 1.2)" "libsoundtouch1" "libjpeg62-turbo" "libhunspell-1.7-0"
     "fonts-dejavu-core" "fonts-liberation2" "fonts-comic-neue")
 list(JOIN vl_deb_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 # Opening the Getting Started page and folders in the desktop's programs; the sound server.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, pulseaudio | pipewire-pulse")
+# Spelling in the user's language: a Hunspell dictionary (American English unless another is there).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, pulseaudio | pipewire-pulse, hunspell-en-us | hunspell-dictionary")
 include(CPack)

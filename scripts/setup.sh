@@ -11,6 +11,8 @@ packages=(
   # libraries
   qt6-base-dev qt6-base-dev-tools libgl-dev libpulse-dev libsndfile1-dev libsoundtouch-dev
   libjpeg62-turbo-dev
+  # spelling: Hunspell and the American English dictionary (others the user installs are offered)
+  libhunspell-dev hunspell-en-us
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # audio tests: a private PulseAudio daemon with null sinks, speech to record, sound tools

@@ -2,7 +2,12 @@
 // a 1000 x 700 editor view showing a document of 5,000 paragraphs (about 1 MB), offscreen; 2,000
 // keys near the middle and near the end of the document. The same measure for a QPlainTextEdit
 // holding the same text is the baseline. Counters p50_ms and p99_ms.
+// BM_WindowViewKeyToRepaintSpelling: the same with "Check spelling while typing" and "Correct
+// common mistakes" on over the system's en_US dictionary (the text's letters are shuffled, so
+// most words are unknown and underlined), plus check_ms: an idle check of the visible lines.
+// Both also type words (five letters and a blank) instead of letters alone.
 
+#include "vlSpelling.h"
 #include "vlWindowView.h"
 #include "vl_Document.h"
 #include "vl_Formatter.h"
@@ -49,7 +54,25 @@ void TypeKey(QWidget *Target, QChar C) {
   QCoreApplication::sendEvent(Target, &release);
 }
 
-void BM_WindowViewKeyToRepaint(benchmark::State &State) {
+class TBenchSpelling final : public ISpelling {
+ public:
+  TBenchSpelling() { Checker_.Load(TSpellChecker::SystemFolder(), QStringLiteral("en_US")); }
+  TSpellChecker *Checker() override { return &Checker_; }
+  bool CheckWhileTyping() const override { return true; }
+  bool CorrectCommonMistakes() const override { return true; }
+  TSpellChecker Checker_;
+};
+
+void KeyToRepaint(benchmark::State &State, bool Spelling) {
+  TBenchSpelling spelling;
+  std::unique_ptr<TSeamInstall<ISpelling>> installed;
+  if (Spelling) {
+    if (!spelling.Checker_.IsLoaded()) {
+      State.SkipWithError("no en_US dictionary");
+      return;
+    }
+    installed = std::make_unique<TSeamInstall<ISpelling>>(SpellingSeam(), spelling);
+  }
   TDocument doc;
   const TFontIndex font =
       doc.Font_GetIndex(QStringLiteral("Comic Sans MS"), 0, 10, 0, 0xFFFFFF, {});
@@ -66,22 +89,55 @@ void BM_WindowViewKeyToRepaint(benchmark::State &State) {
   view.setFocus();
   QCoreApplication::processEvents();
   const int sn = State.range(0) == 0 ? 2500 : 4990;
+  const bool Words = State.range(1) != 0;
   std::vector<double> ms;
+  std::vector<double> checks;
   for (auto _ : State) {
     doc.AtPos_NoSelectionSet(TCaretPos{sn, 20, false});
     view.Caret_ScrollIntoView();
     view.repaint();
+    // The idle check has run once over what is shown, as it does before anyone types.
+    view.Spelling_CheckVisibleNow();
+    view.repaint();
     for (int k = 0; k < Keys; ++k) {
       QElapsedTimer t;
       t.start();
-      TypeKey(&view, QChar(u'a' + k % 26));
+      // The letters alone, as this measure always typed; or words of five letters and a blank,
+      // so that words end (and, with spelling, ask for corrections).
+      TypeKey(&view, Words && k % 6 == 5 ? QChar(u' ') : QChar(u'a' + k % 26));
       view.repaint();
       ms.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+      if (Spelling && k % 50 == 49) {
+        QElapsedTimer c;
+        c.start();
+        view.Spelling_CheckVisibleNow();
+        checks.push_back(static_cast<double>(c.nsecsElapsed()) / 1e6);
+      }
     }
   }
   Report(State, ms);
+  if (!checks.empty()) {
+    std::sort(checks.begin(), checks.end());
+    State.counters["check_ms"] = checks[checks.size() / 2];
+  }
 }
-BENCHMARK(BM_WindowViewKeyToRepaint)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Arguments: where (0 the middle, 1 the end), what (0 letters, 1 words).
+void BM_WindowViewKeyToRepaint(benchmark::State &State) { KeyToRepaint(State, false); }
+BENCHMARK(BM_WindowViewKeyToRepaint)
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_WindowViewKeyToRepaintSpelling(benchmark::State &State) { KeyToRepaint(State, true); }
+BENCHMARK(BM_WindowViewKeyToRepaintSpelling)
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_BaselinePlainTextEditKeyToRepaint(benchmark::State &State) {
   QString all;

@@ -120,6 +120,7 @@ class TActiveSoundFm : public QObject {
   void SetEvents(TActiveSoundEvents *Events);
   // Not owned; nullptr picks the recording with most time left after the moment.
   void SetOverlapChooser(TOverlapChooser *Chooser) { FChooser = Chooser; }
+  TOverlapChooser *OverlapChooser() const { return FChooser; }
   void SetSettings(const RAudioRecordSettings &Settings) { FSettings = Settings; }
   const RAudioRecordSettings &Settings() const { return FSettings; }
   // Where the recorder keeps the spool of the recording in progress (the cache folder).

@@ -56,17 +56,18 @@ void TScriptedPrompts::Clear() {
   FAnswers.clear();
   FPasswords.clear();
   FFileNames.clear();
+  FChoices.clear();
   FAsked.clear();
   FUnscripted = 0;
 }
 
 void TScriptedPrompts::Message(const QString &Text, TPromptIcon Icon) {
-  FAsked.append({RAsked::akMessage, Text, Icon, {TPromptButton::pbOk}, {}, {}});
+  FAsked.append({RAsked::akMessage, Text, Icon, {TPromptButton::pbOk}, {}, {}, {}});
 }
 
 TPromptButton TScriptedPrompts::Ask(const QString &Text, const QList<TPromptButton> &Buttons,
                                     TPromptButton DefaultButton, TPromptIcon Icon) {
-  FAsked.append({RAsked::akAsk, Text, Icon, Buttons, {}, {}});
+  FAsked.append({RAsked::akAsk, Text, Icon, Buttons, {}, {}, {}});
   if (FAnswers.empty()) {
     ++FUnscripted;
     return EscapeAnswer(Buttons, DefaultButton);
@@ -80,6 +81,7 @@ std::optional<QString> TScriptedPrompts::Password(const QString &Title, const QS
   FAsked.append({RAsked::akPassword,
                  Title + QLatin1Char('\n') + Prompt,
                  TPromptIcon::piQuestion,
+                 {},
                  {},
                  {},
                  {}});
@@ -105,12 +107,24 @@ QString TScriptedPrompts::NextFileName() {
 
 QString TScriptedPrompts::OpenFileName(const QString &Caption, const QString &Folder,
                                        const QString &Filter) {
-  FAsked.append({RAsked::akOpenFile, Caption, TPromptIcon::piQuestion, {}, Folder, Filter});
+  FAsked.append({RAsked::akOpenFile, Caption, TPromptIcon::piQuestion, {}, Folder, Filter, {}});
   return NextFileName();
 }
 
 QString TScriptedPrompts::SaveFileName(const QString &Caption, const QString &SuggestedPath,
                                        const QString &Filter) {
-  FAsked.append({RAsked::akSaveFile, Caption, TPromptIcon::piQuestion, {}, SuggestedPath, Filter});
+  FAsked.append(
+      {RAsked::akSaveFile, Caption, TPromptIcon::piQuestion, {}, SuggestedPath, Filter, {}});
   return NextFileName();
+}
+
+QString TScriptedPrompts::ChooseItem(const QString &Title, const QStringList &Items) {
+  FAsked.append({RAsked::akChoose, Title, TPromptIcon::piQuestion, {}, {}, {}, Items});
+  if (FChoices.empty()) {
+    ++FUnscripted;
+    return {};
+  }
+  QString answer = FChoices.front();
+  FChoices.pop_front();
+  return answer;
 }

@@ -23,6 +23,13 @@ class TPrompts {
   virtual TPromptButton Ask(const QString &Text, const QList<TPromptButton> &Buttons,
                             TPromptButton DefaultButton,
                             TPromptIcon Icon = TPromptIcon::piQuestion) = 0;
+  // One of Items chosen from a list under Title; empty when the user cancelled or chose nothing.
+  // Prompts that cannot show a list answer empty.
+  virtual QString ChooseItem(const QString &Title, const QStringList &Items) {
+    (void)Title;
+    (void)Items;
+    return {};
+  }
   // A masked line of text; nothing when the user cancelled.
   virtual std::optional<QString> Password(const QString &Title, const QString &Prompt) = 0;
   // File dialogs with Qt filters ("Notes (*.vl);;All files (*)"); empty when cancelled.
@@ -62,18 +69,22 @@ class TScopedPrompts {
 class TScriptedPrompts final : public TPrompts {
  public:
   struct RAsked {
-    enum TKind { akMessage, akAsk, akPassword, akOpenFile, akSaveFile } Kind;
+    enum TKind { akMessage, akAsk, akPassword, akOpenFile, akSaveFile, akChoose } Kind;
     QString Text;
     TPromptIcon Icon = TPromptIcon::piInformation;
     QList<TPromptButton> Buttons;
     // File dialogs: the folder or suggested path they opened at, and their filter.
     QString Folder;
     QString Filter;
+    // A list to choose from: its items.
+    QStringList Items;
   };
 
   void ScriptAnswer(TPromptButton Answer) { FAnswers.push_back(Answer); }
   void ScriptPassword(std::optional<QString> Answer) { FPasswords.push_back(std::move(Answer)); }
   void ScriptFileName(const QString &Answer) { FFileNames.push_back(Answer); }
+  // The item a list question answers (empty: cancelled).
+  void ScriptChoice(const QString &Answer) { FChoices.push_back(Answer); }
 
   const QList<RAsked> &Asked() const { return FAsked; }
   QStringList AskedTexts() const;
@@ -88,6 +99,7 @@ class TScriptedPrompts final : public TPrompts {
                        const QString &Filter) override;
   QString SaveFileName(const QString &Caption, const QString &SuggestedPath,
                        const QString &Filter) override;
+  QString ChooseItem(const QString &Title, const QStringList &Items) override;
 
  private:
   QString NextFileName();
@@ -95,6 +107,7 @@ class TScriptedPrompts final : public TPrompts {
   std::deque<TPromptButton> FAnswers;
   std::deque<std::optional<QString>> FPasswords;
   std::deque<QString> FFileNames;
+  std::deque<QString> FChoices;
   QList<RAsked> FAsked;
   int FUnscripted = 0;
 };

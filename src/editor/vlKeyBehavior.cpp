@@ -1,6 +1,7 @@
 #include "vlKeyBehavior.h"
 
 #include "vlEditorHost.h"
+#include "vlSpelling.h"
 #include "vlTextBullets.h"
 #include "vlWindowView.h"
 #include "vlWindowViewManager.h"
@@ -132,6 +133,14 @@ void TKeyBehavior::Key_Printable(QChar Ch) {
   Document.Text_Type(QStringView(&Ch, 1), Document.FontsInUse.CurrentFont_GetIndex(),
                      WV.TypingMode == tmOverstrike);
   if (Ch == u' ') Bullet_FromTypedPrefix(Document);  // "* " or "- " starting a paragraph
+  // A separator ends a word: a common mistake in it is corrected now.
+  if (!Ch.isLetterOrNumber() && Ch != u'\'' && Ch != u'-' && Spelling().CorrectCommonMistakes()) {
+    const TCaretPos at = Document.FAtPos;
+    if (Ch == u'\n' && at.SN > 0)
+      AutoCorrectWordEndingAt(Document, at.SN - 1, Document.Paragraph_Length(at.SN - 1) + 1);
+    else
+      AutoCorrectWordEndingAt(Document, at.SN, at.FGN - 1);
+  }
   Repaint();
   CommonEnding();
 }

@@ -3,11 +3,13 @@
 #include "vlEditorHost.h"
 #include "vlGlobals.h"
 #include "vlKeyBehavior.h"
+#include "vlTextContextMenu.h"
 #include "vlWindowViewManager.h"
 #include "vldGraphic.h"
 #include "vlwAtData.h"
 #include "vlwTargetBehavior.h"
 
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QPaintEvent>
@@ -67,6 +69,14 @@ TWindowView::TWindowView(QWidget *Parent, const QString &TraceID)
       const TDateTime m = CaretMoment();
       TimelineFollower().FollowMoment(m);
       Q_EMIT CaretMomentChanged(m);
+    });
+  });
+  // Idle checking: a while after typing began, and again while it goes on, never per key.
+  FSpellTimer.setSingleShot(true);
+  FSpellTimer.setInterval(150);
+  connect(&FSpellTimer, &QTimer::timeout, this, [this] {
+    Guarded([this] {
+      if (Spelling_CheckVisibleNow() > 0) update();
     });
   });
   ViewManager().StartManagingInstance(this);
@@ -405,6 +415,7 @@ void TWindowView::paintEvent(QPaintEvent *E) {
       FOffscreenValid = true;
     }
     painter.drawImage(area, FOffscreen, QRectF(area.topLeft() * dpr, area.size() * dpr));
+    DrawSpellingMarks(painter, area);
     FCaret.Draw(painter, FBlinkOn && hasFocus());
     if (!FCaretKludgeDone && Document()) {
       // Once, after the first paint: the caret where the document has it.
@@ -513,6 +524,10 @@ void TWindowView::InsertCommittedText(const QString &Text) {
     if (c.isPrint() && c != u'\n') typed += c;
   if (typed.isEmpty()) return;
   doc->Text_Type(typed, doc->FontsInUse.CurrentFont_GetIndex(), false);
+  // A commit ending in a separator ends a word, as a typed one does.
+  if (const QChar last = typed.back(); !last.isLetterOrNumber() && last != u'\'' && last != u'-' &&
+                                       Spelling().CorrectCommonMistakes())
+    AutoCorrectWordEndingAt(*doc, doc->FAtPos.SN, doc->FAtPos.FGN - 1);
   ViewManager().InvalidateAll(this);
   SetDesiredXFromCaret();
   Caret_ScrollIntoView_TimelineFollows();
@@ -536,6 +551,12 @@ QVariant TWindowView::inputMethodQuery(Qt::InputMethodQuery Query) const {
 void TWindowView::DispatchMouse(int Kind, QMouseEvent *E) {
   if (FBlockEvents || !FFormatter || !Document()) return;
   if (TMouseEventsBlock::Depth() > 0 && Kind != mkUp) return;
+  // The right button opens the text's menu (contextMenuEvent), which places the caret itself:
+  // a click inside the selection must keep it, so that the menu can cut or copy it.
+  if (E->button() == Qt::RightButton && Kind != mkMove) {
+    if (Kind == mkDown && !hasFocus()) TryToGetFocus(QStringLiteral("RightClick"));
+    return;
+  }
   const QPoint pt = E->position().toPoint();
   const Qt::MouseButton button = E->button();
   const Qt::MouseButtons buttons = E->buttons();
@@ -617,4 +638,158 @@ void TWindowView::focusOutEvent(QFocusEvent *) {
   FBlink.stop();
   FCaret.Hide();
   update(FCaret.Rect());
+}
+
+// ---- Spelling ----------------------------------------------------------------------------------
+
+namespace {
+
+// A wavy line under the pixels X1..X2 - 1 whose lowest points lie on Y: 3 pixels high, a wave
+// every 4 pixels. It stops short of X2, where the next character begins. The wave is drawn once
+// into a strip (per pixel ratio) and copied from there: a few hundred polylines a paint, one per
+// unknown word on screen, would cost the keystroke more than the rest of its paint.
+void DrawWave(QPainter &P, int X1, int X2, int Y) {
+  constexpr int StripWidth = 4096;
+  static QImage strip;
+  const qreal dpr = P.device() ? P.device()->devicePixelRatioF() : 1.0;
+  if (strip.isNull() || !qFuzzyCompare(strip.devicePixelRatio(), dpr)) {
+    strip = QImage(QSize(StripWidth, 3) * dpr, QImage::Format_ARGB32_Premultiplied);
+    strip.setDevicePixelRatio(dpr);
+    strip.fill(Qt::transparent);
+    QPainter w(&strip);
+    w.setPen(QPen(QColor(220, 0, 0), 1));
+    QPolygon wave;
+    for (int x = 0, k = 0; x <= StripWidth; x += 2, ++k) wave << QPoint(x, (k % 2) ? 0 : 2);
+    w.drawPolyline(wave);
+  }
+  if (X2 <= X1 + 1) X2 = X1 + 4;
+  const int w = std::min(X2 - X1, StripWidth);
+  P.drawImage(QRectF(X1, Y - 2, w, 3), strip, QRectF(0, 0, w * dpr, 3 * dpr));
+}
+
+}  // namespace
+
+bool TWindowView::SpellingMarksShown() const {
+  // The option first: with spelling off, no dictionary is ever loaded for a paint.
+  if (!FSpellOnRequest && !Spelling().CheckWhileTyping()) return false;
+  const TSpellChecker *c = Spelling().Checker();
+  return c && c->IsLoaded();
+}
+
+int TWindowView::Spelling_CheckVisibleNow() {
+  TSpellChecker *c = Spelling().Checker();
+  TDocument *doc = Document();
+  if (!c || !c->IsLoaded() || !FFormatter || !doc) return 0;
+  int checked = 0;
+  int lastSN = -1;
+  const std::int32_t last = std::min(FLastVisibleLine, FFormatter->Lines_High());
+  for (std::int32_t L = FFirstVisibleLine; L <= last; ++L) {
+    std::int32_t sn = 0, a = 0, b = 0;
+    if (!FFormatter->Lines_Locate(L, sn, a, b) || sn == lastSN) continue;
+    lastSN = sn;
+    const TParagraph *p = doc->Paragraph_FromSectionNum(sn);
+    if (!p || FSpellMarks.Current(*p, *c)) continue;
+    FSpellMarks.Check(*p, *c);
+    ++checked;
+  }
+  // Paragraphs deleted or scrolled past long ago are let go now and then.
+  if (++FSpellRuns % 64 == 0 && FSpellMarks.Size() > 512) FSpellMarks.Prune(*doc);
+  return checked;
+}
+
+void TWindowView::DrawSpellingMarks(QPainter &Painter, const QRect &Area) {
+  if (!FFormatter || !SpellingMarksShown()) return;
+  TDocument *doc = Document();
+  if (!doc) return;
+  const TSpellChecker &checker = *Spelling().Checker();
+  const std::int64_t top = TopPixel();
+  const std::int32_t last = std::min(FLastVisibleLine, FFormatter->Lines_High());
+  const bool typing = hasFocus() && !doc->Select_IsAnyTextSelected();
+  bool pending = false;
+  for (std::int32_t L = FFirstVisibleLine; L <= last; ++L) {
+    const std::int64_t y0 = FFormatter->Lines_TopPixel(L) - top;
+    if (y0 >= height()) break;
+    std::int32_t sn = 0, a = 0, b = 0;
+    if (!FFormatter->Lines_Locate(L, sn, a, b)) continue;
+    const TParagraph *p = doc->Paragraph_FromSectionNum(sn);
+    if (!p) continue;
+    const std::vector<RSpellMark> *marks = FSpellMarks.Current(*p, checker);
+    const bool stale = marks == nullptr;
+    if (stale) {
+      pending = true;
+      marks = FSpellMarks.Last(*p);
+      if (!marks) continue;
+    }
+    const int h = FFormatter->Lines_Height(L);
+    if (y0 + h <= Area.top() || y0 > Area.bottom()) continue;
+    // X of the gaps along the line in one walk from its start, summing the widths the formatter
+    // measures with (marks are in order): a position looked up per mark would measure the line
+    // from its start every time.
+    ITextMetrics &metrics = FFormatter->Metrics();
+    metrics.Reset(doc->FontsInUse, FFormatter->FontScale());
+    const QString &text = p->Text();
+    const std::vector<TFontIndex> &fonts = p->Fonts();
+    int gap = a;
+    int x = FFormatter->Map_VirtualPosFromDocPos(TCaretPos{sn, a, false}).vX;
+    TFontIndex current = -1;
+    bool anyFont = false;
+    const auto advanceTo = [&](int Gap) {
+      for (; gap < Gap && gap <= p->High(); ++gap) {
+        const TFontIndex f = fonts[static_cast<std::size_t>(gap - 1)];
+        if (!anyFont || f != current) {
+          metrics.ApplyFont(f);
+          current = f;
+          anyFont = true;
+        }
+        x += metrics.TextWidth(text[gap - 1]);
+      }
+      return x;
+    };
+    for (const RSpellMark &m : *marks) {
+      const int mEnd = m.First + m.Length - 1;
+      if (mEnd < a || m.First > b) continue;
+      // A changed paragraph keeps a mark only where its word still is.
+      if (stale && QStringView(text).mid(m.First - 1, m.Length) != m.Word) continue;
+      // The word being typed is left alone until the caret leaves its end.
+      if (typing && doc->FAtPos.SN == sn && doc->FAtPos.FGN == mEnd + 1) continue;
+      const int x1 = advanceTo(std::max(m.First, a));
+      const int x2 = advanceTo(std::min(mEnd, b) + 1);
+      DrawWave(Painter, x1, x2, static_cast<int>(y0) + h - 1);
+    }
+  }
+  if (pending && !FSpellTimer.isActive()) FSpellTimer.start();
+}
+
+bool TWindowView::Spelling_CheckOnRequest() {
+  TSpellChecker *c = Spelling().Checker();
+  TDocument *doc = Document();
+  if (!c || !c->IsLoaded() || !doc) return false;
+  FSpellOnRequest = true;
+  // From the end of a selection, so that asking again goes on to the next word.
+  const TCaretPos from = doc->Select_IsAnyTextSelected() ? doc->SelectPos_End() : doc->FAtPos;
+  TCaretPos start, stop;
+  const bool found = FindNextUnknownWord(*doc, *c, from, start, stop);
+  if (found) {
+    doc->AtPos_NoSelectionSet(start);
+    doc->FAtPos = stop;
+  }
+  ViewManager().InvalidateAll(this);
+  SetDesiredXFromCaret();
+  Caret_ScrollIntoView_TimelineFollows();
+  return found;
+}
+
+void TWindowView::contextMenuEvent(QContextMenuEvent *E) {
+  E->accept();
+  if (FBlockEvents || !FFormatter || !Document()) return;
+  // From the keyboard's menu key: at the caret.
+  const QPoint at = E->reason() == QContextMenuEvent::Keyboard ? FCaret.Rect().center() : E->pos();
+  const QPoint global = mapToGlobal(at);
+  Guarded([this, at, global] {
+    if (FContextMenu) FContextMenu->deleteLater();
+    QMenu *menu = MakeTextContextMenu(*this, at, this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    FContextMenu = menu;
+    menu->popup(global);
+  });
 }

@@ -14,9 +14,11 @@
 // User-interface thread only.
 
 #include "ezCaret.h"
+#include "vlSpelling.h"
 #include "vl_Formatter.h"
 
 #include <QImage>
+#include <QMenu>
 #include <QPointer>
 #include <QScrollBar>
 #include <QTimer>
@@ -123,6 +125,26 @@ class TWindowView final : public QWidget {
   // Inserts committed text at the caret, every character with one moment.
   void InsertCommittedText(const QString &Text);
 
+  // ---- Spelling ----------------------------------------------------------------------------
+  //
+  // Unknown words get a wavy red line, drawn over the window's picture, while the option "Check
+  // spelling while typing" is on, or in this view after a check on request. Checking happens on
+  // an idle timer, the visible lines only, never on the path of a key: a paragraph changed since
+  // its check shows only the marks whose word is still where it was until it is checked again.
+  // The word the caret ends (the one being typed) is not marked.
+
+  bool SpellingMarksShown() const;
+  TSpellMarks &SpellMarks() { return FSpellMarks; }
+  // Checks the visible lines not yet checked now (the idle timer's work); answers how many
+  // paragraphs were checked.
+  int Spelling_CheckVisibleNow();
+  // "Check Spelling": marks are shown from now on in this view, and the next unknown word from
+  // the caret (round to the start) is selected and scrolled into view. False when there is none
+  // or no dictionary.
+  bool Spelling_CheckOnRequest();
+  // The menu of the last right click while it is open (tests).
+  QMenu *ContextMenu() const { return FContextMenu; }
+
  Q_SIGNALS:
   // The moment of the text at the caret changed (the timelines follow it).
   void CaretMomentChanged(double Moment);
@@ -141,6 +163,7 @@ class TWindowView final : public QWidget {
   void mouseReleaseEvent(QMouseEvent *E) override;
   void mouseDoubleClickEvent(QMouseEvent *E) override;
   void wheelEvent(QWheelEvent *E) override;
+  void contextMenuEvent(QContextMenuEvent *E) override;
   void focusInEvent(QFocusEvent *E) override;
   void focusOutEvent(QFocusEvent *E) override;
   bool focusNextPrevChild(bool) override { return false; }  // Tab stays in the notes
@@ -153,6 +176,7 @@ class TWindowView final : public QWidget {
   void OnScrollAction(int Action);
   void KeyDownPhase(std::uint16_t Code, Qt::KeyboardModifiers Modifiers);
   void DispatchMouse(int Kind, QMouseEvent *E);
+  void DrawSpellingMarks(QPainter &Painter, const QRect &Area);
 
   TEditFormatter *FFormatter = nullptr;
   TViewHandle FViewHandle = 0;
@@ -176,4 +200,9 @@ class TWindowView final : public QWidget {
   QString FInstanceName;
   QTimer FBlink;
   QTimer FFollow;  // coalesces timeline moves: the last caret position wins
+  TSpellMarks FSpellMarks;
+  QTimer FSpellTimer;  // idle checking of the visible lines
+  bool FSpellOnRequest = false;
+  int FSpellRuns = 0;
+  QPointer<QMenu> FContextMenu;
 };

@@ -55,6 +55,7 @@ constexpr int IdleTickMSecs = 100;
 // The backup check and the day files' save alternate, one every five minutes.
 constexpr std::int64_t IdleJobIntervalMSecs = 5 * 60 * 1000;
 // The track panels' height until the tracks say what they need.
+// Until the tracks are attached and say how high they are.
 constexpr int PlaceholderTrackHeight = 110;
 
 QString Name(const char16_t *Text) { return QString::fromUtf16(Text); }
@@ -410,6 +411,10 @@ void TVellomarFm::AttachNotebook(QWidget *Notebook) {
 void TVellomarFm::AttachHistoricalTrack(QWidget *Track) {
   Attach(FTrackBarOldPnl, vlTrackOld, Track);
 }
+void TVellomarFm::SetTrackBarsHeight(int Height) {
+  FTrackBarsPnl->setFixedHeight(std::max(PlaceholderTrackHeight / 2, Height));
+}
+int TVellomarFm::TrackBarsHeight() const { return FTrackBarsPnl->maximumHeight(); }
 void TVellomarFm::AttachCurrentTrack(QWidget *Track) { Attach(FRecordingPnl, vlTrackNow, Track); }
 void TVellomarFm::AttachVertTimeline(QWidget *Timeline) {
   Attach(FVertTimelinePnl, VertTimeline, Timeline);

@@ -110,6 +110,11 @@ class TVellomarFm : public QMainWindow {
   // --- Attach points. Each replaces its placeholder; the window owns the part from then on.
   void AttachNotebook(QWidget *Notebook);
   void AttachHistoricalTrack(QWidget *Track);
+  // The tracks' height (their bands and time machines), as they lay themselves out: the panel
+  // holding them takes it, so that nothing of them is cut at the lower edge.
+  void SetTrackBarsHeight(int Height);
+  // The height the tracks' panel is given (its layout follows at the next event loop pass).
+  int TrackBarsHeight() const;
   void AttachCurrentTrack(QWidget *Track);
   void AttachVertTimeline(QWidget *Timeline);
   void AttachSearchResults(QWidget *Results);

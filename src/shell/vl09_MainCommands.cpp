@@ -569,6 +569,9 @@ bool TVellomarFm::CommandKeyFilter(QObject *Watched, QEvent *Event) {
         widget != FTrackBarOldPnl && !FTrackBarOldPnl->isAncestorOf(widget) &&
         widget != FRecordingPnl && !FRecordingPnl->isAncestorOf(widget))
       return false;
+    // A track's zoom panel, and Ctrl+wheel over a track, zoom that track instead.
+    if (FTracks && FTracks->TrackTakesWheel(widget, static_cast<QWheelEvent *>(Event)->modifiers()))
+      return false;
     FWheelAccumulated += static_cast<QWheelEvent *>(Event)->angleDelta().y();
     // Touchpads send small steps: a line per whole notch of 120.
     while (std::abs(FWheelAccumulated) >= 120) {

@@ -2,6 +2,8 @@
 
 #include "vlGlobals.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <limits>
 
@@ -135,6 +137,7 @@ void TvlOptions::SetDefaults() {
   TrackBarClick = tbcJumpToClick;
   FSpellBackground = false;
   FSpellAutoFix = false;
+  FSpellDictionary.clear();
   FTwentyFourHourTime = false;
   SetDefaults_HotKeys();
   SetDefaults_RecordingPage();
@@ -290,6 +293,12 @@ void TvlOptions::Registry_LoadFrom(const TRegistryData &Store) {
   }
   FWordsPerMinute = S.GetIntegerInRange(N("WordsPerMinute"), FWordsPerMinute, 10, 110);
   RecordStartAuto = S.GetBoolDef(N("RecordStartAuto"), false);
+  FSpellBackground = S.GetBoolDef(N("SpellBackground"), FSpellBackground);
+  FSpellAutoFix = S.GetBoolDef(N("SpellAutoFix"), FSpellAutoFix);
+  // A dictionary's name, never a path: a stored value holding anything else is not used.
+  const QString dictionary = S.GetStringDef(N("SpellDictionary"), FSpellDictionary).trimmed();
+  static const QRegularExpression dictionaryName(QStringLiteral("^[A-Za-z0-9_@-]{0,64}$"));
+  if (dictionaryName.match(dictionary).hasMatch()) FSpellDictionary = dictionary;
 }
 
 void TvlOptions::Registry_SaveTo(TRegistryData &Store) const {
@@ -337,6 +346,9 @@ void TvlOptions::Registry_SaveTo(TRegistryData &Store) const {
       S.SetInteger(FunctionKeyName(k, m), FTriggerFunctionKey[k - 1][m] & 0x7F);
   S.SetInteger(N("WordsPerMinute"), FWordsPerMinute);
   S.SetBool(N("RecordStartAuto"), RecordStartAuto);
+  S.SetBool(N("SpellBackground"), FSpellBackground);
+  S.SetBool(N("SpellAutoFix"), FSpellAutoFix);
+  S.SetValue(N("SpellDictionary"), FSpellDictionary);
 }
 
 void TvlOptions::SetAudioDeviceQuery(TAudioDeviceQuery *Devices) {

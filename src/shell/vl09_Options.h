@@ -168,6 +168,10 @@ class TvlOptions {
   bool FSpellBackground;
   bool FSpellAutoFix;
   bool FTwentyFourHourTime;
+  // Stored although the two above once were not (a choice forgotten at every start helps
+  // nobody): "SpellBackground", "SpellAutoFix", and "SpellDictionary", the dictionary's name
+  // ("en_US"), empty to follow the system's language.
+  QString FSpellDictionary;
 
  private:
   // The offered sampling in use, when AudioSamplingUseOffer is on and the recorder can record it.

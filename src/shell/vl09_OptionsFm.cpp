@@ -4,6 +4,7 @@
 #include "vlEncodeFormats.h"
 #include "vlGlobals.h"
 #include "vlGuard.h"
+#include "vlSpelling.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -486,6 +487,8 @@ QWidget *TOptionsFm::MakeHorizontalTimelinePage() {
   SkinScrollsCB =
       Named(new QCheckBox(S("Background scrolls with the track"), page), "SkinScrollsCB");
   TrackSkinContrastTB = Slider("TrackSkinContrastTB", 1, 100, page);
+  TwentyFourHourTimeCB =
+      Named(new QCheckBox(S("Times on the 24-hour clock"), page), "TwentyFourHourTimeCB");
   ApplyToMenuCmBx = Named(new QComboBox(page), "ApplyToMenuCmBx");
   ApplyToMenuCmBx->addItems(
       {S("alphabetically"), S("match button order"), S("reverse button order")});
@@ -493,6 +496,7 @@ QWidget *TOptionsFm::MakeHorizontalTimelinePage() {
   form->addRow(S("Height of the label band:"), HeightOfLabelAreaTB);
   form->addRow(SkinScrollsCB);
   form->addRow(S("Background contrast:"), TrackSkinContrastTB);
+  form->addRow(TwentyFourHourTimeCB);
   form->addRow(S("Order bookmarks in the menu:"), ApplyToMenuCmBx);
   const auto redraw = [this] {
     if (Hooks.RedrawTracks) Hooks.RedrawTracks();
@@ -517,6 +521,12 @@ QWidget *TOptionsFm::MakeHorizontalTimelinePage() {
   });
   connect(TrackSkinContrastTB, &QSlider::valueChanged, this,
           [this](int Value) { Changed([&] { FOptions.SetTrackSkinContrast(Value); }); });
+  connect(TwentyFourHourTimeCB, &QCheckBox::toggled, this, [this, redraw](bool On) {
+    Changed([&] {
+      FOptions.FTwentyFourHourTime = On;
+      redraw();
+    });
+  });
   connect(ApplyToMenuCmBx, &QComboBox::activated, this, [this](int Index) {
     Changed([&] {
       FOptions.FTimemarkOrder = static_cast<TTimemarkOrder>(Index);
@@ -553,7 +563,19 @@ QWidget *TOptionsFm::MakeWordProcessorPage() {
   spellLayout->addWidget(SpellBackgroundRB);
   spellLayout->addWidget(SpellBatchRB);
   spellLayout->addWidget(SpellAutoFixCB);
+  // The dictionaries installed on the system; the first entry follows the system's language.
+  SpellDictionaryCmBx = Named(new QComboBox(spell), "SpellDictionaryCmBx");
+  SpellDictionaryCmBx->addItem(S("The system's language"), QString());
+  for (const QString &name : TSpellChecker::AvailableDictionaries(TSpellChecker::SystemFolder()))
+    SpellDictionaryCmBx->addItem(name, name);
+  auto *dictionaryRow = new QHBoxLayout;
+  dictionaryRow->addWidget(new QLabel(S("Dictionary:"), spell));
+  dictionaryRow->addWidget(SpellDictionaryCmBx, 1);
+  spellLayout->addLayout(dictionaryRow);
   layout->addWidget(spell);
+  connect(SpellDictionaryCmBx, &QComboBox::currentIndexChanged, this, [this](int I) {
+    Changed([&] { FOptions.FSpellDictionary = SpellDictionaryCmBx->itemData(I).toString(); });
+  });
   connect(SpellBackgroundRB, &QRadioButton::toggled, this,
           [this](bool On) { Changed([&] { FOptions.FSpellBackground = On; }); });
   connect(SpellAutoFixCB, &QCheckBox::toggled, this,
@@ -679,6 +701,7 @@ void TOptionsFm::FillControls() {
   AngleOfLabelTextSpEd->setValue(FOptions.FAngleOfLabelText);
   HeightOfLabelAreaTB->setValue(FOptions.FHeightOfLabelArea);
   SkinScrollsCB->setChecked(FOptions.FSkinScrolls);
+  TwentyFourHourTimeCB->setChecked(FOptions.FTwentyFourHourTime);
   TrackSkinContrastTB->setValue(FOptions.TrackSkinContrast());
   ApplyToMenuCmBx->setCurrentIndex(FOptions.FTimemarkOrder);
 
@@ -688,6 +711,10 @@ void TOptionsFm::FillControls() {
              true);
   SetChecked(FOptions.FSpellBackground ? SpellBackgroundRB : SpellBatchRB, true);
   SpellAutoFixCB->setChecked(FOptions.FSpellAutoFix);
+  // A stored dictionary no longer installed is still shown (and kept) as chosen.
+  if (SpellDictionaryCmBx->findData(FOptions.FSpellDictionary) < 0)
+    SpellDictionaryCmBx->addItem(FOptions.FSpellDictionary, FOptions.FSpellDictionary);
+  SpellDictionaryCmBx->setCurrentIndex(SpellDictionaryCmBx->findData(FOptions.FSpellDictionary));
 
   WordsPerMinuteTB->setValue(FOptions.WordsPerMinute());
   VertTimelineContrastTB->setValue(FOptions.TrackSkinContrast() + 10);

@@ -104,12 +104,14 @@ class TOptionsFm : public QDialog {
   QSlider *HeightOfLabelAreaTB;
   QCheckBox *SkinScrollsCB;
   QSlider *TrackSkinContrastTB;
+  QCheckBox *TwentyFourHourTimeCB;
   QComboBox *ApplyToMenuCmBx;
 
   // "Word Processor"
   QRadioButton *OpenDocTopRB, *OpenDocSavedRB, *OpenDocBottomRB;
   QRadioButton *SpellBackgroundRB, *SpellBatchRB;
   QCheckBox *SpellAutoFixCB;
+  QComboBox *SpellDictionaryCmBx;  // first item: the system's language (stored as empty)
 
   // "Timeline"
   QSlider *WordsPerMinuteTB;

@@ -7,6 +7,7 @@
 #include "vlHelpTexts.h"
 #include "vlPlaybackSpeed.h"
 #include "vlPrompts.h"
+#include "vlSpellingPart.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -167,6 +168,11 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
       {S(u"aEditPaste"), S(u"&Paste"), Key("Ctrl+V"), P::apEdit,
        [&text] { text.aEditPasteExecute(); }},
       {S(u"aEditFind"), S(u"&Find"), Key("Ctrl+F"), P::apEdit, [&W] { W.aEditFindExecute(); }},
+      {S(u"aEditSpelling"),
+       S(u"Check &Spelling"),
+       {},
+       P::apEdit,
+       [&text] { CheckSpellingExecute(text.ActiveView()); }},
       // The vertical timeline's pop-up menu carries these two; the timeline connects them.
       {S(u"aEditBookmarkRename"), S(u"Rename Bookmark"), {}, P::apNowhere, {}},
       {S(u"aEditBookmarkDelete"), S(u"Delete Bookmark"), {}, P::apNowhere, {}},

@@ -94,6 +94,8 @@ class TProgramLink {
 };
 
 // The two tracks under the notes (the historical one and the current day's).
+class QWidget;
+
 class TTrackPanelLink {
  public:
   virtual ~TTrackPanelLink() = default;
@@ -123,6 +125,9 @@ class TTrackPanelLink {
   // The mouse moved anywhere in the program (screen point): a label tool opened for a hover
   // hides when the mouse has gone far from it.
   virtual void MouseMoved(QPoint GlobalPos) = 0;
+  // The wheel turned over Widget: true when a track's own control takes it (a zoom panel, or a
+  // track with Ctrl held, which zooms), so the speed bar does not move.
+  virtual bool TrackTakesWheel(const QWidget *Widget, Qt::KeyboardModifiers Modifiers) const = 0;
 };
 
 // The vertical timeline beside the notes, the level strip above it and the calendar.

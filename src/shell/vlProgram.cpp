@@ -19,6 +19,7 @@
 #include "vlOptions.h"
 #include "vlPrompts.h"
 #include "vlShellSettings.h"
+#include "vlWindowViewManager.h"
 #include "vldGraphic.h"
 #include "vldTemporal.h"
 
@@ -34,6 +35,16 @@ namespace {
 constexpr TKindOfEvent NonTypingKinds[] = {koeMarker,    koeLabel,      koeSketching, koeWebDings,
                                            koeWingDings, koeWingDings2, koeWingDings3};
 
+}  // namespace
+
+namespace {
+// Of recordings that overlap at the moment asked for, the user chooses the one to play.
+class TPromptsOverlapChooser final : public TOverlapChooser {
+ public:
+  QString Choose(const QStringList &Paths) override {
+    return Prompts().ChooseItem(QStringLiteral("Select Overlapping Audio File"), Paths);
+  }
+};
 }  // namespace
 
 RAudioSettings AudioSettingsFromOptions(TvlOptions &Options) {
@@ -90,9 +101,12 @@ TvlProgram::TvlProgram(TRegistryData &Store, TvlOptions &Options,
   FOptions.SetAudioDeviceQuery(&FAudio);
   FDays.Clear();
   FTimelines = std::make_unique<TvlTimelineGlue>(FAudio, FFolders, FMedia, FOptions);
-  FTracks = std::make_unique<TvlTrackGlue>(FAudio, FFolders, FMedia);
+  FTracks = std::make_unique<TvlTrackGlue>(FAudio, FFolders, FMedia, FOptions);
+  FOverlapChooser = std::make_unique<TPromptsOverlapChooser>();
+  FSound.SetOverlapChooser(FOverlapChooser.get());
   FBookmarkKeys = std::make_unique<TvlBookmarkKeys>(FOptions, FDays);
   FVertLevels = std::make_unique<TVisualizationVertLevelSource>(FTracks->Visualization());
+  FSpelling = std::make_unique<TvlSpellingPart>(FOptions);
   // Pictures are fitted and padded as the sketching options say.
   const TOptions sketching;
   FInsetOptions.AutoEnlarge = sketching.AutoEnlarge;
@@ -101,6 +115,8 @@ TvlProgram::TvlProgram(TRegistryData &Store, TvlOptions &Options,
 
 TvlProgram::~TvlProgram() {
   FSeams.reset();
+  FOptions.OnTrackSkinContrastChanged = nullptr;
+  FSound.SetOverlapChooser(nullptr);
   FOptions.SetAudioDeviceQuery(nullptr);
   FAudio.SetShuttingDown(true);
   FAudio.OnRecordingStarted = nullptr;
@@ -158,6 +174,12 @@ void TvlProgram::Connect(TVellomarFm &Window, const QString &ExampleBinder) {
   FTimelines->SetLevelSource(FVertLevels.get());
   FTimelines->SetAlsoFollow([this](TDateTime Moment) { FTracks->Follow(Moment); });
   FTimelines->SetOnBookmarksChanged([this] { FTracks->BookmarksChanged(); });
+  // The tracks' ruler follows the background contrast, after whoever listened before.
+  FOptions.OnTrackSkinContrastChanged = [this,
+                                         before = std::move(FOptions.OnTrackSkinContrastChanged)] {
+    if (before) before();
+    FTracks->RedrawTracks();
+  };
   FBookmarkKeys->Connect(Window, FNotebook, *FTracks, *FTimelines);
   InstallSeams(Window);
 }
@@ -172,7 +194,10 @@ struct TvlProgram::RSeams {
         Follower(TimelineFollowerSeam(), Program.Timelines().FollowerPart()),
         EventsIO(OtherEventsIOSeam(), Program),
         Typing(TypingEventSinkSeam(), Program.FDays.TypingSink()),
-        Insets(InsetOptionsSeam(), Program.FInsetOptions) {}
+        Insets(InsetOptionsSeam(), Program.FInsetOptions),
+        TextMenuPart(Window),
+        SpellingPart(SpellingSeam(), *Program.FSpelling),
+        TextMenu(TextMenuCommandsSeam(), TextMenuPart) {}
   TSeamInstall<TEffectiveTimeBroker> Broker;
   TSeamInstall<IEditorHost> Host;
   TSeamInstall<IBookmarkSink> Bookmarks;
@@ -180,6 +205,9 @@ struct TvlProgram::RSeams {
   TSeamInstall<TvlOtherEventsIO> EventsIO;
   TSeamInstall<TTypingEventSink> Typing;
   TSeamInstall<RInsetOptions> Insets;
+  TvlWindowTextMenuCommands TextMenuPart;
+  TSeamInstall<ISpelling> SpellingPart;
+  TSeamInstall<ITextMenuCommands> TextMenu;
 };
 
 void TvlProgram::InstallSeams(TVellomarFm &Window) {
@@ -205,6 +233,9 @@ void TvlProgram::ReloadCurrentMediaMonth() { FFolders.Month_Reload(); }
 void TvlProgram::OptionsApplied() {
   FAudio.ApplyAudioSettings(AudioSettingsFromOptions(FOptions));
   FTimelines->ApplyOptions();
+  // Spelling switched on or off, or another dictionary: every view draws its marks again.
+  FSpelling->OptionsApplied();
+  ViewManager().InvalidateAll(nullptr);
 }
 
 void TvlProgram::BinderSavedOrOpened() {

@@ -30,6 +30,7 @@
 #include "vlBookmarkKeys.h"
 #include "vlMainWindowLinks.h"
 #include "vlOtherEventsIO.h"
+#include "vlSpellingPart.h"
 #include "vlTimelineGlue.h"
 #include "vlTrackGlue.h"
 #include "vlVertLevelsFromVisualization.h"
@@ -80,6 +81,7 @@ class TvlProgram final : public TAudioStartup,
   TvlTimelineGlue &Timelines() { return *FTimelines; }
   TvlTrackGlue &Tracks() { return *FTracks; }
   TvlBookmarkKeys &BookmarkKeys() { return *FBookmarkKeys; }
+  TvlSpellingPart &SpellingPart() { return *FSpelling; }
 
   // TAudioStartup
   QString InitializeRecorder() override;
@@ -146,12 +148,15 @@ class TvlProgram final : public TAudioStartup,
   std::unique_ptr<TvlTrackGlue> FTracks;
   std::unique_ptr<TvlBookmarkKeys> FBookmarkKeys;
   std::unique_ptr<TVisualizationVertLevelSource> FVertLevels;
+  std::unique_ptr<TvlSpellingPart> FSpelling;
   TVellomarFm *FWindow = nullptr;
   QPointer<TvlNotebook> FNotebook;
   QPointer<TSilenceActions> FSilenceActions;
   QString FSavedBookmarks;
   RInsetOptions FInsetOptions;
   std::unique_ptr<RSeams> FSeams;
+  // Asks which of overlapping recordings plays ("Select Overlapping Audio File").
+  std::unique_ptr<TOverlapChooser> FOverlapChooser;
   bool FPlayerReady = false;
   QStringList FGivenFiles;
   bool FReadyForGivenFiles = false;

@@ -1,9 +1,13 @@
 #include "vlQtPrompts.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QListWidget>
 #include <QMessageBox>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -86,4 +90,22 @@ QString TQtPrompts::SaveFileName(const QString &Caption, const QString &Suggeste
 QString TQtPrompts::SaveFileNameAndFilter(const QString &Caption, const QString &SuggestedPath,
                                           const QString &Filter, QString &ChosenFilter) {
   return QFileDialog::getSaveFileName(FParent, Caption, SuggestedPath, Filter, &ChosenFilter);
+}
+
+QString TQtPrompts::ChooseItem(const QString &Title, const QStringList &Items) {
+  QDialog dialog(FParent);
+  dialog.setWindowTitle(Title);
+  auto *layout = new QVBoxLayout(&dialog);
+  auto *list = new QListWidget(&dialog);
+  list->addItems(Items);
+  list->setMinimumWidth(list->sizeHintForColumn(0) + 40);
+  if (!Items.isEmpty()) list->setCurrentRow(0);
+  auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  layout->addWidget(list);
+  layout->addWidget(buttons);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+  if (dialog.exec() != QDialog::Accepted || !list->currentItem()) return {};
+  return list->currentItem()->text();
 }

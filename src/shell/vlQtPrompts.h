@@ -22,6 +22,8 @@ class TQtPrompts final : public TPrompts {
                        const QString &Filter) override;
   QString SaveFileNameAndFilter(const QString &Caption, const QString &SuggestedPath,
                                 const QString &Filter, QString &ChosenFilter) override;
+  // A modal list; a double click or OK chooses.
+  QString ChooseItem(const QString &Title, const QStringList &Items) override;
 
  private:
   QWidget *FParent;

@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <climits>
 #include <vector>
 
 namespace {
@@ -114,9 +115,20 @@ TvlRecordingCommands::TvlRecordingCommands(TvlAudio &Audio, TvlMediaFoldersInfo 
   ShowItem = ShowItemThroughFileManager;
 }
 
-QString TvlRecordingCommands::RecordingAt(TDateTime When) {
-  const QStringList exact = FFolders.ListFilesTouchingTimeBest(When, 1);
-  return exact.isEmpty() ? QString() : exact.front();
+QString TvlRecordingCommands::RecordingAt(TDateTime When, double SlushSecs) {
+  QString shortest;
+  int shortestLength = 0;
+  for (const QString &path : FFolders.ListFilesTouchingTimeBest(When, SlushSecs)) {
+    // A name without its length counts as the longest: a recording in progress is never the
+    // short one inside another.
+    const int named = RecordingLengthFromName(path);
+    const int length = named < 0 ? INT_MAX : named;
+    if (shortest.isEmpty() || length < shortestLength) {
+      shortest = path;
+      shortestLength = length;
+    }
+  }
+  return shortest;
 }
 
 void TvlRecordingCommands::Forget(TDateTime Start, int LengthSecs) {

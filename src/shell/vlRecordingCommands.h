@@ -47,9 +47,11 @@ class TvlRecordingCommands {
  public:
   TvlRecordingCommands(TvlAudio &Audio, TvlMediaFoldersInfo &Folders, TvlMediaInfo &MediaInfo);
 
-  // The recording whose span holds the moment (the nearest within a second when none does
-  // exactly); empty when there is none.
-  QString RecordingAt(TDateTime When);
+  // The recording under a point of a track: those whose span holds the moment, else those within
+  // SlushSecs of it (the time of a few columns of the track pressed); of several, the shortest
+  // (the first such), so a short recording inside a long one can be picked at all. Empty when
+  // there is none.
+  QString RecordingAt(TDateTime When, double SlushSecs = 1);
 
   // Asks for the new start and re-dates the recording with its level file, moving the bookmarks
   // of its span when asked. False when nothing was asked, the user cancelled, or the files could

@@ -7,6 +7,7 @@
 #include "vl09_MediaInfo.h"
 #include "vl09_MyAudio.h"
 #include "vl09_Notebook.h"
+#include "vl09_Options.h"
 #include "vlCalendarMonth.h"
 #include "vlClock.h"
 #include "vlGuard.h"
@@ -14,17 +15,56 @@
 #include "vlTrackAudioBinding.h"
 #include "vlTrackMapping.h"
 
+#include <QHBoxLayout>
 #include <QMenu>
 
 #include <cmath>
 
-TvlTrackGlue::TvlTrackGlue(TvlAudio &Audio, TvlMediaFoldersInfo &Folders, TvlMediaInfo &MediaInfo)
+namespace {
+// How far from a right press a recording still counts as under it, in columns of the track.
+constexpr int RecordingProbeColumns = 6;
+// The selection stays this long after the pop-up menu closes.
+constexpr int ClearSelectionAfterMenuMs = 800;
+}  // namespace
+
+RTrackLook TrackLookFromOptions(const TvlOptions &Options) {
+  RTrackLook look;
+  look.LabelAngleDegrees = Options.FAngleOfLabelText;
+  look.TwentyFourHourTime = Options.FTwentyFourHourTime;
+  // Without a background picture there is nothing to scroll: the labels are drawn with the track
+  // whichever way the option stands, so they scroll with it.
+  look.SkinScrolls = true;
+  // The contrast (1..100, 50 as made) darkens the ruler under the light tick labels from a
+  // pale slate to almost black.
+  const double c = (std::clamp(Options.TrackSkinContrast(), 1, 100) - 50) / 50.0;
+  const auto shade = [c](int Base) {
+    return std::clamp(static_cast<int>(std::lround(Base * (1 - 0.6 * c))), 0, 255);
+  };
+  look.clRulerPlain = RGBColor(shade(58), shade(66), shade(82));
+  return look;
+}
+
+TvlTrackGlue::TvlTrackGlue(TvlAudio &Audio, TvlMediaFoldersInfo &Folders, TvlMediaInfo &MediaInfo,
+                           TvlOptions &Options)
     : FAudio(Audio),
+      FFolders(Folders),
       FMediaInfo(MediaInfo),
+      FOptions(Options),
       FTrackOld(arHistorical, &FVis),
       FTrackNow(arCurrent, &FVis),
       FTrackAudio(Audio),
       FRecordings(Audio, Folders, MediaInfo) {
+  FVis.SetSelection(&FSelection);
+  FClearSelectionTimer.setSingleShot(true);
+  FClearSelectionTimer.setInterval(ClearSelectionAfterMenuMs);
+  QObject::connect(&FClearSelectionTimer, &QTimer::timeout, [this] {
+    RunGuarded([this] {
+      if (FSelection.BlockClearSelectionOnce())
+        FSelection.SetBlockClearSelectionOnce(false);
+      else if (FSelection.HasSelection())
+        SelectRecording(QString());
+    });
+  });
   BindVisualizationToCatalogue(FVis, MediaInfo);
   BindTrackToCatalogue(FTrackOld.Index(), Folders, MediaInfo);
   BindTrackToCatalogue(FTrackNow.Index(), Folders, MediaInfo);
@@ -80,24 +120,64 @@ void TvlTrackGlue::Connect(TVellomarFm &Window, TvlNotebook *Notebook, TvlTimeli
   FNow = MakeWindow(FTrackNow);
   FNow->setObjectName(QStringLiteral("vlTrackNow"));
   Timelines.SetCalendarLinks(&FCalendarLinks);
-  Window.AttachHistoricalTrack(FOld);
-  Window.AttachCurrentTrack(FNow);
+  Window.AttachHistoricalTrack(MakeBox(FOld, FZoomOld));
+  Window.AttachCurrentTrack(MakeBox(FNow, FZoomNow));
+  ApplyTimelineOptions();
 
   Window.SetTrackPanelLink(this);
 }
 
+QWidget *TvlTrackGlue::MakeBox(TvlTrackWindow *Window, QPointer<TvlZoomPanel> &Panel) {
+  auto *box = new QWidget;
+  box->setObjectName(Window->objectName() + QStringLiteral("Box"));
+  auto *layout = new QHBoxLayout(box);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(Window, 1);
+  Panel = new TvlZoomPanel(*Window, box);
+  layout->addWidget(Panel);
+  return box;
+}
+
+void TvlTrackGlue::ApplyTimelineOptions() {
+  const RTrackLook look = TrackLookFromOptions(FOptions);
+  for (TvlTrack *track : {&FTrackOld, &FTrackNow}) {
+    TvlTrackRender &r = track->Render();
+    r.Band_Labels().Thickness = std::clamp(FOptions.FHeightOfLabelArea, 10, 200);
+    r.SetLook(look);
+    track->InvalidateRendering();
+  }
+  int height = 0;
+  for (TvlTrackWindow *w : {FOld.data(), FNow.data()}) {
+    if (!w) continue;
+    w->Relayout();
+    height = std::max(height, w->TrackHeight() + TTimeMachine::StripHeight);
+  }
+  if (FWindow && height > 0) FWindow->SetTrackBarsHeight(height);
+}
+
 void TvlTrackGlue::SetupHistoricalTrack(TDateTime When, double Zoom) {
-  FTrackOld.InitializeAtFirstShow_AndSetZoomLevelTo(ZoomLevelFromPixelDuration(Zoom));
-  FTrackNow.InitializeAtFirstShow_AndSetZoomLevelTo(ZoomLevelFromPixelDuration(Zoom));
-  if (FOld) FOld->MoveTrackTo(When);
-  if (FNow) FNow->MoveTrackTo(Now());
+  // The options are read by now (they were not yet when the tracks were attached).
+  ApplyTimelineOptions();
+  // Through the windows, so that the span shown, the renderer, the zoom slider and what is saved
+  // at the end agree.
+  if (FOld) {
+    FOld->SetZoomLevelAtOnce(ZoomLevelFromPixelDuration(Zoom));
+    FOld->MoveTrackTo(When);
+  }
+  if (FNow) {
+    FNow->SetZoomLevelAtOnce(ZoomLevelFromPixelDuration(Zoom));
+    FNow->MoveTrackTo(Now());
+  }
 }
 
 TDateTime TvlTrackGlue::HistoricalTrackWhen() {
   return FOld ? FOld->DateTimeScrollableInView_Earliest() : TDateTime(0);
 }
 
-double TvlTrackGlue::HistoricalTrackZoom() { return FTrackOld.Render().Zoom_PixelDuration(); }
+double TvlTrackGlue::HistoricalTrackZoom() {
+  return FOld ? FOld->ShownPixelDuration() : FTrackOld.Render().Zoom_PixelDuration();
+}
 
 void TvlTrackGlue::SetTrackTimersEnabled(bool Enabled) {
   for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
@@ -120,6 +200,7 @@ void TvlTrackGlue::RecordingStarted_MoveCurrentTrack() {
 }
 
 void TvlTrackGlue::RedrawTracks() {
+  ApplyTimelineOptions();
   for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
     if (w) w->InvalidateRebuildAndRedrawWithoutFlicker();
   // The vertical timeline shows the same options.
@@ -149,6 +230,41 @@ void TvlTrackGlue::MouseMoved(QPoint GlobalPos) {
   }
 }
 
+bool TvlTrackGlue::TrackTakesWheel(const QWidget *Widget, Qt::KeyboardModifiers Modifiers) const {
+  for (const TvlZoomPanel *panel : {FZoomOld.data(), FZoomNow.data()})
+    if (panel && (Widget == panel || panel->isAncestorOf(Widget))) return true;
+  if (!(Modifiers & Qt::ControlModifier)) return false;
+  for (const TvlTrackWindow *w : {FOld.data(), FNow.data()})
+    if (w && (Widget == w || w->isAncestorOf(Widget))) return true;
+  return false;
+}
+
+void TvlTrackGlue::SelectRecording(const QString &Path) {
+  const TDateTime oldStart = FSelection.StartDT(), oldEnd = FSelection.EndDT();
+  const bool had = FSelection.HasSelection();
+  if (Path.isEmpty()) {
+    FSelection.ClearSelection();
+    if (had) RedrawLevels(oldStart, oldEnd);
+    return;
+  }
+  const TDateTime start = RecordingStartFromName(Path);
+  if (start == kInvalidRecordingStart) return;
+  QString path = Path;
+  FSelection.SelectRecording(start, std::max(FFolders.LengthOf(path), 0));
+  if (had) RedrawLevels(oldStart, oldEnd);
+  RedrawLevels(FSelection.StartDT(), FSelection.EndDT());
+}
+
+void TvlTrackGlue::RedrawLevels(TDateTime From, TDateTime To) {
+  // The levels are drawn into the sections as they arrive: the span's readings come again.
+  FVis.EraseVisualization(From, int((To - From) * SecsPerDay) + 1);
+  FMediaInfo.InvalidateVisualization(From, To);
+  FMediaInfo.SendHistoricalVisualizationData(From, To);
+  for (TvlTrackWindow *w : {FOld.data(), FNow.data()})
+    if (w) w->InvalidateRebuildAndRedrawWithoutFlicker();
+  if (FTimelines && FTimelines->VertTimeline()) FTimelines->VertTimeline()->InvalidateRendering();
+}
+
 void TvlTrackGlue::Follow(TDateTime Moment) {
   if (!FOld || Moment < 100) return;
   // Only when the moment has left the visible span: small caret moves keep the track still.
@@ -173,10 +289,16 @@ void TvlTrackGlue::BookmarksChanged() {
 void TvlTrackGlue::ShowPopup(TvlTrackWindow *Window, const QPoint &Global) {
   delete FPopup;
   FPopup = new QMenu(Window);
-  FSelectedAudioPathName = FOfferAndSelect.FRightMouseDownOnSlot
-                               ? FRecordings.RecordingAt(FOfferAndSelect.FMouseDownTimelineDT)
-                               : QString();
+  // The recording under the press: within the time of a few columns of the track pressed.
+  const double slush = RecordingProbeColumns * Window->TargetMapping().PixelDuration;
+  FSelectedAudioPathName =
+      FOfferAndSelect.FRightMouseDownOnSlot
+          ? FRecordings.RecordingAt(FOfferAndSelect.FMouseDownTimelineDT, slush)
+          : QString();
   const QString path = FSelectedAudioPathName;
+  FClearSelectionTimer.stop();
+  if (!path.isEmpty()) SelectRecording(path);
+  QObject::connect(FPopup, &QMenu::aboutToHide, FPopup, [this] { FClearSelectionTimer.start(); });
   const RTrackPopupState state = FOfferAndSelect.PopupState(!path.isEmpty());
   const auto item = [&](const QString &Caption, bool Enabled, std::function<void()> Do) {
     QAction *a = FPopup->addAction(Caption);
@@ -198,9 +320,11 @@ void TvlTrackGlue::ShowPopup(TvlTrackWindow *Window, const QPoint &Global) {
     if (FNotebook) FNotebook->Timestamp_FindDocAndJumpTextTo(FOfferAndSelect.FMouseDownTimelineDT);
   });
   if (state.PlayFromBeginning) {
-    item(QStringLiteral("&Play from Beginning"), state.Play, [Window, path, Global] {
+    // The recording selected under the press, from its start at the speed bar's speed.
+    item(QStringLiteral("&Play from Beginning"), state.Play, [this, Window, path, Global] {
       const TDateTime start = RecordingStartFromName(path);
-      if (start != kInvalidRecordingStart) Window->PlayFrom(start, Global);
+      if (start != kInvalidRecordingStart)
+        Window->PlayFrom(start, Global, FWindow ? FWindow->Speed() : Window->WantTempo());
     });
   } else {
     item(QStringLiteral("&Play"), state.Play,
@@ -208,11 +332,19 @@ void TvlTrackGlue::ShowPopup(TvlTrackWindow *Window, const QPoint &Global) {
   }
   FPopup->addSeparator();
   item(QStringLiteral("Adjust Audio Recording's Starting Time or Date ..."), state.RecordingItems,
-       [this, path] { FRecordings.Adjust(path); });
+       [this, path] {
+         // The selection stays while the dialog is open; the re-dated recording is drawn anew.
+         FSelection.SetBlockClearSelectionOnce(true);
+         FRecordings.Adjust(path);
+         SelectRecording(QString());
+       });
   item(QStringLiteral("Copy Audio Recording's Path && File Name"), state.RecordingItems,
        [this, path] { FRecordings.CopyPath(path); });
-  item(QStringLiteral("Delete Audio Recording ..."), state.RecordingItems,
-       [this, path] { FRecordings.Delete(path); });
+  item(QStringLiteral("Delete Audio Recording ..."), state.RecordingItems, [this, path] {
+    FSelection.SetBlockClearSelectionOnce(true);
+    FRecordings.Delete(path);
+    SelectRecording(QString());
+  });
   item(QStringLiteral("Open Audio Recording's Containing Folder"), state.RecordingItems,
        [this, path] { FRecordings.ShowInFolder(path); });
   FPopup->popup(Global);

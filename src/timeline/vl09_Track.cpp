@@ -34,7 +34,10 @@ void TvlTrack::MoveTo(TDateTime When, int PO) {
 }
 
 void TvlTrack::InitializeAtFirstShow_AndSetZoomLevelTo(TZoomLevel InitZoomLevel) {
-  FRender.SetZoomLevel(InitZoomLevel);
+  if (OnZoomLevelSetAtOnce)
+    OnZoomLevelSetAtOnce(InitZoomLevel);
+  else
+    FRender.SetZoomLevel(InitZoomLevel);
 }
 
 void TvlTrack::RebuildDayFile() {
@@ -59,7 +62,7 @@ bool TvlTrack::ZoomOut() {
 
 void TvlTrack::SetZoomLevelFromSlider(TZoomLevel Level) {
   if (BlockZoomAnimationAndRespectStartingWhen || !OnZoomAnimationRequested)
-    FRender.SetZoomLevel(Level);
+    InitializeAtFirstShow_AndSetZoomLevelTo(Level);
   else
     OnZoomAnimationRequested(Level);
 }

@@ -48,8 +48,11 @@ class TvlTrack {
   void SetWidth(int Columns);
   // Puts When at column PO, same zoom; rebuilds.
   void MoveTo(TDateTime When, int PO = 0);
-  // Sets the level at once, without animation (first show, the calendar).
+  // Sets the level at once, without animation (first show, the calendar). With a window on the
+  // track (OnZoomLevelSetAtOnce installed) the window takes it, so that the span it shows, the
+  // renderer and its zoom slider keep one level; alone, the renderer takes it.
   void InitializeAtFirstShow_AndSetZoomLevelTo(TZoomLevel InitZoomLevel);
+  std::function<void(TZoomLevel Level)> OnZoomLevelSetAtOnce;
   // Level 1 when the span is under 180 s, 2 under 420 s, else the present level.
   void RebuildDayFile();
   // One level towards 1 / towards 15; false at the end of the range.

@@ -164,6 +164,8 @@ QString TickLabelText(int Hour, int Minute, int Second, bool TwentyFourHourTime)
          QStringLiteral("%1").arg(Minute, 2, 10, QLatin1Char('0'));
 }
 
+QString TickAmPmText(int Hour) { return Hour < 12 ? QStringLiteral("am") : QStringLiteral("pm"); }
+
 // ---------------------------------------------------------------------------------------------
 
 TvlTrackRender::TvlTrackRender(TQuickBitmap &Bitmap, TAudioRole SetAudioRole, TvlTrackIndex &Index,
@@ -212,9 +214,13 @@ void TvlTrackRender::FontsChanged() {
 
 void TvlTrackRender::SetTrackBarMargin(int Margin) { FTrackBarMargin = std::max(0, Margin); }
 
-void TvlTrackRender::SetZoomLevel(TZoomLevel Value) {
+void TvlTrackRender::StoreZoomLevel(TZoomLevel Value) {
   FZoomLevel = std::clamp(Value, MinZoomLevel, MaxZoomLevel);
   FZoom_PixelDuration = PixelDurationFromZoomLevel(FZoomLevel);
+}
+
+void TvlTrackRender::SetZoomLevel(TZoomLevel Value) {
+  StoreZoomLevel(Value);
   FIndex.EntireIndex_Rebuild(0, FZoom_PixelDuration, FIndex.TrackIndexWhen());
   SetMyInvalidate(true);
 }
@@ -391,9 +397,9 @@ void TvlTrackRender::DrawTimeTics() {
     const int left = x - s.Width / 2;
     const int top = band.top() + (minor ? 9 : 14);
     TTextStamps::Draw(FBitmap, left, top, s, font.Color);
-    if (!minor) {
-      const TTextStamps::RStamp &ap =
-          FStamps->Get(sfAmPm, hour < 12 ? QStringLiteral("am") : QStringLiteral("pm"));
+    // On the 24-hour clock the hour itself says which half of the day it is.
+    if (!minor && !FLook.TwentyFourHourTime) {
+      const TTextStamps::RStamp &ap = FStamps->Get(sfAmPm, TickAmPmText(hour));
       TTextStamps::Draw(FBitmap, left + s.Width + 2, top, ap, clAmPm);
     }
   }

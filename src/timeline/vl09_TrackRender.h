@@ -89,6 +89,8 @@ int TickLength(int TickClass);
 bool TickLabelShown(int TickClass, double PixelDuration);
 // "15"/"30"/"45" for a non-zero second, else "h:mm" (12- or 24-hour clock).
 QString TickLabelText(int Hour, int Minute, int Second, bool TwentyFourHourTime);
+// What follows a whole-minute label on the 12-hour clock: "am" for hours 0..11, else "pm".
+QString TickAmPmText(int Hour);
 
 class TvlTrackRender {
  public:
@@ -121,6 +123,9 @@ class TvlTrackRender {
   // ---- Zoom
   // Stores the level and its pixel duration and rebuilds the index with column 0 kept at its time.
   void SetZoomLevel(TZoomLevel Value);
+  // Stores the level and its pixel duration only: the track window, which rebuilds the index
+  // for the span it shows, keeps them in step with what it shows.
+  void StoreZoomLevel(TZoomLevel Value);
   void ZoomIn() { SetZoomLevel(std::max(MinZoomLevel, FZoomLevel - 1)); }
   void ZoomOut() { SetZoomLevel(std::min(MaxZoomLevel, FZoomLevel + 1)); }
   TZoomLevel ZoomLevel() const { return FZoomLevel; }

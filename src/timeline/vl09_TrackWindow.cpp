@@ -3,6 +3,7 @@
 #include "vl09_DayFilesManager.h"
 #include "vl09_LabelTool.h"
 #include "vl09_OfferAndSelect.h"
+#include "vl09_ZoomPanel.h"
 #include "vlClock.h"
 #include "vlGlobals.h"
 #include "vlGuard.h"
@@ -13,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -172,6 +174,7 @@ TvlTrackWindow::TvlTrackWindow(TvlTrack &Track, QWidget *Parent)
   FTrack.OnBitmapChanged = [this](const QRect &Changed) { update(Changed); };
   // The zoom slider and buttons of the track animate through this window.
   FTrack.OnZoomAnimationRequested = [this](TZoomLevel Level) { ZoomAnimatedToNewZoomLevel(Level); };
+  FTrack.OnZoomLevelSetAtOnce = [this](TZoomLevel Level) { SetZoomLevelAtOnce(Level); };
   FTargetPD = FTrack.Render().Zoom_PixelDuration();
   FTargetWhen = FTrack.Index().TrackIndexWhen();
   FLastSliderTime = Now();
@@ -201,6 +204,7 @@ TvlTrackWindow::TvlTrackWindow(TvlTrack &Track, QWidget *Parent)
 TvlTrackWindow::~TvlTrackWindow() {
   FTrack.OnBitmapChanged = nullptr;
   FTrack.OnZoomAnimationRequested = nullptr;
+  FTrack.OnZoomLevelSetAtOnce = nullptr;
   if (FOfferAndSelect) FOfferAndSelect->WindowGoes(this);
 }
 
@@ -211,17 +215,19 @@ int TvlTrackWindow::TrackHeight() const {
 int TvlTrackWindow::Columns() const { return std::max(1, width() - 2 * Margin()); }
 
 void TvlTrackWindow::resizeEvent(QResizeEvent *) {
-  RunGuarded([&] {
-    FTrack.Render().FMaxScreenSize = std::max(1, width());
-    FTimeMachine->setGeometry(0, TrackHeight(), width(), TTimeMachine::StripHeight);
-    const QRect scrollable(Margin(), 0, Columns(), TrackHeight());
-    FPlaySlider.Bounds_InformOfSlotRect(scrollable);
-    FNowSlider.Bounds_InformOfSlotRect(scrollable);
-    FTrack.Index().SetDataPixelsPlotted(Columns());
-    FIndexDirty = true;
-    FTrack.InvalidateRendering();
-    update();
-  });
+  RunGuarded([&] { Relayout(); });
+}
+
+void TvlTrackWindow::Relayout() {
+  FTrack.Render().FMaxScreenSize = std::max(1, width());
+  FTimeMachine->setGeometry(0, TrackHeight(), width(), TTimeMachine::StripHeight);
+  const QRect scrollable(Margin(), 0, Columns(), TrackHeight());
+  FPlaySlider.Bounds_InformOfSlotRect(scrollable);
+  FNowSlider.Bounds_InformOfSlotRect(scrollable);
+  FTrack.Index().SetDataPixelsPlotted(Columns());
+  FIndexDirty = true;
+  FTrack.InvalidateRendering();
+  update();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -235,10 +241,17 @@ void TvlTrackWindow::MoveTrackToSpecial(int PO, TDateTime NewDT) {
 
 void TvlTrackWindow::MoveAndZoomTrackTo(int PO, double NewZoomPD, TDateTime NewDT) {
   if (!(NewZoomPD > 0) || !std::isfinite(NewDT)) return;
+  const bool scaleChanged = NewZoomPD != FTargetPD;
   FTargetPO = PO;
   FTargetPD = NewZoomPD;
   FTargetWhen = NewDT;
   FIndexDirty = true;
+  // A move with a scale of its own (the calendar, the last frame of a zoom) ends any zoom
+  // running and sets the level; a plain move during a zoom leaves the zoom to go on.
+  if (!FInZoomFrame && (scaleChanged || !IsZoomAnimating())) {
+    FZoomTimer.stop();
+    SyncZoomLevel(NewZoomPD);
+  }
   FTrack.InvalidateRendering();
   update();
 }
@@ -271,7 +284,6 @@ void TvlTrackWindow::InvalidateRebuildAndRedrawWithoutFlicker() {
 }
 
 void TvlTrackWindow::ZoomAnimatedToNewZoomLevel(TZoomLevel NewZoomLevel) {
-  NewZoomLevel = std::clamp(NewZoomLevel, MinZoomLevel, MaxZoomLevel);
   const TTrackMapping m = TargetMapping();
   // The anchor: the moment that stays under its column while the scale changes.
   const TDateTime now = Now();
@@ -283,19 +295,59 @@ void TvlTrackWindow::ZoomAnimatedToNewZoomLevel(TZoomLevel NewZoomLevel) {
     po = static_cast<int>(m.Columns / 2);
     a = m.TimeOfColumn(po);
   }
-  FZoomAnchorPO = po;
-  FZoomAnchorDT = a;
-  FZoomFromPD = m.PixelDuration;  // a zoom during a zoom starts from where the frames are
-  FZoomToLevel = NewZoomLevel;
-  FZoomToPD = PixelDurationFromZoomLevel(NewZoomLevel);
+  StartZoomAnimation(NewZoomLevel, po, a);
+}
+
+void TvlTrackWindow::ZoomAnimatedAbout(TZoomLevel NewZoomLevel, int AnchorPO) {
+  const TTrackMapping m = TargetMapping();
+  AnchorPO = std::clamp(AnchorPO, 0, static_cast<int>(std::max<std::int64_t>(m.Columns, 1)) - 1);
+  StartZoomAnimation(NewZoomLevel, AnchorPO, m.TimeOfColumn(AnchorPO));
+}
+
+void TvlTrackWindow::StartZoomAnimation(TZoomLevel Level, int AnchorPO, TDateTime AnchorDT) {
+  Level = std::clamp(Level, MinZoomLevel, MaxZoomLevel);
+  FZoomAnchorPO = AnchorPO;
+  FZoomAnchorDT = AnchorDT;
+  FZoomFromPD = TargetMapping().PixelDuration;  // a zoom during a zoom starts from the frames
+  FZoomToLevel = Level;
+  FZoomToPD = PixelDurationFromZoomLevel(Level);
   FZoomStartMs = Clock().SteadyMSecs();
   FZoomTimer.start();
+  // The slider shows where the zoom goes from its start, so that steps add up.
+  ShowLevelOnPanel(Level);
   ZoomAnimationFrame();
 }
 
 // The level zoom commands step from: the one an animation is heading for, else the present one.
 TZoomLevel TvlTrackWindow::ZoomLevelAimedAt() const {
-  return IsZoomAnimating() ? FZoomToLevel : FTrack.Render().ZoomLevel();
+  return IsZoomAnimating() ? FZoomToLevel : ZoomLevel();
+}
+
+double TvlTrackWindow::ShownPixelDuration() const {
+  return IsZoomAnimating() ? FZoomToPD : TargetMapping().PixelDuration;
+}
+
+void TvlTrackWindow::SetZoomLevelAtOnce(TZoomLevel Level) {
+  Level = std::clamp(Level, MinZoomLevel, MaxZoomLevel);
+  FZoomTimer.stop();
+  MoveAndZoomTrackTo(0, PixelDurationFromZoomLevel(Level), TargetMapping().When);
+}
+
+void TvlTrackWindow::SyncZoomLevel(double PixelDuration) {
+  const TZoomLevel level = ZoomLevelFromPixelDuration(PixelDuration);
+  if (level != ZoomLevel()) FTrack.Render().StoreZoomLevel(level);
+  ShowLevelOnPanel(level);
+  if (FUpdateInterval == 0 && Timer_SliderUpdate.isActive())
+    Timer_SliderUpdate.setInterval(SliderUpdateInterval());
+}
+
+void TvlTrackWindow::SetZoomPanel(TvlZoomPanel *Panel) {
+  FZoomPanel = Panel;
+  ShowLevelOnPanel(ZoomLevelAimedAt());
+}
+
+void TvlTrackWindow::ShowLevelOnPanel(TZoomLevel Level) {
+  if (FZoomPanel) FZoomPanel->ShowLevel(Level);
 }
 
 void TvlTrackWindow::ZoomInCommand() { ZoomAnimatedToNewZoomLevel(ZoomLevelAimedAt() - 1); }
@@ -306,18 +358,34 @@ void TvlTrackWindow::ZoomAnimationFrame() {
   const double f =
       std::min(1.0, double(Clock().SteadyMSecs() - FZoomStartMs) / double(ZoomAnimationMs));
   if (f < 1) {
+    FInZoomFrame = true;
     MoveAndZoomTrackTo(FZoomAnchorPO, WholeMs(FZoomFromPD + (FZoomToPD - FZoomFromPD) * f),
                        FZoomAnchorDT);
+    FInZoomFrame = false;
     return;
   }
+  // The last frame: the exact scale of the level, the anchor put back; the renderer takes it.
   FZoomTimer.stop();
-  // The renderer takes the level (its rebuild keeps column 0), then the anchor is put back.
-  FTrack.BlockZoomAnimationAndRespectStartingWhen = true;
-  FTrack.SetZoomLevelFromSlider(FZoomToLevel);
-  FTrack.BlockZoomAnimationAndRespectStartingWhen = false;
   MoveAndZoomTrackTo(FZoomAnchorPO, FZoomToPD, FZoomAnchorDT);
-  if (FUpdateInterval == 0 && Timer_SliderUpdate.isActive())
-    Timer_SliderUpdate.setInterval(SliderUpdateInterval());
+}
+
+void TvlTrackWindow::wheelEvent(QWheelEvent *Event) {
+  RunGuarded([&] {
+    if (!(Event->modifiers() & Qt::ControlModifier)) {
+      Event->ignore();
+      return;
+    }
+    Event->accept();
+    FWheelAccumulated += Event->angleDelta().y();
+    // Touchpads send small steps: a level per whole notch of 120. Away from the user zooms in.
+    while (std::abs(FWheelAccumulated) >= 120) {
+      const int notch = FWheelAccumulated > 0 ? 1 : -1;
+      FWheelAccumulated -= notch * 120;
+      const TZoomLevel level = std::clamp(ZoomLevelAimedAt() - notch, MinZoomLevel, MaxZoomLevel);
+      if (level == ZoomLevelAimedAt()) continue;
+      ZoomAnimatedAbout(level, static_cast<int>(Event->position().x()) - Margin());
+    }
+  });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -329,6 +397,17 @@ TDateTime TvlTrackWindow::PlayPosition() const {
     if (p >= NoPositionBefore) return p;
   }
   return FLastSliderTime;
+}
+
+bool TvlTrackWindow::PlaySliderShown() const {
+  if (!FPlaySlider.Visible) return false;
+  if (FPlaySlider.IsPickedUp()) return true;
+  const TTrackMapping m = TargetMapping();
+  const TDateTime at = PlayPosition();
+  bool inRange = false;
+  const int po = m.ColumnOf(at, inRange);
+  // Where the paint puts it: at the play position's column, when that lies on the track.
+  return inRange && m.IsVisible(at) && po == FPlaySlider.MarkPos();
 }
 
 TDateTime TvlTrackWindow::PlaySlider_DateTimeFromMarkPos() const {
@@ -350,7 +429,11 @@ double TvlTrackWindow::WantTempo() const {
 }
 
 bool TvlTrackWindow::PlayFrom(TDateTime When, const QPoint &Global) {
-  const double tempo = WantTempo();
+  return PlayFrom(When, Global, WantTempo());
+}
+
+bool TvlTrackWindow::PlayFrom(TDateTime When, const QPoint &Global, double Tempo) {
+  const double tempo = Tempo;
   const TPlayResult r = FAudio ? FAudio->Play_From(When, tempo) : prNoAudio;
   if (r != prOkay) {
     if (r == prNoAudio) Hint(Global - QPoint(0, 20), QStringLiteral("NO AUDIO"), 500);
@@ -649,7 +732,8 @@ void TvlTrackWindow::paintEvent(QPaintEvent *) {
       const QString text = QLatin1Char(' ') + TimeCursorTextOf(playAt).trimmed() + QLatin1Char(' ');
       const QFontMetrics fm(f);
       const QRect tr(r.left() + 32, r.top(), fm.horizontalAdvance(text), fm.height());
-      if (FPlaySlider.IsPickedUp()) p.fillRect(tr, QColor(255, 255, 230));
+      // On a light ground: the slider lies on the black level band, where dark text is lost.
+      p.fillRect(tr, FPlaySlider.IsPickedUp() ? QColor(255, 255, 230) : QColor(232, 236, 244));
       p.setPen(FPlaySlider.IsPickedUp() ? QColor(0, 0, 128) : QColor(20, 30, 60));
       p.drawLine(r.left() + 22, r.top() + 9, r.left() + 30, r.top() + 5);
       p.drawText(tr.left(), tr.top() + fm.ascent(), text);
@@ -716,6 +800,14 @@ void TvlTrackWindow::PaintCaptionBlock(QPainter &P) {
   P.setPen(QColor(11, 31, 46));
   const QFontMetrics fm(f);
   const RTrackCaptionLayout l = TrackCaptionLayout(fm, AudioRole(), FTrack.Index().Mapping().When);
+  // Bookmark labels reaching into the corner go under the caption, not through its letters.
+  const QRect ground = l.TitleRect.united(l.DayRect)
+                           .united(l.DateRect)
+                           .united(l.TimeRect)
+                           .united(l.GlyphRect)
+                           .united(FindSliderArea())
+                           .adjusted(-2, -1, 2, 1);
+  P.fillRect(ground, QColor::fromRgb(TQuickBitmap::ToRgb(FTrack.Render().Look().clPlain)));
   auto textAt = [&](int X, int Y, const QString &S) { P.drawText(X, Y + fm.ascent(), S); };
   textAt(2, 0, l.Title);
   textAt(2, 12, l.Day);
@@ -773,7 +865,8 @@ void TvlTrackWindow::mousePressEvent(QMouseEvent *Event) {
       FOfferAndSelect->MouseDown(this, PO, Event->modifiers(), Event->button(), at.y(), at.x(),
                                  global);
     if (FPlaySlider.IsPickedUp()) return;
-    if (Event->button() == Qt::LeftButton && FPlaySlider.IsHoveringOver(at.x(), at.y())) {
+    if (Event->button() == Qt::LeftButton && PlaySliderShown() &&
+        FPlaySlider.IsHoveringOver(at.x(), at.y())) {
       FPlaySlider.Mouse_SliderPickedUpAt(at.x(), 0);
       FHesitateTimer.start();
       FTimeCursor.Update_NoTime(this, Qt::PointingHandCursor);
@@ -809,7 +902,7 @@ void TvlTrackWindow::mouseMoveEvent(QMouseEvent *Event) {
       update();
       return;
     }
-    FPlaySliderHot = FPlaySlider.IsHoveringOver(at.x(), at.y());
+    FPlaySliderHot = PlaySliderShown() && FPlaySlider.IsHoveringOver(at.x(), at.y());
     const bool bookmarkHot = FOfferAndSelect && FOfferAndSelect->FOfferedEvents.Count() > 0;
     if (FPlaySliderHot || bookmarkHot || findHot ||
         (AudioRole() == arHistorical && CalendarArea().contains(at))) {

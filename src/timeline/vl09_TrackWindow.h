@@ -25,9 +25,11 @@
 #include "vl09_Slider.h"
 #include "vl09_TimeCursor.h"
 #include "vl09_Track.h"
+#include "vl09_ZoomPanel.h"
 
 #include <QFontMetrics>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QTimer>
@@ -186,8 +188,27 @@ class TvlTrackWindow : public QWidget, public TEventsListHost {
   TTimeCursor &TimeCursor() { return FTimeCursor; }
   TConsolidatedNow &Now_ScrollingTo() { return FNow_ScrollingTo; }
   int TrackHeight() const;  // the track's bands, without the time machine
-  int Columns() const;      // pixel columns shown
+  // The bands changed their thickness (the label band's height): the time machine, the sliders'
+  // bounds and the columns are laid out again, as on a resize.
+  void Relayout();
+  int Columns() const;  // pixel columns shown
   int Margin() const { return FTrack.Render().TrackBarMargin(); }
+
+  // ---- The zoom level. One state: the renderer holds the level, the span shown uses its pixel
+  // duration, the zoom panel shows it and the program saves the pixel duration shown. Moves with
+  // a pixel duration of their own (the calendar) take the level of that duration.
+  TZoomLevel ZoomLevel() const { return const_cast<TvlTrack &>(FTrack).Render().ZoomLevel(); }
+  // The level an animation is heading for, else the present one.
+  TZoomLevel ZoomLevelAimedAt() const;
+  // Seconds per column of what is shown, or of where an animation is heading.
+  double ShownPixelDuration() const;
+  // At once, column 0 kept in place.
+  void SetZoomLevelAtOnce(TZoomLevel Level);
+  // Animated, keeping the moment under column AnchorPO there (Ctrl+wheel at the pointer).
+  void ZoomAnimatedAbout(TZoomLevel NewZoomLevel, int AnchorPO);
+  // The zoom controls beside the window (not owned); they show every level change.
+  void SetZoomPanel(TvlZoomPanel *Panel);
+  TvlZoomPanel *ZoomPanel() const { return FZoomPanel; }
 
   // ---- Moving and zooming (coalesced: the index is rebuilt at the next paint)
   void MoveTrackTo(TDateTime NewDT);
@@ -268,8 +289,13 @@ class TvlTrackWindow : public QWidget, public TEventsListHost {
   void EventID_OfferLabelTool(int POUnused, TEventID vlEventID);
   // Plays from a moment at WantTempo; shows "NO AUDIO" near Global when nothing plays.
   bool PlayFrom(TDateTime When, const QPoint &Global);
+  // The same at a given speed (percent): the speed bar's, for a recording chosen on the track.
+  bool PlayFrom(TDateTime When, const QPoint &Global, double Tempo);
   // The screen rectangle around a column is refreshed (labels typed, bookmarks dragged).
   void Paint_LowLatencyUpdateAtPixelOffset(int PO);
+  // Whether the play slider is drawn: picked up, or at the play position on the track. One not
+  // drawn cannot be grabbed (its last place would otherwise catch presses).
+  bool PlaySliderShown() const;
   // True while the mouse is over the play slider's drawn part.
   bool PlaySliderHot() const { return FPlaySliderHot; }
   int PaintCount() const { return FPaintCount; }
@@ -287,15 +313,21 @@ class TvlTrackWindow : public QWidget, public TEventsListHost {
   void mousePressEvent(QMouseEvent *Event) override;
   void mouseMoveEvent(QMouseEvent *Event) override;
   void mouseReleaseEvent(QMouseEvent *Event) override;
+  // Ctrl+wheel zooms about the pointer, a level per notch; the plain wheel is the program's
+  // (the speed bar).
+  void wheelEvent(QWheelEvent *Event) override;
   void leaveEvent(QEvent *Event) override;
 
  private:
+  void StartZoomAnimation(TZoomLevel Level, int AnchorPO, TDateTime AnchorDT);
+  // The renderer takes the level of a pixel duration shown; the zoom panel follows.
+  void SyncZoomLevel(double PixelDuration);
+  void ShowLevelOnPanel(TZoomLevel Level);
   void Hint(const QPoint &Global, const QString &Text, int MSecs);
   void PlaceSliders();
   void PaintCaptionBlock(class QPainter &P);
   TDateTime PlayPosition() const;
   void FindSliderPressed();
-  TZoomLevel ZoomLevelAimedAt() const;
   void ShowAreaHint(int Area, const QPoint &Global);
 
   TvlTrack &FTrack;
@@ -310,6 +342,9 @@ class TvlTrackWindow : public QWidget, public TEventsListHost {
   TConsolidatedNow FNow_ScrollingTo;
 
   // The span wanted: When at column FTargetPO, FTargetPD seconds per column.
+  QPointer<TvlZoomPanel> FZoomPanel;
+  int FWheelAccumulated = 0;
+  bool FInZoomFrame = false;
   int FTargetPO = 0;
   double FTargetPD = 2;
   TDateTime FTargetWhen = 0;

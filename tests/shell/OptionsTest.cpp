@@ -63,7 +63,8 @@ TEST(Options, AnEmptyStoreGivesEveryDefaultAndNoAutomaticRecording) {
       "JumpBack=7;JumpBackKey=18;LockstepKey=20;LockstepLength=6;LockstepOverlap=1;"
       "TriggerSpaceDown=0;TriggerCtrlBBold=-1;TriggerNestSquare=1;TriggerNestCurly=1;"
       "TriggerNestRound=1;TriggerNestAngle=1;TriggerPause=3;TriggerPauseShift=3;"
-      "TriggerTriples=1;TriggerQuestions=1;WordsPerMinute=70;RecordStartAuto=0");
+      "TriggerTriples=1;TriggerQuestions=1;WordsPerMinute=70;RecordStartAuto=0;"
+      "SpellBackground=0;SpellAutoFix=0;SpellDictionary=");
   // Function keys: F1 to F9 set numbered bookmarks, F10 to F12 open a label window; no
   // modified key does anything.
   for (int key = 1; key <= 12; ++key)
@@ -106,6 +107,21 @@ TEST(Options, StoredValuesAreLimitedToTheirRangesAndGarbageGivesTheDefault) {
     TvlOptions o;
     o.Registry_LoadFrom(store);
     EXPECT_TRUE(Saved(o).contains(row.left(eq + 1) + row.mid(gt + 1))) << row.toStdString();
+  }
+}
+
+TEST(Options, AStoredDictionaryIsANameNeverAPath) {
+  const struct {
+    const char *Stored, *Used;
+  } rows[] = {{"en_GB", "en_GB"},  {" de_DE ", "de_DE"}, {"", ""},
+              {"../../etc/x", ""}, {"/usr/share/x", ""}, {"a.b", ""}};
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.Stored);
+    TRegistryData store = EmptyStore();
+    store.SetValue(QStringLiteral("SpellDictionary"), QString::fromUtf8(row.Stored));
+    TvlOptions o;
+    o.Registry_LoadFrom(store);
+    EXPECT_EQ(o.FSpellDictionary, QString::fromUtf8(row.Used));
   }
 }
 
@@ -157,7 +173,8 @@ TEST(Options, EveryStoredValueSurvivesARoundTripThroughTheFile) {
       "TriggerSpaceDown=-1;TriggerCtrlBBold=0;TriggerNestSquare=0;TriggerNestCurly=2;"
       "TriggerNestRound=3;TriggerNestAngle=2;TriggerPause=0;TriggerPauseShift=1;"
       "TriggerTriples=2;TriggerQuestions=0;TriggerFN1_0=0;TriggerFN7_2=3;TriggerFN12_3=1;"
-      "WordsPerMinute=95;RecordStartAuto=-1");
+      "WordsPerMinute=95;RecordStartAuto=-1;SpellBackground=-1;SpellAutoFix=-1;"
+      "SpellDictionary=de_DE");
   TRegistryData given = EmptyStore();
   for (const QString &v : values)
     given.SetValue(v.section(QLatin1Char('='), 0, 0), v.section(QLatin1Char('='), 1));

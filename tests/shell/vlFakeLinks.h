@@ -35,6 +35,7 @@ struct TFakeTrackPanel final : TTrackPanelLink {
   }
   void KeyPressed(int Key) override { Keys << Key; }
   void MouseMoved(QPoint) override {}
+  bool TrackTakesWheel(const QWidget *, Qt::KeyboardModifiers) const override { return false; }
   TDateTime When = 0;
   double Zoom = 2;
   int Redraws = 0;

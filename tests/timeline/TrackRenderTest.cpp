@@ -153,6 +153,52 @@ TEST_F(TrackRenderTest, TicksAndTheirLabels_AtLevels1_3And15) {
   EXPECT_EQ(TickLabelText(9, 0, 45, false), QStringLiteral("45"));
 }
 
+TEST_F(TrackRenderTest, RulerLabelsAcrossNoonAndMidnightOnBothClocks) {
+  struct Row {
+    int Hour, Minute;
+    const char *TwelveHour, *TwentyFourHour, *AmPm;
+  } rows[] = {
+      {23, 59, "11:59", "23:59", "pm"}, {0, 0, "12:00", "0:00", "am"},
+      {0, 5, "12:05", "0:05", "am"},    {1, 0, "1:00", "1:00", "am"},
+      {11, 59, "11:59", "11:59", "am"}, {12, 0, "12:00", "12:00", "pm"},
+      {12, 30, "12:30", "12:30", "pm"}, {13, 0, "1:00", "13:00", "pm"},
+  };
+  for (const Row &r : rows) {
+    SCOPED_TRACE(r.TwentyFourHour);
+    EXPECT_EQ(TickLabelText(r.Hour, r.Minute, 0, false), QString::fromLatin1(r.TwelveHour));
+    EXPECT_EQ(TickLabelText(r.Hour, r.Minute, 0, true), QString::fromLatin1(r.TwentyFourHour));
+    EXPECT_EQ(TickAmPmText(r.Hour), QString::fromLatin1(r.AmPm));
+  }
+  // Drawn at a minute per column from 23:00, midnight at column 60: the 12-hour clock writes
+  // "12:00" and a grey "am" there, the 24-hour clock the narrower "0:00" and no "am" or "pm".
+  std::pair<int, int> midnightInk[2];
+  int afterLabel[2] = {0, 0};
+  for (const bool twentyFour : {false, true}) {
+    RTrackLook look = T.Render().Look();
+    look.TwentyFourHourTime = twentyFour;
+    T.Render().SetLook(look);
+    Show(15, TrackAt(23, 0));
+    const QRect band = T.Render().Band_TimeTics().Rect;
+    const QRect labels(0, band.top() + 14, 600, band.height() - 14);
+    // The white hour label around the midnight tick, and any ink just after it ("am").
+    int lo = 1 << 30, hi = -1;
+    for (int y = labels.top(); y <= labels.bottom(); ++y)
+      for (int x = 30; x <= 90; ++x)
+        if (Px(x, y) == clWhite) lo = std::min(lo, x), hi = std::max(hi, x);
+    midnightInk[twentyFour] = {lo, hi};
+    const TColor ruler = T.Render().Look().clRulerPlain;
+    for (int y = labels.top(); y <= labels.bottom(); ++y)
+      for (int x = hi + 2; x <= hi + 16; ++x) afterLabel[twentyFour] += Px(x, y) != ruler;
+  }
+  EXPECT_GT(afterLabel[0], 5);
+  EXPECT_EQ(afterLabel[1], 0);
+  ASSERT_GE(midnightInk[1].second, 0);
+  EXPECT_LT(midnightInk[1].second - midnightInk[1].first,
+            midnightInk[0].second - midnightInk[0].first);
+  // Both centred on the tick.
+  EXPECT_NEAR((midnightInk[1].first + midnightInk[1].second) / 2.0, 60, 3);
+}
+
 TEST_F(TrackRenderTest, TheSlotShowsAKnownLevelPattern) {
   // A minute at a steady level, one second four times louder, then steady again.
   auto feed = [this](double From, double Till, int Level) {

@@ -3,8 +3,13 @@
 
 #include "vlTrackWindowTestSupport.h"
 
+#include "vl09_ZoomPanel.h"
+
 #include <QFontMetrics>
 #include <QPixmap>
+#include <QSlider>
+#include <QToolButton>
+#include <QWheelEvent>
 
 #include <iterator>
 #include <utility>
@@ -75,6 +80,92 @@ TEST_F(TrackWindowTest, AnimatedZoomKeepsTheAnchorUnderItsColumnInEveryFrame) {
   EXPECT_EQ(W.vlTrackIndex().Zoom_PixelDuration(), PixelDurationFromZoomLevel(level + 2));
   EXPECT_EQ(W.vlTrackRender().ZoomLevel(), level + 2);
   EXPECT_EQ(W.vlTrackIndex().Mapping().ColumnOf(anchor), 150);
+}
+
+TEST_F(TrackWindowTest, OneZoomLevel_TheSpanShownTheRendererAndTheZoomPanelAgree) {
+  TvlZoomPanel panel(W);
+  W.EnsureIndex();
+  const auto agree = [&](TZoomLevel Level, const char *How) {
+    SCOPED_TRACE(How);
+    W.EnsureIndex();
+    EXPECT_EQ(W.ZoomLevel(), Level);
+    EXPECT_EQ(panel.ShownLevel(), Level);
+    EXPECT_EQ(W.vlTrackIndex().Zoom_PixelDuration(), PixelDurationFromZoomLevel(Level));
+    EXPECT_EQ(W.vlTrackRender().Zoom_PixelDuration(), PixelDurationFromZoomLevel(Level));
+    EXPECT_EQ(W.ShownPixelDuration(), PixelDurationFromZoomLevel(Level));
+  };
+  agree(4, "the rig's 2 seconds per column");
+  // The level set at once through the track (the first show), then a move: the move keeps it.
+  Track.InitializeAtFirstShow_AndSetZoomLevelTo(9);
+  W.MoveTrackTo(ColumnTime(10));
+  agree(9, "first show, then a move");
+  EXPECT_EQ(W.TargetMapping().When, ColumnTime(10));
+  // A move with a scale of its own (the calendar) takes that scale's level.
+  W.MoveAndZoomTrackTo(0, 0.5, ColumnTime(0));
+  agree(2, "a span shown at half a second per column");
+  // The panel's buttons and slider animate; the panel shows where the zoom goes at once.
+  panel.ZoomOutBtn()->click();
+  panel.ZoomOutBtn()->click();
+  EXPECT_EQ(panel.ShownLevel(), 4);
+  EXPECT_EQ(W.ShownPixelDuration(), 2);
+  Clock.AdvanceMSecs(250);
+  W.ZoomAnimationFrame();
+  agree(4, "two clicks on Zoom Out");
+  panel.ZoomSlider()->setValue(1);
+  Clock.AdvanceMSecs(250);
+  W.ZoomAnimationFrame();
+  agree(1, "the slider at the top");
+  EXPECT_FALSE(panel.ZoomInBtn()->isEnabled());
+  panel.ZoomInBtn()->click();
+  EXPECT_FALSE(W.IsZoomAnimating());
+  agree(1, "Zoom In at level 1 does nothing");
+}
+
+TEST_F(TrackWindowTest, CtrlWheelZoomsAboutThePointer_ThePlainWheelIsLeftToTheProgram) {
+  const TDateTime under = ColumnTime(300);
+  const auto wheel = [&](int Notches, Qt::KeyboardModifiers Mods) {
+    QWheelEvent e(QPointF(W.Margin() + 300, SlotY()), W.mapToGlobal(QPointF(300, SlotY())),
+                  QPoint(), QPoint(0, 120 * Notches), Qt::NoButton, Mods, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&W, &e);
+    return e.isAccepted();
+  };
+  EXPECT_FALSE(wheel(1, Qt::NoModifier));
+  EXPECT_FALSE(W.IsZoomAnimating());
+  EXPECT_TRUE(wheel(-1, Qt::ControlModifier));  // towards the user: out
+  EXPECT_TRUE(W.IsZoomAnimating());
+  for (int frame = 0; W.IsZoomAnimating() && frame < 30; ++frame) {
+    Clock.AdvanceMSecs(16);
+    W.ZoomAnimationFrame();
+    bool inRange = false;
+    EXPECT_EQ(W.TargetMapping().ColumnOf(under, inRange), 300) << frame;
+  }
+  W.EnsureIndex();
+  EXPECT_EQ(W.ZoomLevel(), 5);
+  // Half a notch (a touchpad) does nothing until the other half comes.
+  EXPECT_TRUE(wheel(0, Qt::ControlModifier));
+  QWheelEvent half(QPointF(300, SlotY()), W.mapToGlobal(QPointF(300, SlotY())), QPoint(),
+                   QPoint(0, 60), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(&W, &half);
+  EXPECT_FALSE(W.IsZoomAnimating());
+  QApplication::sendEvent(&W, &half);
+  EXPECT_TRUE(W.IsZoomAnimating());
+  EXPECT_EQ(W.ZoomLevelAimedAt(), 4);
+}
+
+TEST_F(TrackWindowTest, AnUndrawnPlaySliderCannotBeGrabbed) {
+  // No play position on the track: the slider is not drawn, and a press where it would lie
+  // (the left 16 pixels) plays from the slot instead of picking it up.
+  Audio.Position = 0;
+  W.repaint();
+  ASSERT_FALSE(W.PlaySliderShown());
+  const QPoint left(W.Margin() + 5, SlotY());
+  Hover(left);
+  EXPECT_FALSE(W.PlaySliderHot());
+  Press(left);
+  EXPECT_FALSE(W.PlaySlider().IsPickedUp());
+  Release(left);
+  ASSERT_EQ(Audio.Plays.size(), 1u);
+  EXPECT_EQ(Audio.Plays[0].first, ColumnTime(5));
 }
 
 TEST_F(TrackWindowTest, TimeMachineButtonStepsAtOnceThenAfterAPauseThenEveryTick) {
