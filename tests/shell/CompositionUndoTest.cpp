@@ -5,75 +5,22 @@
 
 #include "vl09_Main.h"
 #include "vl09_Notebook.h"
-#include "vl09_Options.h"
-#include "vl09_Registry.h"
-#include "vlAudioTestSupport.h"
-#include "vlEditorHost.h"
 #include "vlEditorPage.h"
-#include "vlOtherEventsIO.h"
-#include "vlProgram.h"
-#include "vlTestSupport.h"
+#include "vlProgramRig.h"
 #include "vlWindowView.h"
 #include "vldUndoHistory.h"
 
 #include <gtest/gtest.h>
 #include <QAction>
-#include <QDir>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
 
-#include <memory>
 #include <vector>
 
 namespace {
 
 QString S(const char *Text) { return QString::fromUtf8(Text); }
-
-// One run of the program as main() builds it, started and shown.
-struct TStartedProgram : TSimMachine {
-  TFreshFolder Folder;
-  TRegistryData Store{Folder.File(S("2009.ini"))};
-  TvlOptions Options;
-  std::unique_ptr<TvlProgram> Program;
-  std::unique_ptr<TVellomarFm> Window;
-
-  TStartedProgram() {
-    TTestEnvironment::TestPrompts().Clear();
-    QDir().mkpath(Folder.File(S("Audio")));
-    Program = std::make_unique<TvlProgram>(Store, Options, Sim, Folder.File(S("Audio")));
-    Window = std::make_unique<TVellomarFm>(Store, Options, *Program);
-    Program->Connect(*Window, QString());
-    Window->show();
-    TVellomarFm::SetMainLoopRunning(true);
-    Window->RunIdleSoon();
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-          Run(10);
-          return Window->AudioReady() || Window->AudioFailed();
-        },
-        20000));
-  }
-  ~TStartedProgram() {
-    Window->close();
-    Window.reset();
-    Program.reset();
-    TVellomarFm::SetMainLoopRunning(false);
-  }
-  QAction *MenuItem(const QString &Menu, const QString &Caption) const {
-    for (QAction *top : Window->menuBar()->actions()) {
-      if (top->text() != Menu || !top->menu()) continue;
-      for (QAction *item : top->menu()->actions())
-        if (item->text() == Caption) return item;
-    }
-    ADD_FAILURE() << qPrintable(Menu) << " > " << qPrintable(Caption) << " is not in the menus";
-    return nullptr;
-  }
-  TvlEditorPage *ActivePage() const {
-    RvlPage *page = Program->Notebook()->GetActivePagePtr();
-    return page ? dynamic_cast<TvlEditorPage *>(page->MyWindowView) : nullptr;
-  }
-};
 
 // A paragraph's text with both moments of every character.
 struct RParagraphSeen {
@@ -91,7 +38,7 @@ RParagraphSeen Seen(const TDocument &Doc, int SN) {
   return out;
 }
 
-bool EditMenuOffers(const TStartedProgram &Run, const char *Caption) {
+bool EditMenuOffers(const TProgramRig &Run, const char *Caption) {
   QAction *item = Run.MenuItem(S("&Edit"), S(Caption));
   QMenu *edit = nullptr;
   for (QAction *top : Run.Window->menuBar()->actions())
@@ -106,7 +53,7 @@ bool EditMenuOffers(const TStartedProgram &Run, const char *Caption) {
 }  // namespace
 
 TEST(CompositionUndo, CtrlZGivesADeletedParagraphBackWithTheMomentsPlayingStartsFrom) {
-  TStartedProgram run;
+  TProgramRig run;
   ASSERT_TRUE(run.Window->AudioReady());
   TvlEditorPage *page = run.ActivePage();
   ASSERT_NE(page, nullptr);
