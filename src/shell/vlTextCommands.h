@@ -62,6 +62,12 @@ class TvlTextCommands {
   void aEditCutExecute();
   void aEditCopyExecute();
   void aEditPasteExecute();
+  // The active document's undo history, one step back or forth; caret and selection as the step
+  // left them, scrolled into view with the timelines following.
+  void aEditUndoExecute();
+  void aEditRedoExecute();
+  bool CanUndo() const;
+  bool CanRedo() const;
 
   TDocument *ActiveDocument() const;
   QWidget *ActiveView() const;

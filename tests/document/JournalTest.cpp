@@ -6,6 +6,7 @@
 #include "vldJournalTestSupport.h"
 #include "vldStorage.h"
 #include "vldTestDoc.h"
+#include "vldUndoHistory.h"
 
 #include <gtest/gtest.h>
 #include <QFileInfo>
@@ -129,6 +130,17 @@ std::vector<RStep> EveryKindOfEdit() {
          D.Text_Type(u"!\n?", 0, false);
          D.Text_Type(u"\n", 0, false);
          D.Text_Type(u"end", 0, false);
+       }},
+      {"undone and done again",
+       [](TDocument &D) {
+         D.Undo_Switch(true);
+         D.AtPos_NoSelectionSet(TCaretPos{0, 1, false});
+         D.Text_Type(u"undone ", 0, false);
+         D.Font_ChangeBold(TCharSpan{TCharX{0, 1}, TCharX{1, 2}}, true);
+         D.Undo_History().Undo();
+         D.Undo_History().Undo();
+         D.Undo_History().Redo();
+         D.Undo_Switch(false);
        }},
   };
 }
@@ -438,4 +450,21 @@ TEST_F(JournalTest, AFullDiskKeepsTheRecordsWaitingAndNeverLeavesHalfARecord) {
   tabs.Add(QStringLiteral("Notes"));
   ASSERT_FALSE(Journal_Replay(read, tabs).Stopped);
   ExpectSameContent(doc, *tabs.Tabs[0].second);
+}
+
+TEST_F(JournalTest, ADeleteAtTheVeryEndRemovesNothingAndTheJournalReplaysPastIt) {
+  TDocument live;
+  TJournalRecorder recorder(live);
+  live.Text_Type(u"ab", 0, false);
+  const int changes = live.ChangeCount();
+  live.Char_Delete(live.Document_LastCaretPos());
+  EXPECT_EQ(live.ChangeCount(), changes + 2);
+  live.AtPos_NoSelectionSet(live.Document_LastCaretPos());
+  live.Text_Type(u"c", 0, false);
+  const RJournalRead read = Journal_Read(recorder.Finished());
+  TTestJournalTabs tabs;
+  tabs.Add(QStringLiteral("Notes"));
+  const RJournalReplay r = Journal_Replay(read, tabs);
+  EXPECT_FALSE(r.Stopped) << r.Problem.toStdString();
+  ExpectSameContent(live, *tabs.Tabs[0].second);
 }

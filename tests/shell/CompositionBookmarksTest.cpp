@@ -17,6 +17,7 @@
 #include "vlAudioTestSupport.h"
 #include "vlEditorPage.h"
 #include "vlProgram.h"
+#include "vlProgramRig.h"
 #include "vlTestSupport.h"
 #include "vlWindowView.h"
 
@@ -44,61 +45,14 @@ QString S(const char *Text) { return QString::fromUtf8(Text); }
 // The program started and shown, its notes editor focused.
 // Each test starts at a moment of its own: the day files of the tests before it in the same
 // data folder are loaded too, and an event identical to one there would not be added again.
-struct TBookmarkProgram : TSimMachine {
-  TFreshFolder Folder;
-  TRegistryData Store{Folder.File(S("2009.ini"))};
-  TvlOptions Options;
-  std::unique_ptr<TvlProgram> Program;
-  std::unique_ptr<TVellomarFm> Window;
-
+struct TBookmarkProgram : TProgramRig {
   // StartAt: the clock's moment at the start (0: the simulated machine's own); Recordings: the
   // names of recordings already in the audio folder ("2009-09-03 13.47 36.5 (108).wav").
-  explicit TBookmarkProgram(TDateTime StartAt = 0, const QStringList &Recordings = {}) {
-    if (StartAt > 0) Clock.Set(StartAt);
-    TTestEnvironment::TestPrompts().Clear();
-    QDir().mkpath(Folder.File(S("Audio")));
-    for (const QString &name : Recordings) {
-      const QString month = Folder.File(S("Audio/") + name.left(7));
-      QDir().mkpath(month);
-      QFile file(month + QLatin1Char('/') + name);
-      EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    }
-    Program = std::make_unique<TvlProgram>(Store, Options, Sim, Folder.File(S("Audio")));
-    Window = std::make_unique<TVellomarFm>(Store, Options, *Program);
-    Program->Connect(*Window, QString());
-    Window->resize(1200, 800);
-    Window->show();
-    TVellomarFm::SetMainLoopRunning(true);
-    Window->RunIdleSoon();
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-          Run(10);
-          return Window->AudioReady() || Window->AudioFailed();
-        },
-        20000));
-    QApplication::setActiveWindow(Window.get());
-    View().setFocus();
-    QApplication::processEvents();
-  }
-  ~TBookmarkProgram() {
-    Window->close();
-    Window.reset();
-    Program.reset();
-    TVellomarFm::SetMainLoopRunning(false);
-  }
-  TWindowView &View() const {
-    RvlPage *page = Program->Notebook()->GetActivePagePtr();
-    return dynamic_cast<TvlEditorPage *>(page->MyWindowView)->View();
-  }
-  QAction *MenuItem(const QString &Menu, const QString &Caption) const {
-    for (QAction *top : Window->menuBar()->actions()) {
-      if (top->text() != Menu || !top->menu()) continue;
-      for (QAction *item : top->menu()->actions())
-        if (item->text() == Caption) return item;
-    }
-    ADD_FAILURE() << qPrintable(Menu) << " > " << qPrintable(Caption) << " is not in the menus";
-    return nullptr;
-  }
+  explicit TBookmarkProgram(TDateTime StartAt = 0, const QStringList &Recordings = {})
+      : TProgramRig(RProgramStart{.StartAt = StartAt,
+                                  .Recordings = Recordings,
+                                  .Size = QSize(1200, 800),
+                                  .FocusNotes = true}) {}
   void StartRecording() {
     MenuItem(S("&Record"), S("&Start"))->trigger();
     Run(1000);

@@ -13,6 +13,7 @@
 #include "vlAudioTestSupport.h"
 #include "vlEditorPage.h"
 #include "vlProgram.h"
+#include "vlProgramRig.h"
 #include "vlSpelling.h"
 #include "vlSpellingPart.h"
 #include "vlTestSupport.h"
@@ -46,46 +47,12 @@ bool HaveEnglish() {
 }
 
 // One run of the program on the settings file Settings, started and shown.
-struct TSpellingRun : TSimMachine {
-  TFreshFolder Folder;
-  TRegistryData Store;
-  TvlOptions Options;
-  std::unique_ptr<TvlProgram> Program;
-  std::unique_ptr<TVellomarFm> Window;
-
-  explicit TSpellingRun(const QString &Settings) : Store(Settings) {
-    TTestEnvironment::TestPrompts().Clear();
-    Store.OnApplicationOpen_ReadFromRegistry(QString());  // as main() does
-    QDir().mkpath(Folder.File(S("Audio")));
-    Program = std::make_unique<TvlProgram>(Store, Options, Sim, Folder.File(S("Audio")));
-    Window = std::make_unique<TVellomarFm>(Store, Options, *Program);
-    Program->Connect(*Window, QString());
-    Window->show();
-    TVellomarFm::SetMainLoopRunning(true);
-    Window->RunIdleSoon();
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-          Run(10);
-          return Window->AudioReady() || Window->AudioFailed();
-        },
-        20000));
-  }
+struct TSpellingRun : TProgramRig {
+  explicit TSpellingRun(const QString &Settings)
+      : TProgramRig(RProgramStart{.Settings = Settings, .ReadSettings = true}) {}
   ~TSpellingRun() {
     // The notes typed are not kept: nothing is given back to the next test's start.
     TTestEnvironment::TestPrompts().ScriptAnswer(TPromptButton::pbNo);
-    Window->close();
-    Window.reset();
-    Program.reset();
-    TVellomarFm::SetMainLoopRunning(false);
-    // The parts behind the seams went with the program.
-    EXPECT_FALSE(SpellingSeam().IsInstalled());
-    EXPECT_FALSE(TextMenuCommandsSeam().IsInstalled());
-  }
-  TWindowView &View() const {
-    RvlPage *page = Program->Notebook()->GetActivePagePtr();
-    auto *editor = page ? dynamic_cast<TvlEditorPage *>(page->MyWindowView) : nullptr;
-    EXPECT_NE(editor, nullptr);
-    return editor->View();
   }
   TDocument &Doc() const { return *Program->Notebook()->GetActiveDocument(); }
   QString Text() const {
@@ -102,15 +69,6 @@ struct TSpellingRun : TSimMachine {
     QContextMenuEvent e(QContextMenuEvent::Mouse, at, view.mapToGlobal(at));
     QCoreApplication::sendEvent(&view, &e);
     return view.ContextMenu();
-  }
-  QAction *MenuItem(const QString &Menu, const QString &Caption) const {
-    for (QAction *top : Window->menuBar()->actions()) {
-      if (top->text() != Menu || !top->menu()) continue;
-      for (QAction *item : top->menu()->actions())
-        if (item->text() == Caption) return item;
-    }
-    ADD_FAILURE() << qPrintable(Menu) << " > " << qPrintable(Caption) << " is not in the menus";
-    return nullptr;
   }
 };
 

@@ -19,6 +19,7 @@
 #include "vlEditorPage.h"
 #include "vlOtherEventsIO.h"
 #include "vlProgram.h"
+#include "vlProgramRig.h"
 #include "vlTestSupport.h"
 #include "vlWindowView.h"
 #include "vldGraphic.h"
@@ -54,56 +55,10 @@ struct TRefusingSilencePrompts final : TSilencePrompts {
 };
 
 // One run of the program as main() builds it, started and shown.
-struct TStartedProgram : TSimMachine {
-  TFreshFolder Folder;
-  TRegistryData Store{Folder.File(S("2009.ini"))};
-  TvlOptions Options;
-  std::unique_ptr<TvlProgram> Program;
-  std::unique_ptr<TVellomarFm> Window;
-
+struct TStartedProgram : TProgramRig {
   // Example: the example binder of a first start; AutoOpen: the binder the settings name.
-  explicit TStartedProgram(const QString &Example = QString(),
-                           const QString &AutoOpen = QString()) {
-    TTestEnvironment::TestPrompts().Clear();
-    if (!AutoOpen.isEmpty()) Store.SetValue(S("AutoOpenBinder"), AutoOpen);
-    // The data folder's "Audio", made by the first-run set-up.
-    QDir().mkpath(Folder.File(S("Audio")));
-    Program = std::make_unique<TvlProgram>(Store, Options, Sim, Folder.File(S("Audio")));
-    Window = std::make_unique<TVellomarFm>(Store, Options, *Program);
-    Program->Connect(*Window, Example);
-    Window->show();
-    TVellomarFm::SetMainLoopRunning(true);
-    Window->RunIdleSoon();
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-          Run(10);
-          return Window->AudioReady() || Window->AudioFailed();
-        },
-        20000));
-  }
-  ~TStartedProgram() {
-    Window->close();
-    Window.reset();
-    // The window's parts behind the seams went with it.
-    EXPECT_FALSE(EffectiveTimeBrokerSeam().IsInstalled());
-    EXPECT_FALSE(EditorHostSeam().IsInstalled());
-    Program.reset();
-    EXPECT_FALSE(OtherEventsIOSeam().IsInstalled());
-    TVellomarFm::SetMainLoopRunning(false);
-  }
-  QAction *MenuItem(const QString &Menu, const QString &Caption) const {
-    for (QAction *top : Window->menuBar()->actions()) {
-      if (top->text() != Menu || !top->menu()) continue;
-      for (QAction *item : top->menu()->actions())
-        if (item->text() == Caption) return item;
-    }
-    ADD_FAILURE() << qPrintable(Menu) << " > " << qPrintable(Caption) << " is not in the menus";
-    return nullptr;
-  }
-  TvlEditorPage *ActivePage() const {
-    RvlPage *page = Program->Notebook()->GetActivePagePtr();
-    return page ? dynamic_cast<TvlEditorPage *>(page->MyWindowView) : nullptr;
-  }
+  explicit TStartedProgram(const QString &Example = QString(), const QString &AutoOpen = QString())
+      : TProgramRig(RProgramStart{.Example = Example, .AutoOpen = AutoOpen}) {}
 };
 
 }  // namespace
@@ -356,7 +311,7 @@ TEST(Composition, TheBinderOpenedAtStartUpIsRememberedOnDiskBeforeAnyExit) {
     SCOPED_TRACE(asExample ? "the example of a first start" : "the binder the settings name");
     TStartedProgram run(asExample ? lecture : QString(), asExample ? QString() : lecture);
     ASSERT_EQ(run.Program->Notebook()->BinderPathName(), lecture);
-    TRegistryData onDisk{run.Folder.File(S("2009.ini"))};
+    TRegistryData onDisk{run.File(S("2009.ini"))};
     onDisk.OnApplicationOpen_ReadFromRegistry();
     EXPECT_EQ(onDisk.GetValue(S("AutoOpenBinder")), lecture);
   }

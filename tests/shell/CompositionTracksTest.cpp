@@ -12,6 +12,7 @@
 #include "vl09_ZoomPanel.h"
 #include "vlAudioTestSupport.h"
 #include "vlProgram.h"
+#include "vlProgramRig.h"
 #include "vlTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -36,39 +37,10 @@ constexpr double OneSec = 1 / SecsPerDay;
 
 // The program started and shown on a folder of the test's, so that a second run finds what the
 // first one saved.
-struct TTracksProgram : TSimMachine {
-  QString FolderPath;
-  TRegistryData Store;
-  TvlOptions Options;
-  std::unique_ptr<TvlProgram> Program;
-  std::unique_ptr<TVellomarFm> Window;
-
+struct TTracksProgram : TProgramRig {
   explicit TTracksProgram(const QString &Folder)
-      : FolderPath(Folder), Store(Folder + S("/2009.ini")) {
-    TTestEnvironment::TestPrompts().Clear();
-    // As main() does before the window exists.
-    Store.OnApplicationOpen_ReadFromRegistry();
-    QDir().mkpath(Folder + S("/Audio"));
-    Program = std::make_unique<TvlProgram>(Store, Options, Sim, Folder + S("/Audio"));
-    Window = std::make_unique<TVellomarFm>(Store, Options, *Program);
-    Program->Connect(*Window, QString());
-    Window->resize(1200, 800);
-    Window->show();
-    TVellomarFm::SetMainLoopRunning(true);
-    Window->RunIdleSoon();
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-          Run(10);
-          return Window->AudioReady() || Window->AudioFailed();
-        },
-        20000));
-  }
-  ~TTracksProgram() {
-    Window->close();
-    Window.reset();
-    Program.reset();
-    TVellomarFm::SetMainLoopRunning(false);
-  }
+      : TProgramRig(
+            RProgramStart{.Folder = Folder, .ReadSettings = true, .Size = QSize(1200, 800)}) {}
   TvlTrackWindow &Old() { return *Program->Tracks().Historical(); }
   TvlTrackWindow &Cur() { return *Program->Tracks().Current(); }
   // A recording of Seconds of quiet sound in the audio folder; the catalogue lists it again.

@@ -14,6 +14,7 @@
 #include "vlAudioTestSupport.h"
 #include "vlEditorPage.h"
 #include "vlProgram.h"
+#include "vlProgramRig.h"
 #include "vlTestSupport.h"
 #include "vlWindowView.h"
 #include "vl_Document.h"
@@ -38,49 +39,8 @@ namespace {
 QString S(const char *Text) { return QString::fromUtf8(Text); }
 
 // One run of the program as main() builds it, started and shown.
-struct TStartedProgram : TSimMachine {
-  TFreshFolder Folder;
-  TRegistryData Store{Folder.File(S("2009.ini"))};
-  TvlOptions Options;
-  std::unique_ptr<TvlProgram> Program;
-  std::unique_ptr<TVellomarFm> Window;
-
-  TStartedProgram() {
-    TTestEnvironment::TestPrompts().Clear();
-    QDir().mkpath(Folder.File(S("Audio")));
-    Program = std::make_unique<TvlProgram>(Store, Options, Sim, Folder.File(S("Audio")));
-    Window = std::make_unique<TVellomarFm>(Store, Options, *Program);
-    Program->Connect(*Window, QString());
-    Window->resize(1000, 700);
-    Window->show();
-    TVellomarFm::SetMainLoopRunning(true);
-    Window->RunIdleSoon();
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-          Run(10);
-          return Window->AudioReady() || Window->AudioFailed();
-        },
-        20000));
-  }
-  ~TStartedProgram() {
-    Window->close();
-    Window.reset();
-    Program.reset();
-    TVellomarFm::SetMainLoopRunning(false);
-  }
-  QAction *MenuItem(const QString &Menu, const QString &Caption) const {
-    for (QAction *top : Window->menuBar()->actions()) {
-      if (top->text() != Menu || !top->menu()) continue;
-      for (QAction *item : top->menu()->actions())
-        if (item->text() == Caption) return item;
-    }
-    ADD_FAILURE() << qPrintable(Menu) << " > " << qPrintable(Caption) << " is not in the menus";
-    return nullptr;
-  }
-  TvlEditorPage *ActivePage() const {
-    RvlPage *page = Program->Notebook()->GetActivePagePtr();
-    return page ? dynamic_cast<TvlEditorPage *>(page->MyWindowView) : nullptr;
-  }
+struct TStartedProgram : TProgramRig {
+  TStartedProgram() : TProgramRig(RProgramStart{.Size = QSize(1000, 700)}) {}
   TVertTimeline &Timeline() const { return *Program->Timelines().VertTimeline(); }
   // Types Text into the active tab; answers the moment its first character is filed at.
   TDateTime Type(const QString &Text) {

@@ -8,7 +8,8 @@
 #      each key (another when the machine stalled at one); recording stops; closing the program
 #      answers Yes to the save question, which saves the binder;
 #   2. a second start reopens the binder and shows the audio controls; the caret goes to the
-#      start of each letter, then of the sentence, and Play > Play from the Caret plays from there.
+#      start of each letter, then of the sentence, and Play > Play from the Caret plays from there;
+#      then Ctrl and the wheel over the historical track zoom it out, and the settings keep that.
 # Checks: the binder holds the sentence at a moment of today; the recording exists and is as long
 # as the time it ran; the play starts in that recording within 50 ms of the sentence's moment.
 # For each letter, what sounded at its key press is where its play starts: the play's start
@@ -164,6 +165,13 @@ else
     { echo "nothing played" >&2; exit 1; }
   sleep 1
   import -window root "$work/shot2.png" 2>/dev/null || true
+  # Ctrl and the wheel over the historical track (below the menu bar, right of the speed panel)
+  # zoom it out about the pointer; the level shown is the one kept at close.
+  xdotool mousemove --window "$win" 350 75
+  sleep 0.3
+  xdotool keydown ctrl click 5 click 5 click 5 keyup ctrl
+  sleep 1.5
+  import -window root "$work/shot3.png" 2>/dev/null || true
   key alt+f x
 fi
 wait_until 300 bash -c "! kill -0 $pid" || {
@@ -191,8 +199,16 @@ recording=$(find "$work/home/.local/share/Vellomar/Audio/$(date +%Y-%m)" -name '
 [[ -n "$recording" ]] || fail "no recording"
 echo "first run: '$line' recorded in $(basename "$recording")"
 
+settings=$work/home/.config/Vellomar/2009.ini
+zoom_of() { sed -n 's/^ReopenZoom=//p' "$settings" | head -1; }
+zoom1=$(zoom_of)
 xvfb-run -a -s "-screen 0 1280x800x24" "$work/drive.sh" "$work" "$exe" 2 "$witness" ||
   fail "second run: $(cat "$work/out2.txt")"
+# Zoomed out: more time per column than the first run kept.
+zoom2=$(zoom_of)
+awk -v a="${zoom1:-0}" -v b="${zoom2:-0}" 'BEGIN { exit !(b > a) }' ||
+  fail "Ctrl+wheel over the historical track did not zoom it out: ReopenZoom $zoom1, then $zoom2"
+echo "second run: Ctrl+wheel zoomed the historical track from $zoom1 to $zoom2 s per column"
 play=$(cat "$work/sentence-play.txt" 2>/dev/null || true)
 [[ -n "$play" ]] || fail "nothing played: $(tail -20 "$work/home/Documents/Vellomar/Trace.txt")"
 echo "second run: $play"
