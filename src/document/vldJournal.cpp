@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 // ---- CRC32 -----------------------------------------------------------------------------------
@@ -154,10 +155,13 @@ class TGet {
     FPos += n;
     return b;
   }
+  // A moment that is not a finite number is no moment the model can hold: the record is refused
+  // (a document holding one could not be saved and read back as it was).
   RvlTimestamp Moment() {
     RvlTimestamp t;
     t.FEffectiveDT = F64();
     t.RealDT = F64();
+    if (!std::isfinite(t.FEffectiveDT) || !std::isfinite(t.RealDT)) Bad = true;
     return t;
   }
   TCaretPos Pos() {
@@ -673,15 +677,25 @@ RJournalReplay Journal_Replay(const RJournalRead &Read, TJournalTabs &Tabs) {
           return it == map.end() ? F : it->second;
         };
         RDocumentEdit e = r.Edit;
+        // Every font an edit puts into the document must be one of its table: a font the
+        // journal never defined would leave characters pointing at nothing.
+        const TFontsInUse &table = doc.Font_GetFontsInUseObjectReference();
+        bool fontsKnown = true;
         TRichString text;
         if (r.Text) {
-          for (int c = 1; c <= r.Text->High(); ++c)
-            text.Char_Append(r.Text->Char_GetChar(c), mapped(r.Text->Char_GetFont(c)),
-                             r.Text->Timestamp_Get(c));
+          for (int c = 1; c <= r.Text->High(); ++c) {
+            const TFontIndex f = mapped(r.Text->Char_GetFont(c));
+            fontsKnown = fontsKnown && table.FontExists(f);
+            text.Char_Append(r.Text->Char_GetChar(c), f, r.Text->Timestamp_Get(c));
+          }
           e.Text = &text;
         }
-        if (KindHasText(e.Kind) || (e.Kind == TEditKind::FontChange && e.FontOp == TFontOp::Index))
+        if (KindHasText(e.Kind) ||
+            (e.Kind == TEditKind::FontChange && e.FontOp == TFontOp::Index)) {
           e.Font = mapped(e.Font);
+          fontsKnown = fontsKnown && table.FontExists(e.Font);
+        }
+        if (!fontsKnown) return stop(QStringLiteral("a font that was never defined"), i);
         QString why;
         if (!doc.Edit_Apply(e, why)) return stop(why, i);
         if (e.Kind == TEditKind::Content) map.clear();
