@@ -1,11 +1,13 @@
 // Editing costs in documents of different sizes: a typed character, a typed line break, deleting
 // a selection of 1,000 characters, and pasting 10,000 characters (from the program's own copy and
-// as plain text). The argument is the document's paragraph count, about 60 characters each; a
+// as plain text); typing with the undo history off and on, and one step undone or redone in a
+// document of 1 MB. The argument is the document's paragraph count, about 60 characters each; a
 // typed character should cost the same whatever it is. One formatter is registered and marks the
 // paragraphs it hears of, as the editor's does.
 
 #include "vl_Document.h"
 #include "vldStorage.h"
+#include "vldUndoHistory.h"
 
 #include <benchmark/benchmark.h>
 #include <QString>
@@ -139,8 +141,65 @@ void Paste10000(benchmark::State &State, bool Plain) {
 void BM_Paste10000CharactersCopiedHere(benchmark::State &State) { Paste10000(State, false); }
 void BM_Paste10000CharactersAsPlainText(benchmark::State &State) { Paste10000(State, true); }
 
+// Typing words as the keyboard types them (Text_Type), with the undo history off and on: the
+// difference is what the history costs per character.
+void TypingWords(benchmark::State &State, bool History) {
+  const int paragraphs = static_cast<int>(State.range(0));
+  TBenchDocument b(paragraphs);
+  TDocument &doc = b.Doc;
+  doc.Undo_Switch(History);
+  static const QString text = QStringLiteral("the speaker said that the data were new ");
+  doc.AtPos_NoSelectionSet(TCaretPos{paragraphs / 2, 30, false});
+  const TFontIndex font = 2;
+  qsizetype k = 0;
+  int typed = 0;
+  for (auto _ : State) {
+    const QChar c = text[k];
+    k = (k + 1) % text.size();
+    doc.Text_Type(QStringView(&c, 1), font, false);
+    if (++typed % 200 == 0)
+      doc.AtPos_NoSelectionSet(TCaretPos{(doc.FAtPos.SN + 37) % paragraphs, 30, false});
+  }
+  State.SetItemsProcessed(State.iterations());
+}
+
+void BM_TypingWordsHistoryOff(benchmark::State &State) { TypingWords(State, false); }
+void BM_TypingWordsHistoryOn(benchmark::State &State) { TypingWords(State, true); }
+
+// One step undone and done again in a document of about 1 MB of text (17,000 paragraphs of 60
+// characters): a typed word, or a deleted selection of 1,000 characters across paragraphs. Items
+// are single steps (an undo or a redo).
+void UndoRedo(benchmark::State &State, bool Selection) {
+  constexpr int paragraphs = 17000;
+  TBenchDocument b(paragraphs);
+  TDocument &doc = b.Doc;
+  doc.Undo_Switch(true);
+  const TCaretPos start{paragraphs / 2, 10, false};
+  if (Selection) {
+    doc.FAtPosSelect = start;
+    doc.FAtPos = SelectionEnd(doc, start, 1000);
+    doc.Select_DeleteSelectedText();
+  } else {
+    doc.AtPos_NoSelectionSet(start);
+    for (QChar c : QStringLiteral("recording")) doc.Text_Type(QStringView(&c, 1), 2, false);
+  }
+  TUndoHistory &history = doc.Undo_History();
+  for (auto _ : State) {
+    history.Undo();
+    history.Redo();
+  }
+  State.SetItemsProcessed(State.iterations() * 2);
+}
+
+void BM_UndoRedoTypedWordIn1MB(benchmark::State &State) { UndoRedo(State, false); }
+void BM_UndoRedoDeleted1000CharactersIn1MB(benchmark::State &State) { UndoRedo(State, true); }
+
 }  // namespace
 
+BENCHMARK(BM_TypingWordsHistoryOff)->Arg(500)->Arg(50000);
+BENCHMARK(BM_TypingWordsHistoryOn)->Arg(500)->Arg(50000);
+BENCHMARK(BM_UndoRedoTypedWordIn1MB);
+BENCHMARK(BM_UndoRedoDeleted1000CharactersIn1MB);
 BENCHMARK(BM_TypingCharacter)->Arg(500)->Arg(5000)->Arg(50000);
 BENCHMARK(BM_TypingLineBreakAndJoiningAgain)->Arg(500)->Arg(5000)->Arg(50000);
 BENCHMARK(BM_DeleteSelectionOf1000Characters)->Arg(500)->Arg(5000);

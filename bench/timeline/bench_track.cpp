@@ -50,7 +50,8 @@ struct RWorld {
     Track = std::make_unique<TvlTrack>(arHistorical, &Vis, &Events);
     Track->Index().SetDataPixelsPlotted(1200);
   }
-  void Show(int Level) {
+  void Show(int Level, int Scale = 1) {
+    Track->Render().SetDeviceScale(Scale);
     Track->InitializeAtFirstShow_AndSetZoomLevelTo(Level);
     Track->MoveTo(Centre, 600);
     Track->Render().RenderAll();
@@ -69,15 +70,16 @@ void Rebuild(benchmark::State &State) {
   State.counters["daysWalked"] = w.Track->Index().LastRebuildDayFilesWalked();
 }
 
+// Second argument: the device scale (2 on a screen of twice the pixel density).
 void Render(benchmark::State &State) {
   RWorld &w = World();
-  w.Show(static_cast<int>(State.range(0)));
+  w.Show(static_cast<int>(State.range(0)), static_cast<int>(State.range(1)));
   for (auto _ : State) w.Track->Render().RenderAll();
 }
 
 void LabelUpdate(benchmark::State &State) {
   RWorld &w = World();
-  w.Show(static_cast<int>(State.range(0)));
+  w.Show(static_cast<int>(State.range(0)), static_cast<int>(State.range(1)));
   const QString texts[2] = {QStringLiteral("Call Bob"), QStringLiteral("Call Bob back")};
   int i = 0;
   for (auto _ : State) w.Track->UpdateEventTextAndDoLowLatencyDraw(w.Label, texts[++i % 2]);
@@ -86,8 +88,8 @@ void LabelUpdate(benchmark::State &State) {
 }  // namespace
 
 BENCHMARK(Rebuild)->Arg(1)->Arg(5)->Arg(10)->Arg(15)->Unit(benchmark::kMillisecond);
-BENCHMARK(Render)->Arg(1)->Arg(5)->Arg(10)->Arg(15)->Unit(benchmark::kMillisecond);
-BENCHMARK(LabelUpdate)->Arg(1)->Arg(5)->Arg(10)->Arg(15)->Unit(benchmark::kMillisecond);
+BENCHMARK(Render)->ArgsProduct({{1, 5, 10, 15}, {1, 2}})->Unit(benchmark::kMillisecond);
+BENCHMARK(LabelUpdate)->ArgsProduct({{1, 5, 10, 15}, {1, 2}})->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv) {
   // Fonts, not a display.

@@ -6,6 +6,7 @@
 #include "vlGlobals.h"
 #include "vldGraphic.h"
 #include "vldStorage.h"
+#include "vldUndoHistory.h"
 
 #include <algorithm>
 #include <cmath>
@@ -48,6 +49,7 @@ TFontIndex TDocument::NewDocumentFont() {
 }
 
 TDocument::~TDocument() {
+  FUndo.reset();
   // Insets point at paragraphs: they go first. Layout records are released before their
   // paragraphs, as a paragraph expects.
   InsetsStorage.ClearAll();
@@ -174,6 +176,7 @@ TOutline TDocument::Paragraph_Outline_Get(int N, QString &InitStr) const {
 void TDocument::Paragraph_Outline_Set(int N, TOutline Outline, const QString &InitStr) {
   TParagraph *p = Paragraph_FromSectionNum(N);
   if (!p) return;
+  TellEditing(TEditKind::Outline, N, N, Paragraph_FirstPos(N));
   p->Outline_Set(Outline, InitStr);
   p->FChanged = true;
   Positions_KeepValid();
@@ -562,6 +565,28 @@ void TDocument::Tell(const RDocumentEdit &Edit) const {
   for (TDocumentEditObserver *o : observers) o->Document_Edited(*this, Edit);
 }
 
+void TDocument::TellEditing(TEditKind Kind, int First, int Last, const TCaretPos &At, QChar Ch,
+                            double RealWhen) {
+  if (!HasObservers()) return;
+  RDocumentEditing e;
+  e.Kind = Kind;
+  e.Origin = FOrigin;
+  e.First = std::clamp(First, 0, Section_High());
+  e.Last = std::clamp(Last, e.First, Section_High());
+  e.At = At;
+  e.Ch = Ch;
+  e.RealWhen = RealWhen;
+  e.Continues = FGroupDepth > 0 && FGroupLeaves > 0;
+  if (FGroupDepth > 0) ++FGroupLeaves;
+  const std::vector<TDocumentEditObserver *> observers = FObservers;
+  for (TDocumentEditObserver *o : observers) o->Document_Editing(*this, e);
+}
+
+void TDocument::TellEditDone() const {
+  const std::vector<TDocumentEditObserver *> observers = FObservers;
+  for (TDocumentEditObserver *o : observers) o->Document_EditDone(*this);
+}
+
 void TDocument::Edit_TellContentChanged() {
   if (!HasObservers()) return;
   RDocumentEdit e;
@@ -609,6 +634,7 @@ class TOriginScope {
 
 void TDocument::Text_Type(QStringView Text, TFontIndex Font, bool Overstrike) {
   if (Text.isEmpty()) return;
+  TEditGroup group(*this);
   TOriginScope origin(FOrigin, TEditOrigin::Typed);
   if (Select_IsAnyTextSelected()) Select_DeleteSelectedText();
   const TCaretPos at = FAtPos;
@@ -639,6 +665,7 @@ bool TDocument::Char_InsertAt(QChar Ch, TFontIndex FontIndex, const TCaretPos &A
                               const RvlTimestamp &When, const RSplitMoments &Split) {
   TParagraph *p = Paragraph_FromSectionNum(At.SN);
   if (!p || !p->IsValidCaretPosition(At.FGN)) return false;
+  TellEditing(TEditKind::Insert, At.SN, At.SN, At, Ch, When.RealDT);
   if (Ch == u'\n')
     Paragraph_Split(At, Split.Split, Split.New);
   else
@@ -676,6 +703,7 @@ bool TDocument::Char_ReplaceAt(QChar Ch, TFontIndex Font, const TCaretPos &At,
                                const RvlTimestamp &When, const RSplitMoments &Split) {
   TParagraph *p = Paragraph_FromSectionNum(At.SN);
   if (!p || !p->IsValidCharIndex(At.FGN)) return false;
+  TellEditing(TEditKind::CharReplace, At.SN, At.SN, At, Ch);
   if (Ch == u'\n') {
     p->Char_Delete(At.FGN);
     Paragraph_Split(At, Split.Split, Split.New);
@@ -715,14 +743,20 @@ void TDocument::Char_Replace(QChar Ch, TFontIndex Font, const TCaretPos &At) {
 void TDocument::Char_Delete(const TCaretPos &CaretPos) {
   TParagraph *p = Paragraph_FromSectionNum(CaretPos.SN);
   if (!p || !p->IsValidCaretPosition(CaretPos.FGN)) return;
+  const bool atEnd = CaretPos.FGN == p->After();
+  int next = CaretPos.SN;
+  const bool joins = atEnd && Paragraph_Next(next);
+  // At the end of the last paragraph nothing goes: the change still counts, but no observer is
+  // told of a deletion that did not happen (a journal could not replay it).
+  const bool removes = !atEnd || joins;
   RDocumentEdit e;
-  if (HasObservers()) {
+  if (removes && HasObservers()) {
     e.Kind = TEditKind::CharDelete;
     e.At = CaretPos;
-    e.Removed =
-        CaretPos.FGN == p->After() ? QStringLiteral("\n") : QString(p->Char_GetChar(CaretPos.FGN));
+    e.Removed = atEnd ? QStringLiteral("\n") : QString(p->Char_GetChar(CaretPos.FGN));
+    TellEditing(TEditKind::CharDelete, CaretPos.SN, joins ? next : CaretPos.SN, CaretPos);
   }
-  if (CaretPos.FGN == p->After()) {
+  if (atEnd) {
     Paragraph_JoinNext(CaretPos.SN);
   } else {
     Events_UnlistForCaretPos(CaretPos);
@@ -731,7 +765,7 @@ void TDocument::Char_Delete(const TCaretPos &CaretPos) {
   Notify_Formatters(CaretPos, CaretPos, Paragraph_LastCaretPos(CaretPos.SN));
   ChangeCount_Increment();
   Positions_KeepValid();
-  if (HasObservers()) Tell(e);
+  if (removes && HasObservers()) Tell(e);
 }
 
 void TDocument::SubStr_Delete(const TCharX &First, const TCharX &Last) {
@@ -754,6 +788,7 @@ void TDocument::SubStr_Delete(const TCharX &First, const TCharX &Last) {
     e.Stop = TCaretPos{Last.SN, Last.CX, false};
     e.Removed = RangePlain(First, Last);
   }
+  TellEditing(TEditKind::SubStrDelete, First.SN, Last.SN, CaretPosFromCharX(First));
   Events_UnlistForCharXRange(First, Last);
   if (First.SN == Last.SN) {
     if (First.CX <= 1 && Last.CX >= pf->High()) {
@@ -792,6 +827,7 @@ void TDocument::CaretSpan_Delete(const TCaretPos &Start, const TCaretPos &Stop) 
     e.Stop = Stop;
     e.Removed = CaretSpan_Plain(Start, Stop);
   }
+  TellEditing(TEditKind::CaretSpanDelete, Start.SN, Stop.SN, Start);
   UnlistCaretSpan(Start, Stop);
   if (Start.SN == Stop.SN) {
     pa->SubStr_Delete(Start.FGN, Stop.FGN - 1);
@@ -814,6 +850,7 @@ bool TDocument::InsertByLines(QStringView Text, const TCaretPos &At, TCaretPos &
   NewAt = At;
   TParagraph *p = Paragraph_FromSectionNum(At.SN);
   if (!p || !p->IsValidCaretPosition(At.FGN)) return false;
+  TellEditing(TEditKind::Insert, At.SN, At.SN, At, Text.isEmpty() ? QChar() : Text[0]);
   // The lines go in from the last to the first, each before the same gap; a split after each
   // but the first line moves it, with everything after it, to a paragraph of its own. Line
   // boundaries are found by index, so a large paste costs time in proportion to its length.
@@ -905,6 +942,7 @@ void TDocument::SubStr_Replace(const TCharX &First, const TCharX &Last, const TR
   const TCaretPos start = CaretPosFromCharX(First);
   const TCaretPos stop{Last.SN, Last.CX + 1, false};
   if (!IsValidCaretRange(start, stop)) return;
+  TEditGroup group(*this);
   CaretSpan_Delete(start, stop);
   TCaretPos newAt;
   SubStr_Insert(Str, start, newAt);
@@ -1060,6 +1098,7 @@ bool TDocument::Select_ClearAndPutCaretAt(TSelectionSide Side) {
 
 void TDocument::Select_DeleteSelectedText() {
   if (!Select_IsAnyTextSelected()) return;
+  TEditGroup group(*this);
   const TCaretSpan span = SelectionCaretSpan();
   CaretSpan_Delete(span.Start, span.Stop);
   Select_ClearAndPutCaretAt(sBeginning);
@@ -1110,6 +1149,8 @@ bool TDocument::FontStyleIsBold(TFontIndex FontX) const {
 template <typename TNewIndex>
 void TDocument::Font_ChangeByRuns(const TCharSpan &CharSpan, TNewIndex NewIndex) {
   if (CharSpan.First.SN < 0 || CharSpan.Last.SN < CharSpan.First.SN) return;
+  TellEditing(TEditKind::FontChange, CharSpan.First.SN, CharSpan.Last.SN,
+              CaretPosFromCharX(CharSpan.First));
   TParagraphIterator it(this);
   it.Setup(CharSpan.First, CharSpan.Last);
   while (it.HaveParagraphThatNeedsWork()) {
@@ -1129,6 +1170,8 @@ void TDocument::Font_ChangeByRuns(const TCharSpan &CharSpan, TNewIndex NewIndex)
 void TDocument::Font_Change(const TCharSpan &CharSpan, TFontIndex FontIndex) {
   if (CharSpan.First.SN < 0 || CharSpan.Last.SN < CharSpan.First.SN) return;
   const TFontIndex storable = StorableFont(FontIndex);
+  TellEditing(TEditKind::FontChange, CharSpan.First.SN, CharSpan.Last.SN,
+              CaretPosFromCharX(CharSpan.First));
   TParagraphIterator it(this);
   it.Setup(CharSpan.First, CharSpan.Last);
   while (it.HaveParagraphThatNeedsWork()) {
@@ -1282,6 +1325,7 @@ void TDocument::Clipboard_Copy() {
 
 void TDocument::Clipboard_Cut() {
   if (!Select_IsAnyTextSelected()) return;
+  TEditGroup group(*this);
   Clipboard_Copy();
   // Deleted before the caret is placed: the caret then lands on text that still exists.
   const TCaretSpan span = SelectionCaretSpan();
@@ -1291,6 +1335,7 @@ void TDocument::Clipboard_Cut() {
 }
 
 void TDocument::Clipboard_Paste() {
+  TEditGroup group(*this);
   TOriginScope origin(FOrigin, TEditOrigin::Pasted);
   Select_DeleteSelectedText();
   TTextClipboard &clipboard = TextClipboard();

@@ -45,6 +45,7 @@ class QPainter;
 class TvlGraphic;
 class TvlXmlIn;
 class TvlXmlOut;
+class TUndoHistory;
 
 enum TSelectionSide : std::uint8_t { sBeginning, sEnd };
 enum TDescribePos : std::uint8_t { dpInSpaces, dpBeforeWord, dpInWord, dpAfterWord };
@@ -260,6 +261,41 @@ class TDocument final : public TSectionContainer {
   // The document as an isolated tab file, in memory; change counts are not touched.
   QByteArray IO_SaveToBytes(const QString &TabTitle) const;
 
+  // The changes made while one lives are one operation for the observers (RDocumentEditing::
+  // Continues): a key, a paste that replaces a selection. Groups nest; the outermost counts.
+  class TEditGroup {
+   public:
+    explicit TEditGroup(TDocument &Doc) : FDoc(Doc) { ++FDoc.FGroupDepth; }
+    ~TEditGroup() {
+      if (--FDoc.FGroupDepth != 0) return;
+      if (FDoc.FGroupLeaves > 0) FDoc.TellEditDone();
+      FDoc.FGroupLeaves = 0;
+    }
+    TEditGroup(const TEditGroup &) = delete;
+    TEditGroup &operator=(const TEditGroup &) = delete;
+
+   private:
+    TDocument &FDoc;
+  };
+
+  // A copy of section N that belongs to no document (no layout records, no document link; a
+  // paragraph keeps its anchor list as data); nullptr when there is no such section.
+  std::unique_ptr<TSection> Section_Clone(int N) const;
+  // Puts In in the place of the Count sections from First; In then holds those taken out, whole:
+  // text, fonts, moments, line ends, outlines and the handles of the pictures anchored to them.
+  // The typing events of the text taken out go, those of the text put in come; pictures whose
+  // paragraph is put in are anchored to it again. Formatters, change counts and observers hear
+  // of it as of any edit (a Sections record). False, with nothing changed, when the range does
+  // not exist or the document would be left without a paragraph.
+  bool Sections_Swap(int First, int Count, std::vector<std::unique_ptr<TSection>> &In);
+  // The caret and the other end of the selection, each moved to the nearest valid position.
+  void Positions_Set(const TCaretPos &Caret, const TCaretPos &Select);
+
+  // The undo history of this document; it hears of edits once switched on.
+  TUndoHistory &Undo_History();
+  void Undo_Switch(bool On);
+  bool Undo_IsOn() const;
+
   // ---- Change counts -----------------------------------------------------------------------
 
   void ChangeCount_Increment();
@@ -454,6 +490,12 @@ class TDocument final : public TSectionContainer {
   QString RangePlain(const TCharX &First, const TCharX &Last) const;
   bool HasObservers() const { return !FObservers.empty(); }
   void Tell(const RDocumentEdit &Edit) const;
+  // Tells the observers what is about to change (RDocumentEditing); First..Last are clamped to
+  // the sections there are.
+  void TellEditing(TEditKind Kind, int First, int Last, const TCaretPos &At, QChar Ch = QChar(),
+                   double RealWhen = 0);
+  bool Edit_ApplySections(const RDocumentEdit &Edit, QString &Why);
+  void TellEditDone() const;
   void TellFontChange(const TCharSpan &Span, RDocumentEdit &Edit) const;
   template <typename TNewIndex>
   void Font_ChangeByRuns(const TCharSpan &CharSpan, TNewIndex NewIndex);
@@ -461,6 +503,8 @@ class TDocument final : public TSectionContainer {
   void UnlistCaretSpan(const TCaretPos &Start, const TCaretPos &Stop) const;
 
   std::vector<TDocumentEditObserver *> FObservers;
+  int FGroupDepth = 0;                       // TEditGroup nesting
+  int FGroupLeaves = 0;                      // changes told inside the outermost group so far
   TEditOrigin FOrigin = TEditOrigin::Other;  // what the running operation's text is
   std::uint64_t FLayoutTouches = 0;          // before Sections: paragraphs count here while freed
   std::vector<std::unique_ptr<TSection>> Sections;                        // never empty
@@ -470,6 +514,8 @@ class TDocument final : public TSectionContainer {
   RLoadReport FLastLoad;
 
   int FReportsBeforeLoad = 0;  // the error log's count when the load began
+  // Declared last: it goes first, while the observer list it leaves still exists.
+  std::unique_ptr<TUndoHistory> FUndo;
 
   // The file form, vl_DocumentIO.cpp.
   void IO_LoadBegin();

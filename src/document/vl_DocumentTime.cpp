@@ -22,6 +22,7 @@ RvlTimestamp TDocument::Timestamp_GetForCharacter(const TCaretPos &At) const {
 void TDocument::Timestamp_SetForCharacter(const TCaretPos &At, const RvlTimestamp &LinkInstant) {
   TParagraph *p = Paragraph_FromSectionNum(At.SN);
   if (!p) return;
+  TellEditing(TEditKind::CharMoment, At.SN, At.SN, At);
   p->Timestamp_Set(At.FGN, LinkInstant);
   if (!HasObservers()) return;
   RDocumentEdit e;
@@ -39,6 +40,7 @@ RvlTimestamp TDocument::Timestamp_GetForParagraph(int N) const {
 void TDocument::Timestamp_SetForParagraph(int N, const RvlTimestamp &Timemark) {
   TParagraph *p = Paragraph_FromSectionNum(N);
   if (!p) return;
+  TellEditing(TEditKind::ParagraphMoment, N, N, Paragraph_FirstPos(N));
   p->FGroupTimestamp = Timemark;
   if (!HasObservers()) return;
   RDocumentEdit e;

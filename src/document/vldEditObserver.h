@@ -51,6 +51,13 @@ enum class TEditKind : std::uint8_t {
   // The whole content replaced (a load, a copy, a change of pictures or strokes): Bytes is the
   // document's embedded block as a binder holds it.
   Content = 10,
+  // The sections At.SN .. Stop.SN (none when Stop.SN < At.SN) replaced as a whole by Stop.FGN
+  // paragraphs: an undo or a redo. Text: their characters, each paragraph followed by a line
+  // feed with its end-of-line font and moment; Str: what files do not hold exactly, per paragraph
+  // its outline's number, its prefix, the real and the effective moment of the paragraph (17
+  // digits), parted by U+001F and ended by U+001E; Removed: the text of the sections replaced,
+  // paragraphs joined by line feeds.
+  Sections = 11,
 };
 
 // Why text came in; the journal's summary counts typed and pasted characters apart.
@@ -93,10 +100,30 @@ struct RDocumentEdit {
   QByteArray Bytes;
 };
 
+// What an operation is about to change, told before it changes anything: the sections First to
+// Last (in the numbering before the change). After the change the sections that replaced them
+// run from First to Last plus the change in the number of sections. Every such notice is
+// followed by the operation's record.
+struct RDocumentEditing {
+  TEditKind Kind = TEditKind::Insert;
+  TEditOrigin Origin = TEditOrigin::Other;
+  int First = 0;
+  int Last = 0;
+  TCaretPos At;
+  QChar Ch;             // Insert: the first character inserted
+  double RealWhen = 0;  // typing one character: the wall-clock moment it gets; else 0
+  // Not the first change of one operation (a paste that replaces a selection, one key).
+  bool Continues = false;
+};
+
 class TDocumentEditObserver {
  public:
   virtual ~TDocumentEditObserver() = default;
+  virtual void Document_Editing(const TDocument & /*Doc*/, const RDocumentEditing & /*Edit*/) {}
   virtual void Document_Edited(const TDocument &Doc, const RDocumentEdit &Edit) = 0;
+  // The operation whose changes were told is over (a key, a paste): the caret is where it
+  // leaves it. Told only for operations that changed something.
+  virtual void Document_EditDone(const TDocument & /*Doc*/) {}
   // A change was counted. Every edit counts; so do changes no record tells, which others make
   // count as a change of the active document (bookmarks).
   virtual void Document_ChangeCounted(const TDocument & /*Doc*/) {}

@@ -351,6 +351,12 @@ void TFontsInUse::GarbageCollection_Finalize() {
   FontsChanged();
 }
 
+void TFontsInUse::Entry_Remove(int FontIndex) {
+  if (FontIndex <= 0 || !FontExists(FontIndex)) return;
+  Fonts[static_cast<std::size_t>(FontIndex)].reset();
+  FontsChanged();
+}
+
 void TFontsInUse::MyAssign(const TFontsInUse &Source) {
   if (&Source == this) return;
   std::vector<std::unique_ptr<TFontInUse>> copy(Source.Fonts.size());

@@ -91,6 +91,9 @@ class TFontsInUse {
   // The entry at an index, or nullptr.
   const TFontInUse *Entry(int FontIndex) const;
 
+  // Empties the slot of an entry (never slot 0): undo takes back the fonts a command added.
+  void Entry_Remove(int FontIndex);
+
   // Appends up to ten empty slots (never beyond 32768) and answers the first new index; -1 when
   // the table is full or memory ran out.
   TFontIndex ExpandFontsArray();

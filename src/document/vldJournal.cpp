@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 // ---- CRC32 -----------------------------------------------------------------------------------
@@ -154,10 +155,13 @@ class TGet {
     FPos += n;
     return b;
   }
+  // A moment that is not a finite number is no moment the model can hold: the record is refused
+  // (a document holding one could not be saved and read back as it was).
   RvlTimestamp Moment() {
     RvlTimestamp t;
     t.FEffectiveDT = F64();
     t.RealDT = F64();
+    if (!std::isfinite(t.FEffectiveDT) || !std::isfinite(t.RealDT)) Bad = true;
     return t;
   }
   TCaretPos Pos() {
@@ -193,7 +197,9 @@ void PutRich(TPut &Put, QStringView Chars, const TFontIndex *Fonts, const RvlTim
   for (qsizetype i = 0; i < Chars.size(); ++i) Put.Moment(Moments[i]);
 }
 
-bool KindHasText(TEditKind K) { return K == TEditKind::Insert || K == TEditKind::CharReplace; }
+bool KindHasText(TEditKind K) {
+  return K == TEditKind::Insert || K == TEditKind::CharReplace || K == TEditKind::Sections;
+}
 
 }  // namespace
 
@@ -230,14 +236,34 @@ void TJournalEncoder::ForgetDocument(const TDocument *Doc) {
   if (FRun.Doc == Doc) FRun.Active = false;
 }
 
-void TJournalEncoder::DefineFont(QByteArray &Out, int TabIndex, const TDocument &Doc,
-                                 TFontIndex Font, TDateTime When) {
-  auto &defined = FDefined[&Doc];
-  if (defined.count(Font)) return;
-  defined.insert(Font);
+namespace {
+
+RJournalFont FontOf(const TDocument &Doc, TFontIndex Font) {
   RJournalFont f;
   TFontStyles style;
   Doc.FontsInUse.GetFontDetails(Font, f.Name, f.Rotation, f.Size, f.Color, f.Highlight, style);
+  f.Style = static_cast<int>(style.toInt());
+  return f;
+}
+
+// The font was defined, and its slot still holds what it was defined as.
+bool DefinedAsItIs(const std::map<TFontIndex, RJournalFont> &Defined, const TDocument &Doc,
+                   TFontIndex Font) {
+  const auto it = Defined.find(Font);
+  if (it == Defined.end()) return false;
+  const RJournalFont &d = it->second, f = FontOf(Doc, Font);
+  return d.Name == f.Name && d.Rotation == f.Rotation && d.Size == f.Size && d.Color == f.Color &&
+         d.Highlight == f.Highlight && d.Style == f.Style;
+}
+
+}  // namespace
+
+void TJournalEncoder::DefineFont(QByteArray &Out, int TabIndex, const TDocument &Doc,
+                                 TFontIndex Font, TDateTime When) {
+  auto &defined = FDefined[&Doc];
+  if (DefinedAsItIs(defined, Doc, Font)) return;
+  const RJournalFont f = FontOf(Doc, Font);
+  defined[Font] = f;
   QByteArray p = Payload(TJournalKind::FontDef, When);
   TPut put(p);
   put.I32(TabIndex);
@@ -247,7 +273,7 @@ void TJournalEncoder::DefineFont(QByteArray &Out, int TabIndex, const TDocument 
   put.I32(f.Size);
   put.I32(f.Color);
   put.I32(f.Highlight);
-  put.I32(static_cast<std::int32_t>(style.toInt()));
+  put.I32(f.Style);
   Out.append(Journal_Frame(p));
 }
 
@@ -276,7 +302,7 @@ void TJournalEncoder::Edit(QByteArray &Out, int TabIndex, const TDocument &Doc,
     auto &defined = FDefined[&Doc];
     const bool joins = FRun.Active && FRun.Doc == &Doc && FRun.Tab == TabIndex &&
                        FRun.Next.SN == E.At.SN && FRun.Next.FGN == E.At.FGN &&
-                       FRun.NewParagraphFont == E.Font && defined.count(font);
+                       FRun.NewParagraphFont == E.Font && DefinedAsItIs(defined, Doc, font);
     if (joins) {
       FRun.Chars += E.Text->Char_GetChar(1);
       FRun.Fonts.push_back(font);
@@ -360,6 +386,18 @@ void TJournalEncoder::Edit(QByteArray &Out, int TabIndex, const TDocument &Doc,
     case TEditKind::CharMoment:
     case TEditKind::ParagraphMoment: put.Moment(E.Moment); break;
     case TEditKind::Content: put.Bytes(E.Bytes); break;
+    case TEditKind::Sections: {
+      put.Pos(E.Stop);
+      const TRichString empty;
+      const TRichString &t = E.Text ? *E.Text : empty;
+      std::vector<RvlTimestamp> moments;
+      moments.reserve(static_cast<std::size_t>(t.Length()));
+      for (int i = 1; i <= t.High(); ++i) moments.push_back(t.Timestamp_Get(i));
+      PutRich(put, t.Text(), t.Fonts().data(), moments.data());
+      put.Str(E.Removed);
+      put.Str(E.Str);
+      break;
+    }
   }
   Out.append(Journal_Frame(p));
 }
@@ -453,7 +491,7 @@ bool DecodePayload(const char *Data, qsizetype Size, RJournalRecord &R) {
       R.Tab = get.I32();
       RDocumentEdit &e = R.Edit;
       const std::uint8_t k = get.U8();
-      if (k < 1 || k > 10) return false;
+      if (k < 1 || k > static_cast<std::uint8_t>(TEditKind::Sections)) return false;
       e.Kind = static_cast<TEditKind>(k);
       const std::uint8_t origin = get.U8();
       if (origin > 2) return false;
@@ -506,6 +544,19 @@ bool DecodePayload(const char *Data, qsizetype Size, RJournalRecord &R) {
         case TEditKind::CharMoment:
         case TEditKind::ParagraphMoment: e.Moment = get.Moment(); break;
         case TEditKind::Content: e.Bytes = get.Bytes(); break;
+        case TEditKind::Sections: {
+          e.Stop = get.Pos();
+          const QString chars = get.Str();
+          std::vector<TFontIndex> fonts(static_cast<std::size_t>(chars.size()));
+          for (auto &f : fonts) f = get.I16();
+          R.Text = std::make_shared<TRichString>();
+          for (qsizetype i = 0; i < chars.size() && !get.Bad; ++i)
+            R.Text->Char_Append(chars[i], fonts[static_cast<std::size_t>(i)], get.Moment());
+          e.Text = R.Text.get();
+          e.Removed = get.Str();
+          e.Str = get.Str();
+          break;
+        }
       }
       break;
     }
@@ -626,15 +677,25 @@ RJournalReplay Journal_Replay(const RJournalRead &Read, TJournalTabs &Tabs) {
           return it == map.end() ? F : it->second;
         };
         RDocumentEdit e = r.Edit;
+        // Every font an edit puts into the document must be one of its table: a font the
+        // journal never defined would leave characters pointing at nothing.
+        const TFontsInUse &table = doc.Font_GetFontsInUseObjectReference();
+        bool fontsKnown = true;
         TRichString text;
         if (r.Text) {
-          for (int c = 1; c <= r.Text->High(); ++c)
-            text.Char_Append(r.Text->Char_GetChar(c), mapped(r.Text->Char_GetFont(c)),
-                             r.Text->Timestamp_Get(c));
+          for (int c = 1; c <= r.Text->High(); ++c) {
+            const TFontIndex f = mapped(r.Text->Char_GetFont(c));
+            fontsKnown = fontsKnown && table.FontExists(f);
+            text.Char_Append(r.Text->Char_GetChar(c), f, r.Text->Timestamp_Get(c));
+          }
           e.Text = &text;
         }
-        if (KindHasText(e.Kind) || (e.Kind == TEditKind::FontChange && e.FontOp == TFontOp::Index))
+        if (KindHasText(e.Kind) ||
+            (e.Kind == TEditKind::FontChange && e.FontOp == TFontOp::Index)) {
           e.Font = mapped(e.Font);
+          fontsKnown = fontsKnown && table.FontExists(e.Font);
+        }
+        if (!fontsKnown) return stop(QStringLiteral("a font that was never defined"), i);
         QString why;
         if (!doc.Edit_Apply(e, why)) return stop(why, i);
         if (e.Kind == TEditKind::Content) map.clear();

@@ -156,7 +156,9 @@ class TJournalEncoder {
     std::vector<TFontIndex> Fonts;
     std::vector<RvlTimestamp> Moments;
   } FRun;
-  std::unordered_map<const TDocument *, std::set<TFontIndex>> FDefined;
+  // Per document, the fonts defined so far with the attributes they were defined with: a slot
+  // an undo emptied may come back holding another font, which is then defined again.
+  std::unordered_map<const TDocument *, std::map<TFontIndex, RJournalFont>> FDefined;
 };
 
 // What the replay found, for the user's message and the trace.

@@ -136,6 +136,7 @@ RvlPage &TvlNotebook::Page_Create(const QString &Title, const QString &PathName,
   if (!page.MyWindowView) page.MyWindowView = new QWidget(sheet);
   layout->addWidget(page.MyWindowView);
   page.mtcDoc->ChangeCount_Clear();
+  page.mtcDoc->Undo_Switch(true);
   page.PathName = PathName;
   page.IsOnDisk = false;
   page.Caption = Title;

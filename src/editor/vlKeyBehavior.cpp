@@ -8,6 +8,7 @@
 #include "vl_Document.h"
 #include "vl_Formatter.h"
 #include "vldTemporal.h"
+#include "vldUndoHistory.h"
 
 #include <QScrollBar>
 
@@ -80,6 +81,8 @@ bool EditorKeepsShortcut(const QKeyEvent &E) {
     case vlKey::B:
     case vlKey::I:
     case vlKey::U:
+    case vlKey::Y:
+    case vlKey::Z:
     case vlKey::S: return true;
     default: return code >= vlKey::F1 && code <= vlKey::F12;
   }
@@ -142,9 +145,21 @@ void TKeyBehavior::Key_Printable(QChar Ch) {
   CommonEnding();
 }
 
-void TKeyBehavior::KeyPress(QChar Key) { Key_Printable(Key); }
+void TKeyBehavior::KeyPress(QChar Key) {
+  TDocument::TEditGroup oneKey(Document);
+  Key_Printable(Key);
+}
+
+void TKeyBehavior::UndoOrRedo(bool Redo) {
+  TUndoHistory &history = Document.Undo_History();
+  if (!(Redo ? history.Redo() : history.Undo())) return;
+  Repaint();
+  CommonEnding();
+}
 
 void TKeyBehavior::KeyDown(std::uint16_t Key, Qt::KeyboardModifiers ShiftState) {
+  // Whatever one key does to the text is one step for the undo history.
+  TDocument::TEditGroup oneKey(Document);
   Shift = ShiftState.testFlag(Qt::ShiftModifier);
   const bool ctrl = CtrlHeld(ShiftState);
   TCaretPos pos = Document.FAtPos;
@@ -308,6 +323,12 @@ void TKeyBehavior::KeyDown(std::uint16_t Key, Qt::KeyboardModifiers ShiftState) 
       return;
     case vlKey::S:
       if (ctrl) EditorHost().FileSave();
+      return;
+    case vlKey::Z:
+      if (ctrl) UndoOrRedo(Shift);
+      return;
+    case vlKey::Y:
+      if (ctrl) UndoOrRedo(true);
       return;
     default: break;
   }

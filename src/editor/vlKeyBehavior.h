@@ -30,6 +30,8 @@ constexpr std::uint16_t B = 'B';
 constexpr std::uint16_t I = 'I';
 constexpr std::uint16_t S = 'S';
 constexpr std::uint16_t U = 'U';
+constexpr std::uint16_t Y = 'Y';
+constexpr std::uint16_t Z = 'Z';
 constexpr std::uint16_t F1 = 112;
 constexpr std::uint16_t F9 = 120;
 constexpr std::uint16_t F10 = 121;
@@ -65,6 +67,9 @@ class TKeyBehavior {
   void ApplyMove(const struct TCaretPos &Pos);
   void Key_Printable(QChar Ch);
   void Repaint();
+  // Ctrl+Z (undo), Ctrl+Y and Ctrl+Shift+Z (redo): the document's history, caret and selection
+  // as the step left them, scrolled into view with the timelines following.
+  void UndoOrRedo(bool Redo);
 
   TWindowView &WV;
   TEditFormatter &Formatter;

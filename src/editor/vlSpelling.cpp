@@ -113,6 +113,7 @@ bool ReplaceWordKeepingMoments(TDocument &Doc, int SN, int First, int Length,
   const int common = std::min(Length, newLen);
   const TCaretPos caret = Doc.FAtPos;
   const bool caretAfter = caret.SN == SN && caret.FGN >= First + Length;
+  TDocument::TEditGroup oneStep(Doc);  // one step for undo
   // Overwritten in place, as a typed replacement is: each character keeps its moment.
   for (int k = 0; k < common; ++k) {
     const int cx = First + k;

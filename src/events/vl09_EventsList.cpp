@@ -6,27 +6,18 @@
 #include <QDateTime>
 
 #include <algorithm>
-#include <cstring>
 
 // ---- TSnapshot
 
 void TSnapshot::Take(const QRect &Rect, const TQuickBitmap &Source) {
   FSourceRect = Rect;
   // copy() fills the parts outside the source with 0; Restore clips them away again.
-  FStorage = Source.Image().copy(Rect);
+  FStorage = Source.Copy(Rect);
 }
 
 void TSnapshot::Restore(TQuickBitmap &Source) const {
   if (FStorage.isNull()) return;
-  const QRect target = FSourceRect.intersected(Source.Image().rect());
-  if (target.isEmpty()) return;
-  const int dx = target.left() - FSourceRect.left();
-  const int bytes = target.width() * 4;
-  for (int y = target.top(); y <= target.bottom(); ++y) {
-    const auto *from =
-        reinterpret_cast<const QRgb *>(FStorage.constScanLine(y - FSourceRect.top())) + dx;
-    std::memcpy(Source.Row(y) + target.left(), from, bytes);
-  }
+  Source.Paste(FSourceRect, FStorage);
 }
 
 // ---- TEventsList: container

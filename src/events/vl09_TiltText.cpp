@@ -38,21 +38,32 @@ int SupersamplingFactor(int PixelHeight) {
 // ---------------------------------------------------------------------------------------------
 // TQuickBitmap
 
-TQuickBitmap::TQuickBitmap(int Width, int Height) { SetSize(Width, Height); }
+TQuickBitmap::TQuickBitmap(int Width, int Height, int Scale) { SetSize(Width, Height, Scale); }
 
-void TQuickBitmap::SetSize(int Width, int Height) {
+int TQuickBitmap::ScaleForRatio(double DevicePixelRatio) {
+  if (!(DevicePixelRatio > 1)) return 1;
+  // 1.01 is still 1: a rounding error of the platform must not double the work.
+  return std::clamp(static_cast<int>(std::ceil(DevicePixelRatio - 0.05)), 1, MaxScale);
+}
+
+void TQuickBitmap::SetSize(int Width, int Height) { SetSize(Width, Height, FScale); }
+
+void TQuickBitmap::SetSize(int Width, int Height, int Scale) {
+  Scale = std::clamp(Scale, 1, MaxScale);
   Width = std::max(0, Width);
   Height = std::max(0, Height);
-  if (FImage.width() == Width && FImage.height() == Height &&
+  if (FScale == Scale && FImage.width() == Width * Scale && FImage.height() == Height * Scale &&
       FImage.format() == QImage::Format_RGB32)
     return;
-  FImage = QImage(Width, Height, QImage::Format_RGB32);
+  FScale = Scale;
+  FImage = QImage(Width * Scale, Height * Scale, QImage::Format_RGB32);
+  FImage.setDevicePixelRatio(Scale);
 }
 
 void TQuickBitmap::Fill(TColor Colour) { FImage.fill(ToRgb(Colour)); }
 
 void TQuickBitmap::FillRect(const QRect &Rect, TColor Colour) {
-  const QRect r = Rect.intersected(FImage.rect());
+  const QRect r = DeviceRect(Rect).intersected(FImage.rect());
   if (r.isEmpty()) return;
   const QRgb c = ToRgb(Colour);
   for (int y = r.top(); y <= r.bottom(); ++y) std::fill_n(Row(y) + r.left(), r.width(), c);
@@ -79,15 +90,25 @@ void TQuickBitmap::SetPixel(int X, int Y, TColor Colour) {
                            .arg(Height()));
     return;
   }
-  Row(Y)[X] = ToRgb(Colour);
+  const QRgb c = ToRgb(Colour);
+  for (int y = Y * FScale; y < (Y + 1) * FScale; ++y) std::fill_n(Row(y) + X * FScale, FScale, c);
+}
+
+void TQuickBitmap::CopyRow(int FromY, int ToY, int Left, int Right) {
+  if (FromY == ToY || FromY < 0 || ToY < 0 || FromY >= Height() || ToY >= Height()) return;
+  const int from = std::max(0, Left) * FScale, till = std::min(Right, Width()) * FScale;
+  if (till <= from) return;
+  for (int k = 0; k < FScale; ++k)
+    std::memcpy(Row(ToY * FScale + k) + from, ConstRow(FromY * FScale + k) + from,
+                sizeof(QRgb) * static_cast<std::size_t>(till - from));
 }
 
 void TQuickBitmap::ReduceBitmap(int Amount, TInkedSpan &Span) {
   Span = EmptyInkedSpan;
   if (Amount < 1 || Amount > 4) throw std::invalid_argument("ReduceBitmap error");
   if (Amount == 1) return;
-  const int cols = Width() / Amount;
-  const int rows = Height() / Amount;
+  const int cols = FImage.width() / Amount;
+  const int rows = FImage.height() / Amount;
   const int n = Amount * Amount;
   for (int by = 0; by < rows; ++by) {
     for (int bx = 0; bx < cols; ++bx) {
@@ -113,38 +134,82 @@ void TQuickBitmap::ReduceBitmap(int Amount, TInkedSpan &Span) {
 }
 
 void TQuickBitmap::Draw(int X, int Y, const TQuickBitmap &Source) {
-  const QRect dest = QRect(X, Y, Source.Width(), Source.Height()).intersected(FImage.rect());
+  const QRect place = DeviceRect(QRect(X, Y, Source.Width(), Source.Height()));
+  const QRect dest = place.intersected(FImage.rect());
   if (dest.isEmpty()) return;
-  for (int y = dest.top(); y <= dest.bottom(); ++y)
-    std::memcpy(Row(y) + dest.left(), Source.ConstRow(y - Y) + (dest.left() - X),
-                sizeof(QRgb) * static_cast<std::size_t>(dest.width()));
+  if (Source.Scale() == FScale) {
+    for (int y = dest.top(); y <= dest.bottom(); ++y)
+      std::memcpy(Row(y) + dest.left(),
+                  Source.ConstRow(y - place.top()) + (dest.left() - place.left()),
+                  sizeof(QRgb) * static_cast<std::size_t>(dest.width()));
+    return;
+  }
+  const int s = Source.Scale();
+  for (int y = dest.top(); y <= dest.bottom(); ++y) {
+    const QRgb *src = Source.ConstRow((y - place.top()) * s / FScale);
+    QRgb *row = Row(y);
+    for (int x = dest.left(); x <= dest.right(); ++x) row[x] = src[(x - place.left()) * s / FScale];
+  }
+}
+
+QImage TQuickBitmap::Copy(const QRect &Rect) const { return FImage.copy(DeviceRect(Rect)); }
+
+void TQuickBitmap::Paste(const QRect &Rect, const QImage &Pixels) {
+  const QRect place = DeviceRect(Rect);
+  if (Pixels.isNull() || Pixels.size() != place.size() || Pixels.format() != QImage::Format_RGB32)
+    return;
+  const QRect target = place.intersected(FImage.rect());
+  if (target.isEmpty()) return;
+  const int dx = target.left() - place.left();
+  for (int y = target.top(); y <= target.bottom(); ++y)
+    std::memcpy(Row(y) + target.left(),
+                reinterpret_cast<const QRgb *>(Pixels.constScanLine(y - place.top())) + dx,
+                sizeof(QRgb) * static_cast<std::size_t>(target.width()));
 }
 
 // One pass per source row over the source columns whose destination column is visible. The
-// destination index of each source column is worked out once per call.
+// destination index of each source column is worked out once per call. Destination indices are
+// device columns when the stretch runs at device resolution, else logical columns each covering
+// Scale() device columns; every source row covers Scale() device rows.
 void TQuickBitmap::StretchRows(int Left, int Top, int Right, const TQuickBitmap &Source,
                                int SourceRows, bool LimeOnly, int ClipLeft, int ClipRight) {
-  const int clipLeft = std::max(0, ClipLeft);
-  const int clipRight = std::min(Width(), ClipRight);
-  const int D = Right - Left;
-  const int srcW = Source.Width();
-  const int rows = SourceRows < 0 ? Source.Height() : std::min(SourceRows, Source.Height());
-  if (D <= 0 || srcW <= 0 || rows <= 0) return;
-  if (D == srcW) {
-    // As wide as the source: drawn as it is, in full colour.
+  const int S = FScale;
+  const int clipLeftL = std::max(0, ClipLeft);
+  const int clipRightL = std::min(Width(), ClipRight);
+  const int DL = Right - Left;
+  const int srcW = Source.FImage.width();
+  const int rows =
+      SourceRows < 0 ? Source.FImage.height() : std::min(SourceRows, Source.FImage.height());
+  if (DL <= 0 || srcW <= 0 || rows <= 0 || clipRightL <= clipLeftL) return;
+  // The device rows of source row r.
+  auto forRows = [&](auto &&Each) {
     for (int r = 0; r < rows; ++r) {
       const int y = Top + r;
       if (y < 0 || y >= Height()) continue;
-      const int x0 = std::max(Left, clipLeft), x1 = std::min(Left + srcW, clipRight);
-      if (x1 > x0)
-        std::memcpy(Row(y) + x0, Source.ConstRow(r) + (x0 - Left),
-                    sizeof(QRgb) * static_cast<std::size_t>(x1 - x0));
+      for (int k = 0; k < S; ++k) Each(Source.ConstRow(r), Row(y * S + k));
     }
+  };
+  if (DL == srcW) {
+    // As wide as the source: drawn as it is, in full colour.
+    const int x0 = std::max(Left, clipLeftL), x1 = std::min(Left + srcW, clipRightL);
+    if (x1 <= x0) return;
+    forRows([&](const QRgb *src, QRgb *dest) {
+      if (S == 1) {
+        std::memcpy(dest + x0, src + (x0 - Left), sizeof(QRgb) * static_cast<std::size_t>(x1 - x0));
+        return;
+      }
+      for (int x = x0; x < x1; ++x) std::fill_n(dest + x * S, S, src[x - Left]);
+    });
     return;
   }
+  const bool device = S > 1 && std::int64_t(DL) * S <= srcW;
+  const int rep = device ? 1 : S;   // device columns per destination index
+  const int unit = device ? S : 1;  // destination indices per logical column
+  const int D = DL * unit, origin = Left * unit;
+  const int clipLeft = clipLeftL * unit, clipRight = clipRightL * unit;
   // Visible destination indices.
-  const int jFirst = std::max(0, clipLeft - Left);
-  const int jLast = std::min(D - 1, clipRight - 1 - Left);
+  const int jFirst = std::max(0, clipLeft - origin);
+  const int jLast = std::min(D - 1, clipRight - 1 - origin);
   if (jLast < jFirst) return;
   const double scale = double(D) / double(srcW);
   // round-half-even(D x i / srcW) in exact integer arithmetic.
@@ -155,6 +220,8 @@ void TQuickBitmap::StretchRows(int Left, int Top, int Right, const TQuickBitmap 
     if (twice > srcW || (twice == srcW && (q & 1))) ++q;
     return static_cast<int>(q);
   };
+  const int span = jLast - jFirst + 1;
+  const int devFirst = (origin + jFirst) * rep;
   // First source column landing at jFirst or later; last landing at jLast or earlier.
   int iFirst = std::max(0, static_cast<int>(std::floor((jFirst - 1) / scale)) - 1);
   while (iFirst < srcW && indexOf(iFirst) < jFirst) ++iFirst;
@@ -162,49 +229,45 @@ void TQuickBitmap::StretchRows(int Left, int Top, int Right, const TQuickBitmap 
   while (iLast >= 0 && indexOf(iLast) > jLast) --iLast;
   if (iLast < iFirst) {
     // Nothing lands in view: the visible part is black.
-    for (int r = 0; r < rows; ++r) {
-      const int y = Top + r;
-      if (y >= 0 && y < Height())
-        std::fill(Row(y) + Left + jFirst, Row(y) + Left + jLast + 1, qRgb(0, 0, 0));
-    }
+    forRows(
+        [&](const QRgb *, QRgb *dest) { std::fill_n(dest + devFirst, span * rep, qRgb(0, 0, 0)); });
     return;
   }
-  // Destination indices grow with the source column, so each destination column takes one
+  // Destination indices grow with the source column, so each destination index takes one
   // contiguous run of source columns: [first[j], first[j + 1]).
-  const int span = jLast - jFirst + 1;
   std::vector<int> first(static_cast<std::size_t>(span) + 1, iLast + 1);
   for (int i = iLast; i >= iFirst; --i) first[static_cast<std::size_t>(indexOf(i) - jFirst)] = i;
   for (int j = span - 1; j >= 0; --j)
     if (first[static_cast<std::size_t>(j)] > first[static_cast<std::size_t>(j) + 1])
       first[static_cast<std::size_t>(j)] = first[static_cast<std::size_t>(j) + 1];
-  for (int r = 0; r < rows; ++r) {
-    const int y = Top + r;
-    if (y < 0 || y >= Height()) continue;
-    const QRgb *src = Source.ConstRow(r);
-    QRgb *dest = Row(y) + Left + jFirst;
+  forRows([&](const QRgb *src, QRgb *row) {
+    QRgb *dest = row + devFirst;
     for (int j = 0; j < span; ++j) {
       const int i0 = first[static_cast<std::size_t>(j)],
                 i1 = first[static_cast<std::size_t>(j) + 1];
       const int n = i1 - i0;
-      if (n <= 0) {
-        dest[j] = qRgb(0, 0, 0);
-        continue;
-      }
-      unsigned g = 0;
-      for (int i = i0; i < i1; ++i) g += (src[i] >> 8) & 0xFFu;
-      if (LimeOnly) {
-        dest[j] = qRgb(0, static_cast<int>(g / unsigned(n)), 0);
-      } else {
-        unsigned rs = 0, bs = 0;
-        for (int i = i0; i < i1; ++i) {
-          rs += (src[i] >> 16) & 0xFFu;
-          bs += src[i] & 0xFFu;
+      QRgb c = qRgb(0, 0, 0);
+      if (n > 0) {
+        unsigned g = 0;
+        for (int i = i0; i < i1; ++i) g += (src[i] >> 8) & 0xFFu;
+        if (LimeOnly) {
+          c = qRgb(0, static_cast<int>(g / unsigned(n)), 0);
+        } else {
+          unsigned rs = 0, bs = 0;
+          for (int i = i0; i < i1; ++i) {
+            rs += (src[i] >> 16) & 0xFFu;
+            bs += src[i] & 0xFFu;
+          }
+          c = qRgb(static_cast<int>(rs / unsigned(n)), static_cast<int>(g / unsigned(n)),
+                   static_cast<int>(bs / unsigned(n)));
         }
-        dest[j] = qRgb(static_cast<int>(rs / unsigned(n)), static_cast<int>(g / unsigned(n)),
-                       static_cast<int>(bs / unsigned(n)));
       }
+      if (rep == 1)
+        dest[j] = c;
+      else
+        std::fill_n(dest + j * rep, rep, c);
     }
-  }
+  });
 }
 
 void TQuickBitmap::MyStretchDrawFull(int Left, int Top, int Right, const TQuickBitmap &Source,
@@ -220,7 +283,7 @@ void TQuickBitmap::MyStretchDrawLime(int Left, int Top, int Right, const TQuickB
 void TQuickBitmap::MyStretchDrawLimeFlip(int Left, int Top, int Bottom,
                                          const TQuickBitmap &Source) {
   const int D = Bottom - Top;
-  const int srcW = Source.Width();
+  const int srcW = Source.FImage.width();
   if (D <= 0 || srcW <= 0) return;
   const double scale = double(D) / double(srcW);
   std::vector<int> target(static_cast<std::size_t>(srcW));
@@ -231,7 +294,8 @@ void TQuickBitmap::MyStretchDrawLimeFlip(int Left, int Top, int Bottom,
     ++count[static_cast<std::size_t>(j)];
   }
   std::vector<int> sum(static_cast<std::size_t>(D) + 1);
-  for (int r = 0; r < Source.Height(); ++r) {
+  const int S = FScale;
+  for (int r = 0; r < Source.FImage.height(); ++r) {
     const int x = Left + r;
     if (x < 0 || x >= Width()) continue;
     std::fill(sum.begin(), sum.end(), 0);
@@ -242,7 +306,8 @@ void TQuickBitmap::MyStretchDrawLimeFlip(int Left, int Top, int Bottom,
       const int y = Top + j;
       if (y < 0 || y >= Height()) continue;
       const int n = count[static_cast<std::size_t>(j)];
-      Row(y)[x] = n == 0 ? qRgb(0, 0, 0) : qRgb(0, sum[static_cast<std::size_t>(j)] / n, 0);
+      const QRgb c = n == 0 ? qRgb(0, 0, 0) : qRgb(0, sum[static_cast<std::size_t>(j)] / n, 0);
+      for (int k = 0; k < S; ++k) std::fill_n(Row(y * S + k) + x * S, S, c);
     }
   }
 }
@@ -269,9 +334,12 @@ TTiltedText::TTiltedText() {
   FFont.setStyleStrategy(QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias));
 }
 
-void TTiltedText::Prep(const QString &Text, int TenthsDegreesCounterclockwise) {
+void TTiltedText::Prep(const QString &Text, int TenthsDegreesCounterclockwise, int Scale) {
   FTouched.clear();
   FBounds = QRect();
+  FDeviceBounds = QRect();
+  const int S = std::clamp(Scale, 1, TQuickBitmap::MaxScale);
+  FCacheScale = S;
   FCacheAngle = TenthsDegreesCounterclockwise;
   FCacheFont = FFont;
   FCacheText = Text;
@@ -291,7 +359,12 @@ void TTiltedText::Prep(const QString &Text, int TenthsDegreesCounterclockwise) {
   const int AC = static_cast<int>(std::floor(H * 0.5));
   const int AR = static_cast<int>(std::ceil(height - H * std::sin(theta) * 0.5));
 
-  QImage scratch(width, height, QImage::Format_RGB32);
+  // Laid out in logical pixels, rasterised at the device scale; the anchor is the device pixel
+  // at the top-left of the logical anchor pixel.
+  const int deviceWidth = std::min(width * S, MaxScratchSide);
+  const int deviceHeight = std::min(height * S, MaxScratchSide);
+  QImage scratch(deviceWidth, deviceHeight, QImage::Format_RGB32);
+  scratch.setDevicePixelRatio(S);
   scratch.fill(Qt::white);
   DrawSmoothRotatedText(scratch, 0, height - fm.height(), shown, font,
                         TenthsDegreesCounterclockwise);
@@ -300,12 +373,12 @@ void TTiltedText::Prep(const QString &Text, int TenthsDegreesCounterclockwise) {
   int maxX = std::numeric_limits<int>::min(), maxY = maxX;
   constexpr int lo = std::numeric_limits<std::int16_t>::min();
   constexpr int hi = std::numeric_limits<std::int16_t>::max();
-  for (int y = 0; y < height; ++y) {
+  for (int y = 0; y < deviceHeight; ++y) {
     const QRgb *row = reinterpret_cast<const QRgb *>(scratch.constScanLine(y));
-    for (int x = 0; x < width; ++x) {
+    for (int x = 0; x < deviceWidth; ++x) {
       const QRgb px = row[x] & 0xFFFFFF;
       if (px == 0xFFFFFF) continue;
-      const int dx = x - AC, dy = y - AR;
+      const int dx = x - AC * S, dy = y - AR * S;
       if (dx < lo || dx > hi || dy < lo || dy > hi) continue;
       TPixelTouch t;
       t.dx = static_cast<std::int16_t>(dx);
@@ -320,15 +393,22 @@ void TTiltedText::Prep(const QString &Text, int TenthsDegreesCounterclockwise) {
     }
   }
   FTouched.shrink_to_fit();
-  if (!FTouched.empty()) FBounds = QRect(QPoint(minX, minY), QPoint(maxX, maxY));
+  if (FTouched.empty()) return;
+  FDeviceBounds = QRect(QPoint(minX, minY), QPoint(maxX, maxY));
+  auto logical = [S](int v) { return v >= 0 ? v / S : -((-v + S - 1) / S); };
+  FBounds = QRect(QPoint(logical(minX), logical(minY)), QPoint(logical(maxX), logical(maxY)));
 }
 
-// Walks the pixels in their stored (row) order with the anchor at (AnchorX, AnchorY), skipping
-// those outside Dest; Write(touch, rowPointer, x) draws one.
+// Walks the pixels in their stored (row) order with the anchor at the logical pixel (AnchorX,
+// AnchorY), skipping those outside Dest; Write(touch, rowPointer, x) draws one. Pixels prepared
+// for another device scale are not drawn: the bitmap of another scale is drawn afresh anyway.
 template <typename TWrite>
 void TTiltedText::WalkPixels(int AnchorX, int AnchorY, TQuickBitmap &Dest, TWrite &&Write) {
-  const int w = Dest.Width(), h = Dest.Height();
+  if (Dest.Scale() != FCacheScale) return;
+  const int w = Dest.Image().width(), h = Dest.Image().height();
   if (w <= 0 || h <= 0) return;
+  AnchorX *= FCacheScale;
+  AnchorY *= FCacheScale;
   int rowY = std::numeric_limits<int>::min();
   QRgb *row = nullptr;
   for (TPixelTouch &t : FTouched) {
@@ -382,28 +462,34 @@ void TTiltedText::PlotCachedOrPrepFirstToo(int X, int Y, int Angle, const QStrin
       FFont.italic() != FCacheFont.italic() || FFont.underline() != FCacheFont.underline() ||
       FFont.strikeOut() != FCacheFont.strikeOut();
   if (FTouched.empty() || Angle != FCacheAngle || Text != FCacheText || fontChanged ||
-      ForceTiltedTextPrep)
-    Prep(Text, Angle);
+      Dest.Scale() != FCacheScale || ForceTiltedTextPrep)
+    Prep(Text, Angle, Dest.Scale());
   PlotVeryQuick(X, Y, Dest);
 }
 
 void TTiltedText::PrepAndPlotSlowlyOnce(int X, int Y, int Angle, const QString &Text,
                                         TQuickBitmap &Dest) {
-  Prep(Text, Angle);
+  Prep(Text, Angle, Dest.Scale());
   PlotVeryQuick(X, Y, Dest);
 }
 
 bool TTiltedText::DoesMouseTouchText(int X, int Y, double Radius) const {
   if (FTouched.empty() || !(Radius >= 0)) return false;
+  // In device pixels, from the mouse's logical pixel (its top-left device pixel).
+  const int S = FCacheScale;
+  const double mx = double(X) * S, my = double(Y) * S, radius = Radius * S;
+  const double atX = double(FAtX) * S, atY = double(FAtY) * S;
   // Box first: most labels are far from the mouse.
-  const double left = FAtX + FBounds.left() - Radius, right = FAtX + FBounds.right() + Radius;
-  const double top = FAtY + FBounds.top() - Radius, bottom = FAtY + FBounds.bottom() + Radius;
-  if (X < left || X > right || Y < top || Y > bottom) return false;
-  const double r2 = Radius * Radius;
+  const double left = atX + FDeviceBounds.left() - radius,
+               right = atX + FDeviceBounds.right() + radius;
+  const double top = atY + FDeviceBounds.top() - radius,
+               bottom = atY + FDeviceBounds.bottom() + radius;
+  if (mx < left || mx > right || my < top || my > bottom) return false;
+  const double r2 = radius * radius;
   for (const TPixelTouch &t : FTouched) {
-    const std::int64_t dx = std::int64_t(FAtX) + t.dx - X;
-    const std::int64_t dy = std::int64_t(FAtY) + t.dy - Y;
-    if (double(dx * dx + dy * dy) <= r2) return true;
+    const double dx = atX + t.dx - mx;
+    const double dy = atY + t.dy - my;
+    if (dx * dx + dy * dy <= r2) return true;
   }
   return false;
 }

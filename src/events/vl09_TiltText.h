@@ -7,6 +7,13 @@
 // the conversion happens at the pixel. Every column is reached through the row pointer: a QImage
 // row has no length limit, so there is one code path for all columns.
 //
+// Device scale: a bitmap shown on a screen of twice the pixel density holds Scale() x Scale()
+// device pixels per pixel of its layout, and its image carries that device pixel ratio, so a
+// painter draws it at its logical size. Sizes, rectangles and pixel coordinates of the interface
+// are logical; only Row/ConstRow and Image() expose device pixels. Texts and the level band are
+// drawn at device resolution; fills, stems and ticks cover whole logical pixels, so the layout
+// is the same at every scale.
+//
 // A TTiltedText keeps its text as a list of touched pixels (offset from an anchor point and ink
 // coverage) and, per pixel, the colour its last drawing covered. Plot, re-colour and erase then
 // touch only those pixels, so a label can follow the mouse or grow by a character without
@@ -49,17 +56,25 @@ int SupersamplingFactor(int PixelHeight);
 class TQuickBitmap {
  public:
   TQuickBitmap() = default;
-  TQuickBitmap(int Width, int Height);
+  TQuickBitmap(int Width, int Height, int Scale = 1);
 
-  int Width() const { return FImage.width(); }
-  int Height() const { return FImage.height(); }
+  // Logical size.
+  int Width() const { return FImage.width() / FScale; }
+  int Height() const { return FImage.height() / FScale; }
+  // Device pixels per logical pixel, each way (1..MaxScale).
+  int Scale() const { return FScale; }
+  static constexpr int MaxScale = 4;
+  // The whole scale that draws sharp at a screen's device pixel ratio (1.5 -> 2).
+  static int ScaleForRatio(double DevicePixelRatio);
   // Makes sure the pixels are 32-bit RGB (an image assigned from elsewhere may not be).
   void InitializeScanLine() {
     if (FImage.format() != QImage::Format_RGB32)
       FImage = FImage.convertToFormat(QImage::Format_RGB32);
   }
-  // Resizes; the content is undefined afterwards (callers fill it).
+  // Resizes, keeping the scale, or to another scale (clamped to 1..MaxScale); the content is
+  // undefined afterwards (callers fill it).
   void SetSize(int Width, int Height);
+  void SetSize(int Width, int Height, int Scale);
   void Fill(TColor Colour);
   void FillRect(const QRect &Rect, TColor Colour);  // clipped to the bitmap
 
@@ -67,16 +82,22 @@ class TQuickBitmap {
   // SetPixel reports "QB.SP: ..." and writes nothing.
   TColor GetPixel(int X, int Y) const;
   void SetPixel(int X, int Y, TColor Colour);
-  // The same without reports, for loops that have checked the bounds.
+  // The same without reports, for loops that have checked the bounds. At a scale above 1 a
+  // logical pixel reads as its top-left device pixel and SetPixel writes all of its block.
   TColor PixelAt(int X, int Y) const {
-    return FromRgb(reinterpret_cast<const QRgb *>(FImage.constScanLine(Y))[X]);
+    return FromRgb(reinterpret_cast<const QRgb *>(FImage.constScanLine(Y * FScale))[X * FScale]);
   }
+  // Device row Y (Scale() x Width() pixels); at scale 1 the logical row.
   QRgb *Row(int Y) { return reinterpret_cast<QRgb *>(FImage.scanLine(Y)); }
   const QRgb *ConstRow(int Y) const {
     return reinterpret_cast<const QRgb *>(FImage.constScanLine(Y));
   }
 
-  // Averages Amount x Amount blocks into the top-left part (Amount 2..4; 1 changes nothing);
+  // Copies logical row FromY onto row ToY between the columns Left..Right-1 (clipped).
+  void CopyRow(int FromY, int ToY, int Left, int Right);
+
+  // Averages Amount x Amount device pixel blocks into the top-left part (Amount 2..4; 1 changes
+  // nothing);
   // Span covers the result columns that are not pure white. Other amounts throw
   // std::invalid_argument("ReduceBitmap error").
   void ReduceBitmap(int Amount, TInkedSpan &Span);
@@ -91,14 +112,21 @@ class TQuickBitmap {
   //   source columns spread over rows Top..Bottom-1; no plain-copy shortcut.
   // SourceRows limits the rows read (and written) to the first SourceRows (-1: all); only the
   // destination columns ClipLeft..ClipRight-1 are written (and only the source columns landing
-  // there are read).
+  // there are read). The source is read at scale 1. At a larger scale of this bitmap, a stretch
+  // that narrows the source enough (Scale x D at most its width) is done at device resolution;
+  // otherwise each logical column is worked out as at scale 1 and covers its block.
   void MyStretchDrawFull(int Left, int Top, int Right, const TQuickBitmap &Source,
                          int SourceRows = -1, int ClipLeft = 0, int ClipRight = 2147483647);
   void MyStretchDrawLime(int Left, int Top, int Right, const TQuickBitmap &Source,
                          int SourceRows = -1, int ClipLeft = 0, int ClipRight = 2147483647);
   void MyStretchDrawLimeFlip(int Left, int Top, int Bottom, const TQuickBitmap &Source);
-  // Copies Source with its top-left at (X, Y), clipped.
+  // Copies Source with its top-left at (X, Y), clipped (nearest device pixel when the scales
+  // differ).
   void Draw(int X, int Y, const TQuickBitmap &Source);
+  // The device pixels of a logical rectangle, and back (clipped; a copy of another scale is
+  // not written back).
+  QImage Copy(const QRect &Rect) const;
+  void Paste(const QRect &Rect, const QImage &Pixels);
 
   QImage &Image() { return FImage; }
   const QImage &Image() const { return FImage; }
@@ -109,7 +137,12 @@ class TQuickBitmap {
  private:
   void StretchRows(int Left, int Top, int Right, const TQuickBitmap &Source, int SourceRows,
                    bool LimeOnly, int ClipLeft, int ClipRight);
+  QRect DeviceRect(const QRect &Logical) const {
+    return QRect(Logical.x() * FScale, Logical.y() * FScale, Logical.width() * FScale,
+                 Logical.height() * FScale);
+  }
   QImage FImage;
+  int FScale = 1;
 };
 
 // One touched pixel of a prepared label.
@@ -134,10 +167,12 @@ class TTiltedText {
   TColor FontColor() const { return FFontColor; }
   void SetFontColor(TColor C) { FFontColor = C; }
 
-  // Renders Text at the angle (tenths of a degree counter-clockwise) and rebuilds the pixels.
-  void Prep(const QString &Text, int TenthsDegreesCounterclockwise);
+  // Renders Text at the angle (tenths of a degree counter-clockwise) and rebuilds the pixels,
+  // for a bitmap of that device scale (the pixels' offsets are device pixels).
+  void Prep(const QString &Text, int TenthsDegreesCounterclockwise, int Scale = 1);
   // Prepares again when the cache does not match (no pixels, another angle, text, font face,
-  // size or style, or ForceTiltedTextPrep), then plots with the anchor at (X, Y).
+  // size, style or device scale, or ForceTiltedTextPrep), then plots with the anchor at (X, Y).
+  // Anchors are logical pixels of the destination.
   void PlotCachedOrPrepFirstToo(int X, int Y, int Angle, const QString &Text, TQuickBitmap &Dest);
   // Plots the prepared pixels in the font colour with the anchor at (X, Y).
   void PlotVeryQuick(int X, int Y, TQuickBitmap &Dest);
@@ -161,8 +196,10 @@ class TTiltedText {
   bool DoesMouseTouchText(int X, int Y, double Radius) const;
 
   const std::vector<TPixelTouch> &TouchedPixels() const { return FTouched; }
-  // The pixels' offsets from the anchor: left, top, right, bottom (inclusive); empty when none.
+  // The pixels' offsets from the anchor in logical pixels: left, top, right, bottom (inclusive);
+  // empty when none.
   QRect Bounds() const { return FBounds; }
+  int CacheScale() const { return FCacheScale; }
   int AtX() const { return FAtX; }
   int AtY() const { return FAtY; }
   const QString &CacheText() const { return FCacheText; }
@@ -175,6 +212,8 @@ class TTiltedText {
 
   QFont FCacheFont;
   int FCacheAngle = 0;
+  int FCacheScale = 1;
+  QRect FDeviceBounds;
   QString FCacheText;
   QFont FFont;
   TColor FFontColor = clBlack;

@@ -90,6 +90,16 @@ void TVellomarFm::CreateCommandActions() {
   // Help last. Record and Play are filled again in the table's order.
   FEditMenu = new QMenu(QStringLiteral("&Edit"), this);
   menuBar()->insertMenu(FRecordMenu->menuAction(), FEditMenu);
+  // Undo and Redo show in the menu whether the active tab's history allows them; their keys stay
+  // live otherwise (a disabled action's shortcut never fires) and then do nothing.
+  connect(FEditMenu, &QMenu::aboutToShow, this, [this] {
+    if (QAction *undo = Action(QStringLiteral("aEditUndo"))) undo->setEnabled(FText->CanUndo());
+    if (QAction *redo = Action(QStringLiteral("aEditRedo"))) redo->setEnabled(FText->CanRedo());
+  });
+  connect(FEditMenu, &QMenu::aboutToHide, this, [this] {
+    for (const char *name : {"aEditUndo", "aEditRedo"})
+      if (QAction *a = Action(QLatin1String(name))) a->setEnabled(true);
+  });
   FFormatMenu = new QMenu(QStringLiteral("For&mat"), this);
   menuBar()->insertMenu(FRecordMenu->menuAction(), FFormatMenu);
   QMenu *colorMenu = nullptr;
@@ -169,6 +179,9 @@ void TVellomarFm::CreateCommandActions() {
       connect(a, &QAction::triggered, this, [Handler = row.Handler] { RunGuarded(Handler); });
     }
   }
+  if (QAction *redo = FActions.value(QStringLiteral("aEditRedo")))
+    redo->setShortcuts(
+        {QKeySequence(QStringLiteral("Ctrl+Y")), QKeySequence(QStringLiteral("Ctrl+Shift+Z"))});
   OpenUrl = [](const QUrl &Url) { return QDesktopServices::openUrl(Url); };
 
   aFileExit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));

@@ -177,8 +177,10 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
       {S(u"aFilePrintPdf"), S(u"Print to P&DF ..."), Key("Ctrl+Shift+P"), P::apFileTabs,
        [&W] { W.PrintCommands().aFilePrintPdfExecute(); }},
       // Edit
-      {S(u"aEditUndo"), S(u"&Undo"), Key("Ctrl+Z"), P::apEdit, {}, afHidden},
-      {S(u"aEditRedo"), S(u"&Redo"), Key("Ctrl+Y"), P::apEdit, {}, afHidden},
+      {S(u"aEditUndo"), S(u"&Undo"), Key("Ctrl+Z"), P::apEdit,
+       [&text] { text.aEditUndoExecute(); }},
+      {S(u"aEditRedo"), S(u"&Redo"), Key("Ctrl+Y"), P::apEdit,
+       [&text] { text.aEditRedoExecute(); }},
       {S(u"aFileCut"), S(u"&Cut"), Key("Ctrl+X"), P::apEdit, [&text] { text.aEditCutExecute(); }},
       {S(u"aEditCopy"), S(u"C&opy"), Key("Ctrl+C"), P::apEdit,
        [&text] { text.aEditCopyExecute(); }},

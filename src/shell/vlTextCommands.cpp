@@ -7,6 +7,7 @@
 #include "vlWindowView.h"
 #include "vlWindowViewManager.h"
 #include "vl_Document.h"
+#include "vldUndoHistory.h"
 
 #include <QAction>
 #include <QApplication>
@@ -190,6 +191,49 @@ void TvlTextCommands::aEditCopyExecute() {
   }
   TDocument *doc = ActiveDocument();
   if (doc && doc->Select_IsAnyTextSelected()) doc->Clipboard_Copy();
+}
+
+namespace {
+
+void UndoOrRedo(TvlTextCommands &Commands, bool Redo) {
+  TDocument *doc = Commands.ActiveDocument();
+  if (!doc) return;
+  TUndoHistory &history = doc->Undo_History();
+  if (!(Redo ? history.Redo() : history.Undo())) return;
+  auto *view = WindowViewOf(Commands.ActiveView());
+  ViewManager().InvalidateAll(view);
+  if (view) {
+    view->Caret_MoveToPos(doc->FAtPos);
+    view->Caret_ScrollIntoView_TimelineFollows();
+  }
+}
+
+}  // namespace
+
+void TvlTextCommands::aEditUndoExecute() {
+  if (QLineEdit *edit = FocusedLineEdit()) {
+    edit->undo();
+    return;
+  }
+  UndoOrRedo(*this, false);
+}
+
+void TvlTextCommands::aEditRedoExecute() {
+  if (QLineEdit *edit = FocusedLineEdit()) {
+    edit->redo();
+    return;
+  }
+  UndoOrRedo(*this, true);
+}
+
+bool TvlTextCommands::CanUndo() const {
+  TDocument *doc = ActiveDocument();
+  return doc && doc->Undo_IsOn() && doc->Undo_History().CanUndo();
+}
+
+bool TvlTextCommands::CanRedo() const {
+  TDocument *doc = ActiveDocument();
+  return doc && doc->Undo_IsOn() && doc->Undo_History().CanRedo();
 }
 
 void TvlTextCommands::aEditPasteExecute() {

@@ -64,6 +64,12 @@ class TvlTextCommands {
   void aEditPasteExecute();
   // Edit > Select All: every character of the active page (or of the focused line edit).
   void aEditSelectAllExecute();
+  // The active document's undo history, one step back or forth; caret and selection as the step
+  // left them, scrolled into view with the timelines following.
+  void aEditUndoExecute();
+  void aEditRedoExecute();
+  bool CanUndo() const;
+  bool CanRedo() const;
 
   TDocument *ActiveDocument() const;
   QWidget *ActiveView() const;

@@ -46,7 +46,7 @@ void TvlSlider::DrawOn(TQuickBitmap &TargetBM, int NewMarkPos, bool Which) {
   if (FDrawn) ErrorReportInDebug(QStringLiteral("Slider not healed."));
   FMarkPos = NewMarkPos;
   FHealRect = PictureRect(NewMarkPos);
-  FHealBM = TargetBM.Image().copy(FHealRect);
+  FHealBM = TargetBM.Copy(FHealRect);
   QPainter p(&TargetBM.Image());
   p.drawImage(FHealRect.topLeft(), Which ? FImageOn : FImageOff);
   FDrawn = true;
@@ -54,11 +54,9 @@ void TvlSlider::DrawOn(TQuickBitmap &TargetBM, int NewMarkPos, bool Which) {
 
 void TvlSlider::HealOn(TQuickBitmap &TargetBM) {
   if (!FDrawn) return;
-  QPainter p(&TargetBM.Image());
-  p.setCompositionMode(QPainter::CompositionMode_Source);
-  // Only the part inside the bitmap was copied from it; the rest of the copy is filler.
-  p.setClipRect(FHealRect.intersected(TargetBM.Image().rect()));
-  p.drawImage(FHealRect.topLeft(), FHealBM);
+  // Only the part inside the bitmap was copied from it; the rest of the copy is filler, and
+  // Paste writes only the part inside.
+  TargetBM.Paste(FHealRect, FHealBM);
   FDrawn = false;
 }
 

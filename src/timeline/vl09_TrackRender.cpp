@@ -56,19 +56,27 @@ QFont TrackDrawingFont(const RTrackFont &Font) {
 
 // Upright texts (markers, tick labels) rendered once per font and text as coverage masks and
 // blended into the bitmap from then on: a full render draws up to a few hundred of them, and
-// laying text out each time would cost more than the rest of the render.
+// laying text out each time would cost more than the rest of the render. The masks are
+// rasterised at the bitmap's device scale; their sizes for layout stay logical.
 class TTextStamps {
  public:
   struct RStamp {
-    int Width = 0;  // advance, for centring
+    int Width = 0;  // advance, for centring (logical)
     int Height = 0;
     int MaskWidth = 0;
-    std::vector<std::uint8_t> Alpha;  // MaskWidth x Height
+    int Scale = 1;
+    std::vector<std::uint8_t> Alpha;  // (MaskWidth x Scale) x (Height x Scale)
   };
 
   void SetFont(int Slot, const QFont &Font) {
     FFonts[static_cast<std::size_t>(Slot)] = Font;
     FCache[static_cast<std::size_t>(Slot)].clear();
+  }
+  // The device scale of the bitmap drawn into next; another scale empties the caches.
+  void SetScale(int Scale) {
+    if (Scale == FScale) return;
+    FScale = Scale;
+    for (auto &cache : FCache) cache.clear();
   }
   const RStamp &Get(int Slot, const QString &Text) {
     auto &cache = FCache[static_cast<std::size_t>(Slot)];
@@ -81,7 +89,10 @@ class TTextStamps {
     s.Width = fm.horizontalAdvance(Text);
     s.Height = fm.height();
     s.MaskWidth = s.Width + 2;
-    QImage img(s.MaskWidth, s.Height, QImage::Format_RGB32);
+    s.Scale = FScale;
+    const int w = s.MaskWidth * FScale, h = s.Height * FScale;
+    QImage img(w, h, QImage::Format_RGB32);
+    img.setDevicePixelRatio(FScale);
     img.fill(Qt::white);
     {
       QPainter p(&img);
@@ -89,26 +100,31 @@ class TTextStamps {
       p.setFont(font);
       p.drawText(0, fm.ascent(), Text);
     }
-    s.Alpha.resize(static_cast<std::size_t>(s.MaskWidth) * static_cast<std::size_t>(s.Height));
-    for (int y = 0; y < s.Height; ++y) {
+    s.Alpha.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    for (int y = 0; y < h; ++y) {
       const QRgb *row = reinterpret_cast<const QRgb *>(img.constScanLine(y));
-      for (int x = 0; x < s.MaskWidth; ++x)
-        s.Alpha[static_cast<std::size_t>(y * s.MaskWidth + x)] =
+      for (int x = 0; x < w; ++x)
+        s.Alpha[static_cast<std::size_t>(y * w + x)] =
             static_cast<std::uint8_t>(255 - qRed(row[x]));
     }
     return cache.emplace(Text, std::move(s)).first->second;
   }
-  // Blends the stamp in Colour over what lies under it, top-left at (X, Y); clipped.
+  // Blends the stamp in Colour over what lies under it, top-left at the logical pixel (X, Y);
+  // clipped. A stamp of another scale than the bitmap's draws nothing.
   static QRect Draw(TQuickBitmap &B, int X, int Y, const RStamp &S, TColor Colour) {
+    if (S.Scale != B.Scale()) return QRect();
     const int r = ColorRed(Colour), g = ColorGreen(Colour), b = ColorBlue(Colour);
-    for (int y = 0; y < S.Height; ++y) {
-      const int dy = Y + y;
-      if (dy < 0 || dy >= B.Height()) continue;
+    const int w = S.MaskWidth * S.Scale, h = S.Height * S.Scale;
+    const int x0 = X * S.Scale, y0 = Y * S.Scale;
+    const int bw = B.Image().width(), bh = B.Image().height();
+    for (int y = 0; y < h; ++y) {
+      const int dy = y0 + y;
+      if (dy < 0 || dy >= bh) continue;
       QRgb *row = B.Row(dy);
-      const std::uint8_t *a = S.Alpha.data() + static_cast<std::size_t>(y * S.MaskWidth);
-      for (int x = 0; x < S.MaskWidth; ++x) {
-        const int dx = X + x, al = a[x];
-        if (al == 0 || dx < 0 || dx >= B.Width()) continue;
+      const std::uint8_t *a = S.Alpha.data() + static_cast<std::size_t>(y * w);
+      for (int x = 0; x < w; ++x) {
+        const int dx = x0 + x, al = a[x];
+        if (al == 0 || dx < 0 || dx >= bw) continue;
         const QRgb d = row[dx];
         row[dx] =
             qRgb((r * al + qRed(d) * (255 - al)) / 255, (g * al + qGreen(d) * (255 - al)) / 255,
@@ -121,6 +137,7 @@ class TTextStamps {
  private:
   std::array<QFont, sfCount> FFonts;
   std::array<std::unordered_map<QString, RStamp>, sfCount> FCache;
+  int FScale = 1;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -214,6 +231,13 @@ void TvlTrackRender::FontsChanged() {
 
 void TvlTrackRender::SetTrackBarMargin(int Margin) { FTrackBarMargin = std::max(0, Margin); }
 
+void TvlTrackRender::SetDeviceScale(int Scale) {
+  Scale = std::clamp(Scale, 1, TQuickBitmap::MaxScale);
+  if (Scale == FDeviceScale) return;
+  FDeviceScale = Scale;
+  SetMyInvalidate(true);
+}
+
 void TvlTrackRender::StoreZoomLevel(TZoomLevel Value) {
   FZoomLevel = std::clamp(Value, MinZoomLevel, MaxZoomLevel);
   FZoom_PixelDuration = PixelDurationFromZoomLevel(FZoomLevel);
@@ -303,7 +327,9 @@ void TvlTrackRender::LayOutBands() {
 void TvlTrackRender::RenderAll() {
   if (FIndex.SpareCPU()) return;
   const int columns = static_cast<int>(FIndex.LastPO() + 1);
-  FBitmap.SetSize(std::max(2 * FTrackBarMargin + columns, FMaxScreenSize), GetWidth_TotalLateral());
+  FBitmap.SetSize(std::max(2 * FTrackBarMargin + columns, FMaxScreenSize), GetWidth_TotalLateral(),
+                  FDeviceScale);
+  FStamps->SetScale(FBitmap.Scale());
   FBitmap.Fill(FLook.clPlain);
   LayOutBands();
   const int rulerTop =
@@ -357,7 +383,6 @@ void TvlTrackRender::DrawTimeTics() {
   SplitDateTime(map.When, day, whenMs);
   const int columns = std::min<int>(TrackSpanInPixels(), static_cast<int>(map.Columns));
   const QRect band = FBand_TimeTics.Rect;
-  const QRgb tick = TQuickBitmap::ToRgb(clTick);
   struct RPeriod {
     std::int64_t Ms;
     int Class;
@@ -380,8 +405,7 @@ void TvlTrackRender::DrawTimeTics() {
     if (cls == 0) continue;
     const int x = band.left() + c;
     const int len = std::min(TickLength(cls), band.height());
-    for (int y = band.top(); y < band.top() + len; ++y)
-      if (y >= 0 && y < FBitmap.Height() && x >= 0 && x < FBitmap.Width()) FBitmap.Row(y)[x] = tick;
+    FBitmap.FillRect(QRect(x, band.top(), 1, len), clTick);
     if (!TickLabelShown(cls, map.PixelDuration)) continue;
     const std::int64_t secOfDay = (at / 1000) % 86400;
     const int hour = static_cast<int>(secOfDay / 3600),
@@ -456,6 +480,7 @@ void TvlTrackRender::DrawMarkerAt_One(int PO, int ScrollOffset, TQuickBitmap &QB
   const QString text = code >= 129 && code <= 140
                            ? QStringLiteral("F") + QString::number(code - 128)
                            : QString(Marker);
+  FStamps->SetScale(QBitmap.Scale());
   const TTextStamps::RStamp &s = FStamps->Get(sfMarker, text);
   const int x = FBand_Markers.Rect.left() + PO + ScrollOffset - s.Width / 2;
   Mark(TTextStamps::Draw(QBitmap, x, FBand_Markers.Rect.top() + 4, s, clOne));
@@ -495,6 +520,7 @@ void TvlTrackRender::DrawLabelsAt(int PO, int ScrollOffset, TQuickBitmap &QBitma
                                          e.Text, QBitmap);
       if (!e.Tilted->Bounds().isEmpty()) Mark(e.Tilted->Bounds().translated(anchor));
     } else {
+      FStamps->SetScale(QBitmap.Scale());
       const TTextStamps::RStamp &s = FStamps->Get(sfLabelUpright, e.Text);
       Mark(TTextStamps::Draw(QBitmap, x + 3, FBand_Labels.Rect.top() + 10, s, clMagenta));
     }

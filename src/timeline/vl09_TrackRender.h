@@ -25,7 +25,8 @@
 //
 // Fonts named as the notes files name them ("MS Sans Serif", "Comic Sans MS", ...) are drawn with
 // the installed faces of the substitution table, at 96 dots per inch, so the band layout is the
-// same on every screen.
+// same on every screen. On a denser screen the bitmap holds more device pixels per layout pixel
+// (SetDeviceScale): texts and the level band are drawn at that resolution, the layout stays.
 //
 // User-interface thread only.
 
@@ -115,6 +116,10 @@ class TvlTrackRender {
   void FontsChanged();
   void SetTrackBarMargin(int Margin);
   int TrackBarMargin() const { return FTrackBarMargin; }
+  // Device pixels per layout pixel of the bitmap (the screen's, see TQuickBitmap::ScaleForRatio);
+  // another scale asks for a full render. The layout does not change with it.
+  void SetDeviceScale(int Scale);
+  int DeviceScale() const { return FDeviceScale; }
   bool TrackSlotShadow = false;
   TColor FColor_Typing = RGBColor(0, 128, 0);
   TColor FColor_PauseMarker = RGBColor(34, 52, 136);
@@ -196,6 +201,7 @@ class TvlTrackRender {
   double FZoom_PixelDuration = 3;
   TZoomLevel FZoomLevel = 5;
   int FTrackBarMargin = 10;
+  int FDeviceScale = 1;
   bool FMyInvalidate = true;
   int FRenderCount = 0;
   QRect FRect_TrackSlot;

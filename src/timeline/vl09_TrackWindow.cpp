@@ -691,13 +691,17 @@ void TvlTrackWindow::paintEvent(QPaintEvent *) {
     ++FRecursionDepth;
     QPainter p(this);
     EnsureIndex();
+    FTrack.Render().SetDeviceScale(TQuickBitmap::ScaleForRatio(devicePixelRatioF()));
     if (FTrack.Render().MyInvalidate()) {
       FTrack.Render().RenderAll();
       FSlotCurrentToPos = -1;
     }
     const QImage &img = FTrack.BitmapToShare().Image();
     p.fillRect(rect(), QColor(227, 227, 227));
-    p.drawImage(QPoint(0, 0), img, QRect(0, 0, width(), TrackHeight()));
+    // The bitmap carries its device pixel ratio: the source rectangle is in device pixels.
+    const qreal scale = img.devicePixelRatio();
+    p.drawImage(QRectF(0, 0, width(), TrackHeight()), img,
+                QRectF(0, 0, width() * scale, TrackHeight() * scale));
     PlaceSliders();
     const TTrackMapping m = FTrack.Index().Mapping();
 

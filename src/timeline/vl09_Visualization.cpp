@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace {
 constexpr std::int64_t SectionMSecs = TVisSection::SectionSeconds * 1000;
@@ -124,12 +123,8 @@ void TVisSection::DrawMeHorz(TQuickBitmap &QBMP, const QRect &Slot, double Pixel
   const int from = std::max({clipLeft, Slot.left() + x0, 0});
   const int till = std::min({clipRight, Slot.left() + x1, QBMP.Width()});
   if (till <= from) return;
-  for (int k = 1; k <= MiddleRow; ++k) {
-    const int src = top + MiddleRow - k, dst = top + MiddleRow + k;
-    if (src < 0 || dst >= QBMP.Height() || src >= QBMP.Height()) continue;
-    std::memcpy(QBMP.Row(dst) + from, QBMP.ConstRow(src) + from,
-                sizeof(QRgb) * static_cast<std::size_t>(till - from));
-  }
+  for (int k = 1; k <= MiddleRow; ++k)
+    QBMP.CopyRow(top + MiddleRow - k, top + MiddleRow + k, from, till);
 }
 
 void TVisSection::DrawMeVert(TQuickBitmap &QBMP, const QRect &Slot, double PixelDuration,

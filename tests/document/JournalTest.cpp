@@ -6,10 +6,12 @@
 #include "vldJournalTestSupport.h"
 #include "vldStorage.h"
 #include "vldTestDoc.h"
+#include "vldUndoHistory.h"
 
 #include <gtest/gtest.h>
 #include <QFileInfo>
 
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -128,6 +130,17 @@ std::vector<RStep> EveryKindOfEdit() {
          D.Text_Type(u"!\n?", 0, false);
          D.Text_Type(u"\n", 0, false);
          D.Text_Type(u"end", 0, false);
+       }},
+      {"undone and done again",
+       [](TDocument &D) {
+         D.Undo_Switch(true);
+         D.AtPos_NoSelectionSet(TCaretPos{0, 1, false});
+         D.Text_Type(u"undone ", 0, false);
+         D.Font_ChangeBold(TCharSpan{TCharX{0, 1}, TCharX{1, 2}}, true);
+         D.Undo_History().Undo();
+         D.Undo_History().Undo();
+         D.Undo_History().Redo();
+         D.Undo_Switch(false);
        }},
   };
 }
@@ -294,6 +307,66 @@ TEST_F(JournalTest, AFlippedByteStopsReplayAtItsRecordAndSaysSo) {
   EXPECT_FALSE(Journal_Read(notJournal).IsJournal);
 }
 
+// A record whose checksum holds but whose moment is not a finite number (written by hand or by
+// another program) is refused like damage: replay never puts such a moment into a document.
+TEST_F(JournalTest, ARecordWithAMomentThatIsNotANumberIsRefused) {
+  TDocument live;
+  TJournalRecorder recorder(live);
+  live.Text_Type(u"a", 0, false);
+  live.Text_Type(u"b", 0, false);
+  const QByteArray bytes = recorder.Finished();
+  const RJournalRead whole = Journal_Read(bytes);
+  // The last record types "b".
+  const std::size_t n = whole.Records.size();
+  ASSERT_GE(n, 3u);
+  const qsizetype start = whole.Ends[n - 2], prefix = 12;
+  QByteArray payload = bytes.mid(start + prefix, whole.Ends[n - 1] - start - prefix);
+  const double moment = Now0;
+  const qsizetype at = payload.indexOf(QByteArray(reinterpret_cast<const char *>(&moment), 8));
+  ASSERT_GT(at, 0);
+  for (const double bad : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+    SCOPED_TRACE(bad);
+    QByteArray changed = payload;
+    changed.replace(at, 8, QByteArray(reinterpret_cast<const char *>(&bad), 8));
+    const RJournalRead read = Journal_Read(bytes.left(start) + Journal_Frame(changed));
+    EXPECT_TRUE(read.Damaged);
+    EXPECT_EQ(read.DamagedAt, start);
+    ASSERT_EQ(read.Records.size(), n - 1);
+    TTestJournalTabs tabs;
+    TDocument &doc = tabs.Add(QStringLiteral("Notes"));
+    const RJournalReplay r = Journal_Replay(read, tabs);
+    EXPECT_TRUE(r.Stopped);
+    EXPECT_EQ(doc.Paragraph_FromSectionNum(0)->Text(), QStringLiteral("a"));
+  }
+}
+
+// An edit whose font the journal never defined (its definition lost or never written) stops
+// replay: characters must never point at a font the document's table does not hold.
+TEST_F(JournalTest, AnEditWithAFontNeverDefinedStopsReplay) {
+  TDocument live;
+  const TFontIndex other =
+      live.Font_GetIndex(QStringLiteral("Other"), 0, 14, clRed, clWhite, TFontStyles());
+  ASSERT_GT(other, 0);
+  TJournalRecorder recorder(live);
+  live.Text_Type(u"x", other, false);
+  const QByteArray bytes = recorder.Finished();
+  const RJournalRead whole = Journal_Read(bytes);
+  QByteArray withoutDefinitions = bytes.left(whole.Ends[0]);
+  for (std::size_t i = 1; i < whole.Records.size(); ++i)
+    if (whole.Records[i].Kind != TJournalKind::FontDef)
+      withoutDefinitions += bytes.mid(whole.Ends[i - 1], whole.Ends[i] - whole.Ends[i - 1]);
+  ASSERT_LT(withoutDefinitions.size(), bytes.size());
+  for (const bool defined : {true, false}) {
+    SCOPED_TRACE(defined);
+    TTestJournalTabs tabs;
+    TDocument &doc = tabs.Add(QStringLiteral("Notes"));
+    const RJournalReplay r =
+        Journal_Replay(Journal_Read(defined ? bytes : withoutDefinitions), tabs);
+    EXPECT_EQ(r.Stopped, !defined) << r.Problem.toStdString();
+    EXPECT_EQ(doc.Paragraph_FromSectionNum(0)->Text(), defined ? QStringLiteral("x") : QString());
+  }
+}
+
 TEST_F(JournalTest, AnEditThatDoesNotFitStopsReplayWithoutChangingTheDocument) {
   TDocument live;
   live.Text_Type(u"abc", 0, false);
@@ -377,4 +450,21 @@ TEST_F(JournalTest, AFullDiskKeepsTheRecordsWaitingAndNeverLeavesHalfARecord) {
   tabs.Add(QStringLiteral("Notes"));
   ASSERT_FALSE(Journal_Replay(read, tabs).Stopped);
   ExpectSameContent(doc, *tabs.Tabs[0].second);
+}
+
+TEST_F(JournalTest, ADeleteAtTheVeryEndRemovesNothingAndTheJournalReplaysPastIt) {
+  TDocument live;
+  TJournalRecorder recorder(live);
+  live.Text_Type(u"ab", 0, false);
+  const int changes = live.ChangeCount();
+  live.Char_Delete(live.Document_LastCaretPos());
+  EXPECT_EQ(live.ChangeCount(), changes + 2);
+  live.AtPos_NoSelectionSet(live.Document_LastCaretPos());
+  live.Text_Type(u"c", 0, false);
+  const RJournalRead read = Journal_Read(recorder.Finished());
+  TTestJournalTabs tabs;
+  tabs.Add(QStringLiteral("Notes"));
+  const RJournalReplay r = Journal_Replay(read, tabs);
+  EXPECT_FALSE(r.Stopped) << r.Problem.toStdString();
+  ExpectSameContent(live, *tabs.Tabs[0].second);
 }

@@ -8,6 +8,7 @@
 #include "vlTextFile.h"
 #include "vl_Document.h"
 #include "vldTemporal.h"
+#include "vldUndoHistory.h"
 #include "vleTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -196,6 +197,27 @@ TEST(Spelling, CorrectionKeepsTheMomentsOfTheCharactersItOverwrites) {
       EXPECT_LE(p.Timestamp_Get(k).FEffectiveDT, before.back());
     }
   }
+}
+
+TEST(Spelling, ACorrectionIsOneUndoStepThatGivesTheMistakeBackWithItsMoments) {
+  TContextBroker broker;
+  TScopedEffectiveTimeBroker scoped(broker);
+  TDocument doc;
+  BuildDoc(doc, {"alot more"});
+  doc.Undo_Switch(true);
+  const auto moments = [&doc] {
+    std::vector<RvlTimestamp> out;
+    const TParagraph &p = *doc.Paragraph_FromSectionNum(0);
+    for (int k = 1; k <= p.High(); ++k) out.push_back(p.Timestamp_Get(k));
+    return out;
+  };
+  const std::vector<RvlTimestamp> before = moments();
+  ASSERT_TRUE(AutoCorrectWordEndingAt(doc, 0, 5));
+  ASSERT_EQ(Texts(doc), (std::vector<std::string>{"a lot more"}));
+  EXPECT_EQ(doc.Undo_History().UndoCount(), 1);
+  ASSERT_TRUE(doc.Undo_History().Undo());
+  EXPECT_EQ(Texts(doc), (std::vector<std::string>{"alot more"}));
+  EXPECT_EQ(moments(), before);
 }
 
 // The typing events of the day, as the vertical timeline lists them.

@@ -302,10 +302,14 @@ TEST(Commands, EveryActionHasItsCaptionAndShortcut_ToolBarsHoldTheirActionsInOrd
             S("Rewind a little and play again. Click several times to go back farther."));
   EXPECT_EQ(rig.A("aButtonStopBoth")->toolTip(), S("Stop both playing and recording.  "));
   // What Linux has no use for, or what has no handler, is not offered.
-  for (const char *hidden : {"aHelpMarkersRestoreAll", "aHelpMarkersHideAll", "aEditUndo",
-                             "aEditRedo", "aRecordMicrophoneSensitivity", "aPlayOpenWindowsVolume",
-                             "aOptionsSketching", "aTextNumbered"})
+  for (const char *hidden :
+       {"aHelpMarkersRestoreAll", "aHelpMarkersHideAll", "aRecordMicrophoneSensitivity",
+        "aPlayOpenWindowsVolume", "aOptionsSketching", "aTextNumbered"})
     EXPECT_FALSE(rig.A(hidden)->isVisible()) << hidden;
+  // Undo and Redo are offered; Redo also answers Ctrl+Shift+Z.
+  EXPECT_TRUE(rig.A("aEditUndo")->isVisible());
+  EXPECT_TRUE(rig.A("aEditRedo")->isVisible());
+  EXPECT_EQ(rig.A("aEditRedo")->shortcuts().value(1).toString(), S("Ctrl+Shift+Z"));
 
   // The Silence menu holds the protection's own items once the parts are set.
   TvlSilenceConfigSchedule schedule;

@@ -331,6 +331,169 @@ TEST_F(TrackRenderTest, ZoomControlsAndGatherers) {
   EXPECT_TRUE(T.Index().GetPixelDataFor(30)->Labels.empty());
 }
 
+namespace {
+// A scale-2 image averaged over 2 x 2 blocks: what the scale-1 screen would show of it.
+QImage Downsampled(const QImage &Image) {
+  QImage out(Image.width() / 2, Image.height() / 2, QImage::Format_RGB32);
+  for (int y = 0; y < out.height(); ++y)
+    for (int x = 0; x < out.width(); ++x) {
+      int r = 0, g = 0, b = 0;
+      for (const QPoint d : {QPoint(0, 0), QPoint(1, 0), QPoint(0, 1), QPoint(1, 1)}) {
+        const QRgb c = Image.pixel(2 * x + d.x(), 2 * y + d.y());
+        r += qRed(c), g += qGreen(c), b += qBlue(c);
+      }
+      out.setPixel(x, y, qRgb(r / 4, g / 4, b / 4));
+    }
+  return out;
+}
+// Pixels of Rect where A and B differ by more than Tolerance in some channel.
+int Differing(const QImage &A, const QImage &B, const QRect &Rect, int Tolerance) {
+  int n = 0;
+  for (int y = Rect.top(); y <= Rect.bottom(); ++y)
+    for (int x = Rect.left(); x <= Rect.right(); ++x) {
+      const QRgb a = A.pixel(x, y), b = B.pixel(x, y);
+      n += std::abs(qRed(a) - qRed(b)) > Tolerance || std::abs(qGreen(a) - qGreen(b)) > Tolerance ||
+           std::abs(qBlue(a) - qBlue(b)) > Tolerance;
+    }
+  return n;
+}
+// Of the pixels of Rect that are not Background, the share that is not fully Ink: the
+// anti-aliased fringe, which shrinks as text gets sharper.
+double FringeShare(const QImage &Image, const QRect &Rect, TColor Background, TColor Ink) {
+  int inked = 0, fringe = 0;
+  for (int y = Rect.top(); y <= Rect.bottom(); ++y)
+    for (int x = Rect.left(); x <= Rect.right(); ++x) {
+      const TColor c = TQuickBitmap::FromRgb(Image.pixel(x, y));
+      if (c == Background) continue;
+      ++inked;
+      fringe += c != Ink;
+    }
+  return inked ? double(fringe) / inked : 1.0;
+}
+}  // namespace
+
+// On a screen of twice the pixel density the bitmap holds 2 x 2 device pixels per pixel of the
+// same layout: averaged back it looks like the scale-1 render, its fills cover whole blocks, its
+// texts have a thinner fringe, and single-label draws still match a full render exactly.
+TEST_F(TrackRenderTest, AtScale2_TheLayoutStays_TextsAreSharper_AndLabelDrawsStayExact) {
+  for (double t = 0; t < 240; t += 0.1)
+    V.CurrentFile_NewVuLevel(t > 60 && t < 62 ? 30000 : 1000, TrackAt(10, 0, t));
+  M.AddNumberedBookmark(1, TrackAt(10, 1, 40));  // column 100
+  M.AddTypingEvent(TrackAt(10, 4, 58), u"a b c");
+  const TEventID label = M.AddLabelBookmark(TrackAt(10, 5), u"Call Bob");  // column 300
+  Rerender();
+  const QImage one = B().Image().copy();
+  const QRect slot = T.Render().TrackSlotRect();
+  const QRect labels = T.Render().Band_Labels().Rect;
+  const TColor plain = T.Render().Look().clPlain;
+
+  T.Render().SetDeviceScale(2);
+  EXPECT_TRUE(T.Render().MyInvalidate());
+  Rerender();
+  EXPECT_EQ(B().Width(), 2000);
+  EXPECT_EQ(B().Height(), 117);
+  EXPECT_EQ(B().Image().size(), QSize(4000, 234));
+  EXPECT_EQ(B().Image().devicePixelRatio(), 2.0);
+  EXPECT_EQ(T.Render().TrackSlotRect(), slot);
+  EXPECT_EQ(T.Render().Band_Labels().Rect, labels);
+  const QImage two = B().Image().copy();
+  const QImage down = Downsampled(two);
+
+  // Fills are whole blocks: the stem, the typing stroke and the tick lines come out exactly.
+  const int s = slot.top();
+  const int kb = T.Render().Band_Keyboarding().Rect.top();
+  const int ticks = T.Render().Band_TimeTics().Rect.top();
+  for (const QRect r :
+       {QRect(298, s - 7, 5, 6), QRect(499, kb - 1, 3, 6), QRect(0, ticks, 600, 6)}) {
+    SCOPED_TRACE(r.topLeft().x());
+    EXPECT_EQ(Differing(one, down, r, 0), 0);
+  }
+  // Texts and the level band are drawn afresh at the finer resolution: averaged back they differ
+  // from the scale-1 drawing only at the edges of their strokes.
+  struct RBand {
+    const char *Name;
+    QRect Rect;
+  } bands[] = {{"markers and labels", QRect(0, 0, 600, s - 8)},
+               {"slot", QRect(0, s, 600, slot.height())},
+               {"ruler", QRect(0, ticks, 600, T.Render().Band_TimeTics().Rect.height())}};
+  for (const RBand &b : bands) {
+    SCOPED_TRACE(b.Name);
+    const int area = b.Rect.width() * b.Rect.height();
+    EXPECT_LT(Differing(one, down, b.Rect, 24), area / 50);
+    EXPECT_EQ(Differing(one, down, b.Rect, 160), 0);
+  }
+  // The label's ink: a thinner anti-aliased fringe than at scale 1.
+  const QRect labelInk(302, 0, 200, s - 8);
+  const double fringe1 = FringeShare(one, labelInk, plain, clLabels);
+  const double fringe2 =
+      FringeShare(two, QRect(labelInk.topLeft() * 2, labelInk.size() * 2), plain, clLabels);
+  EXPECT_LT(fringe2, fringe1 * 0.8) << fringe1 << " " << fringe2;
+
+  // Single-label draws at device resolution: an update draws what a full render would, and
+  // removing leaves exactly the track without the label.
+  T.UpdateEventTextAndDoLowLatencyDraw(label, QStringLiteral("Call Bob back"));
+  const QImage updated = B().Image().copy();
+  Rerender();
+  EXPECT_EQ(updated, B().Image());
+  EXPECT_EQ(T.Render().OneLabel_Remove(label, B(), plain), 300);
+  const QImage removed = B().Image().copy();
+  TTiltedText *tilted = T.Index().TiltedTextFor(label);
+  const QPoint centre = tilted->Bounds().center() + QPoint(tilted->AtX(), tilted->AtY());
+  EXPECT_TRUE(tilted->DoesMouseTouchText(centre.x(), centre.y(), 4));
+  EXPECT_FALSE(tilted->DoesMouseTouchText(centre.x() + 200, centre.y(), 4));
+  M.Event_Delete(label);
+  Rerender();
+  EXPECT_EQ(removed, B().Image());
+}
+
+TEST(QuickBitmap, AtScale2_LogicalPixelsCoverTheirBlocks_AndCopiesKeepTheirScale) {
+  TQuickBitmap b(10, 4, 2);
+  EXPECT_EQ(b.Image().size(), QSize(20, 8));
+  b.Fill(clBlack);
+  b.FillRect(QRect(8, 2, 5, 5), clRed);  // clipped to the bitmap
+  b.SetPixel(1, 1, clLime);
+  b.SetPixel(10, 0, clLime);  // outside: nothing
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 20; ++x) {
+      const TColor want = x >= 16 && y >= 4 ? clRed : x / 2 == 1 && y / 2 == 1 ? clLime : clBlack;
+      ASSERT_EQ(TQuickBitmap::FromRgb(b.Image().pixel(x, y)), want) << x << "," << y;
+    }
+  EXPECT_EQ(b.PixelAt(9, 3), clRed);
+  // A copy of a logical rectangle comes back where it was taken.
+  const QImage saved = b.Copy(QRect(0, 0, 3, 3));
+  EXPECT_EQ(saved.size(), QSize(6, 6));
+  b.Fill(clWhite);
+  b.Paste(QRect(0, 0, 3, 3), saved);
+  EXPECT_EQ(b.PixelAt(1, 1), clLime);
+  EXPECT_EQ(b.PixelAt(3, 1), clWhite);
+  // A scale-1 bitmap drawn into it covers blocks.
+  TQuickBitmap small(2, 1);
+  small.SetPixel(0, 0, clBlue);
+  small.SetPixel(1, 0, clYellow);
+  b.Draw(4, 0, small);
+  EXPECT_EQ(TQuickBitmap::FromRgb(b.Image().pixel(9, 1)), clBlue);
+  EXPECT_EQ(TQuickBitmap::FromRgb(b.Image().pixel(10, 0)), clYellow);
+  // Stretching a 4-column source over 2 logical columns runs at device resolution; over 8 it
+  // works per logical column, as at scale 1.
+  TQuickBitmap src(4, 1);
+  for (int x = 0; x < 4; ++x) src.SetPixel(x, 0, RGBColor(0, 40 * (x + 1), 0));
+  b.Fill(clBlack);
+  b.MyStretchDrawLime(0, 0, 2, src);
+  for (int x = 0; x < 4; ++x)
+    for (int y = 0; y < 2; ++y)
+      EXPECT_EQ(TQuickBitmap::FromRgb(b.Image().pixel(x, y)), RGBColor(0, 40 * (x + 1), 0)) << x;
+  TQuickBitmap one(10, 4), two(10, 4, 2);
+  one.Fill(clBlack);
+  two.Fill(clBlack);
+  one.MyStretchDrawLime(1, 1, 9, src);
+  two.MyStretchDrawLime(1, 1, 9, src);
+  for (int x = 0; x < 10; ++x) EXPECT_EQ(one.PixelAt(x, 1), two.PixelAt(x, 1)) << x;
+  EXPECT_EQ(TQuickBitmap::ScaleForRatio(1.0), 1);
+  EXPECT_EQ(TQuickBitmap::ScaleForRatio(1.5), 2);
+  EXPECT_EQ(TQuickBitmap::ScaleForRatio(2.0), 2);
+  EXPECT_EQ(TQuickBitmap::ScaleForRatio(9.0), TQuickBitmap::MaxScale);
+}
+
 TEST(GatherLabel, QtKeysMapToTheKeysThatEndOrShortenALabel) {
   // Printable keys never end a label: Qt's codes of "!" .. "(" are 33..40, the codes of the page
   // and cursor keys, and "p" .. would be function keys.

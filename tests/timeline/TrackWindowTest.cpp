@@ -343,3 +343,33 @@ TEST(TrackCaption, NoCaptionRectanglesOverlapAtScaleOneAndTwo) {
     }
   }
 }
+
+namespace {
+
+class TrackWindowPixelsTest : public TrackWindowRig {};
+
+// The track is drawn at the screen's pixel density and shown one to one: the window's pixels
+// over the markers and labels (right of the caption) are the track bitmap's device pixels (run
+// again at scale 2).
+TEST_F(TrackWindowPixelsTest, TheTrackIsShownAtTheScreensPixelDensity) {
+  M.AddNumberedBookmark(1, ColumnTime(100));
+  M.AddLabelBookmark(ColumnTime(150), u"Call Bob");
+  ShowAt(TrackAt(10, 0));
+  const QImage shown = W.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const int scale = TQuickBitmap::ScaleForRatio(W.devicePixelRatioF());
+  EXPECT_EQ(W.vlTrackRender().DeviceScale(), scale);
+  const QImage bitmap = Track.BitmapToShare().Image();
+  ASSERT_EQ(bitmap.devicePixelRatio(), scale);
+  ASSERT_EQ(shown.devicePixelRatio(), W.devicePixelRatioF());
+  const int slotTop = W.vlTrackRender().TrackSlotRect().top();
+  const QRect area = QRect(QPoint(90, 0), QPoint(360, slotTop - 1));  // right of the caption
+  int inked = 0;
+  for (int y = area.top() * scale; y < (area.bottom() + 1) * scale; ++y)
+    for (int x = area.left() * scale; x < (area.right() + 1) * scale; ++x) {
+      ASSERT_EQ(shown.pixel(x, y), bitmap.pixel(x, y)) << x << "," << y;
+      inked += bitmap.pixel(x, y) != bitmap.pixel(0, slotTop - 10);
+    }
+  EXPECT_GT(inked, 100 * scale * scale);  // the marker and the label are there
+}
+
+}  // namespace
