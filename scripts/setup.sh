@@ -19,8 +19,8 @@ packages=(
   pulseaudio pulseaudio-utils espeak-ng sox
   # and once more against PipeWire's PulseAudio server, which needs a session bus
   pipewire pipewire-pulse wireplumber dbus
-  # looking at the program headless
-  xvfb xauth xdotool imagemagick
+  # looking at the program headless; the printed PDF's pages and text
+  xvfb xauth xdotool imagemagick poppler-utils
   # the exported notes page clicked in a real browser
   chromium chromium-driver python3-selenium
   # installing and packaging: the desktop entry, file types and AppStream checks, the file type

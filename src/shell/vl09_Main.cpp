@@ -14,6 +14,7 @@
 #include "vlPrompts.h"
 #include "vlShellSettings.h"
 #include "vlSplash.h"
+#include "vlTextBullets.h"
 #include "vlWindowView.h"
 
 #include <QAction>
@@ -30,6 +31,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -119,6 +121,7 @@ TVellomarFm::TVellomarFm(TRegistryData &Store, TvlOptions &Options, TAudioStartu
   FFiles = std::make_unique<TvlFileCommands>(*this);
   FPlayback = std::make_unique<TvlPlaybackCommands>(*this, Options);
   FText = std::make_unique<TvlTextCommands>(*this);
+  FPrint = std::make_unique<TvlPrintCommands>(*this, Options);
   FormCreate();
 }
 
@@ -183,6 +186,22 @@ void TVellomarFm::FormCreate() {
 
   FHotSpotsSupressed = FStore.GetStringDef(Name(vlSetting::HotSpotsSupressed), QString());
   FBackupTestLastDT = Now();
+
+  // The recording indicator in the status bar; the title carries it too (vl09_Main.h).
+  FRecordingIndicatorLbl = new QLabel(this);
+  FRecordingIndicatorLbl->setObjectName(QStringLiteral("RecordingIndicatorLbl"));
+  QPalette red = FRecordingIndicatorLbl->palette();
+  red.setColor(QPalette::WindowText, TColorToQColor(RecordingColor));
+  FRecordingIndicatorLbl->setPalette(red);
+  QFont bold = FRecordingIndicatorLbl->font();
+  bold.setBold(true);
+  FRecordingIndicatorLbl->setFont(bold);
+  FRecordingIndicatorLbl->hide();
+  statusBar()->addPermanentWidget(FRecordingIndicatorLbl);
+  FRecordingIndicatorTimer = new QTimer(this);
+  FRecordingIndicatorTimer->setInterval(1000);
+  connect(FRecordingIndicatorTimer, &QTimer::timeout, this,
+          [this] { RunGuarded([this] { RefreshRecordingIndicator(); }); });
 
   FIdleTimer = new QTimer(this);
   FIdleTimer->setInterval(IdleTickMSecs);
@@ -450,6 +469,7 @@ void TVellomarFm::FormShow() {
   Progress(20, QStringLiteral("Reading Registry"));
   if (FProgram) FProgram->LoadSilenceSchedule();
   FOptions.Registry_LoadFrom(FStore);
+  SetAutoBullets(FOptions.FAutoBullets);
   if (FBookmarkKeys) FBookmarkKeys->RebuildKeyCommands();
   aRecordStartAuto->setChecked(FOptions.RecordStartAuto);
   ApplyJumpBackKey();
@@ -711,6 +731,7 @@ void TVellomarFm::ApplicationEvents1Idle() {
 // Recording callbacks
 
 void TVellomarFm::Callback_RecordingStarted() {
+  FRecordingSince = Now();
   aRecordStart->setChecked(true);
   UpdateTrackBarNowRecordingState();
 }
@@ -740,6 +761,42 @@ void TVellomarFm::UpdateTrackBarNowRecordingState() {
     look.setColor(QPalette::WindowText, Qt::black);
   }
   FRecorderActivityLbl->setPalette(look);
+  RefreshRecordingIndicator();
+}
+
+QString RecordingElapsedText(std::int64_t MSecs) {
+  const std::int64_t secs = std::max<std::int64_t>(0, MSecs) / 1000;
+  const auto two = [](std::int64_t V) {
+    return QStringLiteral("%1").arg(V, 2, 10, QLatin1Char('0'));
+  };
+  if (secs >= 3600)
+    return QString::number(secs / 3600) + u':' + two(secs / 60 % 60) + u':' + two(secs % 60);
+  return QString::number(secs / 60) + u':' + two(secs % 60);
+}
+
+void TVellomarFm::RefreshRecordingIndicator() {
+  // The tool bars and the tracks are often hidden: the title and the status bar say it too.
+  TvlAudio *audio = FParts.Audio;
+  const bool recording = !FAudioFailed && (audio ? audio->IsRecording() : FAudio.IsRecording());
+  QString prefix;
+  if (recording) {
+    const std::int64_t elapsed =
+        audio ? audio->Recording_LengthInMS() : MilliSecondsBetween(Now(), FRecordingSince);
+    const QString text = QStringLiteral("\u25CF Recording ") + RecordingElapsedText(elapsed);
+    prefix = text + QStringLiteral("  -  ");
+    FRecordingIndicatorLbl->setText(text);
+    FRecordingIndicatorLbl->show();
+    if (!FRecordingIndicatorTimer->isActive()) FRecordingIndicatorTimer->start();
+  } else {
+    FRecordingIndicatorLbl->clear();
+    FRecordingIndicatorLbl->hide();
+    FRecordingIndicatorTimer->stop();
+  }
+  QString title = windowTitle();
+  if (!FRecordingTitlePrefix.isEmpty() && title.startsWith(FRecordingTitlePrefix))
+    title.remove(0, FRecordingTitlePrefix.size());
+  FRecordingTitlePrefix = prefix;
+  if (prefix + title != windowTitle()) setWindowTitle(prefix + title);
 }
 
 // ---------------------------------------------------------------------------------------------

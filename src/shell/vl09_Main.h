@@ -25,6 +25,7 @@
 #include "vlFileCommands.h"
 #include "vlMainWindowLinks.h"
 #include "vlPlaybackCommands.h"
+#include "vlPrintCommands.h"
 #include "vlTextCommands.h"
 #include "vldFontsInUse.h"
 
@@ -58,6 +59,9 @@ class TEffectiveTimeBroker;
 class TSplashFm;
 class TvlHint;
 class TvlOptions;
+
+// "0:05", "12:34", "1:02:03": the time recorded so far, as the recording indicator shows it.
+QString RecordingElapsedText(std::int64_t MSecs);
 
 // The caption of the "follow the schedule" silence action for the schedule's level now:
 // 0 off, 1 hint, 2 ask, 3 password.
@@ -170,6 +174,11 @@ class TVellomarFm : public QMainWindow {
   void Callback_RecordingStarted();
   void Callback_RecordingStopped();
   void UpdateTrackBarNowRecordingState();
+  // While recording: a red dot and the time recorded so far in front of the window's title and
+  // in the status bar, refreshed every second; nothing when not recording. Called whenever the
+  // title is set anew, so the indicator stays in front of it.
+  void RefreshRecordingIndicator();
+  QLabel *RecordingIndicatorLbl() const { return FRecordingIndicatorLbl; }
   TDateTime LastRecordingStoppedDT() const { return FLastRecordingStoppedDT; }
 
   // --- Closing. FormCloseQuery answers whether the window may close now; FormClose tears down.
@@ -205,6 +214,7 @@ class TVellomarFm : public QMainWindow {
   QSplitter *BodySplitter() const { return FBodySplitter; }
   QSplitter *TrackSplitter() const { return FTrackSplitter; }
   QMenu *FileMenu() const { return FFileMenu; }
+  QMenu *FormatMenu() const { return FFormatMenu; }
   QMenu *RecordMenu() const { return FRecordMenu; }
   QMenu *PlayMenu() const { return FPlayMenu; }
   QMenu *SilenceMenu() const { return FSilenceMenu; }
@@ -235,6 +245,7 @@ class TVellomarFm : public QMainWindow {
   TvlFileCommands &FileCommands() { return *FFiles; }
   TvlPlaybackCommands &PlaybackCommands() { return *FPlayback; }
   TvlTextCommands &TextCommands() { return *FText; }
+  TvlPrintCommands &PrintCommands() { return *FPrint; }
   // What the staged audio start and the recording commands ask of the audio side.
   TAudioStartup &AudioStartup() { return FAudio; }
 
@@ -340,6 +351,10 @@ class TVellomarFm : public QMainWindow {
   double FReopenZoom = 2;
   QString FHotSpotsSupressed;
   QTimer *FIdleTimer = nullptr;
+  QLabel *FRecordingIndicatorLbl = nullptr;
+  QTimer *FRecordingIndicatorTimer = nullptr;
+  QString FRecordingTitlePrefix;  // what RefreshRecordingIndicator put in front of the title
+  TDateTime FRecordingSince = 0;  // without the audio facade, when recording began
 
   TvlHint *vlHint = nullptr;
   std::unique_ptr<TRecentFiles> FRecentlyUsedFiles;
@@ -383,8 +398,10 @@ class TVellomarFm : public QMainWindow {
   std::unique_ptr<TvlFileCommands> FFiles;
   std::unique_ptr<TvlPlaybackCommands> FPlayback;
   std::unique_ptr<TvlTextCommands> FText;
+  std::unique_ptr<TvlPrintCommands> FPrint;
   QHash<QString, QAction *> FActions;
   QMenu *FEditMenu = nullptr;
+  QMenu *FFormatMenu = nullptr;
   QMenu *FOptionsMenu = nullptr;
   QMenu *FHelpMenu = nullptr;
   QSlider *FTempoTrackBar = nullptr;

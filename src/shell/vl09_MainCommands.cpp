@@ -100,6 +100,10 @@ void TVellomarFm::CreateCommandActions() {
     for (const char *name : {"aEditUndo", "aEditRedo"})
       if (QAction *a = Action(QLatin1String(name))) a->setEnabled(true);
   });
+  FFormatMenu = new QMenu(QStringLiteral("For&mat"), this);
+  menuBar()->insertMenu(FRecordMenu->menuAction(), FFormatMenu);
+  QMenu *colorMenu = nullptr;
+  QMenu *highlightMenu = nullptr;
   FOptionsMenu = new QMenu(QStringLiteral("&Options"), this);
   menuBar()->insertMenu(FToolsMenu->menuAction(), FOptionsMenu);
   FHelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -125,6 +129,18 @@ void TVellomarFm::CreateCommandActions() {
         FFileMenu->insertAction(beforeRecent, a);
         break;
       case TActionPlace::apEdit: FEditMenu->addAction(a); break;
+      case TActionPlace::apFormat: FFormatMenu->addAction(a); break;
+      case TActionPlace::apFormatColor:
+        if (!colorMenu) {
+          FFormatMenu->addSeparator();
+          colorMenu = FFormatMenu->addMenu(QStringLiteral("Text &Colour"));
+        }
+        colorMenu->addAction(a);
+        break;
+      case TActionPlace::apFormatHighlight:
+        if (!highlightMenu) highlightMenu = FFormatMenu->addMenu(QStringLiteral("&Highlight"));
+        highlightMenu->addAction(a);
+        break;
       case TActionPlace::apRecord: FRecordMenu->addAction(a); break;
       case TActionPlace::apPlay: FPlayMenu->addAction(a); break;
       case TActionPlace::apSpeed:
@@ -168,8 +184,12 @@ void TVellomarFm::CreateCommandActions() {
         {QKeySequence(QStringLiteral("Ctrl+Y")), QKeySequence(QStringLiteral("Ctrl+Shift+Z"))});
   OpenUrl = [](const QUrl &Url) { return QDesktopServices::openUrl(Url); };
 
+  aFileExit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+  // The shortcuts show in pop-up menus too (the text's own menu holds some of these actions).
+  for (QAction *a : std::as_const(FActions)) a->setShortcutVisibleInContextMenu(true);
+
   // Pictures and tips.
-  Action(QStringLiteral("aEditFind"))->setIcon(GlyphIcon(QStringLiteral("\U0001F50D"), Qt::black));
+  Action(QStringLiteral("aEditFind"))->setIcon(FindIcon());
   aRecordStart->setIcon(RecordIcon());
   aPlayInstantReplay->setToolTip(QStringLiteral("Instant Replay"));
   aPlayInstantReplay->setStatusTip(
@@ -513,6 +533,13 @@ bool TVellomarFm::CommandKeyFilter(QObject *Watched, QEvent *Event) {
   if (widget->window() != this) return false;
   if (type == QEvent::KeyPress) {
     auto *key = static_cast<QKeyEvent *>(Event);
+    // Any key but the ones that go on transcribing takes the transcription hint away.
+    const bool nextSegmentKey =
+        key->key() == Qt::Key_Pause ||
+        (key->key() == Qt::Key_T && key->modifiers().testFlag(Qt::ControlModifier));
+    if (!nextSegmentKey && !key->isAutoRepeat() && key->key() != Qt::Key_Control &&
+        key->key() != Qt::Key_Shift)
+      FPlayback->HideTranscriptionHint();
     if (key->key() == Qt::Key_Pause) {
       TvlAudio *audio = FParts.Audio;
       if (audio && audio->IsPlaying()) {

@@ -135,13 +135,27 @@ void TvlOptions::SetDefaults() {
   FMarkMoveLeavesGhost = true;
   Keyboarding = kbWord;
   TrackBarClick = tbcJumpToClick;
-  FSpellBackground = false;
-  FSpellAutoFix = false;
-  FSpellDictionary.clear();
   FTwentyFourHourTime = false;
+  SetDefaults_WordProcessorPage();
   SetDefaults_HotKeys();
   SetDefaults_RecordingPage();
 }
+
+void TvlOptions::SetDefaults_WordProcessorPage() {
+  FDocOpenPos = dopSaved;
+  FSpellBackground = false;
+  FSpellAutoFix = false;
+  FSpellDictionary.clear();
+  FAutoBullets = true;
+  FPrintParagraphTimes = true;
+}
+
+void TvlOptions::SetDefaults_TimelinePage() {
+  SetWordsPerMinute(70);
+  SetTrackSkinContrast(50);
+}
+
+int TvlOptions::LockstepOverlapLimit(int Length) { return std::clamp(Length - 1, 0, 5); }
 
 void TvlOptions::SetDefaults_HotKeys() {
   FTriggerSpaceDown = false;
@@ -255,6 +269,8 @@ void TvlOptions::Registry_LoadFrom(const TRegistryData &Store) {
       S.GetIntegerInRange(N("TimemarkOrder"), FTimemarkOrder, boAlphabetical, boUsersReverse));
   FDocOpenPos = static_cast<TDocOpenPos>(
       S.GetIntegerInRange(N("DocOpenPos"), FDocOpenPos, dopTop, dopBottom));
+  FAutoBullets = S.GetBoolDef(N("AutoBullets"), FAutoBullets);
+  FPrintParagraphTimes = S.GetBoolDef(N("PrintParagraphTimes"), FPrintParagraphTimes);
   FSkinScrolls = S.GetBoolDef(N("SkinScrolls"), FSkinScrolls);
   FTrackSkinContrast = S.GetIntegerInRange(N("TrackSkinContrast"), FTrackSkinContrast, 1, 100);
   FAvoidGen2Record = S.GetBoolDef(N("AvoidGen2Record"), FAvoidGen2Record);
@@ -272,7 +288,9 @@ void TvlOptions::Registry_LoadFrom(const TRegistryData &Store) {
   FJumpBackKey = S.GetIntegerInRange(N("JumpBackKey"), FJumpBackKey, 0, 255);
   FLockstepKey = S.GetIntegerInRange(N("LockstepKey"), FLockstepKey, 0, 255);
   FLockstepLength = S.GetIntegerInRange(N("LockstepLength"), FLockstepLength, 3, 20);
-  FLockstepOverlap = S.GetIntegerInRange(N("LockstepOverlap"), FLockstepOverlap, 0, 5);
+  // An overlap as long as the segment would play the same stretch again and again.
+  FLockstepOverlap = S.GetIntegerInRange(N("LockstepOverlap"), FLockstepOverlap, 0,
+                                         LockstepOverlapLimit(FLockstepLength));
   FTriggerSpaceDown = S.GetBoolDef(N("TriggerSpaceDown"), FTriggerSpaceDown);
   FTriggerCtrlBBold = S.GetBoolDef(N("TriggerCtrlBBold"), FTriggerCtrlBBold);
   FTriggerNestSquare = ReadTrigger(S, N("TriggerNestSquare"), FTriggerNestSquare);
@@ -321,6 +339,8 @@ void TvlOptions::Registry_SaveTo(TRegistryData &Store) const {
   // Written although older versions only read it: the chosen order outlives the session.
   S.SetInteger(N("TimemarkOrder"), FTimemarkOrder);
   S.SetInteger(N("DocOpenPos"), FDocOpenPos);
+  S.SetBool(N("AutoBullets"), FAutoBullets);
+  S.SetBool(N("PrintParagraphTimes"), FPrintParagraphTimes);
   S.SetBool(N("SkinScrolls"), FSkinScrolls);
   S.SetInteger(N("TrackSkinContrast"), FTrackSkinContrast);
   S.SetBool(N("AvoidGen2Record"), FAvoidGen2Record);

@@ -67,6 +67,13 @@ class TvlOptions {
   void SetDefaults();
   void SetDefaults_HotKeys();
   void SetDefaults_RecordingPage();
+  // The Word Processor page's values: where documents open, spelling, bullets typed, printing.
+  void SetDefaults_WordProcessorPage();
+  // The Timeline page's values (words per minute, contrast), through their setters.
+  void SetDefaults_TimelinePage();
+  // The longest overlap a transcription segment of Length seconds may have: shorter than the
+  // segment (which would otherwise never move on), and at most 5 seconds.
+  static int LockstepOverlapLimit(int Length);
   // Copies every value (stored and memory-only); keeps this object's device query and change
   // notifications.
   void MyAssign(const TvlOptions &Source);
@@ -142,6 +149,8 @@ class TvlOptions {
   QMap<QString, QString> FAudioFileEncodingSL;
   TTimemarkOrder FTimemarkOrder;
   TDocOpenPos FDocOpenPos;
+  bool FAutoBullets;          // "* " or "- " at the start of a line makes a bullet
+  bool FPrintParagraphTimes;  // printed pages show each paragraph's moment in the margin
   bool FSkinScrolls;
   bool FAvoidGen2Record;  // stop recording while playing
   bool FRecordAfterPlay;  // restart recording when playback stops

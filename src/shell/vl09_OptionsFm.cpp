@@ -5,6 +5,7 @@
 #include "vlGlobals.h"
 #include "vlGuard.h"
 #include "vlSpelling.h"
+#include "vlTextBullets.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -46,6 +47,25 @@ QComboBox *TriggerBox(const QString &Name, QWidget *Parent) {
   box->addItems(TriggerTexts());
   box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   return box;
+}
+
+// " seconds" after a number of seconds, " second" after 1.
+void CountSeconds(QSpinBox *Spin) {
+  const auto suffix = [Spin](int Value) {
+    Spin->setSuffix(Value == 1 ? QStringLiteral(" second") : QStringLiteral(" seconds"));
+  };
+  suffix(Spin->value());
+  QObject::connect(Spin, &QSpinBox::valueChanged, Spin, suffix);
+}
+
+// A Defaults button at the bottom right of a page.
+QPushButton *DefaultsButton(const char *Name, QWidget *Page, QBoxLayout *PageLayout) {
+  auto *button = Named(new QPushButton(S("Defaults"), Page), Name);
+  auto *row = new QHBoxLayout;
+  row->addStretch();
+  row->addWidget(button);
+  PageLayout->addLayout(row);
+  return button;
 }
 
 QSlider *Slider(const char *Name, int Min, int Max, QWidget *Parent) {
@@ -280,7 +300,7 @@ QWidget *TOptionsFm::MakePlayingPage() {
 
   auto *replay = new QGroupBox(S("Instant replay"), page);
   JumpBackSpEd = SpinBox("JumpBackSpEd", 1, 60, replay);
-  JumpBackSpEd->setSuffix(S(" seconds"));
+  CountSeconds(JumpBackSpEd);
   ReplaySlowerCtrlRCB =
       Named(new QCheckBox(S("Ctrl-R is keyboard shortcut"), replay), "ReplaySlowerCtrlRCB");
   auto *replayLayout = new QFormLayout(replay);
@@ -294,9 +314,9 @@ QWidget *TOptionsFm::MakePlayingPage() {
 
   auto *lockstep = new QGroupBox(S("Transcription"), page);
   LockstepLengthSpEd = SpinBox("LockstepLengthSpEd", 3, 20, lockstep);
-  LockstepLengthSpEd->setSuffix(S(" seconds"));
+  CountSeconds(LockstepLengthSpEd);
   LockstepOverlapSpEd = SpinBox("LockstepOverlapSpEd", 0, 5, lockstep);
-  LockstepOverlapSpEd->setSuffix(S(" seconds"));
+  CountSeconds(LockstepOverlapSpEd);
   LockstepCtrlTCB =
       Named(new QCheckBox(S("Ctrl-T is keyboard shortcut"), lockstep), "LockstepCtrlTCB");
   auto *lockstepLayout = new QFormLayout(lockstep);
@@ -304,8 +324,11 @@ QWidget *TOptionsFm::MakePlayingPage() {
   lockstepLayout->addRow(S("Overlap:"), LockstepOverlapSpEd);
   lockstepLayout->addRow(LockstepCtrlTCB);
   layout->addWidget(lockstep);
-  connect(LockstepLengthSpEd, &QSpinBox::valueChanged, this,
-          [this](int Value) { Changed([&] { FOptions.FLockstepLength = Value; }); });
+  // The overlap stays shorter than the segment: a shorter segment shortens it.
+  connect(LockstepLengthSpEd, &QSpinBox::valueChanged, this, [this](int Value) {
+    LockstepOverlapSpEd->setMaximum(TvlOptions::LockstepOverlapLimit(Value));
+    Changed([&] { FOptions.FLockstepLength = Value; });
+  });
   connect(LockstepOverlapSpEd, &QSpinBox::valueChanged, this,
           [this](int Value) { Changed([&] { FOptions.FLockstepOverlap = Value; }); });
   connect(LockstepCtrlTCB, &QCheckBox::toggled, this,
@@ -580,19 +603,62 @@ QWidget *TOptionsFm::MakeWordProcessorPage() {
           [this](bool On) { Changed([&] { FOptions.FSpellBackground = On; }); });
   connect(SpellAutoFixCB, &QCheckBox::toggled, this,
           [this](bool On) { Changed([&] { FOptions.FSpellAutoFix = On; }); });
+
+  AutoBulletsCB = Named(
+      new QCheckBox(S("Start a bulleted list when a line begins with \"* \" or \"- \""), page),
+      "AutoBulletsCB");
+  PrintParagraphTimesCB =
+      Named(new QCheckBox(S("Print the time of each paragraph in the margin"), page),
+            "PrintParagraphTimesCB");
+  layout->addWidget(AutoBulletsCB);
+  layout->addWidget(PrintParagraphTimesCB);
+  connect(AutoBulletsCB, &QCheckBox::toggled, this, [this](bool On) {
+    Changed([&] {
+      FOptions.FAutoBullets = On;
+      SetAutoBullets(On);
+    });
+  });
+  connect(PrintParagraphTimesCB, &QCheckBox::toggled, this,
+          [this](bool On) { Changed([&] { FOptions.FPrintParagraphTimes = On; }); });
   layout->addStretch();
+  WordProcessorDefaultsBtn = DefaultsButton("WordProcessorDefaultsBtn", page, layout);
+  connect(WordProcessorDefaultsBtn, &QPushButton::clicked, this, [this] {
+    Changed([&] {
+      FOptions.SetDefaults_WordProcessorPage();
+      SetAutoBullets(FOptions.FAutoBullets);
+      FillControls();
+    });
+  });
   return page;
 }
 
 QWidget *TOptionsFm::MakeTimelinePage() {
   auto *page = new QWidget;
-  auto *form = new QFormLayout(page);
+  auto *layout = new QVBoxLayout(page);
+  auto *form = new QFormLayout;
+  layout->addLayout(form);
   WordsPerMinuteTB = Slider("WordsPerMinuteTB", 10, 110, page);
+  WordsPerMinuteLbl = Named(new QLabel(page), "WordsPerMinuteLbl");
+  // Wide enough for "110" whatever the value now.
+  WordsPerMinuteLbl->setMinimumWidth(WordsPerMinuteLbl->fontMetrics().horizontalAdvance(S("8888")));
+  auto *wpm = new QHBoxLayout;
+  wpm->addWidget(WordsPerMinuteTB, 1);
+  wpm->addWidget(WordsPerMinuteLbl);
   VertTimelineContrastTB = Slider("VertTimelineContrastTB", 10, 110, page);
-  form->addRow(S("Typing speed (words per minute):"), WordsPerMinuteTB);
+  form->addRow(S("Typing speed (words per minute):"), wpm);
   form->addRow(S("Background contrast:"), VertTimelineContrastTB);
-  connect(WordsPerMinuteTB, &QSlider::valueChanged, this,
-          [this](int Value) { Changed([&] { FOptions.SetWordsPerMinute(Value); }); });
+  connect(WordsPerMinuteTB, &QSlider::valueChanged, this, [this](int Value) {
+    WordsPerMinuteLbl->setText(QString::number(Value));
+    Changed([&] { FOptions.SetWordsPerMinute(Value); });
+  });
+  layout->addStretch();
+  TimelineDefaultsBtn = DefaultsButton("TimelineDefaultsBtn", page, layout);
+  connect(TimelineDefaultsBtn, &QPushButton::clicked, this, [this] {
+    Changed([&] {
+      FOptions.SetDefaults_TimelinePage();
+      FillControls();
+    });
+  });
   connect(VertTimelineContrastTB, &QSlider::valueChanged, this, [this](int Value) {
     Changed([&] { FOptions.SetTrackSkinContrast(ContrastOfBar(Value)); });
   });
@@ -684,6 +750,7 @@ void TOptionsFm::FillControls() {
   JumpBackSpEd->setValue(FOptions.FJumpBack);
   ReplaySlowerCtrlRCB->setChecked(FOptions.FJumpBackKey != 0);
   LockstepLengthSpEd->setValue(FOptions.FLockstepLength);
+  LockstepOverlapSpEd->setMaximum(TvlOptions::LockstepOverlapLimit(FOptions.FLockstepLength));
   LockstepOverlapSpEd->setValue(FOptions.FLockstepOverlap);
   LockstepCtrlTCB->setChecked(FOptions.FLockstepKey != 0);
 
@@ -715,8 +782,11 @@ void TOptionsFm::FillControls() {
   if (SpellDictionaryCmBx->findData(FOptions.FSpellDictionary) < 0)
     SpellDictionaryCmBx->addItem(FOptions.FSpellDictionary, FOptions.FSpellDictionary);
   SpellDictionaryCmBx->setCurrentIndex(SpellDictionaryCmBx->findData(FOptions.FSpellDictionary));
+  AutoBulletsCB->setChecked(FOptions.FAutoBullets);
+  PrintParagraphTimesCB->setChecked(FOptions.FPrintParagraphTimes);
 
   WordsPerMinuteTB->setValue(FOptions.WordsPerMinute());
+  WordsPerMinuteLbl->setText(QString::number(WordsPerMinuteTB->value()));
   VertTimelineContrastTB->setValue(FOptions.TrackSkinContrast() + 10);
   FFilling = false;
 }
@@ -779,6 +849,7 @@ void TOptionsFm::reject() {
     if (Hooks.RebuildBookmarkMenu) Hooks.RebuildBookmarkMenu();
     if (Hooks.RedrawTracks) Hooks.RedrawTracks();
     if (Hooks.RebuildKeyCommands) Hooks.RebuildKeyCommands();
+    SetAutoBullets(FOptions.FAutoBullets);
     FOptions.UpdateAudioOptions();
   });
   QDialog::reject();

@@ -112,10 +112,15 @@ class TOptionsFm : public QDialog {
   QRadioButton *SpellBackgroundRB, *SpellBatchRB;
   QCheckBox *SpellAutoFixCB;
   QComboBox *SpellDictionaryCmBx;  // first item: the system's language (stored as empty)
+  QCheckBox *AutoBulletsCB;
+  QCheckBox *PrintParagraphTimesCB;
+  QPushButton *WordProcessorDefaultsBtn;
 
   // "Timeline"
   QSlider *WordsPerMinuteTB;
+  QLabel *WordsPerMinuteLbl;
   QSlider *VertTimelineContrastTB;
+  QPushButton *TimelineDefaultsBtn;
 
  public Q_SLOTS:
   void accept() override;

@@ -102,6 +102,19 @@ QIcon SwatchIcon(TColor Color, bool Highlight) {
   });
 }
 
+QIcon FindIcon() {
+  // Drawn, not a character: the magnifying glass of the symbol fonts is missing from most
+  // systems' fonts and showed as an empty box.
+  return DrawnIcon([](QPainter &painter) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::black, 2));
+    painter.drawEllipse(QRectF(3, 3, 10, 10));
+    painter.setPen(QPen(Qt::black, 3, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(12.5, 12.5), QPointF(17, 17));
+  });
+}
+
 QIcon RecordIcon() {
   return DrawnIcon([](QPainter &painter) {
     painter.setRenderHint(QPainter::Antialiasing);
@@ -118,15 +131,16 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
   TvlTextCommands &text = W.TextCommands();
   std::vector<RActionRow> rows = {
       // File
-      {S(u"aFileNew"), S(u"&New"), {}, P::apFile, [&files] { files.aFileNewExecute(); }},
-      {S(u"aFileOpen"), S(u"&Open ..."), {}, P::apFile, [&files] { files.aFileOpenExecute(); }},
-      {S(u"aFileSave"), S(u"&Save"), {}, P::apFile, [&files] { files.aFileSaveExecute(); }},
-      {S(u"aFileSaveAs"),
-       S(u"Save &As ..."),
-       {},
-       P::apFile,
+      {S(u"aFileNew"), S(u"&New"), Key("Ctrl+Shift+N"), P::apFile,
+       [&files] { files.aFileNewExecute(); }},
+      {S(u"aFileOpen"), S(u"&Open ..."), Key("Ctrl+O"), P::apFile,
+       [&files] { files.aFileOpenExecute(); }},
+      {S(u"aFileSave"), S(u"&Save"), Key("Ctrl+S"), P::apFile,
+       [&files] { files.aFileSaveExecute(); }},
+      {S(u"aFileSaveAs"), S(u"Save &As ..."), Key("Ctrl+Shift+S"), P::apFile,
        [&files] { files.aFileSaveAsExecute(); }},
-      {S(u"aFileClose"), S(u"&Close"), {}, P::apFile, [&files] { files.aFileCloseExecute(); }},
+      {S(u"aFileClose"), S(u"&Close"), Key("Ctrl+W"), P::apFile,
+       [&files] { files.aFileCloseExecute(); }},
       {S(u"aFileTabNew"),
        S(u"&Tab New"),
        {},
@@ -157,6 +171,11 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
          if (TTrackPanelLink *tracks = W.TrackPanelLink(); start && tracks)
            tracks->SetupHistoricalTrack(*start, tracks->HistoricalTrackZoom());
        }},
+      // Printing: the active tab laid out on pages by the editor's own formatter.
+      {S(u"aFilePrint"), S(u"&Print ..."), Key("Ctrl+P"), P::apFileTabs,
+       [&W] { W.PrintCommands().aFilePrintExecute(); }},
+      {S(u"aFilePrintPdf"), S(u"Print to P&DF ..."), Key("Ctrl+Shift+P"), P::apFileTabs,
+       [&W] { W.PrintCommands().aFilePrintPdfExecute(); }},
       // Edit
       {S(u"aEditUndo"), S(u"&Undo"), Key("Ctrl+Z"), P::apEdit,
        [&text] { text.aEditUndoExecute(); }},
@@ -167,6 +186,9 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
        [&text] { text.aEditCopyExecute(); }},
       {S(u"aEditPaste"), S(u"&Paste"), Key("Ctrl+V"), P::apEdit,
        [&text] { text.aEditPasteExecute(); }},
+      // Ctrl+A is the speed's key, so Select All takes Shift as well.
+      {S(u"aEditSelectAll"), S(u"Select &All"), Key("Ctrl+Shift+A"), P::apEdit,
+       [&text] { text.aEditSelectAllExecute(); }},
       {S(u"aEditFind"), S(u"&Find"), Key("Ctrl+F"), P::apEdit, [&W] { W.aEditFindExecute(); }},
       {S(u"aEditSpelling"),
        S(u"Check &Spelling"),
@@ -321,39 +343,22 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
       {S(u"aHelpVideo2"), S(u"Video 2"), {}, P::apVideos, {}, afHidden},
       {S(u"aHelpVideo3"), S(u"Video 3"), {}, P::apVideos, {}, afHidden},
       // The text tool bar.
-      {S(u"aFontBold"),
-       S(u"&Bold"),
-       {},
-       P::apToolBar,
-       [&text] { text.FontStyleExecute(fsBold); },
-       afCheckable | afCommandSetsCheck},
-      {S(u"aFontItalic"),
-       S(u"&Italic"),
-       {},
-       P::apToolBar,
-       [&text] { text.FontStyleExecute(fsItalic); },
-       afCheckable | afCommandSetsCheck},
-      {S(u"aFontUnderline"),
-       S(u"&Underline"),
-       {},
-       P::apToolBar,
-       [&text] { text.FontStyleExecute(fsUnderline); },
-       afCheckable | afCommandSetsCheck},
+      // The text tool bar's commands, also in the Format menu.
+      {S(u"aFontBold"), S(u"&Bold"), Key("Ctrl+B"), P::apFormat,
+       [&text] { text.FontStyleExecute(fsBold); }, afCheckable | afCommandSetsCheck},
+      {S(u"aFontItalic"), S(u"&Italic"), Key("Ctrl+I"), P::apFormat,
+       [&text] { text.FontStyleExecute(fsItalic); }, afCheckable | afCommandSetsCheck},
+      {S(u"aFontUnderline"), S(u"&Underline"), Key("Ctrl+U"), P::apFormat,
+       [&text] { text.FontStyleExecute(fsUnderline); }, afCheckable | afCommandSetsCheck},
       {S(u"aTextBullets"),
        S(u"Bu&lleted List"),
        {},
-       P::apToolBar,
+       P::apFormat,
        [&text] { text.aTextBulletsExecute(); }},
-      {S(u"aTextNumbered"), S(u"&Numbered List"), {}, P::apToolBar, {}, afHidden},
-      {S(u"aTextFontIncrease"),
-       S(u"F&ont Increase"),
-       {},
-       P::apToolBar,
+      {S(u"aTextNumbered"), S(u"&Numbered List"), {}, P::apFormat, {}, afHidden},
+      {S(u"aTextFontIncrease"), S(u"F&ont Increase"), Key("Ctrl+]"), P::apFormat,
        [&text] { text.TextFontSizeExecute(25); }},
-      {S(u"aTextFontDecrease"),
-       S(u"&Font Decrease"),
-       {},
-       P::apToolBar,
+      {S(u"aTextFontDecrease"), S(u"&Font Decrease"), Key("Ctrl+["), P::apFormat,
        [&text] { text.TextFontSizeExecute(-20); }},
   };
   rows.insert(rows.end(), more.begin(), more.end());
@@ -361,14 +366,14 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
     rows.push_back({QLatin1String(c.Name),
                     S(c.Caption),
                     {},
-                    P::apToolBar,
+                    P::apFormatColor,
                     [&text, value = c.Value] { text.TextFontColorExecute(value); },
                     afCheckable});
   for (const RColorAction &c : HighlightColorActions)
     rows.push_back({QLatin1String(c.Name),
                     S(c.Caption),
                     {},
-                    P::apToolBar,
+                    P::apFormatHighlight,
                     [&text, value = c.Value] { text.TextHighlightColorExecute(value); },
                     afCheckable});
   return rows;

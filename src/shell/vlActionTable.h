@@ -26,6 +26,9 @@ enum class TActionPlace {
   apFile,      // File, the binder's commands before the recent files
   apFileTabs,  // File, the tabs' commands after them (a separator between)
   apEdit,
+  apFormat,           // Format, the text commands the text tool bar also holds
+  apFormatColor,      // Format > Text Colour
+  apFormatHighlight,  // Format > Highlight
   apRecord,
   apPlay,
   apSpeed,  // Play > Speed
@@ -57,10 +60,11 @@ struct RActionRow {
 };
 
 // Tool-bar pictures drawn here, so that the program needs no image files: a glyph in a colour,
-// a swatch of a text colour or highlight, the red dot of recording.
+// a swatch of a text colour or highlight, the red dot of recording, a magnifying glass.
 QIcon GlyphIcon(const QString &Glyph, const QColor &Color, TFontStyles Style = {});
 QIcon SwatchIcon(TColor Color, bool Highlight);
 QIcon RecordIcon();
+QIcon FindIcon();
 
 // The window's command actions, in menu order. The handlers act on Window's commands and parts.
 std::vector<RActionRow> CommandActionTable(TVellomarFm &Window);

@@ -107,6 +107,7 @@ void TvlFileCommands::SetCaptionForBinder() {
   FWindow.setWindowTitle(path.isEmpty() ? FWindow.ProgramNameInCaptionStr()
                                         : FWindow.ProgramNameInCaptionStr() +
                                               QStringLiteral("  -  ") + QFileInfo(path).fileName());
+  FWindow.RefreshRecordingIndicator();
 }
 
 namespace {

@@ -14,6 +14,9 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QTimer>
+
+#include <algorithm>
 
 void TvlPlaybackCommands::RecordingStartBtnClick() {
   const bool recording = FWindow.Parts().Audio ? FWindow.Parts().Audio->IsRecording()
@@ -98,12 +101,13 @@ void TvlPlaybackCommands::aPlayInstantReplayExecute() {
   TDateTime target = audio->GetPlay_Position() - jumpBack;
   const TDateTime fileStart = audio->Play_Position_AudioStartsAt();
   if (target <= fileStart) target = fileStart;
-  const TPlayResult result = audio->Play_From(target, vlSpeed::Natural);
+  // At the speed the user chose: a passage replayed because it went by too fast must not come
+  // back faster.
+  const TPlayResult result = audio->Play_From(target, FWindow.Speed());
   if (result == prNoAudio && feature >= 100) {
     audio->SetPlay_Position(feature - jumpBack);
     audio->Play_Resume();
   }
-  FWindow.SetSpeed(vlSpeed::Natural);
 }
 
 void TvlPlaybackCommands::aPlaySegmentExecute() {
@@ -114,11 +118,14 @@ void TvlPlaybackCommands::aPlaySegmentExecute() {
     ShowTranscriptionHint();
     return;
   }
-  TPlayResult result = audio->Play_Segment(FOptions.FLockstepOverlap, FOptions.FLockstepLength);
+  // An overlap as long as the segment would play the same stretch for ever (or silence).
+  const int overlap = std::clamp(FOptions.FLockstepOverlap, 0,
+                                 TvlOptions::LockstepOverlapLimit(FOptions.FLockstepLength));
+  TPlayResult result = audio->Play_Segment(overlap, FOptions.FLockstepLength);
   const TDateTime feature = FeatureMoment(FWindow.TimelinePanelLink());
   if (result == prNoAudio && feature >= 100) {
     audio->SetPlay_Position(feature);
-    result = audio->Play_Segment(FOptions.FLockstepOverlap, FOptions.FLockstepLength);
+    result = audio->Play_Segment(overlap, FOptions.FLockstepLength);
   }
   if (result == prOkay) ShowTranscriptionHint();
 }
@@ -126,13 +133,23 @@ void TvlPlaybackCommands::aPlaySegmentExecute() {
 void TvlPlaybackCommands::ShowTranscriptionHint() {
   if (FWindow.Hint()) {
     const QPoint topCentre = FWindow.mapToGlobal(QPoint(FWindow.width() / 2, 40));
-    FWindow.Hint()->ShowIt(TranscriptionHintText, topCentre, 30000);
+    FWindow.Hint()->ShowIt(TranscriptionHintText, topCentre, TranscriptionHintMSecs);
   }
+  if (!FTranscriptionMode) {
+    FTranscriptionMode = new QTimer(&FWindow);
+    FTranscriptionMode->setSingleShot(true);
+  }
+  FTranscriptionMode->start(TranscriptionModeMSecs);
   FWindow.TranscriptionPnl()->hide();
 }
 
+void TvlPlaybackCommands::HideTranscriptionHint() {
+  TvlHint *hint = FWindow.Hint();
+  if (hint && hint->isVisible() && hint->HintText() == TranscriptionHintText) hint->HideEarly();
+}
+
 bool TvlPlaybackCommands::TranscriptionHintActive() const {
-  return FWindow.Hint() && FWindow.Hint()->TranscriptionMode();
+  return FTranscriptionMode && FTranscriptionMode->isActive();
 }
 
 void TvlPlaybackCommands::aButtonStopBothExecute() {

@@ -7,6 +7,9 @@
 //
 // Owned by the main window, which it must not outlive. User-interface thread only.
 
+#include <QPointer>
+
+class QTimer;
 class TVellomarFm;
 class TvlOptions;
 
@@ -27,11 +30,19 @@ class TvlPlaybackCommands {
   void aButtonStopBothExecute();
   // Plays from the moment of the text at the active page's caret.
   void PlayFromCaretExecute();
+  // Transcription mode: for TranscriptionModeMSecs after the last segment or pause, the Pause
+  // key plays the next segment. Its hint only shows for TranscriptionHintMSecs (or until the
+  // next key): the mode outlasts it, the hint must not cover the tool bar for long.
+  static constexpr int TranscriptionModeMSecs = 30000;
+  static constexpr int TranscriptionHintMSecs = 4000;
   bool TranscriptionHintActive() const;
   // The hint that a segment played: the Pause key or Ctrl+T plays the next.
   void ShowTranscriptionHint();
+  // Hides the transcription hint when it shows (a key was pressed); the mode stays.
+  void HideTranscriptionHint();
 
  private:
   TVellomarFm &FWindow;
   TvlOptions &FOptions;
+  QPointer<QTimer> FTranscriptionMode;  // running while transcription mode lasts
 };

@@ -2,8 +2,10 @@
 
 #include "vl09_Notebook.h"
 #include "vlGuard.h"
+#include "vlPrintLayout.h"
 #include "vlWindowView.h"
 
+#include <QAbstractScrollArea>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -13,6 +15,8 @@
 #include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -43,13 +47,31 @@ class TResultDelegate final : public QStyledItemDelegate {
     Painter->setPen(option.palette.color(
         (option.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text));
     QRect area = option.rect.adjusted(3, 0, -2, 0);
+    // Only what the panel shows counts: a narrow panel would hide the hit at the right.
+    if (const auto *view = qobject_cast<const QAbstractScrollArea *>(widget))
+      area.setRight(std::min(area.right(), view->viewport()->width() - 3));
     QFont bold = option.font;
     bold.setBold(true);
-    const QString pieces[3] = {text.left(start), text.mid(start, end - start), text.mid(end)};
+    const QFontMetrics plain(option.font), heavy(bold);
+    QString pieces[3] = {text.left(start), text.mid(start, end - start), text.mid(end)};
+    // The context before the hit gives way (from its start, after the tab and the time) until
+    // the hit fits; what follows the hit is cut with an ellipsis.
+    static const QString ellipsis = QStringLiteral("\u2026");
+    const qsizetype header = pieces[0].lastIndexOf(QStringLiteral(" \u00B7 ")) + 3;
+    QString context = pieces[0].mid(header);
+    if (context.startsWith(ellipsis)) context.remove(0, 1);
+    while (!context.isEmpty() &&
+           plain.horizontalAdvance(pieces[0]) + heavy.horizontalAdvance(pieces[1]) > area.width()) {
+      context.remove(0, 1);
+      pieces[0] = pieces[0].left(header) + ellipsis + context;
+    }
+    const int rest =
+        area.width() - plain.horizontalAdvance(pieces[0]) - heavy.horizontalAdvance(pieces[1]);
+    pieces[2] = plain.elidedText(pieces[2], Qt::ElideRight, std::max(0, rest));
     for (int i = 0; i < 3 && area.width() > 0; ++i) {
       Painter->setFont(i == 1 ? bold : option.font);
       Painter->drawText(area, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, pieces[i]);
-      area.setLeft(area.left() + QFontMetrics(Painter->font()).horizontalAdvance(pieces[i]));
+      area.setLeft(area.left() + (i == 1 ? heavy : plain).horizontalAdvance(pieces[i]));
     }
     Painter->restore();
   }
@@ -64,6 +86,9 @@ TSearchPanel::TSearchPanel(QWidget *Parent) : QWidget(Parent) {
   SearchCmBx->setEditable(true);
   SearchCmBx->setInsertPolicy(QComboBox::NoInsert);
   SearchCmBx->lineEdit()->setPlaceholderText(QStringLiteral("Search"));
+  // Keys typed into the box reach the combo box, which hands them to its line edit by calling
+  // the line edit's event() directly: a filter on the line edit alone never sees Enter.
+  SearchCmBx->installEventFilter(this);
   SearchCmBx->lineEdit()->installEventFilter(this);
   SearchBtn = new QToolButton(this);
   SearchBtn->setObjectName(QStringLiteral("SearchBtn"));
@@ -78,6 +103,8 @@ TSearchPanel::TSearchPanel(QWidget *Parent) : QWidget(Parent) {
   // Results may run to thousands of lines: one height for all keeps the list fast.
   ResultsLB->setUniformItemSizes(true);
   ResultsLB->setItemDelegate(new TResultDelegate(ResultsLB));
+  // Each line fits the panel (the delegate cuts it around the hit); the tool tip has the rest.
+  ResultsLB->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
   auto *top = new QHBoxLayout;
   top->setContentsMargins(0, 0, 0, 0);
@@ -106,24 +133,63 @@ void TSearchPanel::SetNotebook(TvlNotebook *Notebook) {
   FNotebook->DocumentSearch = [](TDocument &Doc, int TabIndex, const QString &Header,
                                  QListWidget *ListBox, const QString &Query) {
     const std::vector<TDocument::RSearchHit> hits = Doc.Search_Hits(Query);
-    if (hits.empty() || !ListBox) return static_cast<int>(hits.size());
-    ListBox->addItem(QStringLiteral("* H=") + Header);
+    if (!ListBox) return static_cast<int>(hits.size());
     for (const TDocument::RSearchHit &h : hits) {
-      const QString prefix =
-          QStringLiteral("- T=%1 S=%2 C=%3 D=").arg(TabIndex).arg(h.SN).arg(h.CX) + h.Before;
-      auto *item = new QListWidgetItem(prefix + h.Hit + h.After, ListBox);
+      const RResultLine line = ResultLine(Doc, Header, h);
+      auto *item = new QListWidgetItem(line.Text, ListBox);
+      item->setToolTip(h.Before + h.Hit + h.After);
       item->setData(TabRole, TabIndex);
       item->setData(SectionRole, h.SN);
       item->setData(CharRole, h.CX);
-      item->setData(HitStartRole, static_cast<int>(prefix.size()));
+      item->setData(HitStartRole, line.HitStart);
       item->setData(HitLengthRole, static_cast<int>(h.Hit.size()));
     }
     return static_cast<int>(hits.size());
   };
 }
 
+TSearchPanel::RResultLine TSearchPanel::ResultLine(const TDocument &Doc, const QString &TabTitle,
+                                                   const TDocument::RSearchHit &Hit) {
+  static const QString dot = QStringLiteral(" \u00B7 ");
+  static const QString ellipsis = QStringLiteral("\u2026");
+  QString text = TabTitle.trimmed().isEmpty() ? QStringLiteral("(untitled)") : TabTitle.trimmed();
+  text += dot;
+  TDateTime when = 0;
+  if (const TParagraph *p = Doc.Paragraph_FromSectionNum(Hit.SN);
+      p && Hit.CX >= 1 && Hit.CX <= p->High()) {
+    const RvlTimestamp ts = p->Timestamp_Get(Hit.CX);
+    when = ts.FEffectiveDT >= 100 ? ts.FEffectiveDT : ts.RealDT;
+  }
+  if (const QString time = TvlPrintLayout::MomentText(when); !time.isEmpty()) text += time + dot;
+  // A few words either side of the hit: the panel is narrow, the tool tip holds the rest.
+  // Cut between words where there is a blank to cut at.
+  QString before = Hit.Before;
+  if (before.size() > ContextBefore) {
+    before = before.right(ContextBefore);
+    if (const qsizetype blank = before.indexOf(QLatin1Char(' ')); blank >= 0)
+      before = before.mid(blank);
+    before = ellipsis + before;
+  }
+  QString after = Hit.After;
+  if (after.size() > ContextAfter) {
+    after = after.left(ContextAfter);
+    if (const qsizetype blank = after.lastIndexOf(QLatin1Char(' ')); blank > 0)
+      after = after.left(blank);
+    after += ellipsis;
+  }
+  text += before;
+  const int start = static_cast<int>(text.size());
+  text += Hit.Hit + after;
+  // Line breaks and tabs of the notes would break the one-line list.
+  for (QChar &c : text)
+    if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+        c == QChar::ParagraphSeparator)
+      c = QLatin1Char(' ');
+  return RResultLine{text, start};
+}
+
 QString TSearchPanel::NotFoundText(const QString &Text) {
-  return QStringLiteral("* H=Search string \"") + Text + QStringLiteral("\" not found.");
+  return QStringLiteral("Search string \"") + Text + QStringLiteral("\" not found.");
 }
 
 void TSearchPanel::RememberInHistory(const QString &Text) {
@@ -143,7 +209,6 @@ void TSearchPanel::Search(const QString &Text) {
   const int hits = FNotebook ? FNotebook->Search_AppendResults(Text, ResultsLB) : 0;
   if (hits == 0) {
     ResultsLB->clear();
-    ResultsLB->addItem(QString());
     ResultsLB->addItem(NotFoundText(Text));
   }
 }
@@ -155,23 +220,33 @@ bool TSearchPanel::OpenResult(const QListWidgetItem *Item) {
   if (!page || !page->mtcDoc) return false;
   FNotebook->ActivatePage(tab);
   TDocument &doc = *page->mtcDoc;
-  const TCaretPos at{Item->data(SectionRole).toInt(), Item->data(CharRole).toInt(), false};
+  const int sn = Item->data(SectionRole).toInt();
+  const int cx = Item->data(CharRole).toInt();
+  const TCaretPos at{sn, cx, false};
   if (!doc.IsValidCaretPosition_Silent(at)) return false;
+  // The hit selected, the caret at its end: the timelines follow to the hit's moment. Text
+  // edited since the search may have shortened the paragraph: the selection stops at its end.
+  TCaretPos end{sn, cx + std::max(0, Item->data(HitLengthRole).toInt()), false};
+  while (end.FGN > cx && !doc.IsValidCaretPosition_Silent(end)) --end.FGN;
   doc.AtPos_NoSelectionSet(at);
   // The page's view, or the editor view inside it.
   auto *view = qobject_cast<TWindowView *>(page->MyWindowView);
   if (!view && page->MyWindowView) view = page->MyWindowView->findChild<TWindowView *>();
   if (view) {
-    view->Caret_MoveToPos(at);
+    view->Caret_MoveToPos(end);
     view->Caret_ScrollIntoView_TimelineFollows();
+    view->InvalidateAllOfMe();
     view->setFocus();
+  } else {
+    doc.FAtPos = end;
   }
   Q_EMIT ResultOpened();
   return true;
 }
 
 bool TSearchPanel::eventFilter(QObject *Watched, QEvent *Event) {
-  if (Watched == SearchCmBx->lineEdit() && Event->type() == QEvent::KeyPress) {
+  if ((Watched == SearchCmBx || Watched == SearchCmBx->lineEdit()) &&
+      Event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent *>(Event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
       RunGuarded([this] { SearchFromBox(); });

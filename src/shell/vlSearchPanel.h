@@ -1,13 +1,16 @@
 #pragma once
-// The search panel at the right of the notebook: the "Search" box with its history, "L" to
-// search, "X" to close, and the results of every tab. A result line reads
-// "- T=<tab> S=<paragraph> C=<character> D=<context>"; a click goes to that place. Each tab's
-// results follow a header line "* H=<tab caption>", which leads nowhere.
+// The search panel at the right of the notebook: the "Search" box with its history (Enter or
+// "L" searches), "X" to close, and the results of every tab, the active one first. A result line
+// reads "Tab title · 10:42 · …context with the hit…" (the moment of the hit's first character;
+// none when it has no moment), its whole paragraph context in its tool tip; a click selects the
+// hit and scrolls it into view, the timelines following to its moment.
 //
 // Result lines hold note text, so they are shown as plain text: the hit is drawn in bold by the
 // list's delegate from offsets kept in the item, never by interpreting markup in the text.
 //
 // User-interface thread only; every slot runs guarded.
+
+#include "vl_Document.h"
 
 #include <QWidget>
 
@@ -38,6 +41,17 @@ class TSearchPanel final : public QWidget {
   bool OpenResult(const QListWidgetItem *Item);
   // The text that says there was nothing to find.
   static QString NotFoundText(const QString &Text);
+
+  // Characters of context kept before and after the hit (an ellipsis marks a cut).
+  static constexpr int ContextBefore = 24;
+  static constexpr int ContextAfter = 40;
+  struct RResultLine {
+    QString Text;
+    int HitStart = 0;  // where the hit begins in Text
+  };
+  // The line listing Hit of Doc in the tab titled TabTitle.
+  static RResultLine ResultLine(const TDocument &Doc, const QString &TabTitle,
+                                const TDocument::RSearchHit &Hit);
 
   QComboBox *SearchCmBx;
   QToolButton *SearchBtn;

@@ -252,3 +252,23 @@ void TvlTextCommands::aEditPasteExecute() {
   }
   RedrawActiveView();
 }
+
+void TvlTextCommands::aEditSelectAllExecute() {
+  if (QLineEdit *edit = FocusedLineEdit()) {
+    edit->selectAll();
+    return;
+  }
+  TDocument *doc = ActiveDocument();
+  if (!doc) return;
+  // The anchor at the start, the caret at the end: the view shows the end of the notes, as
+  // Shift+Ctrl+End from the start would.
+  doc->AtPos_NoSelectionSet(doc->Document_FirstCaretPos());
+  if (auto *view = WindowViewOf(ActiveView())) {
+    view->Caret_MoveToPos(doc->Document_LastCaretPos());
+    view->Caret_ScrollIntoView();
+  } else {
+    doc->FAtPos = doc->Document_LastCaretPos();
+  }
+  ViewManager().InvalidateAll(WindowViewOf(ActiveView()));
+  RedrawActiveView();
+}

@@ -62,6 +62,8 @@ class TvlTextCommands {
   void aEditCutExecute();
   void aEditCopyExecute();
   void aEditPasteExecute();
+  // Edit > Select All: every character of the active page (or of the focused line edit).
+  void aEditSelectAllExecute();
   // The active document's undo history, one step back or forth; caret and selection as the step
   // left them, scrolled into view with the timelines following.
   void aEditUndoExecute();

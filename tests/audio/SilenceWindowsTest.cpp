@@ -176,13 +176,21 @@ TEST(SilenceProtectionWindow, PasswordAndButtons) {
   window.SetOnRecordingOptions([&] { ++optionsOpened; });
   window.SetOnConfigureSchedule([&] { ++scheduleOpened; });
 
-  // Asking for permission: the password is filled in and cannot be changed; Play plays.
+  // Asking for permission: no password box, no password shown; Play plays.
   window.Prepare(slAsk, S("Tawny"));
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
   EXPECT_EQ(window.windowTitle(), S("Silence Protection"));
-  EXPECT_FALSE(window.SilencePasswordEd->isEnabled());
-  EXPECT_EQ(window.PasswordHintLbl->text(), S("Password is \"Tawny\""));
+  EXPECT_FALSE(window.SilencePasswordEd->isVisible());
+  EXPECT_FALSE(window.PasswordHintLbl->isVisible());
+  for (const QLabel *label : window.findChildren<QLabel *>())
+    EXPECT_FALSE(label->isVisible() && label->text().contains(S("Tawny")))
+        << qPrintable(label->text());
+  const QList<QLabel *> texts = window.findChildren<QLabel *>();
+  ASSERT_FALSE(texts.isEmpty());
+  EXPECT_EQ(texts.first()->text(),
+            S("Sometimes it is essential that a notebook computer not disturb classes or "
+              "proceedings."));
   EXPECT_TRUE(window.EndSilence_PlayBtn->isDefault());
   QTest::mouseClick(window.EndSilence_PlayBtn, Qt::LeftButton);
   EXPECT_EQ(window.result(), QDialog::Accepted);
@@ -192,8 +200,11 @@ TEST(SilenceProtectionWindow, PasswordAndButtons) {
   window.Prepare(slPassword, S("Tawny"));
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  EXPECT_TRUE(window.SilencePasswordEd->isVisible());
   EXPECT_TRUE(window.SilencePasswordEd->isEnabled());
   EXPECT_TRUE(window.SilencePasswordEd->text().isEmpty());
+  EXPECT_TRUE(window.PasswordHintLbl->isVisible());
+  EXPECT_EQ(window.PasswordHintLbl->text(), S("Password is \"Tawny\""));
   QTest::keyClicks(window.SilencePasswordEd, S("tawn"));
   QTest::mouseClick(window.EndSilence_PlayBtn, Qt::LeftButton);
   EXPECT_TRUE(window.isVisible());

@@ -184,6 +184,9 @@ TEST(Commands, EveryRowOfTheActionTableIsAnActionInItsMenu) {
       {TActionPlace::apFile, menuTitled("&File")},
       {TActionPlace::apFileTabs, menuTitled("&File")},
       {TActionPlace::apEdit, menuTitled("&Edit")},
+      {TActionPlace::apFormat, menuTitled("For&mat")},
+      {TActionPlace::apFormatColor, subMenuTitled(menuTitled("For&mat"), "Text &Colour")},
+      {TActionPlace::apFormatHighlight, subMenuTitled(menuTitled("For&mat"), "&Highlight")},
       {TActionPlace::apRecord, menuTitled("&Record")},
       {TActionPlace::apPlay, menuTitled("&Play")},
       {TActionPlace::apSpeed, subMenuTitled(menuTitled("&Play"), "Sp&eed")},
@@ -215,20 +218,23 @@ TEST(Commands, EveryActionHasItsCaptionAndShortcut_ToolBarsHoldTheirActionsInOrd
     const char *Name, *Caption, *Key;
   };
   const RRow rows[] = {
-      {"aFileNew", "&New", ""},
-      {"aFileOpen", "&Open ...", ""},
-      {"aFileSave", "&Save", ""},
-      {"aFileSaveAs", "Save &As ...", ""},
-      {"aFileClose", "&Close", ""},
+      {"aFileNew", "&New", "Ctrl+Shift+N"},
+      {"aFileOpen", "&Open ...", "Ctrl+O"},
+      {"aFileSave", "&Save", "Ctrl+S"},
+      {"aFileSaveAs", "Save &As ...", "Ctrl+Shift+S"},
+      {"aFileClose", "&Close", "Ctrl+W"},
       {"aFileTabNew", "&Tab New", ""},
       {"aFileTabImport", "Ta&b Import ...", ""},
       {"aFileTabExport", "Tab &Export ...", ""},
-      {"aFileExit", "E&xit", ""},
+      {"aFilePrint", "&Print ...", "Ctrl+P"},
+      {"aFilePrintPdf", "Print to P&DF ...", "Ctrl+Shift+P"},
+      {"aFileExit", "E&xit", "Ctrl+Q"},
       {"aEditUndo", "&Undo", "Ctrl+Z"},
       {"aEditRedo", "&Redo", "Ctrl+Y"},
       {"aFileCut", "&Cut", "Ctrl+X"},
       {"aEditCopy", "C&opy", "Ctrl+C"},
       {"aEditPaste", "&Paste", "Ctrl+V"},
+      {"aEditSelectAll", "Select &All", "Ctrl+Shift+A"},
       {"aEditFind", "&Find", "Ctrl+F"},
       {"aEditBookmarkRename", "Rename Bookmark", ""},
       {"aEditBookmarkDelete", "Delete Bookmark", ""},
@@ -274,13 +280,13 @@ TEST(Commands, EveryActionHasItsCaptionAndShortcut_ToolBarsHoldTheirActionsInOrd
       {"aHelpMarkersHideAll", "&Hide All", ""},
       {"aHelpContactSupport", "&Contact Support ...", ""},
       {"aHelpAbout", "&About ...", ""},
-      {"aFontBold", "&Bold", ""},
-      {"aFontItalic", "&Italic", ""},
-      {"aFontUnderline", "&Underline", ""},
+      {"aFontBold", "&Bold", "Ctrl+B"},
+      {"aFontItalic", "&Italic", "Ctrl+I"},
+      {"aFontUnderline", "&Underline", "Ctrl+U"},
       {"aTextBullets", "Bu&lleted List", ""},
       {"aTextNumbered", "&Numbered List", ""},
-      {"aTextFontIncrease", "F&ont Increase", ""},
-      {"aTextFontDecrease", "&Font Decrease", ""},
+      {"aTextFontIncrease", "F&ont Increase", "Ctrl+]"},
+      {"aTextFontDecrease", "&Font Decrease", "Ctrl+["},
       {"aButtonStopBoth", "S&top Both", ""},
       {"aButtonTurtle", "T&urtle", ""},
       {"aButtonsRabbit", "&Rabbit", ""},
@@ -320,8 +326,8 @@ TEST(Commands, EveryActionHasItsCaptionAndShortcut_ToolBarsHoldTheirActionsInOrd
 
   QStringList menus;
   for (const QAction *m : rig.Fm->menuBar()->actions()) menus << m->text();
-  EXPECT_EQ(menus, (QStringList{S("&File"), S("&Edit"), S("&Record"), S("&Play"), S("&Silence"),
-                                S("&Options"), S("&Tools"), S("&Help")}));
+  EXPECT_EQ(menus, (QStringList{S("&File"), S("&Edit"), S("For&mat"), S("&Record"), S("&Play"),
+                                S("&Silence"), S("&Options"), S("&Tools"), S("&Help")}));
   const auto names = [](const QToolBar *Bar) {
     QStringList out;
     for (const QAction *a : Bar->actions()) out << (a->isSeparator() ? S("|") : a->objectName());
@@ -338,8 +344,8 @@ TEST(Commands, EveryActionHasItsCaptionAndShortcut_ToolBarsHoldTheirActionsInOrd
 // screens: at a scale of 2 they are drawn with twice the pixels, not enlarged.
 TEST(Commands, ToolBarPicturesHaveTheirOwnPixelsAtScaleTwo) {
   TRig rig;
-  for (const char *name :
-       {"aRecordStart", "aFontBold", "aTextFontColorRed", "aTextHighlightColorYellow"}) {
+  for (const char *name : {"aRecordStart", "aEditFind", "aFontBold", "aTextFontColorRed",
+                           "aTextHighlightColorYellow"}) {
     SCOPED_TRACE(name);
     const QIcon icon = rig.A(name)->icon();
     ASSERT_FALSE(icon.isNull());
@@ -629,24 +635,27 @@ TEST(Commands, SearchListsEveryTabActiveFirstAndAClickPutsTheCaretThere) {
   panel.Search(S("needle"));
   QStringList lines;
   for (int i = 0; i < panel.ResultsLB->count(); ++i) lines << panel.ResultsLB->item(i)->text();
-  EXPECT_EQ(lines, (QStringList{S("* H=Second"), S("- T=1 S=0 C=1 D=Needle first"), S("* H=First"),
-                                S("- T=0 S=1 C=3 D=a needle and <b>a needle</b>"),
-                                S("- T=0 S=1 C=19 D=a needle and <b>a needle</b>")}));
+  // The tab, the hit's moment (character k of line i at 40059.5 + 1000 i + k seconds).
+  EXPECT_EQ(lines, (QStringList{S("Second \u00B7 12:00 \u00B7 Needle first"),
+                                S("First \u00B7 09:52 \u00B7 a needle and <b>a needle</b>"),
+                                S("First \u00B7 09:52 \u00B7 a needle and <b>a needle</b>")}));
   // Note text that looks like markup stays text; the hit is kept as offsets for the bold.
-  EXPECT_EQ(panel.ResultsLB->item(4)->data(TSearchPanel::HitStartRole).toInt(),
-            static_cast<int>(lines[4].indexOf(S("needle</b>"))));
+  EXPECT_EQ(panel.ResultsLB->item(2)->data(TSearchPanel::HitStartRole).toInt(),
+            static_cast<int>(lines[2].indexOf(S("needle</b>"))));
 
-  EXPECT_FALSE(panel.OpenResult(panel.ResultsLB->item(2)));  // a header leads nowhere
-  EXPECT_TRUE(panel.OpenResult(panel.ResultsLB->item(4)));
+  EXPECT_TRUE(panel.OpenResult(panel.ResultsLB->item(2)));
   EXPECT_EQ(rig.Notebook->ActivePageIndex(), 0);
+  // The hit selected, the caret at its end.
   EXPECT_EQ(rig.Doc(0).FAtPos.SN, 1);
-  EXPECT_EQ(rig.Doc(0).FAtPos.FGN, 19);
+  EXPECT_EQ(rig.Doc(0).FAtPos.FGN, 25);
+  EXPECT_EQ(rig.Doc(0).FAtPosSelect.SN, 1);
+  EXPECT_EQ(rig.Doc(0).FAtPosSelect.FGN, 19);
 
   // Not found; the history keeps one entry per text whatever its case.
   panel.Search(S("NEEDLE"));
   panel.Search(S("haystack"));
-  EXPECT_EQ(panel.ResultsLB->count(), 2);
-  EXPECT_EQ(panel.ResultsLB->item(1)->text(), S("* H=Search string \"haystack\" not found."));
+  EXPECT_EQ(panel.ResultsLB->count(), 1);
+  EXPECT_EQ(panel.ResultsLB->item(0)->text(), S("Search string \"haystack\" not found."));
   EXPECT_EQ(panel.SearchCmBx->count(), 2);
   Q_EMIT panel.CloseRequested();
   EXPECT_TRUE(rig.Fm->SearchResultsPnl()->isHidden());
@@ -701,7 +710,7 @@ TEST(Commands, InstantReplayGoesBackFromThePositionAndNoRetryFollowsARefusal) {
   ASSERT_EQ(rig.Audio.Play_From(fileStart + 3 / SecsPerDay, 150), prOkay);
   rig.A("aPlayInstantReplay")->trigger();
   EXPECT_NEAR(rig.Audio.GetPlay_Position(), fileStart, 0.3 / SecsPerDay);
-  EXPECT_EQ(rig.Fm->Speed(), 100);
+  EXPECT_EQ(rig.Fm->Speed(), 150);  // the speed the user chose stays
   // Twenty seconds in, each press goes seven seconds farther back.
   ASSERT_EQ(rig.Audio.Play_From(fileStart + 20 / SecsPerDay, 100), prOkay);
   rig.A("aPlayInstantReplay")->trigger();

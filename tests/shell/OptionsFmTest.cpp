@@ -5,16 +5,20 @@
 #include "vl09_SilenceFm.h"
 #include "vlHintAsPointHints.h"
 #include "vlTestSupport.h"
+#include "vlTextBullets.h"
 
 #include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -247,4 +251,97 @@ TEST(OptionsWindow, TheRecordingHintShowsInTheProgramsHintWindow) {
   EXPECT_EQ(hint.HideTimerInterval(), TOptionsFm::RecordingInProgressHintMSecs);
   hints.Hide();
   EXPECT_FALSE(hint.isVisible());
+}
+
+TEST(OptionsWindow, TheOverlapStaysShorterThanTheSegmentWhicheverIsChanged) {
+  TRig rig;
+  rig.Window->TurnToPage(S("Playing"));
+  QSpinBox *length = rig.Window->LockstepLengthSpEd;
+  QSpinBox *overlap = rig.Window->LockstepOverlapSpEd;
+  struct RRow {
+    const char *What;
+    int Length, Overlap;  // what the user enters, in this order
+    int KeptLength, KeptOverlap;
+  };
+  const RRow rows[] = {
+      {"an overlap of 5 with a segment of 3", 3, 5, 3, 2},
+      {"a segment shortened under the overlap", 20, 5, 20, 5},
+      {"then the segment made 4 long", 4, 5, 4, 3},
+      {"no overlap at all", 3, 0, 3, 0},
+  };
+  for (const RRow &row : rows) {
+    SCOPED_TRACE(row.What);
+    length->setValue(row.Length);
+    overlap->setValue(row.Overlap);
+    EXPECT_EQ(rig.Options.FLockstepLength, row.KeptLength);
+    EXPECT_EQ(rig.Options.FLockstepOverlap, row.KeptOverlap);
+    EXPECT_LT(overlap->value(), length->value());
+  }
+  // A settings file written by hand or by an older version is held to the same rule.
+  TRegistryData store{QString{}};
+  store.SetInteger(S("LockstepLength"), 3);
+  store.SetInteger(S("LockstepOverlap"), 5);
+  TvlOptions read;
+  read.Registry_LoadFrom(store);
+  EXPECT_EQ(read.FLockstepLength, 3);
+  EXPECT_EQ(read.FLockstepOverlap, 2);
+}
+
+TEST(OptionsWindow, SecondsReadRightTheSpeedShowsItsNumberAndEveryPageHasDefaults) {
+  TRig rig;
+  QSpinBox *jumpBack = rig.Window->JumpBackSpEd;
+  jumpBack->setValue(1);
+  EXPECT_EQ(jumpBack->text(), S("1 second"));
+  jumpBack->setValue(2);
+  EXPECT_EQ(jumpBack->text(), S("2 seconds"));
+  rig.Window->LockstepOverlapSpEd->setValue(1);
+  EXPECT_EQ(rig.Window->LockstepOverlapSpEd->text(), S("1 second"));
+
+  rig.Window->WordsPerMinuteTB->setValue(95);
+  EXPECT_EQ(rig.Window->WordsPerMinuteLbl->text(), S("95"));
+  EXPECT_EQ(rig.Options.WordsPerMinute(), 95);
+
+  // Each page with settings of its own has a Defaults button that restores them.
+  for (int i = 0; i < rig.Window->Pages->count(); ++i) {
+    SCOPED_TRACE(qPrintable(rig.Window->Pages->tabText(i)));
+    const QList<QPushButton *> buttons =
+        rig.Window->Pages->widget(i)->findChildren<QPushButton *>();
+    EXPECT_TRUE(std::any_of(buttons.begin(), buttons.end(),
+                            [](const QPushButton *B) { return B->text() == S("Defaults"); }) ||
+                rig.Window->Pages->tabText(i) == S("Playing") ||
+                rig.Window->Pages->tabText(i) == S("Horizontal Timeline"));
+  }
+  rig.Window->TimelineDefaultsBtn->click();
+  EXPECT_EQ(rig.Options.WordsPerMinute(), 70);
+  EXPECT_EQ(rig.Window->WordsPerMinuteLbl->text(), S("70"));
+
+  rig.Window->TurnToPage(S("Word Processor"));
+  rig.Window->AutoBulletsCB->setChecked(false);
+  rig.Window->PrintParagraphTimesCB->setChecked(false);
+  rig.Window->OpenDocTopRB->setChecked(true);
+  rig.Window->SpellAutoFixCB->setChecked(true);
+  EXPECT_FALSE(rig.Options.FAutoBullets);
+  EXPECT_FALSE(AutoBullets());
+  rig.Window->WordProcessorDefaultsBtn->click();
+  EXPECT_TRUE(rig.Options.FAutoBullets);
+  EXPECT_TRUE(AutoBullets());
+  EXPECT_TRUE(rig.Options.FPrintParagraphTimes);
+  EXPECT_EQ(rig.Options.FDocOpenPos, dopSaved);
+  EXPECT_FALSE(rig.Options.FSpellAutoFix);
+  EXPECT_FALSE(rig.Window->SpellAutoFixCB->isChecked());
+  EXPECT_TRUE(rig.Window->AutoBulletsCB->isChecked());
+
+  // Cancel gives the switch back as it was; the choice is stored.
+  rig.Window->AutoBulletsCB->setChecked(false);
+  rig.Window->reject();
+  EXPECT_TRUE(AutoBullets());
+  rig.Options.FAutoBullets = false;
+  rig.Options.FPrintParagraphTimes = false;
+  TRegistryData store{QString{}};
+  rig.Options.Registry_SaveTo(store);
+  TvlOptions read;
+  read.Registry_LoadFrom(store);
+  EXPECT_FALSE(read.FAutoBullets);
+  EXPECT_FALSE(read.FPrintParagraphTimes);
+  SetAutoBullets(true);
 }

@@ -59,6 +59,7 @@ TEST(Options, AnEmptyStoreGivesEveryDefaultAndNoAutomaticRecording) {
       "AudioSamplingOfferingStr=;AudioFileFormat=WAV;AudioFileEncodingFor_ogg=Quality 3;"
       "AudioFileEncodingFor_wav=Microsoft ADPCM;"
       "AudioFileEncodingFor_wma=Constant bitrate (CBR) 20000;TimemarkOrder=0;DocOpenPos=1;"
+      "AutoBullets=-1;PrintParagraphTimes=-1;"
       "SkinScrolls=-1;TrackSkinContrast=50;AvoidGen2Record=-1;RecordAfterPlay=0;WantTempo=120;"
       "JumpBack=7;JumpBackKey=18;LockstepKey=20;LockstepLength=6;LockstepOverlap=1;"
       "TriggerSpaceDown=0;TriggerCtrlBBold=-1;TriggerNestSquare=1;TriggerNestCurly=1;"

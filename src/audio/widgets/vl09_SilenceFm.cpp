@@ -45,8 +45,8 @@ TSilenceProtectionFm::TSilenceProtectionFm(QWidget *Parent, TPointHints *Hints)
 
   auto *layout = new QVBoxLayout(this);
   layout->addWidget(WrappedLabel(
-      QStringLiteral("Sometime it is essential that notebook computer not disturb classes or "
-                     "proceedings."),
+      QStringLiteral("Sometimes it is essential that a notebook computer not disturb classes "
+                     "or proceedings."),
       this));
   layout->addWidget(WrappedLabel(
       QStringLiteral("A play command has been received. Please verify whether it is okay to "
@@ -107,17 +107,19 @@ TSilenceProtectionFm::TSilenceProtectionFm(QWidget *Parent, TPointHints *Hints)
 TSilenceProtectionFm::~TSilenceProtectionFm() = default;
 
 void TSilenceProtectionFm::Prepare(int Level, const QString &Password) {
-  FPassword = Password;
-  PasswordHintLbl->setText(QStringLiteral("Password is \"") + Password + u'"');
-  if (Level == slAsk) {
-    SilencePasswordEd->setText(Password);
-    SilencePasswordEd->setEnabled(false);
-    EndSilence_PlayBtn->setFocus();
-  } else {
-    SilencePasswordEd->clear();
-    SilencePasswordEd->setEnabled(true);
+  // Asking needs no password: the box and the password stay out of sight (a greyed box holding
+  // the password only puzzled). The password level shows its non-secret password beside it.
+  FPasswordNeeded = Level != slAsk;
+  FPassword = FPasswordNeeded ? Password : QString();
+  SilencePasswordEd->clear();
+  SilencePasswordEd->setVisible(FPasswordNeeded);
+  PasswordHintLbl->setVisible(FPasswordNeeded);
+  PasswordHintLbl->setText(FPasswordNeeded ? QStringLiteral("Password is \"") + Password + u'"'
+                                           : QString());
+  if (FPasswordNeeded)
     SilencePasswordEd->setFocus();
-  }
+  else
+    EndSilence_PlayBtn->setFocus();
 }
 
 bool TSilenceProtectionFm::Execute(int Level, const QString &Password) {
@@ -138,7 +140,8 @@ void TSilenceProtectionFm::done(int Result) {
 
 void TSilenceProtectionFm::PlayClicked() {
   RunGuarded([&] {
-    if (SilencePasswordEd->text().compare(FPassword, Qt::CaseInsensitive) == 0) {
+    if (!FPasswordNeeded ||
+        SilencePasswordEd->text().compare(FPassword, Qt::CaseInsensitive) == 0) {
       accept();
       return;
     }

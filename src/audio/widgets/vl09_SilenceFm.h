@@ -73,6 +73,7 @@ class TSilenceProtectionFm : public QDialog {
   TToolTipHints FToolTips;
   TPointHints *FHints;
   QString FPassword;
+  bool FPasswordNeeded = true;  // the password level; asking needs none
   std::function<void()> FOnRecordingOptions;
   std::function<void()> FOnConfigureSchedule;
 };
