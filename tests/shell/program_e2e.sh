@@ -9,7 +9,8 @@
 #      answers Yes to the save question, which saves the binder;
 #   2. a second start reopens the binder and shows the audio controls; the caret goes to the
 #      start of each letter, then of the sentence, and Play > Play from the Caret plays from there;
-#      then Ctrl and the wheel over the historical track zoom it out, and the settings keep that.
+#      then Ctrl and the wheel over the historical track zoom it out, and the settings keep that;
+#      a click on the recording's level band on that track plays the recording from there.
 # Checks: the binder holds the sentence at a moment of today; the recording exists and is as long
 # as the time it ran; the play starts in that recording within 50 ms of the sentence's moment.
 # For each letter, what sounded at its key press is where its play starts: the play's start
@@ -165,13 +166,31 @@ else
     { echo "nothing played" >&2; exit 1; }
   sleep 1
   import -window root "$work/shot2.png" 2>/dev/null || true
-  # Ctrl and the wheel over the historical track (below the menu bar, right of the speed panel)
-  # zoom it out about the pointer; the level shown is the one kept at close.
-  xdotool mousemove --window "$win" 350 75
+  # A click on the recording's level band (green in the historical track's black slot) plays
+  # from there: the slot is the first black row down a column of the track, and the click goes
+  # to the middle of the green the play slider leaves uncovered.
+  import -window "$win" "$work/track.png"
+  slot=$(convert "$work/track.png" -crop 1x200+600+40 +repage txt:- 2>/dev/null |
+    awk -F'[,:() ]+' '/^[0-9]/ && !f && $3 == 0 && $4 == 0 && $5 == 0 { f = 1; print $2 + 40 }')
+  [[ -n "$slot" ]] || { echo "no track slot found" >&2; exit 1; }
+  row=$((slot + 7))
+  band=$(convert "$work/track.png" -crop 780x1+72+"$row" +repage txt:- 2>/dev/null |
+    awk -F'[,:() ]+' '/^[0-9]/ { if ($3 < 100 && $4 > 150 && $5 < 100) x[n++] = $1 }
+      END { if (n) print x[int(n / 2)] }')
+  [[ -n "$band" ]] || { echo "no recording drawn on the historical track" >&2; exit 1; }
+  plays=$(grep -c "Play from" "$trace" || true)
+  xdotool mousemove --window "$win" $((72 + band)) "$row" click 1
+  wait_until 100 test "$(grep -c "Play from" "$trace")" -gt "$plays" ||
+    { echo "a click on the recording's band played nothing" >&2; exit 1; }
+  grep "Play from" "$trace" | tail -1 >"$work/band-play.txt"
+  # Ctrl and the wheel over the historical track zoom it out about the pointer; the level shown
+  # is the one kept at close.
+  xdotool mousemove --window "$win" 600 "$row"
   sleep 0.3
   xdotool keydown ctrl click 5 click 5 click 5 keyup ctrl
   sleep 1.5
   import -window root "$work/shot3.png" 2>/dev/null || true
+  sleep 0.5
   key alt+f x
 fi
 wait_until 300 bash -c "! kill -0 $pid" || {
@@ -209,6 +228,10 @@ zoom2=$(zoom_of)
 awk -v a="${zoom1:-0}" -v b="${zoom2:-0}" 'BEGIN { exit !(b > a) }' ||
   fail "Ctrl+wheel over the historical track did not zoom it out: ReopenZoom $zoom1, then $zoom2"
 echo "second run: Ctrl+wheel zoomed the historical track from $zoom1 to $zoom2 s per column"
+band=$(cat "$work/band-play.txt" 2>/dev/null || true)
+[[ "$band" == *"$(basename "$recording")"* ]] ||
+  fail "a click on the recording's band did not play the recording: $band"
+echo "second run: a click on the recording's band: $band"
 play=$(cat "$work/sentence-play.txt" 2>/dev/null || true)
 [[ -n "$play" ]] || fail "nothing played: $(tail -20 "$work/home/Documents/Vellomar/Trace.txt")"
 echo "second run: $play"
