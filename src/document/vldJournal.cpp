@@ -497,19 +497,23 @@ bool DecodePayload(const char *Data, qsizetype Size, RJournalRecord &R) {
       if (origin > 2) return false;
       e.Origin = static_cast<TEditOrigin>(origin);
       e.At = get.Pos();
+      // Characters, then a font for each, then a moment for each.
+      const auto readRichText = [&] {
+        const QString chars = get.Str();
+        std::vector<TFontIndex> fonts(static_cast<std::size_t>(chars.size()));
+        for (auto &f : fonts) f = get.I16();
+        R.Text = std::make_shared<TRichString>();
+        for (qsizetype i = 0; i < chars.size() && !get.Bad; ++i)
+          R.Text->Char_Append(chars[i], fonts[static_cast<std::size_t>(i)], get.Moment());
+        e.Text = R.Text.get();
+      };
       switch (e.Kind) {
         case TEditKind::Insert:
         case TEditKind::CharReplace: {
           e.Moment = get.Moment();
           e.Moment2 = get.Moment();
           e.Font = get.I16();
-          const QString chars = get.Str();
-          std::vector<TFontIndex> fonts(static_cast<std::size_t>(chars.size()));
-          for (auto &f : fonts) f = get.I16();
-          R.Text = std::make_shared<TRichString>();
-          for (qsizetype i = 0; i < chars.size() && !get.Bad; ++i)
-            R.Text->Char_Append(chars[i], fonts[static_cast<std::size_t>(i)], get.Moment());
-          e.Text = R.Text.get();
+          readRichText();
           if (e.Kind == TEditKind::CharReplace) e.Removed = get.Str();
           break;
         }
@@ -546,13 +550,7 @@ bool DecodePayload(const char *Data, qsizetype Size, RJournalRecord &R) {
         case TEditKind::Content: e.Bytes = get.Bytes(); break;
         case TEditKind::Sections: {
           e.Stop = get.Pos();
-          const QString chars = get.Str();
-          std::vector<TFontIndex> fonts(static_cast<std::size_t>(chars.size()));
-          for (auto &f : fonts) f = get.I16();
-          R.Text = std::make_shared<TRichString>();
-          for (qsizetype i = 0; i < chars.size() && !get.Bad; ++i)
-            R.Text->Char_Append(chars[i], fonts[static_cast<std::size_t>(i)], get.Moment());
-          e.Text = R.Text.get();
+          readRichText();
           e.Removed = get.Str();
           e.Str = get.Str();
           break;

@@ -115,35 +115,33 @@ TEST_F(BinderJournalTest, TypingAfterTheLastSaveComesBackWithOneMessage) {
 // Every opening adds the blank tab on offer, and a kill then leaves a journal that holds only
 // that: the next opening replays it quietly and has nothing to ask about at close.
 TEST_F(BinderJournalTest, AJournalHoldingOnlyTheBlankTabOnOfferIsNoUnsavedChange) {
+  const QString journalPath = Folder.File(QStringLiteral("Notes.vlJournal"));
+  // Opens the binder, adds a tab as the notebook tells the journal, and leaves what a kill
+  // would: the journal as flushed, whatever closing the binder does to it.
+  const auto addTabAndKill = [&](const QString &Title) {
+    TvlTabList tabs;
+    auto binder = Open(tabs, Path);
+    tabs.Add(Title);
+    binder->Journal().TabAdded(static_cast<int>(tabs.Tabs.size()) - 1);
+    binder->Journal().Flush();
+    const QByteArray atKill = ReadAllBytes(journalPath);
+    binder.reset();
+    WriteAllBytes(journalPath, atKill);
+  };
+  addTabAndKill(QStringLiteral(" "));
   {
     TvlTabList tabs;
     auto binder = Open(tabs, Path);
-    tabs.Add(QStringLiteral(" "));
-    binder->Journal().TabAdded(2);
-    binder->Journal().Flush();
-    WriteAllBytes(Folder.File(QStringLiteral("kept")), ReadAllBytes(binder->Journal().PathName()));
+    EXPECT_EQ(tabs.Tabs.size(), 3u);
+    EXPECT_TRUE(binder->LastRecoveryMessage().isEmpty());
+    EXPECT_TRUE(binder->Binder_IsCompeletelySaved());
   }
-  QFile::remove(Folder.File(QStringLiteral("Notes.vlJournal")));
-  QFile::rename(Folder.File(QStringLiteral("kept")),
-                Folder.File(QStringLiteral("Notes.vlJournal")));
+  // A titled tab is a change the user would miss.
+  addTabAndKill(QStringLiteral("Questions"));
   TvlTabList tabs;
   auto binder = Open(tabs, Path);
-  EXPECT_EQ(tabs.Tabs.size(), 3u);
-  EXPECT_TRUE(binder->LastRecoveryMessage().isEmpty());
-  EXPECT_TRUE(binder->Binder_IsCompeletelySaved());
-  // A titled tab is a change the user would miss.
-  tabs.Add(QStringLiteral("Questions"));
-  binder->Journal().TabAdded(3);
-  binder->Journal().Flush();
-  WriteAllBytes(Folder.File(QStringLiteral("kept")), ReadAllBytes(binder->Journal().PathName()));
-  binder.reset();
-  QFile::remove(Folder.File(QStringLiteral("Notes.vlJournal")));
-  QFile::rename(Folder.File(QStringLiteral("kept")),
-                Folder.File(QStringLiteral("Notes.vlJournal")));
-  TvlTabList again;
-  auto third = Open(again, Path);
-  EXPECT_EQ(again.Tabs.size(), 4u);
-  EXPECT_FALSE(third->Binder_IsCompeletelySaved());
+  EXPECT_EQ(tabs.Tabs.size(), 4u);
+  EXPECT_FALSE(binder->Binder_IsCompeletelySaved());
 }
 
 TEST_F(BinderJournalTest, ASaveDuringTypingStartsANewJournalAndABackupToo) {
