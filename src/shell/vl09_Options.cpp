@@ -271,6 +271,7 @@ void TvlOptions::Registry_LoadFrom(const TRegistryData &Store) {
       S.GetIntegerInRange(N("DocOpenPos"), FDocOpenPos, dopTop, dopBottom));
   FAutoBullets = S.GetBoolDef(N("AutoBullets"), FAutoBullets);
   FPrintParagraphTimes = S.GetBoolDef(N("PrintParagraphTimes"), FPrintParagraphTimes);
+  FTwentyFourHourTime = S.GetBoolDef(N("TwentyFourHourTime"), FTwentyFourHourTime);
   FSkinScrolls = S.GetBoolDef(N("SkinScrolls"), FSkinScrolls);
   FTrackSkinContrast = S.GetIntegerInRange(N("TrackSkinContrast"), FTrackSkinContrast, 1, 100);
   FAvoidGen2Record = S.GetBoolDef(N("AvoidGen2Record"), FAvoidGen2Record);
@@ -341,6 +342,7 @@ void TvlOptions::Registry_SaveTo(TRegistryData &Store) const {
   S.SetInteger(N("DocOpenPos"), FDocOpenPos);
   S.SetBool(N("AutoBullets"), FAutoBullets);
   S.SetBool(N("PrintParagraphTimes"), FPrintParagraphTimes);
+  S.SetBool(N("TwentyFourHourTime"), FTwentyFourHourTime);
   S.SetBool(N("SkinScrolls"), FSkinScrolls);
   S.SetInteger(N("TrackSkinContrast"), FTrackSkinContrast);
   S.SetBool(N("AvoidGen2Record"), FAvoidGen2Record);

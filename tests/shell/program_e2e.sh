@@ -8,7 +8,8 @@
 #      each key (another when the machine stalled at one); recording stops; closing the program
 #      answers Yes to the save question, which saves the binder;
 #   2. a second start reopens the binder and shows the audio controls; the caret goes to the
-#      start of each letter, then of the sentence, and Play > Play from the Caret plays from there;
+#      start of each letter, then of the sentence (deleted and given back by Ctrl+Z first), and
+#      Play > Play from the Caret plays from there;
 #      then Ctrl and the wheel over the historical track zoom it out, and the settings keep that;
 #      a click on the recording's level band on that track plays the recording from there.
 # Checks: the binder holds the sentence at a moment of today; the recording exists and is as long
@@ -162,6 +163,12 @@ else
     play_from $((${#typed[@]} - 1 - k)) "$before" 1 "$work/letter-plays.txt" ||
       { echo "no play from letter $((k + 1))" >&2; exit 1; }
   done
+  # The sentence deleted and given back by Ctrl+Z: it plays from its own moment again.
+  key ctrl+End
+  for ((i = 0; i < ${#typed[@]}; ++i)); do xdotool key Up; done
+  key Home
+  key shift+End Delete
+  key ctrl+z
   play_from "${#typed[@]}" "$(date +%s)" 600 "$work/sentence-play.txt" ||
     { echo "nothing played" >&2; exit 1; }
   sleep 1
@@ -191,7 +198,13 @@ else
   sleep 1.5
   import -window root "$work/shot3.png" 2>/dev/null || true
   sleep 0.5
+  # The deletion and its undo are changes: the save question is answered Yes, and the binder
+  # then shows whether the sentence came back with its moment.
+  before=$(visible_windows)
   key alt+f x
+  wait_until 100 test "$(visible_windows)" -gt "$before" || { echo "no save question" >&2; exit 1; }
+  sleep 0.3
+  key y
 fi
 wait_until 300 bash -c "! kill -0 $pid" || {
   echo "the program did not end" >&2
@@ -228,6 +241,9 @@ zoom2=$(zoom_of)
 awk -v a="${zoom1:-0}" -v b="${zoom2:-0}" 'BEGIN { exit !(b > a) }' ||
   fail "Ctrl+wheel over the historical track did not zoom it out: ReopenZoom $zoom1, then $zoom2"
 echo "second run: Ctrl+wheel zoomed the historical track from $zoom1 to $zoom2 s per column"
+again=$("$vlnotes" text "$binder" | grep "The river carries sand" || true)
+[[ "$again" == "$line" ]] ||
+  fail "the sentence deleted and undone is not back as it was: '$again', before '$line'"
 band=$(cat "$work/band-play.txt" 2>/dev/null || true)
 [[ "$band" == *"$(basename "$recording")"* ]] ||
   fail "a click on the recording's band did not play the recording: $band"
