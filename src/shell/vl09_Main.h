@@ -26,6 +26,7 @@
 #include "vlMainWindowLinks.h"
 #include "vlPlaybackCommands.h"
 #include "vlPrintCommands.h"
+#include "vlSpeedVolumeBars.h"
 #include "vlTextCommands.h"
 #include "vldFontsInUse.h"
 
@@ -252,9 +253,9 @@ class TVellomarFm : public QMainWindow {
   // The speed bar (percent) and the volume bar.
   int Speed() const;
   void SetSpeed(int Speed);
-  QSlider *TempoTrackBar() const { return FTempoTrackBar; }
-  QLabel *TempoDisplayLbl() const { return FTempoDisplayLbl; }
-  QSlider *VolumeTB() const { return FVolumeTB; }
+  QSlider *TempoTrackBar() const { return FSpeedVolume->TempoBar(); }
+  QLabel *TempoDisplayLbl() const { return FSpeedVolume->TempoDisplay(); }
+  QSlider *VolumeTB() const { return FSpeedVolume->VolumeBar(); }
   // Shows the options window on the page whose caption contains Page.
   void ShowOptions(const QString &Page);
   TOptionsFm *OptionsWindow() const;
@@ -404,10 +405,7 @@ class TVellomarFm : public QMainWindow {
   QMenu *FFormatMenu = nullptr;
   QMenu *FOptionsMenu = nullptr;
   QMenu *FHelpMenu = nullptr;
-  QSlider *FTempoTrackBar = nullptr;
-  QLabel *FTempoDisplayLbl = nullptr;
-  QSlider *FVolumeTB = nullptr;
-  bool FVolumeRefreshing = false;
+  TSpeedVolumeBars *FSpeedVolume = nullptr;  // owned by the audio controls panel
   TSearchPanel *FSearchPanel = nullptr;
   QPointer<TOptionsFm> FOptionsFm;
   std::unique_ptr<TNotebookLink> FOwnNotebookLink;

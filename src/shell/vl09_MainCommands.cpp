@@ -25,6 +25,7 @@
 #include "vlPlaybackSpeed.h"
 #include "vlPrompts.h"
 #include "vlSearchPanel.h"
+#include "vlSpeedVolumeBars.h"
 #include "vlWindowView.h"
 #include "vlWindowViewManager.h"
 
@@ -265,85 +266,21 @@ void TVellomarFm::CreateCommandPanels() {
   for (const RColorAction &c : HighlightColorActions)
     FTextActionToolBar->addAction(Action(QLatin1String(c.Name)));
 
-  // The speed bar with its scale, and the volume bar with its buttons, after the tool bars.
-  auto *controls = static_cast<QBoxLayout *>(FAudioControlsPnl->layout());
-  auto *tempo = new QWidget(FAudioControlsPnl);
-  tempo->setObjectName(QStringLiteral("TempoPnl"));
-  auto *tempoColumn = new QVBoxLayout(tempo);
-  tempoColumn->setContentsMargins(4, 0, 4, 0);
-  tempoColumn->setSpacing(0);
-  FTempoTrackBar = new QSlider(Qt::Horizontal, tempo);
-  FTempoTrackBar->setObjectName(QStringLiteral("TempoTrackBar"));
-  FTempoTrackBar->setRange(vlSpeed::Min, vlSpeed::Max);
-  FTempoTrackBar->setSingleStep(vlSpeed::LineStep);
-  FTempoTrackBar->setPageStep(vlSpeed::PageStep);
-  FTempoTrackBar->setValue(vlSpeed::Natural);
-  FTempoTrackBar->setTickPosition(QSlider::TicksBelow);
-  FTempoTrackBar->setTickInterval(25);
-  FTempoTrackBar->setMinimumWidth(180);
-  FTempoTrackBar->setToolTip(QStringLiteral("Playback speed"));
-  auto *scale = new QHBoxLayout;
-  scale->setContentsMargins(0, 0, 0, 0);
-  // The labels sit under their positions: the bar runs 50..190, the first label at 75.
-  scale->addStretch((vlSpeed::ScalePositions[0] - vlSpeed::Min) * 2 - 10);
-  const QString scaleTexts[] = {QStringLiteral("- 25 %"), QStringLiteral("Normal"),
-                                QStringLiteral("+ 25 %"), QStringLiteral("+ 50 %"),
-                                QStringLiteral("+ 75 %")};
-  // Wide enough for the labels side by side with a gap between them: a narrower bar would push
-  // them into each other.
-  int labelsWidth = 0;
-  for (int i = 0; i < 5; ++i) {
-    auto *label = new QLabel(scaleTexts[i], tempo);
-    QFont small = label->font();
-    small.setPointSizeF(small.pointSizeF() * 0.8);
-    label->setFont(small);
-    scale->addWidget(label);
-    if (i < 4) scale->addStretch(50 - 10);
-    labelsWidth += label->sizeHint().width() + 8;
-  }
-  FTempoTrackBar->setMinimumWidth(std::max(FTempoTrackBar->minimumWidth(), labelsWidth + 16));
-  scale->addStretch((vlSpeed::Max - vlSpeed::ScalePositions[4]) * 2 - 10);
-  tempoColumn->addWidget(FTempoTrackBar);
-  tempoColumn->addLayout(scale);
-  FTempoDisplayLbl = new QLabel(TempoDisplayText(vlSpeed::Natural), FAudioControlsPnl);
-  FTempoDisplayLbl->setObjectName(QStringLiteral("TempoDisplayLbl"));
-  FTempoDisplayLbl->setMinimumWidth(32);
-  FTempoDisplayLbl->setAlignment(Qt::AlignCenter);
-  connect(FTempoTrackBar, &QSlider::valueChanged, this, [this](int Value) {
+  // The speed bar with its scale, and the volume bar with its buttons, after the text tool bar
+  // (index 1), before the stretch and the recorder labels.
+  FSpeedVolume = new TSpeedVolumeBars(*FAudioControlsPnl,
+                                      *static_cast<QBoxLayout *>(FAudioControlsPnl->layout()), 2,
+                                      *VolumeDownBtn, *VolumeUpBtn);
+  connect(FSpeedVolume, &TSpeedVolumeBars::SpeedChanged, this, [this](int Value) {
     RunGuarded([this, Value] {
-      FTempoDisplayLbl->setText(TempoDisplayText(Value));
       if (FParts.Audio) FParts.Audio->NewTempo(Value);
       if (FTracks) FTracks->TempoChanged(FOptions.FWantTempo, Value);
     });
   });
-
-  FVolumeTB = new QSlider(Qt::Horizontal, FAudioControlsPnl);
-  FVolumeTB->setObjectName(QStringLiteral("VolumeTB"));
-  FVolumeTB->setRange(0, 1000);
-  FVolumeTB->setPageStep(50);
-  FVolumeTB->setValue(500);
-  FVolumeTB->setMaximumWidth(100);
-  FVolumeTB->setToolTip(QStringLiteral("Volume"));
-  connect(FVolumeTB, &QSlider::valueChanged, this, [this](int Value) {
-    if (FVolumeRefreshing || !FParts.Audio) return;
-    RunGuarded([this, Value] {
-      const double range = FVolumeTB->maximum() - FVolumeTB->minimum();
-      FParts.Audio->SetCombinedVolume(std::abs(Value - FVolumeTB->minimum()) / range);
-    });
+  connect(FSpeedVolume, &TSpeedVolumeBars::VolumeChosen, this, [this](double Combined) {
+    if (!FParts.Audio) return;
+    RunGuarded([this, Combined] { FParts.Audio->SetCombinedVolume(Combined); });
   });
-  const int twentieth = (FVolumeTB->maximum() - FVolumeTB->minimum()) / 20;
-  VolumeDownBtn->setText(QStringLiteral("\u2212"));
-  VolumeUpBtn->setText(QStringLiteral("+"));
-  connect(VolumeDownBtn, &QToolButton::clicked, this,
-          [this, twentieth] { FVolumeTB->setValue(FVolumeTB->value() - twentieth); });
-  connect(VolumeUpBtn, &QToolButton::clicked, this,
-          [this, twentieth] { FVolumeTB->setValue(FVolumeTB->value() + twentieth); });
-  // After the text tool bar (index 1), before the stretch and the recorder labels.
-  controls->insertWidget(2, tempo);
-  controls->insertWidget(3, FTempoDisplayLbl);
-  controls->insertWidget(4, VolumeDownBtn);
-  controls->insertWidget(5, FVolumeTB);
-  controls->insertWidget(6, VolumeUpBtn);
 
   // The search panel in its place at the right of the notebook.
   FSearchPanel = new TSearchPanel(FSearchResultsPnl);
@@ -390,19 +327,12 @@ void TVellomarFm::SetProgramParts(const RProgramParts &Parts) {
   }
 }
 
-int TVellomarFm::Speed() const { return FTempoTrackBar->value(); }
+int TVellomarFm::Speed() const { return FSpeedVolume->Speed(); }
 
-void TVellomarFm::SetSpeed(int NewSpeed) { FTempoTrackBar->setValue(SpeedClamped(NewSpeed)); }
+void TVellomarFm::SetSpeed(int NewSpeed) { FSpeedVolume->SetSpeed(NewSpeed); }
 
 void TVellomarFm::RefreshVolumeBar() {
-  if (!FParts.Audio || !FVolumeTB || FVolumeTB->isSliderDown()) return;
-  const double range = FVolumeTB->maximum() - FVolumeTB->minimum();
-  const int position = FVolumeTB->minimum() +
-                       static_cast<int>(std::lround(FParts.Audio->GetCombinedVolume() * range));
-  if (position == FVolumeTB->value()) return;
-  FVolumeRefreshing = true;
-  FVolumeTB->setValue(position);
-  FVolumeRefreshing = false;
+  if (FParts.Audio && FSpeedVolume) FSpeedVolume->ShowVolume(FParts.Audio->GetCombinedVolume());
 }
 
 TOptionsFm *TVellomarFm::OptionsWindow() const { return FOptionsFm; }
