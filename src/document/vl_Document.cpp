@@ -685,17 +685,24 @@ void TDocument::Char_Insert(QChar Ch, TFontIndex FontIndex, const TCaretPos &At)
   const RSplitMoments split = Ch == u'\n' ? SplitMomentsNow() : RSplitMoments{};
   const TFontIndex newParagraphFont = FCurrentFontX;
   Char_InsertAt(Ch, FontIndex, At, when, split);
+  TellOneChar(TEditKind::Insert, Ch, FontIndex, At, when, split, newParagraphFont);
+}
+
+void TDocument::TellOneChar(TEditKind Kind, QChar Ch, TFontIndex Font, const TCaretPos &At,
+                            const RvlTimestamp &When, const RSplitMoments &Split,
+                            TFontIndex NewParagraphFont, const QString &Removed) const {
   if (!HasObservers()) return;
   TRichString text;
-  text.Char_Append(Ch, StorableFont(FontIndex), when);
+  text.Char_Append(Ch, StorableFont(Font), When);
   RDocumentEdit e;
-  e.Kind = TEditKind::Insert;
+  e.Kind = Kind;
   e.Origin = FOrigin;
   e.At = At;
   e.Text = &text;
-  e.Moment = split.Split;
-  e.Moment2 = split.New;
-  e.Font = newParagraphFont;
+  e.Removed = Removed;
+  e.Moment = Split.Split;
+  e.Moment2 = Split.New;
+  e.Font = NewParagraphFont;
   Tell(e);
 }
 
@@ -725,19 +732,8 @@ void TDocument::Char_Replace(QChar Ch, TFontIndex Font, const TCaretPos &At) {
   const RSplitMoments split = Ch == u'\n' ? SplitMomentsNow() : RSplitMoments{};
   const TFontIndex newParagraphFont = FCurrentFontX;
   Char_ReplaceAt(Ch, Font, At, when, split);
-  if (!HasObservers()) return;
-  TRichString text;
-  text.Char_Append(Ch, StorableFont(Font), when);
-  RDocumentEdit e;
-  e.Kind = TEditKind::CharReplace;
-  e.Origin = FOrigin;
-  e.At = At;
-  e.Text = &text;
-  e.Removed = QString(removed);
-  e.Moment = split.Split;
-  e.Moment2 = split.New;
-  e.Font = newParagraphFont;
-  Tell(e);
+  TellOneChar(TEditKind::CharReplace, Ch, Font, At, when, split, newParagraphFont,
+              QString(removed));
 }
 
 void TDocument::Char_Delete(const TCaretPos &CaretPos) {

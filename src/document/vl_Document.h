@@ -490,6 +490,11 @@ class TDocument final : public TSectionContainer {
   QString RangePlain(const TCharX &First, const TCharX &Last) const;
   bool HasObservers() const { return !FObservers.empty(); }
   void Tell(const RDocumentEdit &Edit) const;
+  // Tells the observers one character Ch typed over or into At (Kind Insert or CharReplace),
+  // with the moments a line feed split the paragraph at and the font its new paragraph took.
+  void TellOneChar(TEditKind Kind, QChar Ch, TFontIndex Font, const TCaretPos &At,
+                   const RvlTimestamp &When, const RSplitMoments &Split,
+                   TFontIndex NewParagraphFont, const QString &Removed = QString()) const;
   // Tells the observers what is about to change (RDocumentEditing); First..Last are clamped to
   // the sections there are.
   void TellEditing(TEditKind Kind, int First, int Last, const TCaretPos &At, QChar Ch = QChar(),
