@@ -11,6 +11,7 @@
 #include "vlEditorHost.h"
 #include "vlGlobals.h"
 #include "vlGuard.h"
+#include "vlKeyFilter.h"
 #include "vlPrompts.h"
 #include "vlShellSettings.h"
 #include "vlSplash.h"
@@ -126,7 +127,8 @@ TVellomarFm::TVellomarFm(TRegistryData &Store, TvlOptions &Options, TAudioStartu
 }
 
 TVellomarFm::~TVellomarFm() {
-  qApp->removeEventFilter(this);
+  if (FKeyFilter) qApp->removeEventFilter(FKeyFilter.get());
+  FKeyFilter.reset();
   SetWaitCursor(false);
 }
 
@@ -207,7 +209,11 @@ void TVellomarFm::FormCreate() {
   FIdleTimer->setInterval(IdleTickMSecs);
   connect(FIdleTimer, &QTimer::timeout, this,
           [this] { RunGuarded([this] { ApplicationEvents1Idle(); }); });
-  qApp->installEventFilter(this);
+  FKeyFilter = std::make_unique<TvlKeyFilter>(
+      *this, FOptions, *FPlayback, *FSpeedVolume,
+      RKeyFilterAreas{FTrackBarsHeightFauxSplitterPnl, FSearchResultsPnl, FPlayControlsPnl,
+                      FTrackBarOldPnl, FRecordingPnl});
+  qApp->installEventFilter(FKeyFilter.get());
   Progress(95, QStringLiteral("Finished creating main window"));
 }
 
@@ -504,73 +510,6 @@ void TVellomarFm::resizeEvent(QResizeEvent *Event) {
       FBodySplitter->setSizes(sizes);
     }
   }
-}
-
-bool TVellomarFm::eventFilter(QObject *Watched, QEvent *Event) {
-  // Runs for every event of the program: only cheap checks, and only while the loop runs.
-  if (!GMainLoopRunning || GClosingDown) return QMainWindow::eventFilter(Watched, Event);
-  bool consumed = false;
-  RunGuarded([&] { consumed = CommandKeyFilter(Watched, Event); });
-  if (consumed) return true;
-  switch (Event->type()) {
-    case QEvent::KeyPress: {
-      // A key reaches every object on its way up to the window: only the first one counts.
-      auto *keyEvent = static_cast<QKeyEvent *>(Event);
-      if (FTracks && Watched->isWidgetType() && !keyEvent->isAutoRepeat() &&
-          Watched == QApplication::focusWidget()) {
-        const int key = keyEvent->key();
-        RunGuarded([this, key] { FTracks->KeyPressed(key); });
-      }
-      // Keys typed into the notes may make bookmarks; a function key acted on there is not
-      // the editor's any more. (A key an editor view passes on reaches its parents, which are
-      // no editor views: each key is seen once.)
-      if (FBookmarkKeys && qobject_cast<TWindowView *>(Watched)) {
-        bool taken = false;
-        RunGuarded([&] {
-          taken = FBookmarkKeys->NotesKeyPressed(keyEvent->key(), keyEvent->modifiers(),
-                                                 keyEvent->text(), keyEvent->isAutoRepeat());
-        });
-        if (taken) return true;
-      }
-      break;
-    }
-    case QEvent::KeyRelease:
-      if (FBookmarkKeys && qobject_cast<TWindowView *>(Watched)) {
-        auto *keyEvent = static_cast<QKeyEvent *>(Event);
-        const int key = keyEvent->key();
-        const bool repeat = keyEvent->isAutoRepeat();
-        RunGuarded([this, key, repeat] { FBookmarkKeys->NotesKeyReleased(key, repeat); });
-      }
-      break;
-    case QEvent::WindowActivate:
-      // The window is active again after a dialog, a message or another program: the keyboard
-      // goes back into the notes unless the user had it in another control of this window (the
-      // search box, a bar, a label tool opened from a pop-up menu). That control is the one the
-      // window focused last, as the application's focus may not be back yet.
-      if (Watched == this && FNotebook) {
-        const auto keyboardInAControl = [this] {
-          const QWidget *focus = QApplication::focusWidget();
-          if (!focus || focus == this) focus = focusWidget();
-          return focus && focus != this && isAncestorOf(focus) && focus->isVisible();
-        };
-        if (!keyboardInAControl())
-          QTimer::singleShot(0, this, [this, keyboardInAControl] {
-            RunGuarded([&] {
-              if (FNotebook && isActiveWindow() && !keyboardInAControl())
-                FNotebook->FocusActivePage();
-            });
-          });
-      }
-      break;
-    case QEvent::MouseMove:
-      if (FTracks && Watched->isWidgetType()) {
-        const QPoint at = static_cast<QMouseEvent *>(Event)->globalPosition().toPoint();
-        RunGuarded([this, at] { FTracks->MouseMoved(at); });
-      }
-      break;
-    default: break;
-  }
-  return QMainWindow::eventFilter(Watched, Event);
 }
 
 // ---------------------------------------------------------------------------------------------

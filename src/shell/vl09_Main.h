@@ -59,6 +59,7 @@ class TSearchPanel;
 class TEffectiveTimeBroker;
 class TSplashFm;
 class TvlHint;
+class TvlKeyFilter;
 class TvlOptions;
 
 // "0:05", "12:34", "1:02:03": the time recorded so far, as the recording indicator shows it.
@@ -292,7 +293,6 @@ class TVellomarFm : public QMainWindow {
   void showEvent(QShowEvent *Event) override;
   void closeEvent(QCloseEvent *Event) override;
   void resizeEvent(QResizeEvent *Event) override;
-  bool eventFilter(QObject *Watched, QEvent *Event) override;
 
  private:
   void FormCreate();
@@ -305,7 +305,6 @@ class TVellomarFm : public QMainWindow {
                      bool Checkable = false);
   void RefreshVolumeBar();
   void ApplyJumpBackKey();
-  bool CommandKeyFilter(QObject *Watched, QEvent *Event);
   void CreatePanels();
   void DoScheduledAudioInitialization();
   // Runs one stage's work guarded; the reason it failed, empty when it worked.
@@ -412,9 +411,6 @@ class TVellomarFm : public QMainWindow {
   std::unique_ptr<TMainWindowBroker> FBroker;
   std::unique_ptr<IEditorHost> FEditorHost;
   bool FPreparedForBroker = false;
-  int FWheelAccumulated = 0;
-  // A drag of the strip under the tracks: where it began and the label-area height then.
-  bool FFauxSplitterDragging = false;
-  int FFauxSplitterStartY = 0;
-  int FFauxSplitterStartHeight = 0;
+  // The keys, the wheel and the drags caught for the whole program (vlKeyFilter.h).
+  std::unique_ptr<TvlKeyFilter> FKeyFilter;
 };
