@@ -8,6 +8,7 @@
 #include "vl09_Registry.h"
 #include "vlClock.h"
 #include "vlColor.h"
+#include "vlCommandMenus.h"
 #include "vlEditorHost.h"
 #include "vlGlobals.h"
 #include "vlGuard.h"
@@ -85,14 +86,6 @@ QWidget *MakePanel(const QString &ObjectName, QWidget *Parent, bool Vertical = t
   return panel;
 }
 
-QAction *MakeAction(QObject *Parent, const char *ObjectName, const QString &Caption,
-                    bool Checkable = false) {
-  auto *action = new QAction(Caption, Parent);
-  action->setObjectName(QLatin1String(ObjectName));
-  action->setCheckable(Checkable);
-  return action;
-}
-
 // Runs one step of the teardown; a step that reports, or throws anything, is shown and the
 // next step runs.
 template <typename TBody>
@@ -153,8 +146,13 @@ void TVellomarFm::FormCreate() {
   setMinimumSize(vlSetting::Width.Min, vlSetting::Height.Min);
   setMaximumSize(vlSetting::Width.Max, vlSetting::Height.Max);
   CreateActions();
-  FRecentlyUsedFiles = std::make_unique<TRecentFiles>(
-      RegistryRootKey + QStringLiteral("\\RecentFiles"), FRecentSeparator, FStore.IniPath());
+  // The moment new text and bookmarks get, and what the editor's keys ask of the window.
+  FBroker = std::make_unique<TMainWindowBroker>();
+  FBroker->ReadState = [this](RBrokerState &State) { State = BrokerState(); };
+  FEditorHost = MakeWindowEditorHost(*this);
+  FRecentlyUsedFiles =
+      std::make_unique<TRecentFiles>(RegistryRootKey + QStringLiteral("\\RecentFiles"),
+                                     FMenus->RecentSeparator(), FStore.IniPath());
   for (QAction *recent : aFileRecent)
     FRecentlyUsedFiles->RegisterMenuItemForListOfRecentFiles(recent);
 
@@ -217,81 +215,6 @@ void TVellomarFm::FormCreate() {
   Progress(95, QStringLiteral("Finished creating main window"));
 }
 
-void TVellomarFm::CreateActions() {
-  FFileMenu = menuBar()->addMenu(QStringLiteral("&File"));
-  FRecordMenu = menuBar()->addMenu(QStringLiteral("&Record"));
-  FPlayMenu = menuBar()->addMenu(QStringLiteral("&Play"));
-  FSilenceMenu = menuBar()->addMenu(QStringLiteral("&Silence"));
-  FToolsMenu = menuBar()->addMenu(QStringLiteral("&Tools"));
-
-  FRecentSeparator = FFileMenu->addSeparator();
-  for (int i = 0; i < 6; ++i) {
-    aFileRecent[i] = MakeAction(this, "aFileRecent", QString());
-    aFileRecent[i]->setObjectName(
-        QStringLiteral("aFileRecent%1").arg(i + 1, 2, 10, QLatin1Char('0')));
-    FFileMenu->addAction(aFileRecent[i]);
-  }
-  FRecentSubmenu = FFileMenu->addMenu(QStringLiteral("Ot&her Recent Files"));
-  for (int i = 6; i < 16; ++i) {
-    aFileRecent[i] = MakeAction(this, "aFileRecentSubmenu", QString());
-    aFileRecent[i]->setObjectName(
-        QStringLiteral("aFileRecentSubmenu%1").arg(i + 1, 2, 10, QLatin1Char('0')));
-    FRecentSubmenu->addAction(aFileRecent[i]);
-  }
-  FFileMenu->addSeparator();
-  aFileExit = MakeAction(this, "aFileExit", QStringLiteral("E&xit"));
-  FFileMenu->addAction(aFileExit);
-  connect(aFileExit, &QAction::triggered, this, &QWidget::close);
-
-  aRecordStart = MakeAction(this, "aRecordStart", QStringLiteral("&Start"), true);
-  aRecordStartAuto =
-      MakeAction(this, "aRecordStartAuto", QStringLiteral("St&art Automatically"), true);
-  FRecordMenu->addAction(aRecordStart);
-  FRecordMenu->addAction(aRecordStartAuto);
-  connect(aRecordStart, &QAction::triggered, this,
-          [this] { RunGuarded([this] { FPlayback->RecordingStartBtnClick(); }); });
-  connect(aRecordStartAuto, &QAction::toggled, this,
-          [this](bool On) { FOptions.RecordStartAuto = On; });
-
-  aPlayStart = MakeAction(this, "aPlayStart", QStringLiteral("&Start"));
-  aPlayInstantReplay = MakeAction(this, "aPlayInstantReplay", QStringLiteral("&Instant Replay"));
-  aPlaySegment = MakeAction(this, "aPlaySegment", QStringLiteral("&Play Segment"));
-  aButtonStopBoth = MakeAction(this, "aButtonStopBoth", QStringLiteral("S&top Both"));
-  aButtonStopBoth->setToolTip(QStringLiteral("Stop both playing and recording.  "));
-  FPlayMenu->addAction(aPlayStart);
-  FPlayMenu->addAction(aPlayInstantReplay);
-  FPlayMenu->addAction(aPlaySegment);
-  connect(aButtonStopBoth, &QAction::triggered, this,
-          [this] { RunGuarded([this] { FPlayback->aButtonStopBothExecute(); }); });
-
-  aSilenceScheduled = MakeAction(this, "aSilenceScheduled", QStringLiteral("S&cheduled:"), true);
-  aSilenceScheduled->setChecked(true);
-  FSilenceMenu->addAction(aSilenceScheduled);
-  // The caption tells the schedule's level now; it is refreshed when the menu opens rather than
-  // on every click anywhere in the program.
-  connect(FSilenceMenu, &QMenu::aboutToShow, this, [this] {
-    RunGuarded([this] {
-      const int level = FProgram ? FProgram->SilenceProtectionLevelNow() : 0;
-      aSilenceScheduled->setText(SilenceScheduledCaption(level));
-    });
-  });
-
-  aToolsTimeline = MakeAction(this, "aToolsTimeline", QStringLiteral("&Timeline"), true);
-  aToolsAudioControls =
-      MakeAction(this, "aToolsAudioControls", QStringLiteral("&AudioControls"), true);
-  FToolsMenu->addAction(aToolsTimeline);
-  FToolsMenu->addAction(aToolsAudioControls);
-  connect(aToolsTimeline, &QAction::triggered, this, [this](bool On) {
-    FTimelineSidePnl->setVisible(On);
-    FStore.Set(vlSetting::ViewTimelineVertical, On);
-  });
-  connect(aToolsAudioControls, &QAction::triggered, this, [this](bool On) {
-    FAudioControlsPnl->setVisible(On);
-    FStore.Set(vlSetting::ViewAudioControls, On);
-  });
-  CreateCommandActions();
-}
-
 void TVellomarFm::CreatePanels() {
   auto *body = new QWidget(this);
   body->setObjectName(QStringLiteral("BodyPnl"));
@@ -303,11 +226,6 @@ void TVellomarFm::CreatePanels() {
   FAudioControlsPnl = MakePanel(QStringLiteral("AudioControlsPnl"), body, false);
   FAudioActionToolBar = new QToolBar(FAudioControlsPnl);
   FAudioActionToolBar->setObjectName(QStringLiteral("AudioActionToolBar"));
-  FAudioActionToolBar->addAction(aRecordStart);
-  FAudioActionToolBar->addAction(aButtonStopBoth);
-  FAudioActionToolBar->addAction(aPlayStart);
-  FAudioActionToolBar->addAction(aPlayInstantReplay);
-  FAudioActionToolBar->addAction(aPlaySegment);
   FTextActionToolBar = new QToolBar(FAudioControlsPnl);
   FTextActionToolBar->setObjectName(QStringLiteral("TextActionToolBar"));
   FRecorderActivityLbl = new QLabel(FAudioControlsPnl);
@@ -409,6 +327,16 @@ void TVellomarFm::CreatePanels() {
   column->addWidget(FBodySplitter, 1);
   setCentralWidget(body);
   CreateCommandPanels();
+}
+
+void TVellomarFm::ShowTimelineSide(bool On) {
+  FTimelineSidePnl->setVisible(On);
+  FStore.Set(vlSetting::ViewTimelineVertical, On);
+}
+
+void TVellomarFm::ShowAudioControls(bool On) {
+  FAudioControlsPnl->setVisible(On);
+  FStore.Set(vlSetting::ViewAudioControls, On);
 }
 
 void TVellomarFm::Attach(QWidget *Panel, QWidget *&Slot, QWidget *Part) {

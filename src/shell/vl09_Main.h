@@ -60,6 +60,7 @@ class TEffectiveTimeBroker;
 class TSplashFm;
 class TvlHint;
 class TvlKeyFilter;
+class TvlCommandMenus;
 class TvlOptions;
 
 // "0:05", "12:34", "1:02:03": the time recorded so far, as the recording indicator shows it.
@@ -215,12 +216,12 @@ class TVellomarFm : public QMainWindow {
   QWidget *RecordingPnl() const { return FRecordingPnl; }
   QSplitter *BodySplitter() const { return FBodySplitter; }
   QSplitter *TrackSplitter() const { return FTrackSplitter; }
-  QMenu *FileMenu() const { return FFileMenu; }
-  QMenu *FormatMenu() const { return FFormatMenu; }
-  QMenu *RecordMenu() const { return FRecordMenu; }
-  QMenu *PlayMenu() const { return FPlayMenu; }
-  QMenu *SilenceMenu() const { return FSilenceMenu; }
-  QMenu *ToolsMenu() const { return FToolsMenu; }
+  QMenu *FileMenu() const;
+  QMenu *FormatMenu() const;
+  QMenu *RecordMenu() const;
+  QMenu *PlayMenu() const;
+  QMenu *SilenceMenu() const;
+  QMenu *ToolsMenu() const;
   QToolBar *AudioActionToolBar() const { return FAudioActionToolBar; }
   QToolBar *TextActionToolBar() const { return FTextActionToolBar; }
 
@@ -240,8 +241,8 @@ class TVellomarFm : public QMainWindow {
   // --- Commands (vl09_MainCommands.cpp). Each acts on the program's parts; a part that is
   // missing makes its commands do nothing.
   // Every action by its name ("aPlaySpeedFaster"); nullptr for an unknown name.
-  QAction *Action(const QString &Name) const { return FActions.value(Name); }
-  QList<QAction *> CommandActions() const { return FActions.values(); }
+  QAction *Action(const QString &Name) const;
+  QList<QAction *> CommandActions() const;
 
   // The commands, by responsibility; the window's actions run them.
   TvlFileCommands &FileCommands() { return *FFiles; }
@@ -274,6 +275,10 @@ class TVellomarFm : public QMainWindow {
   // Start-up has finished preparing the window (the broker answers "now" until then).
   void SetPreparedForBroker(bool Prepared) { FPreparedForBroker = Prepared; }
 
+  // Tools: the vertical timeline's side panel and the audio controls shown or hidden (stored).
+  void ShowTimelineSide(bool On);
+  void ShowAudioControls(bool On);
+
   // Help > Show or Hide Tip Markers: the markers the user hid ("All": every one).
   void SetHotSpotsSupressed(const QString &Which) { FHotSpotsSupressed = Which; }
 
@@ -297,12 +302,11 @@ class TVellomarFm : public QMainWindow {
  private:
   void FormCreate();
   void FormShow();
+  // The menus, the tool bars and the actions from the action table (vlCommandMenus.h), and
+  // what the window itself connects to them.
   void CreateActions();
-  // The commands' actions, menus, tool bars and bars (vl09_MainCommands.cpp).
-  void CreateCommandActions();
+  // The speed and volume bars and the search panel.
   void CreateCommandPanels();
-  QAction *NewAction(const char *Name, const QString &Caption, const QKeySequence &Key = {},
-                     bool Checkable = false);
   void RefreshVolumeBar();
   void ApplyJumpBackKey();
   void CreatePanels();
@@ -358,13 +362,7 @@ class TVellomarFm : public QMainWindow {
 
   TvlHint *vlHint = nullptr;
   std::unique_ptr<TRecentFiles> FRecentlyUsedFiles;
-  QAction *FRecentSeparator = nullptr;
-  QMenu *FFileMenu = nullptr;
-  QMenu *FRecentSubmenu = nullptr;
-  QMenu *FRecordMenu = nullptr;
-  QMenu *FPlayMenu = nullptr;
-  QMenu *FSilenceMenu = nullptr;
-  QMenu *FToolsMenu = nullptr;
+  std::unique_ptr<TvlCommandMenus> FMenus;
   QToolBar *FAudioActionToolBar = nullptr;
   QToolBar *FTextActionToolBar = nullptr;
   QWidget *FAudioControlsPnl = nullptr;
@@ -399,11 +397,6 @@ class TVellomarFm : public QMainWindow {
   std::unique_ptr<TvlPlaybackCommands> FPlayback;
   std::unique_ptr<TvlTextCommands> FText;
   std::unique_ptr<TvlPrintCommands> FPrint;
-  QHash<QString, QAction *> FActions;
-  QMenu *FEditMenu = nullptr;
-  QMenu *FFormatMenu = nullptr;
-  QMenu *FOptionsMenu = nullptr;
-  QMenu *FHelpMenu = nullptr;
   TSpeedVolumeBars *FSpeedVolume = nullptr;  // owned by the audio controls panel
   TSearchPanel *FSearchPanel = nullptr;
   QPointer<TOptionsFm> FOptionsFm;

@@ -7,6 +7,7 @@
 
 #include "vl09_Main.h"
 #include "vlActionTable.h"
+#include "vlCommandMenus.h"
 
 #include "vl09_Hint.h"
 #include "vl09_Notebook.h"
@@ -59,212 +60,63 @@
 // ---------------------------------------------------------------------------------------------
 // The action list, the menus and the tool bars
 
-QAction *TVellomarFm::NewAction(const char *Name, const QString &Caption, const QKeySequence &Key,
-                                bool Checkable) {
-  auto *action = new QAction(Caption, this);
-  action->setObjectName(QLatin1String(Name));
-  action->setCheckable(Checkable);
-  if (!Key.isEmpty()) action->setShortcut(Key);
-  FActions.insert(action->objectName(), action);
-  return action;
-}
-
-void TVellomarFm::CreateCommandActions() {
-  // The actions vl09_Main.cpp made for start-up and closing join the list.
-  for (QAction *made :
-       {aFileExit, aRecordStart, aRecordStartAuto, aPlayStart, aPlayInstantReplay, aPlaySegment,
-        aButtonStopBoth, aSilenceScheduled, aToolsTimeline, aToolsAudioControls})
-    FActions.insert(made->objectName(), made);
-  for (QAction *recent : aFileRecent) FActions.insert(recent->objectName(), recent);
+void TVellomarFm::CreateActions() {
+  FMenus = std::make_unique<TvlCommandMenus>(*this, CommandActionTable(*this));
+  const auto named = [this](const char *Name) { return Action(QLatin1String(Name)); };
+  aFileExit = named("aFileExit");
+  aRecordStart = named("aRecordStart");
+  aRecordStartAuto = named("aRecordStartAuto");
+  aPlayStart = named("aPlayStart");
+  aPlayInstantReplay = named("aPlayInstantReplay");
+  aPlaySegment = named("aPlaySegment");
+  aButtonStopBoth = named("aButtonStopBoth");
+  aSilenceScheduled = named("aSilenceScheduled");
+  aToolsTimeline = named("aToolsTimeline");
+  aToolsAudioControls = named("aToolsAudioControls");
+  aFileRecent = FMenus->RecentActions();
   for (QAction *recent : aFileRecent)
     connect(recent, &QAction::triggered, this, [this, recent] {
       RunGuarded([this, recent] { FFiles->aFileRecentAnyExecute(recent); });
     });
-  // "Other Recent Files" shows only while it holds a file.
-  connect(FFileMenu, &QMenu::aboutToShow, this, [this] {
-    FRecentSubmenu->menuAction()->setVisible(
-        std::any_of(aFileRecent.begin() + 6, aFileRecent.end(),
-                    [](const QAction *r) { return r->isVisible(); }));
-  });
-
-  // The menus the table fills, in the menu bar's order: Edit after File, Options before Tools,
-  // Help last. Record and Play are filled again in the table's order.
-  FEditMenu = new QMenu(QStringLiteral("&Edit"), this);
-  menuBar()->insertMenu(FRecordMenu->menuAction(), FEditMenu);
+  // The options follow the check however it changes: a click, the stored choice, the options.
+  connect(aRecordStartAuto, &QAction::toggled, this,
+          [this](bool On) { FOptions.RecordStartAuto = On; });
   // Undo and Redo show in the menu whether the active tab's history allows them; their keys stay
   // live otherwise (a disabled action's shortcut never fires) and then do nothing.
-  connect(FEditMenu, &QMenu::aboutToShow, this, [this] {
+  QMenu *edit = FMenus->Menu(TActionPlace::apEdit);
+  connect(edit, &QMenu::aboutToShow, this, [this] {
     if (QAction *undo = Action(QStringLiteral("aEditUndo"))) undo->setEnabled(FText->CanUndo());
     if (QAction *redo = Action(QStringLiteral("aEditRedo"))) redo->setEnabled(FText->CanRedo());
   });
-  connect(FEditMenu, &QMenu::aboutToHide, this, [this] {
+  connect(edit, &QMenu::aboutToHide, this, [this] {
     for (const char *name : {"aEditUndo", "aEditRedo"})
       if (QAction *a = Action(QLatin1String(name))) a->setEnabled(true);
   });
-  FFormatMenu = new QMenu(QStringLiteral("For&mat"), this);
-  menuBar()->insertMenu(FRecordMenu->menuAction(), FFormatMenu);
-  QMenu *colorMenu = nullptr;
-  QMenu *highlightMenu = nullptr;
-  FOptionsMenu = new QMenu(QStringLiteral("&Options"), this);
-  menuBar()->insertMenu(FToolsMenu->menuAction(), FOptionsMenu);
-  FHelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
-  FRecordMenu->clear();
-  FPlayMenu->clear();
-  QMenu *speedMenu = nullptr;
-  QMenu *markersMenu = nullptr;
-  QMenu *videosMenu = nullptr;
-  QAction *beforeRecent = FRecentSeparator;
-  bool tabsSeparated = false;
-  for (const RActionRow &row : CommandActionTable(*this)) {
-    QAction *a = FActions.value(row.Name);
-    if (!a) a = NewAction(row.Name.toLatin1().constData(), row.Caption);
-    a->setText(row.Caption);
-    a->setCheckable(a->isCheckable() || (row.Flags & afCheckable));
-    if (!row.Shortcut.isEmpty()) a->setShortcut(row.Shortcut);
-    if (row.Flags & afHidden) a->setVisible(false);
-    switch (row.Place) {
-      case TActionPlace::apFile: FFileMenu->insertAction(beforeRecent, a); break;
-      case TActionPlace::apFileTabs:
-        if (!tabsSeparated) FFileMenu->insertSeparator(beforeRecent);
-        tabsSeparated = true;
-        FFileMenu->insertAction(beforeRecent, a);
-        break;
-      case TActionPlace::apEdit: FEditMenu->addAction(a); break;
-      case TActionPlace::apFormat: FFormatMenu->addAction(a); break;
-      case TActionPlace::apFormatColor:
-        if (!colorMenu) {
-          FFormatMenu->addSeparator();
-          colorMenu = FFormatMenu->addMenu(QStringLiteral("Text &Colour"));
-        }
-        colorMenu->addAction(a);
-        break;
-      case TActionPlace::apFormatHighlight:
-        if (!highlightMenu) highlightMenu = FFormatMenu->addMenu(QStringLiteral("&Highlight"));
-        highlightMenu->addAction(a);
-        break;
-      case TActionPlace::apRecord: FRecordMenu->addAction(a); break;
-      case TActionPlace::apPlay: FPlayMenu->addAction(a); break;
-      case TActionPlace::apSpeed:
-        if (!speedMenu) speedMenu = FPlayMenu->addMenu(QStringLiteral("Sp&eed"));
-        speedMenu->addAction(a);
-        break;
-      case TActionPlace::apOptions: FOptionsMenu->addAction(a); break;
-      case TActionPlace::apHelp: FHelpMenu->addAction(a); break;
-      case TActionPlace::apTipMarkers:
-        if (!markersMenu) {
-          markersMenu = FHelpMenu->addMenu(QStringLiteral("&Show or Hide Tip Markers"));
-          markersMenu->menuAction()->setVisible(false);
-        }
-        markersMenu->addAction(a);
-        break;
-      case TActionPlace::apVideos:
-        if (!videosMenu) {
-          videosMenu = FHelpMenu->addMenu(QStringLiteral("V&ideos"));
-          videosMenu->menuAction()->setVisible(false);
-        }
-        videosMenu->addAction(a);
-        break;
-      case TActionPlace::apToolBar:
-      case TActionPlace::apNowhere: break;
-    }
-    if (!row.Handler) continue;
-    if (row.Flags & afCommandSetsCheck) {
-      connect(a, &QAction::triggered, this, [a, Handler = row.Handler](bool Checked) {
-        {
-          const QSignalBlocker quiet(a);
-          a->setChecked(!Checked);
-        }
-        RunGuarded(Handler);
-      });
-    } else {
-      connect(a, &QAction::triggered, this, [Handler = row.Handler] { RunGuarded(Handler); });
-    }
-  }
-  if (QAction *redo = FActions.value(QStringLiteral("aEditRedo")))
-    redo->setShortcuts(
-        {QKeySequence(QStringLiteral("Ctrl+Y")), QKeySequence(QStringLiteral("Ctrl+Shift+Z"))});
-  OpenUrl = [](const QUrl &Url) { return QDesktopServices::openUrl(Url); };
-
-  aFileExit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
-  // The shortcuts show in pop-up menus too (the text's own menu holds some of these actions).
-  for (QAction *a : std::as_const(FActions)) a->setShortcutVisibleInContextMenu(true);
-
-  // Pictures and tips.
-  Action(QStringLiteral("aEditFind"))->setIcon(FindIcon());
-  aRecordStart->setIcon(RecordIcon());
-  aPlayInstantReplay->setToolTip(QStringLiteral("Instant Replay"));
-  aPlayInstantReplay->setStatusTip(
-      QStringLiteral("Rewind a little and play again. Click several times to go back farther."));
-  aPlayStart->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
-  aPlayInstantReplay->setIcon(style()->standardIcon(QStyle::SP_MediaSeekBackward));
-  aPlaySegment->setIcon(style()->standardIcon(QStyle::SP_MediaSkipForward));
-  aButtonStopBoth->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
-  QAction *turtle = Action(QStringLiteral("aButtonTurtle"));
-  QAction *rabbit = Action(QStringLiteral("aButtonsRabbit"));
-  turtle->setIcon(GlyphIcon(QStringLiteral("\u2212"), QColor(0, 100, 0)));
-  rabbit->setIcon(GlyphIcon(QStringLiteral("+"), QColor(0, 100, 0)));
-  turtle->setToolTip(QStringLiteral("Turtle: play 10 % slower"));
-  rabbit->setToolTip(QStringLiteral("Rabbit: play 10 % faster"));
-  Action(QStringLiteral("aFontBold"))->setIcon(GlyphIcon(QStringLiteral("B"), Qt::black, fsBold));
-  Action(QStringLiteral("aFontItalic"))
-      ->setIcon(GlyphIcon(QStringLiteral("I"), Qt::black, fsItalic));
-  Action(QStringLiteral("aFontUnderline"))
-      ->setIcon(GlyphIcon(QStringLiteral("U"), Qt::black, fsUnderline));
-  Action(QStringLiteral("aTextBullets"))
-      ->setIcon(GlyphIcon(QStringLiteral("\u2022"), Qt::black, fsBold));
-  Action(QStringLiteral("aTextFontIncrease"))->setIcon(GlyphIcon(QStringLiteral("A+"), Qt::black));
-  Action(QStringLiteral("aTextFontDecrease"))
-      ->setIcon(GlyphIcon(QStringLiteral("a\u2212"), Qt::black));
-  // One colour and one highlight checked at a time; none when the caret's font has another.
-  auto *colors = new QActionGroup(this);
-  colors->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-  for (const RColorAction &c : FontColorActions) {
-    QAction *a = Action(QLatin1String(c.Name));
-    a->setData(static_cast<uint>(c.Value));
-    a->setIcon(SwatchIcon(c.Value, false));
-    colors->addAction(a);
-  }
-  auto *highlights = new QActionGroup(this);
-  highlights->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-  for (const RColorAction &c : HighlightColorActions) {
-    QAction *a = Action(QLatin1String(c.Name));
-    a->setData(static_cast<uint>(c.Value));
-    a->setIcon(SwatchIcon(c.Value, true));
-    highlights->addAction(a);
-  }
-
-  // Silence: the protection's own actions replace the window's "Scheduled" once the parts are
-  // set; until then the caption of the window's item follows the schedule.
-  connect(FSilenceMenu, &QMenu::aboutToShow, this, [this] {
+  // The caption of "Scheduled" tells the schedule's level now; it is refreshed when the menu
+  // opens rather than on every click anywhere in the program. The protection's own actions
+  // replace the window's item once the parts are set.
+  connect(SilenceMenu(), &QMenu::aboutToShow, this, [this] {
     RunGuarded([this] {
+      aSilenceScheduled->setText(
+          SilenceScheduledCaption(FProgram ? FProgram->SilenceProtectionLevelNow() : 0));
       if (FParts.SilenceActions) FParts.SilenceActions->RefreshScheduledCaption();
     });
   });
-
-  // The moment new text and bookmarks get, and what the editor's keys ask of the window.
-  FBroker = std::make_unique<TMainWindowBroker>();
-  FBroker->ReadState = [this](RBrokerState &State) { State = BrokerState(); };
-  FEditorHost = MakeWindowEditorHost(*this);
+  OpenUrl = [](const QUrl &Url) { return QDesktopServices::openUrl(Url); };
   ApplyJumpBackKey();
 }
 
+QMenu *TVellomarFm::FileMenu() const { return FMenus->Menu(TActionPlace::apFile); }
+QMenu *TVellomarFm::FormatMenu() const { return FMenus->Menu(TActionPlace::apFormat); }
+QMenu *TVellomarFm::RecordMenu() const { return FMenus->Menu(TActionPlace::apRecord); }
+QMenu *TVellomarFm::PlayMenu() const { return FMenus->Menu(TActionPlace::apPlay); }
+QMenu *TVellomarFm::SilenceMenu() const { return FMenus->SilenceMenu(); }
+QMenu *TVellomarFm::ToolsMenu() const { return FMenus->Menu(TActionPlace::apTools); }
+QAction *TVellomarFm::Action(const QString &Name) const { return FMenus->Action(Name); }
+QList<QAction *> TVellomarFm::CommandActions() const { return FMenus->Actions(); }
+
 void TVellomarFm::CreateCommandPanels() {
-  FAudioActionToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-  FAudioActionToolBar->addSeparator();
-  FAudioActionToolBar->addAction(Action(QStringLiteral("aButtonTurtle")));
-  FTextActionToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-  FTextActionToolBar->addAction(Action(QStringLiteral("aButtonsRabbit")));
-  FTextActionToolBar->addSeparator();
-  FTextActionToolBar->addAction(Action(QStringLiteral("aEditFind")));
-  for (const char *name : {"aFontBold", "aFontItalic", "aFontUnderline", "aTextBullets",
-                           "aTextNumbered", "aTextFontIncrease", "aTextFontDecrease"})
-    FTextActionToolBar->addAction(Action(QLatin1String(name)));
-  FTextActionToolBar->addSeparator();
-  for (const RColorAction &c : FontColorActions)
-    FTextActionToolBar->addAction(Action(QLatin1String(c.Name)));
-  FTextActionToolBar->addSeparator();
-  for (const RColorAction &c : HighlightColorActions)
-    FTextActionToolBar->addAction(Action(QLatin1String(c.Name)));
+  FMenus->PlaceOnToolBars(*FAudioActionToolBar, *FTextActionToolBar);
 
   // The speed bar with its scale, and the volume bar with its buttons, after the text tool bar
   // (index 1), before the stretch and the recorder labels.
@@ -321,9 +173,9 @@ void TVellomarFm::SetProgramParts(const RProgramParts &Parts) {
     FFiles->SetCaptionForBinder();
   }
   if (FParts.SilenceActions) {
-    FSilenceMenu->clear();
-    FSilenceMenu->addActions(FParts.SilenceActions->Actions());
-    for (QAction *a : FParts.SilenceActions->Actions()) FActions.insert(a->objectName(), a);
+    SilenceMenu()->clear();
+    SilenceMenu()->addActions(FParts.SilenceActions->Actions());
+    for (QAction *a : FParts.SilenceActions->Actions()) FMenus->Add(a);
   }
 }
 
