@@ -14,9 +14,11 @@
 #include "vlGuard.h"
 #include "vlKeyFilter.h"
 #include "vlPrompts.h"
+#include "vlRecordingIndicator.h"
 #include "vlShellSettings.h"
 #include "vlSplash.h"
 #include "vlTextBullets.h"
+#include "vlWindowBroker.h"
 #include "vlWindowView.h"
 
 #include <QAction>
@@ -49,8 +51,6 @@ bool GClosingDown = false;
 
 // The window's grey.
 constexpr TColor MainWindowColor = 15724527;
-// The recorder label's colour while recording.
-constexpr TColor RecordingColor = 789644;
 // Stages of the audio start; the timer is restarted after each but the last.
 constexpr int AudioStageMSecs = 25;
 constexpr int LastAudioStage = 9;
@@ -146,9 +146,7 @@ void TVellomarFm::FormCreate() {
   setMinimumSize(vlSetting::Width.Min, vlSetting::Height.Min);
   setMaximumSize(vlSetting::Width.Max, vlSetting::Height.Max);
   CreateActions();
-  // The moment new text and bookmarks get, and what the editor's keys ask of the window.
-  FBroker = std::make_unique<TMainWindowBroker>();
-  FBroker->ReadState = [this](RBrokerState &State) { State = BrokerState(); };
+  // What the editor's keys ask of the window.
   FEditorHost = MakeWindowEditorHost(*this);
   FRecentlyUsedFiles =
       std::make_unique<TRecentFiles>(RegistryRootKey + QStringLiteral("\\RecentFiles"),
@@ -158,6 +156,8 @@ void TVellomarFm::FormCreate() {
 
   Progress(45, QStringLiteral("Initializing visual elements"));
   CreatePanels();
+  // The moment new text and bookmarks get.
+  FBroker = std::make_unique<TvlWindowBroker>(*this, *FTrackBarsPnl);
 
   // The tracks and the day file they show come with the timeline; their panels wait for them.
   Progress(50, QStringLiteral("Creating current DayFile"));
@@ -187,21 +187,11 @@ void TVellomarFm::FormCreate() {
   FHotSpotsSupressed = FStore.GetStringDef(Name(vlSetting::HotSpotsSupressed), QString());
   FBackupTestLastDT = Now();
 
-  // The recording indicator in the status bar; the title carries it too (vl09_Main.h).
-  FRecordingIndicatorLbl = new QLabel(this);
-  FRecordingIndicatorLbl->setObjectName(QStringLiteral("RecordingIndicatorLbl"));
-  QPalette red = FRecordingIndicatorLbl->palette();
-  red.setColor(QPalette::WindowText, TColorToQColor(RecordingColor));
-  FRecordingIndicatorLbl->setPalette(red);
-  QFont bold = FRecordingIndicatorLbl->font();
-  bold.setBold(true);
-  FRecordingIndicatorLbl->setFont(bold);
-  FRecordingIndicatorLbl->hide();
-  statusBar()->addPermanentWidget(FRecordingIndicatorLbl);
-  FRecordingIndicatorTimer = new QTimer(this);
-  FRecordingIndicatorTimer->setInterval(1000);
-  connect(FRecordingIndicatorTimer, &QTimer::timeout, this,
-          [this] { RunGuarded([this] { RefreshRecordingIndicator(); }); });
+  FRecordingIndicator = std::make_unique<TvlRecordingIndicator>(*this, [this]() -> std::int64_t {
+    TvlAudio *audio = FParts.Audio;
+    if (FAudioFailed || !(audio ? audio->IsRecording() : FAudio.IsRecording())) return -1;
+    return audio ? audio->Recording_LengthInMS() : MilliSecondsBetween(Now(), FRecordingSince);
+  });
 
   FIdleTimer = new QTimer(this);
   FIdleTimer->setInterval(IdleTickMSecs);
@@ -423,7 +413,7 @@ void TVellomarFm::FormShow() {
     FTracks->SetupHistoricalTrack(FReopenWhen, FReopenZoom);
     FTracks->TempoChanged(FOptions.FWantTempo, Speed());
   }
-  FPreparedForBroker = true;
+  FBroker->SetPrepared(true);
 }
 
 void TVellomarFm::resizeEvent(QResizeEvent *Event) {
@@ -631,40 +621,11 @@ void TVellomarFm::UpdateTrackBarNowRecordingState() {
   RefreshRecordingIndicator();
 }
 
-QString RecordingElapsedText(std::int64_t MSecs) {
-  const std::int64_t secs = std::max<std::int64_t>(0, MSecs) / 1000;
-  const auto two = [](std::int64_t V) {
-    return QStringLiteral("%1").arg(V, 2, 10, QLatin1Char('0'));
-  };
-  if (secs >= 3600)
-    return QString::number(secs / 3600) + u':' + two(secs / 60 % 60) + u':' + two(secs % 60);
-  return QString::number(secs / 60) + u':' + two(secs % 60);
+void TVellomarFm::RefreshRecordingIndicator() {
+  if (FRecordingIndicator) FRecordingIndicator->Refresh();
 }
 
-void TVellomarFm::RefreshRecordingIndicator() {
-  // The tool bars and the tracks are often hidden: the title and the status bar say it too.
-  TvlAudio *audio = FParts.Audio;
-  const bool recording = !FAudioFailed && (audio ? audio->IsRecording() : FAudio.IsRecording());
-  QString prefix;
-  if (recording) {
-    const std::int64_t elapsed =
-        audio ? audio->Recording_LengthInMS() : MilliSecondsBetween(Now(), FRecordingSince);
-    const QString text = QStringLiteral("\u25CF Recording ") + RecordingElapsedText(elapsed);
-    prefix = text + QStringLiteral("  -  ");
-    FRecordingIndicatorLbl->setText(text);
-    FRecordingIndicatorLbl->show();
-    if (!FRecordingIndicatorTimer->isActive()) FRecordingIndicatorTimer->start();
-  } else {
-    FRecordingIndicatorLbl->clear();
-    FRecordingIndicatorLbl->hide();
-    FRecordingIndicatorTimer->stop();
-  }
-  QString title = windowTitle();
-  if (!FRecordingTitlePrefix.isEmpty() && title.startsWith(FRecordingTitlePrefix))
-    title.remove(0, FRecordingTitlePrefix.size());
-  FRecordingTitlePrefix = prefix;
-  if (prefix + title != windowTitle()) setWindowTitle(prefix + title);
-}
+QLabel *TVellomarFm::RecordingIndicatorLbl() const { return FRecordingIndicator->Label(); }
 
 // ---------------------------------------------------------------------------------------------
 // Closing

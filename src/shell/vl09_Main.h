@@ -26,6 +26,7 @@
 #include "vlMainWindowLinks.h"
 #include "vlPlaybackCommands.h"
 #include "vlPrintCommands.h"
+#include "vlRecordingIndicator.h"
 #include "vlSpeedVolumeBars.h"
 #include "vlTextCommands.h"
 #include "vldFontsInUse.h"
@@ -60,49 +61,13 @@ class TEffectiveTimeBroker;
 class TSplashFm;
 class TvlHint;
 class TvlKeyFilter;
+class TvlWindowBroker;
 class TvlCommandMenus;
 class TvlOptions;
-
-// "0:05", "12:34", "1:02:03": the time recorded so far, as the recording indicator shows it.
-QString RecordingElapsedText(std::int64_t MSecs);
 
 // The caption of the "follow the schedule" silence action for the schedule's level now:
 // 0 off, 1 hint, 2 ask, 3 password.
 QString SilenceScheduledCaption(int ProtectionLevel);
-
-// The texts of the save question and of a failed save.
-inline const QString SaveQuestionNamedText = QStringLiteral(
-    "Your work is not yet saved.\n\nBefore you close everything and move on, do you want to save "
-    "your current set of tabs and documents?");
-inline const QString SaveQuestionUnnamedText = QStringLiteral(
-    "The current tabs and documents are not named or saved.  \n\nBefore you close them and move "
-    "on, do you want to give this set of tabs a file name and save them?");
-inline const QString SaveFailedText = QStringLiteral(
-    "Because there was a problem saving your work, your current tabs will not be closed right "
-    "now.  You may wish to try saving your work to a different file name, folder or even storage "
-    "device.");
-
-// The texts of the file commands.
-inline const QString BinderFilter = QString::fromUtf16(
-    u"Vellomar\u00AE Docs (*.vl *.vlBackup*);;Vellomar\u00AE backups (*.vlBackup*);;All files (*)");
-inline const QString BinderSaveFilter =
-    QString::fromUtf16(u"Vellomar\u00AE Document (*.vl);;All files (*)");
-inline const QString TabFilter =
-    QString::fromUtf16(u"Isolated Tab of a Vellomar\u00AE document (*.vlTab);;All files (*)");
-inline const QString OpenErrorsText =
-    QStringLiteral("Error(s) occurred while trying to open your notes binder file:\n\n");
-inline const QString SaveProblemText = QStringLiteral(
-    "A problem was encountered when attempting to save your notes. The problem might be in the "
-    "following file name or tab names:\n\n");
-inline const QString NoDocumentToExportText = QStringLiteral(
-    "\"Save As\" will save a single notes document with a name you choose.  However, you have no "
-    "document that it is available to save.  Please open or create a document first.");
-inline const QString RecordingFailedText = QStringLiteral(
-    "Recording could not be started. \n\nIt may help to go into the Options menu and select "
-    "Recording. Maybe try changing the choices for hardware (device/channel), or audio file "
-    "format (type of file and bitrate options.)\n\nDo you want to see those choices?");
-inline const QString TranscriptionHintText =
-    QStringLiteral("Transcription Mode. Press Pause key or Ctrl-T to play next segment.");
 
 class TVellomarFm : public QMainWindow {
   Q_OBJECT
@@ -181,7 +146,7 @@ class TVellomarFm : public QMainWindow {
   // in the status bar, refreshed every second; nothing when not recording. Called whenever the
   // title is set anew, so the indicator stays in front of it.
   void RefreshRecordingIndicator();
-  QLabel *RecordingIndicatorLbl() const { return FRecordingIndicatorLbl; }
+  QLabel *RecordingIndicatorLbl() const;
   TDateTime LastRecordingStoppedDT() const { return FLastRecordingStoppedDT; }
 
   // --- Closing. FormCloseQuery answers whether the window may close now; FormClose tears down.
@@ -270,10 +235,10 @@ class TVellomarFm : public QMainWindow {
   RBrokerState BrokerState() const;
   // The window's parts behind the document's and the editor's seams (vlSeam.h); the program
   // installs them at start-up.
-  TEffectiveTimeBroker &EventBroker() { return *FBroker; }
+  TEffectiveTimeBroker &EventBroker();
   IEditorHost &EditorHostPart() { return *FEditorHost; }
   // Start-up has finished preparing the window (the broker answers "now" until then).
-  void SetPreparedForBroker(bool Prepared) { FPreparedForBroker = Prepared; }
+  void SetPreparedForBroker(bool Prepared);
 
   // Tools: the vertical timeline's side panel and the audio controls shown or hidden (stored).
   void ShowTimelineSide(bool On);
@@ -355,9 +320,7 @@ class TVellomarFm : public QMainWindow {
   double FReopenZoom = 2;
   QString FHotSpotsSupressed;
   QTimer *FIdleTimer = nullptr;
-  QLabel *FRecordingIndicatorLbl = nullptr;
-  QTimer *FRecordingIndicatorTimer = nullptr;
-  QString FRecordingTitlePrefix;  // what RefreshRecordingIndicator put in front of the title
+  std::unique_ptr<TvlRecordingIndicator> FRecordingIndicator;  // vlRecordingIndicator.h
   TDateTime FRecordingSince = 0;  // without the audio facade, when recording began
 
   TvlHint *vlHint = nullptr;
@@ -401,9 +364,8 @@ class TVellomarFm : public QMainWindow {
   TSearchPanel *FSearchPanel = nullptr;
   QPointer<TOptionsFm> FOptionsFm;
   std::unique_ptr<TNotebookLink> FOwnNotebookLink;
-  std::unique_ptr<TMainWindowBroker> FBroker;
+  std::unique_ptr<TvlWindowBroker> FBroker;  // vlWindowBroker.h
   std::unique_ptr<IEditorHost> FEditorHost;
-  bool FPreparedForBroker = false;
   // The keys, the wheel and the drags caught for the whole program (vlKeyFilter.h).
   std::unique_ptr<TvlKeyFilter> FKeyFilter;
 };

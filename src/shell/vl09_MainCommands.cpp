@@ -27,6 +27,7 @@
 #include "vlPrompts.h"
 #include "vlSearchPanel.h"
 #include "vlSpeedVolumeBars.h"
+#include "vlWindowBroker.h"
 #include "vlWindowView.h"
 #include "vlWindowViewManager.h"
 
@@ -230,50 +231,18 @@ void TVellomarFm::ApplyJumpBackKey() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The event broker
+// The event broker (vlWindowBroker.h)
 
-RBrokerState TVellomarFm::BrokerState() const {
-  RBrokerState state;
-  state.StartupCompleted = FPreparedForBroker;
-  if (TvlAudio *audio = FParts.Audio) {
-    state.Recording = audio->IsRecording();
-    state.Playing = audio->IsPlaying();
-    state.PlayPosition = state.Playing ? audio->GetPlay_Position() : 0;
-  } else {
-    state.Recording = FAudio.IsRecording();
-  }
-  return state;
-}
-
+RBrokerState TVellomarFm::BrokerState() const { return FBroker->State(); }
 TDateTime TVellomarFm::BrokeredEffectiveWhen(TDateTime DocumentContextDT) const {
-  return ApplyEffectiveTimeRule(BrokerState(), DocumentContextDT, Now());
+  return FBroker->BrokeredEffectiveWhen(DocumentContextDT);
 }
-
 TDateTime TVellomarFm::NewEventBroker_When(QChar Ch) const {
-  const TDateTime now = Now();
-  TDocument *doc = FText->ActiveDocument();
-  if (!doc) return now;
-  return ::NewEventBroker_When(BrokerState(), doc->Timestamp_Effective_ContextAtPos(Ch), now);
+  return FBroker->NewEventBroker_When(Ch);
 }
-
-TBrokerTrack TVellomarFm::NewEventBroker_Track() const {
-  RTrackBrokerState state;
-  const bool tracksShown = FTrackBarsPnl->isVisible();
-  state.HistoricalVisible = tracksShown && FTrackBarOldPnl->width() > MinVisibleTrackWidth;
-  state.CurrentVisible = tracksShown && FRecordingPnl->width() > MinVisibleTrackWidth;
-  const RBrokerState audio = BrokerState();
-  state.Recording = audio.Recording;
-  state.Playing = audio.Playing;
-  if (FTracks) {
-    state.PlayPositionVisibleOnHistorical =
-        audio.Playing && FTracks->TrackShowsMoment(btkHistorical, audio.PlayPosition);
-    state.NowVisibleOnCurrent = FTracks->TrackShowsMoment(btkCurrent, Now());
-  }
-  state.LatestStopped = FParts.Audio ? FParts.Audio->LatestOperationStopped() : aoNoneYet;
-  const TBrokerTrack track = ::NewEventBroker_Track(state);
-  if (track == btkNone) ErrorReportInDebug(QStringLiteral("VL.NETB nil!"));
-  return track;
-}
+TBrokerTrack TVellomarFm::NewEventBroker_Track() const { return FBroker->NewEventBroker_Track(); }
+TEffectiveTimeBroker &TVellomarFm::EventBroker() { return FBroker->DocumentBroker(); }
+void TVellomarFm::SetPreparedForBroker(bool Prepared) { FBroker->SetPrepared(Prepared); }
 
 // ---------------------------------------------------------------------------------------------
 // Search
