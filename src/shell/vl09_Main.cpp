@@ -13,6 +13,7 @@
 #include "vlGlobals.h"
 #include "vlGuard.h"
 #include "vlKeyFilter.h"
+#include "vlOptionsCommand.h"
 #include "vlPrompts.h"
 #include "vlRecordingIndicator.h"
 #include "vlShellSettings.h"
@@ -145,6 +146,7 @@ void TVellomarFm::FormCreate() {
   TvlHint::StyleApplicationToolTips();
   setMinimumSize(vlSetting::Width.Min, vlSetting::Height.Min);
   setMaximumSize(vlSetting::Width.Max, vlSetting::Height.Max);
+  FOptionsCommand = std::make_unique<TvlOptionsCommand>(*this, FOptions);
   CreateActions();
   // What the editor's keys ask of the window.
   FEditorHost = MakeWindowEditorHost(*this);

@@ -61,6 +61,7 @@ class TEffectiveTimeBroker;
 class TSplashFm;
 class TvlHint;
 class TvlKeyFilter;
+class TvlOptionsCommand;
 class TvlWindowBroker;
 class TvlCommandMenus;
 class TvlOptions;
@@ -226,6 +227,9 @@ class TVellomarFm : public QMainWindow {
   // Shows the options window on the page whose caption contains Page.
   void ShowOptions(const QString &Page);
   TOptionsFm *OptionsWindow() const;
+  // The options' instant replay key: Ctrl+R (character 18) is the action's shortcut; another
+  // character is caught by the key filter; 0 is no key at all.
+  void ApplyJumpBackKey();
 
   // The event broker: the track a new bookmark goes to, the moment a character typed at the
   // active page's caret gets, and the rule the document model asks through its broker seam.
@@ -273,7 +277,6 @@ class TVellomarFm : public QMainWindow {
   // The speed and volume bars and the search panel.
   void CreateCommandPanels();
   void RefreshVolumeBar();
-  void ApplyJumpBackKey();
   void CreatePanels();
   void DoScheduledAudioInitialization();
   // Runs one stage's work guarded; the reason it failed, empty when it worked.
@@ -362,7 +365,7 @@ class TVellomarFm : public QMainWindow {
   std::unique_ptr<TvlPrintCommands> FPrint;
   TSpeedVolumeBars *FSpeedVolume = nullptr;  // owned by the audio controls panel
   TSearchPanel *FSearchPanel = nullptr;
-  QPointer<TOptionsFm> FOptionsFm;
+  std::unique_ptr<TvlOptionsCommand> FOptionsCommand;  // vlOptionsCommand.h
   std::unique_ptr<TNotebookLink> FOwnNotebookLink;
   std::unique_ptr<TvlWindowBroker> FBroker;  // vlWindowBroker.h
   std::unique_ptr<IEditorHost> FEditorHost;

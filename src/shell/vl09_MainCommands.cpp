@@ -23,6 +23,7 @@
 #include "vlGlobals.h"
 #include "vlGuard.h"
 #include "vlHelpTexts.h"
+#include "vlOptionsCommand.h"
 #include "vlPlaybackSpeed.h"
 #include "vlPrompts.h"
 #include "vlSearchPanel.h"
@@ -188,40 +189,9 @@ void TVellomarFm::RefreshVolumeBar() {
   if (FParts.Audio && FSpeedVolume) FSpeedVolume->ShowVolume(FParts.Audio->GetCombinedVolume());
 }
 
-TOptionsFm *TVellomarFm::OptionsWindow() const { return FOptionsFm; }
+TOptionsFm *TVellomarFm::OptionsWindow() const { return FOptionsCommand->Window(); }
 
-void TVellomarFm::ShowOptions(const QString &Page) {
-  if (!FOptionsFm) {
-    FOptionsFm = new TOptionsFm(FOptions, this);
-    FOptionsFm->Hooks.SetRecordStartAuto = [this](bool On) { aRecordStartAuto->setChecked(On); };
-    FOptionsFm->Hooks.IsRecording = [this] {
-      return FParts.Audio ? FParts.Audio->IsRecording() : FAudio.IsRecording();
-    };
-    FOptionsFm->Hooks.RedrawTracks = [this] {
-      if (FTracks) FTracks->RedrawTracks();
-    };
-    FOptionsFm->Hooks.RebuildKeyCommands = [this] {
-      if (FBookmarkKeys) FBookmarkKeys->RebuildKeyCommands();
-    };
-    FOptionsFm->Hooks.RebuildBookmarkMenu = [this] {
-      if (FBookmarkKeys) FBookmarkKeys->RebuildBookmarkMenu();
-    };
-    FOptionsFm->Hooks.RecreateAudioComponents = [this] {
-      if (FParts.Audio) FParts.Audio->AudioComponents_FreeAndReinitialize();
-    };
-    connect(FOptionsFm, &QDialog::accepted, this, [this] {
-      RunGuarded([this] {
-        ApplyJumpBackKey();
-        if (FTracks) FTracks->TempoChanged(FOptions.FWantTempo, Speed());
-        if (FProgram) FProgram->OptionsApplied();
-      });
-    });
-  }
-  FOptionsFm->TurnToPage(Page);
-  // Not exec(): the window stays modal to the user, while the event loop the program runs goes
-  // on (and a test is never held by it).
-  FOptionsFm->open();
-}
+void TVellomarFm::ShowOptions(const QString &Page) { FOptionsCommand->Show(Page); }
 
 void TVellomarFm::ApplyJumpBackKey() {
   // Ctrl+R (character 18) is the instant replay's shortcut; another character is caught by the
