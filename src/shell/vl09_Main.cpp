@@ -16,6 +16,7 @@
 #include "vlOptionsCommand.h"
 #include "vlPrompts.h"
 #include "vlRecordingIndicator.h"
+#include "vlSearchArea.h"
 #include "vlShellSettings.h"
 #include "vlSplash.h"
 #include "vlTextBullets.h"
@@ -168,7 +169,7 @@ void TVellomarFm::FormCreate() {
   Progress(65, QStringLiteral("Creating historical DayFile"));
   Progress(70, QStringLiteral("Creating historical track"));
   Progress(75, QStringLiteral("Creating notebook"));
-  FSearchResultsWidthWhenVisible = FStore.Get(vlSetting::SearchResultsWidth);
+  FSearch->SetWidthWhenVisible(FStore.Get(vlSetting::SearchResultsWidth));
 
   Progress(80, QStringLiteral("Implementing saved states of view menu"));
   aToolsTimeline->setChecked(FStore.Get(vlSetting::ViewTimelineVertical));
@@ -722,7 +723,7 @@ void TVellomarFm::FormClose() {
     FStore.Set(vlSetting::ReopenZoom, FTracks ? FTracks->HistoricalTrackZoom() : FReopenZoom);
   });
   CloseStep([this] {
-    FStore.Set(vlSetting::SearchResultsWidth, FSearchResultsWidthWhenVisible);
+    FStore.Set(vlSetting::SearchResultsWidth, FSearch->WidthWhenVisible());
     FStore.SetValue(Name(vlSetting::HotSpotsSupressed), FHotSpotsSupressed);
   });
   CloseStep([this] { DebugCaption(QStringLiteral("About to call _WriteToRegistry")); });

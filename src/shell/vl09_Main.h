@@ -61,6 +61,7 @@ class TEffectiveTimeBroker;
 class TSplashFm;
 class TvlHint;
 class TvlKeyFilter;
+class TvlSearchArea;
 class TvlOptionsCommand;
 class TvlWindowBroker;
 class TvlCommandMenus;
@@ -162,7 +163,6 @@ class TVellomarFm : public QMainWindow {
 
   // --- Panels and actions that start-up and the commands share.
   QString ProgramNameInCaptionStr() const { return FProgramNameInCaptionStr; }
-  double SearchResultsWidthWhenVisible() const { return FSearchResultsWidthWhenVisible; }
   int RecordingPnlWidth() const { return FRecordingPnlWidth; }
   TDateTime ReopenWhenRead() const { return FReopenWhen; }
   double ReopenZoomRead() const { return FReopenZoom; }
@@ -254,7 +254,7 @@ class TVellomarFm : public QMainWindow {
   // Search.
   void aEditFindExecute();
   void SearchClose();
-  TSearchPanel *SearchPanel() const { return FSearchPanel; }
+  TSearchPanel *SearchPanel() const;
 
   // How Help opens a page or address; tests replace it. The default asks the desktop.
   std::function<bool(const QUrl &Url)> OpenUrl;
@@ -317,7 +317,6 @@ class TVellomarFm : public QMainWindow {
   TDateTime FBackupTestLastDT = 0;
   int FBackupTestTurn = 1;
   TDateTime FLastRecordingStoppedDT = 0;
-  double FSearchResultsWidthWhenVisible = 0.25;
   int FRecordingPnlWidth = 300;
   TDateTime FReopenWhen = 0;
   double FReopenZoom = 2;
@@ -363,8 +362,8 @@ class TVellomarFm : public QMainWindow {
   std::unique_ptr<TvlPlaybackCommands> FPlayback;
   std::unique_ptr<TvlTextCommands> FText;
   std::unique_ptr<TvlPrintCommands> FPrint;
-  TSpeedVolumeBars *FSpeedVolume = nullptr;  // owned by the audio controls panel
-  TSearchPanel *FSearchPanel = nullptr;
+  TSpeedVolumeBars *FSpeedVolume = nullptr;            // owned by the audio controls panel
+  std::unique_ptr<TvlSearchArea> FSearch;              // vlSearchArea.h
   std::unique_ptr<TvlOptionsCommand> FOptionsCommand;  // vlOptionsCommand.h
   std::unique_ptr<TNotebookLink> FOwnNotebookLink;
   std::unique_ptr<TvlWindowBroker> FBroker;  // vlWindowBroker.h

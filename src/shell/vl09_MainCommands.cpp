@@ -26,6 +26,7 @@
 #include "vlOptionsCommand.h"
 #include "vlPlaybackSpeed.h"
 #include "vlPrompts.h"
+#include "vlSearchArea.h"
 #include "vlSearchPanel.h"
 #include "vlSpeedVolumeBars.h"
 #include "vlWindowBroker.h"
@@ -137,18 +138,9 @@ void TVellomarFm::CreateCommandPanels() {
   });
 
   // The search panel in its place at the right of the notebook.
-  FSearchPanel = new TSearchPanel(FSearchResultsPnl);
-  FSearchResultsPnl->layout()->addWidget(FSearchPanel);
-  connect(FSearchPanel, &TSearchPanel::CloseRequested, this,
+  FSearch = std::make_unique<TvlSearchArea>(*FSearchResultsPnl, *FBodySplitter);
+  connect(FSearch->SearchPanel(), &TSearchPanel::CloseRequested, this,
           [this] { RunGuarded([this] { SearchClose(); }); });
-  // The right divider keeps the results' share of the space it shares with the notebook.
-  connect(FBodySplitter, &QSplitter::splitterMoved, this, [this] {
-    if (FSearchResultsPnl->isHidden()) return;
-    const QList<int> sizes = FBodySplitter->sizes();
-    const int shared = sizes.value(1) + sizes.value(2);
-    FSearchResultsWidthWhenVisible =
-        shared > 0 ? static_cast<double>(sizes.value(2)) / shared : 1.625;
-  });
 }
 
 void TVellomarFm::SetProgramParts(const RProgramParts &Parts) {
@@ -158,20 +150,8 @@ void TVellomarFm::SetProgramParts(const RProgramParts &Parts) {
       FOwnNotebookLink = MakeWindowNotebookLink(*this);
       FNotebook = FOwnNotebookLink.get();
     }
-    FSearchPanel->SetNotebook(nb);
-    if (!nb->OnFileAccessed)
-      nb->OnFileAccessed = [this](const QString &PathName) {
-        if (FRecentlyUsedFiles) FRecentlyUsedFiles->AccessingFile(PathName);
-      };
-    if (!nb->OnFileNotFound)
-      nb->OnFileNotFound = [this](const QString &PathName) {
-        if (FRecentlyUsedFiles) FRecentlyUsedFiles->UnlistFile(PathName);
-      };
-    if (!nb->OnExportRequested)
-      nb->OnExportRequested = [this](int TabIndex) {
-        if (FParts.Notebook) FParts.Notebook->ActivatePage(TabIndex);
-        FFiles->aFileTabExportExecute();
-      };
+    SearchPanel()->SetNotebook(nb);
+    FFiles->ConnectNotebook(*nb);
     FFiles->SetCaptionForBinder();
   }
   if (FParts.SilenceActions) {
@@ -217,24 +197,10 @@ void TVellomarFm::SetPreparedForBroker(bool Prepared) { FBroker->SetPrepared(Pre
 // ---------------------------------------------------------------------------------------------
 // Search
 
-void TVellomarFm::aEditFindExecute() {
-  QList<int> sizes = FBodySplitter->sizes();
-  if (FSearchResultsPnl->isHidden() && sizes.size() == 3) {
-    FSearchResultsPnl->show();
-    // A stored share that is no fraction (a divider once pushed to the edge) is kept as it is
-    // stored, but the panel is given a sensible share.
-    const double share = std::clamp(FSearchResultsWidthWhenVisible, 0.05, 0.9);
-    const int shared = std::max(2, sizes[1] + sizes[2]);
-    sizes[2] = std::max(FSearchResultsPnl->minimumWidth(), static_cast<int>(shared * share));
-    sizes[1] = std::max(1, shared - sizes[2]);
-    FBodySplitter->setSizes(sizes);
-  }
-  FSearchPanel->SearchCmBx->setFocus();
-  FSearchPanel->SearchCmBx->lineEdit()->selectAll();
-}
+TSearchPanel *TVellomarFm::SearchPanel() const { return FSearch->SearchPanel(); }
+
+void TVellomarFm::aEditFindExecute() { FSearch->Show(); }
 
 void TVellomarFm::SearchClose() {
-  if (FSearchResultsPnl->isHidden()) return;
-  FSearchResultsPnl->hide();
-  if (FNotebook) FNotebook->FocusActivePage();
+  if (FSearch->Hide() && FNotebook) FNotebook->FocusActivePage();
 }

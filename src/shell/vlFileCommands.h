@@ -12,6 +12,7 @@
 
 class QAction;
 class TNotebookLink;
+class TvlNotebook;
 class TVellomarFm;
 
 // The texts of the save question and of a failed save.
@@ -78,6 +79,9 @@ class TvlFileCommands {
   void aFileRecentAnyExecute(const QAction *Item);
   // The window's title: the program's name and the binder's file name.
   void SetCaptionForBinder();
+  // The notebook's file events: the recent files follow the binders opened and those found
+  // missing, and a tab's own "Export" runs Tab Export. Callbacks set already are kept.
+  void ConnectNotebook(TvlNotebook &Notebook);
 
  private:
   void OpenEmptyBinder();
