@@ -3,7 +3,6 @@
 
 #include "vl09_Hint.h"
 #include "vl09_Options.h"
-#include "vl09_OptionsFm.h"
 #include "vl09_RecentFiles.h"
 #include "vl09_Registry.h"
 #include "vlClock.h"
@@ -23,21 +22,14 @@
 #include "vlWindowBroker.h"
 #include "vlWindowView.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMenu>
-#include <QMenuBar>
-#include <QMouseEvent>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
-#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -96,15 +88,6 @@ void CloseStep(TBody &&Body) {
 }
 
 }  // namespace
-
-QString SilenceScheduledCaption(int ProtectionLevel) {
-  switch (ProtectionLevel) {
-    case 1: return QStringLiteral("Follow Schedule  (Currently: ON - Hint)");
-    case 2: return QStringLiteral("Follow Schedule  (Currently: ON - Ask)");
-    case 3: return QStringLiteral("Follow Schedule  (Currently: ON - Password)");
-    default: return QStringLiteral("Follow Schedule  (Currently: OFF)");
-  }
-}
 
 bool TVellomarFm::MainLoopRunning() { return GMainLoopRunning; }
 void TVellomarFm::SetMainLoopRunning(bool Running) { GMainLoopRunning = Running; }

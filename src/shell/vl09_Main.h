@@ -9,12 +9,15 @@
 // consults are links the program installs (vlMainWindowLinks.h): the notebook, the bookmarks,
 // the program itself, the track panel and the timeline panel.
 //
-// The window makes the actions of the action table (vlActionTable.h), whose commands live in
-// three classes by responsibility (vlFileCommands.h, vlPlaybackCommands.h, vlTextCommands.h) and
-// act on the parts set with SetProgramParts. vl09_MainCommands.cpp holds the menus, tool bars,
-// speed and volume bars, the search panel, the keys caught for the whole window, and the event
-// broker that gives new text and bookmarks their moment and track. The broker and the editor
-// host are the window's; the program installs them behind their seams (vlSeam.h).
+// The rest is done by classes of their own that the window holds: the menus, tool bars and
+// actions made from the action table (vlCommandMenus.h, vlActionTable.h), whose commands live in
+// classes by responsibility (vlFileCommands.h, vlPlaybackCommands.h, vlTextCommands.h,
+// vlPrintCommands.h, vlOptionsCommand.h) and act on the parts set with SetProgramParts; the keys
+// caught for the whole program (vlKeyFilter.h); the event broker that gives new text and
+// bookmarks their moment and track (vlWindowBroker.h); the search area (vlSearchArea.h) and the
+// recording indicator (vlRecordingIndicator.h). vl09_MainCommands.cpp connects them to the
+// window. The broker and the editor host are the window's; the program installs them behind
+// their seams (vlSeam.h).
 //
 // Called on the user-interface thread only. Every entry point Qt calls runs guarded: a report
 // with a dialog ends the operation in progress, never the program.
@@ -66,10 +69,6 @@ class TvlOptionsCommand;
 class TvlWindowBroker;
 class TvlCommandMenus;
 class TvlOptions;
-
-// The caption of the "follow the schedule" silence action for the schedule's level now:
-// 0 off, 1 hint, 2 ask, 3 password.
-QString SilenceScheduledCaption(int ProtectionLevel);
 
 class TVellomarFm : public QMainWindow {
   Q_OBJECT
@@ -138,7 +137,6 @@ class TVellomarFm : public QMainWindow {
   // An idle pass as soon as the event loop gets to it rather than a tick later: the program
   // asks for one when its loop starts, so the audio start begins without waiting.
   void RunIdleSoon();
-  int BackupTestTurn() const { return FBackupTestTurn; }
 
   // --- Called by the audio facade.
   void Callback_RecordingStarted();
@@ -164,13 +162,9 @@ class TVellomarFm : public QMainWindow {
   // --- Panels and actions that start-up and the commands share.
   QString ProgramNameInCaptionStr() const { return FProgramNameInCaptionStr; }
   int RecordingPnlWidth() const { return FRecordingPnlWidth; }
-  TDateTime ReopenWhenRead() const { return FReopenWhen; }
-  double ReopenZoomRead() const { return FReopenZoom; }
   TvlHint *Hint() const { return vlHint; }
   TRecentFiles *RecentlyUsedFiles() const { return FRecentlyUsedFiles.get(); }
   QLabel *RecorderActivityLbl() const { return FRecorderActivityLbl; }
-  QLabel *RecordingSourceLbl() const { return FRecordingSourceLbl; }
-  QWidget *TimelineSidePnl() const { return FTimelineSidePnl; }
   QScrollBar *VertTimelineScrollBar() const { return FVertTimelineScrollBar; }
   // The strip above the vertical timeline where the input level shows.
   QWidget *HorizontalVuPnl() const { return FHorizontalVuPnl; }
@@ -180,14 +174,8 @@ class TVellomarFm : public QMainWindow {
   QWidget *AudioControlsPnl() const { return FAudioControlsPnl; }
   QWidget *TrackBarOldPnl() const { return FTrackBarOldPnl; }
   QWidget *RecordingPnl() const { return FRecordingPnl; }
-  QSplitter *BodySplitter() const { return FBodySplitter; }
-  QSplitter *TrackSplitter() const { return FTrackSplitter; }
   QMenu *FileMenu() const;
-  QMenu *FormatMenu() const;
-  QMenu *RecordMenu() const;
-  QMenu *PlayMenu() const;
   QMenu *SilenceMenu() const;
-  QMenu *ToolsMenu() const;
   QToolBar *AudioActionToolBar() const { return FAudioActionToolBar; }
   QToolBar *TextActionToolBar() const { return FTextActionToolBar; }
 
@@ -208,7 +196,6 @@ class TVellomarFm : public QMainWindow {
   // missing makes its commands do nothing.
   // Every action by its name ("aPlaySpeedFaster"); nullptr for an unknown name.
   QAction *Action(const QString &Name) const;
-  QList<QAction *> CommandActions() const;
 
   // The commands, by responsibility; the window's actions run them.
   TvlFileCommands &FileCommands() { return *FFiles; }
@@ -236,7 +223,6 @@ class TVellomarFm : public QMainWindow {
   TBrokerTrack NewEventBroker_Track() const;
   TDateTime NewEventBroker_When(QChar Ch) const;
   TDateTime BrokeredEffectiveWhen(TDateTime DocumentContextDT) const;
-  RBrokerState BrokerState() const;
   // The window's parts behind the document's and the editor's seams (vlSeam.h); the program
   // installs them at start-up.
   TEffectiveTimeBroker &EventBroker();

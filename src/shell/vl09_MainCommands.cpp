@@ -1,67 +1,29 @@
-// The main window's commands: the action list behind the menu bar and the two tool bars, the
-// speed and volume bars, the search panel, and what each command does. Split from vl09_Main.cpp
-// for size; that file keeps the window's panels, its start, its idle work and its closing.
+// The main window's commands: the menus and actions made from the action table and what the
+// window connects to them, the speed and volume bars and the search area, and the window's
+// entry points into its command classes and event broker. vl09_Main.cpp keeps the window's
+// panels, its start, its idle work and its closing.
 //
 // The commands act on the program's parts (Parts()); a part that is missing makes its commands
 // do nothing, so the window also runs as a bare frame in tests and before the parts exist.
 
 #include "vl09_Main.h"
-#include "vlActionTable.h"
 #include "vlCommandMenus.h"
 
-#include "vl09_Hint.h"
 #include "vl09_Notebook.h"
 #include "vl09_Options.h"
-#include "vl09_OptionsFm.h"
-#include "vl09_RecentFiles.h"
-#include "vl09_Registry.h"
 #include "vl09_SilenceActions.h"
-#include "vlAppPaths.h"
-#include "vlClock.h"
-#include "vlColorConversion.h"
 #include "vlEditorHost.h"
-#include "vlGlobals.h"
 #include "vlGuard.h"
-#include "vlHelpTexts.h"
 #include "vlOptionsCommand.h"
-#include "vlPlaybackSpeed.h"
-#include "vlPrompts.h"
 #include "vlSearchArea.h"
 #include "vlSearchPanel.h"
 #include "vlSpeedVolumeBars.h"
 #include "vlWindowBroker.h"
-#include "vlWindowView.h"
-#include "vlWindowViewManager.h"
 
 #include <QAction>
-#include <QActionGroup>
-#include <QApplication>
-#include <QComboBox>
+#include <QBoxLayout>
 #include <QDesktopServices>
-#include <QFileInfo>
-#include <QHBoxLayout>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
-#include <QMenuBar>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QSignalBlocker>
-#include <QSlider>
-#include <QSplitter>
-#include <QStyle>
-#include <QToolBar>
-#include <QToolButton>
-#include <QVBoxLayout>
-#include <QWheelEvent>
-
-#include <algorithm>
-#include <cmath>
-
-// ---------------------------------------------------------------------------------------------
-// The action list, the menus and the tool bars
 
 void TVellomarFm::CreateActions() {
   FMenus = std::make_unique<TvlCommandMenus>(*this, CommandActionTable(*this));
@@ -110,13 +72,8 @@ void TVellomarFm::CreateActions() {
 }
 
 QMenu *TVellomarFm::FileMenu() const { return FMenus->Menu(TActionPlace::apFile); }
-QMenu *TVellomarFm::FormatMenu() const { return FMenus->Menu(TActionPlace::apFormat); }
-QMenu *TVellomarFm::RecordMenu() const { return FMenus->Menu(TActionPlace::apRecord); }
-QMenu *TVellomarFm::PlayMenu() const { return FMenus->Menu(TActionPlace::apPlay); }
 QMenu *TVellomarFm::SilenceMenu() const { return FMenus->SilenceMenu(); }
-QMenu *TVellomarFm::ToolsMenu() const { return FMenus->Menu(TActionPlace::apTools); }
 QAction *TVellomarFm::Action(const QString &Name) const { return FMenus->Action(Name); }
-QList<QAction *> TVellomarFm::CommandActions() const { return FMenus->Actions(); }
 
 void TVellomarFm::CreateCommandPanels() {
   FMenus->PlaceOnToolBars(*FAudioActionToolBar, *FTextActionToolBar);
@@ -183,7 +140,6 @@ void TVellomarFm::ApplyJumpBackKey() {
 // ---------------------------------------------------------------------------------------------
 // The event broker (vlWindowBroker.h)
 
-RBrokerState TVellomarFm::BrokerState() const { return FBroker->State(); }
 TDateTime TVellomarFm::BrokeredEffectiveWhen(TDateTime DocumentContextDT) const {
   return FBroker->BrokeredEffectiveWhen(DocumentContextDT);
 }

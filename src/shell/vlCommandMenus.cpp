@@ -15,6 +15,15 @@
 #include <algorithm>
 #include <span>
 
+QString SilenceScheduledCaption(int ProtectionLevel) {
+  switch (ProtectionLevel) {
+    case 1: return QStringLiteral("Follow Schedule  (Currently: ON - Hint)");
+    case 2: return QStringLiteral("Follow Schedule  (Currently: ON - Ask)");
+    case 3: return QStringLiteral("Follow Schedule  (Currently: ON - Password)");
+    default: return QStringLiteral("Follow Schedule  (Currently: OFF)");
+  }
+}
+
 TvlCommandMenus::TvlCommandMenus(QMainWindow &Window, const std::vector<RActionRow> &Table)
     : FWindow(Window), FTable(Table) {
   MakeMenus();

@@ -23,6 +23,10 @@ class QMainWindow;
 class QMenu;
 class QToolBar;
 
+// The caption of the Silence menu's stand-in item for the schedule's protection level now:
+// 0 off, 1 hint, 2 ask, 3 password.
+QString SilenceScheduledCaption(int ProtectionLevel);
+
 class TvlCommandMenus {
  public:
   // Fills Window's menu bar with the menus and the actions of Table.
