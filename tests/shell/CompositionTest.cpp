@@ -130,7 +130,7 @@ TEST(Composition, EveryLinkSeamAndCallbackIsInstalledAfterStartUp) {
   }
   // The vertical timeline, its level strip and its bookmarks.
   EXPECT_NE(run.Program->Timelines().VertTimeline(), nullptr);
-  EXPECT_TRUE(run.Program->Timelines().BookmarksChangedIsSet());
+  EXPECT_EQ(run.Program->Timelines().TracksLink(), &run.Program->Tracks());
   ASSERT_NE(run.Program->Timelines().LevelMeter(), nullptr);
   EXPECT_TRUE(run.Program->Timelines().LevelMeter()->isVisible());
   // The notebook's callbacks and the options' listeners.
