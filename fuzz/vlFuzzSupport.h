@@ -8,6 +8,10 @@
 
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 class TSilentFuzzPrompts final : public TPrompts {
  public:
   void Message(const QString &, TPromptIcon) override {}
@@ -20,8 +24,20 @@ class TSilentFuzzPrompts final : public TPrompts {
   QString SaveFileName(const QString &, const QString &, const QString &) override { return {}; }
 };
 
-inline void Check(bool Condition) {
-  if (!Condition) __builtin_trap();
+// A failed check is a finding: it says where before libFuzzer reports the input.
+inline void Check(bool Condition, const char *File = __builtin_FILE(),
+                  int Line = __builtin_LINE()) {
+  if (Condition) return;
+  std::fprintf(stderr, "fuzz check failed at %s:%d\n", File, Line);
+  __builtin_trap();
+}
+
+// The machine, not the code under test, failed (a scratch folder that cannot be made on a full
+// or failing disk): the input is skipped with a line on stderr rather than reported as a finding.
+inline int SkipInput(const char *What) {
+  std::fprintf(stderr, "fuzz environment: %s failed (%s); input skipped\n", What,
+               std::strerror(errno));
+  return 0;
 }
 
 // Files, prompts and the error log of a fuzz run live in a temporary folder, and nothing asks a

@@ -21,6 +21,8 @@ packages=(
   pipewire pipewire-pulse wireplumber dbus
   # looking at the program headless; the printed PDF's pages and text
   xvfb xauth xdotool imagemagick poppler-utils
+  # the end-to-end run's typist sends its keys through libX11 and libXtst from Python
+  python3 libx11-6 libxtst6
   # the exported notes page clicked in a real browser
   chromium chromium-driver python3-selenium
   # installing and packaging: the desktop entry, file types and AppStream checks, the file type

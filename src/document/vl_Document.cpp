@@ -595,6 +595,13 @@ void TDocument::Edit_TellContentChanged() {
   Tell(e);
 }
 
+void TDocument::Graphic_BringToFront(TvlGraphic *Graphic) {
+  if (!Graphic) return;
+  if (FUndo) FUndo->Pictures_Reordering();
+  InsetsStorage.BringGraphicToFront(Graphic);
+  Edit_TellContentChanged();
+}
+
 QString TDocument::RangePlain(const TCharX &First, const TCharX &Last) const {
   QString out;
   const int last = std::min(Last.SN, Section_High());

@@ -258,6 +258,9 @@ class TDocument final : public TSectionContainer {
   // Tells the observers that the content changed as a whole (a picture or a stroke): the record
   // carries the whole document.
   void Edit_TellContentChanged();
+  // Brings the picture in front of the others. The order is saved with the document, so the
+  // observers hear of it as a change of the content, and the undo history can take it back.
+  void Graphic_BringToFront(TvlGraphic *Graphic);
   // The document as an isolated tab file, in memory; change counts are not touched.
   QByteArray IO_SaveToBytes(const QString &TabTitle) const;
 

@@ -3,6 +3,8 @@
 #include "vlClock.h"
 #include "vlDateTime.h"
 #include "vl_Document.h"
+#include "vldGraphic.h"
+#include "vldRichString.h"
 
 #include <algorithm>
 
@@ -28,6 +30,7 @@ void TUndoHistory::Clear() {
   FRedo.clear();
   FHeldChars = 0;
   FPending = false;
+  FReordering = false;
 }
 
 void TUndoHistory::Group_Close() {
@@ -138,15 +141,67 @@ void TUndoHistory::Document_Editing(const TDocument &Doc, const RDocumentEditing
   FPendingPart = top->Parts.size() - 1;
 }
 
+void TUndoHistory::Pictures_Reordering() {
+  if (!FOn || FApplying) return;
+  FReordering = true;
+  FOrderBefore = PictureOrder();
+}
+
+std::vector<TUndoHistory::RPictureOrder> TUndoHistory::PictureOrder() const {
+  std::vector<RPictureOrder> order;
+  const TInsetsStorage &insets = FDoc.InsetsStorage;
+  for (TInsetHandle h = insets.Low(); h <= insets.High(); ++h)
+    if (const TvlGraphic *g = insets.GetIfGraphic(h)) order.push_back({h, g->FZOrder});
+  return order;
+}
+
+bool TUndoHistory::PutPictureOrder(const std::vector<RPictureOrder> &Order) {
+  // The pictures must be the ones the step was made on: the same handles, all of them.
+  const std::vector<RPictureOrder> now = PictureOrder();
+  if (now.size() != Order.size()) return false;
+  for (std::size_t i = 0; i < now.size(); ++i)
+    if (now[i].Handle != Order[i].Handle) return false;
+  for (const RPictureOrder &o : Order)
+    FDoc.InsetsStorage.GetIfGraphic(o.Handle)->FZOrder = o.ZOrder;
+  return true;
+}
+
+void TUndoHistory::LineFeedEvents_Follow(const RStep &Step, bool Backwards) const {
+  for (TDateTime when : Step.LineFeedEvents) {
+    if (Backwards)
+      TypingEventSink().DeleteTypingEventAt(when, TypingEventText(u'\n'));
+    else
+      TypingEventSink().AddTypingEvent(when, TypingEventText(u'\n'));
+  }
+}
+
 void TUndoHistory::Document_Edited(const TDocument &Doc, const RDocumentEdit &Edit) {
   if (!FOn || FApplying || &Doc != &FDoc) return;
   if (Edit.Kind == TEditKind::Content) {
-    Clear();
+    if (!FReordering) {
+      Clear();
+      return;
+    }
+    FReordering = false;
+    FinishPending();
+    DropRedo();
+    if (!FUndo.empty()) FUndo.back().Typing = false;
+    RStep step;
+    step.CaretBefore = step.CaretAfter = FDoc.FAtPos;
+    step.SelectBefore = step.SelectAfter = FDoc.FAtPosSelect;
+    step.OrderBefore = std::move(FOrderBefore);
+    step.OrderAfter = PictureOrder();
+    FUndo.push_back(std::move(step));
+    Trim();
     return;
   }
   if (!FPending) return;
   FinishPending();
   RStep &top = FUndo.back();
+  if (Edit.Kind == TEditKind::Insert && Edit.Text)
+    for (int i = 1; i <= Edit.Text->Length(); ++i)
+      if (Edit.Text->Char_GetChar(i) == u'\n')
+        top.LineFeedEvents.push_back(TypingEventMoment(Edit.Text->Timestamp_Get(i)));
   if (top.FontsBefore) {
     const TFontsInUse &live = FDoc.FontsInUse;
     if (live.LayoutGeneration() != top.FontsStart)
@@ -246,6 +301,15 @@ void TUndoHistory::Fonts_GiveAgain(RStep &Step) {
 }
 
 bool TUndoHistory::Apply(RStep &Step, bool Backwards) {
+  if (!Step.OrderAfter.empty()) {
+    if (!PutPictureOrder(Backwards ? Step.OrderBefore : Step.OrderAfter)) return false;
+    // The order is saved with the binder: the journal hears of it as it did of the change.
+    FApplying = true;
+    FDoc.ChangeCount_Increment();
+    FDoc.Edit_TellContentChanged();
+    FApplying = false;
+    return true;
+  }
   if (!Backwards) Fonts_GiveAgain(Step);
   FApplying = true;
   bool ok = true;
@@ -257,6 +321,7 @@ bool TUndoHistory::Apply(RStep &Step, bool Backwards) {
   }
   FApplying = false;
   if (ok && Backwards) Fonts_TakeBack(Step);
+  if (ok) LineFeedEvents_Follow(Step, Backwards);
   return ok;
 }
 

@@ -14,14 +14,20 @@
 //
 // Memory is bounded: beyond MaxSteps steps, or MaxChars characters held in copies, the oldest
 // steps go (the newest step always stays, however large). Fonts a font command added to the
-// table go with its undo, unless the table changed again since. A change of the whole content (a
-// load, a change of pictures) cannot be gone back over: it clears the history.
+// table go with its undo, unless the table changed again since. A change of the pictures' order
+// (a picture brought to the front) is a step of its own, kept as the order before and after. A
+// change of the whole content (a load) cannot be gone back over: it clears the history.
+//
+// The typing events of line feeds are not kept with any paragraph (a line feed is no character
+// of one): the steps that inserted them keep their moments, so that undo takes those events out
+// and redo files them again.
 //
 // User-interface thread only.
 
 #include "vldEditObserver.h"
 #include "vldFontsInUse.h"
 #include "vldSection.h"
+#include "vldTemporal.h"
 
 #include <QChar>
 
@@ -58,6 +64,9 @@ class TUndoHistory final : public TDocumentEditObserver {
   void Clear();
   // The next change starts a step of its own, even typing.
   void Group_Close();
+  // The document is about to change the order of its pictures; the record of the whole content
+  // that follows is that change, a step of its own.
+  void Pictures_Reordering();
   void Limits_Set(int MaxSteps, qsizetype MaxChars);
   int UndoCount() const { return static_cast<int>(FUndo.size()); }
   int RedoCount() const { return static_cast<int>(FRedo.size()); }
@@ -68,6 +77,10 @@ class TUndoHistory final : public TDocumentEditObserver {
   void Document_EditDone(const TDocument &Doc) override;
 
  private:
+  struct RPictureOrder {
+    int Handle = 0;
+    int ZOrder = 0;
+  };
   struct RPart {
     int First = 0;
     int Count = 0;  // the document's sections from First this part stands for now
@@ -90,9 +103,16 @@ class TUndoHistory final : public TDocumentEditObserver {
     std::unique_ptr<TFontsInUse> FontsBefore;
     std::uint64_t FontsStart = 0;
     std::vector<std::pair<int, TFontInUse>> FontsAdded;
+    // The moments of the typing events of the line feeds the step inserted.
+    std::vector<TDateTime> LineFeedEvents;
+    // A change of the pictures' order: each picture's handle with its place before and after.
+    std::vector<RPictureOrder> OrderBefore, OrderAfter;
   };
 
   void FinishPending();
+  std::vector<RPictureOrder> PictureOrder() const;
+  bool PutPictureOrder(const std::vector<RPictureOrder> &Order);
+  void LineFeedEvents_Follow(const RStep &Step, bool Backwards) const;
   bool SwapPart(RStep &Step, RPart &Part);
   void Fonts_TakeBack(RStep &Step);
   void Fonts_GiveAgain(RStep &Step);
@@ -114,4 +134,7 @@ class TUndoHistory final : public TDocumentEditObserver {
   bool FPending = false;
   int FPendingSections = 0;
   std::size_t FPendingPart = 0;
+  // Between Pictures_Reordering and the record that follows: the order before.
+  bool FReordering = false;
+  std::vector<RPictureOrder> FOrderBefore;
 };

@@ -568,9 +568,9 @@ void TWindowView::DispatchMouse(int Kind, QMouseEvent *E) {
       }
       TAtData at(lmCreateLock, *this, button, buttons, mods, pt);
       if (TvlGraphic *g = at.FGraphicAtXY; g && g->FZOrder > 1) {
-        Document()->InsetsStorage.BringGraphicToFront(g);
-        // The order of pictures is saved: the journal keeps it like any other change.
-        Document()->Edit_TellContentChanged();
+        // The order of pictures is saved: the journal and the undo history keep it like any
+        // other change.
+        Document()->Graphic_BringToFront(g);
         InvalidateAllOfMe();
       }
       TargetBehaviorFor(at.Element()).MouseDown(at);

@@ -17,6 +17,7 @@
 #include "vl09_XmlOut.h"
 #include "vlClock.h"
 #include "vlGlobals.h"
+#include "vlNumberForms.h"
 #include "vlPrompts.h"
 
 #include <QStringList>
@@ -432,6 +433,10 @@ QString TvlDayFilesManager::IO_LoadNonTypingEvents(TvlXmlIn &vlXmlIn) {
       if (!k.startsWith(u'N'))
         problems << QStringLiteral("Unusable event line: ") + vlXmlIn.TraceLine();
     } else {
+      // The moment as the block writes it (10 decimals, about 9 microseconds): two events a
+      // file cannot tell apart are one event as soon as they are read, so that what is read
+      // saves and reads back the same.
+      ParseDouble(FormatDouble16(when), when);
       QString c, text;
       const QChar what = vlXmlIn.GetE("C", c) && c.size() == 1 ? c[0] : QChar(u'1');
       vlXmlIn.GetE("T", text);

@@ -360,6 +360,59 @@ TEST_F(UndoHistoryTest, TypingEventsFollowDeletionUndoAndRedo) {
   EXPECT_EQ(Sink.Events, EventsOf(Doc));
 }
 
+TEST_F(UndoHistoryTest, ALineBreakUndoneTakesItsTypingEventAlongAndRedoneFilesItAgain) {
+  BuildDocument(Doc, {"tail"});
+  Sink.Events = EventsOf(Doc);
+  History().Clear();
+  const auto before = Sink.Events;
+  Doc.AtPos_NoSelectionSet(P(0, 5));
+  TypeText(QStringLiteral("ab\ncd"));
+  const auto typed = Sink.Events;
+  ASSERT_EQ(typed.size(), before.size() + 5);  // the line feed is an event, a blank
+  while (History().CanUndo()) ASSERT_TRUE(History().Undo());
+  EXPECT_EQ(Sink.Events, before);
+  while (History().CanRedo()) ASSERT_TRUE(History().Redo());
+  EXPECT_EQ(Sink.Events, typed);
+}
+
+TEST_F(UndoHistoryTest, BringingAPictureToTheFrontIsAStepThatIsJournalled) {
+  BuildDocument(Doc, {"picture here", "and here", "end"});
+  AddPictures(Doc);
+  History().Clear();
+  Doc.AtPos_NoSelectionSet(P(1, 9));
+  TypeText(QStringLiteral("!"));
+  TJournalRecorder journal(Doc);
+  TvlGraphic *first = Doc.InsetsStorage.GetIfGraphic(0);
+  TvlGraphic *second = Doc.InsetsStorage.GetIfGraphic(1);
+  ASSERT_EQ(second->FZOrder, 1);  // the newest picture is in front
+  const std::string start = Saved();
+  Doc.Graphic_BringToFront(first);
+  EXPECT_EQ(first->FZOrder, 1);
+  EXPECT_EQ(second->FZOrder, 2);
+  const std::string front = Saved();
+  ASSERT_TRUE(History().Undo());
+  EXPECT_EQ(Saved(), start);
+  // The typing before it is still there to undo: the order did not clear the history.
+  EXPECT_TRUE(History().CanUndo());
+  ASSERT_TRUE(History().Redo());
+  EXPECT_EQ(Saved(), front);
+  ASSERT_TRUE(History().Undo());
+
+  // The journal heard every order, the last of them the one undo put back.
+  const RJournalRead read = Journal_Read(journal.Finished());
+  ASSERT_FALSE(read.Damaged);
+  TTestJournalTabs tabs;
+  tabs.Add(QStringLiteral("Notes"));
+  const RJournalReplay replay = Journal_Replay(read, tabs);
+  EXPECT_FALSE(replay.Stopped) << replay.Problem.toStdString();
+  EXPECT_EQ(tabs.Tabs[0].second->InsetsStorage.GetIfGraphic(1)->FZOrder, 1);
+
+  // Pictures that are no longer the ones of the step: nothing is changed.
+  Doc.InsetsStorage.Delete(0);
+  EXPECT_FALSE(History().Redo());
+  EXPECT_EQ(second->FZOrder, 1);
+}
+
 TEST_F(UndoHistoryTest, UndoAndRedoAreJournalledAndReplayToTheSameDocument) {
   TJournalRecorder journal(Doc);
   Doc.Text_Type(u"one two", 0, false);

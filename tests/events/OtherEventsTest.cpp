@@ -139,6 +139,23 @@ TEST_F(OtherEventsTest, DamagedLinesAreSkippedOneByOne) {
   }
 }
 
+TEST_F(OtherEventsTest, MomentsAFileCannotTellApartAreOneEventAlreadyWhenRead) {
+  // Two markers a few picoseconds apart, as a hand-edited file may hold them: written with the
+  // block's 10 decimals they are the same line, so reading must take them as one event already,
+  // or a second reading of what was saved would hold fewer events than the first.
+  const QByteArray bytes = Block(
+      "<Event K=\"Marker\" C=\"0\" W=\"40059.57514699752777778\" T=\"S07\">\r\n"
+      "<Event K=\"Marker\" C=\"0\" W=\"40059.57514699752\" T=\"S07\">\r\n");
+  EXPECT_EQ(LoadBlock(bytes), QString());
+  const std::vector<std::string> first = Events();
+  EXPECT_EQ(first.size(), 1u);
+  const QByteArray saved = SavedBlock();
+  M.Clear();
+  EXPECT_EQ(LoadBlock(saved), QString());
+  EXPECT_EQ(Events(), first);
+  EXPECT_EQ(SavedBlock(), saved);
+}
+
 TEST_F(OtherEventsTest, EventsOfTheFirstDayLoadInDebugModeToo) {
   // The day of 1899-12-30 starts at 0, which a day file reports as an unknown start; in
   // DebugMode that report must not interrupt the load (nor typing) half way.

@@ -4,7 +4,7 @@
 #      played into the daemon's microphone; a sentence is typed into the example notes; recording
 #      then, while a click track with irregular gaps plays (vl_click_witness, which hears it
 #      through a capture client of its own and writes down when each click sounded), capital
-#      letters are typed, each in its own paragraph, at moments taken with `date` right before
+#      letters are typed, each in its own paragraph, at moments the typist takes right before
 #      each key (another when the machine stalled at one); recording stops; closing the program
 #      answers Yes to the save question, which saves the binder;
 #   2. a second start reopens the binder and shows the audio controls; the caret goes to the
@@ -20,8 +20,8 @@
 # the time the key press came after that click's sounding, within 30 ms.
 #
 # program_e2e.sh VELLOMAR VLNOTES PULSE_MEETING_DIR CLICK_WITNESS
-# Run by CTest under the audio_pulse fixture. Needs xvfb-run, xdotool, espeak-ng and paplay
-# (scripts/setup.sh installs them).
+# Run by CTest under the audio_pulse fixture. Needs xvfb-run, xdotool, espeak-ng, paplay and
+# python3 (scripts/setup.sh installs them).
 set -euo pipefail
 exe=$1
 vlnotes=$2
@@ -38,10 +38,12 @@ if [[ -f "$meeting/unavailable" || ! -f "$meeting/ready" ]]; then
   echo "skipped: no private PulseAudio daemon"
   exit 0
 fi
-for tool in xvfb-run xdotool espeak-ng paplay; do
+for tool in xvfb-run xdotool espeak-ng paplay python3; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup.sh installs it)"
 done
 
+export VL_E2E_TYPIST
+VL_E2E_TYPIST="$(cd "$(dirname "$0")" && pwd)/e2e_typist.py"
 work=$(mktemp -d /tmp/vl-e2e-XXXXXXXX)
 if [[ -z "${VL_E2E_KEEP:-}" ]]; then trap 'rm -rf "$work"' EXIT; else echo "keeping $work"; fi
 mkdir -p "$work/home" "$work/runtime"
@@ -96,25 +98,16 @@ if [[ $step == 1 ]]; then
   touch "$work/keys.txt"
   if [[ -n $witness ]]; then
     # The clicks, and a letter now and then while they sound: the moment before each key press,
-    # and the one after it (a wide gap shows the machine stalled there).
-    # A letter whose key took more than 45 ms from one moment to the other (30-36 ms as a rule)
-    # was typed while the machine stalled: another one is typed, up to 8 well-timed ones.
+    # and the one after the X server took it (a wide gap shows the machine stalled there), read
+    # by one process that sends the keys itself (e2e_typist.py). A letter whose key took more
+    # than 45 ms from one moment to the other was typed while the machine stalled: another one
+    # is typed, up to 8 well-timed ones.
     "$witness" play "$work/clicks.txt" 16 2>"$work/witness.txt" &
     clicks=$!
     wait_until 100 test -f "$work/clicks.txt.playing" || { echo "no clicks" >&2; exit 1; }
     sleep 0.5
-    typing=$SECONDS well=0
-    for letter in "${letters[@]}"; do
-      ((well < 8 && SECONDS - typing < 14)) || break
-      key Return
-      sleep "0.$((RANDOM % 5))"
-      before=$(date +%s.%N)
-      xdotool key "shift+${letter,,}"
-      after=$(date +%s.%N)
-      echo "$letter $before $after" >>"$work/keys.txt"
-      ((${after/./} - ${before/./} > 45000000)) || well=$((well + 1))
-      sleep 0.2
-    done
+    python3 "$VL_E2E_TYPIST" "$work/keys.txt" 14 8 "${letters[@]}" ||
+      { echo "the typist failed" >&2; exit 1; }
     wait "$clicks" || { echo "the witness failed: $(cat "$work/witness.txt")" >&2; exit 1; }
   fi
   key alt+r s
