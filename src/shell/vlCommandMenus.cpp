@@ -185,8 +185,10 @@ void TvlCommandMenus::PlaceOnToolBars(QToolBar &Audio, QToolBar &Text) {
 }
 
 void TvlCommandMenus::DrawPictures() {
+  // A table without one of these actions leaves it out.
   const auto set = [this](const char *Name, const QIcon &Icon, const QString &Tip = {}) {
     QAction *a = Action(QLatin1String(Name));
+    if (!a) return;
     a->setIcon(Icon);
     if (!Tip.isEmpty()) a->setToolTip(Tip);
   };
@@ -196,9 +198,9 @@ void TvlCommandMenus::DrawPictures() {
   set("aPlayStart", style.standardIcon(QStyle::SP_MediaPlay));
   set("aPlayInstantReplay", style.standardIcon(QStyle::SP_MediaSeekBackward),
       QStringLiteral("Instant Replay"));
-  Action(QStringLiteral("aPlayInstantReplay"))
-      ->setStatusTip(QStringLiteral(
-          "Rewind a little and play again. Click several times to go back farther."));
+  if (QAction *replay = Action(QStringLiteral("aPlayInstantReplay")))
+    replay->setStatusTip(
+        QStringLiteral("Rewind a little and play again. Click several times to go back farther."));
   set("aPlaySegment", style.standardIcon(QStyle::SP_MediaSkipForward));
   set("aButtonStopBoth", style.standardIcon(QStyle::SP_MediaStop),
       QStringLiteral("Stop both playing and recording.  "));
@@ -218,6 +220,7 @@ void TvlCommandMenus::DrawPictures() {
     actions->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     for (const RColorAction &c : Colors) {
       QAction *a = Action(QLatin1String(c.Name));
+      if (!a) continue;
       a->setData(static_cast<uint>(c.Value));
       a->setIcon(SwatchIcon(c.Value, Highlight));
       actions->addAction(a);
