@@ -3,35 +3,33 @@
 
 #include "vl09_Hint.h"
 #include "vl09_Options.h"
-#include "vl09_OptionsFm.h"
 #include "vl09_RecentFiles.h"
 #include "vl09_Registry.h"
 #include "vlClock.h"
 #include "vlColor.h"
+#include "vlCommandMenus.h"
 #include "vlEditorHost.h"
 #include "vlGlobals.h"
 #include "vlGuard.h"
+#include "vlKeyFilter.h"
+#include "vlOptionsCommand.h"
 #include "vlPrompts.h"
+#include "vlRecordingIndicator.h"
+#include "vlSearchArea.h"
 #include "vlShellSettings.h"
 #include "vlSplash.h"
 #include "vlTextBullets.h"
+#include "vlWindowBroker.h"
 #include "vlWindowView.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMenu>
-#include <QMenuBar>
-#include <QMouseEvent>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
-#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -47,8 +45,6 @@ bool GClosingDown = false;
 
 // The window's grey.
 constexpr TColor MainWindowColor = 15724527;
-// The recorder label's colour while recording.
-constexpr TColor RecordingColor = 789644;
 // Stages of the audio start; the timer is restarted after each but the last.
 constexpr int AudioStageMSecs = 25;
 constexpr int LastAudioStage = 9;
@@ -84,14 +80,6 @@ QWidget *MakePanel(const QString &ObjectName, QWidget *Parent, bool Vertical = t
   return panel;
 }
 
-QAction *MakeAction(QObject *Parent, const char *ObjectName, const QString &Caption,
-                    bool Checkable = false) {
-  auto *action = new QAction(Caption, Parent);
-  action->setObjectName(QLatin1String(ObjectName));
-  action->setCheckable(Checkable);
-  return action;
-}
-
 // Runs one step of the teardown; a step that reports, or throws anything, is shown and the
 // next step runs.
 template <typename TBody>
@@ -100,15 +88,6 @@ void CloseStep(TBody &&Body) {
 }
 
 }  // namespace
-
-QString SilenceScheduledCaption(int ProtectionLevel) {
-  switch (ProtectionLevel) {
-    case 1: return QStringLiteral("Follow Schedule  (Currently: ON - Hint)");
-    case 2: return QStringLiteral("Follow Schedule  (Currently: ON - Ask)");
-    case 3: return QStringLiteral("Follow Schedule  (Currently: ON - Password)");
-    default: return QStringLiteral("Follow Schedule  (Currently: OFF)");
-  }
-}
 
 bool TVellomarFm::MainLoopRunning() { return GMainLoopRunning; }
 void TVellomarFm::SetMainLoopRunning(bool Running) { GMainLoopRunning = Running; }
@@ -126,7 +105,8 @@ TVellomarFm::TVellomarFm(TRegistryData &Store, TvlOptions &Options, TAudioStartu
 }
 
 TVellomarFm::~TVellomarFm() {
-  qApp->removeEventFilter(this);
+  if (FKeyFilter) qApp->removeEventFilter(FKeyFilter.get());
+  FKeyFilter.reset();
   SetWaitCursor(false);
 }
 
@@ -150,14 +130,20 @@ void TVellomarFm::FormCreate() {
   TvlHint::StyleApplicationToolTips();
   setMinimumSize(vlSetting::Width.Min, vlSetting::Height.Min);
   setMaximumSize(vlSetting::Width.Max, vlSetting::Height.Max);
+  FOptionsCommand = std::make_unique<TvlOptionsCommand>(*this, FOptions);
   CreateActions();
-  FRecentlyUsedFiles = std::make_unique<TRecentFiles>(
-      RegistryRootKey + QStringLiteral("\\RecentFiles"), FRecentSeparator, FStore.IniPath());
+  // What the editor's keys ask of the window.
+  FEditorHost = MakeWindowEditorHost(*this);
+  FRecentlyUsedFiles =
+      std::make_unique<TRecentFiles>(RegistryRootKey + QStringLiteral("\\RecentFiles"),
+                                     FMenus->RecentSeparator(), FStore.IniPath());
   for (QAction *recent : aFileRecent)
     FRecentlyUsedFiles->RegisterMenuItemForListOfRecentFiles(recent);
 
   Progress(45, QStringLiteral("Initializing visual elements"));
   CreatePanels();
+  // The moment new text and bookmarks get.
+  FBroker = std::make_unique<TvlWindowBroker>(*this, *FTrackBarsPnl);
 
   // The tracks and the day file they show come with the timeline; their panels wait for them.
   Progress(50, QStringLiteral("Creating current DayFile"));
@@ -166,7 +152,7 @@ void TVellomarFm::FormCreate() {
   Progress(65, QStringLiteral("Creating historical DayFile"));
   Progress(70, QStringLiteral("Creating historical track"));
   Progress(75, QStringLiteral("Creating notebook"));
-  FSearchResultsWidthWhenVisible = FStore.Get(vlSetting::SearchResultsWidth);
+  FSearch->SetWidthWhenVisible(FStore.Get(vlSetting::SearchResultsWidth));
 
   Progress(80, QStringLiteral("Implementing saved states of view menu"));
   aToolsTimeline->setChecked(FStore.Get(vlSetting::ViewTimelineVertical));
@@ -187,103 +173,22 @@ void TVellomarFm::FormCreate() {
   FHotSpotsSupressed = FStore.GetStringDef(Name(vlSetting::HotSpotsSupressed), QString());
   FBackupTestLastDT = Now();
 
-  // The recording indicator in the status bar; the title carries it too (vl09_Main.h).
-  FRecordingIndicatorLbl = new QLabel(this);
-  FRecordingIndicatorLbl->setObjectName(QStringLiteral("RecordingIndicatorLbl"));
-  QPalette red = FRecordingIndicatorLbl->palette();
-  red.setColor(QPalette::WindowText, TColorToQColor(RecordingColor));
-  FRecordingIndicatorLbl->setPalette(red);
-  QFont bold = FRecordingIndicatorLbl->font();
-  bold.setBold(true);
-  FRecordingIndicatorLbl->setFont(bold);
-  FRecordingIndicatorLbl->hide();
-  statusBar()->addPermanentWidget(FRecordingIndicatorLbl);
-  FRecordingIndicatorTimer = new QTimer(this);
-  FRecordingIndicatorTimer->setInterval(1000);
-  connect(FRecordingIndicatorTimer, &QTimer::timeout, this,
-          [this] { RunGuarded([this] { RefreshRecordingIndicator(); }); });
+  FRecordingIndicator = std::make_unique<TvlRecordingIndicator>(*this, [this]() -> std::int64_t {
+    TvlAudio *audio = FParts.Audio;
+    if (FAudioFailed || !(audio ? audio->IsRecording() : FAudio.IsRecording())) return -1;
+    return audio ? audio->Recording_LengthInMS() : MilliSecondsBetween(Now(), FRecordingSince);
+  });
 
   FIdleTimer = new QTimer(this);
   FIdleTimer->setInterval(IdleTickMSecs);
   connect(FIdleTimer, &QTimer::timeout, this,
           [this] { RunGuarded([this] { ApplicationEvents1Idle(); }); });
-  qApp->installEventFilter(this);
+  FKeyFilter = std::make_unique<TvlKeyFilter>(
+      *this, FOptions, *FPlayback, *FSpeedVolume,
+      RKeyFilterAreas{FTrackBarsHeightFauxSplitterPnl, FSearchResultsPnl, FPlayControlsPnl,
+                      FTrackBarOldPnl, FRecordingPnl});
+  qApp->installEventFilter(FKeyFilter.get());
   Progress(95, QStringLiteral("Finished creating main window"));
-}
-
-void TVellomarFm::CreateActions() {
-  FFileMenu = menuBar()->addMenu(QStringLiteral("&File"));
-  FRecordMenu = menuBar()->addMenu(QStringLiteral("&Record"));
-  FPlayMenu = menuBar()->addMenu(QStringLiteral("&Play"));
-  FSilenceMenu = menuBar()->addMenu(QStringLiteral("&Silence"));
-  FToolsMenu = menuBar()->addMenu(QStringLiteral("&Tools"));
-
-  FRecentSeparator = FFileMenu->addSeparator();
-  for (int i = 0; i < 6; ++i) {
-    aFileRecent[i] = MakeAction(this, "aFileRecent", QString());
-    aFileRecent[i]->setObjectName(
-        QStringLiteral("aFileRecent%1").arg(i + 1, 2, 10, QLatin1Char('0')));
-    FFileMenu->addAction(aFileRecent[i]);
-  }
-  FRecentSubmenu = FFileMenu->addMenu(QStringLiteral("Ot&her Recent Files"));
-  for (int i = 6; i < 16; ++i) {
-    aFileRecent[i] = MakeAction(this, "aFileRecentSubmenu", QString());
-    aFileRecent[i]->setObjectName(
-        QStringLiteral("aFileRecentSubmenu%1").arg(i + 1, 2, 10, QLatin1Char('0')));
-    FRecentSubmenu->addAction(aFileRecent[i]);
-  }
-  FFileMenu->addSeparator();
-  aFileExit = MakeAction(this, "aFileExit", QStringLiteral("E&xit"));
-  FFileMenu->addAction(aFileExit);
-  connect(aFileExit, &QAction::triggered, this, &QWidget::close);
-
-  aRecordStart = MakeAction(this, "aRecordStart", QStringLiteral("&Start"), true);
-  aRecordStartAuto =
-      MakeAction(this, "aRecordStartAuto", QStringLiteral("St&art Automatically"), true);
-  FRecordMenu->addAction(aRecordStart);
-  FRecordMenu->addAction(aRecordStartAuto);
-  connect(aRecordStart, &QAction::triggered, this,
-          [this] { RunGuarded([this] { FPlayback->RecordingStartBtnClick(); }); });
-  connect(aRecordStartAuto, &QAction::toggled, this,
-          [this](bool On) { FOptions.RecordStartAuto = On; });
-
-  aPlayStart = MakeAction(this, "aPlayStart", QStringLiteral("&Start"));
-  aPlayInstantReplay = MakeAction(this, "aPlayInstantReplay", QStringLiteral("&Instant Replay"));
-  aPlaySegment = MakeAction(this, "aPlaySegment", QStringLiteral("&Play Segment"));
-  aButtonStopBoth = MakeAction(this, "aButtonStopBoth", QStringLiteral("S&top Both"));
-  aButtonStopBoth->setToolTip(QStringLiteral("Stop both playing and recording.  "));
-  FPlayMenu->addAction(aPlayStart);
-  FPlayMenu->addAction(aPlayInstantReplay);
-  FPlayMenu->addAction(aPlaySegment);
-  connect(aButtonStopBoth, &QAction::triggered, this,
-          [this] { RunGuarded([this] { FPlayback->aButtonStopBothExecute(); }); });
-
-  aSilenceScheduled = MakeAction(this, "aSilenceScheduled", QStringLiteral("S&cheduled:"), true);
-  aSilenceScheduled->setChecked(true);
-  FSilenceMenu->addAction(aSilenceScheduled);
-  // The caption tells the schedule's level now; it is refreshed when the menu opens rather than
-  // on every click anywhere in the program.
-  connect(FSilenceMenu, &QMenu::aboutToShow, this, [this] {
-    RunGuarded([this] {
-      const int level = FProgram ? FProgram->SilenceProtectionLevelNow() : 0;
-      aSilenceScheduled->setText(SilenceScheduledCaption(level));
-    });
-  });
-
-  aToolsTimeline = MakeAction(this, "aToolsTimeline", QStringLiteral("&Timeline"), true);
-  aToolsAudioControls =
-      MakeAction(this, "aToolsAudioControls", QStringLiteral("&AudioControls"), true);
-  FToolsMenu->addAction(aToolsTimeline);
-  FToolsMenu->addAction(aToolsAudioControls);
-  connect(aToolsTimeline, &QAction::triggered, this, [this](bool On) {
-    FTimelineSidePnl->setVisible(On);
-    FStore.Set(vlSetting::ViewTimelineVertical, On);
-  });
-  connect(aToolsAudioControls, &QAction::triggered, this, [this](bool On) {
-    FAudioControlsPnl->setVisible(On);
-    FStore.Set(vlSetting::ViewAudioControls, On);
-  });
-  CreateCommandActions();
 }
 
 void TVellomarFm::CreatePanels() {
@@ -297,11 +202,6 @@ void TVellomarFm::CreatePanels() {
   FAudioControlsPnl = MakePanel(QStringLiteral("AudioControlsPnl"), body, false);
   FAudioActionToolBar = new QToolBar(FAudioControlsPnl);
   FAudioActionToolBar->setObjectName(QStringLiteral("AudioActionToolBar"));
-  FAudioActionToolBar->addAction(aRecordStart);
-  FAudioActionToolBar->addAction(aButtonStopBoth);
-  FAudioActionToolBar->addAction(aPlayStart);
-  FAudioActionToolBar->addAction(aPlayInstantReplay);
-  FAudioActionToolBar->addAction(aPlaySegment);
   FTextActionToolBar = new QToolBar(FAudioControlsPnl);
   FTextActionToolBar->setObjectName(QStringLiteral("TextActionToolBar"));
   FRecorderActivityLbl = new QLabel(FAudioControlsPnl);
@@ -405,6 +305,16 @@ void TVellomarFm::CreatePanels() {
   CreateCommandPanels();
 }
 
+void TVellomarFm::ShowTimelineSide(bool On) {
+  FTimelineSidePnl->setVisible(On);
+  FStore.Set(vlSetting::ViewTimelineVertical, On);
+}
+
+void TVellomarFm::ShowAudioControls(bool On) {
+  FAudioControlsPnl->setVisible(On);
+  FStore.Set(vlSetting::ViewAudioControls, On);
+}
+
 void TVellomarFm::Attach(QWidget *Panel, QWidget *&Slot, QWidget *Part) {
   if (!Part) return;
   auto *layout = qobject_cast<QBoxLayout *>(Panel->layout());
@@ -489,7 +399,7 @@ void TVellomarFm::FormShow() {
     FTracks->SetupHistoricalTrack(FReopenWhen, FReopenZoom);
     FTracks->TempoChanged(FOptions.FWantTempo, Speed());
   }
-  FPreparedForBroker = true;
+  FBroker->SetPrepared(true);
 }
 
 void TVellomarFm::resizeEvent(QResizeEvent *Event) {
@@ -504,73 +414,6 @@ void TVellomarFm::resizeEvent(QResizeEvent *Event) {
       FBodySplitter->setSizes(sizes);
     }
   }
-}
-
-bool TVellomarFm::eventFilter(QObject *Watched, QEvent *Event) {
-  // Runs for every event of the program: only cheap checks, and only while the loop runs.
-  if (!GMainLoopRunning || GClosingDown) return QMainWindow::eventFilter(Watched, Event);
-  bool consumed = false;
-  RunGuarded([&] { consumed = CommandKeyFilter(Watched, Event); });
-  if (consumed) return true;
-  switch (Event->type()) {
-    case QEvent::KeyPress: {
-      // A key reaches every object on its way up to the window: only the first one counts.
-      auto *keyEvent = static_cast<QKeyEvent *>(Event);
-      if (FTracks && Watched->isWidgetType() && !keyEvent->isAutoRepeat() &&
-          Watched == QApplication::focusWidget()) {
-        const int key = keyEvent->key();
-        RunGuarded([this, key] { FTracks->KeyPressed(key); });
-      }
-      // Keys typed into the notes may make bookmarks; a function key acted on there is not
-      // the editor's any more. (A key an editor view passes on reaches its parents, which are
-      // no editor views: each key is seen once.)
-      if (FBookmarkKeys && qobject_cast<TWindowView *>(Watched)) {
-        bool taken = false;
-        RunGuarded([&] {
-          taken = FBookmarkKeys->NotesKeyPressed(keyEvent->key(), keyEvent->modifiers(),
-                                                 keyEvent->text(), keyEvent->isAutoRepeat());
-        });
-        if (taken) return true;
-      }
-      break;
-    }
-    case QEvent::KeyRelease:
-      if (FBookmarkKeys && qobject_cast<TWindowView *>(Watched)) {
-        auto *keyEvent = static_cast<QKeyEvent *>(Event);
-        const int key = keyEvent->key();
-        const bool repeat = keyEvent->isAutoRepeat();
-        RunGuarded([this, key, repeat] { FBookmarkKeys->NotesKeyReleased(key, repeat); });
-      }
-      break;
-    case QEvent::WindowActivate:
-      // The window is active again after a dialog, a message or another program: the keyboard
-      // goes back into the notes unless the user had it in another control of this window (the
-      // search box, a bar, a label tool opened from a pop-up menu). That control is the one the
-      // window focused last, as the application's focus may not be back yet.
-      if (Watched == this && FNotebook) {
-        const auto keyboardInAControl = [this] {
-          const QWidget *focus = QApplication::focusWidget();
-          if (!focus || focus == this) focus = focusWidget();
-          return focus && focus != this && isAncestorOf(focus) && focus->isVisible();
-        };
-        if (!keyboardInAControl())
-          QTimer::singleShot(0, this, [this, keyboardInAControl] {
-            RunGuarded([&] {
-              if (FNotebook && isActiveWindow() && !keyboardInAControl())
-                FNotebook->FocusActivePage();
-            });
-          });
-      }
-      break;
-    case QEvent::MouseMove:
-      if (FTracks && Watched->isWidgetType()) {
-        const QPoint at = static_cast<QMouseEvent *>(Event)->globalPosition().toPoint();
-        RunGuarded([this, at] { FTracks->MouseMoved(at); });
-      }
-      break;
-    default: break;
-  }
-  return QMainWindow::eventFilter(Watched, Event);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -764,40 +607,11 @@ void TVellomarFm::UpdateTrackBarNowRecordingState() {
   RefreshRecordingIndicator();
 }
 
-QString RecordingElapsedText(std::int64_t MSecs) {
-  const std::int64_t secs = std::max<std::int64_t>(0, MSecs) / 1000;
-  const auto two = [](std::int64_t V) {
-    return QStringLiteral("%1").arg(V, 2, 10, QLatin1Char('0'));
-  };
-  if (secs >= 3600)
-    return QString::number(secs / 3600) + u':' + two(secs / 60 % 60) + u':' + two(secs % 60);
-  return QString::number(secs / 60) + u':' + two(secs % 60);
+void TVellomarFm::RefreshRecordingIndicator() {
+  if (FRecordingIndicator) FRecordingIndicator->Refresh();
 }
 
-void TVellomarFm::RefreshRecordingIndicator() {
-  // The tool bars and the tracks are often hidden: the title and the status bar say it too.
-  TvlAudio *audio = FParts.Audio;
-  const bool recording = !FAudioFailed && (audio ? audio->IsRecording() : FAudio.IsRecording());
-  QString prefix;
-  if (recording) {
-    const std::int64_t elapsed =
-        audio ? audio->Recording_LengthInMS() : MilliSecondsBetween(Now(), FRecordingSince);
-    const QString text = QStringLiteral("\u25CF Recording ") + RecordingElapsedText(elapsed);
-    prefix = text + QStringLiteral("  -  ");
-    FRecordingIndicatorLbl->setText(text);
-    FRecordingIndicatorLbl->show();
-    if (!FRecordingIndicatorTimer->isActive()) FRecordingIndicatorTimer->start();
-  } else {
-    FRecordingIndicatorLbl->clear();
-    FRecordingIndicatorLbl->hide();
-    FRecordingIndicatorTimer->stop();
-  }
-  QString title = windowTitle();
-  if (!FRecordingTitlePrefix.isEmpty() && title.startsWith(FRecordingTitlePrefix))
-    title.remove(0, FRecordingTitlePrefix.size());
-  FRecordingTitlePrefix = prefix;
-  if (prefix + title != windowTitle()) setWindowTitle(prefix + title);
-}
+QLabel *TVellomarFm::RecordingIndicatorLbl() const { return FRecordingIndicator->Label(); }
 
 // ---------------------------------------------------------------------------------------------
 // Closing
@@ -892,7 +706,7 @@ void TVellomarFm::FormClose() {
     FStore.Set(vlSetting::ReopenZoom, FTracks ? FTracks->HistoricalTrackZoom() : FReopenZoom);
   });
   CloseStep([this] {
-    FStore.Set(vlSetting::SearchResultsWidth, FSearchResultsWidthWhenVisible);
+    FStore.Set(vlSetting::SearchResultsWidth, FSearch->WidthWhenVisible());
     FStore.SetValue(Name(vlSetting::HotSpotsSupressed), FHotSpotsSupressed);
   });
   CloseStep([this] { DebugCaption(QStringLiteral("About to call _WriteToRegistry")); });

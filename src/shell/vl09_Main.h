@@ -9,12 +9,15 @@
 // consults are links the program installs (vlMainWindowLinks.h): the notebook, the bookmarks,
 // the program itself, the track panel and the timeline panel.
 //
-// The window makes the actions of the action table (vlActionTable.h), whose commands live in
-// three classes by responsibility (vlFileCommands.h, vlPlaybackCommands.h, vlTextCommands.h) and
-// act on the parts set with SetProgramParts. vl09_MainCommands.cpp holds the menus, tool bars,
-// speed and volume bars, the search panel, the keys caught for the whole window, and the event
-// broker that gives new text and bookmarks their moment and track. The broker and the editor
-// host are the window's; the program installs them behind their seams (vlSeam.h).
+// The rest is done by classes of their own that the window holds: the menus, tool bars and
+// actions made from the action table (vlCommandMenus.h, vlActionTable.h), whose commands live in
+// classes by responsibility (vlFileCommands.h, vlPlaybackCommands.h, vlTextCommands.h,
+// vlPrintCommands.h, vlOptionsCommand.h) and act on the parts set with SetProgramParts; the keys
+// caught for the whole program (vlKeyFilter.h); the event broker that gives new text and
+// bookmarks their moment and track (vlWindowBroker.h); the search area (vlSearchArea.h) and the
+// recording indicator (vlRecordingIndicator.h). vl09_MainCommands.cpp connects them to the
+// window. The broker and the editor host are the window's; the program installs them behind
+// their seams (vlSeam.h).
 //
 // Called on the user-interface thread only. Every entry point Qt calls runs guarded: a report
 // with a dialog ends the operation in progress, never the program.
@@ -26,6 +29,7 @@
 #include "vlMainWindowLinks.h"
 #include "vlPlaybackCommands.h"
 #include "vlPrintCommands.h"
+#include "vlRecordingIndicator.h"
 #include "vlSpeedVolumeBars.h"
 #include "vlTextCommands.h"
 #include "vldFontsInUse.h"
@@ -59,48 +63,12 @@ class TSearchPanel;
 class TEffectiveTimeBroker;
 class TSplashFm;
 class TvlHint;
+class TvlKeyFilter;
+class TvlSearchArea;
+class TvlOptionsCommand;
+class TvlWindowBroker;
+class TvlCommandMenus;
 class TvlOptions;
-
-// "0:05", "12:34", "1:02:03": the time recorded so far, as the recording indicator shows it.
-QString RecordingElapsedText(std::int64_t MSecs);
-
-// The caption of the "follow the schedule" silence action for the schedule's level now:
-// 0 off, 1 hint, 2 ask, 3 password.
-QString SilenceScheduledCaption(int ProtectionLevel);
-
-// The texts of the save question and of a failed save.
-inline const QString SaveQuestionNamedText = QStringLiteral(
-    "Your work is not yet saved.\n\nBefore you close everything and move on, do you want to save "
-    "your current set of tabs and documents?");
-inline const QString SaveQuestionUnnamedText = QStringLiteral(
-    "The current tabs and documents are not named or saved.  \n\nBefore you close them and move "
-    "on, do you want to give this set of tabs a file name and save them?");
-inline const QString SaveFailedText = QStringLiteral(
-    "Because there was a problem saving your work, your current tabs will not be closed right "
-    "now.  You may wish to try saving your work to a different file name, folder or even storage "
-    "device.");
-
-// The texts of the file commands.
-inline const QString BinderFilter = QString::fromUtf16(
-    u"Vellomar\u00AE Docs (*.vl *.vlBackup*);;Vellomar\u00AE backups (*.vlBackup*);;All files (*)");
-inline const QString BinderSaveFilter =
-    QString::fromUtf16(u"Vellomar\u00AE Document (*.vl);;All files (*)");
-inline const QString TabFilter =
-    QString::fromUtf16(u"Isolated Tab of a Vellomar\u00AE document (*.vlTab);;All files (*)");
-inline const QString OpenErrorsText =
-    QStringLiteral("Error(s) occurred while trying to open your notes binder file:\n\n");
-inline const QString SaveProblemText = QStringLiteral(
-    "A problem was encountered when attempting to save your notes. The problem might be in the "
-    "following file name or tab names:\n\n");
-inline const QString NoDocumentToExportText = QStringLiteral(
-    "\"Save As\" will save a single notes document with a name you choose.  However, you have no "
-    "document that it is available to save.  Please open or create a document first.");
-inline const QString RecordingFailedText = QStringLiteral(
-    "Recording could not be started. \n\nIt may help to go into the Options menu and select "
-    "Recording. Maybe try changing the choices for hardware (device/channel), or audio file "
-    "format (type of file and bitrate options.)\n\nDo you want to see those choices?");
-inline const QString TranscriptionHintText =
-    QStringLiteral("Transcription Mode. Press Pause key or Ctrl-T to play next segment.");
 
 class TVellomarFm : public QMainWindow {
   Q_OBJECT
@@ -169,7 +137,6 @@ class TVellomarFm : public QMainWindow {
   // An idle pass as soon as the event loop gets to it rather than a tick later: the program
   // asks for one when its loop starts, so the audio start begins without waiting.
   void RunIdleSoon();
-  int BackupTestTurn() const { return FBackupTestTurn; }
 
   // --- Called by the audio facade.
   void Callback_RecordingStarted();
@@ -179,7 +146,7 @@ class TVellomarFm : public QMainWindow {
   // in the status bar, refreshed every second; nothing when not recording. Called whenever the
   // title is set anew, so the indicator stays in front of it.
   void RefreshRecordingIndicator();
-  QLabel *RecordingIndicatorLbl() const { return FRecordingIndicatorLbl; }
+  QLabel *RecordingIndicatorLbl() const;
   TDateTime LastRecordingStoppedDT() const { return FLastRecordingStoppedDT; }
 
   // --- Closing. FormCloseQuery answers whether the window may close now; FormClose tears down.
@@ -194,15 +161,10 @@ class TVellomarFm : public QMainWindow {
 
   // --- Panels and actions that start-up and the commands share.
   QString ProgramNameInCaptionStr() const { return FProgramNameInCaptionStr; }
-  double SearchResultsWidthWhenVisible() const { return FSearchResultsWidthWhenVisible; }
   int RecordingPnlWidth() const { return FRecordingPnlWidth; }
-  TDateTime ReopenWhenRead() const { return FReopenWhen; }
-  double ReopenZoomRead() const { return FReopenZoom; }
   TvlHint *Hint() const { return vlHint; }
   TRecentFiles *RecentlyUsedFiles() const { return FRecentlyUsedFiles.get(); }
   QLabel *RecorderActivityLbl() const { return FRecorderActivityLbl; }
-  QLabel *RecordingSourceLbl() const { return FRecordingSourceLbl; }
-  QWidget *TimelineSidePnl() const { return FTimelineSidePnl; }
   QScrollBar *VertTimelineScrollBar() const { return FVertTimelineScrollBar; }
   // The strip above the vertical timeline where the input level shows.
   QWidget *HorizontalVuPnl() const { return FHorizontalVuPnl; }
@@ -212,14 +174,8 @@ class TVellomarFm : public QMainWindow {
   QWidget *AudioControlsPnl() const { return FAudioControlsPnl; }
   QWidget *TrackBarOldPnl() const { return FTrackBarOldPnl; }
   QWidget *RecordingPnl() const { return FRecordingPnl; }
-  QSplitter *BodySplitter() const { return FBodySplitter; }
-  QSplitter *TrackSplitter() const { return FTrackSplitter; }
-  QMenu *FileMenu() const { return FFileMenu; }
-  QMenu *FormatMenu() const { return FFormatMenu; }
-  QMenu *RecordMenu() const { return FRecordMenu; }
-  QMenu *PlayMenu() const { return FPlayMenu; }
-  QMenu *SilenceMenu() const { return FSilenceMenu; }
-  QMenu *ToolsMenu() const { return FToolsMenu; }
+  QMenu *FileMenu() const;
+  QMenu *SilenceMenu() const;
   QToolBar *AudioActionToolBar() const { return FAudioActionToolBar; }
   QToolBar *TextActionToolBar() const { return FTextActionToolBar; }
 
@@ -239,8 +195,7 @@ class TVellomarFm : public QMainWindow {
   // --- Commands (vl09_MainCommands.cpp). Each acts on the program's parts; a part that is
   // missing makes its commands do nothing.
   // Every action by its name ("aPlaySpeedFaster"); nullptr for an unknown name.
-  QAction *Action(const QString &Name) const { return FActions.value(Name); }
-  QList<QAction *> CommandActions() const { return FActions.values(); }
+  QAction *Action(const QString &Name) const;
 
   // The commands, by responsibility; the window's actions run them.
   TvlFileCommands &FileCommands() { return *FFiles; }
@@ -259,19 +214,25 @@ class TVellomarFm : public QMainWindow {
   // Shows the options window on the page whose caption contains Page.
   void ShowOptions(const QString &Page);
   TOptionsFm *OptionsWindow() const;
+  // The options' instant replay key: Ctrl+R (character 18) is the action's shortcut; another
+  // character is caught by the key filter; 0 is no key at all.
+  void ApplyJumpBackKey();
 
   // The event broker: the track a new bookmark goes to, the moment a character typed at the
   // active page's caret gets, and the rule the document model asks through its broker seam.
   TBrokerTrack NewEventBroker_Track() const;
   TDateTime NewEventBroker_When(QChar Ch) const;
   TDateTime BrokeredEffectiveWhen(TDateTime DocumentContextDT) const;
-  RBrokerState BrokerState() const;
   // The window's parts behind the document's and the editor's seams (vlSeam.h); the program
   // installs them at start-up.
-  TEffectiveTimeBroker &EventBroker() { return *FBroker; }
+  TEffectiveTimeBroker &EventBroker();
   IEditorHost &EditorHostPart() { return *FEditorHost; }
   // Start-up has finished preparing the window (the broker answers "now" until then).
-  void SetPreparedForBroker(bool Prepared) { FPreparedForBroker = Prepared; }
+  void SetPreparedForBroker(bool Prepared);
+
+  // Tools: the vertical timeline's side panel and the audio controls shown or hidden (stored).
+  void ShowTimelineSide(bool On);
+  void ShowAudioControls(bool On);
 
   // Help > Show or Hide Tip Markers: the markers the user hid ("All": every one).
   void SetHotSpotsSupressed(const QString &Which) { FHotSpotsSupressed = Which; }
@@ -279,7 +240,7 @@ class TVellomarFm : public QMainWindow {
   // Search.
   void aEditFindExecute();
   void SearchClose();
-  TSearchPanel *SearchPanel() const { return FSearchPanel; }
+  TSearchPanel *SearchPanel() const;
 
   // How Help opens a page or address; tests replace it. The default asks the desktop.
   std::function<bool(const QUrl &Url)> OpenUrl;
@@ -292,20 +253,16 @@ class TVellomarFm : public QMainWindow {
   void showEvent(QShowEvent *Event) override;
   void closeEvent(QCloseEvent *Event) override;
   void resizeEvent(QResizeEvent *Event) override;
-  bool eventFilter(QObject *Watched, QEvent *Event) override;
 
  private:
   void FormCreate();
   void FormShow();
+  // The menus, the tool bars and the actions from the action table (vlCommandMenus.h), and
+  // what the window itself connects to them.
   void CreateActions();
-  // The commands' actions, menus, tool bars and bars (vl09_MainCommands.cpp).
-  void CreateCommandActions();
+  // The speed and volume bars and the search panel.
   void CreateCommandPanels();
-  QAction *NewAction(const char *Name, const QString &Caption, const QKeySequence &Key = {},
-                     bool Checkable = false);
   void RefreshVolumeBar();
-  void ApplyJumpBackKey();
-  bool CommandKeyFilter(QObject *Watched, QEvent *Event);
   void CreatePanels();
   void DoScheduledAudioInitialization();
   // Runs one stage's work guarded; the reason it failed, empty when it worked.
@@ -346,26 +303,17 @@ class TVellomarFm : public QMainWindow {
   TDateTime FBackupTestLastDT = 0;
   int FBackupTestTurn = 1;
   TDateTime FLastRecordingStoppedDT = 0;
-  double FSearchResultsWidthWhenVisible = 0.25;
   int FRecordingPnlWidth = 300;
   TDateTime FReopenWhen = 0;
   double FReopenZoom = 2;
   QString FHotSpotsSupressed;
   QTimer *FIdleTimer = nullptr;
-  QLabel *FRecordingIndicatorLbl = nullptr;
-  QTimer *FRecordingIndicatorTimer = nullptr;
-  QString FRecordingTitlePrefix;  // what RefreshRecordingIndicator put in front of the title
+  std::unique_ptr<TvlRecordingIndicator> FRecordingIndicator;  // vlRecordingIndicator.h
   TDateTime FRecordingSince = 0;  // without the audio facade, when recording began
 
   TvlHint *vlHint = nullptr;
   std::unique_ptr<TRecentFiles> FRecentlyUsedFiles;
-  QAction *FRecentSeparator = nullptr;
-  QMenu *FFileMenu = nullptr;
-  QMenu *FRecentSubmenu = nullptr;
-  QMenu *FRecordMenu = nullptr;
-  QMenu *FPlayMenu = nullptr;
-  QMenu *FSilenceMenu = nullptr;
-  QMenu *FToolsMenu = nullptr;
+  std::unique_ptr<TvlCommandMenus> FMenus;
   QToolBar *FAudioActionToolBar = nullptr;
   QToolBar *FTextActionToolBar = nullptr;
   QWidget *FAudioControlsPnl = nullptr;
@@ -400,21 +348,12 @@ class TVellomarFm : public QMainWindow {
   std::unique_ptr<TvlPlaybackCommands> FPlayback;
   std::unique_ptr<TvlTextCommands> FText;
   std::unique_ptr<TvlPrintCommands> FPrint;
-  QHash<QString, QAction *> FActions;
-  QMenu *FEditMenu = nullptr;
-  QMenu *FFormatMenu = nullptr;
-  QMenu *FOptionsMenu = nullptr;
-  QMenu *FHelpMenu = nullptr;
-  TSpeedVolumeBars *FSpeedVolume = nullptr;  // owned by the audio controls panel
-  TSearchPanel *FSearchPanel = nullptr;
-  QPointer<TOptionsFm> FOptionsFm;
+  TSpeedVolumeBars *FSpeedVolume = nullptr;            // owned by the audio controls panel
+  std::unique_ptr<TvlSearchArea> FSearch;              // vlSearchArea.h
+  std::unique_ptr<TvlOptionsCommand> FOptionsCommand;  // vlOptionsCommand.h
   std::unique_ptr<TNotebookLink> FOwnNotebookLink;
-  std::unique_ptr<TMainWindowBroker> FBroker;
+  std::unique_ptr<TvlWindowBroker> FBroker;  // vlWindowBroker.h
   std::unique_ptr<IEditorHost> FEditorHost;
-  bool FPreparedForBroker = false;
-  int FWheelAccumulated = 0;
-  // A drag of the strip under the tracks: where it began and the label-area height then.
-  bool FFauxSplitterDragging = false;
-  int FFauxSplitterStartY = 0;
-  int FFauxSplitterStartHeight = 0;
+  // The keys, the wheel and the drags caught for the whole program (vlKeyFilter.h).
+  std::unique_ptr<TvlKeyFilter> FKeyFilter;
 };

@@ -110,8 +110,9 @@ void TOptionsFm::Changed(TBody &&Body) {
   RunGuarded(Body);
 }
 
-TOptionsFm::TOptionsFm(TvlOptions &Options, QWidget *Parent, TPointHints *Hints)
-    : QDialog(Parent), FOptions(Options), FHints(Hints) {
+TOptionsFm::TOptionsFm(TvlOptions &Options, TOptionsFmLink &Link, QWidget *Parent,
+                       TPointHints *Hints)
+    : QDialog(Parent), FOptions(Options), FLink(Link), FHints(Hints) {
   setObjectName(S("OptionsFm"));
   setWindowTitle(S("Options"));
   Pages = Named(new QTabWidget(this), "Pages");
@@ -156,7 +157,7 @@ QWidget *TOptionsFm::MakeHotKeysPage() {
       connect(box, &QComboBox::activated, this, [this, k, m](int Index) {
         Changed([&] {
           FOptions.SetTriggerFunctionKey(k, m, static_cast<TTriggerOption>(Index));
-          if (Hooks.RebuildKeyCommands) Hooks.RebuildKeyCommands();
+          FLink.RebuildKeyCommands();
         });
       });
     }
@@ -169,7 +170,7 @@ QWidget *TOptionsFm::MakeHotKeysPage() {
     connect(Box, &QComboBox::activated, this, [this, Field](int Index) {
       Changed([&] {
         FOptions.*Field = static_cast<TTriggerOption>(Index);
-        if (Hooks.RebuildKeyCommands) Hooks.RebuildKeyCommands();
+        FLink.RebuildKeyCommands();
       });
     });
   };
@@ -215,7 +216,7 @@ QWidget *TOptionsFm::MakeHotKeysPage() {
       FFilling = true;
       FillHotKeys();
       FFilling = false;
-      if (Hooks.RebuildKeyCommands) Hooks.RebuildKeyCommands();
+      FLink.RebuildKeyCommands();
     });
   });
 
@@ -287,7 +288,7 @@ QWidget *TOptionsFm::MakePlayingPage() {
   connect(OutputRefreshBtn, &QPushButton::clicked, this, [this] {
     Changed([&] {
       // While recording the lists stay as they are, and the hint says why.
-      if (Hooks.RecreateAudioComponents) Hooks.RecreateAudioComponents();
+      FLink.RecreateAudioComponents();
       RecordingControlChanged();
       FillOutputDevices();
     });
@@ -392,7 +393,7 @@ QWidget *TOptionsFm::MakeRecordingPage() {
   });
   connect(InputRefreshBtn, &QPushButton::clicked, this, [this] {
     Changed([&] {
-      if (Hooks.RecreateAudioComponents) Hooks.RecreateAudioComponents();
+      FLink.RecreateAudioComponents();
       RecordingControlChanged();
       FFilling = true;
       FillInputDevice();
@@ -521,9 +522,7 @@ QWidget *TOptionsFm::MakeHorizontalTimelinePage() {
   form->addRow(S("Background contrast:"), TrackSkinContrastTB);
   form->addRow(TwentyFourHourTimeCB);
   form->addRow(S("Order bookmarks in the menu:"), ApplyToMenuCmBx);
-  const auto redraw = [this] {
-    if (Hooks.RedrawTracks) Hooks.RedrawTracks();
-  };
+  const auto redraw = [this] { FLink.RedrawTracks(); };
   connect(AngleOfLabelTextSpEd, &QSpinBox::valueChanged, this, [this, redraw](int Value) {
     Changed([&] {
       FOptions.FAngleOfLabelText = Value;
@@ -553,7 +552,7 @@ QWidget *TOptionsFm::MakeHorizontalTimelinePage() {
   connect(ApplyToMenuCmBx, &QComboBox::activated, this, [this](int Index) {
     Changed([&] {
       FOptions.FTimemarkOrder = static_cast<TTimemarkOrder>(Index);
-      if (Hooks.RebuildBookmarkMenu) Hooks.RebuildBookmarkMenu();
+      FLink.RebuildBookmarkMenu();
     });
   });
   return page;
@@ -811,7 +810,7 @@ bool TOptionsFm::TurnToPage(const QString &UniqueCaptionFragment) {
 QString TOptionsFm::CurrentPageCaption() const { return Pages->tabText(Pages->currentIndex()); }
 
 void TOptionsFm::RecordingControlChanged() {
-  if (!Hooks.IsRecording || !Hooks.IsRecording()) return;
+  if (!FLink.IsRecording()) return;
   TToolTipHints toolTips;
   TPointHints &hints = FHints ? *FHints : static_cast<TPointHints &>(toolTips);
   hints.Show(RecordingInProgressHint(), QCursor::pos(), RecordingInProgressHintMSecs);
@@ -830,7 +829,7 @@ void TOptionsFm::showEvent(QShowEvent *Event) {
 void TOptionsFm::accept() {
   RunGuarded([&] {
     FOptions.RecordStartAuto = RecordStartAutoCB->isChecked();
-    if (Hooks.SetRecordStartAuto) Hooks.SetRecordStartAuto(FOptions.RecordStartAuto);
+    FLink.SetRecordStartAuto(FOptions.RecordStartAuto);
     FOptions.UpdateAudioOptions();
   });
   QDialog::accept();
@@ -846,9 +845,9 @@ void TOptionsFm::reject() {
       FOptions.OnTrackSkinContrastChanged();
     if (wpm != FOptions.WordsPerMinute() && FOptions.OnWordsPerMinuteChanged)
       FOptions.OnWordsPerMinuteChanged();
-    if (Hooks.RebuildBookmarkMenu) Hooks.RebuildBookmarkMenu();
-    if (Hooks.RedrawTracks) Hooks.RedrawTracks();
-    if (Hooks.RebuildKeyCommands) Hooks.RebuildKeyCommands();
+    FLink.RebuildBookmarkMenu();
+    FLink.RedrawTracks();
+    FLink.RebuildKeyCommands();
     SetAutoBullets(FOptions.FAutoBullets);
     FOptions.UpdateAudioOptions();
   });

@@ -28,6 +28,20 @@ class QSpinBox;
 class QTabWidget;
 class TPointHints;
 
+// What the options window's changes set off elsewhere in the program; the program implements it
+// (vlOptionsCommand.h).
+class TOptionsFmLink {
+ public:
+  virtual ~TOptionsFmLink() = default;
+  virtual void RebuildKeyCommands() = 0;         // a bookmark hot key changed
+  virtual void RebuildBookmarkMenu() = 0;        // the bookmark menu order changed
+  virtual void RedrawTracks() = 0;               // label angle or band height changed
+  virtual void RecreateAudioComponents() = 0;    // "Refresh List"
+  virtual void SetRecordStartAuto(bool On) = 0;  // OK: the main window's action check
+  // A recording runs: a changed recording control applies to the next one.
+  virtual bool IsRecording() = 0;
+};
+
 class TOptionsFm : public QDialog {
   Q_OBJECT
 
@@ -36,9 +50,10 @@ class TOptionsFm : public QDialog {
   static QString RecordingInProgressHint();
   static constexpr int RecordingInProgressHintMSecs = 3500;
 
-  // Options is not owned and must outlive the window. Hints (not owned; nullptr: tool tips)
-  // shows the recording-in-progress hint.
-  explicit TOptionsFm(TvlOptions &Options, QWidget *Parent = nullptr, TPointHints *Hints = nullptr);
+  // Options and Link are not owned and must outlive the window. Hints (not owned; nullptr: tool
+  // tips) shows the recording-in-progress hint.
+  TOptionsFm(TvlOptions &Options, TOptionsFmLink &Link, QWidget *Parent = nullptr,
+             TPointHints *Hints = nullptr);
   ~TOptionsFm() override;
 
   // Activates the page whose caption contains Fragment, an exact caption winning over a page
@@ -47,16 +62,7 @@ class TOptionsFm : public QDialog {
   bool TurnToPage(const QString &UniqueCaptionFragment);
   QString CurrentPageCaption() const;
 
-  // What the window's changes set off elsewhere; each may be left empty.
-  struct RHooks {
-    std::function<void()> RebuildKeyCommands;       // a bookmark hot key changed
-    std::function<void()> RebuildBookmarkMenu;      // the bookmark menu order changed
-    std::function<void()> RedrawTracks;             // label angle or band height changed
-    std::function<void()> RecreateAudioComponents;  // "Refresh List"
-    std::function<void(bool)> SetRecordStartAuto;   // OK: the main window's action check
-    std::function<bool()> IsRecording;
-  };
-  RHooks Hooks;
+  TOptionsFmLink &Link() const { return FLink; }
 
   // Fills every control from the live options (done on every showing), except "start recording
   // automatically", which only a showing fills and only OK applies.
@@ -150,6 +156,7 @@ class TOptionsFm : public QDialog {
   void RecordingControlChanged();
 
   TvlOptions &FOptions;
+  TOptionsFmLink &FLink;
   TvlOptions FSaved;
   TPointHints *FHints;
   bool FFilling = false;

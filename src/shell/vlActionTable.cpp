@@ -126,6 +126,7 @@ QIcon RecordIcon() {
 
 std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
   using P = TActionPlace;
+  using B = TToolBar;
   TvlFileCommands &files = W.FileCommands();
   TvlPlaybackCommands &play = W.PlaybackCommands();
   TvlTextCommands &text = W.TextCommands();
@@ -189,7 +190,8 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
       // Ctrl+A is the speed's key, so Select All takes Shift as well.
       {S(u"aEditSelectAll"), S(u"Select &All"), Key("Ctrl+Shift+A"), P::apEdit,
        [&text] { text.aEditSelectAllExecute(); }},
-      {S(u"aEditFind"), S(u"&Find"), Key("Ctrl+F"), P::apEdit, [&W] { W.aEditFindExecute(); }},
+      {S(u"aEditFind"), S(u"&Find"), Key("Ctrl+F"), P::apEdit, [&W] { W.aEditFindExecute(); }, 0,
+       B::tbText, 100},
       {S(u"aEditSpelling"),
        S(u"Check &Spelling"),
        {},
@@ -198,8 +200,15 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
       // The vertical timeline's pop-up menu carries these two; the timeline connects them.
       {S(u"aEditBookmarkRename"), S(u"Rename Bookmark"), {}, P::apNowhere, {}},
       {S(u"aEditBookmarkDelete"), S(u"Delete Bookmark"), {}, P::apNowhere, {}},
-      // Record (Start and Start Automatically are made with the window's panels)
-      {S(u"aRecordStart"), S(u"&Start"), {}, P::apRecord, {}, afCheckable},
+      // Record
+      {S(u"aRecordStart"),
+       S(u"&Start"),
+       {},
+       P::apRecord,
+       [&play] { play.RecordingStartBtnClick(); },
+       afCheckable,
+       B::tbAudio,
+       0},
       {S(u"aRecordStop"),
        S(u"S&top"),
        {},
@@ -215,6 +224,7 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
        {},
        P::apRecord,
        [&W] { W.ShowOptions(S(u"Record")); }},
+      // The options follow its check however it changes (the window connects it).
       {S(u"aRecordStartAuto"), S(u"St&art Automatically"), {}, P::apRecord, {}, afCheckable},
       // The system mixer is never opened from here (nothing of the system's is changed).
       {S(u"aRecordMicrophoneSensitivity"),
@@ -225,9 +235,9 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
        afHidden},
       // Play
       {S(u"aPlayInstantReplay"), S(u"&Instant Replay"), Key("Ctrl+R"), P::apPlay,
-       [&play] { play.aPlayInstantReplayExecute(); }},
+       [&play] { play.aPlayInstantReplayExecute(); }, 0, B::tbAudio, 3},
       {S(u"aPlaySegment"), S(u"&Play Segment"), Key("Ctrl+T"), P::apPlay,
-       [&play] { play.aPlaySegmentExecute(); }},
+       [&play] { play.aPlaySegmentExecute(); }, 0, B::tbAudio, 4},
       {S(u"aPlayConfigure"),
        S(u"&Configure ..."),
        {},
@@ -246,7 +256,14 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
        [&W] {
          if (TTimelinePanelLink *timelines = W.TimelinePanelLink()) timelines->ViewRecordings();
        }},
-      {S(u"aPlayStart"), S(u"&Start"), {}, P::apPlay, [&play] { play.aPlayStartExecute(); }},
+      {S(u"aPlayStart"),
+       S(u"&Start"),
+       {},
+       P::apPlay,
+       [&play] { play.aPlayStartExecute(); },
+       0,
+       B::tbAudio,
+       2},
       {S(u"aPlayStop"), S(u"S&top / Pause"), {}, P::apPlay, [&play] { play.aPlayStopExecute(); }},
       {S(u"aPlayFromCaret"),
        S(u"Play &from the Caret"),
@@ -266,17 +283,31 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
         {QLatin1String(s.Name), S(s.Caption), {}, P::apSpeed, [&W, speed] { W.SetSpeed(speed); }});
   }
   const std::vector<RActionRow> more = {
-      // The audio tool bar's own buttons.
+      // The tool bars' own buttons.
+      {S(u"aButtonStopBoth"),
+       S(u"S&top Both"),
+       {},
+       P::apToolBar,
+       [&play] { play.aButtonStopBothExecute(); },
+       0,
+       B::tbAudio,
+       1},
       {S(u"aButtonTurtle"),
        S(u"T&urtle"),
        {},
        P::apToolBar,
-       [&W] { W.SetSpeed(SpeedAfterTurtle(W.Speed())); }},
+       [&W] { W.SetSpeed(SpeedAfterTurtle(W.Speed())); },
+       0,
+       B::tbAudio,
+       100},
       {S(u"aButtonsRabbit"),
        S(u"&Rabbit"),
        {},
        P::apToolBar,
-       [&W] { W.SetSpeed(SpeedAfterRabbit(W.Speed())); }},
+       [&W] { W.SetSpeed(SpeedAfterRabbit(W.Speed())); },
+       0,
+       B::tbText,
+       0},
       // Options
       {S(u"aOptionsSketching"), S(u"&Sketching ..."), {}, P::apOptions, {}, afHidden},
       {S(u"aOptionsPlaying"),
@@ -294,6 +325,19 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
        {},
        P::apOptions,
        [&W] { W.ShowOptions(S(u"Timeline")); }},
+      // Tools
+      {S(u"aToolsTimeline"),
+       S(u"&Timeline"),
+       {},
+       P::apTools,
+       [&W] { W.ShowTimelineSide(W.aToolsTimeline->isChecked()); },
+       afCheckable},
+      {S(u"aToolsAudioControls"),
+       S(u"&AudioControls"),
+       {},
+       P::apTools,
+       [&W] { W.ShowAudioControls(W.aToolsAudioControls->isChecked()); },
+       afCheckable},
       // Help
       {S(u"aHelpGettingStarted"),
        S(u"&Getting Started ..."),
@@ -342,39 +386,52 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
       {S(u"aHelpVideo1"), S(u"Video 1"), {}, P::apVideos, {}, afHidden},
       {S(u"aHelpVideo2"), S(u"Video 2"), {}, P::apVideos, {}, afHidden},
       {S(u"aHelpVideo3"), S(u"Video 3"), {}, P::apVideos, {}, afHidden},
-      // The text tool bar.
       // The text tool bar's commands, also in the Format menu.
       {S(u"aFontBold"), S(u"&Bold"), Key("Ctrl+B"), P::apFormat,
-       [&text] { text.FontStyleExecute(fsBold); }, afCheckable | afCommandSetsCheck},
+       [&text] { text.FontStyleExecute(fsBold); }, afCheckable | afCommandSetsCheck, B::tbText,
+       101},
       {S(u"aFontItalic"), S(u"&Italic"), Key("Ctrl+I"), P::apFormat,
-       [&text] { text.FontStyleExecute(fsItalic); }, afCheckable | afCommandSetsCheck},
+       [&text] { text.FontStyleExecute(fsItalic); }, afCheckable | afCommandSetsCheck, B::tbText,
+       102},
       {S(u"aFontUnderline"), S(u"&Underline"), Key("Ctrl+U"), P::apFormat,
-       [&text] { text.FontStyleExecute(fsUnderline); }, afCheckable | afCommandSetsCheck},
+       [&text] { text.FontStyleExecute(fsUnderline); }, afCheckable | afCommandSetsCheck, B::tbText,
+       103},
       {S(u"aTextBullets"),
        S(u"Bu&lleted List"),
        {},
        P::apFormat,
-       [&text] { text.aTextBulletsExecute(); }},
-      {S(u"aTextNumbered"), S(u"&Numbered List"), {}, P::apFormat, {}, afHidden},
+       [&text] { text.aTextBulletsExecute(); },
+       0,
+       B::tbText,
+       104},
+      {S(u"aTextNumbered"), S(u"&Numbered List"), {}, P::apFormat, {}, afHidden, B::tbText, 105},
       {S(u"aTextFontIncrease"), S(u"F&ont Increase"), Key("Ctrl+]"), P::apFormat,
-       [&text] { text.TextFontSizeExecute(25); }},
+       [&text] { text.TextFontSizeExecute(25); }, 0, B::tbText, 106},
       {S(u"aTextFontDecrease"), S(u"&Font Decrease"), Key("Ctrl+["), P::apFormat,
-       [&text] { text.TextFontSizeExecute(-20); }},
+       [&text] { text.TextFontSizeExecute(-20); }, 0, B::tbText, 107},
+      // Last in the File menu, after the recent files.
+      {S(u"aFileExit"), S(u"E&xit"), Key("Ctrl+Q"), P::apFileExit, [&W] { W.close(); }},
   };
   rows.insert(rows.end(), more.begin(), more.end());
+  int slot = 200;
   for (const RColorAction &c : FontColorActions)
     rows.push_back({QLatin1String(c.Name),
                     S(c.Caption),
                     {},
                     P::apFormatColor,
                     [&text, value = c.Value] { text.TextFontColorExecute(value); },
-                    afCheckable});
+                    afCheckable,
+                    B::tbText,
+                    slot++});
+  slot = 300;
   for (const RColorAction &c : HighlightColorActions)
     rows.push_back({QLatin1String(c.Name),
                     S(c.Caption),
                     {},
                     P::apFormatHighlight,
                     [&text, value = c.Value] { text.TextHighlightColorExecute(value); },
-                    afCheckable});
+                    afCheckable,
+                    B::tbText,
+                    slot++});
   return rows;
 }

@@ -1,9 +1,8 @@
 #pragma once
 // The main window's command actions as one table: for each, its name, caption, shortcut, the menu
-// or bar it goes in and the command it runs. The window makes its actions, menus and tool bars
-// from the table (in table order within each menu), and the tests check captions and shortcuts
-// against it. The actions made with the window's panels (Start, Instant Replay, Exit ...) are
-// placed by the table too; what they run is connected where they are made.
+// and the tool bar it goes in and the command it runs. The menus, the tool bars and the actions
+// are made from the table (vlCommandMenus.h: in table order within each menu, in slot order on
+// each tool bar), and the tests check captions and shortcuts against it.
 //
 // User-interface thread only.
 
@@ -36,7 +35,9 @@ enum class TActionPlace {
   apHelp,
   apTipMarkers,  // Help > Show or Hide Tip Markers
   apVideos,      // Help > Videos
-  apToolBar,     // a tool bar only (the window puts it there)
+  apTools,       // Tools: the panels shown
+  apFileExit,    // File, last, after the recent files
+  apToolBar,     // a tool bar only
   apNowhere,     // another part shows it (the vertical timeline's pop-up menu)
 };
 
@@ -49,6 +50,9 @@ enum TActionFlag : unsigned {
   afCommandSetsCheck = 4,
 };
 
+// The two tool bars of the audio controls.
+enum class TToolBar { tbNone, tbAudio, tbText };
+
 struct RActionRow {
   QString Name;
   QString Caption;
@@ -57,6 +61,10 @@ struct RActionRow {
   // What the action runs; empty for the actions connected where they are made, or not offered.
   std::function<void()> Handler;
   unsigned Flags = 0;
+  // The tool bar that also holds the action, and its slot there: in slot order, a separator
+  // where the hundreds change (slots 0-99, then 100-199 after a separator ...).
+  TToolBar Bar = TToolBar::tbNone;
+  int BarSlot = 0;
 };
 
 // Tool-bar pictures drawn here, so that the program needs no image files: a glyph in a colour,
@@ -67,4 +75,6 @@ QIcon RecordIcon();
 QIcon FindIcon();
 
 // The window's command actions, in menu order. The handlers act on Window's commands and parts.
+// The Silence menu is the silence protection's own (its actions come with the program's parts)
+// and the recent files are the recent files list's: neither is in the table.
 std::vector<RActionRow> CommandActionTable(TVellomarFm &Window);

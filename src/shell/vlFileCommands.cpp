@@ -101,6 +101,22 @@ bool TvlFileCommands::SaveQuestion_MayLeaveBinder() {
   return true;
 }
 
+void TvlFileCommands::ConnectNotebook(TvlNotebook &Notebook) {
+  if (!Notebook.OnFileAccessed)
+    Notebook.OnFileAccessed = [this](const QString &PathName) {
+      if (TRecentFiles *recent = FWindow.RecentlyUsedFiles()) recent->AccessingFile(PathName);
+    };
+  if (!Notebook.OnFileNotFound)
+    Notebook.OnFileNotFound = [this](const QString &PathName) {
+      if (TRecentFiles *recent = FWindow.RecentlyUsedFiles()) recent->UnlistFile(PathName);
+    };
+  if (!Notebook.OnExportRequested)
+    Notebook.OnExportRequested = [this](int TabIndex) {
+      if (TvlNotebook *notebook = FWindow.Parts().Notebook) notebook->ActivatePage(TabIndex);
+      aFileTabExportExecute();
+    };
+}
+
 void TvlFileCommands::SetCaptionForBinder() {
   const QString path =
       FWindow.Parts().Notebook ? FWindow.Parts().Notebook->BinderPathName() : QString();

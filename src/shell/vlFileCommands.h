@@ -12,8 +12,36 @@
 
 class QAction;
 class TNotebookLink;
+class TvlNotebook;
 class TVellomarFm;
 
+// The texts of the save question and of a failed save.
+inline const QString SaveQuestionNamedText = QStringLiteral(
+    "Your work is not yet saved.\n\nBefore you close everything and move on, do you want to save "
+    "your current set of tabs and documents?");
+inline const QString SaveQuestionUnnamedText = QStringLiteral(
+    "The current tabs and documents are not named or saved.  \n\nBefore you close them and move "
+    "on, do you want to give this set of tabs a file name and save them?");
+inline const QString SaveFailedText = QStringLiteral(
+    "Because there was a problem saving your work, your current tabs will not be closed right "
+    "now.  You may wish to try saving your work to a different file name, folder or even storage "
+    "device.");
+
+// The texts of the file commands.
+inline const QString BinderFilter = QString::fromUtf16(
+    u"Vellomar\u00AE Docs (*.vl *.vlBackup*);;Vellomar\u00AE backups (*.vlBackup*);;All files (*)");
+inline const QString BinderSaveFilter =
+    QString::fromUtf16(u"Vellomar\u00AE Document (*.vl);;All files (*)");
+inline const QString TabFilter =
+    QString::fromUtf16(u"Isolated Tab of a Vellomar\u00AE document (*.vlTab);;All files (*)");
+inline const QString OpenErrorsText =
+    QStringLiteral("Error(s) occurred while trying to open your notes binder file:\n\n");
+inline const QString SaveProblemText = QStringLiteral(
+    "A problem was encountered when attempting to save your notes. The problem might be in the "
+    "following file name or tab names:\n\n");
+inline const QString NoDocumentToExportText = QStringLiteral(
+    "\"Save As\" will save a single notes document with a name you choose.  However, you have no "
+    "document that it is available to save.  Please open or create a document first.");
 // A path the binder treats as a backup of another: saving to it would never count as saved.
 bool IsBackupPath(const QString &PathName);
 // PathName with ".Suffix" when it has no suffix of its own.
@@ -51,6 +79,9 @@ class TvlFileCommands {
   void aFileRecentAnyExecute(const QAction *Item);
   // The window's title: the program's name and the binder's file name.
   void SetCaptionForBinder();
+  // The notebook's file events: the recent files follow the binders opened and those found
+  // missing, and a tab's own "Export" runs Tab Export. Callbacks set already are kept.
+  void ConnectNotebook(TvlNotebook &Notebook);
 
  private:
   void OpenEmptyBinder();

@@ -8,10 +8,19 @@
 // Owned by the main window, which it must not outlive. User-interface thread only.
 
 #include <QPointer>
+#include <QString>
 
 class QTimer;
 class TVellomarFm;
 class TvlOptions;
+
+// The texts of the recording and transcription commands.
+inline const QString RecordingFailedText = QStringLiteral(
+    "Recording could not be started. \n\nIt may help to go into the Options menu and select "
+    "Recording. Maybe try changing the choices for hardware (device/channel), or audio file "
+    "format (type of file and bitrate options.)\n\nDo you want to see those choices?");
+inline const QString TranscriptionHintText =
+    QStringLiteral("Transcription Mode. Press Pause key or Ctrl-T to play next segment.");
 
 class TvlPlaybackCommands {
  public:

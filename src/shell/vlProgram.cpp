@@ -172,8 +172,7 @@ void TvlProgram::Connect(TVellomarFm &Window, const QString &ExampleBinder) {
   if (TVertTimeline *timeline = FTimelines->VertTimeline()) timeline->SetDayFiles(&FDays);
   FTracks->Connect(Window, FNotebook, *FTimelines);
   FTimelines->SetLevelSource(FVertLevels.get());
-  FTimelines->SetAlsoFollow([this](TDateTime Moment) { FTracks->Follow(Moment); });
-  FTimelines->SetOnBookmarksChanged([this] { FTracks->BookmarksChanged(); });
+  FTimelines->SetTracksLink(FTracks.get());
   // The tracks' ruler follows the background contrast, after whoever listened before.
   FOptions.OnTrackSkinContrastChanged = [this,
                                          before = std::move(FOptions.OnTrackSkinContrastChanged)] {

@@ -23,6 +23,9 @@ TvlTimelineGlue::TvlTimelineGlue(TvlAudio &Audio, TvlMediaFoldersInfo &Folders,
       FOptions(Options),
       FTimelineAudio(Audio),
       FLevels(MediaInfo) {
+  FFollower.AlsoFollow = [this](TDateTime Moment) {
+    if (FTracksLink) FTracksLink->Follow(Moment);
+  };
   // The level band's cursor: white behind the time, the arrow's tip 6 pixels in.
   FTimeCursorLoud.FBrushColor = Qt::white;
   FTimeCursorLoud.FHotSpotX = 6;
@@ -94,7 +97,7 @@ void TvlTimelineGlue::RecorderLevel(int Level, TDateTime) { ShowInputLevel(Level
 void TvlTimelineGlue::PlayerLevel(int, int, int) {}
 
 void TvlTimelineGlue::BookmarksChanged() {
-  if (FOnBookmarksChanged) FOnBookmarksChanged();
+  if (FTracksLink) FTracksLink->BookmarksChanged();
 }
 
 void TvlTimelineGlue::SetLevelSource(TVertLevelSource *Source) {

@@ -29,6 +29,16 @@ class TvlNotebook;
 class TCalendarLinks;
 class TvlOptions;
 
+// What the vertical timeline hands on to the tracks beside it; the track glue implements it.
+class TTimelineTracksLink {
+ public:
+  virtual ~TTimelineTracksLink() = default;
+  // The caret's moment, which the vertical timeline follows: the historical track follows too.
+  virtual void Follow(TDateTime Moment) = 0;
+  // Bookmarks changed on the vertical timeline: the tracks draw them again.
+  virtual void BookmarksChanged() = 0;
+};
+
 class TvlTimelineGlue final : public TVertTimelineLinks,
                               public TTimelinePanelLink,
                               private TAudioLevelListener {
@@ -43,10 +53,9 @@ class TvlTimelineGlue final : public TVertTimelineLinks,
   void Connect(TVellomarFm &Window, TvlNotebook *Notebook);
   // The level band from the tracks' visualisation rather than from the level files (not owned).
   void SetLevelSource(TVertLevelSource *Source);
-  // Where the caret's moment goes besides the vertical timeline (the historical track).
-  void SetAlsoFollow(std::function<void(TDateTime)> AlsoFollow) {
-    FFollower.AlsoFollow = std::move(AlsoFollow);
-  }
+  // The tracks beside the timeline (not owned; nullptr detaches).
+  void SetTracksLink(TTimelineTracksLink *Tracks) { FTracksLink = Tracks; }
+  TTimelineTracksLink *TracksLink() const { return FTracksLink; }
   TVertTimeline *VertTimeline() const { return FTimeline; }
   // Behind the editor's seams: the function keys' bookmarks and the caret's moment.
   IBookmarkSink &BookmarkSinkPart() { return FBookmarks; }
@@ -60,14 +69,8 @@ class TvlTimelineGlue final : public TVertTimelineLinks,
   void ViewRecordings(TDateTime When);
   // Where a recording or day chosen in the calendar is shown (the tracks; not owned).
   void SetCalendarLinks(TCalendarLinks *Links) { FCalendarLinks = Links; }
-  // Where bookmarks changed on the timeline are drawn again besides it (the tracks).
-  void SetOnBookmarksChanged(std::function<void()> Changed) {
-    FOnBookmarksChanged = std::move(Changed);
-  }
   // The level strip above the timeline (null before Connect and after the window closed).
   TVuMeter *LevelMeter() const { return FMeter; }
-  // The installed links, for the composition test.
-  bool BookmarksChangedIsSet() const { return bool(FOnBookmarksChanged); }
 
   // TTimelinePanelLink
   void DoPendingTimelineChange() override;
@@ -109,7 +112,7 @@ class TvlTimelineGlue final : public TVertTimelineLinks,
   QPointer<TVertTimeline> FTimeline;
   TCalendarLinks *FCalendarLinks = nullptr;
   QPointer<TVuMeter> FMeter;
-  std::function<void()> FOnBookmarksChanged;
+  TTimelineTracksLink *FTracksLink = nullptr;
   QPointer<QMenu> FFullMenu;
   TTimeCursor FTimeCursorLoud{true};
 };

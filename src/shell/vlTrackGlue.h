@@ -22,6 +22,7 @@
 #include "vl09_ZoomPanel.h"
 #include "vlMainWindowLinks.h"
 #include "vlRecordingCommands.h"
+#include "vlTimelineGlue.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -40,7 +41,9 @@ class TvlTimelineGlue;
 // The look of the tracks the options ask for.
 RTrackLook TrackLookFromOptions(const TvlOptions &Options);
 
-class TvlTrackGlue final : public TTrackPanelLink, public TTrackWindowLinks {
+class TvlTrackGlue final : public TTrackPanelLink,
+                           public TTrackWindowLinks,
+                           public TTimelineTracksLink {
  public:
   // Options are read at every redraw; not owned, must outlive the glue.
   TvlTrackGlue(TvlAudio &Audio, TvlMediaFoldersInfo &Folders, TvlMediaInfo &MediaInfo,
@@ -64,7 +67,7 @@ class TvlTrackGlue final : public TTrackPanelLink, public TTrackWindowLinks {
   // span are drawn again.
   void SelectRecording(const QString &Path);
   // The caret's moment: the historical track shows it.
-  void Follow(TDateTime Moment);
+  void Follow(TDateTime Moment) override;
   // The bookmarks are about to be replaced: the tracks let go of the ones they hold.
   void EventsCleared();
   // Bookmarks changed on a track or elsewhere (the vertical timeline, a function key): both

@@ -16,6 +16,7 @@
 #include "vl09_SilenceConfig.h"
 #include "vlActionTable.h"
 #include "vlAudioTestSupport.h"
+#include "vlCommandMenus.h"
 #include "vlEditorHost.h"
 #include "vlEditorPage.h"
 #include "vlFakeLinks.h"
@@ -34,6 +35,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -880,3 +882,64 @@ TEST(Commands, BulletsAndTheClosedSearchPanelLeaveTheKeysInTheTextBehindTheMarke
 }
 
 }  // namespace
+
+// The menus and tool bars come from the table alone: each row in its menu in table order, on its
+// tool bar in slot order with a separator where the hundreds change, and running its command; a
+// command that decides the check itself finds the click's flip undone.
+TEST(Commands, TheMenusAndToolBarsAreMadeFromTheTableAlone) {
+  QMainWindow window;
+  int ones = 0;
+  std::vector<bool> checkedAtCommand;
+  QAction *two = nullptr;
+  const std::vector<RActionRow> table = {
+      {S("aTwo"),
+       S("&Two"),
+       {},
+       TActionPlace::apEdit,
+       [&] { checkedAtCommand.push_back(two->isChecked()); },
+       afCheckable | afCommandSetsCheck,
+       TToolBar::tbText,
+       0},
+      {S("aOne"), S("&One"), QKeySequence(S("Ctrl+1")), TActionPlace::apFile, [&] { ++ones; }, 0,
+       TToolBar::tbText, 101},
+      {S("aFour"), S("&Four"), {}, TActionPlace::apNowhere, {}, afHidden, TToolBar::tbAudio, 100},
+      {S("aThree"), S("T&hree"), {}, TActionPlace::apToolBar, {}, 0, TToolBar::tbAudio, 5},
+      {S("aExit"), S("E&xit"), {}, TActionPlace::apFileExit, {}},
+      {S("aSpeedy"), S("&Speedy"), {}, TActionPlace::apSpeed, {}},
+  };
+  TvlCommandMenus menus(window, table);
+  QToolBar audio, text;
+  menus.PlaceOnToolBars(audio, text);
+  two = menus.Action(S("aTwo"));
+  ASSERT_NE(two, nullptr);
+
+  QStringList bar;
+  for (const QAction *m : window.menuBar()->actions()) bar << m->text();
+  EXPECT_EQ(bar, (QStringList{S("&File"), S("&Edit"), S("For&mat"), S("&Record"), S("&Play"),
+                              S("&Silence"), S("&Options"), S("&Tools"), S("&Help")}));
+  const auto names = [](const QList<QAction *> &Actions) {
+    QStringList out;
+    for (const QAction *a : Actions)
+      out << (a->isSeparator() ? S("|") : a->menu() ? a->text() : a->objectName());
+    return out;
+  };
+  const QStringList file = names(menus.Menu(TActionPlace::apFile)->actions());
+  ASSERT_FALSE(file.isEmpty());
+  EXPECT_EQ(file.first(), S("aOne"));
+  EXPECT_EQ(file.value(1), S("|"));  // the recent files follow
+  EXPECT_EQ(file.last(), S("aExit"));
+  EXPECT_EQ(names(menus.Menu(TActionPlace::apEdit)->actions()), QStringList{S("aTwo")});
+  EXPECT_EQ(names(menus.Menu(TActionPlace::apPlay)->actions()), QStringList{S("Sp&eed")});
+  EXPECT_EQ(names(text.actions()), (QStringList{S("aTwo"), S("|"), S("aOne")}));
+  EXPECT_EQ(names(audio.actions()), (QStringList{S("aThree"), S("|"), S("aFour")}));
+  EXPECT_FALSE(menus.Action(S("aFour"))->isVisible());
+  EXPECT_EQ(menus.Action(S("aOne"))->shortcut(), QKeySequence(S("Ctrl+1")));
+  EXPECT_EQ(menus.RecentActions()[15]->objectName(), S("aFileRecentSubmenu16"));
+
+  menus.Action(S("aOne"))->trigger();
+  EXPECT_EQ(ones, 1);
+  two->trigger();
+  two->trigger();
+  EXPECT_EQ(checkedAtCommand, (std::vector<bool>{false, false}));
+  EXPECT_FALSE(two->isChecked());
+}

@@ -130,7 +130,7 @@ TEST(Composition, EveryLinkSeamAndCallbackIsInstalledAfterStartUp) {
   }
   // The vertical timeline, its level strip and its bookmarks.
   EXPECT_NE(run.Program->Timelines().VertTimeline(), nullptr);
-  EXPECT_TRUE(run.Program->Timelines().BookmarksChangedIsSet());
+  EXPECT_EQ(run.Program->Timelines().TracksLink(), &run.Program->Tracks());
   ASSERT_NE(run.Program->Timelines().LevelMeter(), nullptr);
   EXPECT_TRUE(run.Program->Timelines().LevelMeter()->isVisible());
   // The notebook's callbacks and the options' listeners.
@@ -152,10 +152,12 @@ TEST(Composition, EveryLinkSeamAndCallbackIsInstalledAfterStartUp) {
   fm.ShowOptions(S("Recording"));
   TOptionsFm *options = fm.OptionsWindow();
   ASSERT_NE(options, nullptr);
-  EXPECT_TRUE(options->Hooks.RedrawTracks);
-  EXPECT_TRUE(options->Hooks.RecreateAudioComponents);
-  EXPECT_TRUE(options->Hooks.SetRecordStartAuto);
-  EXPECT_TRUE(options->Hooks.IsRecording);
+  // Its link reaches the program: the recording state and the window's "start automatically".
+  EXPECT_EQ(options->Link().IsRecording(), run.Program->Audio().IsRecording());
+  const bool startAuto = fm.aRecordStartAuto->isChecked();
+  options->Link().SetRecordStartAuto(!startAuto);
+  EXPECT_EQ(fm.aRecordStartAuto->isChecked(), !startAuto);
+  options->Link().SetRecordStartAuto(startAuto);
   options->accept();
   for (TvlTrackWindow *track :
        {run.Program->Tracks().Historical(), run.Program->Tracks().Current()})

@@ -11,6 +11,7 @@
 #include "vl09_TrackWindow.h"
 #include "vl09_ZoomPanel.h"
 #include "vlAudioTestSupport.h"
+#include "vlEditorHost.h"
 #include "vlProgram.h"
 #include "vlProgramRig.h"
 #include "vlTestSupport.h"
@@ -360,4 +361,25 @@ TEST(CompositionTracks, ARightPressFindsTheShortestRecordingWithinSixColumnsAndS
     if (QMenu *menu = old.findChild<QMenu *>()) menu->hide();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !tracks.Selection().HasSelection(); }, 10000));
   }
+}
+
+// The caret's moment reaches the historical track through the vertical timeline's follower: a
+// moment out of the track's view brings the track to it, one in view leaves it still.
+TEST(CompositionTracks, TheCaretsMomentFarFromTheHistoricalTrackBringsTheTrackToIt) {
+  TFreshFolder folder;
+  TTracksProgram run(folder.Path());
+  TvlTrackWindow &old = run.Old();
+  const TDateTime from = EncodeDateTime(2009, 9, 3, 10, 0, 0);
+  run.ShowOld(from, 2);
+  const TDateTime earliest = old.DateTimeScrollableInView_Earliest();
+  const TDateTime inView = from + 60 * OneSec;
+  ASSERT_LT(inView, old.DateTimeScrolledInView_Last());
+  TimelineFollower().FollowMoment(inView);
+  EXPECT_NEAR(old.DateTimeScrollableInView_Earliest(), earliest, 1e-9);
+
+  const TDateTime farAway = EncodeDateTime(2009, 10, 12, 15, 30, 0);
+  TimelineFollower().FollowMoment(farAway);
+  EXPECT_LE(old.DateTimeScrollableInView_Earliest(), farAway);
+  EXPECT_GE(old.DateTimeScrolledInView_Last(), farAway);
+  EXPECT_TRUE(run.Window->TrackPanelLink()->TrackShowsMoment(btkHistorical, farAway));
 }

@@ -19,6 +19,8 @@
 #include <QTest>
 
 #include <algorithm>
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -71,13 +73,27 @@ QMap<QString, QString> Stored(const TvlOptions &Options) {
   return values;
 }
 
+// The program's side of the window's changes, counted.
+struct TCountingLink final : TOptionsFmLink {
+  int KeyCommands = 0, BookmarkMenus = 0, Redraws = 0, AudioRecreated = 0;
+  std::optional<bool> StartAuto;
+  bool Recording = false;
+  void RebuildKeyCommands() override { ++KeyCommands; }
+  void RebuildBookmarkMenu() override { ++BookmarkMenus; }
+  void RedrawTracks() override { ++Redraws; }
+  void RecreateAudioComponents() override { ++AudioRecreated; }
+  void SetRecordStartAuto(bool On) override { StartAuto = On; }
+  bool IsRecording() override { return Recording; }
+};
+
 struct TRig {
   TScriptedDevices Devices;
   TvlOptions Options{&Devices};
   TRecordingHints Hints;
+  TCountingLink Link;
   std::unique_ptr<TOptionsFm> Window;
   TRig() {
-    Window = std::make_unique<TOptionsFm>(Options, nullptr, &Hints);
+    Window = std::make_unique<TOptionsFm>(Options, Link, nullptr, &Hints);
     Window->show();
   }
 };
@@ -141,10 +157,9 @@ TEST(OptionsWindow, CancelPutsBackEveryOptionChangedIncludingDevices) {
   TRig rig;
   TOptionsFm &w = *rig.Window;
   const QMap<QString, QString> before = Stored(rig.Options);
-  int redraws = 0, menus = 0, keys = 0, contrastNotes = 0, wpmNotes = 0;
-  w.Hooks.RedrawTracks = [&] { ++redraws; };
-  w.Hooks.RebuildBookmarkMenu = [&] { ++menus; };
-  w.Hooks.RebuildKeyCommands = [&] { ++keys; };
+  int contrastNotes = 0, wpmNotes = 0;
+  const int &redraws = rig.Link.Redraws, &menus = rig.Link.BookmarkMenus,
+            &keys = rig.Link.KeyCommands;
   rig.Options.OnTrackSkinContrastChanged = [&] { ++contrastNotes; };
   rig.Options.OnWordsPerMinuteChanged = [&] { ++wpmNotes; };
 
@@ -191,15 +206,13 @@ TEST(OptionsWindow, CancelPutsBackEveryOptionChangedIncludingDevices) {
 TEST(OptionsWindow, OkKeepsTheChangesAndSetsStartingRecordingAutomatically) {
   TRig rig;
   TOptionsFm &w = *rig.Window;
-  bool startAuto = false;
-  w.Hooks.SetRecordStartAuto = [&](bool On) { startAuto = On; };
   w.WantTempoNoChangeRB->click();
   w.RecordStartAutoCB->click();
   EXPECT_FALSE(rig.Options.RecordStartAuto);  // applied on OK only
   w.RecordingDefaultsBtn->click();
   QTest::mouseClick(w.OkBtn, Qt::LeftButton);
   EXPECT_TRUE(rig.Options.RecordStartAuto);
-  EXPECT_TRUE(startAuto);
+  EXPECT_EQ(rig.Link.StartAuto, std::optional<bool>(true));
   EXPECT_EQ(rig.Options.FWantTempo, TvlOptions::WantTempoNoChange);
   EXPECT_EQ(rig.Devices.Used, QList<int>{0});
 
@@ -217,8 +230,7 @@ TEST(OptionsWindow, OkKeepsTheChangesAndSetsStartingRecordingAutomatically) {
 TEST(OptionsWindow, ARecordingControlChangedWhileRecordingSaysItAppliesToTheNextRecording) {
   TRig rig;
   TOptionsFm &w = *rig.Window;
-  bool recording = false;
-  w.Hooks.IsRecording = [&] { return recording; };
+  bool &recording = rig.Link.Recording;
   Choose(w.AudioSamplingRateCmBx, w.AudioSamplingRateCmBx->findText(S("44100")));
   EXPECT_TRUE(rig.Hints.Shown.isEmpty());
   recording = true;
@@ -229,8 +241,7 @@ TEST(OptionsWindow, ARecordingControlChangedWhileRecordingSaysItAppliesToTheNext
   EXPECT_EQ(rig.Options.FAudioSamplingRate, 8000);
   EXPECT_EQ(rig.Options.FAudioSamplingChannels, 2);
   // "Refresh List" asks for the devices afresh; while recording the hint says why nothing came.
-  int refreshes = 0;
-  w.Hooks.RecreateAudioComponents = [&] { ++refreshes; };
+  const int &refreshes = rig.Link.AudioRecreated;
   w.InputRefreshBtn->click();
   w.OutputRefreshBtn->click();
   EXPECT_EQ(refreshes, 2);
@@ -242,8 +253,9 @@ TEST(OptionsWindow, TheRecordingHintShowsInTheProgramsHintWindow) {
   TvlOptions options(&devices);
   TvlHint hint;
   TvlHintAsPointHints hints(hint);
-  TOptionsFm window(options, nullptr, &hints);
-  window.Hooks.IsRecording = [] { return true; };
+  TCountingLink link;
+  link.Recording = true;
+  TOptionsFm window(options, link, nullptr, &hints);
   window.show();
   window.AudioSamplingStereoRB->click();
   EXPECT_TRUE(hint.isVisible());
