@@ -97,10 +97,8 @@ TVellomarFm::TVellomarFm(TRegistryData &Store, TvlOptions &Options, TAudioStartu
                          TSplashFm *Splash, QWidget *Parent)
     : QMainWindow(Parent), FStore(Store), FOptions(Options), FAudio(Audio), FSplash(Splash) {
   GClosingDown = false;
-  FFiles = std::make_unique<TvlFileCommands>(*this);
-  FPlayback = std::make_unique<TvlPlaybackCommands>(*this, Options);
-  FText = std::make_unique<TvlTextCommands>(*this);
-  FPrint = std::make_unique<TvlPrintCommands>(*this, Options);
+  FCommands.Files = std::make_unique<TvlFileCommands>(*this);
+  FCommands.Playback = std::make_unique<TvlPlaybackCommands>(*this, Options);
   FormCreate();
 }
 
@@ -130,7 +128,6 @@ void TVellomarFm::FormCreate() {
   TvlHint::StyleApplicationToolTips();
   setMinimumSize(vlSetting::Width.Min, vlSetting::Height.Min);
   setMaximumSize(vlSetting::Width.Max, vlSetting::Height.Max);
-  FOptionsCommand = std::make_unique<TvlOptionsCommand>(*this, FOptions);
   CreateActions();
   // What the editor's keys ask of the window.
   FEditorHost = MakeWindowEditorHost(*this);
@@ -184,7 +181,7 @@ void TVellomarFm::FormCreate() {
   connect(FIdleTimer, &QTimer::timeout, this,
           [this] { RunGuarded([this] { ApplicationEvents1Idle(); }); });
   FKeyFilter = std::make_unique<TvlKeyFilter>(
-      *this, FOptions, *FPlayback, *FSpeedVolume,
+      *this, FOptions, *FCommands.Playback, *FSpeedVolume,
       RKeyFilterAreas{FTrackBarsHeightFauxSplitterPnl, FSearchResultsPnl, FPlayControlsPnl,
                       FTrackBarOldPnl, FRecordingPnl});
   qApp->installEventFilter(FKeyFilter.get());
@@ -389,7 +386,7 @@ void TVellomarFm::FormShow() {
     const TMouseEventsBlock block;
     FProgram->OpenBinder(FStore.GetStringDef(Name(vlSetting::AutoOpenBinder), QString()));
   }
-  FFiles->SetCaptionForBinder();
+  FCommands.Files->SetCaptionForBinder();
   FReopenWhen = ReopenWhen(FStore, Now());
   FReopenZoom = FStore.Get(vlSetting::ReopenZoom);
 
@@ -639,7 +636,7 @@ bool TVellomarFm::FormCloseQuery() {
     return false;
   }
   if (!FNotebook) return true;
-  if (!FFiles->SaveQuestion_MayLeaveBinder()) return false;
+  if (!FCommands.Files->SaveQuestion_MayLeaveBinder()) return false;
   FStore.SetValue(Name(vlSetting::AutoOpenBinder), FNotebook->BinderPathName());
   FNotebook->CloseBinderAtExit();
   return true;

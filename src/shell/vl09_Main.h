@@ -23,10 +23,12 @@
 // with a dialog ends the operation in progress, never the program.
 
 #include "vlAudioStartup.h"
+#include "vlCommandHost.h"
 #include "vlDateTime.h"
 #include "vlEventBroker.h"
 #include "vlFileCommands.h"
 #include "vlMainWindowLinks.h"
+#include "vlOptionsCommand.h"
 #include "vlPlaybackCommands.h"
 #include "vlPrintCommands.h"
 #include "vlRecordingIndicator.h"
@@ -65,12 +67,22 @@ class TSplashFm;
 class TvlHint;
 class TvlKeyFilter;
 class TvlSearchArea;
-class TvlOptionsCommand;
 class TvlWindowBroker;
 class TvlCommandMenus;
 class TvlOptions;
 
-class TVellomarFm : public QMainWindow {
+// The commands, by responsibility, that the window's actions run. The program builds them over
+// the window (their host) and hands them over with SetCommands; a window without one of them
+// does nothing on its actions.
+struct RWindowCommands {
+  std::unique_ptr<TvlFileCommands> Files;
+  std::unique_ptr<TvlPlaybackCommands> Playback;
+  std::unique_ptr<TvlTextCommands> Text;
+  std::unique_ptr<TvlPrintCommands> Print;
+  std::unique_ptr<TvlOptionsCommand> Options;
+};
+
+class TVellomarFm : public QMainWindow, public TCommandHost {
   Q_OBJECT
 
  public:
@@ -101,14 +113,20 @@ class TVellomarFm : public QMainWindow {
   // The installed links (the composition test checks that none is left out).
   TNotebookLink *NotebookLink() const { return FNotebook; }
   TEventsLink *EventsLink() const { return FEvents; }
-  TProgramLink *ProgramLink() const { return FProgram; }
-  TTrackPanelLink *TrackPanelLink() const { return FTracks; }
+  TProgramLink *ProgramLink() const override { return FProgram; }
+  TTrackPanelLink *TrackPanelLink() const override { return FTracks; }
   TTimelinePanelLink *TimelinePanelLink() const { return FTimelines; }
-  TBookmarkKeysLink *BookmarkKeysLink() const { return FBookmarkKeys; }
+  TBookmarkKeysLink *BookmarkKeysLink() const override { return FBookmarkKeys; }
   // The parts the commands act on; set once, before the window is shown. A notebook given here
   // also serves as the notebook link when none was set, and fills the search panel.
   void SetProgramParts(const RProgramParts &Parts);
-  const RProgramParts &Parts() const { return FParts; }
+  const RProgramParts &Parts() const override { return FParts; }
+  // The command classes the program built over this window; each one given replaces the
+  // window's own.
+  void SetCommands(RWindowCommands Commands);
+  const RWindowCommands &Commands() const { return FCommands; }
+  // TCommandHost: the window is the parent of the commands' dialogs.
+  QWidget &DialogParent() override { return *this; }
 
   // --- The process-wide flags. The main loop flag is set by the program just before its event
   // loop runs; nothing idles until then. The closing-down flag is set while the window closes:
@@ -195,24 +213,26 @@ class TVellomarFm : public QMainWindow {
   // --- Commands (vl09_MainCommands.cpp). Each acts on the program's parts; a part that is
   // missing makes its commands do nothing.
   // Every action by its name ("aPlaySpeedFaster"); nullptr for an unknown name.
-  QAction *Action(const QString &Name) const;
+  QAction *Action(const QString &Name) const override;
 
   // The commands, by responsibility; the window's actions run them.
-  TvlFileCommands &FileCommands() { return *FFiles; }
-  TvlPlaybackCommands &PlaybackCommands() { return *FPlayback; }
-  TvlTextCommands &TextCommands() { return *FText; }
-  TvlPrintCommands &PrintCommands() { return *FPrint; }
+  TvlFileCommands &FileCommands() { return *FCommands.Files; }
+  TvlPlaybackCommands &PlaybackCommands() { return *FCommands.Playback; }
+  TvlTextCommands &TextCommands() { return *FCommands.Text; }
+  TvlPrintCommands &PrintCommands() { return *FCommands.Print; }
   // What the staged audio start and the recording commands ask of the audio side.
   TAudioStartup &AudioStartup() { return FAudio; }
 
   // The speed bar (percent) and the volume bar.
-  int Speed() const;
+  int Speed() const override;
   void SetSpeed(int Speed);
   QSlider *TempoTrackBar() const { return FSpeedVolume->TempoBar(); }
   QLabel *TempoDisplayLbl() const { return FSpeedVolume->TempoDisplay(); }
   QSlider *VolumeTB() const { return FSpeedVolume->VolumeBar(); }
-  // Shows the options window on the page whose caption contains Page.
+  // Shows the options window on the page whose caption contains Page (nothing without the
+  // options command).
   void ShowOptions(const QString &Page);
+  // nullptr until first shown.
   TOptionsFm *OptionsWindow() const;
   // The options' instant replay key: Ctrl+R (character 18) is the action's shortcut; another
   // character is caught by the key filter; 0 is no key at all.
@@ -344,13 +364,9 @@ class TVellomarFm : public QMainWindow {
   QWidget *FSearchResults = nullptr;
 
   // The commands' state.
-  std::unique_ptr<TvlFileCommands> FFiles;
-  std::unique_ptr<TvlPlaybackCommands> FPlayback;
-  std::unique_ptr<TvlTextCommands> FText;
-  std::unique_ptr<TvlPrintCommands> FPrint;
-  TSpeedVolumeBars *FSpeedVolume = nullptr;            // owned by the audio controls panel
-  std::unique_ptr<TvlSearchArea> FSearch;              // vlSearchArea.h
-  std::unique_ptr<TvlOptionsCommand> FOptionsCommand;  // vlOptionsCommand.h
+  RWindowCommands FCommands;
+  TSpeedVolumeBars *FSpeedVolume = nullptr;  // owned by the audio controls panel
+  std::unique_ptr<TvlSearchArea> FSearch;    // vlSearchArea.h
   std::unique_ptr<TNotebookLink> FOwnNotebookLink;
   std::unique_ptr<TvlWindowBroker> FBroker;  // vlWindowBroker.h
   std::unique_ptr<IEditorHost> FEditorHost;

@@ -41,7 +41,7 @@ void TVellomarFm::CreateActions() {
   aFileRecent = FMenus->RecentActions();
   for (QAction *recent : aFileRecent)
     connect(recent, &QAction::triggered, this, [this, recent] {
-      RunGuarded([this, recent] { FFiles->aFileRecentAnyExecute(recent); });
+      RunGuarded([this, recent] { FCommands.Files->aFileRecentAnyExecute(recent); });
     });
   // The options follow the check however it changes: a click, the stored choice, the options.
   connect(aRecordStartAuto, &QAction::toggled, this,
@@ -50,8 +50,11 @@ void TVellomarFm::CreateActions() {
   // live otherwise (a disabled action's shortcut never fires) and then do nothing.
   QMenu *edit = FMenus->Menu(TActionPlace::apEdit);
   connect(edit, &QMenu::aboutToShow, this, [this] {
-    if (QAction *undo = Action(QStringLiteral("aEditUndo"))) undo->setEnabled(FText->CanUndo());
-    if (QAction *redo = Action(QStringLiteral("aEditRedo"))) redo->setEnabled(FText->CanRedo());
+    const TvlTextCommands *text = FCommands.Text.get();
+    if (QAction *undo = Action(QStringLiteral("aEditUndo")))
+      undo->setEnabled(text && text->CanUndo());
+    if (QAction *redo = Action(QStringLiteral("aEditRedo")))
+      redo->setEnabled(text && text->CanRedo());
   });
   connect(edit, &QMenu::aboutToHide, this, [this] {
     for (const char *name : {"aEditUndo", "aEditRedo"})
@@ -100,6 +103,14 @@ void TVellomarFm::CreateCommandPanels() {
           [this] { RunGuarded([this] { SearchClose(); }); });
 }
 
+void TVellomarFm::SetCommands(RWindowCommands Commands) {
+  if (Commands.Files) FCommands.Files = std::move(Commands.Files);
+  if (Commands.Playback) FCommands.Playback = std::move(Commands.Playback);
+  if (Commands.Text) FCommands.Text = std::move(Commands.Text);
+  if (Commands.Print) FCommands.Print = std::move(Commands.Print);
+  if (Commands.Options) FCommands.Options = std::move(Commands.Options);
+}
+
 void TVellomarFm::SetProgramParts(const RProgramParts &Parts) {
   FParts = Parts;
   if (TvlNotebook *nb = FParts.Notebook) {
@@ -108,8 +119,8 @@ void TVellomarFm::SetProgramParts(const RProgramParts &Parts) {
       FNotebook = FOwnNotebookLink.get();
     }
     SearchPanel()->SetNotebook(nb);
-    FFiles->ConnectNotebook(*nb);
-    FFiles->SetCaptionForBinder();
+    FCommands.Files->ConnectNotebook(*nb);
+    FCommands.Files->SetCaptionForBinder();
   }
   if (FParts.SilenceActions) {
     SilenceMenu()->clear();
@@ -126,16 +137,15 @@ void TVellomarFm::RefreshVolumeBar() {
   if (FParts.Audio && FSpeedVolume) FSpeedVolume->ShowVolume(FParts.Audio->GetCombinedVolume());
 }
 
-TOptionsFm *TVellomarFm::OptionsWindow() const { return FOptionsCommand->Window(); }
-
-void TVellomarFm::ShowOptions(const QString &Page) { FOptionsCommand->Show(Page); }
-
-void TVellomarFm::ApplyJumpBackKey() {
-  // Ctrl+R (character 18) is the instant replay's shortcut; another character is caught by the
-  // key filter; 0 is no key at all.
-  aPlayInstantReplay->setShortcut(
-      FOptions.FJumpBackKey == 18 ? QKeySequence(QStringLiteral("Ctrl+R")) : QKeySequence());
+TOptionsFm *TVellomarFm::OptionsWindow() const {
+  return FCommands.Options ? FCommands.Options->Window() : nullptr;
 }
+
+void TVellomarFm::ShowOptions(const QString &Page) {
+  if (FCommands.Options) FCommands.Options->Show(Page);
+}
+
+void TVellomarFm::ApplyJumpBackKey() { ::ApplyJumpBackKey(aPlayInstantReplay, FOptions); }
 
 // ---------------------------------------------------------------------------------------------
 // The event broker (vlWindowBroker.h)

@@ -129,7 +129,8 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
   using B = TToolBar;
   TvlFileCommands &files = W.FileCommands();
   TvlPlaybackCommands &play = W.PlaybackCommands();
-  TvlTextCommands &text = W.TextCommands();
+  // Read when an action runs: the program hands the commands over after the window is made.
+  const RWindowCommands &cmd = W.Commands();
   std::vector<RActionRow> rows = {
       // File
       {S(u"aFileNew"), S(u"&New"), Key("Ctrl+Shift+N"), P::apFile,
@@ -174,29 +175,48 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
        }},
       // Printing: the active tab laid out on pages by the editor's own formatter.
       {S(u"aFilePrint"), S(u"&Print ..."), Key("Ctrl+P"), P::apFileTabs,
-       [&W] { W.PrintCommands().aFilePrintExecute(); }},
+       [&cmd] {
+         if (cmd.Print) cmd.Print->aFilePrintExecute();
+       }},
       {S(u"aFilePrintPdf"), S(u"Print to P&DF ..."), Key("Ctrl+Shift+P"), P::apFileTabs,
-       [&W] { W.PrintCommands().aFilePrintPdfExecute(); }},
+       [&cmd] {
+         if (cmd.Print) cmd.Print->aFilePrintPdfExecute();
+       }},
       // Edit
       {S(u"aEditUndo"), S(u"&Undo"), Key("Ctrl+Z"), P::apEdit,
-       [&text] { text.aEditUndoExecute(); }},
+       [&cmd] {
+         if (cmd.Text) cmd.Text->aEditUndoExecute();
+       }},
       {S(u"aEditRedo"), S(u"&Redo"), Key("Ctrl+Y"), P::apEdit,
-       [&text] { text.aEditRedoExecute(); }},
-      {S(u"aFileCut"), S(u"&Cut"), Key("Ctrl+X"), P::apEdit, [&text] { text.aEditCutExecute(); }},
+       [&cmd] {
+         if (cmd.Text) cmd.Text->aEditRedoExecute();
+       }},
+      {S(u"aFileCut"), S(u"&Cut"), Key("Ctrl+X"), P::apEdit,
+       [&cmd] {
+         if (cmd.Text) cmd.Text->aEditCutExecute();
+       }},
       {S(u"aEditCopy"), S(u"C&opy"), Key("Ctrl+C"), P::apEdit,
-       [&text] { text.aEditCopyExecute(); }},
+       [&cmd] {
+         if (cmd.Text) cmd.Text->aEditCopyExecute();
+       }},
       {S(u"aEditPaste"), S(u"&Paste"), Key("Ctrl+V"), P::apEdit,
-       [&text] { text.aEditPasteExecute(); }},
+       [&cmd] {
+         if (cmd.Text) cmd.Text->aEditPasteExecute();
+       }},
       // Ctrl+A is the speed's key, so Select All takes Shift as well.
       {S(u"aEditSelectAll"), S(u"Select &All"), Key("Ctrl+Shift+A"), P::apEdit,
-       [&text] { text.aEditSelectAllExecute(); }},
+       [&cmd] {
+         if (cmd.Text) cmd.Text->aEditSelectAllExecute();
+       }},
       {S(u"aEditFind"), S(u"&Find"), Key("Ctrl+F"), P::apEdit, [&W] { W.aEditFindExecute(); }, 0,
        B::tbText, 100},
       {S(u"aEditSpelling"),
        S(u"Check &Spelling"),
        {},
        P::apEdit,
-       [&text] { CheckSpellingExecute(text.ActiveView()); }},
+       [&cmd] {
+         if (cmd.Text) CheckSpellingExecute(cmd.Text->ActiveView());
+       }},
       // The vertical timeline's pop-up menu carries these two; the timeline connects them.
       {S(u"aEditBookmarkRename"), S(u"Rename Bookmark"), {}, P::apNowhere, {}},
       {S(u"aEditBookmarkDelete"), S(u"Delete Bookmark"), {}, P::apNowhere, {}},
@@ -388,27 +408,41 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
       {S(u"aHelpVideo3"), S(u"Video 3"), {}, P::apVideos, {}, afHidden},
       // The text tool bar's commands, also in the Format menu.
       {S(u"aFontBold"), S(u"&Bold"), Key("Ctrl+B"), P::apFormat,
-       [&text] { text.FontStyleExecute(fsBold); }, afCheckable | afCommandSetsCheck, B::tbText,
-       101},
+       [&cmd] {
+         if (cmd.Text) cmd.Text->FontStyleExecute(fsBold);
+       },
+       afCheckable | afCommandSetsCheck, B::tbText, 101},
       {S(u"aFontItalic"), S(u"&Italic"), Key("Ctrl+I"), P::apFormat,
-       [&text] { text.FontStyleExecute(fsItalic); }, afCheckable | afCommandSetsCheck, B::tbText,
-       102},
+       [&cmd] {
+         if (cmd.Text) cmd.Text->FontStyleExecute(fsItalic);
+       },
+       afCheckable | afCommandSetsCheck, B::tbText, 102},
       {S(u"aFontUnderline"), S(u"&Underline"), Key("Ctrl+U"), P::apFormat,
-       [&text] { text.FontStyleExecute(fsUnderline); }, afCheckable | afCommandSetsCheck, B::tbText,
-       103},
+       [&cmd] {
+         if (cmd.Text) cmd.Text->FontStyleExecute(fsUnderline);
+       },
+       afCheckable | afCommandSetsCheck, B::tbText, 103},
       {S(u"aTextBullets"),
        S(u"Bu&lleted List"),
        {},
        P::apFormat,
-       [&text] { text.aTextBulletsExecute(); },
+       [&cmd] {
+         if (cmd.Text) cmd.Text->aTextBulletsExecute();
+       },
        0,
        B::tbText,
        104},
       {S(u"aTextNumbered"), S(u"&Numbered List"), {}, P::apFormat, {}, afHidden, B::tbText, 105},
       {S(u"aTextFontIncrease"), S(u"F&ont Increase"), Key("Ctrl+]"), P::apFormat,
-       [&text] { text.TextFontSizeExecute(25); }, 0, B::tbText, 106},
+       [&cmd] {
+         if (cmd.Text) cmd.Text->TextFontSizeExecute(25);
+       },
+       0, B::tbText, 106},
       {S(u"aTextFontDecrease"), S(u"&Font Decrease"), Key("Ctrl+["), P::apFormat,
-       [&text] { text.TextFontSizeExecute(-20); }, 0, B::tbText, 107},
+       [&cmd] {
+         if (cmd.Text) cmd.Text->TextFontSizeExecute(-20);
+       },
+       0, B::tbText, 107},
       // Last in the File menu, after the recent files.
       {S(u"aFileExit"), S(u"E&xit"), Key("Ctrl+Q"), P::apFileExit, [&W] { W.close(); }},
   };
@@ -419,7 +453,9 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
                     S(c.Caption),
                     {},
                     P::apFormatColor,
-                    [&text, value = c.Value] { text.TextFontColorExecute(value); },
+                    [&cmd, value = c.Value] {
+                      if (cmd.Text) cmd.Text->TextFontColorExecute(value);
+                    },
                     afCheckable,
                     B::tbText,
                     slot++});
@@ -429,7 +465,9 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
                     S(c.Caption),
                     {},
                     P::apFormatHighlight,
-                    [&text, value = c.Value] { text.TextHighlightColorExecute(value); },
+                    [&cmd, value = c.Value] {
+                      if (cmd.Text) cmd.Text->TextHighlightColorExecute(value);
+                    },
                     afCheckable,
                     B::tbText,
                     slot++});

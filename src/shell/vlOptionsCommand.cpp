@@ -1,18 +1,25 @@
 #include "vlOptionsCommand.h"
 
-#include "vl09_Main.h"
 #include "vl09_MyAudio.h"
 #include "vl09_Options.h"
+#include "vlAudioStartup.h"
+#include "vlCommandHost.h"
 #include "vlGuard.h"
 
 #include <QAction>
+
+void ApplyJumpBackKey(QAction *InstantReplay, const TvlOptions &Options) {
+  if (!InstantReplay) return;
+  InstantReplay->setShortcut(Options.FJumpBackKey == 18 ? QKeySequence(QStringLiteral("Ctrl+R"))
+                                                        : QKeySequence());
+}
 
 TvlOptionsCommand::~TvlOptionsCommand() { delete FOptionsFm; }
 
 void TvlOptionsCommand::Show(const QString &Page) {
   if (!FOptionsFm) {
-    FOptionsFm = new TOptionsFm(FOptions, *this, &FWindow);
-    QObject::connect(FOptionsFm, &QDialog::accepted, &FWindow,
+    FOptionsFm = new TOptionsFm(FOptions, *this, &FHost.DialogParent());
+    QObject::connect(FOptionsFm, &QDialog::accepted, &FHost.DialogParent(),
                      [this] { RunGuarded([this] { Applied(); }); });
   }
   FOptionsFm->TurnToPage(Page);
@@ -22,31 +29,34 @@ void TvlOptionsCommand::Show(const QString &Page) {
 }
 
 void TvlOptionsCommand::Applied() {
-  FWindow.ApplyJumpBackKey();
-  if (TTrackPanelLink *tracks = FWindow.TrackPanelLink())
-    tracks->TempoChanged(FOptions.FWantTempo, FWindow.Speed());
-  if (TProgramLink *program = FWindow.ProgramLink()) program->OptionsApplied();
+  ApplyJumpBackKey(FHost.Action(QStringLiteral("aPlayInstantReplay")), FOptions);
+  if (TTrackPanelLink *tracks = FHost.TrackPanelLink())
+    tracks->TempoChanged(FOptions.FWantTempo, FHost.Speed());
+  if (TProgramLink *program = FHost.ProgramLink()) program->OptionsApplied();
 }
 
 void TvlOptionsCommand::RebuildKeyCommands() {
-  if (TBookmarkKeysLink *keys = FWindow.BookmarkKeysLink()) keys->RebuildKeyCommands();
+  if (TBookmarkKeysLink *keys = FHost.BookmarkKeysLink()) keys->RebuildKeyCommands();
 }
 
 void TvlOptionsCommand::RebuildBookmarkMenu() {
-  if (TBookmarkKeysLink *keys = FWindow.BookmarkKeysLink()) keys->RebuildBookmarkMenu();
+  if (TBookmarkKeysLink *keys = FHost.BookmarkKeysLink()) keys->RebuildBookmarkMenu();
 }
 
 void TvlOptionsCommand::RedrawTracks() {
-  if (TTrackPanelLink *tracks = FWindow.TrackPanelLink()) tracks->RedrawTracks();
+  if (TTrackPanelLink *tracks = FHost.TrackPanelLink()) tracks->RedrawTracks();
 }
 
 void TvlOptionsCommand::RecreateAudioComponents() {
-  if (TvlAudio *audio = FWindow.Parts().Audio) audio->AudioComponents_FreeAndReinitialize();
+  if (TvlAudio *audio = FHost.Parts().Audio) audio->AudioComponents_FreeAndReinitialize();
 }
 
-void TvlOptionsCommand::SetRecordStartAuto(bool On) { FWindow.aRecordStartAuto->setChecked(On); }
+void TvlOptionsCommand::SetRecordStartAuto(bool On) {
+  if (QAction *automatic = FHost.Action(QStringLiteral("aRecordStartAuto")))
+    automatic->setChecked(On);
+}
 
 bool TvlOptionsCommand::IsRecording() {
-  TvlAudio *audio = FWindow.Parts().Audio;
-  return audio ? audio->IsRecording() : FWindow.AudioStartup().IsRecording();
+  TvlAudio *audio = FHost.Parts().Audio;
+  return audio ? audio->IsRecording() : FStartup.IsRecording();
 }

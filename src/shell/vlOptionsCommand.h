@@ -5,22 +5,29 @@
 // "start automatically" check, and at OK the jump-back key, the tracks' tempo and the audio
 // settings applied.
 //
-// Owned by the main window, which it must not outlive; the links it forwards to are read from
-// the window at each call (a window without them skips what it would ask). User-interface
-// thread only.
+// Built by the program over the window that hosts it (vlCommandHost.h), which owns it from then
+// on; the links it forwards to are read from the window at each call (a window without them skips
+// what it would ask). User-interface thread only.
 
 #include "vl09_OptionsFm.h"
 
 #include <QPointer>
 #include <QString>
 
-class TVellomarFm;
+class QAction;
+class TAudioStartup;
+class TCommandHost;
 class TvlOptions;
+
+// The options' instant replay key: Ctrl+R (character 18) is the action's shortcut; another
+// character is caught by the key filter; 0 is no key at all.
+void ApplyJumpBackKey(QAction *InstantReplay, const TvlOptions &Options);
 
 class TvlOptionsCommand final : public TOptionsFmLink {
  public:
-  TvlOptionsCommand(TVellomarFm &Window, TvlOptions &Options)
-      : FWindow(Window), FOptions(Options) {}
+  // Startup answers whether a recording runs while the window has no audio part.
+  TvlOptionsCommand(TCommandHost &Host, TvlOptions &Options, TAudioStartup &Startup)
+      : FHost(Host), FOptions(Options), FStartup(Startup) {}
   // The options window goes first: it refers to this link.
   ~TvlOptionsCommand() override;
   TvlOptionsCommand(const TvlOptionsCommand &) = delete;
@@ -42,7 +49,8 @@ class TvlOptionsCommand final : public TOptionsFmLink {
  private:
   void Applied();
 
-  TVellomarFm &FWindow;
+  TCommandHost &FHost;
   TvlOptions &FOptions;
+  TAudioStartup &FStartup;
   QPointer<TOptionsFm> FOptionsFm;
 };

@@ -1,9 +1,9 @@
 #include "vlPrintCommands.h"
 
-#include "vl09_Main.h"
 #include "vl09_Notebook.h"
 #include "vl09_Options.h"
 #include "vlAppPaths.h"
+#include "vlCommandHost.h"
 #include "vlPrintLayout.h"
 #include "vlPrompts.h"
 #include "vl_Document.h"
@@ -22,17 +22,17 @@ constexpr int LayoutDpi = 96;
 
 }  // namespace
 
-TvlPrintCommands::TvlPrintCommands(TVellomarFm &Window, TvlOptions &Options)
-    : FWindow(Window), FOptions(Options) {
+TvlPrintCommands::TvlPrintCommands(TCommandHost &Host, TvlOptions &Options)
+    : FHost(Host), FOptions(Options) {
   AskPrinter = [this](QPrinter &Printer) {
-    QPrintDialog dialog(&Printer, &FWindow);
+    QPrintDialog dialog(&Printer, &FHost.DialogParent());
     dialog.setWindowTitle(QStringLiteral("Print"));
     return dialog.exec() == QDialog::Accepted;
   };
 }
 
 TDocument *TvlPrintCommands::ActiveDocument(QString &Title) const {
-  TvlNotebook *nb = FWindow.Parts().Notebook;
+  TvlNotebook *nb = FHost.Parts().Notebook;
   RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
   if (!page || !page->mtcDoc) {
     Prompts().Message(NothingToPrintText, TPromptIcon::piWarning);

@@ -5,7 +5,8 @@
 // the margin. The printer is chosen in the print dialog (a seam tests replace); the PDF's name
 // through the prompts.
 //
-// Owned by the main window, which it must not outlive. User-interface thread only.
+// Built by the program over the window that hosts it (vlCommandHost.h), which owns it from then on.
+// User-interface thread only.
 
 #include <QString>
 
@@ -13,7 +14,7 @@
 
 class QPrinter;
 class TDocument;
-class TVellomarFm;
+class TCommandHost;
 class TvlOptions;
 
 inline const QString PrintFailedText =
@@ -23,7 +24,7 @@ inline const QString NothingToPrintText =
 
 class TvlPrintCommands {
  public:
-  TvlPrintCommands(TVellomarFm &Window, TvlOptions &Options);
+  TvlPrintCommands(TCommandHost &Host, TvlOptions &Options);
   TvlPrintCommands(const TvlPrintCommands &) = delete;
   TvlPrintCommands &operator=(const TvlPrintCommands &) = delete;
 
@@ -42,6 +43,6 @@ class TvlPrintCommands {
   // The active tab's document and title; nullptr (after saying so) when there is none.
   TDocument *ActiveDocument(QString &Title) const;
 
-  TVellomarFm &FWindow;
+  TCommandHost &FHost;
   TvlOptions &FOptions;
 };

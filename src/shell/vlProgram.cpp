@@ -153,6 +153,13 @@ void TvlProgram::Connect(TVellomarFm &Window, const QString &ExampleBinder) {
     if (FWindow) FWindow->Callback_RecordingStopped();
   };
 
+  // The window's commands, by responsibility, each over the window as its host.
+  RWindowCommands commands;
+  commands.Text = std::make_unique<TvlTextCommands>(Window);
+  commands.Print = std::make_unique<TvlPrintCommands>(Window, FOptions);
+  commands.Options = std::make_unique<TvlOptionsCommand>(Window, FOptions, *this);
+  Window.SetCommands(std::move(commands));
+
   RProgramParts parts;
   parts.Notebook = FNotebook;
   parts.Audio = &FAudio;

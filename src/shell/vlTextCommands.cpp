@@ -2,6 +2,7 @@
 
 #include "vl09_Main.h"
 #include "vl09_Notebook.h"
+#include "vlCommandHost.h"
 #include "vlEditorHost.h"
 #include "vlTextBullets.h"
 #include "vlWindowView.h"
@@ -19,22 +20,32 @@ namespace {
 class TWindowEditorHost final : public IEditorHost {
  public:
   explicit TWindowEditorHost(TVellomarFm &Fm) : FFm(Fm) {}
-  void FontBold() override { FFm.TextCommands().FontStyleExecute(fsBold); }
-  void FontItalic() override { FFm.TextCommands().FontStyleExecute(fsItalic); }
-  void FontUnderline() override { FFm.TextCommands().FontStyleExecute(fsUnderline); }
+  void FontBold() override {
+    if (TvlTextCommands *text = Text()) text->FontStyleExecute(fsBold);
+  }
+  void FontItalic() override {
+    if (TvlTextCommands *text = Text()) text->FontStyleExecute(fsItalic);
+  }
+  void FontUnderline() override {
+    if (TvlTextCommands *text = Text()) text->FontStyleExecute(fsUnderline);
+  }
   void FileSave() override { FFm.FileCommands().aFileSaveExecute(); }
-  void TextBullets() override { FFm.TextCommands().aTextBulletsExecute(); }
+  void TextBullets() override {
+    if (TvlTextCommands *text = Text()) text->aTextBulletsExecute();
+  }
   void SearchClose() override { FFm.SearchClose(); }
   void UpdateFontButtonState(TFontIndex Font) override {
-    TvlNotebook *nb = FFm.Parts().Notebook;
-    RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
-    FFm.TextCommands().UpdateFontButtonState(page ? page->mtcDoc.get() : nullptr, Font);
+    if (TvlTextCommands *text = Text())
+      text->UpdateFontButtonState(ActiveDocumentOf(FFm.Parts()), Font);
   }
   void IncrementChangeCountOfActiveDoc() override {
     if (TvlNotebook *nb = FFm.Parts().Notebook) nb->IncrementChangeCountOfActiveDoc();
   }
 
  private:
+  // The window's text commands; nullptr until the program has handed them over.
+  TvlTextCommands *Text() const { return FFm.Commands().Text.get(); }
+
   TVellomarFm &FFm;
 };
 
@@ -49,14 +60,16 @@ TWindowView *WindowViewOf(QWidget *PageView) {
   return PageView ? PageView->findChild<TWindowView *>() : nullptr;
 }
 
-TDocument *TvlTextCommands::ActiveDocument() const {
-  TvlNotebook *nb = FWindow.Parts().Notebook;
+TDocument *ActiveDocumentOf(const RProgramParts &Parts) {
+  TvlNotebook *nb = Parts.Notebook;
   RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
   return page ? page->mtcDoc.get() : nullptr;
 }
 
+TDocument *TvlTextCommands::ActiveDocument() const { return ActiveDocumentOf(FHost.Parts()); }
+
 QWidget *TvlTextCommands::ActiveView() const {
-  TvlNotebook *nb = FWindow.Parts().Notebook;
+  TvlNotebook *nb = FHost.Parts().Notebook;
   RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
   return page ? page->MyWindowView : nullptr;
 }
@@ -70,7 +83,7 @@ void TvlTextCommands::RedrawActiveView() {
 
 namespace {
 
-QAction *StyleAction(const TVellomarFm &Fm, TFontStyle Style) {
+QAction *StyleAction(const TCommandHost &Fm, TFontStyle Style) {
   switch (Style) {
     case fsBold: return Fm.Action(QStringLiteral("aFontBold"));
     case fsItalic: return Fm.Action(QStringLiteral("aFontItalic"));
@@ -83,7 +96,7 @@ QAction *StyleAction(const TVellomarFm &Fm, TFontStyle Style) {
 
 void TvlTextCommands::FontStyleExecute(TFontStyle Style) {
   TDocument *doc = ActiveDocument();
-  QAction *action = StyleAction(FWindow, Style);
+  QAction *action = StyleAction(FHost, Style);
   if (!doc || !action) return;
   bool on = false;
   if (doc->Select_IsAnyTextSelected()) {
@@ -150,15 +163,15 @@ void TvlTextCommands::UpdateFontButtonState(TDocument *Doc, TFontIndex FontIndex
   const auto check = [](QAction *Action, bool On) {
     if (Action && Action->isChecked() != On) Action->setChecked(On);
   };
-  check(FWindow.Action(QStringLiteral("aFontBold")), styles.testFlag(fsBold));
-  check(FWindow.Action(QStringLiteral("aFontItalic")), styles.testFlag(fsItalic));
-  check(FWindow.Action(QStringLiteral("aFontUnderline")), styles.testFlag(fsUnderline));
+  check(FHost.Action(QStringLiteral("aFontBold")), styles.testFlag(fsBold));
+  check(FHost.Action(QStringLiteral("aFontItalic")), styles.testFlag(fsItalic));
+  check(FHost.Action(QStringLiteral("aFontUnderline")), styles.testFlag(fsUnderline));
   const TColor color = fonts.GetFontColor(FontIndex);
   for (const RColorAction &c : FontColorActions)
-    check(FWindow.Action(QLatin1String(c.Name)), c.Value == color);
+    check(FHost.Action(QLatin1String(c.Name)), c.Value == color);
   const TColor highlight = fonts.GetFontHighlight(FontIndex);
   for (const RColorAction &c : HighlightColorActions)
-    check(FWindow.Action(QLatin1String(c.Name)), c.Value == highlight);
+    check(FHost.Action(QLatin1String(c.Name)), c.Value == highlight);
   fonts.CurrentFont_SetFromIndex(FontIndex);
 }
 

@@ -4,7 +4,8 @@
 // clipboard (a focused line edit, the search box, has its own). The text buttons follow the font
 // at the caret. They act on the window's notebook; without one they do nothing.
 //
-// Owned by the main window, which it must not outlive. User-interface thread only.
+// Built by the program over the window that hosts it (vlCommandHost.h), which owns it from then on.
+// User-interface thread only.
 
 #include "vlColor.h"
 #include "vldFontsInUse.h"
@@ -13,8 +14,10 @@
 
 class IEditorHost;
 class QWidget;
+class TCommandHost;
 class TDocument;
 class TVellomarFm;
+struct RProgramParts;
 class TWindowView;
 
 // The text colours and highlights of the text tool bar, as TColor values (red in the low byte).
@@ -46,9 +49,12 @@ TWindowView *WindowViewOf(QWidget *PageView);
 // search panel's close and the font buttons.
 std::unique_ptr<IEditorHost> MakeWindowEditorHost(TVellomarFm &Window);
 
+// The document of the notebook's active page; nullptr without a notebook or a page.
+TDocument *ActiveDocumentOf(const RProgramParts &Parts);
+
 class TvlTextCommands {
  public:
-  explicit TvlTextCommands(TVellomarFm &Window) : FWindow(Window) {}
+  explicit TvlTextCommands(TCommandHost &Host) : FHost(Host) {}
   TvlTextCommands(const TvlTextCommands &) = delete;
   TvlTextCommands &operator=(const TvlTextCommands &) = delete;
 
@@ -77,5 +83,5 @@ class TvlTextCommands {
  private:
   void RedrawActiveView();
 
-  TVellomarFm &FWindow;
+  TCommandHost &FHost;
 };

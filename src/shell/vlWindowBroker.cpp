@@ -31,7 +31,7 @@ TDateTime TvlWindowBroker::BrokeredEffectiveWhen(TDateTime DocumentContextDT) co
 
 TDateTime TvlWindowBroker::NewEventBroker_When(QChar Ch) const {
   const TDateTime now = Now();
-  TDocument *doc = FWindow.TextCommands().ActiveDocument();
+  TDocument *doc = ActiveDocumentOf(FWindow.Parts());
   if (!doc) return now;
   return ::NewEventBroker_When(State(), doc->Timestamp_Effective_ContextAtPos(Ch), now);
 }

@@ -22,6 +22,7 @@
 #include "vlFakeLinks.h"
 #include "vlSearchPanel.h"
 #include "vlTestSupport.h"
+#include "vlWindowCommands.h"
 #include "vlWindowView.h"
 #include "vldTemporal.h"
 
@@ -120,6 +121,7 @@ struct TRig : TSimMachine {
     DeliverEvents();
 
     Fm = std::make_unique<TVellomarFm>(Store, Options, Startup);
+    InstallWindowCommands(*Fm, Options, Startup);
     // What the program installs at start-up: the window's broker and editor host.
     BrokerSeam = std::make_unique<TSeamInstall<TEffectiveTimeBroker>>(EffectiveTimeBrokerSeam(),
                                                                       Fm->EventBroker());

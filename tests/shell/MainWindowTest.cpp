@@ -10,6 +10,7 @@
 #include "vlGlobals.h"
 #include "vlShellSettings.h"
 #include "vlTestSupport.h"
+#include "vlWindowCommands.h"
 
 #include <gtest/gtest.h>
 #include <QAction>
@@ -133,6 +134,7 @@ struct TRig {
   }
   TVellomarFm &Make(bool WithNotebook = true) {
     Fm = std::make_unique<TVellomarFm>(Store, Options, Audio);
+    InstallWindowCommands(*Fm, Options, Audio);
     if (WithNotebook) {
       Fm->SetNotebookLink(&Notebook);
       Fm->SetEventsLink(&Events);

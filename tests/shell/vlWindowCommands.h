@@ -1,0 +1,20 @@
+#pragma once
+// The commands the program builds over its window (TvlProgram::Connect), built the same way for a
+// window tested without the program. Startup answers whether a recording runs while the window has
+// no audio part.
+
+#include "vl09_Main.h"
+#include "vlOptionsCommand.h"
+#include "vlPrintCommands.h"
+#include "vlTextCommands.h"
+
+#include <memory>
+
+inline void InstallWindowCommands(TVellomarFm &Window, TvlOptions &Options,
+                                  TAudioStartup &Startup) {
+  RWindowCommands commands;
+  commands.Text = std::make_unique<TvlTextCommands>(Window);
+  commands.Print = std::make_unique<TvlPrintCommands>(Window, Options);
+  commands.Options = std::make_unique<TvlOptionsCommand>(Window, Options, Startup);
+  Window.SetCommands(std::move(commands));
+}
