@@ -97,8 +97,6 @@ TVellomarFm::TVellomarFm(TRegistryData &Store, TvlOptions &Options, TAudioStartu
                          TSplashFm *Splash, QWidget *Parent)
     : QMainWindow(Parent), FStore(Store), FOptions(Options), FAudio(Audio), FSplash(Splash) {
   GClosingDown = false;
-  FCommands.Files = std::make_unique<TvlFileCommands>(*this);
-  FCommands.Playback = std::make_unique<TvlPlaybackCommands>(*this, Options);
   FormCreate();
 }
 
@@ -181,7 +179,7 @@ void TVellomarFm::FormCreate() {
   connect(FIdleTimer, &QTimer::timeout, this,
           [this] { RunGuarded([this] { ApplicationEvents1Idle(); }); });
   FKeyFilter = std::make_unique<TvlKeyFilter>(
-      *this, FOptions, *FCommands.Playback, *FSpeedVolume,
+      *this, FOptions, *FSpeedVolume,
       RKeyFilterAreas{FTrackBarsHeightFauxSplitterPnl, FSearchResultsPnl, FPlayControlsPnl,
                       FTrackBarOldPnl, FRecordingPnl});
   qApp->installEventFilter(FKeyFilter.get());
@@ -386,7 +384,7 @@ void TVellomarFm::FormShow() {
     const TMouseEventsBlock block;
     FProgram->OpenBinder(FStore.GetStringDef(Name(vlSetting::AutoOpenBinder), QString()));
   }
-  FCommands.Files->SetCaptionForBinder();
+  if (FCommands.Files) FCommands.Files->SetCaptionForBinder();
   FReopenWhen = ReopenWhen(FStore, Now());
   FReopenZoom = FStore.Get(vlSetting::ReopenZoom);
 
@@ -636,7 +634,7 @@ bool TVellomarFm::FormCloseQuery() {
     return false;
   }
   if (!FNotebook) return true;
-  if (!FCommands.Files->SaveQuestion_MayLeaveBinder()) return false;
+  if (!AskSaveBeforeLeavingBinder(FNotebook, FEvents)) return false;
   FStore.SetValue(Name(vlSetting::AutoOpenBinder), FNotebook->BinderPathName());
   FNotebook->CloseBinderAtExit();
   return true;

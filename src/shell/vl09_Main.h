@@ -82,7 +82,10 @@ struct RWindowCommands {
   std::unique_ptr<TvlOptionsCommand> Options;
 };
 
-class TVellomarFm : public QMainWindow, public TCommandHost {
+class TVellomarFm : public QMainWindow,
+                    public TCommandHost,
+                    public TFileCommandsHost,
+                    public TPlaybackCommandsHost {
   Q_OBJECT
 
  public:
@@ -111,11 +114,11 @@ class TVellomarFm : public QMainWindow, public TCommandHost {
   void SetTimelinePanelLink(TTimelinePanelLink *Link) { FTimelines = Link; }
   void SetBookmarkKeysLink(TBookmarkKeysLink *Link) { FBookmarkKeys = Link; }
   // The installed links (the composition test checks that none is left out).
-  TNotebookLink *NotebookLink() const { return FNotebook; }
-  TEventsLink *EventsLink() const { return FEvents; }
+  TNotebookLink *NotebookLink() const override { return FNotebook; }
+  TEventsLink *EventsLink() const override { return FEvents; }
   TProgramLink *ProgramLink() const override { return FProgram; }
   TTrackPanelLink *TrackPanelLink() const override { return FTracks; }
-  TTimelinePanelLink *TimelinePanelLink() const { return FTimelines; }
+  TTimelinePanelLink *TimelinePanelLink() const override { return FTimelines; }
   TBookmarkKeysLink *BookmarkKeysLink() const override { return FBookmarkKeys; }
   // The parts the commands act on; set once, before the window is shown. A notebook given here
   // also serves as the notebook link when none was set, and fills the search panel.
@@ -139,7 +142,7 @@ class TVellomarFm : public QMainWindow, public TCommandHost {
   void BarelyDidApplicationRun_ScheduleAudioInitialization();
   // One tick of AudioInitializationTimer: runs the next stage.
   void AudioInitializationTimerTimer();
-  bool AudioReady() const { return FAudioReady; }
+  bool AudioReady() const override { return FAudioReady; }
   // A stage failed: audio stays off for the run, the window can close.
   bool AudioFailed() const { return FAudioFailed; }
   int AudioInitializationStage() const { return FAudioInitializationStage; }
@@ -148,7 +151,7 @@ class TVellomarFm : public QMainWindow, public TCommandHost {
   }
   bool HasAudioInitializationTimer() const { return AudioInitializationTimer != nullptr; }
   // Start recording at the next idle pass (or once audio is ready).
-  void RequestRecordingWhenReady() { FAudioReady_StartRecording = true; }
+  void RequestRecordingWhenReady() override { FAudioReady_StartRecording = true; }
 
   // --- Idle work, run by a 100 ms tick while the main loop runs.
   void ApplicationEvents1Idle();
@@ -180,14 +183,18 @@ class TVellomarFm : public QMainWindow, public TCommandHost {
   // --- Panels and actions that start-up and the commands share.
   QString ProgramNameInCaptionStr() const { return FProgramNameInCaptionStr; }
   int RecordingPnlWidth() const { return FRecordingPnlWidth; }
-  TvlHint *Hint() const { return vlHint; }
-  TRecentFiles *RecentlyUsedFiles() const { return FRecentlyUsedFiles.get(); }
+  TvlHint *Hint() const override { return vlHint; }
+  TRecentFiles *RecentlyUsedFiles() const override { return FRecentlyUsedFiles.get(); }
+  // The title: the program's name, and the binder's file name when it has one; the recording
+  // indicator stays in front.
+  void ShowBinderInTitle(const QString &FileName) override;
+  void ClearSearchResults() override;
   QLabel *RecorderActivityLbl() const { return FRecorderActivityLbl; }
   QScrollBar *VertTimelineScrollBar() const { return FVertTimelineScrollBar; }
   // The strip above the vertical timeline where the input level shows.
   QWidget *HorizontalVuPnl() const { return FHorizontalVuPnl; }
   QWidget *NotebookPnl() const { return FNotebookPnl; }
-  QWidget *TranscriptionPnl() const { return FTranscriptionPnl; }
+  QWidget *TranscriptionPnl() const override { return FTranscriptionPnl; }
   QWidget *SearchResultsPnl() const { return FSearchResultsPnl; }
   QWidget *AudioControlsPnl() const { return FAudioControlsPnl; }
   QWidget *TrackBarOldPnl() const { return FTrackBarOldPnl; }
@@ -231,7 +238,7 @@ class TVellomarFm : public QMainWindow, public TCommandHost {
   QSlider *VolumeTB() const { return FSpeedVolume->VolumeBar(); }
   // Shows the options window on the page whose caption contains Page (nothing without the
   // options command).
-  void ShowOptions(const QString &Page);
+  void ShowOptions(const QString &Page) override;
   // nullptr until first shown.
   TOptionsFm *OptionsWindow() const;
   // The options' instant replay key: Ctrl+R (character 18) is the action's shortcut; another

@@ -23,6 +23,7 @@
 #include <QAction>
 #include <QBoxLayout>
 #include <QDesktopServices>
+#include <QListWidget>
 #include <QMenu>
 
 void TVellomarFm::CreateActions() {
@@ -41,7 +42,9 @@ void TVellomarFm::CreateActions() {
   aFileRecent = FMenus->RecentActions();
   for (QAction *recent : aFileRecent)
     connect(recent, &QAction::triggered, this, [this, recent] {
-      RunGuarded([this, recent] { FCommands.Files->aFileRecentAnyExecute(recent); });
+      RunGuarded([this, recent] {
+        if (FCommands.Files) FCommands.Files->aFileRecentAnyExecute(recent);
+      });
     });
   // The options follow the check however it changes: a click, the stored choice, the options.
   connect(aRecordStartAuto, &QAction::toggled, this,
@@ -119,8 +122,10 @@ void TVellomarFm::SetProgramParts(const RProgramParts &Parts) {
       FNotebook = FOwnNotebookLink.get();
     }
     SearchPanel()->SetNotebook(nb);
-    FCommands.Files->ConnectNotebook(*nb);
-    FCommands.Files->SetCaptionForBinder();
+    if (TvlFileCommands *files = FCommands.Files.get()) {
+      files->ConnectNotebook(*nb);
+      files->SetCaptionForBinder();
+    }
   }
   if (FParts.SilenceActions) {
     SilenceMenu()->clear();
@@ -135,6 +140,17 @@ void TVellomarFm::SetSpeed(int NewSpeed) { FSpeedVolume->SetSpeed(NewSpeed); }
 
 void TVellomarFm::RefreshVolumeBar() {
   if (FParts.Audio && FSpeedVolume) FSpeedVolume->ShowVolume(FParts.Audio->GetCombinedVolume());
+}
+
+void TVellomarFm::ShowBinderInTitle(const QString &FileName) {
+  setWindowTitle(FileName.isEmpty()
+                     ? FProgramNameInCaptionStr
+                     : FProgramNameInCaptionStr + QStringLiteral("  -  ") + FileName);
+  RefreshRecordingIndicator();
+}
+
+void TVellomarFm::ClearSearchResults() {
+  if (TSearchPanel *panel = SearchPanel()) panel->ResultsLB->clear();
 }
 
 TOptionsFm *TVellomarFm::OptionsWindow() const {

@@ -5,6 +5,7 @@
 #include "vl09_Notebook.h"
 #include "vl09_RecentFiles.h"
 #include "vlAppPaths.h"
+#include "vlCommandHost.h"
 #include "vlPrompts.h"
 #include "vlSearchPanel.h"
 #include "vlWindowView.h"
@@ -32,8 +33,14 @@ class TWindowNotebookLink final : public TNotebookLink {
     const TvlNotebook *nb = FFm.Parts().Notebook;
     return nb ? nb->BinderPathName() : QString();
   }
-  bool SaveBinder() override { return FFm.FileCommands().aFileSaveExecute(); }
-  bool SaveBinderAs() override { return FFm.FileCommands().aFileSaveAsExecute(); }
+  bool SaveBinder() override {
+    TvlFileCommands *files = FFm.Commands().Files.get();
+    return files && files->aFileSaveExecute();
+  }
+  bool SaveBinderAs() override {
+    TvlFileCommands *files = FFm.Commands().Files.get();
+    return files && files->aFileSaveAsExecute();
+  }
   void CloseBinderAtExit() override {
     if (FFm.RecentlyUsedFiles()) FFm.RecentlyUsedFiles()->ClosingFile(BinderPathName());
   }
@@ -75,25 +82,28 @@ QString WithDefaultSuffix(const QString &PathName, const QString &Suffix) {
 }
 
 bool TvlFileCommands::SaveQuestion_MayLeaveBinder() {
-  if (!FWindow.NotebookLink()) return true;
+  return AskSaveBeforeLeavingBinder(FHost.NotebookLink(), FHost.EventsLink());
+}
+
+bool AskSaveBeforeLeavingBinder(TNotebookLink *Notebook, TEventsLink *Events) {
+  if (!Notebook) return true;
   // Bookmarks live only in the binder, so changed bookmarks are unsaved work like changed text.
-  const bool unsaved = FWindow.NotebookLink()->HasUnsavedDocumentChanges() ||
-                       (FWindow.EventsLink() && FWindow.EventsLink()->BookmarksChangedSinceSave());
+  const bool unsaved =
+      Notebook->HasUnsavedDocumentChanges() || (Events && Events->BookmarksChangedSinceSave());
   if (unsaved) {
-    const bool named = FWindow.NotebookLink()->IsBinderNamed();
+    const bool named = Notebook->IsBinderNamed();
     const TPromptButton answer =
         Prompts().Ask(named ? SaveQuestionNamedText : SaveQuestionUnnamedText,
                       {TPromptButton::pbYes, TPromptButton::pbNo, TPromptButton::pbCancel},
                       TPromptButton::pbCancel);
     if (answer == TPromptButton::pbYes) {
-      const bool saved =
-          named ? FWindow.NotebookLink()->SaveBinder() : FWindow.NotebookLink()->SaveBinderAs();
+      const bool saved = named ? Notebook->SaveBinder() : Notebook->SaveBinderAs();
       if (!saved) {
         Prompts().Message(SaveFailedText, TPromptIcon::piWarning);
         return false;
       }
     } else if (answer == TPromptButton::pbNo) {
-      FWindow.NotebookLink()->DiscardBackupAfterNo();
+      Notebook->DiscardBackupAfterNo();
     } else {
       return false;
     }
@@ -112,18 +122,15 @@ void TvlFileCommands::ConnectNotebook(TvlNotebook &Notebook) {
     };
   if (!Notebook.OnExportRequested)
     Notebook.OnExportRequested = [this](int TabIndex) {
-      if (TvlNotebook *notebook = FWindow.Parts().Notebook) notebook->ActivatePage(TabIndex);
+      if (TvlNotebook *notebook = FHost.Parts().Notebook) notebook->ActivatePage(TabIndex);
       aFileTabExportExecute();
     };
 }
 
 void TvlFileCommands::SetCaptionForBinder() {
   const QString path =
-      FWindow.Parts().Notebook ? FWindow.Parts().Notebook->BinderPathName() : QString();
-  FWindow.setWindowTitle(path.isEmpty() ? FWindow.ProgramNameInCaptionStr()
-                                        : FWindow.ProgramNameInCaptionStr() +
-                                              QStringLiteral("  -  ") + QFileInfo(path).fileName());
-  FWindow.RefreshRecordingIndicator();
+      FHost.Parts().Notebook ? FHost.Parts().Notebook->BinderPathName() : QString();
+  FWindow.ShowBinderInTitle(path.isEmpty() ? QString() : QFileInfo(path).fileName());
 }
 
 namespace {
@@ -135,16 +142,16 @@ QString DialogFolderFor(const QString &PathName) {
 }  // namespace
 
 void TvlFileCommands::aFileOpenExecute() {
-  if (!FWindow.Parts().Notebook || !SaveQuestion_MayLeaveBinder()) return;
+  if (!FHost.Parts().Notebook || !SaveQuestion_MayLeaveBinder()) return;
   const QString path = Prompts().OpenFileName(
-      QStringLiteral("Open file"), DialogFolderFor(FWindow.Parts().Notebook->BinderPathName()),
+      QStringLiteral("Open file"), DialogFolderFor(FHost.Parts().Notebook->BinderPathName()),
       BinderFilter);
   if (path.isEmpty()) return;
   OpenBinderFile(path);
 }
 
 bool TvlFileCommands::OpenBinderFile(const QString &PathName) {
-  TvlNotebook *nb = FWindow.Parts().Notebook;
+  TvlNotebook *nb = FHost.Parts().Notebook;
   if (!nb) return false;
   const QString old = nb->BinderPathName();
   QString problems;
@@ -156,7 +163,7 @@ bool TvlFileCommands::OpenBinderFile(const QString &PathName) {
   const bool opened =
       TRecentFiles::NormalizedPath(nb->BinderPathName()) == TRecentFiles::NormalizedPath(PathName);
   if (opened) nb->Binder().SetExampleBinderPathName(QString());
-  if (opened && FWindow.ProgramLink()) FWindow.ProgramLink()->BinderSavedOrOpened();
+  if (opened && FHost.ProgramLink()) FHost.ProgramLink()->BinderSavedOrOpened();
   if (opened && FWindow.RecentlyUsedFiles()) {
     // The list holds the binders that are not open: the one left comes back on top.
     if (TRecentFiles::NormalizedPath(old) != TRecentFiles::NormalizedPath(PathName))
@@ -164,13 +171,13 @@ bool TvlFileCommands::OpenBinderFile(const QString &PathName) {
     FWindow.RecentlyUsedFiles()->AccessingFile(PathName);
   }
   if (!problems.isEmpty()) Prompts().Message(OpenErrorsText + problems, TPromptIcon::piWarning);
-  if (FWindow.SearchPanel()) FWindow.SearchPanel()->ResultsLB->clear();
+  FWindow.ClearSearchResults();
   SetCaptionForBinder();
   return opened;
 }
 
 bool TvlFileCommands::aFileSaveExecute() {
-  TvlNotebook *nb = FWindow.Parts().Notebook;
+  TvlNotebook *nb = FHost.Parts().Notebook;
   if (!nb) return false;
   const QString path = nb->BinderPathName();
   // A backup opened directly is no binder of its own: saving to it would report success while
@@ -181,16 +188,14 @@ bool TvlFileCommands::aFileSaveExecute() {
     Prompts().Message(SaveProblemText + problem, TPromptIcon::piWarning);
     return false;
   }
-  if (FWindow.ProgramLink()) FWindow.ProgramLink()->BinderSavedOrOpened();
+  if (FHost.ProgramLink()) FHost.ProgramLink()->BinderSavedOrOpened();
   SetCaptionForBinder();
-  if (FWindow.Hint())
-    FWindow.Hint()->ShowIt(QStringLiteral("Saved"), FWindow.mapToGlobal(FWindow.rect().center()),
-                           2000);
+  ShowSaved();
   return true;
 }
 
 bool TvlFileCommands::aFileSaveAsExecute() {
-  TvlNotebook *nb = FWindow.Parts().Notebook;
+  TvlNotebook *nb = FHost.Parts().Notebook;
   if (!nb) return false;
   const QString old = nb->BinderPathName();
   const QString suggested = old.isEmpty() || IsBackupPath(old)
@@ -204,13 +209,18 @@ bool TvlFileCommands::aFileSaveAsExecute() {
     Prompts().Message(SaveProblemText + problem, TPromptIcon::piWarning);
     return false;
   }
-  if (FWindow.ProgramLink()) FWindow.ProgramLink()->BinderSavedOrOpened();
+  if (FHost.ProgramLink()) FHost.ProgramLink()->BinderSavedOrOpened();
   UpdateRecentAfterSaveAs(old, path);
   SetCaptionForBinder();
-  if (FWindow.Hint())
-    FWindow.Hint()->ShowIt(QStringLiteral("Saved"), FWindow.mapToGlobal(FWindow.rect().center()),
-                           2000);
+  ShowSaved();
   return true;
+}
+
+void TvlFileCommands::ShowSaved() {
+  if (TvlHint *hint = FHost.Hint()) {
+    const QWidget &window = FHost.DialogParent();
+    hint->ShowIt(QStringLiteral("Saved"), window.mapToGlobal(window.rect().center()), 2000);
+  }
 }
 
 void TvlFileCommands::UpdateRecentAfterSaveAs(const QString &OldPath, const QString &NewPath) {
@@ -223,19 +233,19 @@ void TvlFileCommands::UpdateRecentAfterSaveAs(const QString &OldPath, const QStr
 }
 
 void TvlFileCommands::aFileNewExecute() {
-  TvlNotebook *nb = FWindow.Parts().Notebook;
+  TvlNotebook *nb = FHost.Parts().Notebook;
   if (!nb || !SaveQuestion_MayLeaveBinder()) return;
   OpenEmptyBinder();
 }
 
 void TvlFileCommands::aFileCloseExecute() {
-  TvlNotebook *nb = FWindow.Parts().Notebook;
+  TvlNotebook *nb = FHost.Parts().Notebook;
   if (!nb || !SaveQuestion_MayLeaveBinder()) return;
   OpenEmptyBinder();
 }
 
 void TvlFileCommands::OpenEmptyBinder() {
-  TvlNotebook *nb = FWindow.Parts().Notebook;
+  TvlNotebook *nb = FHost.Parts().Notebook;
   if (FWindow.RecentlyUsedFiles()) FWindow.RecentlyUsedFiles()->ClosingFile(nb->BinderPathName());
   // The notebook is never left without pages: an unnamed, empty binder takes the closed one's
   // place. The example binder opens on the first start only, never in place of the user's.
@@ -245,18 +255,18 @@ void TvlFileCommands::OpenEmptyBinder() {
     const TMouseEventsBlock block;
     problems = nb->Binder_Open(QString());
   }
-  if (FWindow.ProgramLink()) FWindow.ProgramLink()->BinderSavedOrOpened();
+  if (FHost.ProgramLink()) FHost.ProgramLink()->BinderSavedOrOpened();
   if (!problems.isEmpty()) Prompts().Message(OpenErrorsText + problems, TPromptIcon::piWarning);
-  if (FWindow.SearchPanel()) FWindow.SearchPanel()->ResultsLB->clear();
+  FWindow.ClearSearchResults();
   SetCaptionForBinder();
 }
 
 void TvlFileCommands::aFileTabNewExecute() {
-  if (FWindow.Parts().Notebook) FWindow.Parts().Notebook->ForceCreationOfNewTab();
+  if (FHost.Parts().Notebook) FHost.Parts().Notebook->ForceCreationOfNewTab();
 }
 
 void TvlFileCommands::aFileTabImportExecute() {
-  TvlNotebook *nb = FWindow.Parts().Notebook;
+  TvlNotebook *nb = FHost.Parts().Notebook;
   if (!nb) return;
   const QString path = Prompts().OpenFileName(QStringLiteral("Open file"),
                                               DialogFolderFor(nb->BinderPathName()), TabFilter);
@@ -265,12 +275,12 @@ void TvlFileCommands::aFileTabImportExecute() {
 }
 
 bool TvlFileCommands::ImportTabFile(const QString &PathName) {
-  TvlNotebook *nb = FWindow.Parts().Notebook;
+  TvlNotebook *nb = FHost.Parts().Notebook;
   return nb && nb->OpenOneTabDocument(PathName) >= 0;
 }
 
 void TvlFileCommands::aFileTabExportExecute() {
-  TvlNotebook *nb = FWindow.Parts().Notebook;
+  TvlNotebook *nb = FHost.Parts().Notebook;
   RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
   if (!page || !page->mtcDoc) {
     Prompts().Message(NoDocumentToExportText);
@@ -293,7 +303,7 @@ void TvlFileCommands::aFileTabExportExecute() {
 }
 
 void TvlFileCommands::aFileRecentAnyExecute(const QAction *Item) {
-  if (!FWindow.RecentlyUsedFiles() || !FWindow.Parts().Notebook) return;
+  if (!FWindow.RecentlyUsedFiles() || !FHost.Parts().Notebook) return;
   const QString path = FWindow.RecentlyUsedFiles()->GetFullPath(Item);
   if (path.isEmpty()) return;
   if (!QFileInfo(path).isFile()) {

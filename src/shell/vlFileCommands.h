@@ -4,14 +4,18 @@
 // is left, and the window title that names the binder. They act on the window's notebook and
 // links (vlMainWindowLinks.h); a part that is missing makes its commands do nothing.
 //
-// Owned by the main window, which it must not outlive. User-interface thread only.
+// Built by the program over the window that hosts it (vlCommandHost.h), which owns it from then on.
+// User-interface thread only.
 
 #include <QString>
 
 #include <memory>
 
 class QAction;
+class TCommandHost;
+class TEventsLink;
 class TNotebookLink;
+class TRecentFiles;
 class TvlNotebook;
 class TVellomarFm;
 
@@ -44,6 +48,10 @@ inline const QString NoDocumentToExportText = QStringLiteral(
     "document that it is available to save.  Please open or create a document first.");
 // A path the binder treats as a backup of another: saving to it would never count as saved.
 bool IsBackupPath(const QString &PathName);
+// The save question before the binder is left, over the notebook's and the bookmarks' links:
+// true when the work is saved or the user chose not to save (or there is no notebook); false
+// when the user cancelled or the save failed.
+bool AskSaveBeforeLeavingBinder(TNotebookLink *Notebook, TEventsLink *Events);
 // PathName with ".Suffix" when it has no suffix of its own.
 QString WithDefaultSuffix(const QString &PathName, const QString &Suffix);
 
@@ -51,9 +59,21 @@ QString WithDefaultSuffix(const QString &PathName, const QString &Suffix);
 // save question and closing go through the window's file commands.
 std::unique_ptr<TNotebookLink> MakeWindowNotebookLink(TVellomarFm &Window);
 
+// What the file commands ask of their window besides what every command asks (vlCommandHost.h).
+class TFileCommandsHost {
+ public:
+  virtual ~TFileCommandsHost() = default;
+  // nullptr in a window without them.
+  virtual TRecentFiles *RecentlyUsedFiles() const = 0;
+  // The window's title names the binder's file, FileName (empty: an unnamed binder).
+  virtual void ShowBinderInTitle(const QString &FileName) = 0;
+  // The search results, of a binder that was left, are cleared.
+  virtual void ClearSearchResults() = 0;
+};
+
 class TvlFileCommands {
  public:
-  explicit TvlFileCommands(TVellomarFm &Window) : FWindow(Window) {}
+  TvlFileCommands(TCommandHost &Host, TFileCommandsHost &Window) : FHost(Host), FWindow(Window) {}
   TvlFileCommands(const TvlFileCommands &) = delete;
   TvlFileCommands &operator=(const TvlFileCommands &) = delete;
 
@@ -87,5 +107,9 @@ class TvlFileCommands {
   void OpenEmptyBinder();
   void UpdateRecentAfterSaveAs(const QString &OldPath, const QString &NewPath);
 
-  TVellomarFm &FWindow;
+  // Shows "Saved" over the middle of the window for a moment.
+  void ShowSaved();
+
+  TCommandHost &FHost;
+  TFileCommandsHost &FWindow;
 };

@@ -18,9 +18,9 @@
 #include <algorithm>
 #include <cstdlib>
 
-TvlKeyFilter::TvlKeyFilter(TVellomarFm &Window, TvlOptions &Options, TvlPlaybackCommands &Playback,
-                           TSpeedVolumeBars &Bars, const RKeyFilterAreas &Areas)
-    : FWindow(Window), FOptions(Options), FPlayback(Playback), FBars(Bars), FAreas(Areas) {}
+TvlKeyFilter::TvlKeyFilter(TVellomarFm &Window, TvlOptions &Options, TSpeedVolumeBars &Bars,
+                           const RKeyFilterAreas &Areas)
+    : FWindow(Window), FOptions(Options), FBars(Bars), FAreas(Areas) {}
 
 bool TvlKeyFilter::eventFilter(QObject *Watched, QEvent *Event) {
   // Only cheap checks, and only while the loop runs.
@@ -45,21 +45,23 @@ bool TvlKeyFilter::CommandKey(QObject *Watched, QEvent *Event) {
 }
 
 bool TvlKeyFilter::PauseOrReplayKey(QKeyEvent &Key, QWidget &Widget) {
+  TvlPlaybackCommands *playback = FWindow.Commands().Playback.get();
+  if (!playback) return false;
   // Any key but the ones that go on transcribing takes the transcription hint away.
   const bool nextSegmentKey =
       Key.key() == Qt::Key_Pause ||
       (Key.key() == Qt::Key_T && Key.modifiers().testFlag(Qt::ControlModifier));
   if (!nextSegmentKey && !Key.isAutoRepeat() && Key.key() != Qt::Key_Control &&
       Key.key() != Qt::Key_Shift)
-    FPlayback.HideTranscriptionHint();
+    playback->HideTranscriptionHint();
   if (Key.key() == Qt::Key_Pause) {
     TvlAudio *audio = FWindow.Parts().Audio;
     TBookmarkKeysLink *bookmarkKeys = FWindow.BookmarkKeysLink();
     if (audio && audio->IsPlaying()) {
       audio->Play_Pause();
-      FPlayback.ShowTranscriptionHint();
-    } else if (FPlayback.TranscriptionHintActive()) {
-      FPlayback.aPlaySegmentExecute();
+      playback->ShowTranscriptionHint();
+    } else if (playback->TranscriptionHintActive()) {
+      playback->aPlaySegmentExecute();
     } else if (bookmarkKeys && !Key.isAutoRepeat()) {
       // Otherwise Pause and Shift+Pause set bookmarks, as the options' hot keys say.
       bookmarkKeys->PauseKeyPressed(Key.modifiers() & Qt::ShiftModifier);
@@ -70,7 +72,7 @@ bool TvlKeyFilter::PauseOrReplayKey(QKeyEvent &Key, QWidget &Widget) {
   const int jumpBackKey = FOptions.FJumpBackKey;
   if (jumpBackKey != 0 && jumpBackKey != 18 && Key.text().size() == 1 &&
       Key.text().at(0).unicode() == jumpBackKey && !FAreas.SearchResults->isAncestorOf(&Widget)) {
-    FPlayback.aPlayInstantReplayExecute();
+    playback->aPlayInstantReplayExecute();
     return true;
   }
   return false;

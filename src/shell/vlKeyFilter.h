@@ -22,7 +22,6 @@ class QWidget;
 class TSpeedVolumeBars;
 class TVellomarFm;
 class TvlOptions;
-class TvlPlaybackCommands;
 
 // The window's areas where keys, the wheel and drags mean something of their own.
 struct RKeyFilterAreas {
@@ -35,9 +34,10 @@ struct RKeyFilterAreas {
 
 class TvlKeyFilter final : public QObject {
  public:
-  // Window, Options, Playback and Bars are not owned and must outlive the filter.
-  TvlKeyFilter(TVellomarFm &Window, TvlOptions &Options, TvlPlaybackCommands &Playback,
-               TSpeedVolumeBars &Bars, const RKeyFilterAreas &Areas);
+  // Window, Options and Bars are not owned and must outlive the filter. The keys that play run
+  // the window's playback commands (none: the filter leaves those keys alone).
+  TvlKeyFilter(TVellomarFm &Window, TvlOptions &Options, TSpeedVolumeBars &Bars,
+               const RKeyFilterAreas &Areas);
 
  protected:
   bool eventFilter(QObject *Watched, QEvent *Event) override;
@@ -54,7 +54,6 @@ class TvlKeyFilter final : public QObject {
 
   TVellomarFm &FWindow;
   TvlOptions &FOptions;
-  TvlPlaybackCommands &FPlayback;
   TSpeedVolumeBars &FBars;
   RKeyFilterAreas FAreas;
   int FWheelAccumulated = 0;

@@ -1,11 +1,12 @@
 #include "vlPlaybackCommands.h"
 
 #include "vl09_Hint.h"
-#include "vl09_Main.h"
 #include "vl09_MyAudio.h"
 #include "vl09_Notebook.h"
 #include "vl09_Options.h"
 #include "vl09_Silence.h"
+#include "vlAudioStartup.h"
+#include "vlCommandHost.h"
 #include "vlPlaybackSpeed.h"
 #include "vlPrompts.h"
 #include "vlTextCommands.h"
@@ -15,48 +16,49 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QTimer>
+#include <QWidget>
 
 #include <algorithm>
 
 void TvlPlaybackCommands::RecordingStartBtnClick() {
-  const bool recording = FWindow.Parts().Audio ? FWindow.Parts().Audio->IsRecording()
-                                               : FWindow.AudioStartup().IsRecording();
+  const bool recording =
+      FHost.Parts().Audio ? FHost.Parts().Audio->IsRecording() : FStartup.IsRecording();
   // The check follows the recorder through the callbacks, not the click.
-  FWindow.aRecordStart->setChecked(recording);
+  if (QAction *start = FHost.Action(QStringLiteral("aRecordStart"))) start->setChecked(recording);
   if (recording) {
-    if (FWindow.Parts().Audio)
-      FWindow.Parts().Audio->Recording_Stop();
+    if (FHost.Parts().Audio)
+      FHost.Parts().Audio->Recording_Stop();
     else
-      FWindow.AudioStartup().StopRecording();
+      FStartup.StopRecording();
     return;
   }
   // The notes as they are now are kept before anything may go wrong with the recording.
-  if (FWindow.NotebookLink()) FWindow.NotebookLink()->SaveNotebookAsBackupNow();
+  if (FHost.NotebookLink()) FHost.NotebookLink()->SaveNotebookAsBackupNow();
   if (!FWindow.AudioReady()) {
     FWindow.RequestRecordingWhenReady();
   } else {
-    TvlAudio *audio = FWindow.Parts().Audio;
+    TvlAudio *audio = FHost.Parts().Audio;
     // Playing through the speakers into a recording records the playback a second time.
     if (audio && FOptions.FAvoidGen2Record && audio->IsPlaying()) audio->Play_Pause();
     bool started = false;
     if (audio) {
       started = audio->Recording_Start();
     } else {
-      FWindow.AudioStartup().StartRecording();
-      started = FWindow.AudioStartup().IsRecording();
+      FStartup.StartRecording();
+      started = FStartup.IsRecording();
     }
     if (started) {
       // The protection window promised that permission to play ends with a new recording.
-      if (FWindow.Parts().Silence) FWindow.Parts().Silence->NewRecordingStarted();
+      if (FHost.Parts().Silence) FHost.Parts().Silence->NewRecordingStarted();
       QCoreApplication::processEvents();
-      if (FWindow.TrackPanelLink()) FWindow.TrackPanelLink()->RecordingStarted_MoveCurrentTrack();
+      if (FHost.TrackPanelLink()) FHost.TrackPanelLink()->RecordingStarted_MoveCurrentTrack();
     } else if (Prompts().Ask(RecordingFailedText, {TPromptButton::pbYes, TPromptButton::pbNo},
                              TPromptButton::pbNo) == TPromptButton::pbYes) {
       FWindow.ShowOptions(QStringLiteral("Record"));
     }
   }
   // Notes for the new recording start on a new line at the end of the active document.
-  TvlNotebook *nb = FWindow.Parts().Notebook;
+  TvlNotebook *nb = FHost.Parts().Notebook;
   RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
   auto *view = page ? WindowViewOf(page->MyWindowView) : nullptr;
   if (view && view->hasFocus() && page->mtcDoc) {
@@ -76,26 +78,26 @@ TDateTime FeatureMoment(const TTimelinePanelLink *Timelines) {
 }  // namespace
 
 void TvlPlaybackCommands::aPlayStartExecute() {
-  TvlAudio *audio = FWindow.Parts().Audio;
+  TvlAudio *audio = FHost.Parts().Audio;
   if (!audio) return;
   // A retry only when nothing could play; after silence protection refused, asking again would
   // override the user's answer.
   if (audio->Play_Resume() != prNoAudio) return;
-  const TDateTime feature = FeatureMoment(FWindow.TimelinePanelLink());
+  const TDateTime feature = FeatureMoment(FHost.TimelinePanelLink());
   if (feature < 100) return;
   audio->SetPlay_Position(feature);
   audio->Play_Resume();
 }
 
 void TvlPlaybackCommands::aPlayStopExecute() {
-  if (FWindow.Parts().Audio) FWindow.Parts().Audio->Play_Stop();
+  if (FHost.Parts().Audio) FHost.Parts().Audio->Play_Stop();
 }
 
 void TvlPlaybackCommands::aPlayInstantReplayExecute() {
-  TvlAudio *audio = FWindow.Parts().Audio;
+  TvlAudio *audio = FHost.Parts().Audio;
   if (!audio) return;
   const double jumpBack = FOptions.FJumpBack / SecsPerDay;
-  const TDateTime feature = FeatureMoment(FWindow.TimelinePanelLink());
+  const TDateTime feature = FeatureMoment(FHost.TimelinePanelLink());
   if (audio->GetPlay_Position() < 100 && feature >= 100) audio->SetPlay_Position(feature);
   // From where playback is now, so that pressing again while it plays goes farther back.
   TDateTime target = audio->GetPlay_Position() - jumpBack;
@@ -103,7 +105,7 @@ void TvlPlaybackCommands::aPlayInstantReplayExecute() {
   if (target <= fileStart) target = fileStart;
   // At the speed the user chose: a passage replayed because it went by too fast must not come
   // back faster.
-  const TPlayResult result = audio->Play_From(target, FWindow.Speed());
+  const TPlayResult result = audio->Play_From(target, FHost.Speed());
   if (result == prNoAudio && feature >= 100) {
     audio->SetPlay_Position(feature - jumpBack);
     audio->Play_Resume();
@@ -111,7 +113,7 @@ void TvlPlaybackCommands::aPlayInstantReplayExecute() {
 }
 
 void TvlPlaybackCommands::aPlaySegmentExecute() {
-  TvlAudio *audio = FWindow.Parts().Audio;
+  TvlAudio *audio = FHost.Parts().Audio;
   if (!audio) return;
   if (audio->IsPlaying()) {
     audio->Play_Pause();
@@ -122,7 +124,7 @@ void TvlPlaybackCommands::aPlaySegmentExecute() {
   const int overlap = std::clamp(FOptions.FLockstepOverlap, 0,
                                  TvlOptions::LockstepOverlapLimit(FOptions.FLockstepLength));
   TPlayResult result = audio->Play_Segment(overlap, FOptions.FLockstepLength);
-  const TDateTime feature = FeatureMoment(FWindow.TimelinePanelLink());
+  const TDateTime feature = FeatureMoment(FHost.TimelinePanelLink());
   if (result == prNoAudio && feature >= 100) {
     audio->SetPlay_Position(feature);
     result = audio->Play_Segment(overlap, FOptions.FLockstepLength);
@@ -131,20 +133,21 @@ void TvlPlaybackCommands::aPlaySegmentExecute() {
 }
 
 void TvlPlaybackCommands::ShowTranscriptionHint() {
-  if (FWindow.Hint()) {
-    const QPoint topCentre = FWindow.mapToGlobal(QPoint(FWindow.width() / 2, 40));
-    FWindow.Hint()->ShowIt(TranscriptionHintText, topCentre, TranscriptionHintMSecs);
+  if (FHost.Hint()) {
+    const QWidget &window = FHost.DialogParent();
+    const QPoint topCentre = window.mapToGlobal(QPoint(window.width() / 2, 40));
+    FHost.Hint()->ShowIt(TranscriptionHintText, topCentre, TranscriptionHintMSecs);
   }
   if (!FTranscriptionMode) {
-    FTranscriptionMode = new QTimer(&FWindow);
+    FTranscriptionMode = new QTimer(&FHost.DialogParent());
     FTranscriptionMode->setSingleShot(true);
   }
   FTranscriptionMode->start(TranscriptionModeMSecs);
-  FWindow.TranscriptionPnl()->hide();
+  if (QWidget *panel = FWindow.TranscriptionPnl()) panel->hide();
 }
 
 void TvlPlaybackCommands::HideTranscriptionHint() {
-  TvlHint *hint = FWindow.Hint();
+  TvlHint *hint = FHost.Hint();
   if (hint && hint->isVisible() && hint->HintText() == TranscriptionHintText) hint->HideEarly();
 }
 
@@ -153,18 +156,18 @@ bool TvlPlaybackCommands::TranscriptionHintActive() const {
 }
 
 void TvlPlaybackCommands::aButtonStopBothExecute() {
-  if (TvlAudio *audio = FWindow.Parts().Audio) {
+  if (TvlAudio *audio = FHost.Parts().Audio) {
     if (audio->IsPlaying()) audio->Play_Pause();
     if (audio->IsRecording()) audio->Recording_Stop();
     return;
   }
-  FWindow.AudioStartup().StopPlaying();
-  FWindow.AudioStartup().StopRecording();
+  FStartup.StopPlaying();
+  FStartup.StopRecording();
 }
 
 void TvlPlaybackCommands::PlayFromCaretExecute() {
-  TvlAudio *audio = FWindow.Parts().Audio;
-  TvlNotebook *nb = FWindow.Parts().Notebook;
+  TvlAudio *audio = FHost.Parts().Audio;
+  TvlNotebook *nb = FHost.Parts().Notebook;
   RvlPage *page = nb ? nb->GetActivePagePtr() : nullptr;
   if (!audio || !page || !page->mtcDoc) return;
   TDateTime when = 0;
@@ -173,5 +176,5 @@ void TvlPlaybackCommands::PlayFromCaretExecute() {
   else
     when = page->mtcDoc->Timestamp_GetForCharacter(page->mtcDoc->FAtPos).FEffectiveDT;
   if (when < 100) return;
-  audio->Play_From(when, FWindow.Speed());
+  audio->Play_From(when, FHost.Speed());
 }

@@ -5,13 +5,16 @@
 // read the jump-back and segment lengths from the options; the speed and volume bars are the
 // window's.
 //
-// Owned by the main window, which it must not outlive. User-interface thread only.
+// Built by the program over the window that hosts it (vlCommandHost.h), which owns it from then on.
+// User-interface thread only.
 
 #include <QPointer>
 #include <QString>
 
 class QTimer;
-class TVellomarFm;
+class QWidget;
+class TAudioStartup;
+class TCommandHost;
 class TvlOptions;
 
 // The texts of the recording and transcription commands.
@@ -22,10 +25,28 @@ inline const QString RecordingFailedText = QStringLiteral(
 inline const QString TranscriptionHintText =
     QStringLiteral("Transcription Mode. Press Pause key or Ctrl-T to play next segment.");
 
+// What the recording and playback commands ask of their window besides what every command asks
+// (vlCommandHost.h): the staged audio start and the panels they change.
+class TPlaybackCommandsHost {
+ public:
+  virtual ~TPlaybackCommandsHost() = default;
+  // The staged audio start has ended with audio ready.
+  virtual bool AudioReady() const = 0;
+  // Start recording once audio is ready.
+  virtual void RequestRecordingWhenReady() = 0;
+  // The options window on the page whose caption contains Page.
+  virtual void ShowOptions(const QString &Page) = 0;
+  // The panel above the notes that transcription mode hides.
+  virtual QWidget *TranscriptionPnl() const = 0;
+};
+
 class TvlPlaybackCommands {
  public:
-  TvlPlaybackCommands(TVellomarFm &Window, TvlOptions &Options)
-      : FWindow(Window), FOptions(Options) {}
+  // Startup records, stops and answers whether a recording runs while the window has no audio
+  // part.
+  TvlPlaybackCommands(TCommandHost &Host, TPlaybackCommandsHost &Window, TvlOptions &Options,
+                      TAudioStartup &Startup)
+      : FHost(Host), FWindow(Window), FOptions(Options), FStartup(Startup) {}
   TvlPlaybackCommands(const TvlPlaybackCommands &) = delete;
   TvlPlaybackCommands &operator=(const TvlPlaybackCommands &) = delete;
 
@@ -51,7 +72,9 @@ class TvlPlaybackCommands {
   void HideTranscriptionHint();
 
  private:
-  TVellomarFm &FWindow;
+  TCommandHost &FHost;
+  TPlaybackCommandsHost &FWindow;
   TvlOptions &FOptions;
+  TAudioStartup &FStartup;
   QPointer<QTimer> FTranscriptionMode;  // running while transcription mode lasts
 };

@@ -155,6 +155,8 @@ void TvlProgram::Connect(TVellomarFm &Window, const QString &ExampleBinder) {
 
   // The window's commands, by responsibility, each over the window as its host.
   RWindowCommands commands;
+  commands.Files = std::make_unique<TvlFileCommands>(Window, Window);
+  commands.Playback = std::make_unique<TvlPlaybackCommands>(Window, Window, FOptions, *this);
   commands.Text = std::make_unique<TvlTextCommands>(Window);
   commands.Print = std::make_unique<TvlPrintCommands>(Window, FOptions);
   commands.Options = std::make_unique<TvlOptionsCommand>(Window, FOptions, *this);

@@ -29,7 +29,9 @@ class TWindowEditorHost final : public IEditorHost {
   void FontUnderline() override {
     if (TvlTextCommands *text = Text()) text->FontStyleExecute(fsUnderline);
   }
-  void FileSave() override { FFm.FileCommands().aFileSaveExecute(); }
+  void FileSave() override {
+    if (TvlFileCommands *files = FFm.Commands().Files.get()) files->aFileSaveExecute();
+  }
   void TextBullets() override {
     if (TvlTextCommands *text = Text()) text->aTextBulletsExecute();
   }

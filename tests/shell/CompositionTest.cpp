@@ -80,6 +80,18 @@ TEST(Composition, EveryLinkSeamAndCallbackIsInstalledAfterStartUp) {
         static_cast<const void *>(parts.Recordings), static_cast<const void *>(parts.DayFiles),
         static_cast<const void *>(parts.Silence), static_cast<const void *>(parts.SilenceActions)})
     EXPECT_NE(part, nullptr);
+  // The window's commands, each built by the program over the window.
+  const RWindowCommands &commands = fm.Commands();
+  struct RCommands {
+    const char *Name;
+    const void *Built;
+  };
+  const RCommands built[] = {
+      {"Files", commands.Files.get()},     {"Playback", commands.Playback.get()},
+      {"Text", commands.Text.get()},       {"Print", commands.Print.get()},
+      {"Options", commands.Options.get()},
+  };
+  for (const RCommands &command : built) EXPECT_NE(command.Built, nullptr) << command.Name;
 
   // The seams through which the document and the editor reach the program: every one is
   // installed, and none answers with its default.
