@@ -12,7 +12,9 @@
 // The rest is done by classes of their own that the window holds: the menus, tool bars and
 // actions made from the action table (vlCommandMenus.h, vlActionTable.h), whose commands live in
 // classes by responsibility (vlFileCommands.h, vlPlaybackCommands.h, vlTextCommands.h,
-// vlPrintCommands.h, vlOptionsCommand.h) and act on the parts set with SetProgramParts; the keys
+// vlPrintCommands.h, vlOptionsCommand.h), built by the program over the window as their host
+// (vlCommandHost.h) and handed over with SetCommands, acting on the parts set with
+// SetProgramParts; the keys
 // caught for the whole program (vlKeyFilter.h); the event broker that gives new text and
 // bookmarks their moment and track (vlWindowBroker.h); the search area (vlSearchArea.h) and the
 // recording indicator (vlRecordingIndicator.h). vl09_MainCommands.cpp connects them to the
@@ -124,8 +126,8 @@ class TVellomarFm : public QMainWindow,
   // also serves as the notebook link when none was set, and fills the search panel.
   void SetProgramParts(const RProgramParts &Parts);
   const RProgramParts &Parts() const override { return FParts; }
-  // The command classes the program built over this window; each one given replaces the
-  // window's own.
+  // The command classes the program built over this window (the window builds none itself);
+  // each one given replaces the one held before.
   void SetCommands(RWindowCommands Commands);
   const RWindowCommands &Commands() const { return FCommands; }
   // TCommandHost: the window is the parent of the commands' dialogs.
@@ -222,7 +224,8 @@ class TVellomarFm : public QMainWindow,
   // Every action by its name ("aPlaySpeedFaster"); nullptr for an unknown name.
   QAction *Action(const QString &Name) const override;
 
-  // The commands, by responsibility; the window's actions run them.
+  // The commands, by responsibility; the window's actions run them. Only once SetCommands has
+  // handed them over.
   TvlFileCommands &FileCommands() { return *FCommands.Files; }
   TvlPlaybackCommands &PlaybackCommands() { return *FCommands.Playback; }
   TvlTextCommands &TextCommands() { return *FCommands.Text; }
