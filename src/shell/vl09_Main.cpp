@@ -19,6 +19,7 @@
 #include "vlShellSettings.h"
 #include "vlSplash.h"
 #include "vlTextBullets.h"
+#include "vlWindowAdapters.h"
 #include "vlWindowBroker.h"
 #include "vlWindowView.h"
 

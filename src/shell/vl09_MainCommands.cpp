@@ -18,6 +18,7 @@
 #include "vlSearchArea.h"
 #include "vlSearchPanel.h"
 #include "vlSpeedVolumeBars.h"
+#include "vlWindowAdapters.h"
 #include "vlWindowBroker.h"
 
 #include <QAction>

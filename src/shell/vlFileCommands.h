@@ -17,7 +17,6 @@ class TEventsLink;
 class TNotebookLink;
 class TRecentFiles;
 class TvlNotebook;
-class TVellomarFm;
 
 // The texts of the save question and of a failed save.
 inline const QString SaveQuestionNamedText = QStringLiteral(
@@ -54,10 +53,6 @@ bool IsBackupPath(const QString &PathName);
 bool AskSaveBeforeLeavingBinder(TNotebookLink *Notebook, TEventsLink *Events);
 // PathName with ".Suffix" when it has no suffix of its own.
 QString WithDefaultSuffix(const QString &PathName, const QString &Suffix);
-
-// The notebook link over the window's notebook, for a program that installs none of its own: the
-// save question and closing go through the window's file commands.
-std::unique_ptr<TNotebookLink> MakeWindowNotebookLink(TVellomarFm &Window);
 
 // What the file commands ask of their window besides what every command asks (vlCommandHost.h).
 class TFileCommandsHost {

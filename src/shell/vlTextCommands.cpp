@@ -1,9 +1,7 @@
 #include "vlTextCommands.h"
 
-#include "vl09_Main.h"
 #include "vl09_Notebook.h"
 #include "vlCommandHost.h"
-#include "vlEditorHost.h"
 #include "vlTextBullets.h"
 #include "vlWindowView.h"
 #include "vlWindowViewManager.h"
@@ -13,49 +11,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
-
-namespace {
-
-// What the editor asks of the window: the text commands its keys run and the font buttons.
-class TWindowEditorHost final : public IEditorHost {
- public:
-  explicit TWindowEditorHost(TVellomarFm &Fm) : FFm(Fm) {}
-  void FontBold() override {
-    if (TvlTextCommands *text = Text()) text->FontStyleExecute(fsBold);
-  }
-  void FontItalic() override {
-    if (TvlTextCommands *text = Text()) text->FontStyleExecute(fsItalic);
-  }
-  void FontUnderline() override {
-    if (TvlTextCommands *text = Text()) text->FontStyleExecute(fsUnderline);
-  }
-  void FileSave() override {
-    if (TvlFileCommands *files = FFm.Commands().Files.get()) files->aFileSaveExecute();
-  }
-  void TextBullets() override {
-    if (TvlTextCommands *text = Text()) text->aTextBulletsExecute();
-  }
-  void SearchClose() override { FFm.SearchClose(); }
-  void UpdateFontButtonState(TFontIndex Font) override {
-    if (TvlTextCommands *text = Text())
-      text->UpdateFontButtonState(ActiveDocumentOf(FFm.Parts()), Font);
-  }
-  void IncrementChangeCountOfActiveDoc() override {
-    if (TvlNotebook *nb = FFm.Parts().Notebook) nb->IncrementChangeCountOfActiveDoc();
-  }
-
- private:
-  // The window's text commands; nullptr until the program has handed them over.
-  TvlTextCommands *Text() const { return FFm.Commands().Text.get(); }
-
-  TVellomarFm &FFm;
-};
-
-}  // namespace
-
-std::unique_ptr<IEditorHost> MakeWindowEditorHost(TVellomarFm &Window) {
-  return std::make_unique<TWindowEditorHost>(Window);
-}
 
 TWindowView *WindowViewOf(QWidget *PageView) {
   if (auto *view = qobject_cast<TWindowView *>(PageView)) return view;

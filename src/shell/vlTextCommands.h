@@ -12,11 +12,9 @@
 
 #include <memory>
 
-class IEditorHost;
 class QWidget;
 class TCommandHost;
 class TDocument;
-class TVellomarFm;
 struct RProgramParts;
 class TWindowView;
 
@@ -44,10 +42,6 @@ inline constexpr RColorAction HighlightColorActions[] = {
 // The editor view a notebook page shows: the page's view itself, or the view inside the page
 // (the program's pages hold the view with its scroll bar).
 TWindowView *WindowViewOf(QWidget *PageView);
-
-// What the editor asks of the window (vlEditorHost.h): the text commands its keys run, Save, the
-// search panel's close and the font buttons.
-std::unique_ptr<IEditorHost> MakeWindowEditorHost(TVellomarFm &Window);
 
 // The document of the notebook's active page; nullptr without a notebook or a page.
 TDocument *ActiveDocumentOf(const RProgramParts &Parts);

@@ -132,9 +132,9 @@ struct TRig {
     TVellomarFm::SetMainLoopRunning(false);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   }
-  TVellomarFm &Make(bool WithNotebook = true) {
+  TVellomarFm &Make(bool WithNotebook = true, bool WithCommands = true) {
     Fm = std::make_unique<TVellomarFm>(Store, Options, Audio);
-    InstallWindowCommands(*Fm, Options, Audio);
+    if (WithCommands) InstallWindowCommands(*Fm, Options, Audio);
     if (WithNotebook) {
       Fm->SetNotebookLink(&Notebook);
       Fm->SetEventsLink(&Events);
@@ -391,6 +391,58 @@ TEST(MainWindow, SaveQuestionMatrix) {
       EXPECT_EQ(rig.Store.GetValue(S("AutoOpenBinder")), rig.Notebook.BinderPathName());
     }
   }
+}
+
+TEST(MainWindow, WithoutTheProgramsCommandsItsActionsDoNothing_AndClosingStillAsks) {
+  TRig rig;
+  rig.Notebook.Unsaved = true;
+  TScriptedPrompts &prompts = TTestEnvironment::TestPrompts();
+  TVellomarFm &fm = rig.Make(true, false);
+  const RWindowCommands &commands = fm.Commands();
+  EXPECT_FALSE(commands.Files || commands.Playback || commands.Text || commands.Print ||
+               commands.Options);
+  for (const char *name : {"aFileNew",
+                           "aFileOpen",
+                           "aFileSave",
+                           "aFileSaveAs",
+                           "aFileClose",
+                           "aFileTabNew",
+                           "aFileTabImport",
+                           "aFileTabExport",
+                           "aFilePrint",
+                           "aFilePrintPdf",
+                           "aEditUndo",
+                           "aEditRedo",
+                           "aFileCut",
+                           "aEditCopy",
+                           "aEditPaste",
+                           "aEditSelectAll",
+                           "aEditSpelling",
+                           "aFontBold",
+                           "aRecordStart",
+                           "aPlayStart",
+                           "aPlayInstantReplay",
+                           "aPlaySegment",
+                           "aButtonStopBoth",
+                           "aTextFontColorRed",
+                           "aTextHighlightColorYellow"}) {
+    SCOPED_TRACE(name);
+    QAction *action = fm.Action(S(name));
+    ASSERT_NE(action, nullptr);
+    action->setEnabled(true);
+    action->trigger();
+  }
+  for (QAction *recent : fm.aFileRecent) recent->trigger();
+  fm.ShowOptions(S("Record"));
+  EXPECT_EQ(fm.OptionsWindow(), nullptr);
+  EXPECT_TRUE(prompts.AskedTexts().isEmpty());
+  EXPECT_EQ(rig.Notebook.Saves + rig.Notebook.SaveAses, 0);
+  EXPECT_EQ(rig.Audio.StartCount + rig.Audio.StopRecordingCount, 0);
+
+  // The save question at close is the window's own, over its links.
+  prompts.ScriptAnswer(TPromptButton::pbCancel);
+  EXPECT_FALSE(fm.FormCloseQuery());
+  EXPECT_EQ(prompts.AskedTexts(), QStringList{SaveQuestionNamedText});
 }
 
 TEST(MainWindow, TeardownStepsThatReportStillLetTheSettingsBeWritten) {
