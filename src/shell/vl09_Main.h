@@ -13,13 +13,12 @@
 // actions made from the action table (vlCommandMenus.h, vlActionTable.h), whose commands live in
 // classes by responsibility (vlFileCommands.h, vlPlaybackCommands.h, vlTextCommands.h,
 // vlPrintCommands.h, vlOptionsCommand.h), built by the program over the window as their host
-// (vlCommandHost.h) and handed over with SetCommands, acting on the parts set with
-// SetProgramParts; the keys
-// caught for the whole program (vlKeyFilter.h); the event broker that gives new text and
-// bookmarks their moment and track (vlWindowBroker.h); the search area (vlSearchArea.h) and the
-// recording indicator (vlRecordingIndicator.h). vl09_MainCommands.cpp connects them to the
-// window. The broker and the editor host are the window's; the program installs them behind
-// their seams (vlSeam.h).
+// (vlCommandHost.h), handed over with SetCommands and acting on the parts set with
+// SetProgramParts; the keys caught for the whole program (vlKeyFilter.h); the event broker that
+// gives new text and bookmarks their moment and track (vlWindowBroker.h); the search area
+// (vlSearchArea.h) and the recording indicator (vlRecordingIndicator.h). vl09_MainCommands.cpp
+// connects them to the window. The broker and the editor host (vlWindowAdapters.h) are the
+// window's; the program installs them behind their seams (vlSeam.h).
 //
 // Called on the user-interface thread only. Every entry point Qt calls runs guarded: a report
 // with a dialog ends the operation in progress, never the program.

@@ -4,7 +4,8 @@
 // panels, its start, its idle work and its closing.
 //
 // The commands act on the program's parts (Parts()); a part that is missing makes its commands
-// do nothing, so the window also runs as a bare frame in tests and before the parts exist.
+// do nothing, and so does a command class the program has not handed over (SetCommands), so the
+// window also runs as a bare frame in tests and before the parts exist.
 
 #include "vl09_Main.h"
 #include "vlCommandMenus.h"
