@@ -17,6 +17,8 @@
 #include <QPixmap>
 #include <QUrl>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -39,6 +41,16 @@ constexpr RSpeedAction SpeedActions[] = {
 
 QString S(const char16_t *Utf16) { return QString::fromUtf16(Utf16); }
 QKeySequence Key(const char *Text) { return QKeySequence(QLatin1String(Text)); }
+
+// A handler that runs Method of the window's commands of one kind with Args, once the program
+// has handed them over (nothing before).
+template <typename TCommands, typename TMethod, typename... TArgs>
+std::function<void()> Run(const std::unique_ptr<TCommands> &Commands, TMethod Method,
+                          TArgs... Args) {
+  return [&Commands, Method, Args...] {
+    if (Commands) ((*Commands).*Method)(Args...);
+  };
+}
 
 }  // namespace
 
@@ -132,30 +144,30 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
   std::vector<RActionRow> rows = {
       // File
       {S(u"aFileNew"), S(u"&New"), Key("Ctrl+Shift+N"), P::apFile,
-       [&cmd] { if (cmd.Files) cmd.Files->aFileNewExecute(); }},
+       Run(cmd.Files, &TvlFileCommands::aFileNewExecute)},
       {S(u"aFileOpen"), S(u"&Open ..."), Key("Ctrl+O"), P::apFile,
-       [&cmd] { if (cmd.Files) cmd.Files->aFileOpenExecute(); }},
+       Run(cmd.Files, &TvlFileCommands::aFileOpenExecute)},
       {S(u"aFileSave"), S(u"&Save"), Key("Ctrl+S"), P::apFile,
-       [&cmd] { if (cmd.Files) cmd.Files->aFileSaveExecute(); }},
+       Run(cmd.Files, &TvlFileCommands::aFileSaveExecute)},
       {S(u"aFileSaveAs"), S(u"Save &As ..."), Key("Ctrl+Shift+S"), P::apFile,
-       [&cmd] { if (cmd.Files) cmd.Files->aFileSaveAsExecute(); }},
+       Run(cmd.Files, &TvlFileCommands::aFileSaveAsExecute)},
       {S(u"aFileClose"), S(u"&Close"), Key("Ctrl+W"), P::apFile,
-       [&cmd] { if (cmd.Files) cmd.Files->aFileCloseExecute(); }},
+       Run(cmd.Files, &TvlFileCommands::aFileCloseExecute)},
       {S(u"aFileTabNew"),
        S(u"&Tab New"),
        {},
        P::apFileTabs,
-       [&cmd] { if (cmd.Files) cmd.Files->aFileTabNewExecute(); }},
+       Run(cmd.Files, &TvlFileCommands::aFileTabNewExecute)},
       {S(u"aFileTabImport"),
        S(u"Ta&b Import ..."),
        {},
        P::apFileTabs,
-       [&cmd] { if (cmd.Files) cmd.Files->aFileTabImportExecute(); }},
+       Run(cmd.Files, &TvlFileCommands::aFileTabImportExecute)},
       {S(u"aFileTabExport"),
        S(u"Tab &Export ..."),
        {},
        P::apFileTabs,
-       [&cmd] { if (cmd.Files) cmd.Files->aFileTabExportExecute(); }},
+       Run(cmd.Files, &TvlFileCommands::aFileTabExportExecute)},
       {S(u"aFileExportNotes"),
        S(u"Export &Notes ..."),
        {},
@@ -173,39 +185,23 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
        }},
       // Printing: the active tab laid out on pages by the editor's own formatter.
       {S(u"aFilePrint"), S(u"&Print ..."), Key("Ctrl+P"), P::apFileTabs,
-       [&cmd] {
-         if (cmd.Print) cmd.Print->aFilePrintExecute();
-       }},
+       Run(cmd.Print, &TvlPrintCommands::aFilePrintExecute)},
       {S(u"aFilePrintPdf"), S(u"Print to P&DF ..."), Key("Ctrl+Shift+P"), P::apFileTabs,
-       [&cmd] {
-         if (cmd.Print) cmd.Print->aFilePrintPdfExecute();
-       }},
+       Run(cmd.Print, &TvlPrintCommands::aFilePrintPdfExecute)},
       // Edit
       {S(u"aEditUndo"), S(u"&Undo"), Key("Ctrl+Z"), P::apEdit,
-       [&cmd] {
-         if (cmd.Text) cmd.Text->aEditUndoExecute();
-       }},
+       Run(cmd.Text, &TvlTextCommands::aEditUndoExecute)},
       {S(u"aEditRedo"), S(u"&Redo"), Key("Ctrl+Y"), P::apEdit,
-       [&cmd] {
-         if (cmd.Text) cmd.Text->aEditRedoExecute();
-       }},
+       Run(cmd.Text, &TvlTextCommands::aEditRedoExecute)},
       {S(u"aFileCut"), S(u"&Cut"), Key("Ctrl+X"), P::apEdit,
-       [&cmd] {
-         if (cmd.Text) cmd.Text->aEditCutExecute();
-       }},
+       Run(cmd.Text, &TvlTextCommands::aEditCutExecute)},
       {S(u"aEditCopy"), S(u"C&opy"), Key("Ctrl+C"), P::apEdit,
-       [&cmd] {
-         if (cmd.Text) cmd.Text->aEditCopyExecute();
-       }},
+       Run(cmd.Text, &TvlTextCommands::aEditCopyExecute)},
       {S(u"aEditPaste"), S(u"&Paste"), Key("Ctrl+V"), P::apEdit,
-       [&cmd] {
-         if (cmd.Text) cmd.Text->aEditPasteExecute();
-       }},
+       Run(cmd.Text, &TvlTextCommands::aEditPasteExecute)},
       // Ctrl+A is the speed's key, so Select All takes Shift as well.
       {S(u"aEditSelectAll"), S(u"Select &All"), Key("Ctrl+Shift+A"), P::apEdit,
-       [&cmd] {
-         if (cmd.Text) cmd.Text->aEditSelectAllExecute();
-       }},
+       Run(cmd.Text, &TvlTextCommands::aEditSelectAllExecute)},
       {S(u"aEditFind"), S(u"&Find"), Key("Ctrl+F"), P::apEdit, [&W] { W.aEditFindExecute(); }, 0,
        B::tbText, 100},
       {S(u"aEditSpelling"),
@@ -223,7 +219,7 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
        S(u"&Start"),
        {},
        P::apRecord,
-       [&cmd] { if (cmd.Playback) cmd.Playback->RecordingStartBtnClick(); },
+       Run(cmd.Playback, &TvlPlaybackCommands::RecordingStartBtnClick),
        afCheckable,
        B::tbAudio,
        0},
@@ -253,9 +249,9 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
        afHidden},
       // Play
       {S(u"aPlayInstantReplay"), S(u"&Instant Replay"), Key("Ctrl+R"), P::apPlay,
-       [&cmd] { if (cmd.Playback) cmd.Playback->aPlayInstantReplayExecute(); }, 0, B::tbAudio, 3},
+       Run(cmd.Playback, &TvlPlaybackCommands::aPlayInstantReplayExecute), 0, B::tbAudio, 3},
       {S(u"aPlaySegment"), S(u"&Play Segment"), Key("Ctrl+T"), P::apPlay,
-       [&cmd] { if (cmd.Playback) cmd.Playback->aPlaySegmentExecute(); }, 0, B::tbAudio, 4},
+       Run(cmd.Playback, &TvlPlaybackCommands::aPlaySegmentExecute), 0, B::tbAudio, 4},
       {S(u"aPlayConfigure"),
        S(u"&Configure ..."),
        {},
@@ -278,16 +274,20 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
        S(u"&Start"),
        {},
        P::apPlay,
-       [&cmd] { if (cmd.Playback) cmd.Playback->aPlayStartExecute(); },
+       Run(cmd.Playback, &TvlPlaybackCommands::aPlayStartExecute),
        0,
        B::tbAudio,
        2},
-      {S(u"aPlayStop"), S(u"S&top / Pause"), {}, P::apPlay, [&cmd] { if (cmd.Playback) cmd.Playback->aPlayStopExecute(); }},
+      {S(u"aPlayStop"),
+       S(u"S&top / Pause"),
+       {},
+       P::apPlay,
+       Run(cmd.Playback, &TvlPlaybackCommands::aPlayStopExecute)},
       {S(u"aPlayFromCaret"),
        S(u"Play &from the Caret"),
        {},
        P::apPlay,
-       [&cmd] { if (cmd.Playback) cmd.Playback->PlayFromCaretExecute(); }},
+       Run(cmd.Playback, &TvlPlaybackCommands::PlayFromCaretExecute)},
       {S(u"aPlaySpeedFaster"), S(u"Speed:  &Accelerate 5%"), Key("Ctrl+A"), P::apPlay,
        [&W] { W.SetSpeed(W.Speed() + vlSpeed::LineStep); }},
       {S(u"aPlaySpeedSlower"), S(u"Speed:  Dece&lerate 5%"), Key("Ctrl+D"), P::apPlay,
@@ -306,7 +306,7 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
        S(u"S&top Both"),
        {},
        P::apToolBar,
-       [&cmd] { if (cmd.Playback) cmd.Playback->aButtonStopBothExecute(); },
+       Run(cmd.Playback, &TvlPlaybackCommands::aButtonStopBothExecute),
        0,
        B::tbAudio,
        1},
@@ -406,41 +406,27 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
       {S(u"aHelpVideo3"), S(u"Video 3"), {}, P::apVideos, {}, afHidden},
       // The text tool bar's commands, also in the Format menu.
       {S(u"aFontBold"), S(u"&Bold"), Key("Ctrl+B"), P::apFormat,
-       [&cmd] {
-         if (cmd.Text) cmd.Text->FontStyleExecute(fsBold);
-       },
-       afCheckable | afCommandSetsCheck, B::tbText, 101},
+       Run(cmd.Text, &TvlTextCommands::FontStyleExecute, fsBold), afCheckable | afCommandSetsCheck,
+       B::tbText, 101},
       {S(u"aFontItalic"), S(u"&Italic"), Key("Ctrl+I"), P::apFormat,
-       [&cmd] {
-         if (cmd.Text) cmd.Text->FontStyleExecute(fsItalic);
-       },
+       Run(cmd.Text, &TvlTextCommands::FontStyleExecute, fsItalic),
        afCheckable | afCommandSetsCheck, B::tbText, 102},
       {S(u"aFontUnderline"), S(u"&Underline"), Key("Ctrl+U"), P::apFormat,
-       [&cmd] {
-         if (cmd.Text) cmd.Text->FontStyleExecute(fsUnderline);
-       },
+       Run(cmd.Text, &TvlTextCommands::FontStyleExecute, fsUnderline),
        afCheckable | afCommandSetsCheck, B::tbText, 103},
       {S(u"aTextBullets"),
        S(u"Bu&lleted List"),
        {},
        P::apFormat,
-       [&cmd] {
-         if (cmd.Text) cmd.Text->aTextBulletsExecute();
-       },
+       Run(cmd.Text, &TvlTextCommands::aTextBulletsExecute),
        0,
        B::tbText,
        104},
       {S(u"aTextNumbered"), S(u"&Numbered List"), {}, P::apFormat, {}, afHidden, B::tbText, 105},
       {S(u"aTextFontIncrease"), S(u"F&ont Increase"), Key("Ctrl+]"), P::apFormat,
-       [&cmd] {
-         if (cmd.Text) cmd.Text->TextFontSizeExecute(25);
-       },
-       0, B::tbText, 106},
+       Run(cmd.Text, &TvlTextCommands::TextFontSizeExecute, 25), 0, B::tbText, 106},
       {S(u"aTextFontDecrease"), S(u"&Font Decrease"), Key("Ctrl+["), P::apFormat,
-       [&cmd] {
-         if (cmd.Text) cmd.Text->TextFontSizeExecute(-20);
-       },
-       0, B::tbText, 107},
+       Run(cmd.Text, &TvlTextCommands::TextFontSizeExecute, -20), 0, B::tbText, 107},
       // Last in the File menu, after the recent files.
       {S(u"aFileExit"), S(u"E&xit"), Key("Ctrl+Q"), P::apFileExit, [&W] { W.close(); }},
   };
@@ -451,9 +437,7 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
                     S(c.Caption),
                     {},
                     P::apFormatColor,
-                    [&cmd, value = c.Value] {
-                      if (cmd.Text) cmd.Text->TextFontColorExecute(value);
-                    },
+                    Run(cmd.Text, &TvlTextCommands::TextFontColorExecute, c.Value),
                     afCheckable,
                     B::tbText,
                     slot++});
@@ -463,9 +447,7 @@ std::vector<RActionRow> CommandActionTable(TVellomarFm &W) {
                     S(c.Caption),
                     {},
                     P::apFormatHighlight,
-                    [&cmd, value = c.Value] {
-                      if (cmd.Text) cmd.Text->TextHighlightColorExecute(value);
-                    },
+                    Run(cmd.Text, &TvlTextCommands::TextHighlightColorExecute, c.Value),
                     afCheckable,
                     B::tbText,
                     slot++});
